@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QStringList>
+
+// What a command-line mode needs before it starts.
+enum class AppObject {
+    none, // nothing: pure computation
+    core, // an event loop without a window server
+    gui,  // the application object with the window server
+};
+
+struct Mode {
+    AppObject app;
+    const char* argument; // the value it takes, for --help; nullptr when none
+    const char* usage;    // one line for --help
+    int (*run)(const QStringList& args);
+};
+
+struct EntrySwitch {
+    const char* name;
+    const Mode* mode;
+};
+
+namespace Entry {
+
+// The switches in the order they are tested; the first one present wins.
+const QList<EntrySwitch>& switches();
+
+// The mode chosen by the arguments (first element is the program): the first switch of the
+// table that equals any argument exactly, else normal mode.
+const Mode& choose(const QStringList& args);
+
+// Creates what the mode needs and runs it; returns the process's exit status.
+int run(const Mode& mode, int& argc, char** argv, const QStringList& args);
+
+}

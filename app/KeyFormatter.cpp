@@ -1,0 +1,102 @@
+#include "app/KeyFormatter.h"
+
+#include <mutex>
+
+#include <QHash>
+
+#include "app/UsKeyLayout.h"
+
+namespace {
+
+std::mutex layoutMutex;
+std::shared_ptr<const KeyLayout> currentLayout = std::make_shared<UsKeyLayout>();
+
+std::shared_ptr<const KeyLayout> layout()
+{
+    std::lock_guard lock(layoutMutex);
+    return currentLayout;
+}
+
+const QHash<quint32, QString>& functionKeys()
+{
+    static const QHash<quint32, QString> table = {
+        {122, QStringLiteral("F1")}, {120, QStringLiteral("F2")}, {99, QStringLiteral("F3")},
+        {118, QStringLiteral("F4")}, {96, QStringLiteral("F5")}, {97, QStringLiteral("F6")},
+        {98, QStringLiteral("F7")}, {100, QStringLiteral("F8")}, {101, QStringLiteral("F9")},
+        {109, QStringLiteral("F10")}, {103, QStringLiteral("F11")}, {111, QStringLiteral("F12")},
+    };
+    return table;
+}
+
+const QHash<quint32, QString>& specialKeys()
+{
+    static const QHash<quint32, QString> table = {
+        {36, QStringLiteral("回车")}, {76, QStringLiteral("回车")}, {48, QStringLiteral("Tab")},
+        {49, QStringLiteral("空格")}, {51, QStringLiteral("退格")}, {117, QStringLiteral("⌦")},
+        {53, QStringLiteral("Esc")}, {115, QStringLiteral("Home")}, {119, QStringLiteral("End")},
+        {116, QStringLiteral("PageUp")}, {121, QStringLiteral("PageDn")}, {123, QStringLiteral("←")},
+        {124, QStringLiteral("→")}, {125, QStringLiteral("↓")}, {126, QStringLiteral("↑")},
+    };
+    return table;
+}
+
+}
+
+QString KeyFormatter::format(quint32 keyCode, quint32 carbonModifiers)
+{
+    return modifierSymbols(carbonModifiers) + displayChar(keyCode);
+}
+
+QString KeyFormatter::modifierSymbols(quint32 carbonModifiers)
+{
+    QString symbols;
+    if (carbonModifiers & controlMask)
+        symbols += QStringLiteral("⌃");
+    if (carbonModifiers & optionMask)
+        symbols += QStringLiteral("⌥");
+    if (carbonModifiers & shiftMask)
+        symbols += QStringLiteral("⇧");
+    if (carbonModifiers & commandMask)
+        symbols += QStringLiteral("⌘");
+    return symbols;
+}
+
+QString KeyFormatter::displayChar(quint32 keyCode)
+{
+    if (auto it = functionKeys().constFind(keyCode); it != functionKeys().constEnd())
+        return *it;
+    if (auto it = specialKeys().constFind(keyCode); it != specialKeys().constEnd())
+        return *it;
+    const QString produced = layout()->characterFor(keyCode).trimmed();
+    return produced.isEmpty() ? QStringLiteral("?") : produced.toUpper();
+}
+
+bool KeyFormatter::isFunctionKey(quint32 keyCode)
+{
+    return functionKeys().contains(keyCode);
+}
+
+bool KeyFormatter::hasRequiredModifier(quint32 carbonModifiers)
+{
+    return (carbonModifiers & (commandMask | optionMask | controlMask)) != 0;
+}
+
+quint32 KeyFormatter::carbonModifiers(Qt::KeyboardModifiers modifiers)
+{
+    quint32 mask = 0;
+    if (modifiers & Qt::MetaModifier)
+        mask |= commandMask;
+    if (modifiers & Qt::AltModifier)
+        mask |= optionMask;
+    if (modifiers & Qt::ControlModifier)
+        mask |= controlMask;
+    if (modifiers & Qt::ShiftModifier)
+        mask |= shiftMask;
+    return mask;
+}
+
+void KeyFormatter::setLayout(std::shared_ptr<const KeyLayout> layout)
+{
+    std::lock_guard lock(layoutMutex);
+    currentLayout = layout ? std::move(layout) : std::make_shared<UsKeyLayout>();
+}

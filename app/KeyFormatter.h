@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <Qt>
+
+#include "platform/KeyLayout.h"
+
+// Display texts of shortcuts (⌃⌥⇧⌘ then the key) and the rules a shortcut must follow.
+// Key codes and modifier masks are the stored ones: positional key codes and Carbon masks.
+class KeyFormatter {
+public:
+    static constexpr quint32 commandMask = 0x0100;
+    static constexpr quint32 shiftMask = 0x0200;
+    static constexpr quint32 optionMask = 0x0800;
+    static constexpr quint32 controlMask = 0x1000;
+
+    static QString format(quint32 keyCode, quint32 carbonModifiers);
+    static QString modifierSymbols(quint32 carbonModifiers);
+    // Function-key table, else special-key table, else the layout's character upper-cased;
+    // "?" when the key produces nothing.
+    static QString displayChar(quint32 keyCode);
+    static bool isFunctionKey(quint32 keyCode);
+    // Command, Option or Control; Shift alone does not count.
+    static bool hasRequiredModifier(quint32 carbonModifiers);
+    // Super → ⌘, Alt → ⌥, Control → ⌃, Shift → ⇧; every other flag is dropped.
+    static quint32 carbonModifiers(Qt::KeyboardModifiers modifiers);
+
+    // The layout asked by displayChar; a US layout until the session's one is installed.
+    static void setLayout(std::shared_ptr<const KeyLayout> layout);
+};

@@ -1,0 +1,33 @@
+#!/bin/sh
+# Installs every Debian 12 package Quillo needs to build, run and be tested. Idempotent; runs
+# as root without a terminal, or through sudo for a normal user.
+set -eu
+
+packages="
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev
+  libcurl4-openssl-dev
+  libx11-dev libxtst-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
+  libatspi2.0-dev at-spi2-core dbus dbus-x11
+  libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  xvfb xdotool xclip openbox mousepad xterm iproute2 util-linux
+  fonts-noto-cjk fonts-dejavu-core
+"
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=""
+else
+  as_root="sudo"
+fi
+
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $as_root apt-get update
+  # shellcheck disable=SC2086
+  $as_root apt-get install -y --no-install-recommends $missing
+fi

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// The one record of user preferences. A plain value: copies are independent.
+struct AppSettings {
+    QString doubaoApiKey;
+    QString doubaoModel = QStringLiteral("doubao-seed-2-0-pro-260215");
+    QString activeProvider = QStringLiteral("doubao");
+    QMap<QString, QString> cloudKeys;
+    QMap<QString, QString> cloudModels;
+    QString customBaseURL;
+    QString qwenModel = QStringLiteral("qwen2.5:7b");
+    bool useExternalOllama = false;
+    quint32 hotKeyCode = defaultHotKeyCode;
+    quint32 hotKeyModifiers = defaultHotKeyModifiers;
+    quint32 ocrHotKeyCode = defaultOCRHotKeyCode;
+    quint32 ocrHotKeyModifiers = defaultOCRHotKeyModifiers;
+    QString explainEngine = QStringLiteral("local");
+    QString rewriteEngine = QStringLiteral("cloud");
+    QString translateEngine = QStringLiteral("local");
+    QString defaultTranslateDirection = QStringLiteral("auto");
+    bool compareMode = true;
+    QString defaultScenario = QStringLiteral("general");
+    QString defaultCreativity = QStringLiteral("moderate");
+    QString defaultExplainMode = QStringLiteral("plain");
+    double fontScale = 1.0;
+    bool autoRemember = true;
+    bool profileEnabled = true;
+    bool useContext = true;
+    QString appLanguage = QStringLiteral("auto");
+    // Ollama embedding model used for semantic recall.
+    QString embeddingModel = QStringLiteral("bge-m3");
+
+    static constexpr quint32 defaultHotKeyCode = 14;          // E
+    static constexpr quint32 defaultHotKeyModifiers = 0x0900;  // ⌥⌘
+    static constexpr quint32 defaultOCRHotKeyCode = 1;         // S
+    static constexpr quint32 defaultOCRHotKeyModifiers = 0x1800; // ⌃⌥
+
+    struct FontScaleStep {
+        const char* l10nKey;
+        double scale;
+    };
+    static const QList<FontScaleStep>& fontScaleSteps();
+
+    QString hotKeyDisplay() const;
+    QString ocrHotKeyDisplay() const;
+    int fontScaleStepIndex() const;
+
+    QString cloudKey(const QString& providerId) const;
+    QString cloudModel(const QString& providerId) const;
+    bool activeCloudConfigured() const;
+    bool anyCloudKeyConfigured() const;
+
+    bool operator==(const AppSettings&) const = default;
+};

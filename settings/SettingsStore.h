@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include "settings/AppSettings.h"
+
+// Keeps ~/.selvane/config.json and a process-wide cached copy of it. Safe to call from any
+// thread; readers get copies, so nobody ever sees a partly replaced record.
+class SettingsStore {
+public:
+    // The cached record, or the file read anew when there is no cache or forceReload is set.
+    // Never fails: a missing or undecodable file gives the defaults and is left untouched.
+    static AppSettings load(bool forceReload = false);
+
+    // Caches the record, then writes the file (0600, atomically). A file that exists but cannot
+    // be decoded is first moved aside so the user's text is never lost. False when writing failed.
+    static bool save(const AppSettings& settings);
+
+    static QString path();
+    static QUrl url();
+
+    // Forgets the cached record (used when HOME changes under a test).
+    static void resetCache();
+};

@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/ScratchHome.h"
+
+namespace {
+
+class EntryTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+
+    ProgramResult quillo(const QStringList& args, bool withDisplay = false)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        if (!withDisplay)
+            env.remove(QStringLiteral("DISPLAY"));
+        return runProgram(quilloBinary(), args, env);
+    }
+};
+
+TEST_F(EntryTest, HelpAndVersion)
+{
+    const ProgramResult help = quillo({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--selftest-pull [MODEL]"));
+    EXPECT_TRUE(help.out.contains("--check-ax"));
+
+    const ProgramResult version = quillo({QStringLiteral("--frobnicate"), QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QByteArray("quillo " QUILLO_VERSION "\n")) << "unknown arguments are ignored";
+}
+
+TEST_F(EntryTest, CheckAxWithoutADisplayIsOneLineAndExitOne)
+{
+    const ProgramResult result = quillo({QStringLiteral("--check-ax")});
+    EXPECT_EQ(result.out, QByteArray("AX_NOT_TRUSTED\n"));
+    EXPECT_EQ(result.exitCode, 1);
+}
+
+TEST_F(EntryTest, FirstSwitchInTableOrderWins)
+{
+    const ProgramResult result = quillo({QStringLiteral("--demo"), QStringLiteral("--selftest-homedir"), QStringLiteral("--check-ax")});
+    EXPECT_TRUE(result.out.endsWith("HOMEDIR_SELFTEST_PASS\n")) << result.out.toStdString();
+    EXPECT_FALSE(result.out.contains("AX_")) << "only one mode runs";
+    EXPECT_FALSE(result.out.contains("DEMO"));
+    EXPECT_EQ(result.exitCode, 0);
+}
+
+TEST_F(EntryTest, HomedirSelftestLeavesTheHomeDirectoryAlone)
+{
+    const ProgramResult result = quillo({QStringLiteral("--selftest-homedir")});
+    EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
+    EXPECT_FALSE(QDir(home.dataDir()).exists()) << "the check must only write into its own scratch directory";
+}
+
+TEST_F(EntryTest, AModeNotBuiltYetSaysSoAndFails)
+{
+    const ProgramResult result = quillo({QStringLiteral("--demo")});
+    EXPECT_EQ(result.out, QByteArray("DEMO_FAIL: not available in this build\n"));
+    EXPECT_EQ(result.exitCode, 1);
+}
+
+}
