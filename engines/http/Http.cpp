@@ -174,14 +174,14 @@ void configure(CURL* easy, const Request& request, curl_slist* headers, Transfer
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    if (!request.body.isEmpty() || request.method == "POST") {
+    if (request.method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (request.method != "GET" || !request.body.isEmpty()) {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
         curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, request.body.constData());
+        if (request.method != "POST")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.constData());
     }
-    if (request.method == "HEAD")
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    else if (request.method != "GET" && request.method != "POST")
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.constData());
 }
 
 Response perform(const Request& request, const LineHandler* onLine, std::stop_token stop)
