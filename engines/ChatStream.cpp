@@ -5,6 +5,8 @@ namespace {
 QString bodyText(const QByteArray& body)
 {
     QString text;
+    if (body.isEmpty())
+        return text;
     QList<QByteArray> lines = body.split('\n');
     if (body.endsWith('\n'))
         lines.removeLast();

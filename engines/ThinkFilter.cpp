@@ -67,5 +67,6 @@ QString ThinkFilter::finish()
 QString ThinkFilter::strip(const QString& answer)
 {
     ThinkFilter filter;
-    return filter.feed(answer) + filter.finish();
+    const QString shown = filter.feed(answer);
+    return shown + filter.finish();
 }

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 #include <thread>
 
 #include <QStringList>
 
 #include "engines/ChatResult.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QwenError& error, std::ostream* os) { *os << error.description().toStdString(); }
+inline void PrintTo(const CloudError& error, std::ostream* os) { *os << error.description().toStdString(); }
 
 // A streamed call with the fragments it delivered.
 struct Streamed {
