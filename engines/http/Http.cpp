@@ -188,6 +188,11 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
 {
     if (stop.stop_requested())
         return {0, {}, TransportError{TransportError::Code::cancelled, {}}};
+    // A line break inside a header would let its value forge further headers.
+    for (const QByteArray& header : request.headers) {
+        if (header.contains('\r') || header.contains('\n'))
+            return {0, {}, TransportError{TransportError::Code::other, QStringLiteral("a request header holds a line break")}};
+    }
     initialiseOnce();
     Transfer transfer;
     transfer.onLine = onLine;

@@ -15,7 +15,14 @@ class LocalHttpServer {
 public:
     httplib::Server server;
 
-    LocalHttpServer() = default;
+    LocalHttpServer()
+    {
+        // Bindable again right after another server left the port (connections in TIME_WAIT).
+        server.set_socket_options([](socket_t socket) {
+            const int yes = 1;
+            setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        });
+    }
     ~LocalHttpServer()
     {
         release();
@@ -27,10 +34,14 @@ public:
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
     // Binds (the socket listens from here on) and serves on a thread; call after adding routes.
-    void start()
+    // Port 0 picks a free port. False when the port is taken.
+    bool start(int port = 0)
     {
-        m_port = server.bind_to_any_port("127.0.0.1");
+        m_port = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+        if (m_port <= 0)
+            return false;
         m_thread = std::thread([this] { server.listen_after_bind(); });
+        return true;
     }
 
     int port() const { return m_port; }
