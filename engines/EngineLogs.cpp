@@ -13,7 +13,7 @@ namespace EngineLogs {
 QString file(const char* name)
 {
     const QString dir = HomeDir::dataDir() + QStringLiteral("/logs");
-    if (!PrivateFile::ensureDirectory(dir))
+    if (!PrivateFile::ensureDirectory(HomeDir::dataDir()) || !PrivateFile::ensureDirectory(dir))
         return {};
     const QByteArray encoded = QFile::encodeName(dir);
     struct stat info{};

@@ -20,9 +20,11 @@ public:
     // GET base URL + "/api/version" answers 200 within 2 seconds.
     static bool isRunning(std::stop_token stop = {});
 
+    static constexpr std::chrono::seconds defaultStartWait{12};
+
     // With the built-in engine selected and present, waits for it (at least 90 s). Otherwise starts
     // the user's `ollama serve` detached when nothing answers, and polls until `timeout`.
-    static bool ensureRunning(std::chrono::milliseconds timeout = std::chrono::seconds(12), std::stop_token stop = {});
+    static bool ensureRunning(std::chrono::milliseconds timeout = defaultStartWait, std::stop_token stop = {});
 
     // The models `ollama list` reports; empty in managed mode or without an executable.
     static QStringList installedModels();
