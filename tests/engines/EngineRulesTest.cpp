@@ -49,13 +49,6 @@ TEST(ManagedOllamaRules, PullLinesAreClassified)
         EXPECT_EQ(ManagedOllama::parsePullLine(QByteArray(line)), expected) << line;
 }
 
-TEST(ManagedOllamaRules, PullErrorsDescribeThemselves)
-{
-    using PullError = ManagedOllama::PullError;
-    EXPECT_EQ((PullError{PullError::Case::httpError, 500, QStringLiteral("boom\n")}).description(), QStringLiteral("下载出错（HTTP 500）：boom\n"));
-    EXPECT_EQ((PullError{PullError::Case::streamError, 0, QStringLiteral("断了")}).description(), QStringLiteral("下载出错：断了"));
-}
-
 TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
 {
     struct Case {

@@ -151,17 +151,6 @@ TEST_F(OwnOllamaTest, HealingSwitchesAnEmptyBuiltInEngineOnceAndKeepsTheConfigur
     EXPECT_EQ(LocalEngineHeal::attempt(), Outcome::noChange()) << "healing is one-way";
 }
 
-TEST_F(OwnOllamaTest, HealingTakesTheFirstOfferedModelWhenTheConfiguredOneIsMissing)
-{
-    bundleEngine();
-    FakeOllamaServer own;
-    ASSERT_TRUE(own.pull(llama) && own.pull(mistral));
-    const QString first = LocalEngineHeal::probeExternalModelsAsync().value(0);
-
-    EXPECT_EQ(LocalEngineHeal::attempt(), Outcome::switchedToExternal(first));
-    EXPECT_EQ(SettingsStore::load(true).qwenModel, first);
-}
-
 TEST_F(OwnOllamaTest, HealingLeavesAWorkingBuiltInEngineAndAnEmptyOwnOllamaAlone)
 {
     bundleEngine();
