@@ -7,8 +7,8 @@
 #include <QStringList>
 
 #include "engines/ChatResult.h"
+#include "tests/support/QStringPrinter.h"
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QwenError& error, std::ostream* os) { *os << error.description().toStdString(); }
 inline void PrintTo(const CloudError& error, std::ostream* os) { *os << error.description().toStdString(); }
 
