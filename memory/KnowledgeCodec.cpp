@@ -46,7 +46,7 @@ std::optional<KnowledgeEntry> decodeEntry(const QJsonValue& value, const QDateTi
     return entry;
 }
 
-QJsonObject encodeEntry(const KnowledgeEntry& entry)
+QJsonObject toObject(const KnowledgeEntry& entry)
 {
     return {
         {kId, entry.id},
@@ -84,12 +84,37 @@ std::optional<QList<KnowledgeEntry>> decode(const QByteArray& json)
     return entries;
 }
 
+QByteArray encodeEntry(const KnowledgeEntry& entry)
+{
+    QByteArray object = QJsonDocument(toObject(entry)).toJson(QJsonDocument::Indented);
+    object.chop(1); // the document's final line break
+    return object;
+}
+
+QByteArray joinEncoded(const QList<QByteArray>& objects)
+{
+    qsizetype size = 4;
+    for (const QByteArray& object : objects)
+        size += object.size() + 2;
+    QByteArray array;
+    array.reserve(size);
+    array += "[\n";
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        if (i > 0)
+            array += ",\n";
+        array += objects[i];
+    }
+    array += objects.isEmpty() ? "]\n" : "\n]\n";
+    return array;
+}
+
 QByteArray encode(const QList<KnowledgeEntry>& entries)
 {
-    QJsonArray array;
+    QList<QByteArray> objects;
+    objects.reserve(entries.size());
     for (const KnowledgeEntry& entry : entries)
-        array.append(encodeEntry(entry));
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+        objects.append(encodeEntry(entry));
+    return joinEncoded(objects);
 }
 
 }

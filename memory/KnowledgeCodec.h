@@ -18,4 +18,9 @@ std::optional<QList<KnowledgeEntry>> decode(const QByteArray& json);
 // Pretty-printed, every field written, dates without fractions.
 QByteArray encode(const QList<KnowledgeEntry>& entries);
 
+// The same in two steps, so a store can keep each entry's encoded form and rewrite a large file
+// without encoding every entry again: one object, and the array around such objects.
+QByteArray encodeEntry(const KnowledgeEntry& entry);
+QByteArray joinEncoded(const QList<QByteArray>& objects);
+
 }

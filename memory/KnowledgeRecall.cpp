@@ -22,23 +22,14 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::recall(const QString& t
     return semanticRecall(text, excluding, stop);
 }
 
-namespace {
-
-// Lookups that can be recalled: not snippets, not the excluded entry, at least two characters.
-bool isRecallable(const KnowledgeEntry& entry, const QString& normalizedSource, const QString& excluding)
-{
-    return !entry.isCollected && entry.id != excluding && Graphemes::atLeast(normalizedSource, 2);
-}
-
-}
-
 std::optional<KnowledgeStore::RecallHit> KnowledgeStore::exactRecallLocked(const QString& normalized,
                                                                            const QString& excluding) const
 {
     RecallHit hit;
-    for (const KnowledgeEntry& entry : m_entries) {
-        const QString source = normalize(entry.sourceText);
-        if (!isRecallable(entry, source, excluding))
+    for (const Stored& stored : m_entries) {
+        const QString& source = stored.normalizedSource;
+        const KnowledgeEntry& entry = stored.entry;
+        if (!stored.recallable || entry.id == excluding)
             continue;
         if (!source.contains(normalized) && !normalized.contains(source))
             continue;
@@ -54,9 +45,9 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::exactRecallLocked(const
 QList<KnowledgeEntry> KnowledgeStore::semanticCandidatesLocked(const QString& excluding) const
 {
     QList<KnowledgeEntry> candidates;
-    for (const KnowledgeEntry& entry : m_entries) {
-        if (isRecallable(entry, normalize(entry.sourceText), excluding))
-            candidates.append(entry);
+    for (const Stored& stored : m_entries) {
+        if (stored.recallable && stored.entry.id != excluding)
+            candidates.append(stored.entry);
     }
     return candidates;
 }
@@ -93,13 +84,13 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::semanticRecall(const QS
     // A CJK query is compared only with texts sharing at least one Han character with it, so most
     // candidates never need a vector.
     const bool cjk = SemanticRecall::containsCJK(text);
-    const QSet<QString> queryHan = cjk ? SemanticRecall::hanSet(text) : QSet<QString>();
+    const SemanticRecall::HanFilter sharesHan(cjk ? text : QString());
     double bestScore = -1.0;
     const KnowledgeEntry* best = nullptr;
     for (const KnowledgeEntry& candidate : candidates) {
         if (stop.stop_requested())
             return std::nullopt;
-        if (cjk && !SemanticRecall::hanSet(candidate.sourceText).intersects(queryHan))
+        if (cjk && !sharesHan.sharesCharacterWith(candidate.sourceText))
             continue;
         const std::optional<Embedding> vector = cachedEmbedding(candidate.sourceText);
         if (!vector)

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "memory/Graphemes.h"
 #include "memory/KnowledgeCodec.h"
 #include "memory/SemanticRecall.h"
 #include "settings/HomeDir.h"
@@ -71,6 +72,13 @@ KnowledgeStore::KnowledgeStore(const QString& path)
 {
 }
 
+KnowledgeStore::Stored::Stored(KnowledgeEntry entry)
+    : entry(std::move(entry))
+    , normalizedSource(normalize(this->entry.sourceText))
+    , recallable(!this->entry.isCollected && Graphemes::atLeast(normalizedSource, 2))
+{
+}
+
 void KnowledgeStore::loadLocked()
 {
     m_entries.clear();
@@ -81,10 +89,13 @@ void KnowledgeStore::loadLocked()
     std::optional<QList<KnowledgeEntry>> decoded;
     if (file.open(QIODevice::ReadOnly))
         decoded = KnowledgeCodec::decode(file.readAll());
-    if (decoded)
-        m_entries = std::move(*decoded);
-    else
+    if (!decoded) {
         m_moveAsideBeforeWrite = true;
+        return;
+    }
+    m_entries.reserve(decoded->size());
+    for (KnowledgeEntry& entry : *decoded)
+        m_entries.append(Stored(std::move(entry)));
 }
 
 void KnowledgeStore::writeLocked()
@@ -97,7 +108,14 @@ void KnowledgeStore::writeLocked()
             return;
         m_moveAsideBeforeWrite = false;
     }
-    PrivateFile::writeAtomically(m_path, KnowledgeCodec::encode(m_entries));
+    QList<QByteArray> objects;
+    objects.reserve(m_entries.size());
+    for (Stored& stored : m_entries) {
+        if (stored.json.isEmpty())
+            stored.json = KnowledgeCodec::encodeEntry(stored.entry);
+        objects.append(stored.json);
+    }
+    PrivateFile::writeAtomically(m_path, KnowledgeCodec::joinEncoded(objects));
 }
 
 QList<KnowledgeEntry> KnowledgeStore::newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),
@@ -105,20 +123,27 @@ QList<KnowledgeEntry> KnowledgeStore::newestFirstLocked(bool (*keep)(const Knowl
 {
     const QString lowered = query.trimmed().toLower();
     QList<KnowledgeEntry> kept;
-    for (const KnowledgeEntry& entry : m_entries) {
-        if (keep(entry, lowered))
-            kept.append(entry);
+    for (const Stored& stored : m_entries) {
+        if (keep(stored.entry, lowered))
+            kept.append(stored.entry);
     }
     std::stable_sort(kept.begin(), kept.end(),
                      [](const KnowledgeEntry& a, const KnowledgeEntry& b) { return a.updatedAt > b.updatedAt; });
     return kept;
 }
 
-KnowledgeEntry* KnowledgeStore::findLocked(const QString& id)
+qsizetype KnowledgeStore::indexLocked(const QString& id) const
 {
-    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
-                                 [&id](const KnowledgeEntry& entry) { return entry.id == id; });
-    return it == m_entries.end() ? nullptr : &*it;
+    const auto it = std::find_if(m_entries.cbegin(), m_entries.cend(),
+                                 [&id](const Stored& stored) { return stored.entry.id == id; });
+    return it == m_entries.cend() ? -1 : it - m_entries.cbegin();
+}
+
+void KnowledgeStore::replaceLocked(qsizetype index, KnowledgeEntry changed)
+{
+    changed.updatedAt = QDateTime::currentDateTimeUtc();
+    m_entries[index] = Stored(std::move(changed));
+    writeLocked();
 }
 
 QList<KnowledgeEntry> KnowledgeStore::all() const
@@ -144,7 +169,7 @@ QString KnowledgeStore::add(const QString& action, const QString& sourceText, co
     entry.appName = appName;
     entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
     std::lock_guard lock(m_mutex);
-    m_entries.append(entry);
+    m_entries.append(Stored(entry));
     writeLocked();
     return entry.id;
 }
@@ -160,7 +185,7 @@ QString KnowledgeStore::addCollection(const QString& sourceText, const QString& 
     entry.isCollected = true;
     entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
     std::lock_guard lock(m_mutex);
-    m_entries.append(entry);
+    m_entries.append(Stored(entry));
     writeLocked();
     return entry.id;
 }
@@ -180,52 +205,46 @@ QList<KnowledgeEntry> KnowledgeStore::search(const QString& query, bool favorite
 std::optional<KnowledgeEntry> KnowledgeStore::entry(const QString& id) const
 {
     std::lock_guard lock(m_mutex);
-    const auto it = std::find_if(m_entries.cbegin(), m_entries.cend(),
-                                 [&id](const KnowledgeEntry& entry) { return entry.id == id; });
-    if (it == m_entries.cend())
+    const qsizetype index = indexLocked(id);
+    if (index < 0)
         return std::nullopt;
-    return *it;
+    return m_entries[index].entry;
 }
 
 void KnowledgeStore::update(const KnowledgeEntry& changed)
 {
     std::lock_guard lock(m_mutex);
-    KnowledgeEntry* stored = findLocked(changed.id);
-    if (!stored)
-        return;
-    *stored = changed;
-    stored->updatedAt = QDateTime::currentDateTimeUtc();
-    writeLocked();
+    if (const qsizetype index = indexLocked(changed.id); index >= 0)
+        replaceLocked(index, changed);
 }
 
 void KnowledgeStore::updateResult(const QString& id, const QString& resultText)
 {
     std::lock_guard lock(m_mutex);
-    KnowledgeEntry* stored = findLocked(id);
-    if (!stored)
+    const qsizetype index = indexLocked(id);
+    if (index < 0)
         return;
-    stored->resultText = resultText;
-    stored->updatedAt = QDateTime::currentDateTimeUtc();
-    writeLocked();
+    KnowledgeEntry changed = m_entries[index].entry;
+    changed.resultText = resultText;
+    replaceLocked(index, std::move(changed));
 }
 
 bool KnowledgeStore::toggleFavorite(const QString& id)
 {
     std::lock_guard lock(m_mutex);
-    KnowledgeEntry* stored = findLocked(id);
-    if (!stored)
+    const qsizetype index = indexLocked(id);
+    if (index < 0)
         return false;
-    stored->favorite = !stored->favorite;
-    stored->updatedAt = QDateTime::currentDateTimeUtc();
-    const bool favorite = stored->favorite;
-    writeLocked();
-    return favorite;
+    KnowledgeEntry changed = m_entries[index].entry;
+    changed.favorite = !changed.favorite;
+    replaceLocked(index, changed);
+    return changed.favorite;
 }
 
 void KnowledgeStore::remove(const QString& id)
 {
     std::lock_guard lock(m_mutex);
-    m_entries.removeIf([&id](const KnowledgeEntry& entry) { return entry.id == id; });
+    m_entries.removeIf([&id](const Stored& stored) { return stored.entry.id == id; });
     writeLocked();
 }
 

@@ -89,11 +89,23 @@ public:
     static QString normalize(const QString& text);
 
 private:
+    // An entry with what the store derives from it once instead of at every call.
+    struct Stored {
+        explicit Stored(KnowledgeEntry entry);
+        KnowledgeEntry entry;
+        QString normalizedSource; // for recall
+        bool recallable;          // a lookup whose normalised source has at least 2 characters
+        QByteArray json;          // its part of the file; empty until the next write needs it
+    };
+
     void loadLocked();
     void writeLocked();
     QList<KnowledgeEntry> newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),
                                             const QString& query) const;
-    KnowledgeEntry* findLocked(const QString& id);
+    // The position of the first entry with that id, or -1.
+    qsizetype indexLocked(const QString& id) const;
+    // Replaces the entry at `index` with `changed`, stamped now, and writes the file.
+    void replaceLocked(qsizetype index, KnowledgeEntry changed);
     std::optional<RecallHit> exactRecallLocked(const QString& normalized, const QString& excluding) const;
     QList<KnowledgeEntry> semanticCandidatesLocked(const QString& excluding) const;
     std::optional<RecallHit> semanticRecall(const QString& text, const QString& excluding, std::stop_token stop);
@@ -103,7 +115,7 @@ private:
     SemanticRecall& m_semantic;
 
     mutable std::mutex m_mutex;
-    QList<KnowledgeEntry> m_entries;
+    QList<Stored> m_entries;
     bool m_moveAsideBeforeWrite = false;
 
     // Vectors of source texts, kept for the life of the store; held only while the map is read

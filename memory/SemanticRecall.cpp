@@ -1,14 +1,18 @@
 #include "memory/SemanticRecall.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "memory/Graphemes.h"
 
 namespace {
 
+constexpr char32_t kFirstHan = 0x4E00;
+constexpr char32_t kLastHan = 0x9FFF;
+
 bool isHan(char32_t c)
 {
-    return c >= 0x4E00 && c <= 0x9FFF;
+    return c >= kFirstHan && c <= kLastHan;
 }
 
 bool isCJK(char32_t c)
@@ -97,6 +101,25 @@ QSet<QString> SemanticRecall::hanSet(const QString& text)
             set.insert(character);
     }
     return set;
+}
+
+SemanticRecall::HanFilter::HanFilter(const QString& query)
+    : m_characters(hanSet(query))
+    , m_scalars(kLastHan - kFirstHan + 1, false)
+{
+    for (const char32_t c : query.toUcs4()) {
+        if (isHan(c))
+            m_scalars[c - kFirstHan] = true;
+    }
+}
+
+bool SemanticRecall::HanFilter::sharesCharacterWith(const QString& text) const
+{
+    // The Han block lies in the basic plane, so each of its scalars is one UTF-16 unit.
+    const bool sharesScalar = std::any_of(text.cbegin(), text.cend(), [this](QChar unit) {
+        return isHan(unit.unicode()) && m_scalars[unit.unicode() - kFirstHan];
+    });
+    return sharesScalar && hanSet(text).intersects(m_characters);
 }
 
 double SemanticRecall::cosine(const Embedding& a, const Embedding& b)

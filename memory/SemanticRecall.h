@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include <QSet>
 #include <QString>
@@ -37,6 +38,19 @@ public:
     // The characters of the text holding a scalar in U+4E00–U+9FFF: two CJK texts that share
     // none of them are not worth comparing.
     static QSet<QString> hanSet(const QString& text);
+
+    // Whether texts share a character of the query's Han set, answered for thousands of texts:
+    // a text without any of the query's Han scalars is rejected at once, and only the others
+    // are split into characters.
+    class HanFilter {
+    public:
+        explicit HanFilter(const QString& query);
+        bool sharesCharacterWith(const QString& text) const;
+
+    private:
+        QSet<QString> m_characters;
+        std::vector<bool> m_scalars; // the query's Han scalars, indexed from U+4E00
+    };
 
     // 0 for an empty vector, vectors of different lengths or a zero vector; never divides by zero.
     static double cosine(const Embedding& a, const Embedding& b);
