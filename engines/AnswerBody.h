@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <variant>
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+// Reading the body of an engine's answer as a strict decoder would: a key may be absent or
+// null, but a key of the wrong type makes the whole answer undecodable.
+namespace AnswerBody {
+
+// The body as text, or none when it is not valid UTF-8.
+std::optional<QString> utf8(const QByteArray& body);
+
+// The body as a JSON object, or why it is not one.
+std::variant<QJsonObject, QString> object(const QByteArray& body);
+
+// Whether `key` of `object` is absent, null or of `type`; otherwise `problem` is set.
+bool fits(const QJsonObject& object, const QString& key, QJsonValue::Type type, QString& problem);
+
+}

@@ -1,0 +1,107 @@
+#include "tests/support/FakeServers.h"
+
+#include <csignal>
+#include <thread>
+
+#include <sys/prctl.h>
+
+#include <QJsonDocument>
+
+#include "engines/http/Http.h"
+#include "tests/support/Files.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QList<QJsonObject> readRecord(const QString& path)
+{
+    QList<QJsonObject> requests;
+    for (const QByteArray& line : readFile(path).split('\n')) {
+        if (!line.isEmpty())
+            requests.append(QJsonDocument::fromJson(line).object());
+    }
+    return requests;
+}
+
+}
+
+FakeProcess::FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env, const QString& probeUrl)
+{
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_process.start(program, args);
+    if (!m_process.waitForStarted())
+        return;
+    Http::Request probe;
+    probe.url = probeUrl;
+    probe.connectTimeout = 200ms;
+    probe.idleTimeout = 1s;
+    for (int attempt = 0; attempt < 100 && !m_answering; ++attempt) {
+        m_answering = Http::fetch(probe).status != 0;
+        if (!m_answering)
+            std::this_thread::sleep_for(50ms);
+    }
+}
+
+FakeProcess::~FakeProcess()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+}
+
+FakeOllamaServer::FakeOllamaServer(const QString& host, const QProcessEnvironment& extraEnv)
+    : m_host(host)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("OLLAMA_HOST"), host);
+    env.insert(QStringLiteral("OLLAMA_MODELS"), modelsDir());
+    env.insert(QStringLiteral("FAKE_OLLAMA_RECORD"), m_dir.filePath(QStringLiteral("requests.jsonl")));
+    env.insert(QStringLiteral("FAKE_OLLAMA_PULL_STEP_MS"), QStringLiteral("1"));
+    env.insert(extraEnv);
+    m_process = std::make_unique<FakeProcess>(fakeOllamaBinary(), QStringList{QStringLiteral("serve")}, env,
+                                              baseUrl() + QStringLiteral("/api/version"));
+}
+
+bool FakeOllamaServer::pull(const QString& model) const
+{
+    const Http::Response response = Http::fetch(Http::Request::json(
+        "POST", baseUrl() + QStringLiteral("/api/pull"), {{QStringLiteral("model"), model}, {QStringLiteral("stream"), false}}));
+    return response.status == 200;
+}
+
+QList<QJsonObject> FakeOllamaServer::recorded() const
+{
+    return readRecord(m_dir.filePath(QStringLiteral("requests.jsonl")));
+}
+
+FakeOpenAIServer::FakeOpenAIServer(int port, const QString& apiKey)
+    : m_port(port)
+{
+    QStringList args = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--record"),
+                        m_dir.filePath(QStringLiteral("requests.jsonl"))};
+    if (!apiKey.isEmpty())
+        args << QStringLiteral("--api-key") << apiKey;
+    m_process = std::make_unique<FakeProcess>(fakeOpenAIBinary(), args, QProcessEnvironment::systemEnvironment(), endpoint());
+}
+
+QList<QJsonObject> FakeOpenAIServer::recorded() const
+{
+    return readRecord(m_dir.filePath(QStringLiteral("requests.jsonl")));
+}
+
+QString fakeOllamaBinary()
+{
+    return QStringLiteral(QUILLO_BIN_DIR "/fake_ollama");
+}
+
+QString fakeOpenAIBinary()
+{
+    return QStringLiteral(QUILLO_BIN_DIR "/fake_openai");
+}
