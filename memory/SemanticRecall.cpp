@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "memory/Graphemes.h"
+#include "memory/OllamaEmbedder.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ SemanticRecall::SemanticRecall(std::shared_ptr<SentenceEmbedder> embedder)
 
 SemanticRecall& SemanticRecall::shared()
 {
-    static SemanticRecall instance(std::make_shared<NoSentenceEmbedder>());
+    static SemanticRecall instance(std::make_shared<OllamaEmbedder>());
     return instance;
 }
 
