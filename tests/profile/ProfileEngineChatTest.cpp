@@ -29,7 +29,7 @@ protected:
     // The fakes echo the user message, which begins like this.
     static bool echoesTheRecords(const std::optional<UserProfile>& profile)
     {
-        return profile && profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录： 1. [解释] 原文：宏观经济 4"))
+        return profile && profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录： 1. [解释] 原文：宏观经济 "))
             && profile->text.size() == ProfileEngine::maxProfileChars;
     }
 };
