@@ -158,15 +158,9 @@ int KnowledgeStore::count() const
     return int(m_entries.size());
 }
 
-QString KnowledgeStore::add(const QString& action, const QString& sourceText, const QString& resultText,
-                            const QString& appName)
+QString KnowledgeStore::append(KnowledgeEntry entry)
 {
-    KnowledgeEntry entry;
     entry.id = KnowledgeEntry::newId();
-    entry.action = action;
-    entry.sourceText = sourceText;
-    entry.resultText = resultText;
-    entry.appName = appName;
     entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
     std::lock_guard lock(m_mutex);
     m_entries.append(Stored(entry));
@@ -174,20 +168,26 @@ QString KnowledgeStore::add(const QString& action, const QString& sourceText, co
     return entry.id;
 }
 
+QString KnowledgeStore::add(const QString& action, const QString& sourceText, const QString& resultText,
+                            const QString& appName)
+{
+    KnowledgeEntry entry;
+    entry.action = action;
+    entry.sourceText = sourceText;
+    entry.resultText = resultText;
+    entry.appName = appName;
+    return append(std::move(entry));
+}
+
 QString KnowledgeStore::addCollection(const QString& sourceText, const QString& source, const QString& appName)
 {
     KnowledgeEntry entry;
-    entry.id = KnowledgeEntry::newId();
     entry.action = KnowledgeEntry::collectionAction;
     entry.sourceText = sourceText;
     entry.note = source;
     entry.appName = appName;
     entry.isCollected = true;
-    entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
-    std::lock_guard lock(m_mutex);
-    m_entries.append(Stored(entry));
-    writeLocked();
-    return entry.id;
+    return append(std::move(entry));
 }
 
 QList<KnowledgeEntry> KnowledgeStore::collections(const QString& query) const

@@ -98,6 +98,8 @@ private:
         QByteArray json;          // its part of the file; empty until the next write needs it
     };
 
+    // Stores a new entry under a fresh id, stamped now, and returns the id.
+    QString append(KnowledgeEntry entry);
     void loadLocked();
     void writeLocked();
     QList<KnowledgeEntry> newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),

@@ -6,7 +6,7 @@
 #include <QFile>
 
 #include "settings/SettingsStore.h"
-#include "tests/support/FakeServers.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScratchHome.h"
@@ -61,9 +61,8 @@ TEST_F(MemoryModesTest, TheSemanticCheckFailsWithoutAModelAndPassesWithOne)
     EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
     EXPECT_EQ(verdicts(lines, QStringLiteral("FAIL ")), 1) << "only the model step fails: " << lines.join('\n').toStdString();
 
-    FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering());
-    ASSERT_TRUE(ollama.pull(QStringLiteral("bge-m3")));
+    const auto ollama = ownOllamaWith(QStringLiteral("bge-m3"));
+    ASSERT_TRUE(ollama);
     lines = run(QStringLiteral("--selftest-semantic"), 0);
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_PASS"));

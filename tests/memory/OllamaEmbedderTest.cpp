@@ -9,6 +9,7 @@
 #include "memory/SemanticRecall.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
@@ -70,9 +71,8 @@ TEST_F(OllamaEmbedderTest, AskForTheConfiguredModelAndReadTheVector)
 
 TEST_F(OllamaEmbedderTest, RecallFindsATextWordedAlikeAndNotAnUnrelatedOne)
 {
-    FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering());
-    ASSERT_TRUE(ollama.pull(QStringLiteral("bge-m3")));
+    const auto ollama = ownOllamaWith(QStringLiteral("bge-m3"));
+    ASSERT_TRUE(ollama);
     SemanticRecall semantic(std::make_shared<OllamaEmbedder>());
     KnowledgeStore store(home.dataDir() + QStringLiteral("/knowledge.json"), semantic);
     const QString entropy = store.add(QStringLiteral("解释"), QStringLiteral("为什么孤立系统的熵总是增加"), QStringLiteral("answer"), QString());

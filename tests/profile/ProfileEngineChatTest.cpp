@@ -8,6 +8,7 @@
 #include "profile/ProfileStore.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
@@ -36,13 +37,8 @@ protected:
 
 TEST_F(ProfileEngineChatTest, ALocalEngineAnswersWhenItIsReady)
 {
-    FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering());
-    ASSERT_TRUE(ollama.pull(QStringLiteral("qwen2.5:7b")));
-    AppSettings settings;
-    settings.useExternalOllama = true;
-    ASSERT_TRUE(SettingsStore::save(settings));
-
+    const auto ollama = ownOllamaWith(QStringLiteral("qwen2.5:7b"));
+    ASSERT_TRUE(ollama);
     ProfileEngine::regenerate(store, ProfileEngine::engineChat(AIReadiness::localReady));
     EXPECT_TRUE(echoesTheRecords(ProfileStore::load()));
 }
@@ -64,11 +60,8 @@ TEST_F(ProfileEngineChatTest, TheCloudEngineAnswersWhenOnlyAKeyIsConfigured)
 TEST_F(ProfileEngineChatTest, NeitherEngineOrAFailingOneLeavesNoProfile)
 {
     EXPECT_FALSE(ProfileEngine::engineChat(AIReadiness::neitherConfigured));
-    FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering());
-    AppSettings settings;
-    settings.useExternalOllama = true;
-    ASSERT_TRUE(SettingsStore::save(settings));
+    const auto ollama = ownOllamaWith(QStringLiteral("nomic-embed-text"));
+    ASSERT_TRUE(ollama);
     ProfileEngine::regenerate(store, ProfileEngine::engineChat(AIReadiness::localReady));
     EXPECT_FALSE(ProfileStore::load()) << "the engine has no such model";
 }

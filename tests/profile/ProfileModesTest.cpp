@@ -7,7 +7,7 @@
 #include <QJsonObject>
 
 #include "settings/SettingsStore.h"
-#include "tests/support/FakeServers.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScratchHome.h"
@@ -56,12 +56,8 @@ TEST_F(ProfileModesTest, TheLiveCheckRefusesWithoutBothFiles)
 
 TEST_F(ProfileModesTest, TheLiveCheckGeneratesAProfileWithTheLocalEngine)
 {
-    FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering());
-    ASSERT_TRUE(ollama.pull(QStringLiteral("qwen2.5:7b")));
-    AppSettings settings;
-    settings.useExternalOllama = true;
-    ASSERT_TRUE(SettingsStore::save(settings));
+    const auto ollama = ownOllamaWith(QStringLiteral("qwen2.5:7b"));
+    ASSERT_TRUE(ollama);
 
     const ProgramResult result = run(QStringLiteral("--profile-livetest"), {"knowledge", "profile"});
     EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
