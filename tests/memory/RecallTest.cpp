@@ -136,23 +136,6 @@ TEST_F(RecallTest, ChineseQueriesOnlyEmbedEntriesSharingAHanCharacter)
     EXPECT_EQ(embedder->requested().size(), 3) << "the entry's vector is cached; only the query is embedded again";
 }
 
-TEST_F(RecallTest, EnglishQueriesCompareWithEveryCandidateOnce)
-{
-    embedder->vectors = {
-        {QStringLiteral("how does disorder grow"), {0, 1}},
-        {QStringLiteral("熵增"), {1, 0}},
-        {QStringLiteral("weather today"), {1, 0}},
-    };
-    lookup(QStringLiteral("熵增"));
-    const QString excluded = lookup(QStringLiteral("weather today"));
-    EXPECT_FALSE(store().recall(QStringLiteral("how does disorder grow")));
-    const QStringList asked = embedder->requested();
-    EXPECT_EQ(QSet<QString>(asked.begin(), asked.end()), QSet<QString>({"how does disorder grow", "熵增", "weather today"}));
-    const qsizetype before = asked.size();
-    EXPECT_FALSE(store().recall(QStringLiteral("how does disorder grow"), excluded));
-    EXPECT_EQ(embedder->requested().size(), before + 1);
-}
-
 TEST_F(RecallTest, WithoutAModelExactRecallStillWorksAndTheModelIsLookedUpOnce)
 {
     embedder->chineseModel = embedder->englishModel = false;
