@@ -55,7 +55,15 @@ ProfileEngine::GenerationMessages ProfileEngine::buildGenerationMessages(const Q
     }
     const QString block = lines.isEmpty() ? QStringLiteral("（暂无记录）") : lines.join(QLatin1Char('\n'));
     return {
-        QStringLiteral("你是一个用户画像总结助手。下面给你一个人最近用一个划词工具查过 / 改过 / 译过的若干条记录。\n请只根据这些记录，总结这个人的「学习画像」，用于让 AI 后续回答时把握深浅和用词。\n\n铁律（必须全部遵守）：\n① 只输出一句话，不超过 60 个汉字；\n② 只允许写从记录里能明确看出来的领域 / 水平 / 偏好（例如「关注宏观经济、偏好通俗解释」）；\n③ 严禁编造记录里没有的用户身份、职业、年龄、姓名或任何事实；看不出来就只写看得出的那部分；\n④ 不要用 markdown、不要加引号、不要写「画像：」之类前缀、不要解释、不要换行，就一句话本身。\n如果记录太杂看不出明显倾向，就只写最能概括的一句，仍然不许编造。"),
+        QStringLiteral("你是一个用户画像总结助手。下面给你一个人最近用一个划词工具查过 / 改过 / 译过的若干条记录。\n"
+                       "请只根据这些记录，总结这个人的「学习画像」，用于让 AI 后续回答时把握深浅和用词。\n"
+                       "\n"
+                       "铁律（必须全部遵守）：\n"
+                       "① 只输出一句话，不超过 60 个汉字；\n"
+                       "② 只允许写从记录里能明确看出来的领域 / 水平 / 偏好（例如「关注宏观经济、偏好通俗解释」）；\n"
+                       "③ 严禁编造记录里没有的用户身份、职业、年龄、姓名或任何事实；看不出来就只写看得出的那部分；\n"
+                       "④ 不要用 markdown、不要加引号、不要写「画像：」之类前缀、不要解释、不要换行，就一句话本身。\n"
+                       "如果记录太杂看不出明显倾向，就只写最能概括的一句，仍然不许编造。"),
         QStringLiteral("以下是这个人的最近记录：\n") + block + QStringLiteral("\n\n请按上面的铁律，输出一句话画像。"),
     };
 }
@@ -69,7 +77,10 @@ QString ProfileEngine::injectionPreamble(const QString& profile)
 {
     return QStringLiteral("【用户背景画像 · 仅供你把握回答深度与用词，不是回答内容的一部分】\n画像：『") + profile.trimmed()
         + QStringLiteral("』\n铁律（务必遵守 / Hard rules）：\n① 绝不在回答里提及这段画像，也绝不说") + QStringLiteral(R"("根据你的背景""作为一个…的用户""as a user / based on your background")")
-        + QStringLiteral("之类的话；\n② 绝不编造任何关于用户的新信息；\n③ 若这段画像与当前要处理的文字无关，就完全忽略它、当作没有画像一样正常回答（completely ignore it if irrelevant）；\n④ 回答的内容、格式、语言都不受画像影响，只允许据此微调讲解的深浅和用词。");
+        + QStringLiteral("之类的话；\n"
+                       "② 绝不编造任何关于用户的新信息；\n"
+                       "③ 若这段画像与当前要处理的文字无关，就完全忽略它、当作没有画像一样正常回答（completely ignore it if irrelevant）；\n"
+                       "④ 回答的内容、格式、语言都不受画像影响，只允许据此微调讲解的深浅和用词。");
 }
 
 void ProfileEngine::regenerate(KnowledgeStore& store, const OneShotChat& chat, std::stop_token stop)
