@@ -12,7 +12,7 @@
 class Clipboard {
 public:
     struct Format {
-        QString mimeType;
+        QString type; // the format's name, as the system names it (for example "text/html")
         QByteArray data;
         bool operator==(const Format&) const = default;
     };

@@ -44,7 +44,7 @@ void FakeClipboard::restore(const Snapshot& snapshot)
 std::optional<QString> FakeClipboard::text()
 {
     for (const Format& format : formats) {
-        if (format.mimeType == QStringLiteral("text/plain"))
+        if (format.type == QStringLiteral("text/plain"))
             return QString::fromUtf8(format.data);
     }
     return std::nullopt;
