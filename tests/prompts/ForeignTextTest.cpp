@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "prompts/ActionKey.h"
+#include "prompts/CjkRatio.h"
+#include "prompts/PromptLibrary.h"
+#include "tests/support/QStringPrinter.h"
+
+namespace {
+
+struct Sample {
+    const char* name;
+    QString text;
+    QString autoTarget; // what "auto" translates into
+};
+
+const Sample samples[] = {
+    {"English", QStringLiteral("The quick brown fox jumps over the lazy dog."), QStringLiteral("zh")},
+    {"French with accents", QStringLiteral("Ça m’a fait très plaisir, merci à vous."), QStringLiteral("zh")},
+    {"Russian", QStringLiteral("Съешь же ещё этих мягких французских булок."), QStringLiteral("zh")},
+    {"Chinese", QStringLiteral("今天天气很好，我们去公园散步吧。"), QStringLiteral("en")},
+    {"Japanese kana and kanji", QStringLiteral("これは日本語の文章です。カタカナもあります。"), QStringLiteral("en")},
+    {"Korean", QStringLiteral("안녕하세요, 만나서 반갑습니다."), QStringLiteral("en")},
+    {"digits and punctuation only", QStringLiteral("2024-06-01 12:30, 99.5% !?"), QStringLiteral("en")},
+    {"empty", QString(), QStringLiteral("en")},
+    {"CJK share exactly 0.3", QStringLiteral("中文字 abc defg"), QStringLiteral("en")},
+    {"CJK share just below 0.3", QStringLiteral("中文字 abcd efgh"), QStringLiteral("zh")},
+};
+
+TEST(ForeignText, AutoDirectionFollowsTheCjkShareOfLetters)
+{
+    for (const Sample& sample : samples) {
+        EXPECT_EQ(PromptLibrary::resolveDirection(QStringLiteral("auto"), sample.text), sample.autoTarget) << sample.name;
+        EXPECT_EQ(isForeignText(sample.text), sample.autoTarget == QLatin1String("zh")) << sample.name;
+    }
+    EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("中文字 abc defg")), 0.3);
+    EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("123 ...")), 1.0);
+    EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("ab中文")), 0.5);
+    EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("e\u0301中")), 1.0 / 3) << "combining marks count as letters";
+    for (const QString& direction : {QStringLiteral("ja"), QStringLiteral("zh"), QStringLiteral("klingon"), QStringLiteral("Auto")})
+        EXPECT_EQ(PromptLibrary::resolveDirection(direction, QStringLiteral("hello")), direction) << "only \"auto\" is resolved";
+}
+
+TEST(ForeignText, TranslateMovesToTheFrontOnlyForForeignText)
+{
+    const QStringList usual{ActionKey::explain, ActionKey::translate, ActionKey::rewrite};
+    const QStringList translateFirst{ActionKey::translate, ActionKey::explain, ActionKey::rewrite};
+    const auto identity = [](const QString& key) { return key; };
+    for (const Sample& sample : samples) {
+        QStringList actions = usual;
+        putTranslateFirstForForeignText(actions, sample.text, identity);
+        EXPECT_EQ(actions, sample.autoTarget == QLatin1String("zh") ? translateFirst : usual) << sample.name;
+    }
+
+    // Compare mode offers rewrite twice; only the first translate action moves.
+    QStringList compare{QStringLiteral("解释·local"), QStringLiteral("翻译·local"), QStringLiteral("改写·local"),
+                        QStringLiteral("改写·cloud"), QStringLiteral("翻译·cloud")};
+    putTranslateFirstForForeignText(compare, QStringLiteral("Good morning"), [](const QString& title) { return title.section(u'·', 0, 0); });
+    EXPECT_EQ(compare, (QStringList{QStringLiteral("翻译·local"), QStringLiteral("解释·local"), QStringLiteral("改写·local"),
+                                    QStringLiteral("改写·cloud"), QStringLiteral("翻译·cloud")}));
+}
+
+}
