@@ -54,11 +54,13 @@ bool hasState(AtspiAccessible* object, AtspiStateType state)
     return states && atspi_state_set_contains(states.get(), state);
 }
 
-// Qt counts offsets in UTF-16 units; AT-SPI itself, and GTK, in code points.
+// Qt counts offsets in UTF-16 units; AT-SPI itself, and GTK, in code points. Only the
+// application object answers for its toolkit.
 bool countsUtf16(AtspiAccessible* object)
 {
     CallError error;
-    gchar* toolkit = atspi_accessible_get_toolkit_name(object, error.out());
+    const GRef<AtspiAccessible> application(atspi_accessible_get_application(object, error.out()));
+    gchar* toolkit = application && !error ? atspi_accessible_get_toolkit_name(application.get(), error.out()) : nullptr;
     const bool qt = !error && toolkit && g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
     g_free(toolkit);
     return qt;

@@ -20,9 +20,9 @@ XSelectionOwner::XSelectionOwner()
     xcb_connection_t* c = m_x.get();
     m_window = m_x.createWindow(XCB_EVENT_MASK_PROPERTY_CHANGE);
     m_clipboard = m_x.atom("CLIPBOARD");
-    m_targetsAtom = m_targetsAtom;
-    m_timestampAtom = m_timestampAtom;
-    m_incrAtom = m_incrAtom;
+    m_targetsAtom = m_x.atom("TARGETS");
+    m_timestampAtom = m_x.atom("TIMESTAMP");
+    m_incrAtom = m_x.atom("INCR");
 
     const xcb_query_extension_reply_t* fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (fixes && fixes->present) {
