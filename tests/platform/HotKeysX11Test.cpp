@@ -14,6 +14,7 @@
 #include "tests/support/EventLoop.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScratchHome.h"
+#include "tests/support/TargetApps.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ protected:
     // Types a chord through xdotool, a client of its own, as a user's keyboard would.
     static void type(const QString& chord)
     {
-        ASSERT_EQ(runProgram(QStringLiteral("xdotool"), {QStringLiteral("key"), chord}, testDesktop().environment()).exitCode, 0);
+        ASSERT_TRUE(TargetApps::typeKeys(testDesktop(), {chord}));
     }
 
     bool pressesReach(qsizetype count)
