@@ -94,7 +94,8 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy()
     const QString primary = services.clipboard->selectionText();
     if (!isBlank(primary))
         return Result{primary, methodCopy, std::nullopt, std::nullopt};
-    if (!services.keys)
+    // In a terminal Control+C interrupts the running program instead of copying.
+    if (!services.keys || (services.workspace && services.workspace->frontmostIsTerminal()))
         return std::nullopt;
 
     const Clipboard::Snapshot saved = services.clipboard->snapshot();

@@ -39,7 +39,8 @@ public:
     static std::optional<Result> captureViaAX();
 
     // The primary selection; when it is empty, a simulated Control+C with the clipboard put back
-    // afterwards. Blocks for up to about 1.4 s, so it belongs on a background thread.
+    // afterwards (never into a terminal). Blocks for up to about 1.4 s, so it belongs on a
+    // background thread.
     static std::optional<Result> captureViaCopy();
 
     // Replaces the focused element's selection through the accessibility service. Main thread.

@@ -14,6 +14,8 @@ public:
     // The name the desktop shows for the application; empty when unknown.
     virtual QString localizedName(qint64 pid) = 0;
     virtual bool isRunning(qint64 pid) = 0;
+    // Whether the active window is a terminal, where Control+C interrupts instead of copying.
+    virtual bool frontmostIsTerminal() = 0;
     // Brings the application's window to the front; false when it has none.
     virtual bool activate(qint64 pid) = 0;
 };

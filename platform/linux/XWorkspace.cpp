@@ -38,15 +38,42 @@ QList<xcb_window_t> XWorkspace::windowsOf(qint64 pid) const
     return windows;
 }
 
+std::optional<xcb_window_t> XWorkspace::activeWindow() const
+{
+    const std::optional<quint32> window = m_x.isValid() ? m_x.cardinal(m_x.root(), m_activeWindow) : std::nullopt;
+    if (!window || *window == XCB_NONE)
+        return std::nullopt;
+    return *window;
+}
+
+QList<QByteArray> XWorkspace::windowClass(xcb_window_t window) const
+{
+    const std::optional<XConnection::Property> wmClass = m_x.property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+    return wmClass ? wmClass->data.split('\0') : QList<QByteArray>();
+}
+
 std::optional<qint64> XWorkspace::frontmostProcessId()
 {
     std::lock_guard lock(m_mutex);
-    if (!m_x.isValid())
-        return std::nullopt;
-    const std::optional<quint32> window = m_x.cardinal(m_x.root(), m_activeWindow);
-    if (!window || *window == XCB_NONE)
-        return std::nullopt;
-    return processOf(*window);
+    const std::optional<xcb_window_t> window = activeWindow();
+    return window ? processOf(*window) : std::nullopt;
+}
+
+bool XWorkspace::frontmostIsTerminal()
+{
+    static const QList<QByteArray> terminals = {"konsole", "alacritty", "kitty", "tilix", "st", "st-256color", "foot",
+                                                "guake", "yakuake", "tilda", "sakura"};
+    std::lock_guard lock(m_mutex);
+    const std::optional<xcb_window_t> window = activeWindow();
+    if (!window)
+        return false;
+    for (const QByteArray& name : windowClass(*window)) {
+        const QByteArray lower = name.toLower();
+        // xterm, gnome-terminal, xfce4-terminal, terminator, wezterm, …
+        if (lower.contains("term") || lower.contains("rxvt") || terminals.contains(lower))
+            return true;
+    }
+    return false;
 }
 
 QString XWorkspace::localizedName(qint64 pid)
@@ -55,11 +82,9 @@ QString XWorkspace::localizedName(qint64 pid)
     // The class part of WM_CLASS is the application's name as desktops show it ("Mousepad").
     const QList<xcb_window_t> windows = m_x.isValid() ? windowsOf(pid) : QList<xcb_window_t>();
     if (!windows.isEmpty()) {
-        if (const std::optional<XConnection::Property> wmClass = m_x.property(windows.first(), XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
-            const QList<QByteArray> parts = wmClass->data.split('\0');
-            if (parts.size() >= 2 && !parts[1].isEmpty())
-                return QString::fromLocal8Bit(parts[1]);
-        }
+        const QList<QByteArray> names = windowClass(windows.first());
+        if (names.size() >= 2 && !names[1].isEmpty())
+            return QString::fromLocal8Bit(names[1]);
     }
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     if (comm.open(QIODevice::ReadOnly))

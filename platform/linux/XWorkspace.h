@@ -14,10 +14,14 @@ public:
     std::optional<qint64> frontmostProcessId() override;
     QString localizedName(qint64 pid) override;
     bool isRunning(qint64 pid) override;
+    bool frontmostIsTerminal() override;
     bool activate(qint64 pid) override;
 
 private:
     std::optional<qint64> processOf(xcb_window_t window) const;
+    std::optional<xcb_window_t> activeWindow() const;
+    // The instance and class names of WM_CLASS.
+    QList<QByteArray> windowClass(xcb_window_t window) const;
     // The client windows of the process, topmost first.
     QList<xcb_window_t> windowsOf(qint64 pid) const;
 

@@ -99,6 +99,18 @@ TEST_F(SelectionCaptureFlowTest, PrimarySelectionIsReadWithoutTouchingTheClipboa
     EXPECT_EQ(platform.clipboard->restores, 0);
 }
 
+TEST_F(SelectionCaptureFlowTest, ATerminalGetsNoControlCWhichWouldInterruptItsProgram)
+{
+    platform.workspace->terminalInFront = true;
+    EXPECT_FALSE(SelectionCapture::captureViaCopy());
+    EXPECT_TRUE(platform.keys->chords.isEmpty());
+
+    platform.clipboard->primary = QStringLiteral("ls -l");
+    const auto result = SelectionCapture::captureViaCopy();
+    ASSERT_TRUE(result) << "what is selected in a terminal is in the primary selection";
+    EXPECT_EQ(result->text, QStringLiteral("ls -l"));
+}
+
 TEST_F(SelectionCaptureFlowTest, SimulatedCopyReadsTheTextAndPutsEveryFormatBack)
 {
     const auto result = SelectionCapture::captureViaCopy();

@@ -103,6 +103,11 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsOve
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, line + QLatin1Char('\n')) << "xterm selects the whole line";
     EXPECT_EQ(result->method, QStringLiteral("复制"));
+
+    TargetApps::clearPrimarySelection();
+    EXPECT_FALSE(captureAsTheShortcutDoes()) << "nothing selected";
+    processEventsFor(300);
+    EXPECT_EQ(xterm->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
     desktop.stop(xterm);
     desktop.stop(mousepad);
 }

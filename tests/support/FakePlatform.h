@@ -82,9 +82,11 @@ public:
     std::optional<qint64> frontmostProcessId() override { return frontmost; }
     QString localizedName(qint64 pid) override { return names.value(pid); }
     bool isRunning(qint64 pid) override { return names.contains(pid); }
+    bool frontmostIsTerminal() override { return terminalInFront; }
     bool activate(qint64 pid) override;
 
     std::optional<qint64> frontmost;
+    bool terminalInFront = false;
     QHash<qint64, QString> names; // the running applications
     QList<qint64> activated;
 };
