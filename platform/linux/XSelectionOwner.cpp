@@ -1,5 +1,7 @@
 #include "platform/linux/XSelectionOwner.h"
 
+#include <chrono>
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -10,6 +12,8 @@ namespace {
 
 // Larger values go in pieces of this size (the INCR protocol).
 constexpr qsizetype pieceSize = 256 * 1024;
+// How long a clipboard manager may take to copy our clipboard when we quit.
+constexpr auto handOverTimeout = std::chrono::seconds(3);
 
 }
 
@@ -23,6 +27,8 @@ XSelectionOwner::XSelectionOwner()
     m_targetsAtom = m_x.atom("TARGETS");
     m_timestampAtom = m_x.atom("TIMESTAMP");
     m_incrAtom = m_x.atom("INCR");
+    m_managerAtom = m_x.atom("CLIPBOARD_MANAGER");
+    m_saveTargetsAtom = m_x.atom("SAVE_TARGETS");
 
     const xcb_query_extension_reply_t* fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (fixes && fixes->present) {
@@ -39,6 +45,7 @@ XSelectionOwner::~XSelectionOwner()
 {
     if (!m_thread.joinable())
         return;
+    handOverClipboard();
     m_stop = true;
     wake();
     m_thread.join();
@@ -49,6 +56,27 @@ void XSelectionOwner::wake()
 {
     const quint64 one = 1;
     [[maybe_unused]] const auto written = write(m_wakeFd, &one, sizeof one);
+}
+
+void XSelectionOwner::handOverClipboard()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_owned.contains(m_clipboard))
+            return;
+    }
+    xcb_connection_t* c = m_x.get();
+    const XcbReply<xcb_get_selection_owner_reply_t> manager(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_managerAtom), nullptr));
+    wake();
+    if (!manager || manager->owner == XCB_NONE)
+        return;
+    // The manager reads every target from us (served by our thread), then answers.
+    xcb_convert_selection(c, m_window, m_managerAtom, m_saveTargetsAtom, m_saveTargetsAtom, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    const auto deadline = std::chrono::steady_clock::now() + handOverTimeout;
+    while (!m_handedOver && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 bool XSelectionOwner::own(xcb_atom_t selection, QList<Target> targets, xcb_timestamp_t time)
@@ -96,6 +124,9 @@ void XSelectionOwner::handle(const xcb_generic_event_t* event)
             ++m_foreignChanges;
     } else if (type == XCB_SELECTION_REQUEST) {
         answer(*reinterpret_cast<const xcb_selection_request_event_t*>(event));
+    } else if (type == XCB_SELECTION_NOTIFY) {
+        if (reinterpret_cast<const xcb_selection_notify_event_t*>(event)->selection == m_managerAtom)
+            m_handedOver = true;
     } else if (type == XCB_SELECTION_CLEAR) {
         const auto* clear = reinterpret_cast<const xcb_selection_clear_event_t*>(event);
         std::lock_guard lock(m_mutex);

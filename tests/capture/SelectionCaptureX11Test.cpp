@@ -6,9 +6,12 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 
+#include <thread>
+
 #include "capture/SelectionCapture.h"
 #include "platform/PlatformServices.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/XClipboard.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/QtPrinters.h"
@@ -31,6 +34,52 @@ QString replaced(const QString& with)
     QString text = sample;
     return text.replace(selectionStart, selected.size(), with);
 }
+
+// A clipboard manager as desktops run one: it owns CLIPBOARD_MANAGER and, asked to save the
+// clipboard (SAVE_TARGETS), copies every target of the clipboard's owner, then answers.
+class FakeClipboardManager {
+public:
+    FakeClipboardManager()
+    {
+        m_window = m_x.createWindow(0);
+        xcb_set_selection_owner(m_x.get(), m_window, m_x.atom("CLIPBOARD_MANAGER"), XCB_CURRENT_TIME);
+        free(xcb_get_input_focus_reply(m_x.get(), xcb_get_input_focus(m_x.get()), nullptr));
+        m_thread = std::thread([this] { serveOneRequest(); });
+    }
+
+    QHash<QByteArray, QByteArray> waitForSaved()
+    {
+        m_thread.join();
+        return m_saved;
+    }
+
+private:
+    void serveOneRequest()
+    {
+        const XcbEvent event = m_x.waitForEvent(std::chrono::steady_clock::now() + std::chrono::seconds(10));
+        if (!event || (event->response_type & 0x7f) != XCB_SELECTION_REQUEST)
+            return;
+        const auto request = *reinterpret_cast<const xcb_selection_request_event_t*>(event.get());
+        XSelectionReader reader;
+        for (const xcb_atom_t target : reader.targets(reader.atom("CLIPBOARD"))) {
+            if (const auto data = reader.read(reader.atom("CLIPBOARD"), target))
+                m_saved.insert(reader.atomName(target), *data);
+        }
+        xcb_selection_notify_event_t notify{};
+        notify.response_type = XCB_SELECTION_NOTIFY;
+        notify.requestor = request.requestor;
+        notify.selection = request.selection;
+        notify.target = request.target;
+        notify.property = request.property;
+        xcb_send_event(m_x.get(), 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
+        xcb_flush(m_x.get());
+    }
+
+    XConnection m_x;
+    xcb_window_t m_window = XCB_NONE;
+    QHash<QByteArray, QByteArray> m_saved;
+    std::thread m_thread;
+};
 
 class SelectionCaptureX11Test : public ::testing::Test {
 protected:
@@ -146,6 +195,20 @@ TEST_F(SelectionCaptureX11Test, CopyFallbackReadsTheSelectionAndPutsEveryClipboa
     for (qsizetype i = 0; i < formats.size(); ++i)
         EXPECT_EQ(readClipboard(formats[i]), original[i]) << formats[i].toStdString();
     desktop.stop(editor);
+}
+
+TEST_F(SelectionCaptureX11Test, AClipboardPutBackOutlivesUsWhenAClipboardManagerRuns)
+{
+    FakeClipboardManager manager;
+    const Clipboard::Snapshot userClipboard = {{QStringLiteral("UTF8_STRING"), QByteArray("用户的剪贴板")},
+                                               {QStringLiteral("text/html"), QByteArray("<p>用户的剪贴板</p>")}};
+    {
+        XClipboard clipboard;
+        clipboard.restore(userClipboard);
+    } // as when Quillo quits
+    const QHash<QByteArray, QByteArray> saved = manager.waitForSaved();
+    for (const Clipboard::Format& format : userClipboard)
+        EXPECT_EQ(saved.value(format.type.toLatin1()), format.data) << format.type.toStdString();
 }
 
 TEST_F(SelectionCaptureX11Test, ReplacesTheSelectionInPlaceInQtAndGtk)
