@@ -1,5 +1,6 @@
 #include "app/modes/Modes.h"
 
+#include <map>
 #include <memory>
 
 #include <QEventLoop>
@@ -15,10 +16,10 @@
 namespace {
 
 // Combinations nobody is likely to hold, so the check neither fails on a desktop that uses the
-// usual shortcuts nor disturbs a running Quillo.
+// usual shortcuts nor disturbs a running Quillo: all four modifiers with F7, F8, F9.
 constexpr quint32 probeModifiers =
     KeyFormatter::controlMask | KeyFormatter::optionMask | KeyFormatter::shiftMask | KeyFormatter::commandMask;
-constexpr quint32 probeKeys[] = {0, 98, 100, 101}; // by id: F7, F8, F9
+const std::map<quint32, quint32> probeKeys = {{HotKey::mainId, 98}, {HotKey::screenshotId, 100}, {HotKey::escapeId, 101}};
 
 // The callbacks that ran since the last press.
 struct Presses {
@@ -42,7 +43,7 @@ struct Presses {
     QList<quint32> press(quint32 id, int waitMs)
     {
         fired.clear();
-        Platform::services().keys->sendChord(probeKeys[id], probeModifiers);
+        Platform::services().keys->sendChord(probeKeys.at(id), probeModifiers);
         timeout.start(waitMs);
         loop.exec();
         return fired;
@@ -62,16 +63,14 @@ int run(const QStringList&)
     LinuxPlatform platform;
 
     Presses presses;
-    std::unique_ptr<HotKey> hotKeys[4];
-    for (const quint32 id : {HotKey::mainId, HotKey::screenshotId, HotKey::escapeId}) {
-        hotKeys[id] = std::make_unique<HotKey>(probeKeys[id], probeModifiers, id, [id, &presses] { presses.record(id); });
+    std::map<quint32, std::unique_ptr<HotKey>> hotKeys;
+    for (const auto& [id, key] : probeKeys) {
+        hotKeys[id] = std::make_unique<HotKey>(key, probeModifiers, id, [id, &presses] { presses.record(id); });
         if (!hotKeys[id]->isRegistered())
-            return fail(QStringLiteral("id %1 (%2) could not be registered")
-                            .arg(id)
-                            .arg(KeyFormatter::format(probeKeys[id], probeModifiers)));
+            return fail(QStringLiteral("id %1 (%2) could not be registered").arg(id).arg(KeyFormatter::format(key, probeModifiers)));
     }
     out(QStringLiteral("registered ids 1, 2 and 3"));
-    hotKeys[HotKey::escapeId].reset();
+    hotKeys.erase(HotKey::escapeId);
     out(QStringLiteral("released id 3"));
 
     for (const quint32 id : {HotKey::mainId, HotKey::screenshotId}) {
@@ -79,7 +78,8 @@ int run(const QStringList&)
         if (reached != QList<quint32>{id})
             return fail(QStringLiteral("after releasing id 3, a press of id %1 reached %2")
                             .arg(id)
-                            .arg(reached.isEmpty() ? QStringLiteral("no callback") : QStringLiteral("the callback of id %1").arg(reached.value(0))));
+                            .arg(reached.isEmpty() ? QStringLiteral("no callback")
+                                                   : QStringLiteral("the callback of id %1").arg(reached.first())));
         out(QStringLiteral("id %1 still fires").arg(id));
     }
     if (!presses.press(HotKey::escapeId, 300).isEmpty())

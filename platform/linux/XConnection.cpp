@@ -89,3 +89,16 @@ bool XConnection::check(xcb_void_cookie_t cookie) const
     const XcbReply<xcb_generic_error_t> error(xcb_request_check(m_connection, cookie));
     return !error;
 }
+
+void XConnection::notifySelection(const xcb_selection_request_event_t& request, xcb_atom_t property) const
+{
+    xcb_selection_notify_event_t notify{};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
+    xcb_flush(m_connection);
+}

@@ -51,6 +51,9 @@ public:
     // A request and its check, synchronously: false when the server answered with an error.
     bool check(xcb_void_cookie_t cookie) const;
 
+    // Tells the requestor of a selection where its answer is (XCB_NONE: refused).
+    void notifySelection(const xcb_selection_request_event_t& request, xcb_atom_t property) const;
+
 private:
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = XCB_NONE;

@@ -171,14 +171,7 @@ void XSelectionOwner::answer(const xcb_selection_request_event_t& request)
             }
         }
     }
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = answered ? property : XCB_NONE;
-    xcb_send_event(m_x.get(), 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
+    m_x.notifySelection(request, answered ? property : XCB_NONE);
 }
 
 bool XSelectionOwner::sendValue(xcb_window_t requestor, xcb_atom_t property, xcb_atom_t type, const QByteArray& data)

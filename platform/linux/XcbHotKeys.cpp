@@ -114,8 +114,9 @@ void XcbHotKeys::handle(const xcb_generic_event_t* event)
     const quint8 type = event->response_type & 0x7f;
     if (type == XCB_KEY_PRESS) {
         const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
-        if (m_held)
-            return; // a repeat, or another key while ours is down
+        if (m_held && m_held->keycode == press->detail)
+            return; // a repeat
+        // Another of our shortcuts replaces a held one: its release may have been lost to a grab.
         const quint16 locks = XCB_MOD_MASK_LOCK | m_modifierMap.numLockMask();
         const quint16 state = press->state & 0xff & ~locks;
         for (const Grab& grab : std::as_const(m_grabs)) {

@@ -65,14 +65,7 @@ private:
             if (const auto data = reader.read(reader.atom("CLIPBOARD"), target))
                 m_saved.insert(reader.atomName(target), *data);
         }
-        xcb_selection_notify_event_t notify{};
-        notify.response_type = XCB_SELECTION_NOTIFY;
-        notify.requestor = request.requestor;
-        notify.selection = request.selection;
-        notify.target = request.target;
-        notify.property = request.property;
-        xcb_send_event(m_x.get(), 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
-        xcb_flush(m_x.get());
+        m_x.notifySelection(request, request.property);
     }
 
     XConnection m_x;
