@@ -32,6 +32,7 @@ XClipboard::XClipboard()
     m_clipboard = m_reader.atom("CLIPBOARD");
     m_utf8String = m_reader.atom(utf8String.constData());
     m_utf8PlainText = m_reader.atom(utf8PlainText.constData());
+    m_plainText = m_reader.atom("text/plain");
 }
 
 Clipboard::Snapshot XClipboard::snapshot()
@@ -91,7 +92,7 @@ std::optional<QString> XClipboard::textOf(xcb_atom_t selection)
         return std::nullopt;
     // Asking for the list first costs one round trip but only one wait for an owner that hangs.
     const QList<xcb_atom_t> offered = m_reader.targets(selection);
-    for (const xcb_atom_t target : {m_utf8String, m_utf8PlainText}) {
+    for (const xcb_atom_t target : {m_utf8String, m_utf8PlainText, m_plainText}) {
         if (offered.contains(target)) {
             if (const std::optional<QByteArray> data = m_reader.read(selection, target))
                 return QString::fromUtf8(*data);

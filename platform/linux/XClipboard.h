@@ -27,4 +27,5 @@ private:
     xcb_atom_t m_primary = XCB_ATOM_PRIMARY;
     xcb_atom_t m_utf8String = XCB_NONE;
     xcb_atom_t m_utf8PlainText = XCB_NONE;
+    xcb_atom_t m_plainText = XCB_NONE; // read as UTF-8: what owners send there in practice
 };

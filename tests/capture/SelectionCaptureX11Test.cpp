@@ -254,6 +254,12 @@ TEST_F(SelectionCaptureX11Test, ProbeModeReportsTheSelectionAsJson)
     EXPECT_EQ(report.value("appName").toString(), QStringLiteral("quillo_text_target"));
     EXPECT_GT(report.value("elapsedMs").toDouble(), 0);
     desktop.stop(editor);
+
+    QProcessEnvironment nowhere = desktop.environment();
+    nowhere.remove(QStringLiteral("DISPLAY"));
+    const ProgramResult nothing = runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")}, nowhere);
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_EQ(QJsonDocument::fromJson(nothing.out).object().value("method").toString(), QString()) << nothing.out.toStdString();
 }
 
 }
