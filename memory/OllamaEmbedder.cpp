@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "engines/LocalEndpoint.h"
+#include "engines/ManagedOllama.h"
 #include "engines/http/Http.h"
 #include "settings/SettingsStore.h"
 
@@ -46,7 +46,7 @@ std::optional<Embedding> OllamaEmbedder::vector(Language, const QString& text)
         {QStringLiteral("model"), SettingsStore::load().embeddingModel},
         {QStringLiteral("input"), text},
     };
-    Http::Request request = Http::Request::json("POST", LocalEndpoint::baseURL() + QStringLiteral("/api/embed"), body);
+    Http::Request request = Http::Request::json("POST", ManagedOllama::baseURL() + QStringLiteral("/api/embed"), body);
     request.connectTimeout = 2s;
     // The first request may wait for the model to load; later ones answer in milliseconds.
     request.idleTimeout = 20s;

@@ -2,7 +2,7 @@
 
 #include "app/Out.h"
 #include "app/modes/CheckList.h"
-#include "engines/LocalEndpoint.h"
+#include "engines/OllamaService.h"
 #include "engines/QwenClient.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
@@ -44,7 +44,7 @@ int profileLivetest(const QStringList&)
     checks.note(QStringLiteral("knowledge entries: %1").arg(store.count()));
 
     const AppSettings settings = SettingsStore::load();
-    const AIReadiness readiness = AIReadiness::decide(LocalEndpoint::ensureRunning(5s, {}), settings.anyCloudKeyConfigured());
+    const AIReadiness readiness = AIReadiness::decide(OllamaService::ensureRunning(5s, {}), settings.anyCloudKeyConfigured());
     const QString engine = readiness == AIReadiness::localReady ? QStringLiteral("local model ") + QwenClient::model()
         : readiness == AIReadiness::cloudOnly                   ? QStringLiteral("cloud provider ") + settings.activeProvider
                                                                 : QString();

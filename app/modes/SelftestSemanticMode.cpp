@@ -1,7 +1,7 @@
 #include "app/modes/Modes.h"
 
 #include "app/modes/CheckList.h"
-#include "engines/LocalEndpoint.h"
+#include "engines/ManagedOllama.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "settings/SettingsStore.h"
@@ -55,7 +55,7 @@ int selftestSemantic(const QStringList&)
         checkWithoutModel(checks, home.knowledgeFile());
 
     const QString model = SettingsStore::load().embeddingModel;
-    const QString where = LocalEndpoint::baseURL();
+    const QString where = ManagedOllama::baseURL();
     if (checks.check(SemanticRecall::shared().isAvailable(),
                      QStringLiteral("the embedding model %1 answers at %2").arg(model, where)))
         checkWithModel(checks, home.knowledgeFile());
