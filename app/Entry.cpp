@@ -30,6 +30,7 @@ const QList<EntrySwitch>& switches()
         {"--demo", &demoMode},
         {"--render-preview", &renderPreviewMode},
         {"--probe-selection", &probeSelectionMode},
+        {"--ask", &askMode},
     };
     return table;
 }

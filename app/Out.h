@@ -6,5 +6,12 @@
 // lines of a long command-line mode appear while it runs.
 void out(const QString& line);
 
+// Writes text to standard output as it is (UTF-8, nothing appended), unbuffered: for an answer
+// that arrives in pieces.
+void outText(const QString& text);
+
+// Writes one line to standard error, unbuffered.
+void outError(const QString& line);
+
 // Prints "ok   <what>" or "FAIL <what>" for one step of a check mode; returns `passed`.
 bool outCheck(bool passed, const QString& what);

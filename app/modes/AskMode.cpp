@@ -1,0 +1,185 @@
+#include "app/modes/Modes.h"
+
+#include <csignal>
+
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QEventLoop>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include "app/Out.h"
+#include "app/modes/AskArguments.h"
+#include "engines/AIReadiness.h"
+#include "engines/ManagedOllama.h"
+#include "memory/KnowledgeStore.h"
+#include "memory/RecallBanner.h"
+#include "popup/ActionEngine.h"
+#include "popup/ActionSession.h"
+#include "prompts/ActionOptions.h"
+#include "settings/L10n.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+constexpr int exitAnswered = 0;
+constexpr int exitFailed = 1;
+constexpr int exitUsage = 2;
+constexpr int exitInterrupted = 130;
+
+int usageError(const QString& problem)
+{
+    outError(QStringLiteral("quillo --ask: ") + problem);
+    outError(QStringLiteral("Usage: quillo --ask %1").arg(QString::fromUtf8(askArgumentSynopsis)));
+    outError(QStringLiteral("      ") + QString::fromUtf8(askUsageText));
+    return exitUsage;
+}
+
+QString readStandardInput()
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(input.readAll());
+}
+
+// Ctrl+C as an event of the main loop, so the run is cancelled and the process ends cleanly
+// (stopping an engine it started) instead of dying in the middle. SIGINT is blocked and read
+// from a signalfd; threads inherit the mask, so this must exist before any thread is started.
+class Interrupts {
+public:
+    Interrupts()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        m_fd = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }
+    ~Interrupts()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Interrupts(const Interrupts&) = delete;
+    Interrupts& operator=(const Interrupts&) = delete;
+
+    // Calls `onInterrupt` from the event loop at every Ctrl+C.
+    template <typename Slot>
+    void connect(QObject* context, Slot onInterrupt)
+    {
+        if (m_fd < 0)
+            return;
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, context, [this, onInterrupt] {
+            signalfd_siginfo info;
+            while (::read(m_fd, &info, sizeof info) == sizeof info) {
+            }
+            onInterrupt();
+        });
+    }
+
+private:
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+// The action asked for, with the options of the command line over the stored defaults (not
+// saved) and its engine from the command line or the settings.
+PopupAction askedAction(const AskRequest& request, const QString& text, const AppSettings& settings,
+                        const std::shared_ptr<ActionOptions>& options)
+{
+    options->scenarioId = request.scenarioId.value_or(options->scenarioId);
+    options->creativity = request.creativity.value_or(options->creativity);
+    options->explainModeId = request.explainModeId.value_or(options->explainModeId);
+    options->translateDirection = request.translateDirection.value_or(options->translateDirection);
+    const std::optional<QString> before = settings.useContext ? request.before : std::nullopt;
+    const std::optional<QString> after = settings.useContext ? request.after : std::nullopt;
+    const QList<PopupAction> actions = buildActions(text, *options, before, after);
+    PopupAction action = *std::find_if(actions.cbegin(), actions.cend(),
+                                       [&request](const PopupAction& a) { return a.actionKey == request.actionKey; });
+    action.useLocal = request.useLocal.value_or(usesLocalEngine(settings, request.actionKey));
+    return action;
+}
+
+// Runs the action and the revisions, writing as the popup would show: the recall banner and
+// failures to standard error, the answers to standard output as they stream. Returns the exit
+// status.
+int drive(ActionSession& session, const QString& text, const PopupAction& action,
+          const std::shared_ptr<ActionOptions>& options, QStringList revisions, Interrupts& interrupts)
+{
+    QEventLoop loop;
+    auto finish = [&session, &loop](int status) {
+        // The profile this run started to learn is finished first.
+        if (!session.profileRegenerationRunning())
+            return loop.exit(status);
+        QObject::connect(&session, &ActionSession::profileRegenerationFinished, &loop, [&loop, status] { loop.exit(status); });
+    };
+    auto endLine = [&session] {
+        if (!session.streamBuffer().isEmpty() && !session.streamBuffer().endsWith(QLatin1Char('\n')))
+            outText(QStringLiteral("\n"));
+    };
+    interrupts.connect(&loop, [&session, &loop] {
+        session.close();
+        loop.exit(exitInterrupted);
+    });
+    QObject::connect(&session, &ActionSession::recallReady, &loop, [&session] {
+        if (const auto& hit = session.recallHit())
+            outError(RecallBanner::text(*hit));
+        session.runAction(0);
+    });
+    QObject::connect(&session, &ActionSession::deltaAppended, &loop, [](const QString& fragment) { outText(fragment); });
+    QObject::connect(&session, &ActionSession::revisionStarted, &loop, [](int version) {
+        outText(QStringLiteral("\n") + L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) + QStringLiteral("\n"));
+    });
+    QObject::connect(&session, &ActionSession::answered, &loop, [&](const QString& latest) {
+        if (session.streamBuffer().isEmpty())
+            outText(latest + QStringLiteral("\n"));
+        endLine();
+        if (revisions.isEmpty())
+            return finish(exitAnswered);
+        session.sendInstruction(revisions.takeFirst());
+    });
+    auto fail = [&](const QString& message) {
+        endLine();
+        outError(message);
+        finish(exitFailed);
+    };
+    QObject::connect(&session, &ActionSession::runFailed, &loop, [fail](const QString& message, bool) { fail(message); });
+    QObject::connect(&session, &ActionSession::revisionFailed, &loop, fail);
+
+    session.open(text, {action}, options, std::nullopt, SourceKind::selection);
+    return loop.exec();
+}
+
+int runAsk(const QStringList& args)
+{
+    const std::variant<AskRequest, QString> parsed = AskRequest::parse(args);
+    if (const QString* problem = std::get_if<QString>(&parsed))
+        return usageError(*problem);
+    const AskRequest& request = std::get<AskRequest>(parsed);
+    const QString text = request.text ? *request.text : readStandardInput();
+    if (text.trimmed().isEmpty())
+        return usageError(QStringLiteral("the text is blank"));
+
+    Interrupts interrupts;
+    const AppSettings settings = SettingsStore::load();
+    if (AIReadiness::current(settings) == AIReadiness::neitherConfigured) {
+        outError(L10n::t("notReady.body"));
+        return exitFailed;
+    }
+    const std::shared_ptr<ActionOptions> options = ActionOptions::fromStoredDefaults(settings);
+    const PopupAction action = askedAction(request, text, settings, options);
+    int status = exitFailed;
+    {
+        ActionSession session(std::make_shared<ClientEngine>(), KnowledgeStore::shared());
+        status = drive(session, text, action, options, request.revisions, interrupts);
+    }
+    ManagedOllama::terminateSync();
+    return status;
+}
+
+}
+
+const Mode askMode = {AppObject::core, askArgumentSynopsis, askUsageText, runAsk};

@@ -1,0 +1,18 @@
+#include "popup/ActionEngine.h"
+
+#include "engines/AIReadiness.h"
+#include "engines/CloudClient.h"
+#include "engines/QwenClient.h"
+#include "settings/SettingsStore.h"
+
+ChatResult ClientEngine::runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
+                                       std::stop_token stop)
+{
+    return useLocal ? QwenClient::runChatStream(messages, onDelta, std::move(stop))
+                    : CloudClient::runChatStream(messages, onDelta, std::move(stop));
+}
+
+ProfileEngine::OneShotChat ClientEngine::profileChat()
+{
+    return ProfileEngine::engineChat(AIReadiness::current(SettingsStore::load()));
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stop_token>
+
+#include "engines/ChatMessage.h"
+#include "engines/ChatResult.h"
+#include "profile/ProfileEngine.h"
+
+// What an action session asks of the engines. Both calls block and run on a background task;
+// a stop request ends them promptly with `Cancelled`.
+class ActionEngine {
+public:
+    virtual ~ActionEngine() = default;
+
+    // Streams an answer from the local engine (useLocal) or the cloud engine; onDelta gets each
+    // fragment on the calling task. The result holds the whole answer.
+    virtual ChatResult runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
+                                     std::stop_token stop) = 0;
+
+    // The one-shot chat a profile regeneration uses; an empty function when no engine is ready.
+    virtual ProfileEngine::OneShotChat profileChat() = 0;
+};
+
+// The real engines: QwenClient and CloudClient, and the profile chat of the current readiness.
+class ClientEngine final : public ActionEngine {
+public:
+    ChatResult runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
+                             std::stop_token stop) override;
+    ProfileEngine::OneShotChat profileChat() override;
+};

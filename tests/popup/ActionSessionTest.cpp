@@ -1,0 +1,439 @@
+// The action session driven as the popup and the command line drive it, with a scripted engine.
+#include <gtest/gtest.h>
+
+#include "memory/KnowledgeCodec.h"
+#include "memory/SemanticRecall.h"
+#include "popup/ActionSession.h"
+#include "profile/ProfileStore.h"
+#include "prompts/PromptLibrary.h"
+#include "settings/L10n.h"
+#include "settings/PrivateFile.h"
+#include "settings/SettingsStore.h"
+#include "tests/popup/ScriptedEngine.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/ScratchHome.h"
+
+namespace {
+
+using Script = ScriptedEngine::Script;
+using Entry = ActionSession::TranscriptEntry;
+
+const QString text = QStringLiteral("量子纠缠");
+const PopupAction explain{QStringLiteral("解释"), QStringLiteral("解释"), QStringLiteral("系统：解释"),
+                          QStringLiteral("请解释：量子纠缠"), true};
+const PopupAction rewrite{QStringLiteral("改写·云端"), QStringLiteral("改写"), QStringLiteral("系统：改写"),
+                          QStringLiteral("请改写：量子纠缠"), false};
+constexpr qint64 mousepad = 4242;
+
+const QString localProblem = QStringLiteral("本地模型出了点问题，重试一下；老不行就切到云端模型");
+
+void changeSettings(const std::function<void(AppSettings&)>& change)
+{
+    AppSettings settings = SettingsStore::load();
+    change(settings);
+    ASSERT_TRUE(SettingsStore::save(settings));
+}
+
+class ActionSessionTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
+    SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
+    KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
+    FakePlatform platform;
+    std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
+    std::unique_ptr<ActionSession> session = std::make_unique<ActionSession>(engine, store);
+    QStringList events; // what the view was told, in order
+
+    void SetUp() override
+    {
+        L10n::invalidate();
+        platform.workspace->names.insert(mousepad, QStringLiteral("Mousepad"));
+        record(*session);
+    }
+
+    void record(ActionSession& s)
+    {
+        QObject::connect(&s, &ActionSession::recallReady, [this] { events << QStringLiteral("recall"); });
+        QObject::connect(&s, &ActionSession::runStarted, [this](const QString& title) { events << QStringLiteral("started ") + title; });
+        QObject::connect(&s, &ActionSession::revisionStarted, [this](int version) { events << QStringLiteral("revision %1").arg(version); });
+        QObject::connect(&s, &ActionSession::generating, [this] { events << QStringLiteral("generating"); });
+        QObject::connect(&s, &ActionSession::deltaAppended, [this](const QString& fragment) { events << QStringLiteral("delta ") + fragment; });
+        QObject::connect(&s, &ActionSession::answered, [this](const QString& latest) { events << QStringLiteral("answered ") + latest; });
+        QObject::connect(&s, &ActionSession::runFailed, [this](const QString& message, bool partialKept) {
+            events << QStringLiteral("failed ") + message + (partialKept ? QStringLiteral(" (partial kept)") : QString());
+        });
+        QObject::connect(&s, &ActionSession::revisionFailed, [this](const QString& message) { events << QStringLiteral("revision failed ") + message; });
+    }
+
+    void open(const QString& selected = text, std::optional<qint64> pid = mousepad, SourceKind kind = SourceKind::selection)
+    {
+        events.clear();
+        session->open(selected, {explain, rewrite}, nullptr, pid, kind);
+        ASSERT_TRUE(waitFor(QStringLiteral("recall")));
+    }
+
+    // Runs the event loop until the view has been told `event` `times` times in all.
+    bool waitFor(const QString& event, int times = 1)
+    {
+        return processEventsUntil([&] { return events.count(event) >= times; });
+    }
+    bool waitForOutcome(int outcomes = 1)
+    {
+        return processEventsUntil([&] {
+            const auto ended = [](const QString& e) { return e.startsWith(QLatin1String("answered ")) || e.contains(QLatin1String("failed ")); };
+            return std::count_if(events.cbegin(), events.cend(), ended) >= outcomes;
+        });
+    }
+    // Runs the action, or sends the instruction, and waits for its outcome.
+    void run(int index)
+    {
+        const int before = outcomes();
+        session->runAction(index);
+        ASSERT_TRUE(waitForOutcome(before + 1));
+    }
+    void revise(const QString& instruction)
+    {
+        const int before = outcomes();
+        ASSERT_TRUE(session->sendInstruction(instruction));
+        ASSERT_TRUE(waitForOutcome(before + 1));
+    }
+    int outcomes() const
+    {
+        return int(std::count_if(events.cbegin(), events.cend(), [](const QString& e) {
+            return e.startsWith(QLatin1String("answered ")) || e.contains(QLatin1String("failed "));
+        }));
+    }
+};
+
+TEST_F(ActionSessionTest, StreamsInOrderCleansTheAnswerAndRemembersIt)
+{
+    engine->add(Script::streamed({QStringLiteral("《量子"), QStringLiteral("纠缠》是")}));
+    open();
+    session->runAction(7); // no such button
+    run(0);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
+                                   QStringLiteral("delta 《量子"), QStringLiteral("delta 纠缠》是"), QStringLiteral("answered 《量子纠缠》是")}));
+
+    ASSERT_EQ(engine->calls().size(), 1);
+    EXPECT_TRUE(engine->calls()[0].useLocal);
+    EXPECT_EQ(engine->calls()[0].messages, (ChatMessages{ChatMessage::system(explain.systemPrompt), ChatMessage::user(explain.initialUserPrompt)}));
+    EXPECT_EQ(session->conversation(),
+              (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("《量子纠缠》是"))}));
+    EXPECT_EQ(session->transcript(), (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("《量子纠缠》是")}}));
+    EXPECT_TRUE(session->inConversation());
+    EXPECT_FALSE(session->isRunning());
+
+    const QList<KnowledgeEntry> entries = store.all();
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].id, session->currentEntryId());
+    EXPECT_EQ(entries[0].action, QStringLiteral("解释"));
+    EXPECT_EQ(entries[0].sourceText, text);
+    EXPECT_EQ(entries[0].appName, QStringLiteral("Mousepad"));
+
+    // Marks the model put around its whole answer are gone from what is shown and remembered.
+    engine->add(Script::streamed({QStringLiteral("《纠缠"), QStringLiteral("态》")}));
+    run(0);
+    EXPECT_EQ(session->currentResult(), QStringLiteral("纠缠态"));
+    EXPECT_EQ(session->streamBuffer(), QStringLiteral("《纠缠态》"));
+    EXPECT_EQ(store.entry(*session->currentEntryId())->resultText, QStringLiteral("纠缠态"));
+}
+
+TEST_F(ActionSessionTest, ANewRunCancelsTheLiveOneSilently)
+{
+    engine->add(Script::held({QStringLiteral("旧的")}));
+    engine->add(Script::streamed({QStringLiteral("新的")}));
+    open();
+    session->runAction(0);
+    ASSERT_TRUE(waitFor(QStringLiteral("delta 旧的")));
+    run(1);
+    processEventsFor(100); // a fragment the cancelled run sends late must not show up
+
+    EXPECT_EQ(events, (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
+                                   QStringLiteral("delta 旧的"), QStringLiteral("started 改写·云端"), QStringLiteral("generating"),
+                                   QStringLiteral("delta 新的"), QStringLiteral("answered 新的")}));
+    EXPECT_FALSE(engine->calls()[1].useLocal);
+    EXPECT_EQ(session->streamBuffer(), QStringLiteral("新的"));
+    ASSERT_EQ(store.count(), 1);
+    EXPECT_EQ(store.all()[0].action, QStringLiteral("改写"));
+}
+
+TEST_F(ActionSessionTest, AFailureShowsOneLineAndKeepsWhatHadArrived)
+{
+    engine->add(Script::failing(CloudError::httpError(402, QStringLiteral("Insufficient Balance"))));
+    open();
+    run(1);
+    EXPECT_EQ(events.last(), QStringLiteral("failed 被限流或余额不足了，待会再试，或先切到本地模型"));
+    EXPECT_FALSE(session->activeActionKey());
+    EXPECT_FALSE(session->inConversation());
+    EXPECT_TRUE(session->currentResult().isEmpty());
+
+    engine->add(Script::failing(TransportError{TransportError::Code::networkConnectionLost, {}}, {QStringLiteral("半句")}));
+    run(0);
+    EXPECT_EQ(events.last(), QStringLiteral("failed 连不上网，检查一下网络再试 (partial kept)"));
+    EXPECT_EQ(session->streamBuffer(), QStringLiteral("半句"));
+    EXPECT_EQ(session->activeActionKey(), QStringLiteral("解释"));
+
+    // An answer that is nothing but selection marks is no answer.
+    engine->add(Script::answering(QStringLiteral("《 》")));
+    run(0);
+    EXPECT_EQ(events.last(), QStringLiteral("failed ") + localProblem);
+    EXPECT_EQ(store.count(), 0);
+    EXPECT_FALSE(session->inConversation());
+}
+
+TEST_F(ActionSessionTest, OneEntryPerActionPerPopup)
+{
+    for (const char* answer : {"第一版", "第二版", "改写版", "再开一次"})
+        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    open();
+    run(0);
+    const std::optional<QString> first = session->currentEntryId();
+    run(0);
+    ASSERT_EQ(store.count(), 1) << "a rerun of the same action rewrites its entry";
+    EXPECT_EQ(session->currentEntryId(), first);
+    EXPECT_EQ(store.entry(*first)->resultText, QStringLiteral("第二版"));
+
+    run(1);
+    ASSERT_EQ(store.count(), 2) << "another action adds its own";
+    EXPECT_NE(session->currentEntryId(), first);
+    EXPECT_EQ(store.entry(*session->currentEntryId())->action, QStringLiteral("改写"));
+
+    open(); // the same text in a new popup is a new lookup
+    run(0);
+    EXPECT_EQ(store.count(), 3);
+}
+
+TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)
+{
+    for (const char* answer : {"初稿", "短稿", "口语稿"})
+        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    open();
+    EXPECT_FALSE(session->sendInstruction(QStringLiteral("再短一点"))) << "no conversation before the first answer";
+    run(1);
+    EXPECT_FALSE(session->sendInstruction(QStringLiteral("  \n ")));
+
+    const QString instruction = QStringLiteral("再短一点\n别用术语");
+    events.clear();
+    revise(instruction + QStringLiteral("\n"));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("revision 2"), QStringLiteral("generating"), QStringLiteral("delta 短稿"),
+                                   QStringLiteral("answered 短稿")}));
+    const ScriptedEngine::Call call = engine->calls()[1];
+    EXPECT_FALSE(call.useLocal) << "follow-ups stay on the action's engine";
+    EXPECT_EQ(call.messages, (ChatMessages{ChatMessage::system(rewrite.systemPrompt), ChatMessage::user(rewrite.initialUserPrompt),
+                                           ChatMessage::assistant(QStringLiteral("初稿")),
+                                           ChatMessage::user(PromptLibrary::followUpRevisePrompt(instruction))}));
+
+    revise(QStringLiteral("更口语"));
+    EXPECT_TRUE(events.contains(QStringLiteral("revision 3")));
+    EXPECT_EQ(session->transcript(), (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("初稿")},
+                                                   {Entry::Kind::instruction, 0, instruction},
+                                                   {Entry::Kind::answer, 2, QStringLiteral("短稿")},
+                                                   {Entry::Kind::instruction, 0, QStringLiteral("更口语")},
+                                                   {Entry::Kind::answer, 3, QStringLiteral("口语稿")}}));
+    EXPECT_EQ(session->currentResult(), QStringLiteral("口语稿"));
+    ASSERT_EQ(store.count(), 1);
+    EXPECT_EQ(store.all()[0].resultText, QStringLiteral("口语稿")) << "the entry holds the newest version";
+}
+
+TEST_F(ActionSessionTest, AFailedInstructionLeavesNoTraceAndCanBeSentAgain)
+{
+    for (const char* answer : {"v1", "v2", "v3"})
+        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    engine->add(Script::failing(QwenError::httpError(500, QStringLiteral("boom"))));
+    engine->add(Script::streamed({QStringLiteral("v4")}));
+    open();
+    run(0);
+    revise(QStringLiteral("第一条"));
+    revise(QStringLiteral("第二条"));
+    const ChatMessages beforeFailure = session->conversation();
+    events.clear();
+    revise(QStringLiteral("第三条"));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("revision 4"), QStringLiteral("revision failed ") + localProblem}));
+    EXPECT_EQ(session->conversation(), beforeFailure);
+    EXPECT_TRUE(session->inConversation());
+    EXPECT_EQ(session->currentResult(), QStringLiteral("v3"));
+    EXPECT_EQ(store.all()[0].resultText, QStringLiteral("v3"));
+
+    revise(QStringLiteral("第三条"));
+    EXPECT_TRUE(events.contains(QStringLiteral("answered v4")));
+    EXPECT_EQ(events.count(QStringLiteral("revision 4")), 2);
+    EXPECT_EQ(session->conversation().size(), beforeFailure.size() + 2);
+    EXPECT_EQ(store.all()[0].resultText, QStringLiteral("v4"));
+}
+
+TEST_F(ActionSessionTest, ANewInstructionReplacesOneStillStreaming)
+{
+    engine->add(Script::streamed({QStringLiteral("初稿")}));
+    engine->add(Script::held({QStringLiteral("半")}));
+    engine->add(Script::streamed({QStringLiteral("终稿")}));
+    open();
+    run(0);
+    ASSERT_TRUE(session->sendInstruction(QStringLiteral("甲")));
+    ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
+    revise(QStringLiteral("乙"));
+    EXPECT_EQ(session->conversation(), (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("初稿")),
+                                                     ChatMessage::user(QStringLiteral("乙")), ChatMessage::assistant(QStringLiteral("终稿"))}));
+    EXPECT_EQ(engine->calls()[2].messages.size(), 4) << "the unanswered instruction is not sent again";
+    EXPECT_EQ(events.count(QStringLiteral("revision 2")), 2);
+}
+
+TEST_F(ActionSessionTest, ARerunAfterAnOptionChangeStartsOverAndRewritesTheEntry)
+{
+    for (const char* answer : {"初稿", "短稿", "大胆稿"})
+        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    open();
+    run(1);
+    revise(QStringLiteral("短一点"));
+
+    PopupAction bolder = rewrite;
+    bolder.systemPrompt = QStringLiteral("系统：改写（自由创作）");
+    events.clear();
+    session->replaceActionsAndRerun({explain, bolder}, QStringLiteral("改写"));
+    ASSERT_TRUE(waitForOutcome());
+    EXPECT_EQ(events.first(), QStringLiteral("started 改写·云端"));
+    EXPECT_EQ(engine->calls().last().messages.first(), ChatMessage::system(bolder.systemPrompt));
+    EXPECT_EQ(session->transcript(), (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("大胆稿")}}));
+    ASSERT_EQ(store.count(), 1);
+    EXPECT_EQ(store.all()[0].resultText, QStringLiteral("大胆稿"));
+
+    session->replaceActionsAndRerun({explain}, QStringLiteral("改写"));
+    processEventsFor(50);
+    EXPECT_EQ(session->actions(), (QList<PopupAction>{explain}));
+    EXPECT_EQ(engine->calls().size(), 3) << "no action with that key: nothing runs";
+}
+
+TEST_F(ActionSessionTest, WithAutoRememberOffNothingIsStoredOrLearned)
+{
+    changeSettings([](AppSettings& s) { s.autoRemember = false; });
+    for (int i = 0; i < 5; ++i)
+        store.add(QStringLiteral("解释"), QStringLiteral("旧 %1").arg(i), QStringLiteral("答"), QString());
+    engine->add(Script::streamed({QStringLiteral("答案")}));
+    engine->add(Script::streamed({QStringLiteral("修订")}));
+    open();
+    run(0);
+    revise(QStringLiteral("再短"));
+    processEventsFor(50);
+    EXPECT_EQ(store.count(), 5);
+    EXPECT_FALSE(session->currentEntryId());
+    EXPECT_FALSE(session->toggleFavorite());
+    EXPECT_EQ(engine->profileChats(), 0);
+}
+
+TEST_F(ActionSessionTest, TheProfileIsLearnedInTheBackgroundOneRegenerationAtATime)
+{
+    for (int i = 0; i < 4; ++i)
+        store.add(QStringLiteral("解释"), QStringLiteral("旧 %1").arg(i), QStringLiteral("答"), QString());
+    changeSettings([](AppSettings& s) { s.profileEnabled = false; });
+    engine->holdProfileChat = true;
+    for (const char* answer : {"一", "二", "三"})
+        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    open();
+    run(0);
+    EXPECT_FALSE(session->profileRegenerationRunning()) << "switched off";
+
+    changeSettings([](AppSettings& s) { s.profileEnabled = true; });
+    run(1);
+    EXPECT_TRUE(session->profileRegenerationRunning());
+    ASSERT_TRUE(processEventsUntil([&] { return engine->profileChats() == 1; }));
+    open();
+    run(0); // due again by count, but one is still running
+    bool finished = false;
+    QObject::connect(session.get(), &ActionSession::profileRegenerationFinished, [&finished] { finished = true; });
+    engine->releaseProfileChat();
+    ASSERT_TRUE(processEventsUntil([&] { return finished; }));
+    EXPECT_EQ(engine->profileChats(), 1);
+    EXPECT_FALSE(session->profileRegenerationRunning());
+    ASSERT_TRUE(ProfileStore::load());
+    EXPECT_EQ(ProfileStore::load()->text, engine->profileReply);
+}
+
+TEST_F(ActionSessionTest, TheRecallClickShowsTheRememberedAnswerAndItsTime)
+{
+    KnowledgeEntry earlier;
+    earlier.id = KnowledgeEntry::newId();
+    earlier.action = QStringLiteral("翻译");
+    earlier.sourceText = QStringLiteral("  量子纠缠 ");
+    earlier.resultText = QStringLiteral("quantum entanglement");
+    earlier.note = QStringLiteral(" 考试要点 ");
+    earlier.createdAt = earlier.updatedAt = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
+    const QString path = home.path() + QStringLiteral("/recall.json");
+    ASSERT_TRUE(PrivateFile::writeAtomically(path, KnowledgeCodec::encode({earlier})));
+    KnowledgeStore remembered(path, noModels);
+    ActionSession recalling(engine, remembered);
+    record(recalling);
+
+    recalling.open(QStringLiteral("出租车"), {explain}, nullptr, std::nullopt, SourceKind::selection);
+    ASSERT_TRUE(waitFor(QStringLiteral("recall")));
+    EXPECT_FALSE(recalling.recallHit());
+    EXPECT_FALSE(recalling.showRecalledAnswer());
+
+    engine->add(Script::held({QStringLiteral("半")}));
+    recalling.open(text, {explain}, nullptr, std::nullopt, SourceKind::selection);
+    ASSERT_TRUE(waitFor(QStringLiteral("recall"), 2));
+    ASSERT_TRUE(recalling.recallHit());
+    EXPECT_EQ(recalling.recallHit()->count, 1);
+    recalling.runAction(0);
+    ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
+
+    const std::optional<ActionSession::RecalledAnswer> shown = recalling.showRecalledAnswer();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->text, QStringLiteral("quantum entanglement\n\n— 你的笔记：考试要点"));
+    EXPECT_EQ(shown->status, QStringLiteral("来自你的记忆 · 上次 3月5日 14:07（翻译）"));
+    EXPECT_EQ(recalling.currentResult(), shown->text) << "replace and copy use the remembered answer";
+    EXPECT_FALSE(recalling.isRunning());
+    EXPECT_FALSE(recalling.inConversation());
+    EXPECT_FALSE(recalling.currentEntryId());
+    processEventsFor(50);
+    EXPECT_FALSE(events.last().startsWith(QLatin1String("delta [after"))) << "the cancelled run is silent";
+
+    ScopedEnv en("SELVANE_UI_LANG", "en");
+    L10n::invalidate();
+    EXPECT_EQ(recalling.showRecalledAnswer()->status, QStringLiteral("From your memory · last Mar 5, 14:07 (翻译)"));
+    L10n::invalidate();
+}
+
+TEST_F(ActionSessionTest, FavouriteAndCollection)
+{
+    engine->add(Script::streamed({QStringLiteral("答案")}));
+    open();
+    EXPECT_FALSE(session->toggleFavorite()) << "nothing remembered yet";
+    run(0);
+    EXPECT_EQ(session->toggleFavorite(), true);
+    EXPECT_TRUE(store.entry(*session->currentEntryId())->favorite);
+    EXPECT_EQ(session->toggleFavorite(), false);
+
+    open(QStringLiteral("  \n\t"));
+    EXPECT_FALSE(session->collectSelection());
+    open(QStringLiteral(" 熵增 \n"));
+    EXPECT_TRUE(session->collectSelection());
+    open(QStringLiteral("截来的字"), 999, SourceKind::ocr); // that application has quit
+    EXPECT_TRUE(session->collectSelection());
+
+    const QList<KnowledgeEntry> collected = store.collections(QString());
+    ASSERT_EQ(collected.size(), 2);
+    const KnowledgeEntry& selection = collected[0].sourceText.contains(QStringLiteral("熵增")) ? collected[0] : collected[1];
+    const KnowledgeEntry& screenshot = &selection == &collected[0] ? collected[1] : collected[0];
+    EXPECT_EQ(selection.sourceText, QStringLiteral(" 熵增 \n")) << "the selection is stored as it was";
+    EXPECT_EQ(selection.note, QStringLiteral("划词"));
+    EXPECT_EQ(selection.appName, QStringLiteral("Mousepad"));
+    EXPECT_EQ(screenshot.note, QStringLiteral("截图"));
+    EXPECT_TRUE(screenshot.appName.isEmpty());
+}
+
+TEST_F(ActionSessionTest, ASessionThatIsGoneReceivesNothing)
+{
+    engine->add(Script::held({QStringLiteral("半")}));
+    open();
+    session->runAction(0);
+    ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
+    const QStringList before = events;
+    session.reset(); // cancels the run and waits for its task
+    processEventsFor(100);
+    EXPECT_EQ(events, before);
+}
+
+}

@@ -1,0 +1,387 @@
+// `quillo --ask` end to end against fake_ollama and fake_openai on the real ports, in a private
+// network namespace, with every file of the run in a scratch home.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QProcess>
+
+#include "engines/OllamaService.h"
+#include "memory/KnowledgeCodec.h"
+#include "memory/KnowledgeStore.h"
+#include "profile/ProfileEngine.h"
+#include "profile/ProfileStore.h"
+#include "prompts/PromptLibrary.h"
+#include "settings/L10n.h"
+#include "settings/PrivateFile.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/FakeServers.h"
+#include "tests/support/Files.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/ScratchHome.h"
+
+// Lets GoogleTest show the messages of a request readably.
+static void PrintTo(const ChatMessage& message, std::ostream* os)
+{
+    *os << "\n  [" << message.role.toStdString() << "] " << message.content.left(80).toStdString();
+}
+
+namespace {
+
+const QString apiKey = QStringLiteral("sk-ask-test-9d41e7");
+const QString model = QStringLiteral("qwen2.5:7b");
+const QString explainKey = QStringLiteral("解释");
+const QString translateKey = QStringLiteral("翻译");
+const QString rewriteKey = QStringLiteral("改写");
+const QString profileText = QStringLiteral("关注宏观经济，偏好通俗解释");
+
+// What the fake models answer to a last user message.
+QString echo(const QString& lastUserMessage)
+{
+    return QStringLiteral("回声：") + lastUserMessage.trimmed();
+}
+
+QString line(const char* key)
+{
+    return L10n::t(key) + QLatin1Char('\n');
+}
+
+ChatMessages messagesOf(const QJsonObject& request)
+{
+    ChatMessages messages;
+    for (const QJsonValue& value : request.value(QStringLiteral("body")).toObject().value(QStringLiteral("messages")).toArray()) {
+        const QJsonObject message = value.toObject();
+        messages.append({message.value(QStringLiteral("role")).toString(), message.value(QStringLiteral("content")).toString()});
+    }
+    return messages;
+}
+
+class AskModeTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+    ScopedEnv knowledgeFile{"SELVANE_KNOWLEDGE_FILE", QFile::encodeName(home.path() + QStringLiteral("/knowledge.json"))};
+    ScopedEnv profileFile{"SELVANE_PROFILE_FILE", QFile::encodeName(home.path() + QStringLiteral("/profile.json"))};
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
+    ScopedEnv noOllamaHost{"OLLAMA_HOST", QByteArray()};
+
+    void SetUp() override { L10n::invalidate(); }
+
+    static void changeSettings(const std::function<void(AppSettings&)>& change)
+    {
+        AppSettings settings = SettingsStore::load();
+        change(settings);
+        ASSERT_TRUE(SettingsStore::save(settings));
+    }
+
+    static ProgramResult ask(const QStringList& args, const QByteArray& input = {})
+    {
+        return runProgram(quilloBinary(), QStringList{QStringLiteral("--ask")} + args, QProcessEnvironment::systemEnvironment(), input);
+    }
+
+    // The user's own Ollama: installed, running on the standard port and holding the model.
+    std::unique_ptr<FakeOllamaServer> startLocalEngine() const
+    {
+        const QString executable = home.path() + QStringLiteral("/.local/bin/ollama");
+        EXPECT_TRUE(writeFile(executable, readFile(fakeOllamaBinary())));
+        QFile::setPermissions(executable, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        changeSettings([](AppSettings& s) { s.useExternalOllama = true; });
+        auto ollama = std::make_unique<FakeOllamaServer>();
+        EXPECT_TRUE(ollama->isAnswering() && ollama->pull(model));
+        return ollama;
+    }
+
+    static void useCloud(const FakeOpenAIServer& cloud, const QString& key = apiKey)
+    {
+        ASSERT_TRUE(cloud.isAnswering());
+        changeSettings([&](AppSettings& s) {
+            s.activeProvider = QStringLiteral("custom");
+            s.customBaseURL = cloud.endpoint();
+            s.cloudKeys = {{QStringLiteral("custom"), key}};
+            s.cloudModels = {{QStringLiteral("custom"), QStringLiteral("fake-model")}};
+        });
+    }
+
+    static QList<QJsonObject> chats(const QList<QJsonObject>& recorded, const QString& path)
+    {
+        QList<QJsonObject> chats;
+        for (const QJsonObject& request : recorded) {
+            if (request.value(QStringLiteral("path")).toString() == path)
+                chats.append(request);
+        }
+        return chats;
+    }
+
+    static QList<KnowledgeEntry> knowledge()
+    {
+        return KnowledgeCodec::decode(readFile(KnowledgeStore::defaultPath())).value_or(QList<KnowledgeEntry>());
+    }
+
+    static bool systemHasOllama()
+    {
+        const QStringList elsewhere = OllamaService::executableLocations().mid(1);
+        return std::any_of(elsewhere.begin(), elsewhere.end(), [](const QString& path) { return QFileInfo::exists(path); });
+    }
+};
+
+TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
+{
+    const auto ollama = startLocalEngine();
+    const QString userPrompt = PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("量子纠缠"));
+
+    const ProgramResult first = ask({QStringLiteral("explain"), QStringLiteral("量子纠缠")});
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(first.out), echo(userPrompt) + QLatin1Char('\n'));
+    EXPECT_TRUE(first.err.isEmpty()) << first.err.toStdString();
+
+    const QList<QJsonObject> requests = chats(ollama->recorded(), QStringLiteral("/api/chat"));
+    ASSERT_EQ(requests.size(), 1);
+    const QJsonObject body = requests[0].value(QStringLiteral("body")).toObject();
+    EXPECT_EQ(body.value(QStringLiteral("model")).toString(), model);
+    EXPECT_TRUE(body.value(QStringLiteral("stream")).toBool());
+    EXPECT_EQ(messagesOf(requests[0]), (ChatMessages{ChatMessage::system(PromptLibrary::explainSystem(QStringLiteral("plain"))),
+                                                     ChatMessage::user(userPrompt)}));
+
+    QList<KnowledgeEntry> entries = knowledge();
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].action, explainKey);
+    EXPECT_EQ(entries[0].sourceText, QStringLiteral("量子纠缠"));
+    EXPECT_EQ(entries[0].resultText, echo(userPrompt));
+    EXPECT_TRUE(entries[0].appName.isEmpty());
+    EXPECT_EQ(posixMode(KnowledgeStore::defaultPath()), 0600);
+
+    // The text from standard input, as it came; the earlier lookup is announced first.
+    const ProgramResult again = ask({QStringLiteral("explain"), QStringLiteral("-")}, "量子纠缠\n");
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(again.err), QStringLiteral("📌 你查过这个（1 次）· 点击看上次结果\n"));
+    EXPECT_EQ(QString::fromUtf8(again.out), echo(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("量子纠缠\n"))) + QLatin1Char('\n'));
+    entries = knowledge();
+    ASSERT_EQ(entries.size(), 2) << "every run is a lookup of its own";
+    EXPECT_EQ(entries[1].sourceText, QStringLiteral("量子纠缠\n"));
+}
+
+TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
+{
+    const auto ollama = startLocalEngine();
+    UserProfile profile;
+    profile.text = profileText;
+    ASSERT_TRUE(ProfileStore::save(profile));
+    const QString preamble = ProfileEngine::injectionPreamble(profileText) + QStringLiteral("\n\n");
+    const QString before = QStringLiteral("We sat on the river");
+    const QString after = QStringLiteral("and watched the boats.");
+
+    struct Case {
+        QStringList args;
+        bool contextAndProfileOn;
+        ChatMessages expected;
+    };
+    const QList<Case> cases = {
+        {{QStringLiteral("explain"), QStringLiteral("--explain-mode"), QStringLiteral("kid"), QStringLiteral("--before"), before,
+          QStringLiteral("--after"), after, QStringLiteral("bank")},
+         true,
+         {ChatMessage::system(preamble + PromptLibrary::explainSystem(QStringLiteral("kid"))),
+          ChatMessage::user(PromptLibrary::contextualUserPrompt(explainKey, QStringLiteral("bank"), before, after))}},
+        {{QStringLiteral("translate"), QStringLiteral("--before"), before, QStringLiteral("--after"), after, QStringLiteral("bank")},
+         true,
+         {ChatMessage::system(PromptLibrary::translateSystem(QStringLiteral("zh"))),
+          ChatMessage::user(PromptLibrary::contextualUserPrompt(translateKey, QStringLiteral("bank"), before, after))}},
+        {{QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("fr"), QStringLiteral("银行")},
+         true,
+         {ChatMessage::system(PromptLibrary::translateSystem(QStringLiteral("fr"))),
+          ChatMessage::user(PromptLibrary::plainUserPrompt(translateKey, QStringLiteral("银行")))}},
+        {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("--scenario"), QStringLiteral("email"),
+          QStringLiteral("--creativity"), QStringLiteral("creative"), QStringLiteral("这个东西挺好用的")},
+         true,
+         {ChatMessage::system(preamble + PromptLibrary::rewriteSystem(QStringLiteral("email"), PromptLibrary::Creativity::creative)),
+          ChatMessage::user(PromptLibrary::plainUserPrompt(rewriteKey, QStringLiteral("这个东西挺好用的")))}},
+        {{QStringLiteral("explain"), QStringLiteral("--before"), before, QStringLiteral("--after"), after, QStringLiteral("bank")},
+         false,
+         {ChatMessage::system(PromptLibrary::explainSystem(QStringLiteral("plain"))),
+          ChatMessage::user(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("bank")))}},
+    };
+    for (const Case& c : cases) {
+        changeSettings([&c](AppSettings& s) { s.useContext = s.profileEnabled = c.contextAndProfileOn; });
+        const qsizetype sent = chats(ollama->recorded(), QStringLiteral("/api/chat")).size();
+        const ProgramResult result = ask(c.args);
+        EXPECT_EQ(result.exitCode, 0) << c.args.join(QLatin1Char(' ')).toStdString() << "\n" << result.err.toStdString();
+        const QList<QJsonObject> requests = chats(ollama->recorded(), QStringLiteral("/api/chat"));
+        ASSERT_EQ(requests.size(), sent + 1);
+        EXPECT_EQ(messagesOf(requests.last()), c.expected) << c.args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(QString::fromUtf8(result.out), echo(c.expected.last().content) + QLatin1Char('\n'));
+    }
+    const AppSettings stored = SettingsStore::load(true);
+    EXPECT_EQ(stored.defaultScenario, QStringLiteral("general")) << "options given on the command line are not saved";
+    EXPECT_EQ(stored.defaultTranslateDirection, QStringLiteral("auto"));
+}
+
+TEST_F(AskModeTest, RevisionsFollowWithTheirVersionHeadersOnTheActionsEngine)
+{
+    FakeOpenAIServer cloud(18080, apiKey);
+    useCloud(cloud);
+    const QString text = QStringLiteral("这个东西挺好用的");
+    const QString first = echo(PromptLibrary::plainUserPrompt(rewriteKey, text));
+    const QString second = echo(PromptLibrary::followUpRevisePrompt(QStringLiteral("再短一点")));
+    const QString third = echo(PromptLibrary::followUpRevisePrompt(QStringLiteral("更口语")));
+
+    const ProgramResult result = ask({QStringLiteral("rewrite"), QStringLiteral("--revise"), QStringLiteral("再短一点"),
+                                      QStringLiteral("--revise"), QStringLiteral("更口语"), text});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(result.out),
+              first + QStringLiteral("\n\nAI · 第 2 版\n") + second + QStringLiteral("\n\nAI · 第 3 版\n") + third + QLatin1Char('\n'));
+    EXPECT_FALSE(result.out.contains(apiKey.toUtf8()) || result.err.contains(apiKey.toUtf8()));
+
+    const QList<QJsonObject> requests = chats(cloud.recorded(), QStringLiteral("/v1/chat/completions"));
+    ASSERT_EQ(requests.size(), 3);
+    const QString system = PromptLibrary::rewriteSystem(QStringLiteral("general"), PromptLibrary::Creativity::moderate);
+    EXPECT_EQ(messagesOf(requests[1]), (ChatMessages{ChatMessage::system(system), ChatMessage::user(PromptLibrary::plainUserPrompt(rewriteKey, text)),
+                                                     ChatMessage::assistant(first),
+                                                     ChatMessage::user(PromptLibrary::followUpRevisePrompt(QStringLiteral("再短一点")))}));
+    const ChatMessages last = messagesOf(requests[2]);
+    ASSERT_EQ(last.size(), 6);
+    EXPECT_EQ(last[3], ChatMessage::user(QStringLiteral("再短一点"))) << "earlier instructions are sent bare";
+
+    const QList<KnowledgeEntry> entries = knowledge();
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].resultText, third) << "the entry holds the newest version";
+
+    ScopedEnv en("SELVANE_UI_LANG", "en");
+    const ProgramResult english = ask({QStringLiteral("rewrite"), QStringLiteral("--revise"), QStringLiteral("shorter"), text});
+    EXPECT_TRUE(english.out.contains("\n\nAI · v2\n")) << english.out.toStdString();
+    EXPECT_EQ(QString::fromUtf8(english.err), QStringLiteral("📌 You looked this up (1×) · Click to see the last result\n"));
+}
+
+TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
+{
+    const auto ollama = startLocalEngine();
+    FakeOpenAIServer cloud(18080, apiKey);
+    const QString longText = QStringLiteral("一段足够长的文字，好让回答在中途出错之前已经有几段送到了");
+
+    struct Case {
+        QString key; // the configured cloud key
+        QStringList args;
+        const char* errorKey;
+        QString out;
+    };
+    const QList<Case> cases = {
+        {QStringLiteral("sk-wrong"), {QStringLiteral("rewrite"), QStringLiteral("你好")}, "err.cloudAuth", {}},
+        {apiKey, {QStringLiteral("rewrite"), QStringLiteral("你好 [[fail:402]]")}, "err.cloudRateLimit", {}},
+        {apiKey, {QStringLiteral("rewrite"), QStringLiteral("你好 [[fail:500]]")}, "err.cloudOther", {}},
+        {apiKey, {QStringLiteral("explain"), QStringLiteral("你好 [[fail:500]]")}, "err.qwenOther", {}},
+        {apiKey, {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"), longText + QStringLiteral("[[drop]]")},
+         "err.network", QStringLiteral("partial")},
+        {apiKey, {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral("改短 [[fail:500]]"), QStringLiteral("你好")},
+         "err.qwenOther", echo(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("你好"))) + QStringLiteral("\n\nAI · 第 2 版\n")},
+    };
+    for (const Case& c : cases) {
+        useCloud(cloud, c.key);
+        const QList<KnowledgeEntry> before = knowledge();
+        const ProgramResult result = ask(c.args);
+        const std::string what = c.args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(result.exitCode, 1) << what;
+        EXPECT_EQ(QString::fromUtf8(result.err), line(c.errorKey)) << what;
+        if (c.out == QLatin1String("partial")) {
+            const QString shown = QString::fromUtf8(result.out);
+            EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.endsWith(QLatin1Char('\n')) && !shown.contains(longText))
+                << "what arrived stays, on a line of its own: " << what << "\n" << result.out.toStdString();
+        } else {
+            EXPECT_EQ(QString::fromUtf8(result.out), c.out) << what;
+        }
+        const QList<KnowledgeEntry> after = knowledge();
+        EXPECT_EQ(after.size(), before.size() + (c.args.contains(QStringLiteral("--revise")) ? 1 : 0)) << what;
+        if (c.args.contains(QStringLiteral("--revise"))) {
+            EXPECT_EQ(after.last().resultText, echo(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("你好"))))
+                << "a failed revision leaves the remembered answer alone";
+        }
+    }
+}
+
+TEST_F(AskModeTest, UsageErrorsPrintTheUsageAndExitTwo)
+{
+    const QList<QStringList> cases = {
+        {},
+        {QStringLiteral("summarize"), QStringLiteral("text")},
+        {QStringLiteral("explain"), QStringLiteral("--to"), QStringLiteral("english"), QStringLiteral("text")},
+        {QStringLiteral("rewrite"), QStringLiteral("--creativity"), QStringLiteral("wild"), QStringLiteral("text")},
+        {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("gpu"), QStringLiteral("text")},
+        {QStringLiteral("explain"), QStringLiteral("--bogus"), QStringLiteral("value"), QStringLiteral("text")},
+        {QStringLiteral("explain"), QStringLiteral("two"), QStringLiteral("texts")},
+        {QStringLiteral("explain"), QStringLiteral("--revise")},
+        {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral(" "), QStringLiteral("text")},
+        {QStringLiteral("explain"), QStringLiteral(" \n ")},
+    };
+    for (const QStringList& args : cases) {
+        const ProgramResult result = ask(args);
+        EXPECT_EQ(result.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_TRUE(result.err.startsWith("quillo --ask: ") && result.err.contains("\nUsage: quillo --ask ACTION [options] [TEXT]\n"))
+            << result.err.toStdString();
+    }
+    EXPECT_EQ(ask({QStringLiteral("explain")}, " \n").exitCode, 2) << "blank standard input";
+}
+
+TEST_F(AskModeTest, WithoutAnyEngineItSaysHowToSetOneUp)
+{
+    if (systemHasOllama())
+        GTEST_SKIP() << "an ollama installed on this machine makes the local engine available";
+    const ProgramResult result = ask({QStringLiteral("translate"), QStringLiteral("The quick brown fox")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(result.err), line("notReady.body"));
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_TRUE(knowledge().isEmpty());
+}
+
+TEST_F(AskModeTest, ALocalEngineThatIsNotRunningGetsItsLine)
+{
+    if (systemHasOllama())
+        GTEST_SKIP() << "an ollama installed on this machine would be started";
+    FakeOpenAIServer cloud(18080, apiKey);
+    useCloud(cloud); // ready for the cloud, so the run is attempted
+    const ProgramResult result = ask({QStringLiteral("translate"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("The quick brown fox")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(result.err), line("err.ollamaNotRunning"));
+    EXPECT_TRUE(result.out.isEmpty());
+}
+
+TEST_F(AskModeTest, CtrlCCancelsSilently)
+{
+    const auto ollama = startLocalEngine();
+    QProcess quillo;
+    quillo.start(quilloBinary(), {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("一段会在中途停很久的文字[[stall:60]]")});
+    ASSERT_TRUE(quillo.waitForStarted());
+    ASSERT_TRUE(quillo.waitForReadyRead(20000)) << "the first half of the answer streams";
+    ::kill(pid_t(quillo.processId()), SIGINT);
+    ASSERT_TRUE(quillo.waitForFinished(10000)) << "the stalled stream is cancelled at once";
+    EXPECT_EQ(quillo.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(quillo.exitCode(), 130);
+    EXPECT_TRUE(quillo.readAllStandardError().isEmpty());
+    EXPECT_TRUE(knowledge().isEmpty());
+}
+
+TEST_F(AskModeTest, AProfileRegenerationThisRunStartedIsAwaited)
+{
+    QList<KnowledgeEntry> earlier;
+    for (const char* source : {"通货膨胀", "美联储加息", "量化宽松", "滞胀[[stall:2]]"}) {
+        KnowledgeEntry entry;
+        entry.id = KnowledgeEntry::newId();
+        entry.action = explainKey;
+        entry.sourceText = QString::fromUtf8(source);
+        entry.resultText = QStringLiteral("一个解释");
+        entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
+        earlier.append(entry);
+    }
+    ASSERT_TRUE(PrivateFile::writeAtomically(KnowledgeStore::defaultPath(), KnowledgeCodec::encode(earlier)));
+    const auto ollama = startLocalEngine();
+
+    const ProgramResult result = ask({QStringLiteral("explain"), QStringLiteral("GDP")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const std::optional<UserProfile> profile = ProfileStore::load();
+    ASSERT_TRUE(profile) << "the answer of the slow profile request was waited for";
+    EXPECT_TRUE(profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录"))) << profile->text.toStdString();
+    EXPECT_EQ(profile->generatedAtCount, 5);
+}
+
+}

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "popup/ErrorLines.h"
+#include "settings/L10n.h"
+#include "tests/support/ScopedEnv.h"
+
+namespace {
+
+using Code = TransportError::Code;
+
+TEST(ErrorLines, EveryFailureGetsOneOfTheEightLines)
+{
+    struct Case {
+        ChatFailure failure;
+        const char* key;
+    };
+    const QList<Case> cases = {
+        {TransportError{Code::notConnectedToInternet, {}}, "err.network"},
+        {TransportError{Code::networkConnectionLost, {}}, "err.network"},
+        {TransportError{Code::cannotConnectToHost, QStringLiteral("api.example.com")}, "err.network"},
+        {TransportError{Code::cannotFindHost, {}}, "err.network"},
+        {TransportError{Code::dnsLookupFailed, {}}, "err.network"},
+        {TransportError{Code::timedOut, QStringLiteral("no data for 120000 ms")}, "err.timeout"},
+        // Other transport failures are judged by their text.
+        {TransportError{Code::other, QStringLiteral("connect to 127.0.0.1:11434 refused")}, "err.ollamaNotRunning"},
+        {TransportError{Code::other, QStringLiteral("proxy says: 429 Too Many Requests")}, "err.cloudRateLimit"},
+        {TransportError{Code::other, QStringLiteral("proxy says: Unauthorized")}, "err.cloudAuth"},
+        {TransportError{Code::other, QStringLiteral("SSL handshake timeout")}, "err.timeout"},
+        {TransportError{Code::other, QStringLiteral("network is unreachable")}, "err.network"},
+        {TransportError{Code::other, QStringLiteral("a request header holds a line break")}, "err.unknown"},
+        {CloudError::missingConfigFile(QStringLiteral("/x/config.json")), "err.cloudAuth"},
+        {CloudError::malformedConfig(QStringLiteral("/x/config.json"), QStringLiteral("bad")), "err.cloudAuth"},
+        {CloudError::missingApiKey(QStringLiteral("/x/config.json")), "err.cloudAuth"},
+        {CloudError::missingBaseURL(), "err.cloudAuth"},
+        {CloudError::httpError(401, QStringLiteral("whatever")), "err.cloudAuth"},
+        {CloudError::httpError(403, QString()), "err.cloudAuth"},
+        {CloudError::httpError(400, QStringLiteral(R"({"error":{"code":"invalid_api_key","message":"Invalid API Key"}})")), "err.cloudAuth"},
+        {CloudError::httpError(400, QStringLiteral(R"({"type":"auth"})")), "err.cloudAuth"},
+        {CloudError::httpError(402, QStringLiteral("Insufficient Balance")), "err.cloudRateLimit"},
+        {CloudError::httpError(429, QString()), "err.cloudRateLimit"},
+        {CloudError::httpError(400, QStringLiteral("账户余额不足")), "err.cloudRateLimit"},
+        {CloudError::httpError(500, QString()), "err.cloudOther"},
+        {CloudError::httpError(400, QStringLiteral("author field missing")), "err.cloudOther"}, // "auth" alone is not enough
+        {CloudError::decodingFailed(QStringLiteral("not JSON")), "err.cloudOther"},
+        {CloudError::invalidEndpoint(), "err.cloudOther"},
+        {CloudError::emptyResponse(), "err.cloudOther"},
+        {QwenError::modelNotReady(QStringLiteral("qwen2.5:7b")), "err.ollamaNotRunning"},
+        {QwenError::ollamaNotRunning(), "err.ollamaNotRunning"},
+        {QwenError::httpError(500, QStringLiteral("unauthorized")), "err.qwenOther"}, // a local failure stays local
+        {QwenError::decodingFailed(QStringLiteral("not JSON")), "err.qwenOther"},
+        {QwenError::emptyResponse(), "err.qwenOther"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(ErrorLines::humanizeKey(c.failure), c.key)
+            << ChatResult::failed(c.failure).description().toStdString();
+    }
+}
+
+TEST(ErrorLines, TheLineIsTheLocalisedText)
+{
+    {
+        ScopedEnv zh("SELVANE_UI_LANG", "zh");
+        L10n::invalidate();
+        EXPECT_EQ(ErrorLines::humanize(CloudError::httpError(402, QStringLiteral("Insufficient Balance"))),
+                  QStringLiteral("被限流或余额不足了，待会再试，或先切到本地模型"));
+    }
+    {
+        ScopedEnv en("SELVANE_UI_LANG", "en");
+        L10n::invalidate();
+        EXPECT_EQ(ErrorLines::humanize(QwenError::ollamaNotRunning()),
+                  QStringLiteral("Local model isn't running — open Settings and click Start"));
+    }
+    L10n::invalidate();
+}
+
+}
