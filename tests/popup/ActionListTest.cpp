@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "popup/ActionList.h"
-#include "profile/ProfileEngine.h"
-#include "profile/ProfileStore.h"
 #include "prompts/ActionOptions.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
@@ -66,7 +64,7 @@ TEST_F(ActionListTest, ForeignTextPutsTranslateFirstInBothModes)
     }
 }
 
-TEST_F(ActionListTest, CompareModeOffersRewriteOnBothEnginesWhateverTheSettings)
+TEST_F(ActionListTest, EnginesAndTitlesFollowCompareModeOrTheSettings)
 {
     configure(true, QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("local"));
     const QList<PopupAction> actions = build(chinese);
@@ -79,49 +77,16 @@ TEST_F(ActionListTest, CompareModeOffersRewriteOnBothEnginesWhateverTheSettings)
     }
     EXPECT_EQ(actions[2].systemPrompt, actions[3].systemPrompt);
 
+    // Outside compare mode only the exact word "local" picks the local engine.
+    configure(false, QStringLiteral("local"), QStringLiteral("Local"), QString());
+    EXPECT_EQ(build(chinese)[0].title, QStringLiteral("解释"));
+    EXPECT_EQ((QList<bool>{build(chinese)[0].useLocal, build(chinese)[1].useLocal, build(chinese)[2].useLocal}),
+              (QList<bool>{true, false, false}));
+
     ScopedEnv en("SELVANE_UI_LANG", "en");
     L10n::invalidate();
+    configure(true);
     EXPECT_EQ(build(chinese)[3].title, QStringLiteral("Rewrite·Cloud"));
-}
-
-TEST_F(ActionListTest, OutsideCompareModeOnlyTheExactWordLocalMeansTheLocalEngine)
-{
-    configure(false, QStringLiteral("local"), QStringLiteral("Local"), QString());
-    const QList<PopupAction> actions = build(chinese);
-    ASSERT_EQ(actions.size(), 3);
-    EXPECT_EQ(actions[0].title, QStringLiteral("解释"));
-    EXPECT_TRUE(actions[0].useLocal);
-    EXPECT_FALSE(actions[1].useLocal);
-    EXPECT_FALSE(actions[2].useLocal);
-}
-
-TEST_F(ActionListTest, TheProfileReachesExplainAndRewriteButNeverTranslate)
-{
-    configure(false);
-    UserProfile profile;
-    profile.text = QStringLiteral("关注宏观经济，偏好通俗解释");
-    ASSERT_TRUE(ProfileStore::save(profile));
-    options.explainModeId = QStringLiteral("kid");
-    options.scenarioId = QStringLiteral("email");
-    options.creativity = PromptLibrary::Creativity::faithful;
-    const QString before = QStringLiteral("We sat on the river");
-    const QString after = QStringLiteral("and watched the boats.");
-    const QString text = QStringLiteral("bank");
-    const QString preamble = ProfileEngine::injectionPreamble(profile.text) + QStringLiteral("\n\n");
-
-    const QList<PopupAction> actions = buildActions(text, options, before, after);
-    ASSERT_EQ(keysOf(actions), (QStringList{QStringLiteral("翻译"), QStringLiteral("解释"), QStringLiteral("改写")}));
-    EXPECT_EQ(actions[0].systemPrompt, PromptLibrary::translateSystem(QStringLiteral("zh")));
-    EXPECT_EQ(actions[1].systemPrompt, preamble + PromptLibrary::explainSystem(QStringLiteral("kid")));
-    EXPECT_EQ(actions[2].systemPrompt,
-              preamble + PromptLibrary::rewriteSystem(QStringLiteral("email"), PromptLibrary::Creativity::faithful));
-    for (const PopupAction& action : actions)
-        EXPECT_EQ(action.initialUserPrompt, PromptLibrary::contextualUserPrompt(action.actionKey, text, before, after));
-
-    AppSettings settings = SettingsStore::load();
-    settings.profileEnabled = false;
-    ASSERT_TRUE(SettingsStore::save(settings));
-    EXPECT_EQ(buildActions(text, options, before, after)[1].systemPrompt, PromptLibrary::explainSystem(QStringLiteral("kid")));
 }
 
 }

@@ -81,12 +81,10 @@ protected:
     {
         return processEventsUntil([&] { return events.count(event) >= times; });
     }
-    bool waitForOutcome(int outcomes = 1)
+    // Runs the event loop until `count` runs or revisions have ended in all.
+    bool waitForOutcome(int count = 1)
     {
-        return processEventsUntil([&] {
-            const auto ended = [](const QString& e) { return e.startsWith(QLatin1String("answered ")) || e.contains(QLatin1String("failed ")); };
-            return std::count_if(events.cbegin(), events.cend(), ended) >= outcomes;
-        });
+        return processEventsUntil([&] { return outcomes() >= count; });
     }
     // Runs the action, or sends the instruction, and waits for its outcome.
     void run(int index)

@@ -14,6 +14,7 @@
 #include "memory/KnowledgeStore.h"
 #include "profile/ProfileEngine.h"
 #include "profile/ProfileStore.h"
+#include "prompts/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"
@@ -35,9 +36,6 @@ namespace {
 
 const QString apiKey = QStringLiteral("sk-ask-test-9d41e7");
 const QString model = QStringLiteral("qwen2.5:7b");
-const QString explainKey = QStringLiteral("解释");
-const QString translateKey = QStringLiteral("翻译");
-const QString rewriteKey = QStringLiteral("改写");
 const QString profileText = QStringLiteral("关注宏观经济，偏好通俗解释");
 
 // What the fake models answer to a last user message.
@@ -131,7 +129,7 @@ protected:
 TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
 {
     const auto ollama = startLocalEngine();
-    const QString userPrompt = PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("量子纠缠"));
+    const QString userPrompt = PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("量子纠缠"));
 
     const ProgramResult first = ask({QStringLiteral("explain"), QStringLiteral("量子纠缠")});
     EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
@@ -148,7 +146,7 @@ TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
 
     QList<KnowledgeEntry> entries = knowledge();
     ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries[0].action, explainKey);
+    EXPECT_EQ(entries[0].action, ActionKey::explain);
     EXPECT_EQ(entries[0].sourceText, QStringLiteral("量子纠缠"));
     EXPECT_EQ(entries[0].resultText, echo(userPrompt));
     EXPECT_TRUE(entries[0].appName.isEmpty());
@@ -158,7 +156,7 @@ TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
     const ProgramResult again = ask({QStringLiteral("explain"), QStringLiteral("-")}, "量子纠缠\n");
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(again.err), QStringLiteral("📌 你查过这个（1 次）· 点击看上次结果\n"));
-    EXPECT_EQ(QString::fromUtf8(again.out), echo(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("量子纠缠\n"))) + QLatin1Char('\n'));
+    EXPECT_EQ(QString::fromUtf8(again.out), echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("量子纠缠\n"))) + QLatin1Char('\n'));
     entries = knowledge();
     ASSERT_EQ(entries.size(), 2) << "every run is a lookup of its own";
     EXPECT_EQ(entries[1].sourceText, QStringLiteral("量子纠缠\n"));
@@ -184,24 +182,24 @@ TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
           QStringLiteral("--after"), after, QStringLiteral("bank")},
          true,
          {ChatMessage::system(preamble + PromptLibrary::explainSystem(QStringLiteral("kid"))),
-          ChatMessage::user(PromptLibrary::contextualUserPrompt(explainKey, QStringLiteral("bank"), before, after))}},
+          ChatMessage::user(PromptLibrary::contextualUserPrompt(ActionKey::explain, QStringLiteral("bank"), before, after))}},
         {{QStringLiteral("translate"), QStringLiteral("--before"), before, QStringLiteral("--after"), after, QStringLiteral("bank")},
          true,
          {ChatMessage::system(PromptLibrary::translateSystem(QStringLiteral("zh"))),
-          ChatMessage::user(PromptLibrary::contextualUserPrompt(translateKey, QStringLiteral("bank"), before, after))}},
+          ChatMessage::user(PromptLibrary::contextualUserPrompt(ActionKey::translate, QStringLiteral("bank"), before, after))}},
         {{QStringLiteral("translate"), QStringLiteral("--to"), QStringLiteral("fr"), QStringLiteral("银行")},
          true,
          {ChatMessage::system(PromptLibrary::translateSystem(QStringLiteral("fr"))),
-          ChatMessage::user(PromptLibrary::plainUserPrompt(translateKey, QStringLiteral("银行")))}},
+          ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::translate, QStringLiteral("银行")))}},
         {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("--scenario"), QStringLiteral("email"),
           QStringLiteral("--creativity"), QStringLiteral("creative"), QStringLiteral("这个东西挺好用的")},
          true,
          {ChatMessage::system(preamble + PromptLibrary::rewriteSystem(QStringLiteral("email"), PromptLibrary::Creativity::creative)),
-          ChatMessage::user(PromptLibrary::plainUserPrompt(rewriteKey, QStringLiteral("这个东西挺好用的")))}},
+          ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::rewrite, QStringLiteral("这个东西挺好用的")))}},
         {{QStringLiteral("explain"), QStringLiteral("--before"), before, QStringLiteral("--after"), after, QStringLiteral("bank")},
          false,
          {ChatMessage::system(PromptLibrary::explainSystem(QStringLiteral("plain"))),
-          ChatMessage::user(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("bank")))}},
+          ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("bank")))}},
     };
     for (const Case& c : cases) {
         changeSettings([&c](AppSettings& s) { s.useContext = s.profileEnabled = c.contextAndProfileOn; });
@@ -223,7 +221,7 @@ TEST_F(AskModeTest, RevisionsFollowWithTheirVersionHeadersOnTheActionsEngine)
     FakeOpenAIServer cloud(18080, apiKey);
     useCloud(cloud);
     const QString text = QStringLiteral("这个东西挺好用的");
-    const QString first = echo(PromptLibrary::plainUserPrompt(rewriteKey, text));
+    const QString first = echo(PromptLibrary::plainUserPrompt(ActionKey::rewrite, text));
     const QString second = echo(PromptLibrary::followUpRevisePrompt(QStringLiteral("再短一点")));
     const QString third = echo(PromptLibrary::followUpRevisePrompt(QStringLiteral("更口语")));
 
@@ -237,7 +235,7 @@ TEST_F(AskModeTest, RevisionsFollowWithTheirVersionHeadersOnTheActionsEngine)
     const QList<QJsonObject> requests = chats(cloud.recorded(), QStringLiteral("/v1/chat/completions"));
     ASSERT_EQ(requests.size(), 3);
     const QString system = PromptLibrary::rewriteSystem(QStringLiteral("general"), PromptLibrary::Creativity::moderate);
-    EXPECT_EQ(messagesOf(requests[1]), (ChatMessages{ChatMessage::system(system), ChatMessage::user(PromptLibrary::plainUserPrompt(rewriteKey, text)),
+    EXPECT_EQ(messagesOf(requests[1]), (ChatMessages{ChatMessage::system(system), ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::rewrite, text)),
                                                      ChatMessage::assistant(first),
                                                      ChatMessage::user(PromptLibrary::followUpRevisePrompt(QStringLiteral("再短一点")))}));
     const ChatMessages last = messagesOf(requests[2]);
@@ -274,7 +272,7 @@ TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
         {apiKey, {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"), longText + QStringLiteral("[[drop]]")},
          "err.network", QStringLiteral("partial")},
         {apiKey, {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral("改短 [[fail:500]]"), QStringLiteral("你好")},
-         "err.qwenOther", echo(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("你好"))) + QStringLiteral("\n\nAI · 第 2 版\n")},
+         "err.qwenOther", echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好"))) + QStringLiteral("\n\nAI · 第 2 版\n")},
     };
     for (const Case& c : cases) {
         useCloud(cloud, c.key);
@@ -293,7 +291,7 @@ TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
         const QList<KnowledgeEntry> after = knowledge();
         EXPECT_EQ(after.size(), before.size() + (c.args.contains(QStringLiteral("--revise")) ? 1 : 0)) << what;
         if (c.args.contains(QStringLiteral("--revise"))) {
-            EXPECT_EQ(after.last().resultText, echo(PromptLibrary::plainUserPrompt(explainKey, QStringLiteral("你好"))))
+            EXPECT_EQ(after.last().resultText, echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好"))))
                 << "a failed revision leaves the remembered answer alone";
         }
     }
@@ -367,7 +365,7 @@ TEST_F(AskModeTest, AProfileRegenerationThisRunStartedIsAwaited)
     for (const char* source : {"通货膨胀", "美联储加息", "量化宽松", "滞胀[[stall:2]]"}) {
         KnowledgeEntry entry;
         entry.id = KnowledgeEntry::newId();
-        entry.action = explainKey;
+        entry.action = ActionKey::explain;
         entry.sourceText = QString::fromUtf8(source);
         entry.resultText = QStringLiteral("一个解释");
         entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QList>
+
 #include "popup/ErrorLines.h"
-#include "settings/L10n.h"
-#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -54,23 +54,6 @@ TEST(ErrorLines, EveryFailureGetsOneOfTheEightLines)
         EXPECT_STREQ(ErrorLines::humanizeKey(c.failure), c.key)
             << ChatResult::failed(c.failure).description().toStdString();
     }
-}
-
-TEST(ErrorLines, TheLineIsTheLocalisedText)
-{
-    {
-        ScopedEnv zh("SELVANE_UI_LANG", "zh");
-        L10n::invalidate();
-        EXPECT_EQ(ErrorLines::humanize(CloudError::httpError(402, QStringLiteral("Insufficient Balance"))),
-                  QStringLiteral("被限流或余额不足了，待会再试，或先切到本地模型"));
-    }
-    {
-        ScopedEnv en("SELVANE_UI_LANG", "en");
-        L10n::invalidate();
-        EXPECT_EQ(ErrorLines::humanize(QwenError::ollamaNotRunning()),
-                  QStringLiteral("Local model isn't running — open Settings and click Start"));
-    }
-    L10n::invalidate();
 }
 
 }
