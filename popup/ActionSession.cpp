@@ -90,6 +90,7 @@ void ActionSession::runAction(int index)
 {
     if (index < 0 || index >= m_actions.size())
         return;
+    cancelRun();
     const PopupAction action = m_actions[index];
     m_activeActionKey = action.actionKey;
     m_currentSystemPrompt = action.systemPrompt;
@@ -107,10 +108,10 @@ void ActionSession::runAction(int index)
 void ActionSession::replaceActionsAndRerun(const QList<PopupAction>& actions, const QString& actionKey)
 {
     m_actions = actions;
-    for (int i = 0; i < m_actions.size(); ++i) {
-        if (m_actions[i].actionKey == actionKey)
-            return runAction(i);
-    }
+    const auto match = std::find_if(m_actions.cbegin(), m_actions.cend(),
+                                    [&actionKey](const PopupAction& action) { return action.actionKey == actionKey; });
+    if (match != m_actions.cend())
+        runAction(int(match - m_actions.cbegin()));
 }
 
 bool ActionSession::sendInstruction(const QString& instruction)
@@ -195,7 +196,6 @@ QString ActionSession::sourceAppName() const
 void ActionSession::startStream(bool useLocal, const ChatMessages& messages,
                                 std::function<void(ActionSession&, const ChatResult&)> done)
 {
-    cancelRun();
     m_run = std::stop_source();
     m_running = true;
     const std::stop_token stop = m_run.get_token();

@@ -115,6 +115,7 @@ Q_SIGNALS:
     void profileRegenerationFinished();
 
 private:
+    // Starts the engine call of a run or revision; the caller has cancelled the previous one.
     void startStream(bool useLocal, const ChatMessages& messages, std::function<void(ActionSession&, const ChatResult&)> done);
     void cancelRun();
     void resetStream();

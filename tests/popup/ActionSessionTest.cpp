@@ -9,6 +9,7 @@
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"
 #include "settings/SettingsStore.h"
+#include "tests/popup/ChatMessagePrinter.h"
 #include "tests/popup/ScriptedEngine.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakePlatform.h"

@@ -19,18 +19,13 @@
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"
 #include "settings/SettingsStore.h"
+#include "tests/popup/ChatMessagePrinter.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/QStringPrinter.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
-
-// Lets GoogleTest show the messages of a request readably.
-static void PrintTo(const ChatMessage& message, std::ostream* os)
-{
-    *os << "\n  [" << message.role.toStdString() << "] " << message.content.left(80).toStdString();
-}
 
 namespace {
 
