@@ -3,7 +3,13 @@
 #include "engines/AIReadiness.h"
 #include "engines/CloudClient.h"
 #include "engines/QwenClient.h"
+#include "engines/http/Http.h"
 #include "settings/SettingsStore.h"
+
+ClientEngine::ClientEngine()
+{
+    Http::initialise();
+}
 
 ChatResult ClientEngine::runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
                                        std::stop_token stop)

@@ -24,6 +24,9 @@ public:
 // The real engines: QwenClient and CloudClient, and the profile chat of the current readiness.
 class ClientEngine final : public ActionEngine {
 public:
+    // Sets the HTTP layer up on the creating (main) thread, before any task makes a request.
+    ClientEngine();
+
     ChatResult runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
                              std::stop_token stop) override;
     ProfileEngine::OneShotChat profileChat() override;

@@ -125,8 +125,9 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
         loop.exit(exitInterrupted);
     });
     QObject::connect(&session, &ActionSession::recallReady, &loop, [&session] {
+        // One line, even when the remembered note has several.
         if (const auto& hit = session.recallHit())
-            outError(RecallBanner::text(*hit));
+            outError(RecallBanner::text(*hit).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
         session.runAction(0);
     });
     QObject::connect(&session, &ActionSession::deltaAppended, &loop, [](const QString& fragment) { outText(fragment); });

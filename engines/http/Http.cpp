@@ -13,15 +13,15 @@
 
 namespace Http {
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-void initialiseOnce()
+void initialise()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Whether any interface other than loopback is up with an address: without one, a name that
 // cannot be resolved means "offline", not "no such host".
@@ -193,7 +193,7 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
         if (header.contains('\r') || header.contains('\n'))
             return {0, {}, TransportError{TransportError::Code::other, QStringLiteral("a request header holds a line break")}};
     }
-    initialiseOnce();
+    initialise();
     Transfer transfer;
     transfer.onLine = onLine;
 

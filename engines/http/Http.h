@@ -20,6 +20,12 @@ namespace Http {
 
 using namespace std::chrono_literals;
 
+// Sets libcurl (and the TLS library under it) up; later calls do nothing. Every request does it
+// first, but a program that starts requests on worker threads calls it on its main thread
+// beforehand: the TLS library keeps state for the thread that set it up, and only the main
+// thread lives to the end.
+void initialise();
+
 struct Request {
     QByteArray method = "GET";
     QString url;

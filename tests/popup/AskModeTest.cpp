@@ -354,7 +354,7 @@ TEST_F(AskModeTest, CtrlCCancelsSilently)
     EXPECT_TRUE(knowledge().isEmpty());
 }
 
-TEST_F(AskModeTest, AProfileRegenerationThisRunStartedIsAwaited)
+TEST_F(AskModeTest, TheBannerComesFirstAndAProfileRegenerationThisRunStartedIsAwaited)
 {
     QList<KnowledgeEntry> earlier;
     for (const char* source : {"通货膨胀", "美联储加息", "量化宽松", "滞胀[[stall:2]]"}) {
@@ -366,11 +366,13 @@ TEST_F(AskModeTest, AProfileRegenerationThisRunStartedIsAwaited)
         entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
         earlier.append(entry);
     }
+    earlier[0].note = QStringLiteral("考点\n常考");
     ASSERT_TRUE(PrivateFile::writeAtomically(KnowledgeStore::defaultPath(), KnowledgeCodec::encode(earlier)));
     const auto ollama = startLocalEngine();
 
-    const ProgramResult result = ask({QStringLiteral("explain"), QStringLiteral("GDP")});
+    const ProgramResult result = ask({QStringLiteral("explain"), QStringLiteral("通货膨胀")});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(QString::fromUtf8(result.err), QStringLiteral("📌 你查过（1 次）· 笔记：考点 常考\n")) << "the banner is one line";
     const std::optional<UserProfile> profile = ProfileStore::load();
     ASSERT_TRUE(profile) << "the answer of the slow profile request was waited for";
     EXPECT_TRUE(profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录"))) << profile->text.toStdString();
