@@ -20,12 +20,16 @@
 #include "settings/PrivateFile.h"
 #include "settings/SettingsStore.h"
 #include "tests/popup/ChatMessagePrinter.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/QStringPrinter.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
+#include "tests/support/TestPrefix.h"
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -339,18 +343,32 @@ TEST_F(AskModeTest, ALocalEngineThatIsNotRunningGetsItsLine)
     EXPECT_TRUE(result.out.isEmpty());
 }
 
-TEST_F(AskModeTest, CtrlCCancelsSilently)
+TEST_F(AskModeTest, CtrlCCancelsSilentlyAndStopsTheBuiltInEngineItStarted)
 {
-    const auto ollama = startLocalEngine();
+    ChildProcesses::adoptOrphans();
+    TestPrefix prefix;
+    const QString installed = prefix.install(quilloBinary(), QStringLiteral("bin/quillo"));
+    prefix.install(fakeOllamaBinary(), QStringLiteral("share/quillo/ollama-runtime/bin/ollama"));
+    {
+        // The model, downloaded earlier into the built-in engine's own directory.
+        QProcessEnvironment models;
+        models.insert(QStringLiteral("OLLAMA_MODELS"), home.path() + QStringLiteral("/.local/share/quillo/models"));
+        const FakeOllamaServer earlier(QStringLiteral("127.0.0.1:11435"), models);
+        ASSERT_TRUE(earlier.isAnswering() && earlier.pull(model));
+    }
     QProcess quillo;
-    quillo.start(quilloBinary(), {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("一段会在中途停很久的文字[[stall:60]]")});
-    ASSERT_TRUE(quillo.waitForStarted());
-    ASSERT_TRUE(quillo.waitForReadyRead(20000)) << "the first half of the answer streams";
+    quillo.start(installed, {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("一段会在中途停很久的文字[[stall:60]]")});
+    ASSERT_TRUE(quillo.waitForReadyRead(60000)) << "the first half of the answer streams";
+    const QList<pid_t> engines = ChildProcesses::childrenOf(pid_t(quillo.processId()));
+    ASSERT_EQ(engines.size(), 1) << "quillo started its built-in engine";
     ::kill(pid_t(quillo.processId()), SIGINT);
     ASSERT_TRUE(quillo.waitForFinished(10000)) << "the stalled stream is cancelled at once";
     EXPECT_EQ(quillo.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(quillo.exitCode(), 130);
     EXPECT_TRUE(quillo.readAllStandardError().isEmpty());
+    EXPECT_TRUE(ChildProcesses::waitGone(engines.first(), 5s)) << "the engine outlived quillo";
+    if (!ChildProcesses::waitGone(engines.first(), 0ms))
+        ChildProcesses::killAndReap(engines.first());
     EXPECT_TRUE(knowledge().isEmpty());
 }
 
