@@ -17,9 +17,3 @@ void out(const QString& line)
         written += n;
     }
 }
-
-bool outCheck(bool passed, const QString& what)
-{
-    out((passed ? QStringLiteral("ok   ") : QStringLiteral("FAIL ")) + what);
-    return passed;
-}

@@ -5,6 +5,3 @@
 // Writes one line (UTF-8, line feed appended) to standard output at once, unbuffered, so the
 // lines of a long command-line mode appear while it runs.
 void out(const QString& line);
-
-// Prints "ok   <what>" or "FAIL <what>" for one step of a check mode; returns `passed`.
-bool outCheck(bool passed, const QString& what);
