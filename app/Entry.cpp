@@ -29,6 +29,7 @@ const QList<EntrySwitch>& switches()
         {"--check-ax", &checkAxMode},
         {"--demo", &demoMode},
         {"--render-preview", &renderPreviewMode},
+        {"--probe-selection", &probeSelectionMode},
     };
     return table;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+struct AppSettings;
+
 // Whether an action can run at all, and on which kind of engine.
 class AIReadiness {
 public:
@@ -21,6 +23,11 @@ public:
             return localReady;
         return anyCloudKeyConfigured ? cloudOnly : neitherConfigured;
     }
+
+    // Decides from the live system: a local engine is available when the bundle carries one, an
+    // `ollama` executable is installed, or the user's Ollama lists the configured model (tested
+    // in that order, the last only when needed: it runs `ollama list`).
+    static AIReadiness current(const AppSettings& settings);
 
 private:
     Value m_value;

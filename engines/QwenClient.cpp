@@ -5,7 +5,8 @@
 
 #include "engines/AnswerBody.h"
 #include "engines/ChatStream.h"
-#include "engines/LocalEndpoint.h"
+#include "engines/ManagedOllama.h"
+#include "engines/OllamaService.h"
 #include "engines/ThinkFilter.h"
 #include "settings/SettingsStore.h"
 
@@ -13,7 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto engineStartWait = 12s;
 constexpr auto answerTimeout = 120s;
 constexpr double chatTemperature = 0.7;
 
@@ -59,10 +59,10 @@ QwenError statusError(int status, const QString& body, const QString& model)
 // The endpoint once the engine answers, or why there is none.
 std::variant<QString, ChatFailure> readyEndpoint(std::stop_token stop)
 {
-    const QString endpoint = LocalEndpoint::chatEndpoint();
+    const QString endpoint = ManagedOllama::chatEndpoint();
     if (!Http::isWebUrl(endpoint))
         return QwenError::ollamaNotRunning();
-    if (!LocalEndpoint::ensureRunning(engineStartWait, stop))
+    if (!OllamaService::ensureRunning(OllamaService::defaultStartWait, stop))
         return stop.stop_requested() ? ChatFailure(Cancelled{}) : ChatFailure(QwenError::ollamaNotRunning());
     return endpoint;
 }

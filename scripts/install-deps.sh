@@ -7,11 +7,12 @@ packages="
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-multimedia-dev
   libcurl4-openssl-dev
-  libx11-dev libxtst-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
+  libx11-dev libxtst-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xkb-dev libxcb-xfixes0-dev libxcb-xtest0-dev
+  libxkbcommon-dev libxkbcommon-x11-dev
   libatspi2.0-dev at-spi2-core dbus dbus-x11
   libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  xvfb xdotool xclip openbox mousepad xterm iproute2 util-linux
+  xvfb xdotool xclip x11-xkb-utils openbox mousepad xterm iproute2 util-linux
   fonts-noto-cjk fonts-dejavu-core
 "
 

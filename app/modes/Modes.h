@@ -21,6 +21,7 @@ extern const Mode selftestPullMode;
 extern const Mode checkAxMode;
 extern const Mode demoMode;
 extern const Mode renderPreviewMode;
+extern const Mode probeSelectionMode;
 extern const Mode normalMode;
 
 // Prints "<verdict>: not available in this build" and gives exit status 1.

@@ -1,0 +1,112 @@
+// Time from an injected press of the main shortcut to the captured selection, through the same
+// path as the application (HotKey → SelectionCapture::capture), on each of its three roads:
+// AT-SPI (a Qt and a GTK editor), the primary selection (xterm) and the simulated copy (an editor
+// without accessibility whose selection was made in code). Runs its own Xvfb desktop.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include <QCoreApplication>
+
+#include "app/HotKey.h"
+#include "app/KeyFormatter.h"
+#include "capture/SelectionCapture.h"
+#include "platform/PlatformServices.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/TargetApps.h"
+
+namespace {
+
+const QString sample = QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
+constexpr quint32 keyE = 14;
+constexpr quint32 optionCommand = KeyFormatter::optionMask | KeyFormatter::commandMask;
+
+DesktopSession* desktop = nullptr;
+
+enum class Target { qtEditor, mousepad, xterm, inaccessibleEditor };
+
+QProcess* startTarget(Target target)
+{
+    switch (target) {
+    case Target::qtEditor: {
+        QProcess* editor = TargetApps::startQtEditor(*desktop, sample, true);
+        return editor && TargetApps::selectByKeyboard(*desktop, 8, 9) ? editor : nullptr;
+    }
+    case Target::mousepad: {
+        QProcess* mousepad = TargetApps::startMousepad(*desktop, desktop->homePath() + QStringLiteral("/bench.txt"), sample);
+        return mousepad && TargetApps::selectByKeyboard(*desktop, 8, 9) ? mousepad : nullptr;
+    }
+    case Target::xterm:
+        return TargetApps::startXtermWithSelectedLine(*desktop, QStringLiteral("终端里的一行 selected line"));
+    case Target::inaccessibleEditor: {
+        QProcess* editor = TargetApps::startQtEditor(*desktop, sample, false, {QStringLiteral("--select"),
+                                                                             QStringLiteral("9"), QStringLiteral("10")});
+        TargetApps::clearPrimarySelection();
+        return editor;
+    }
+    }
+    return nullptr;
+}
+
+void captureAfterShortcut(benchmark::State& state, Target target, const QString& expectedMethod)
+{
+    QProcess* process = startTarget(target);
+    if (!process) {
+        state.SkipWithError("the target application did not start");
+        return;
+    }
+    QObject context;
+    std::optional<std::optional<SelectionCapture::Result>> delivered;
+    HotKey shortcut(keyE, optionCommand, HotKey::mainId, [&] {
+        SelectionCapture::capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
+    });
+    const std::shared_ptr<SyntheticKeys> keys = Platform::services().keys;
+    for (auto _ : state) {
+        delivered.reset();
+        const auto start = std::chrono::steady_clock::now();
+        keys->sendChord(keyE, optionCommand);
+        processEventsUntil([&] { return delivered.has_value(); }, 5000);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        if (!delivered || !*delivered || (*delivered)->method != expectedMethod) {
+            state.SkipWithError("the capture did not take the expected road");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+        processEventsFor(20);
+    }
+    desktop->stop(process);
+}
+
+}
+
+BENCHMARK_CAPTURE(captureAfterShortcut, atspi_qt, Target::qtEditor, SelectionCapture::methodAX)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(captureAfterShortcut, atspi_gtk, Target::mousepad, SelectionCapture::methodAX)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(captureAfterShortcut, primary_xterm, Target::xterm, SelectionCapture::methodCopy)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK_CAPTURE(captureAfterShortcut, copy, Target::inaccessibleEditor, SelectionCapture::methodCopy)
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    DesktopSession session;
+    if (!session.isReady()) {
+        std::fprintf(stderr, "desktop session: %s\n", qPrintable(session.failure()));
+        return 1;
+    }
+    desktop = &session;
+    {
+        QCoreApplication app(argc, argv);
+        LinuxPlatform platform;
+        benchmark::RunSpecifiedBenchmarks();
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+// Field-by-field reading of stored JSON records: each reader leaves `out` at its default when
+// the key is missing or null, and fails on a value of another type, so a file of an older
+// version loads while a damaged one is recognised.
+namespace JsonFields {
+
+bool read(const QJsonObject& object, const QString& key, QString& out);
+bool read(const QJsonObject& object, const QString& key, bool& out);
+// Whole numbers only.
+bool read(const QJsonObject& object, const QString& key, int& out);
+// ISO 8601 internet date-time without fractions (see IsoDate).
+bool read(const QJsonObject& object, const QString& key, QDateTime& out);
+
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QList>
+
+#include "memory/KnowledgeEntry.h"
+
+// The JSON form of the knowledge base: an array of entry objects whose keys are the field names.
+namespace KnowledgeCodec {
+
+// Field by field: a missing (or null) field takes its default — a fresh id, empty texts, false
+// flags, createdAt now, updatedAt the createdAt — so files of older versions load. Text that is
+// not a JSON array, or any element of the wrong shape or with a date in another form, is no list.
+std::optional<QList<KnowledgeEntry>> decode(const QByteArray& json);
+
+// Pretty-printed, every field written, dates without fractions.
+QByteArray encode(const QList<KnowledgeEntry>& entries);
+
+// The same in two steps, so a store can keep each entry's encoded form and rewrite a large file
+// without encoding every entry again: one object, and the array around such objects.
+QByteArray encodeEntry(const KnowledgeEntry& entry);
+QByteArray joinEncoded(const QList<QByteArray>& objects);
+
+}

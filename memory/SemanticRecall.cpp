@@ -1,0 +1,141 @@
+#include "memory/SemanticRecall.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "memory/Graphemes.h"
+#include "memory/OllamaEmbedder.h"
+
+namespace {
+
+constexpr char32_t kFirstHan = 0x4E00;
+constexpr char32_t kLastHan = 0x9FFF;
+
+bool isHan(char32_t c)
+{
+    return c >= kFirstHan && c <= kLastHan;
+}
+
+bool isCJK(char32_t c)
+{
+    return isHan(c) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x3040 && c <= 0x30FF);
+}
+
+template <typename Predicate>
+bool anyScalar(const QString& text, Predicate predicate)
+{
+    for (const char32_t c : text.toUcs4()) {
+        if (predicate(c))
+            return true;
+    }
+    return false;
+}
+
+}
+
+SemanticRecall::SemanticRecall(std::shared_ptr<SentenceEmbedder> embedder)
+    : m_embedder(std::move(embedder))
+{
+}
+
+SemanticRecall& SemanticRecall::shared()
+{
+    static SemanticRecall instance(std::make_shared<OllamaEmbedder>());
+    return instance;
+}
+
+bool SemanticRecall::hasModel(SentenceEmbedder::Language language)
+{
+    std::lock_guard lock(m_modelLock);
+    std::optional<bool>& known = m_models[static_cast<size_t>(language)];
+    if (!known)
+        known = m_embedder->hasModel(language);
+    return *known;
+}
+
+bool SemanticRecall::zhAvailable()
+{
+    return hasModel(SentenceEmbedder::Language::simplifiedChinese);
+}
+
+bool SemanticRecall::isAvailable()
+{
+    return zhAvailable() || hasModel(SentenceEmbedder::Language::english);
+}
+
+std::optional<Embedding> SemanticRecall::embed(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    const auto language = containsCJK(trimmed) ? SentenceEmbedder::Language::simplifiedChinese
+                                               : SentenceEmbedder::Language::english;
+    if (!hasModel(language))
+        return std::nullopt;
+    std::optional<Embedding> vector = m_embedder->vector(language, trimmed);
+    if (!vector || vector->empty())
+        return std::nullopt;
+    return vector;
+}
+
+std::optional<double> SemanticRecall::similarity(const QString& a, const QString& b)
+{
+    const std::optional<Embedding> first = embed(a);
+    if (!first)
+        return std::nullopt;
+    const std::optional<Embedding> second = embed(b);
+    if (!second)
+        return std::nullopt;
+    return cosine(*first, *second);
+}
+
+bool SemanticRecall::containsCJK(const QString& text)
+{
+    return anyScalar(text, isCJK);
+}
+
+QSet<QString> SemanticRecall::hanSet(const QString& text)
+{
+    QSet<QString> set;
+    for (const QString& character : Graphemes::split(text)) {
+        if (anyScalar(character, isHan))
+            set.insert(character);
+    }
+    return set;
+}
+
+SemanticRecall::HanFilter::HanFilter(const QString& query)
+    : m_characters(hanSet(query))
+    , m_scalars(kLastHan - kFirstHan + 1, false)
+{
+    for (const char32_t c : query.toUcs4()) {
+        if (isHan(c))
+            m_scalars[c - kFirstHan] = true;
+    }
+}
+
+bool SemanticRecall::HanFilter::sharesCharacterWith(const QString& text) const
+{
+    // The Han block lies in the basic plane, so each of its scalars is one UTF-16 unit.
+    const bool sharesScalar = std::any_of(text.cbegin(), text.cend(), [this](QChar unit) {
+        return isHan(unit.unicode()) && m_scalars[unit.unicode() - kFirstHan];
+    });
+    return sharesScalar && hanSet(text).intersects(m_characters);
+}
+
+double SemanticRecall::cosine(const Embedding& a, const Embedding& b)
+{
+    if (a.empty() || a.size() != b.size())
+        return 0;
+    double dot = 0;
+    double normA = 0;
+    double normB = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        dot += a[i] * b[i];
+        normA += a[i] * a[i];
+        normB += b[i] * b[i];
+    }
+    if (normA <= 0 || normB <= 0)
+        return 0;
+    return dot / (std::sqrt(normA) * std::sqrt(normB));
+}

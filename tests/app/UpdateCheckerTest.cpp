@@ -1,0 +1,106 @@
+// The update check against a version server in this process.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/UpdateChecker.h"
+#include "tests/support/Files.h"
+#include "tests/support/LocalHttpServer.h"
+#include "tests/support/QStringPrinter.h"
+#include "tests/support/ScratchHome.h"
+
+namespace {
+
+using UpdateInfo = UpdateChecker::UpdateInfo;
+
+class UpdateCheckerTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+    LocalHttpServer server;
+
+    void SetUp() override
+    {
+        qunsetenv("XDG_CONFIG_HOME");
+        serve("/missing", 404, "not here", "text/plain");
+    }
+
+    void serve(const char* path, int status, const std::string& body, const char* type = "application/json")
+    {
+        server.server.Get(path, [=](const httplib::Request&, httplib::Response& response) {
+            response.status = status;
+            response.set_content(body, type);
+        });
+    }
+
+    void start() { ASSERT_TRUE(server.start()); }
+    QString url(const char* path) const { return server.url(QString::fromLatin1(path)); }
+};
+
+TEST_F(UpdateCheckerTest, ReadsTheVersionDocumentAndNothingElse)
+{
+    serve("/full", 200, R"({"latest":" 9.1.0 ","url":"https://example.org/get","notes":"更快了"})");
+    serve("/bare", 200, R"({"latest":"9.1"})");
+    serve("/error-page", 500, R"({"latest":"9.2","notes":7})");
+    serve("/blank", 200, R"({"latest":"   ","url":"https://example.org/get"})");
+    serve("/number", 200, R"({"latest":9})");
+    serve("/list", 200, R"([{"latest":"9.1"}])");
+    serve("/html", 200, "<html>maintenance</html>", "text/html");
+    start();
+
+    EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/full")),
+              (UpdateInfo{QStringLiteral("9.1.0"), QStringLiteral("https://example.org/get"), QStringLiteral("更快了")}));
+    EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/bare")),
+              (UpdateInfo{QStringLiteral("9.1"), UpdateChecker::fallbackDownloadPage(), QString()}));
+    EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/error-page")),
+              (UpdateInfo{QStringLiteral("9.2"), UpdateChecker::fallbackDownloadPage(), QString()}))
+        << "only the body is looked at";
+    for (const char* path : {"/blank", "/number", "/list", "/html", "/missing"})
+        EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url(path)), std::nullopt) << path;
+    EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, QStringLiteral("http://127.0.0.1:1/v.json")), std::nullopt);
+}
+
+TEST_F(UpdateCheckerTest, TheSilentCheckAnnouncesEachVersionOnce)
+{
+    serve("/v99", 200, R"({"latest":"99.0"})");
+    serve("/v99.1", 200, R"({"latest":"99.1"})");
+    serve("/old", 200, R"({"latest":"0.0.1"})");
+    start();
+
+    EXPECT_EQ(UpdateChecker::checkSilently({}, url("/old")), std::nullopt);
+    EXPECT_EQ(UpdateChecker::lastNotifiedUpdateVersion(), QString());
+    ASSERT_TRUE(UpdateChecker::checkSilently({}, url("/v99")));
+    EXPECT_EQ(UpdateChecker::lastNotifiedUpdateVersion(), QStringLiteral("99.0"));
+    EXPECT_EQ(UpdateChecker::checkSilently({}, url("/v99")), std::nullopt) << "announced already";
+    EXPECT_TRUE(UpdateChecker::checkSilently({}, url("/v99.1")));
+}
+
+TEST_F(UpdateCheckerTest, TheManualCheckAlwaysAnswersAndSilencesTheSilentOne)
+{
+    serve("/v98", 200, R"({"latest":"98.5"})");
+    start();
+    EXPECT_EQ(UpdateChecker::checkManually({}, QStringLiteral("http://127.0.0.1:1/v.json")), std::nullopt) << "unreachable: up to date";
+    ASSERT_TRUE(UpdateChecker::checkManually({}, url("/v98")));
+    EXPECT_TRUE(UpdateChecker::checkManually({}, url("/v98"))) << "asked again, answered again";
+    EXPECT_EQ(UpdateChecker::checkSilently({}, url("/v98")), std::nullopt);
+}
+
+TEST_F(UpdateCheckerTest, DownloadReplacesTheFileInTheNamedDownloadsFolder)
+{
+    serve("/Quillo.AppImage", 200, "new build", "application/octet-stream");
+    start();
+    EXPECT_EQ(UpdateChecker::downloadFolder(), home.path() + QStringLiteral("/Downloads"));
+    writeFile(home.path() + QStringLiteral("/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
+    const QString target = home.path() + QStringLiteral("/Fetched/Quillo-2.0-rc.AppImage");
+    writeFile(target, "old build");
+
+    EXPECT_EQ(UpdateChecker::download(QStringLiteral("2.0/rc"), {}, url("/missing")), std::nullopt);
+    EXPECT_EQ(readFile(target), QByteArray("old build")) << "a failed download leaves the old file";
+
+    EXPECT_EQ(UpdateChecker::download(QStringLiteral("2.0/rc"), {}, url("/Quillo.AppImage")), target);
+    EXPECT_EQ(readFile(target), QByteArray("new build"));
+    EXPECT_TRUE(QFileInfo(target).isExecutable());
+    EXPECT_EQ(QDir(home.path() + QStringLiteral("/Fetched")).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(target).fileName()});
+}
+
+}

@@ -1,0 +1,72 @@
+// The knowledge and semantic self-checks as the command line runs them; the semantic one against
+// fake_ollama on port 11434 in a private network namespace.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "settings/SettingsStore.h"
+#include "tests/support/OwnOllama.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/ScratchHome.h"
+
+namespace {
+
+class MemoryModesTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+    const QString sentinel = home.path() + QStringLiteral("/mine.json");
+
+    void SetUp() override
+    {
+        AppSettings settings;
+        settings.useExternalOllama = true;
+        ASSERT_TRUE(SettingsStore::save(settings));
+        ASSERT_TRUE(writeFile(sentinel, "[]"));
+    }
+
+    // Runs the mode with the user's knowledge file set to the sentinel, which must stay as it is.
+    QStringList run(const QString& mode, int expectedExit)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("SELVANE_KNOWLEDGE_FILE"), sentinel);
+        const ProgramResult result = runProgram(quilloBinary(), {mode}, env);
+        EXPECT_EQ(result.exitCode, expectedExit) << result.out.toStdString();
+        EXPECT_EQ(readFile(sentinel), "[]") << "the user's file is never touched";
+        EXPECT_FALSE(QFile::exists(home.dataDir() + QStringLiteral("/knowledge.json")));
+        return QString::fromUtf8(result.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+};
+
+int verdicts(const QStringList& lines, const QString& prefix)
+{
+    return int(std::count_if(lines.begin(), lines.end(), [&prefix](const QString& line) { return line.startsWith(prefix); }));
+}
+
+TEST_F(MemoryModesTest, TheKnowledgeCheckPassesOnAThrowAwayFile)
+{
+    const QStringList lines = run(QStringLiteral("--selftest-knowledge"), 0);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last(), QStringLiteral("KNOWLEDGE_SELFTEST_PASS"));
+    EXPECT_EQ(verdicts(lines, QStringLiteral("KNOWLEDGE_SELFTEST_")), 1);
+    EXPECT_EQ(verdicts(lines, QStringLiteral("FAIL")), 0);
+}
+
+TEST_F(MemoryModesTest, TheSemanticCheckFailsWithoutAModelAndPassesWithOne)
+{
+    QStringList lines = run(QStringLiteral("--selftest-semantic"), 1);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
+    EXPECT_EQ(verdicts(lines, QStringLiteral("FAIL ")), 1) << "only the model step fails: " << lines.join('\n').toStdString();
+
+    const auto ollama = ownOllamaWith(QStringLiteral("bge-m3"));
+    ASSERT_TRUE(ollama);
+    lines = run(QStringLiteral("--selftest-semantic"), 0);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_PASS"));
+    EXPECT_EQ(verdicts(lines, QStringLiteral("SEMANTIC_SELFTEST_")), 1);
+}
+
+}
