@@ -35,9 +35,3 @@ void outError(const QString& line)
 {
     writeAll(STDERR_FILENO, line.toUtf8() + '\n');
 }
-
-bool outCheck(bool passed, const QString& what)
-{
-    out((passed ? QStringLiteral("ok   ") : QStringLiteral("FAIL ")) + what);
-    return passed;
-}

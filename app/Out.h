@@ -12,6 +12,3 @@ void outText(const QString& text);
 
 // Writes one line to standard error, unbuffered.
 void outError(const QString& line);
-
-// Prints "ok   <what>" or "FAIL <what>" for one step of a check mode; returns `passed`.
-bool outCheck(bool passed, const QString& what);

@@ -95,12 +95,12 @@ QString L10n::format(const QString& pattern, const QVariantList& args)
             result += c;
             continue;
         }
-        const QChar spec = pattern[i + 1];
-        if (spec == QLatin1Char('%')) {
+        const QChar kind = pattern[i + 1];
+        if (kind == QLatin1Char('%')) {
             result += QLatin1Char('%');
-        } else if (spec == QLatin1Char('@')) {
+        } else if (kind == QLatin1Char('@')) {
             result += next < args.size() ? args[next++].toString() : QString();
-        } else if (spec == QLatin1Char('d')) {
+        } else if (kind == QLatin1Char('d')) {
             result += next < args.size() ? QString::number(args[next++].toLongLong()) : QString();
         } else {
             result += c;
