@@ -226,8 +226,8 @@ void BM_LongStream_libcurl(benchmark::State& state)
 
 BENCHMARK(BM_FirstFragment_quillo_ask)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(30);
 BENCHMARK(BM_FirstFragment_libcurl)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(30);
-BENCHMARK(BM_LongStream_session)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LongStream_libcurl)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LongStream_session)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LongStream_libcurl)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
