@@ -15,7 +15,7 @@ constexpr quint32 keyC = 8;
 const Clipboard::Snapshot userClipboard = {
     {"text/plain", "the user's own text"},
     {"text/html", "<b>the user's own text</b>"},
-    {"image/png", QByteArray("\x89PNG\r\n\x1a\n\0\0binary", 18)},
+    {"image/png", QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0binary")},
 };
 
 class SelectionCaptureFlowTest : public ::testing::Test {

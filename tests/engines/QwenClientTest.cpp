@@ -248,7 +248,8 @@ TEST(QwenClientAnswersTest, UnusualBodiesAreReadStrictly)
     for (const QByteArray& undecodable : {QByteArray("{\"message\":\"text\"}"), QByteArray("[1,2]"), QByteArray("{truncated")}) {
         status = 200;
         body = undecodable;
-        const QwenError* error = QwenClient::runChat({ChatMessage::user(QStringLiteral("hi"))}).error<QwenError>();
+        const ChatResult result = QwenClient::runChat({ChatMessage::user(QStringLiteral("hi"))});
+        const QwenError* error = result.error<QwenError>();
         ASSERT_TRUE(error);
         EXPECT_EQ(error->kind, Kind::decodingFailed) << undecodable.constData();
         EXPECT_FALSE(error->text.isEmpty());
