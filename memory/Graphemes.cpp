@@ -37,11 +37,6 @@ QStringList split(const QString& text)
     return characters;
 }
 
-qsizetype count(const QString& text)
-{
-    return advance(text, text.size()).second;
-}
-
 bool atLeast(const QString& text, qsizetype n)
 {
     // No character is shorter than one UTF-16 unit.

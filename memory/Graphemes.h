@@ -8,7 +8,6 @@
 namespace Graphemes {
 
 QStringList split(const QString& text);
-qsizetype count(const QString& text);
 // True when the text has at least `n` characters; stops counting there.
 bool atLeast(const QString& text, qsizetype n);
 // The first `n` characters.
