@@ -12,6 +12,20 @@ std::optional<QString> utf8(const QByteArray& body)
     return decoder.hasError() ? std::nullopt : std::optional<QString>(text);
 }
 
+QString lines(const QByteArray& body)
+{
+    QList<QByteArray> pieces = body.split('\n');
+    if (pieces.last().isEmpty())
+        pieces.removeLast();
+    QString text;
+    for (QByteArray& line : pieces) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        text += QString::fromUtf8(line) + QLatin1Char('\n');
+    }
+    return text;
+}
+
 std::variant<QJsonObject, QString> object(const QByteArray& body)
 {
     QJsonParseError error;

@@ -14,6 +14,9 @@ namespace AnswerBody {
 // The body as text, or none when it is not valid UTF-8.
 std::optional<QString> utf8(const QByteArray& body);
 
+// An error body as text, each of its lines (without a carriage return) followed by a line feed.
+QString lines(const QByteArray& body);
+
 // The body as a JSON object, or why it is not one.
 std::variant<QJsonObject, QString> object(const QByteArray& body);
 

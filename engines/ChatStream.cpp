@@ -1,24 +1,6 @@
 #include "engines/ChatStream.h"
 
-namespace {
-
-QString bodyText(const QByteArray& body)
-{
-    QString text;
-    if (body.isEmpty())
-        return text;
-    QList<QByteArray> lines = body.split('\n');
-    if (body.endsWith('\n'))
-        lines.removeLast();
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        text += QString::fromUtf8(line) + QLatin1Char('\n');
-    }
-    return text;
-}
-
-}
+#include "engines/AnswerBody.h"
 
 ChatStreamReader::ChatStreamReader(StreamLineParser parse, DeltaHandler onDelta)
     : m_parse(parse)
@@ -73,7 +55,7 @@ ChatStreamEnd readChatStream(const Http::Request& request, StreamLineParser pars
         end.transport = response.error;
     } else if (response.status != 200) {
         end.kind = ChatStreamEnd::Kind::httpStatus;
-        end.message = bodyText(response.body);
+        end.message = AnswerBody::lines(response.body);
     } else if (reader.errorMessage()) {
         end.kind = ChatStreamEnd::Kind::errorLine;
         end.message = *reader.errorMessage();

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "engines/AnswerBody.h"
 #include "engines/http/Http.h"
 #include "settings/L10n.h"
 
@@ -30,21 +31,6 @@ QString displayText(const PullPhase& phase)
     case PullPhase::Kind::done: return L10n::t("model.dl.done");
     }
     return {};
-}
-
-// Each line of an error body followed by a line feed.
-QString bodyLines(const QByteArray& body)
-{
-    QList<QByteArray> lines = body.split('\n');
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    QString text;
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        text += QString::fromUtf8(line) + QLatin1Char('\n');
-    }
-    return text;
 }
 
 }
@@ -126,7 +112,7 @@ std::optional<ManagedOllama::PullError> ManagedOllama::pullModel(const QString& 
     if (response.error)
         return streamError(response.error->description());
     if (response.status != 200)
-        return PullError{PullError::Case::httpError, response.status, bodyLines(response.body)};
+        return PullError{PullError::Case::httpError, response.status, AnswerBody::lines(response.body)};
     if (!doneSeen && !hasModel(name, stop))
         return streamError(QStringLiteral("下载未完成，请重试"));
     report(PullPhase::done());

@@ -4,8 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "memory/IsoDate.h"
-#include "memory/JsonFields.h"
+#include "settings/IsoDate.h"
+#include "settings/JsonFields.h"
 
 namespace KnowledgeCodec {
 

@@ -5,10 +5,10 @@
 #include "memory/Graphemes.h"
 #include "memory/KnowledgeStore.h"
 #include "profile/ProfileStore.h"
+#include "prompts/ActionKey.h"
 
 namespace {
 
-const QString kTranslateAction = QStringLiteral("翻译");
 const QString kUnnamedAction = QStringLiteral("记录");
 
 constexpr qsizetype kLongestGenerationText = 40;
@@ -70,7 +70,7 @@ ProfileEngine::GenerationMessages ProfileEngine::buildGenerationMessages(const Q
 
 bool ProfileEngine::shouldInject(const QString& actionKey, bool enabled, const std::optional<QString>& profile)
 {
-    return enabled && actionKey != kTranslateAction && profile && !profile->trimmed().isEmpty();
+    return enabled && actionKey != ActionKey::translate && profile && !profile->trimmed().isEmpty();
 }
 
 QString ProfileEngine::injectionPreamble(const QString& profile)

@@ -3,8 +3,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "memory/IsoDate.h"
-#include "memory/JsonFields.h"
+#include "settings/IsoDate.h"
+#include "settings/JsonFields.h"
 
 namespace {
 

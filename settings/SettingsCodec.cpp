@@ -1,11 +1,11 @@
 #include "settings/SettingsCodec.h"
 
-#include <cmath>
-#include <limits>
 #include <variant>
 
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include "settings/JsonFields.h"
 
 namespace SettingsCodec {
 
@@ -49,56 +49,6 @@ const Field kFields[] = {
     {"embeddingModel", &AppSettings::embeddingModel},
 };
 
-bool read(const QJsonValue& value, QString& out)
-{
-    if (!value.isString())
-        return false;
-    out = value.toString();
-    return true;
-}
-
-bool read(const QJsonValue& value, bool& out)
-{
-    if (!value.isBool())
-        return false;
-    out = value.toBool();
-    return true;
-}
-
-bool read(const QJsonValue& value, quint32& out)
-{
-    if (!value.isDouble())
-        return false;
-    const double number = value.toDouble();
-    if (number < 0 || number > std::numeric_limits<quint32>::max() || std::trunc(number) != number)
-        return false;
-    out = static_cast<quint32>(number);
-    return true;
-}
-
-bool read(const QJsonValue& value, double& out)
-{
-    if (!value.isDouble())
-        return false;
-    out = value.toDouble();
-    return true;
-}
-
-bool read(const QJsonValue& value, StringMap& out)
-{
-    if (!value.isObject())
-        return false;
-    StringMap map;
-    const QJsonObject object = value.toObject();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it.value().isString())
-            return false;
-        map.insert(it.key(), it.value().toString());
-    }
-    out = map;
-    return true;
-}
-
 QJsonValue write(const QString& value) { return value; }
 QJsonValue write(bool value) { return value; }
 QJsonValue write(quint32 value) { return static_cast<qint64>(value); }
@@ -123,11 +73,8 @@ std::optional<AppSettings> decode(const QByteArray& json)
     const QJsonObject object = document.object();
     AppSettings settings;
     for (const Field& field : kFields) {
-        const QJsonValue value = object.value(QLatin1String(field.key));
-        if (value.isUndefined() || value.isNull())
-            continue;
-        const bool ok = std::visit([&](auto member) { return read(value, settings.*member); }, field.member);
-        if (!ok)
+        const QString key = QLatin1String(field.key);
+        if (!std::visit([&](auto member) { return JsonFields::read(object, key, settings.*member); }, field.member))
             return std::nullopt;
     }
     return settings;

@@ -1,9 +1,9 @@
-#include "memory/JsonFields.h"
+#include "settings/JsonFields.h"
 
 #include <cmath>
 #include <limits>
 
-#include "memory/IsoDate.h"
+#include "settings/IsoDate.h"
 
 namespace JsonFields {
 
@@ -25,15 +25,49 @@ bool decode(const QJsonValue& value, bool& out)
     return true;
 }
 
-bool decode(const QJsonValue& value, int& out)
+template <typename Whole>
+bool decodeWhole(const QJsonValue& value, Whole& out)
 {
     if (!value.isDouble())
         return false;
     const double number = value.toDouble();
-    if (std::trunc(number) != number || number < std::numeric_limits<int>::min()
-        || number > std::numeric_limits<int>::max())
+    if (std::trunc(number) != number || number < double(std::numeric_limits<Whole>::min())
+        || number > double(std::numeric_limits<Whole>::max()))
         return false;
-    out = int(number);
+    out = Whole(number);
+    return true;
+}
+
+bool decode(const QJsonValue& value, int& out)
+{
+    return decodeWhole(value, out);
+}
+
+bool decode(const QJsonValue& value, quint32& out)
+{
+    return decodeWhole(value, out);
+}
+
+bool decode(const QJsonValue& value, double& out)
+{
+    if (!value.isDouble())
+        return false;
+    out = value.toDouble();
+    return true;
+}
+
+bool decode(const QJsonValue& value, QMap<QString, QString>& out)
+{
+    if (!value.isObject())
+        return false;
+    QMap<QString, QString> map;
+    const QJsonObject object = value.toObject();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it.value().isString())
+            return false;
+        map.insert(it.key(), it.value().toString());
+    }
+    out = map;
     return true;
 }
 
@@ -66,6 +100,21 @@ bool read(const QJsonObject& object, const QString& key, bool& out)
 }
 
 bool read(const QJsonObject& object, const QString& key, int& out)
+{
+    return readOptional(object, key, out);
+}
+
+bool read(const QJsonObject& object, const QString& key, quint32& out)
+{
+    return readOptional(object, key, out);
+}
+
+bool read(const QJsonObject& object, const QString& key, double& out)
+{
+    return readOptional(object, key, out);
+}
+
+bool read(const QJsonObject& object, const QString& key, QMap<QString, QString>& out)
 {
     return readOptional(object, key, out);
 }

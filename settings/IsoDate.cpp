@@ -1,4 +1,4 @@
-#include "memory/IsoDate.h"
+#include "settings/IsoDate.h"
 
 #include <QRegularExpression>
 
