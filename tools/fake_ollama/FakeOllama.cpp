@@ -35,6 +35,13 @@ QString usualError(int status, const QString& model)
     }
 }
 
+// The refusal a [[fail:STATUS]] or [[fail:STATUS:message]] marker asks for.
+void replyFailure(httplib::Response& response, const Markers& markers, const QString& model)
+{
+    const int status = *markers.failStatus;
+    replyError(response, status, markers.failMessage.isEmpty() ? usualError(status, model) : markers.failMessage);
+}
+
 // A Go duration ("30m", "1h30m", "-1s") or a number of seconds; none when the server would refuse it.
 std::optional<double> keepAliveSeconds(const QJsonValue& value)
 {
@@ -205,7 +212,7 @@ void FakeOllama::chat(const httplib::Request& request, httplib::Response& respon
     const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
     const Markers markers = Markers::parse(FakeServer::lastUserMessage(messages));
     if (markers.failStatus)
-        return replyError(response, *markers.failStatus, markers.failMessage.isEmpty() ? usualError(*markers.failStatus, model) : markers.failMessage);
+        return replyFailure(response, markers, model);
     if (!m_store.find(model))
         return replyError(response, 404, usualError(404, model));
     markLoaded(*ModelStore::canonical(model), *keepAlive);
@@ -224,14 +231,8 @@ void FakeOllama::chat(const httplib::Request& request, httplib::Response& respon
             FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
         if (markers.midstream)
             return replyError(response, 500, midstreamError);
-        const std::string full = compact(chatLine(model, answer, true)).toStdString();
-        if (!markers.drop)
-            return response.set_content(full, "application/json; charset=utf-8");
-        response.set_content_provider(full.size(), "application/json; charset=utf-8", [full](size_t, size_t, httplib::DataSink& sink) {
-            sink.write(full.data(), full.size() / 2);
-            return false;
-        });
-        return;
+        return FakeServer::replyWhole(response, compact(chatLine(model, answer, true)).toStdString(),
+                                      "application/json; charset=utf-8", markers.drop);
     }
     response.set_chunked_content_provider("application/x-ndjson", [=](size_t, httplib::DataSink& sink) {
         auto write = [&sink](const QJsonObject& line) {
@@ -270,7 +271,7 @@ void FakeOllama::pull(const httplib::Request& request, httplib::Response& respon
     if (!model)
         return replyError(response, 400, QStringLiteral("invalid model name"));
     if (markers.failStatus)
-        return replyError(response, *markers.failStatus, markers.failMessage.isEmpty() ? usualError(*markers.failStatus, markers.text) : markers.failMessage);
+        return replyFailure(response, markers, markers.text);
     const QList<PullStep> steps = pullSteps(*model, markers, m_store.find(*model).has_value());
 
     if (!parsed.object.value(QStringLiteral("stream")).toBool(true)) {
@@ -305,7 +306,7 @@ void FakeOllama::remove(const httplib::Request& request, httplib::Response& resp
         return replyError(response, 400, parsed.error);
     const Markers markers = Markers::parse(parsed.object.value(QStringLiteral("model")).toString(parsed.object.value(QStringLiteral("name")).toString()));
     if (markers.failStatus)
-        return replyError(response, *markers.failStatus, markers.failMessage.isEmpty() ? usualError(*markers.failStatus, markers.text) : markers.failMessage);
+        return replyFailure(response, markers, markers.text);
     if (!ModelStore::canonical(markers.text))
         return replyError(response, 400, QStringLiteral("name \"%1\" is invalid").arg(markers.text));
     if (!m_store.remove(markers.text))
@@ -337,7 +338,7 @@ void FakeOllama::embed(const httplib::Request& request, httplib::Response& respo
     for (const QString& text : texts) {
         const Markers markers = Markers::parse(text);
         if (markers.failStatus)
-            return replyError(response, *markers.failStatus, markers.failMessage.isEmpty() ? usualError(*markers.failStatus, model) : markers.failMessage);
+            return replyFailure(response, markers, model);
         if (markers.stallSeconds)
             FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
         embeddings.append(fakeEmbedding(markers.text));

@@ -132,14 +132,7 @@ void complete(const Options& options, const httplib::Request& request, httplib::
             {QStringLiteral("choices"), QJsonArray{QJsonObject{{QStringLiteral("index"), 0}, {QStringLiteral("message"), message},
                                                               {QStringLiteral("finish_reason"), QStringLiteral("stop")}}}},
             {QStringLiteral("usage"), tokenUsage()}};
-        const std::string full = FakeServer::compact(completion).toStdString();
-        if (!markers.drop)
-            return response.set_content(full, "application/json");
-        response.set_content_provider(full.size(), "application/json", [full](size_t, size_t, httplib::DataSink& sink) {
-            sink.write(full.data(), full.size() / 2);
-            return false;
-        });
-        return;
+        return FakeServer::replyWhole(response, FakeServer::compact(completion).toStdString(), "application/json", markers.drop);
     }
 
     const QStringList pieces = FakeServer::fragments(answer, 3);

@@ -140,6 +140,16 @@ QByteArray compact(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+void replyWhole(httplib::Response& response, const std::string& body, const char* contentType, bool drop)
+{
+    if (!drop)
+        return response.set_content(body, contentType);
+    response.set_content_provider(body.size(), contentType, [body](size_t, size_t, httplib::DataSink& sink) {
+        sink.write(body.data(), body.size() / 2);
+        return false;
+    });
+}
+
 ParsedBody parseBody(const std::string& body)
 {
     if (body.empty())

@@ -35,6 +35,9 @@ QStringList fragments(const QString& text, int size);
 
 QByteArray compact(const QJsonObject& object);
 
+// Answers with the whole body, or with [[drop]] closes the connection after half of it.
+void replyWhole(httplib::Response& response, const std::string& body, const char* contentType, bool drop);
+
 // The request body as a JSON object, or the error text a server of the family would give.
 struct ParsedBody {
     QJsonObject object;
