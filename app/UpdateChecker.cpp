@@ -91,7 +91,9 @@ std::optional<UpdateChecker::UpdateInfo> UpdateChecker::fetch(std::chrono::milli
     const QJsonValue latest = document.value(QStringLiteral("latest"));
     if (!latest.isString() || latest.toString().trimmed().isEmpty())
         return std::nullopt;
-    return UpdateInfo{latest.toString().trimmed(), document.value(QStringLiteral("url")).toString(fallbackDownloadPage()),
+    // The page is opened for the user: anything but a web address (a local file, a script) is replaced.
+    const QString page = document.value(QStringLiteral("url")).toString();
+    return UpdateInfo{latest.toString().trimmed(), Http::isWebUrl(page) ? page : fallbackDownloadPage(),
                       document.value(QStringLiteral("notes")).toString()};
 }
 

@@ -26,10 +26,10 @@ std::optional<AppSettings> readFile(const QString& path)
     return SettingsCodec::decode(file.readAll());
 }
 
-void moveAsideIfUndecodable(const QString& path)
+// False when an undecodable file is in the way and could not be moved aside.
+bool moveAsideIfUndecodable(const QString& path)
 {
-    if (QFileInfo::exists(path) && !readFile(path))
-        PrivateFile::moveAside(path);
+    return !QFileInfo::exists(path) || readFile(path) || !PrivateFile::moveAside(path).isEmpty();
 }
 
 }
@@ -70,8 +70,8 @@ bool SettingsStore::save(const AppSettings& settings)
     }
     const QString file = path();
     PrivateFile::ensureDirectory(HomeDir::dataDir());
-    moveAsideIfUndecodable(file);
-    return PrivateFile::writeAtomically(file, SettingsCodec::encode(settings));
+    // Never replace what the user wrote and we could not read.
+    return moveAsideIfUndecodable(file) && PrivateFile::writeAtomically(file, SettingsCodec::encode(settings));
 }
 
 void SettingsStore::resetCache()

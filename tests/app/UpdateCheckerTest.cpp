@@ -40,7 +40,7 @@ protected:
 TEST_F(UpdateCheckerTest, ReadsTheVersionDocumentAndNothingElse)
 {
     serve("/full", 200, R"({"latest":" 9.1.0 ","url":"https://example.org/get","notes":"更快了"})");
-    serve("/bare", 200, R"({"latest":"9.1"})");
+    serve("/bare", 200, R"({"latest":"9.1","url":"file:///home/user/.bashrc"})");
     serve("/error-page", 500, R"({"latest":"9.2","notes":7})");
     serve("/blank", 200, R"({"latest":"   ","url":"https://example.org/get"})");
     serve("/number", 200, R"({"latest":9})");
@@ -51,7 +51,8 @@ TEST_F(UpdateCheckerTest, ReadsTheVersionDocumentAndNothingElse)
     EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/full")),
               (UpdateInfo{QStringLiteral("9.1.0"), QStringLiteral("https://example.org/get"), QStringLiteral("更快了")}));
     EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/bare")),
-              (UpdateInfo{QStringLiteral("9.1"), UpdateChecker::fallbackDownloadPage(), QString()}));
+              (UpdateInfo{QStringLiteral("9.1"), UpdateChecker::fallbackDownloadPage(), QString()}))
+        << "only a web page is offered to open";
     EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/error-page")),
               (UpdateInfo{QStringLiteral("9.2"), UpdateChecker::fallbackDownloadPage(), QString()}))
         << "only the body is looked at";
