@@ -7,7 +7,7 @@
 #include "app/UpdateChecker.h"
 #include "tests/support/Files.h"
 #include "tests/support/LocalHttpServer.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/ContextWindow.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 
 // The cases the self-check runs (sentences around the selection, selection at either end or
 // the whole text, the four untrusted ranges) are covered by its own test.

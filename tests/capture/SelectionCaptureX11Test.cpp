@@ -14,7 +14,7 @@
 #include "platform/linux/XClipboard.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/QtPrinters.h"
+#include "tests/support/Printers.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TargetApps.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "popup/SelectionMarks.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 // loopback, in a private network namespace.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
 #include <QJsonDocument>
 
 #include "engines/CloudClient.h"
@@ -22,12 +21,12 @@ const QString apiKey = QStringLiteral("sk-quillo-test-7f3a9c");
 
 void useCustomProvider(const QString& endpoint, const QString& key = apiKey, const QString& model = QStringLiteral("fake-model"))
 {
-    AppSettings settings = SettingsStore::load();
-    settings.activeProvider = QStringLiteral("custom");
-    settings.customBaseURL = endpoint;
-    settings.cloudKeys = {{QStringLiteral("custom"), key}};
-    settings.cloudModels = {{QStringLiteral("custom"), model}};
-    ASSERT_TRUE(SettingsStore::save(settings));
+    changeSettings([&](AppSettings& settings) {
+        settings.activeProvider = QStringLiteral("custom");
+        settings.customBaseURL = endpoint;
+        settings.cloudKeys = {{QStringLiteral("custom"), key}};
+        settings.cloudModels = {{QStringLiteral("custom"), model}};
+    });
 }
 
 Streamed ask(const QString& text, std::stop_token stop = {})
@@ -58,15 +57,13 @@ TEST_F(CloudClientTest, StreamsTheAnswerAndSendsExactlyTheDocumentedRequest)
 
     EXPECT_EQ(CloudClient::run(QStringLiteral("系统"), QStringLiteral("你好")).answer, QStringLiteral("回声：你好"));
 
-    const QList<QJsonObject> requests = cloud.recorded();
-    ASSERT_EQ(requests.size(), 2);
-    const QJsonArray messages = {QJsonObject{{QStringLiteral("role"), QStringLiteral("system")}, {QStringLiteral("content"), QStringLiteral("系统")}},
-                                 QJsonObject{{QStringLiteral("role"), QStringLiteral("user")}, {QStringLiteral("content"), QStringLiteral("今天天气不错🌤")}}};
-    EXPECT_EQ(requests[0].value(QStringLiteral("path")).toString(), QStringLiteral("/v1/chat/completions"));
-    EXPECT_EQ(requests[0].value(QStringLiteral("body")).toObject(),
-              (QJsonObject{{QStringLiteral("model"), QStringLiteral("fake-model")}, {QStringLiteral("messages"), messages},
-                           {QStringLiteral("temperature"), 0.7}, {QStringLiteral("max_tokens"), 4096}, {QStringLiteral("stream"), true}}));
-    EXPECT_EQ(requests[1].value(QStringLiteral("body")).toObject().value(QStringLiteral("stream")), QJsonValue(false));
+    const QList<QJsonObject> bodies = cloud.bodies();
+    ASSERT_EQ(bodies.size(), 2);
+    EXPECT_EQ(bodies[0], (QJsonObject{{QStringLiteral("model"), QStringLiteral("fake-model")},
+                                      {QStringLiteral("messages"), bodies[0].value(QStringLiteral("messages"))},
+                                      {QStringLiteral("temperature"), 0.7}, {QStringLiteral("max_tokens"), 4096}, {QStringLiteral("stream"), true}}));
+    EXPECT_EQ(messagesOf(bodies[0]), (ChatMessages{ChatMessage::system(QStringLiteral("系统")), ChatMessage::user(QStringLiteral("今天天气不错🌤"))}));
+    EXPECT_EQ(bodies[1].value(QStringLiteral("stream")), QJsonValue(false));
 }
 
 TEST_F(CloudClientTest, ProviderRefusalsKeepStatusAndBody)
@@ -203,10 +200,10 @@ TEST(CloudResolveTest, ConfigurationProblemsSurfaceBeforeAnyTraffic)
     ASSERT_TRUE(std::holds_alternative<CloudClient::Target>(target));
     EXPECT_EQ(std::get<CloudClient::Target>(target).model, QStringLiteral("doubao-seed-2-0-pro-260215"));
 
-    AppSettings settings = SettingsStore::load();
-    settings.activeProvider = QStringLiteral("deepseek");
-    settings.cloudKeys = {{QStringLiteral("deepseek"), QStringLiteral("   ")}, {QStringLiteral("openai"), QStringLiteral("sk-other")}};
-    ASSERT_TRUE(SettingsStore::save(settings));
+    changeSettings([](AppSettings& settings) {
+        settings.activeProvider = QStringLiteral("deepseek");
+        settings.cloudKeys = {{QStringLiteral("deepseek"), QStringLiteral("   ")}, {QStringLiteral("openai"), QStringLiteral("sk-other")}};
+    });
     const ChatResult missingKey = CloudClient::runChat({ChatMessage::user(QStringLiteral("hi"))});
     ASSERT_TRUE(missingKey.error<CloudError>());
     EXPECT_EQ(*missingKey.error<CloudError>(), CloudError::missingApiKey(SettingsStore::path()));
@@ -216,10 +213,10 @@ TEST(CloudResolveTest, ConfigurationProblemsSurfaceBeforeAnyTraffic)
 TEST(CloudNetworkTest, WithoutANetworkTheTransportErrorPassesThrough)
 {
     ScratchHome home;
-    AppSettings settings = SettingsStore::load();
-    settings.activeProvider = QStringLiteral("deepseek");
-    settings.cloudKeys = {{QStringLiteral("deepseek"), apiKey}};
-    ASSERT_TRUE(SettingsStore::save(settings));
+    changeSettings([](AppSettings& settings) {
+        settings.activeProvider = QStringLiteral("deepseek");
+        settings.cloudKeys = {{QStringLiteral("deepseek"), apiKey}};
+    });
     const ChatResult result = ask(QStringLiteral("hi")).result;
     ASSERT_TRUE(result.error<TransportError>()) << result.description().toStdString();
     EXPECT_EQ(result.error<TransportError>()->code, TransportError::Code::notConnectedToInternet)

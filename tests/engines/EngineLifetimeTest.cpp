@@ -9,7 +9,7 @@
 #include "settings/SettingsStore.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/FakeServers.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScratchHome.h"
 #include "tests/support/TestPrefix.h"
@@ -26,13 +26,12 @@ protected:
 
     ScratchHome home;
     TestPrefix prefix;
-    QString installedQuillo = prefix.install(quilloBinary(), QStringLiteral("bin/quillo"));
-    QString engine = prefix.install(fakeOllamaBinary(), QStringLiteral("share/quillo/ollama-runtime/bin/ollama"));
+    QString installedQuillo = prefix.installQuillo();
+    QString engine = prefix.installEngine();
 
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
+        QProcessEnvironment env = home.environment();
         env.insert(QStringLiteral("SELVANE_UI_LANG"), QStringLiteral("zh"));
         env.insert(QStringLiteral("FAKE_OLLAMA_PULL_STEP_MS"), QStringLiteral("1"));
         env.remove(QStringLiteral("DISPLAY"));

@@ -7,7 +7,7 @@
 #include "engines/ManagedOllama.h"
 #include "engines/OllamaService.h"
 #include "settings/UserFlags.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {

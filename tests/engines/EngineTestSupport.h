@@ -7,7 +7,7 @@
 #include <QStringList>
 
 #include "engines/ChatResult.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 
 inline void PrintTo(const QwenError& error, std::ostream* os) { *os << error.description().toStdString(); }
 inline void PrintTo(const CloudError& error, std::ostream* os) { *os << error.description().toStdString(); }

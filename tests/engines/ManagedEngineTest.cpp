@@ -17,7 +17,7 @@
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/LocalHttpServer.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
 #include "tests/support/TestPrefix.h"
 
@@ -48,17 +48,10 @@ protected:
 
     void TearDown() override { ManagedOllama::terminateSync(); }
 
-    void bundle(const QString& engine = fakeOllamaBinary())
+    void bundle(const QByteArray& script = {})
     {
-        prefix.install(engine, QStringLiteral("share/quillo/ollama-runtime/bin/ollama"));
+        prefix.installEngine(script);
         installed.emplace(prefix);
-    }
-
-    static void chooseOwnOllama()
-    {
-        AppSettings settings = SettingsStore::load();
-        settings.useExternalOllama = true;
-        SettingsStore::save(settings);
     }
 
     static std::optional<PullError> pull(const QString& model, Progress* progress = nullptr, std::stop_token stop = {})
@@ -222,7 +215,7 @@ TEST_F(ManagedEngineTest, AStreamEndingWithoutSuccessCountsOnlyWhenTheModelIsLis
 TEST_F(ManagedEngineTest, StaysOffWhenTheUserChoseTheirOwnOllama)
 {
     bundle();
-    chooseOwnOllama();
+    changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     FakeOllamaServer own;
     ASSERT_TRUE(own.pull(QStringLiteral("llama3:8b")));
 
@@ -245,8 +238,7 @@ TEST_F(ManagedEngineTest, WithoutABuiltInEngineNothingStarts)
 
 TEST_F(ManagedEngineTest, TerminateKillsAnEngineThatIgnoresTheRequestToStop)
 {
-    prefix.installScript("#!/bin/sh\ntrap '' TERM\nexec sleep 30\n", QStringLiteral("share/quillo/ollama-runtime/bin/ollama"));
-    installed.emplace(prefix);
+    bundle("#!/bin/sh\ntrap '' TERM\nexec sleep 30\n");
     EXPECT_FALSE(ManagedOllama::ensureRunning(1s)) << "it never answers";
     const pid_t stubborn = EngineProcess::pid();
     ASSERT_GT(stubborn, 0);

@@ -2,8 +2,6 @@
 // against fake_ollama on the real ports (the test runs in a private network namespace).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QFileInfo>
 
 #include "engines/AIReadiness.h"
@@ -14,7 +12,8 @@
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/OwnOllama.h"
+#include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
 #include "tests/support/TestPrefix.h"
 
@@ -49,30 +48,12 @@ protected:
     QString ownExecutable() const { return home.path() + QStringLiteral("/.local/bin/ollama"); }
 
     // The user's `ollama` command, in the first place it is looked for.
-    void installOwnOllama() const
-    {
-        QDir().mkpath(QFileInfo(ownExecutable()).absolutePath());
-        QFile::copy(fakeOllamaBinary(), ownExecutable());
-    }
+    void installOwnOllama() const { writeExecutable(ownExecutable(), readFile(fakeOllamaBinary())); }
 
     void bundleEngine()
     {
-        prefix.install(fakeOllamaBinary(), QStringLiteral("share/quillo/ollama-runtime/bin/ollama"));
+        prefix.installEngine();
         installed.emplace(prefix);
-    }
-
-    static void chooseOwnOllama()
-    {
-        AppSettings settings = SettingsStore::load();
-        settings.useExternalOllama = true;
-        SettingsStore::save(settings);
-    }
-
-    // An `ollama` installed outside the scratch home would change what these tests can expect.
-    static bool systemHasOllama()
-    {
-        const QStringList locations = OllamaService::executableLocations().mid(1);
-        return std::any_of(locations.begin(), locations.end(), [](const QString& path) { return QFileInfo::exists(path); });
     }
 };
 
@@ -105,7 +86,7 @@ TEST_F(OwnOllamaTest, FindsTheUsersCommandAndListsItsModels)
 
 TEST_F(OwnOllamaTest, StartsTheUsersOllamaDetachedWhenNothingAnswers)
 {
-    chooseOwnOllama();
+    changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     installOwnOllama();
     EXPECT_FALSE(OllamaService::isRunning());
     ASSERT_TRUE(OllamaService::ensureRunning());

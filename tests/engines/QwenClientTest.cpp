@@ -10,6 +10,7 @@
 #include "tests/engines/EngineTestSupport.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/ScratchHome.h"
 
 using namespace std::chrono_literals;
@@ -17,14 +18,11 @@ using Kind = QwenError::Kind;
 
 namespace {
 
-const QString model = QStringLiteral("qwen2.5:7b");
+const QString model = QStringLiteral("qwen2.5:7b"); // the default local model
 
 void useOwnOllama()
 {
-    AppSettings settings = SettingsStore::load();
-    settings.useExternalOllama = true;
-    settings.qwenModel = model;
-    ASSERT_TRUE(SettingsStore::save(settings));
+    changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
 }
 
 Streamed ask(const QString& text, std::stop_token stop = {})
@@ -37,74 +35,43 @@ Streamed ask(const QString& text, std::stop_token stop = {})
 class QwenClientTest : public ::testing::Test {
 protected:
     ScratchHome home;
-    FakeOllamaServer ollama;
+    std::unique_ptr<FakeOllamaServer> ollama = ownOllamaWith(model);
 
-    void SetUp() override
-    {
-        useOwnOllama();
-        ASSERT_TRUE(ollama.isAnswering());
-        ASSERT_TRUE(ollama.pull(model));
-    }
-
-    QList<QJsonObject> chatBodies() const
-    {
-        QList<QJsonObject> bodies;
-        for (const QJsonObject& request : ollama.recorded()) {
-            if (request.value(QStringLiteral("path")).toString() == QLatin1String("/api/chat"))
-                bodies.append(request.value(QStringLiteral("body")).toObject());
-        }
-        return bodies;
-    }
+    void SetUp() override { ASSERT_TRUE(ollama); }
 };
 
-QJsonArray wire(std::initializer_list<std::pair<const char*, QString>> messages)
-{
-    QJsonArray array;
-    for (const auto& [role, content] : messages)
-        array.append(QJsonObject{{QStringLiteral("role"), QLatin1String(role)}, {QStringLiteral("content"), content}});
-    return array;
-}
-
-TEST_F(QwenClientTest, StreamsTheAnswerAndSendsExactlyTheDocumentedRequest)
+TEST_F(QwenClientTest, StreamsTheAnswerAndSendsExactlyTheDocumentedRequests)
 {
     const Streamed streamed = ask(QStringLiteral("椰林深处有家小店😀"));
     ASSERT_TRUE(streamed.result.ok()) << streamed.result.description().toStdString();
     EXPECT_EQ(streamed.result.answer, QStringLiteral("回声：椰林深处有家小店😀"));
     EXPECT_EQ(streamed.fragments, (QStringList{QStringLiteral("回声："), QStringLiteral("椰林深"), QStringLiteral("处有家"),
                                                QStringLiteral("小店😀")}));
-
-    ASSERT_EQ(chatBodies().size(), 1);
-    EXPECT_EQ(chatBodies()[0], (QJsonObject{{QStringLiteral("model"), model},
-                                            {QStringLiteral("messages"), wire({{"system", QStringLiteral("系统")},
-                                                                               {"user", QStringLiteral("椰林深处有家小店😀")}})},
-                                            {QStringLiteral("stream"), true},
-                                            {QStringLiteral("options"), QJsonObject{{QStringLiteral("temperature"), 0.7}}},
-                                            {QStringLiteral("keep_alive"), QStringLiteral("30m")}}));
-}
-
-TEST_F(QwenClientTest, OneShotCallsExplainAndPrewarmSendTheirOwnBodies)
-{
-    const ChatResult chat = QwenClient::run(QStringLiteral("系统"), QStringLiteral("你好"));
-    EXPECT_EQ(chat.answer, QStringLiteral("回声：你好"));
-    const ChatResult explained = QwenClient::explain(QStringLiteral("你好"));
-    EXPECT_EQ(explained.answer, QStringLiteral("回声：请解释下面这段内容：\n你好"));
+    EXPECT_EQ(QwenClient::run(QStringLiteral("系统"), QStringLiteral("你好")).answer, QStringLiteral("回声：你好"));
+    EXPECT_EQ(QwenClient::explain(QStringLiteral("你好")).answer, QStringLiteral("回声：请解释下面这段内容：\n你好"));
     QwenClient::prewarm();
 
-    const QList<QJsonObject> bodies = chatBodies();
-    ASSERT_EQ(bodies.size(), 3);
+    const QList<QJsonObject> bodies = ollama->bodies();
+    ASSERT_EQ(bodies.size(), 4);
+    const auto options = [](double temperature) { return QJsonObject{{QStringLiteral("temperature"), temperature}}; };
+    const auto role = [](const char* role, const QString& content) {
+        return QJsonObject{{QStringLiteral("role"), QLatin1String(role)}, {QStringLiteral("content"), content}};
+    };
     EXPECT_EQ(bodies[0], (QJsonObject{{QStringLiteral("model"), model},
-                                      {QStringLiteral("messages"), wire({{"system", QStringLiteral("系统")}, {"user", QStringLiteral("你好")}})},
-                                      {QStringLiteral("stream"), false},
-                                      {QStringLiteral("options"), QJsonObject{{QStringLiteral("temperature"), 0.7}}}}))
-        << "one-shot calls send no keep_alive";
-    EXPECT_EQ(bodies[1].value(QStringLiteral("options")).toObject().value(QStringLiteral("temperature")).toDouble(), 0.4);
-    EXPECT_TRUE(bodies[1].value(QStringLiteral("messages")).toArray()[0].toObject().value(QStringLiteral("content")).toString()
-                    .startsWith(QStringLiteral("你是简洁的中文解释助手。")));
-    EXPECT_EQ(bodies[2], (QJsonObject{{QStringLiteral("model"), model},
-                                      {QStringLiteral("messages"), wire({{"user", QStringLiteral("hi")}})},
-                                      {QStringLiteral("stream"), false},
-                                      {QStringLiteral("options"), QJsonObject{{QStringLiteral("temperature"), 0}}},
+                                      {QStringLiteral("messages"), QJsonArray{role("system", QStringLiteral("系统")),
+                                                                              role("user", QStringLiteral("椰林深处有家小店😀"))}},
+                                      {QStringLiteral("stream"), true}, {QStringLiteral("options"), options(0.7)},
                                       {QStringLiteral("keep_alive"), QStringLiteral("30m")}}));
+    EXPECT_EQ(bodies[1], (QJsonObject{{QStringLiteral("model"), model},
+                                      {QStringLiteral("messages"), QJsonArray{role("system", QStringLiteral("系统")), role("user", QStringLiteral("你好"))}},
+                                      {QStringLiteral("stream"), false}, {QStringLiteral("options"), options(0.7)}}))
+        << "one-shot calls send no keep_alive";
+    EXPECT_EQ(bodies[2].value(QStringLiteral("options")), options(0.4));
+    EXPECT_TRUE(messagesOf(bodies[2]).first().content.startsWith(QStringLiteral("你是简洁的中文解释助手。")));
+    EXPECT_EQ(bodies[3], (QJsonObject{{QStringLiteral("model"), model}, {QStringLiteral("messages"), QJsonArray{role("user", QStringLiteral("hi"))}},
+                                      {QStringLiteral("stream"), false}, {QStringLiteral("options"), options(0)},
+                                      {QStringLiteral("keep_alive"), QStringLiteral("30m")}}))
+        << "prewarm keeps the model loaded";
 }
 
 TEST_F(QwenClientTest, EngineRefusalsBecomeTypedErrors)
@@ -140,7 +107,7 @@ TEST_F(QwenClientTest, EngineRefusalsBecomeTypedErrors)
         }
     }
 
-    ASSERT_TRUE(Http::fetch(Http::Request::json("DELETE", ollama.baseUrl() + QStringLiteral("/api/delete"), {{QStringLiteral("model"), model}})).ok());
+    ASSERT_TRUE(Http::fetch(Http::Request::json("DELETE", ollama->baseUrl() + QStringLiteral("/api/delete"), {{QStringLiteral("model"), model}})).ok());
     const ChatResult missing = ask(QStringLiteral("hi")).result;
     ASSERT_TRUE(missing.error<QwenError>());
     EXPECT_EQ(missing.error<QwenError>()->kind, Kind::modelNotReady) << "the real 404 of a model that is not installed";

@@ -9,11 +9,10 @@
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"
 #include "settings/SettingsStore.h"
-#include "tests/popup/ChatMessagePrinter.h"
 #include "tests/popup/ScriptedEngine.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakePlatform.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 

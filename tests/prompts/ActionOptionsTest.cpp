@@ -4,7 +4,7 @@
 #include "prompts/ActionOptions.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {

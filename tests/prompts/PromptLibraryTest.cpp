@@ -3,7 +3,7 @@
 #include "prompts/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "prompts/PromptTexts.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "prompts/PromptLibrary.h"
 #include "prompts/PromptTexts.h"
-#include "tests/support/QStringPrinter.h"
+#include "tests/support/Printers.h"
 
 namespace {
 

@@ -24,7 +24,6 @@ public:
 
     bool isReady() const { return m_failure.isEmpty(); }
     const QString& failure() const { return m_failure; }
-    QString display() const { return m_display; }
     QString homePath() const { return m_dir.path() + QStringLiteral("/home"); }
     QProcessEnvironment environment() const { return m_environment; }
 

@@ -68,22 +68,6 @@ std::optional<QString> FakeAccessibility::value(qsizetype maxLength)
     return fullText;
 }
 
-bool FakeAccessibility::setSelectedText(const QString& text)
-{
-    if (!editable)
-        return false;
-    written.append(text);
-    return true;
-}
-
-bool FakeWorkspace::activate(qint64 pid)
-{
-    if (!names.contains(pid))
-        return false;
-    activated.append(pid);
-    return true;
-}
-
 FakePlatform::FakePlatform()
 {
     Platform::install({hotKeys, keys, clipboard, accessibility, workspace});

@@ -67,14 +67,12 @@ public:
     std::optional<QString> selectedText() override { return selected; }
     std::optional<QString> value(qsizetype maxLength) override;
     std::optional<Range> selectedRange() override { return range; }
-    bool setSelectedText(const QString& text) override;
+    bool setSelectedText(const QString&) override { return false; }
 
     bool trusted = true;
     std::optional<QString> selected;
     std::optional<QString> fullText;
     std::optional<Range> range;
-    bool editable = true;
-    QStringList written;
 };
 
 class FakeWorkspace final : public Workspace {
@@ -83,12 +81,11 @@ public:
     QString localizedName(qint64 pid) override { return names.value(pid); }
     bool isRunning(qint64 pid) override { return names.contains(pid); }
     bool frontmostIsTerminal() override { return terminalInFront; }
-    bool activate(qint64 pid) override;
+    bool activate(qint64 pid) override { return names.contains(pid); }
 
     std::optional<qint64> frontmost;
     bool terminalInFront = false;
     QHash<qint64, QString> names; // the running applications
-    QList<qint64> activated;
 };
 
 // Installs a fresh set of fakes for the lifetime of the object, and nothing afterwards.

@@ -5,6 +5,7 @@
 
 #include <sys/prctl.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include "engines/http/Http.h"
@@ -22,6 +23,16 @@ QList<QJsonObject> readRecord(const QString& path)
             requests.append(QJsonDocument::fromJson(line).object());
     }
     return requests;
+}
+
+QList<QJsonObject> bodiesTo(const QList<QJsonObject>& requests, const QString& path)
+{
+    QList<QJsonObject> bodies;
+    for (const QJsonObject& request : requests) {
+        if (request.value(QStringLiteral("path")).toString() == path)
+            bodies.append(request.value(QStringLiteral("body")).toObject());
+    }
+    return bodies;
 }
 
 }
@@ -81,6 +92,11 @@ QList<QJsonObject> FakeOllamaServer::recorded() const
     return readRecord(m_dir.filePath(QStringLiteral("requests.jsonl")));
 }
 
+QList<QJsonObject> FakeOllamaServer::bodies(const QString& path) const
+{
+    return bodiesTo(recorded(), path);
+}
+
 FakeOpenAIServer::FakeOpenAIServer(int port, const QString& apiKey)
     : m_port(port)
 {
@@ -94,6 +110,21 @@ FakeOpenAIServer::FakeOpenAIServer(int port, const QString& apiKey)
 QList<QJsonObject> FakeOpenAIServer::recorded() const
 {
     return readRecord(m_dir.filePath(QStringLiteral("requests.jsonl")));
+}
+
+QList<QJsonObject> FakeOpenAIServer::bodies() const
+{
+    return bodiesTo(recorded(), QStringLiteral("/v1/chat/completions"));
+}
+
+ChatMessages messagesOf(const QJsonObject& body)
+{
+    ChatMessages messages;
+    for (const QJsonValue& value : body.value(QStringLiteral("messages")).toArray()) {
+        const QJsonObject message = value.toObject();
+        messages.append({message.value(QStringLiteral("role")).toString(), message.value(QStringLiteral("content")).toString()});
+    }
+    return messages;
 }
 
 QString fakeOllamaBinary()

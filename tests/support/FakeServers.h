@@ -8,6 +8,8 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "engines/ChatMessage.h"
+
 // The fake servers of tools/ run as child processes for the length of a test. A child gets
 // SIGTERM if the thread that started it ends, so none outlives a crashed test; the destructor
 // stops it and waits. Use them inside a private network namespace (NETNS tests): the fixed
@@ -39,6 +41,8 @@ public:
     bool pull(const QString& model) const;
     // Every request received so far: {method, path, body}.
     QList<QJsonObject> recorded() const;
+    // The bodies of the requests to `path` received so far.
+    QList<QJsonObject> bodies(const QString& path = QStringLiteral("/api/chat")) const;
 
 private:
     QTemporaryDir m_dir;
@@ -54,12 +58,17 @@ public:
     bool isAnswering() const { return m_process->isAnswering(); }
     QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1/chat/completions").arg(m_port); }
     QList<QJsonObject> recorded() const;
+    // The bodies of the chat requests received so far.
+    QList<QJsonObject> bodies() const;
 
 private:
     QTemporaryDir m_dir;
     int m_port;
     std::unique_ptr<FakeProcess> m_process;
 };
+
+// The "messages" of a chat request's body.
+ChatMessages messagesOf(const QJsonObject& body);
 
 // The fake servers of this build.
 QString fakeOllamaBinary();

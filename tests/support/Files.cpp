@@ -19,6 +19,11 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+bool writeExecutable(const QString& path, const QByteArray& bytes)
+{
+    return writeFile(path, bytes) && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 int posixMode(const QString& path)
 {
     struct stat info;

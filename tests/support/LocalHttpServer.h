@@ -44,7 +44,6 @@ public:
         return true;
     }
 
-    int port() const { return m_port; }
     QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
 
     void holdUntilReleased(std::chrono::seconds atMost = std::chrono::seconds(30))

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
+#include <QFileInfo>
+
+#include "engines/OllamaService.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"
 
@@ -15,4 +19,11 @@ inline std::unique_ptr<FakeOllamaServer> ownOllamaWith(const QString& model)
     if (!ollama->isAnswering() || !ollama->pull(model) || !SettingsStore::save(settings))
         return nullptr;
     return ollama;
+}
+
+// An `ollama` installed outside the home directory, which changes what "no local engine" means.
+inline bool systemHasOllama()
+{
+    const QStringList elsewhere = OllamaService::executableLocations().mid(1);
+    return std::any_of(elsewhere.begin(), elsewhere.end(), [](const QString& path) { return QFileInfo::exists(path); });
 }

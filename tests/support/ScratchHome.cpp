@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <gtest/gtest.h>
+
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 
@@ -22,4 +24,18 @@ ScratchHome::~ScratchHome()
         qunsetenv("HOME");
     SettingsStore::resetCache();
     L10n::invalidate();
+}
+
+QProcessEnvironment ScratchHome::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), path());
+    return env;
+}
+
+void changeSettings(const std::function<void(AppSettings&)>& change)
+{
+    AppSettings settings = SettingsStore::load();
+    change(settings);
+    ASSERT_TRUE(SettingsStore::save(settings));
 }

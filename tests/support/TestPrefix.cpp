@@ -1,33 +1,21 @@
 #include "tests/support/TestPrefix.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include "app/AppBundle.h"
+#include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
 
-namespace {
-
-constexpr QFile::Permissions executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-
-}
-
-QString TestPrefix::install(const QString& program, const QString& relativePath) const
+QString TestPrefix::installQuillo() const
 {
-    const QString target = m_dir.filePath(relativePath);
-    QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::remove(target);
-    QFile::copy(program, target);
-    QFile::setPermissions(target, executable);
+    const QString target = m_dir.filePath(QStringLiteral("bin/quillo"));
+    writeExecutable(target, readFile(quilloBinary()));
     return target;
 }
 
-QString TestPrefix::installScript(const QByteArray& script, const QString& relativePath) const
+QString TestPrefix::installEngine(const QByteArray& script) const
 {
-    const QString target = m_dir.filePath(relativePath);
-    writeFile(target, script);
-    QFile::setPermissions(target, executable);
+    const QString target = resourceDir() + QStringLiteral("/ollama-runtime/bin/ollama");
+    writeExecutable(target, script.isEmpty() ? readFile(fakeOllamaBinary()) : script);
     return target;
 }
 

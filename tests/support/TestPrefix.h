@@ -1,21 +1,18 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
 // A throw-away installation prefix laid out like the real one: bin/ and share/quillo/.
 class TestPrefix {
 public:
-    TestPrefix() = default;
-
-    QString binDir() const { return m_dir.filePath(QStringLiteral("bin")); }
     QString resourceDir() const { return m_dir.filePath(QStringLiteral("share/quillo")); }
-    QString enginePath() const { return resourceDir() + QStringLiteral("/ollama-runtime/bin/ollama"); }
 
-    // Copies an executable to a path inside the prefix; returns the copy's path.
-    QString install(const QString& program, const QString& relativePath) const;
-    // Writes an executable script to a path inside the prefix; returns its path.
-    QString installScript(const QByteArray& script, const QString& relativePath) const;
+    // Copies this build's quillo into bin/; returns the copy's path.
+    QString installQuillo() const;
+    // Installs fake_ollama, or a script with this text, as the built-in engine; returns its path.
+    QString installEngine(const QByteArray& script = {}) const;
 
 private:
     QTemporaryDir m_dir;

@@ -5,7 +5,9 @@
 
 #include <QString>
 
-// Readable Qt values in GoogleTest messages.
+#include "engines/ChatMessage.h"
+
+// Readable values in GoogleTest messages.
 inline void PrintTo(const QString& text, std::ostream* os)
 {
     *os << '"' << text.toStdString() << '"';
@@ -17,4 +19,9 @@ inline void PrintTo(const std::optional<QString>& text, std::ostream* os)
         PrintTo(*text, os);
     else
         *os << "nothing";
+}
+
+inline void PrintTo(const ChatMessage& message, std::ostream* os)
+{
+    *os << "\n  [" << message.role.toStdString() << "] " << message.content.left(80).toStdString();
 }
