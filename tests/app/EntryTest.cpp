@@ -13,8 +13,7 @@ protected:
 
     ProgramResult quillo(const QStringList& args, bool withDisplay = false)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
+        QProcessEnvironment env = home.environment();
         if (!withDisplay)
             env.remove(QStringLiteral("DISPLAY"));
         return runProgram(quilloBinary(), args, env);

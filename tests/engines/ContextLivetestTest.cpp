@@ -12,8 +12,7 @@ namespace {
 
 ProgramResult livetest(const ScratchHome& home, const QStringList& extra, const QString& key = {})
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
+    QProcessEnvironment env = home.environment();
     env.remove(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"));
     if (!key.isEmpty())
         env.insert(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"), key);

@@ -173,15 +173,6 @@ TEST_F(HttpTest, TransportFailuresAreClassified)
         << nowhere.error->description().toStdString();
 }
 
-TEST_F(HttpTest, TheEnvironmentCapsEveryIdleTimeout)
-{
-    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "200");
-    const Collected stalled = stream(get(local.url(QStringLiteral("/stall")), 60s));
-    qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
-    ASSERT_FALSE(stalled.response.ok());
-    EXPECT_EQ(stalled.response.error->code, Code::timedOut);
-}
-
 TEST_F(HttpTest, CancellationEndsTheWaitAtOnce)
 {
     std::stop_source source;

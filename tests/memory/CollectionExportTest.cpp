@@ -16,16 +16,6 @@ KnowledgeEntry snippet(const QString& text, const QString& source, const QString
     return entry;
 }
 
-TEST(CollectionExport, SystemPromptsForbidInventingAndAskForThemes)
-{
-    const QString zh = CollectionExport::systemPrompt(false);
-    for (const char* phrase : {"忠实原内容", "绝不编造", "按主题归类", "\n\n铁律（绝不违反）：\n- 100%", "用 `## ` 开头"})
-        EXPECT_TRUE(zh.contains(QString::fromUtf8(phrase))) << phrase;
-    const QString en = CollectionExport::systemPrompt(true);
-    for (const char* phrase : {"faithful", "group", "(e.g. \"Quotes\", \"Reading notes\"", "under a \"Misc\" group"})
-        EXPECT_TRUE(en.contains(QString::fromUtf8(phrase))) << phrase;
-}
-
 TEST(CollectionExport, UserPromptNumbersEachSnippetWithItsSourceAppAndDate)
 {
     const QString longText = QStringLiteral("长").repeated(500);

@@ -20,17 +20,14 @@ protected:
 
     void SetUp() override
     {
-        AppSettings settings;
-        settings.useExternalOllama = true;
-        ASSERT_TRUE(SettingsStore::save(settings));
+        changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
         ASSERT_TRUE(writeFile(sentinel, "[]"));
     }
 
     // Runs the mode with the user's knowledge file set to the sentinel, which must stay as it is.
     QStringList run(const QString& mode, int expectedExit)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
+        QProcessEnvironment env = home.environment();
         env.insert(QStringLiteral("SELVANE_KNOWLEDGE_FILE"), sentinel);
         const ProgramResult result = runProgram(quilloBinary(), {mode}, env);
         EXPECT_EQ(result.exitCode, expectedExit) << result.out.toStdString();

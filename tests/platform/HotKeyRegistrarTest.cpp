@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QCoreApplication>
 
 #include "app/HotKeyRegistrar.h"
@@ -24,8 +26,8 @@ QString display(Shortcut shortcut)
     return KeyFormatter::format(shortcut.keyCode, shortcut.modifiers);
 }
 
-class HotKeyRegistrarTest : public ::testing::Test {
-protected:
+// A registrar on fake hot keys, with what it reported.
+struct Rig {
     ScratchHome home;
     FakePlatform platform;
     QList<HotKeyRegistrar::Notice> notices;
@@ -38,131 +40,91 @@ protected:
         [this] { ++corrections; },
     }};
 
-    void store(Shortcut main, Shortcut screenshot)
+    // Stores the shortcut as the user's choice and registers it.
+    void choose(bool main, Shortcut shortcut)
     {
-        AppSettings settings = SettingsStore::load(true);
-        settings.hotKeyCode = main.keyCode;
-        settings.hotKeyModifiers = main.modifiers;
-        settings.ocrHotKeyCode = screenshot.keyCode;
-        settings.ocrHotKeyModifiers = screenshot.modifiers;
-        ASSERT_TRUE(SettingsStore::save(settings));
+        changeSettings([&](AppSettings& settings) {
+            (main ? settings.hotKeyCode : settings.ocrHotKeyCode) = shortcut.keyCode;
+            (main ? settings.hotKeyModifiers : settings.ocrHotKeyModifiers) = shortcut.modifiers;
+        });
         SettingsStore::resetCache(); // the registrar must read the file, not this process's cache
+        main ? registrar.registerHotKey() : registrar.registerOCRHotKey();
     }
 
-    void takeElsewhere(Shortcut shortcut) { platform.hotKeys->takenByOthers.insert({shortcut.keyCode, shortcut.modifiers}); }
-
-    Shortcut storedMain()
+    Shortcut stored(bool main) const
     {
         const AppSettings settings = SettingsStore::load(true);
-        return {settings.hotKeyCode, settings.hotKeyModifiers};
-    }
-
-    Shortcut storedScreenshot()
-    {
-        const AppSettings settings = SettingsStore::load(true);
-        return {settings.ocrHotKeyCode, settings.ocrHotKeyModifiers};
-    }
-
-    bool grabbed(Shortcut shortcut) const { return platform.hotKeys->isGrabbed(shortcut.keyCode, shortcut.modifiers); }
-
-    void expectConflictNotice(Shortcut failed, Shortcut working)
-    {
-        ASSERT_EQ(notices.size(), 1);
-        EXPECT_EQ(notices[0].header, L10n::t("hotkey.conflict.header"));
-        EXPECT_EQ(notices[0].body, L10n::tf("hotkey.conflict.body", {display(failed), display(working)}));
+        return main ? Shortcut{settings.hotKeyCode, settings.hotKeyModifiers}
+                    : Shortcut{settings.ocrHotKeyCode, settings.ocrHotKeyModifiers};
     }
 };
 
-TEST_F(HotKeyRegistrarTest, FreeShortcutsRegisterQuietlyAndReachTheirCallbacks)
+TEST(HotKeyRegistrarTest, FreeShortcutsRegisterQuietlyAndReachTheirCallbacks)
 {
-    store(commandE, controlF1);
-    registrar.registerHotKey();
-    registrar.registerOCRHotKey();
-    registrar.registerHotKey(); // again, as after a settings save: must not collide with itself
+    Rig rig;
+    rig.choose(true, commandE);
+    rig.choose(false, controlF1);
+    rig.registrar.registerHotKey(); // again, as after a settings save: must not collide with itself
 
-    ASSERT_TRUE(registrar.hotKey() && registrar.hotKey()->isRegistered());
-    ASSERT_TRUE(registrar.ocrHotKey() && registrar.ocrHotKey()->isRegistered());
-    EXPECT_TRUE(notices.isEmpty());
-    EXPECT_EQ(corrections, 0);
-    EXPECT_EQ(registrar.lastWorkingHotKey(), commandE);
+    ASSERT_TRUE(rig.registrar.hotKey() && rig.registrar.hotKey()->isRegistered());
+    ASSERT_TRUE(rig.registrar.ocrHotKey() && rig.registrar.ocrHotKey()->isRegistered());
+    EXPECT_TRUE(rig.notices.isEmpty());
+    EXPECT_EQ(rig.corrections, 0);
+    EXPECT_EQ(rig.registrar.lastWorkingHotKey(), commandE);
 
-    platform.hotKeys->press(commandE.keyCode, commandE.modifiers);
-    platform.hotKeys->press(controlF1.keyCode, controlF1.modifiers);
+    rig.platform.hotKeys->press(commandE.keyCode, commandE.modifiers);
+    rig.platform.hotKeys->press(controlF1.keyCode, controlF1.modifiers);
     QCoreApplication::processEvents();
-    EXPECT_EQ(presses, (QStringList{"main", "screenshot"}));
+    EXPECT_EQ(rig.presses, (QStringList{"main", "screenshot"}));
 }
 
-TEST_F(HotKeyRegistrarTest, TakenMainShortcutFallsBackToTheLastWorkingOne)
+TEST(HotKeyRegistrarTest, ATakenShortcutFallsBackCorrectsTheSettingAndSaysSo)
 {
-    store(controlF1, defaultScreenshot);
-    registrar.registerHotKey();
-    store(controlF2, defaultScreenshot); // the user records a new shortcut that another app holds
-    takeElsewhere(controlF2);
-    registrar.registerHotKey();
+    struct Case {
+        const char* name;
+        bool main;
+        std::optional<Shortcut> earlier; // registered before, so it is the last working one
+        Shortcut wanted;
+        QList<Shortcut> taken;
+        std::optional<Shortcut> held; // grabbed afterwards; none: nothing (all taken)
+        Shortcut stored;
+    };
+    const Case cases[] = {
+        {"main: the last working one", true, controlF1, controlF2, {controlF2}, controlF1, controlF1},
+        {"main at launch: the default", true, std::nullopt, commandE, {commandE}, defaultMain, defaultMain},
+        {"main, everything taken: the default kept", true, controlF1, controlF2, {controlF1, controlF2, defaultMain},
+         std::nullopt, defaultMain},
+        {"screenshot: the default", false, std::nullopt, controlF1, {controlF1}, defaultScreenshot, defaultScreenshot},
+        {"screenshot, everything taken: disabled", false, controlF1, controlF2, {controlF1, controlF2, defaultScreenshot},
+         std::nullopt, controlF1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        if (c.earlier)
+            rig.choose(c.main, *c.earlier);
+        for (const Shortcut& shortcut : c.taken)
+            rig.platform.hotKeys->takenByOthers.insert({shortcut.keyCode, shortcut.modifiers});
+        rig.choose(c.main, c.wanted);
 
-    EXPECT_TRUE(grabbed(controlF1)) << "the last working combination, not the default";
-    EXPECT_FALSE(grabbed(defaultMain));
-    EXPECT_EQ(storedMain(), controlF1);
-    EXPECT_EQ(corrections, 1);
-    expectConflictNotice(controlF2, controlF1);
-}
-
-TEST_F(HotKeyRegistrarTest, TakenMainShortcutAtLaunchFallsBackToTheDefault)
-{
-    store(commandE, defaultScreenshot);
-    takeElsewhere(commandE);
-    registrar.registerHotKey();
-
-    EXPECT_TRUE(grabbed(defaultMain));
-    EXPECT_EQ(storedMain(), defaultMain);
-    expectConflictNotice(commandE, defaultMain);
-}
-
-TEST_F(HotKeyRegistrarTest, MainShortcutKeepsTheDefaultEvenWhenEverythingIsTaken)
-{
-    store(controlF1, defaultScreenshot);
-    registrar.registerHotKey();
-    store(controlF2, defaultScreenshot);
-    takeElsewhere(controlF1);
-    takeElsewhere(controlF2);
-    takeElsewhere(defaultMain);
-    registrar.registerHotKey();
-
-    ASSERT_NE(registrar.hotKey(), nullptr);
-    EXPECT_FALSE(registrar.hotKey()->isRegistered());
-    EXPECT_EQ(registrar.lastWorkingHotKey(), defaultMain);
-    EXPECT_EQ(storedMain(), defaultMain);
-    expectConflictNotice(controlF2, defaultMain);
-}
-
-TEST_F(HotKeyRegistrarTest, TakenScreenshotShortcutFallsBackToTheDefault)
-{
-    store(defaultMain, controlF1);
-    takeElsewhere(controlF1);
-    registrar.registerOCRHotKey();
-
-    EXPECT_TRUE(grabbed(defaultScreenshot));
-    EXPECT_EQ(storedScreenshot(), defaultScreenshot);
-    EXPECT_EQ(corrections, 1) << "the menu shows the screenshot shortcut too";
-    expectConflictNotice(controlF1, defaultScreenshot);
-}
-
-TEST_F(HotKeyRegistrarTest, ScreenshotShortcutIsDisabledWhenItsDefaultIsTakenToo)
-{
-    store(defaultMain, controlF1);
-    registrar.registerOCRHotKey();
-    store(defaultMain, controlF2);
-    takeElsewhere(controlF1);
-    takeElsewhere(controlF2);
-    takeElsewhere(defaultScreenshot);
-    registrar.registerOCRHotKey();
-
-    EXPECT_EQ(registrar.ocrHotKey(), nullptr);
-    EXPECT_EQ(registrar.lastWorkingOCRHotKey(), controlF1) << "left as it was";
-    EXPECT_EQ(storedScreenshot(), controlF1);
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_EQ(notices[0].header, L10n::t("hotkey.ocrDisabled.header"));
-    EXPECT_EQ(notices[0].body, L10n::t("hotkey.ocrDisabled.body"));
+        const HotKey* hotKey = c.main ? rig.registrar.hotKey() : rig.registrar.ocrHotKey();
+        if (c.held) {
+            ASSERT_TRUE(hotKey && hotKey->isRegistered());
+            EXPECT_TRUE(rig.platform.hotKeys->isGrabbed(c.held->keyCode, c.held->modifiers));
+        } else {
+            EXPECT_TRUE(c.main ? hotKey && !hotKey->isRegistered() : !hotKey);
+        }
+        EXPECT_EQ(rig.stored(c.main), c.stored);
+        EXPECT_EQ(rig.corrections, c.stored == c.wanted ? 0 : 1) << "whatever shows the shortcuts is told";
+        ASSERT_EQ(rig.notices.size(), 1);
+        if (c.main || c.held) {
+            EXPECT_EQ(rig.notices[0].header, L10n::t("hotkey.conflict.header"));
+            EXPECT_EQ(rig.notices[0].body, L10n::tf("hotkey.conflict.body", {display(c.wanted), display(c.stored)}));
+        } else {
+            EXPECT_EQ(rig.notices[0].header, L10n::t("hotkey.ocrDisabled.header"));
+            EXPECT_EQ(rig.notices[0].body, L10n::t("hotkey.ocrDisabled.body"));
+        }
+    }
 }
 
 }

@@ -43,20 +43,6 @@ TEST_F(HotKeyTest, CallbackRunsLaterOnTheEventLoopNotInsideTheServicesHandler)
     EXPECT_EQ(calls, QList<QString>{"main"});
 }
 
-TEST_F(HotKeyTest, DestroyingTheEscapeKeyLeavesTheOtherIdsWorking)
-{
-    HotKey main(keyE, optionCommand, HotKey::mainId, record("main"));
-    HotKey screenshot(keyS, controlOption, HotKey::screenshotId, record("screenshot"));
-    auto escape = std::make_unique<HotKey>(keyEscape, 0, HotKey::escapeId, record("escape"));
-    escape.reset();
-
-    pressAndDeliver(keyS, controlOption);
-    pressAndDeliver(keyE, optionCommand);
-    pressAndDeliver(keyEscape, 0);
-    EXPECT_EQ(calls, (QList<QString>{"screenshot", "main"}));
-    EXPECT_FALSE(platform.hotKeys->isGrabbed(keyEscape, 0)) << "a destroyed HotKey gives its combination back";
-}
-
 TEST_F(HotKeyTest, NewerObjectWithTheSameIdTakesOverAndSurvivesTheOldOnesDestruction)
 {
     auto older = std::make_unique<HotKey>(keyEscape, 0, HotKey::escapeId, record("older"));

@@ -1,5 +1,6 @@
 // Regeneration through the real engine clients, against fake_ollama on port 11434 and
 // fake_openai, in a private network namespace. Both fakes answer "回声：" + the last user message.
+// The local engine's success is checked by the --profile-livetest test.
 #include <gtest/gtest.h>
 
 #include "memory/KnowledgeStore.h"
@@ -35,23 +36,15 @@ protected:
     }
 };
 
-TEST_F(ProfileEngineChatTest, ALocalEngineAnswersWhenItIsReady)
-{
-    const auto ollama = ownOllamaWith(QStringLiteral("qwen2.5:7b"));
-    ASSERT_TRUE(ollama);
-    ProfileEngine::regenerate(store, ProfileEngine::engineChat(AIReadiness::localReady));
-    EXPECT_TRUE(echoesTheRecords(ProfileStore::load()));
-}
-
 TEST_F(ProfileEngineChatTest, TheCloudEngineAnswersWhenOnlyAKeyIsConfigured)
 {
     FakeOpenAIServer cloud(18080, QStringLiteral("sk-test"));
     ASSERT_TRUE(cloud.isAnswering());
-    AppSettings settings;
-    settings.activeProvider = QStringLiteral("custom");
-    settings.customBaseURL = cloud.endpoint();
-    settings.cloudKeys.insert(QStringLiteral("custom"), QStringLiteral("sk-test"));
-    ASSERT_TRUE(SettingsStore::save(settings));
+    changeSettings([&cloud](AppSettings& settings) {
+        settings.activeProvider = QStringLiteral("custom");
+        settings.customBaseURL = cloud.endpoint();
+        settings.cloudKeys.insert(QStringLiteral("custom"), QStringLiteral("sk-test"));
+    });
 
     ProfileEngine::regenerate(store, ProfileEngine::engineChat(AIReadiness::cloudOnly));
     EXPECT_TRUE(echoesTheRecords(ProfileStore::load()));

@@ -22,8 +22,7 @@ protected:
 
     ProgramResult run(const QString& mode, const QStringList& files)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), home.path());
+        QProcessEnvironment env = home.environment();
         env.remove(QStringLiteral("SELVANE_KNOWLEDGE_FILE"));
         env.remove(QStringLiteral("SELVANE_PROFILE_FILE"));
         if (files.contains(QStringLiteral("knowledge")))

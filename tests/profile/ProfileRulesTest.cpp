@@ -88,8 +88,6 @@ TEST(ProfileRules, GenerationMessagesListTheThirtyNewestRecordsOnOneLineEach)
 {
     const auto empty = ProfileEngine::buildGenerationMessages({});
     EXPECT_EQ(empty.user, QStringLiteral("以下是这个人的最近记录：\n（暂无记录）\n\n请按上面的铁律，输出一句话画像。"));
-    EXPECT_TRUE(empty.system.startsWith(QStringLiteral("你是一个用户画像总结助手。")));
-    EXPECT_TRUE(empty.system.contains(QStringLiteral("\n\n铁律（必须全部遵守）：\n① 只输出一句话，不超过 60 个汉字；\n")));
 
     const QString fifty = QStringLiteral("一二三四五六七八九十").repeated(5);
     const QString forty = QStringLiteral("abcdefghij").repeated(4);
