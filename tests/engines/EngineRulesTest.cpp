@@ -1,5 +1,5 @@
-// The pure rules of the local engines: addresses, download progress, model-name matching,
-// healing decisions, version comparison and the once-only flags.
+// The pure rules of the local engines: download progress, model-name matching, healing
+// decisions, version comparison and the once-only flags.
 #include <gtest/gtest.h>
 
 #include "app/UpdateChecker.h"
@@ -17,14 +17,6 @@ using PullPhase = ManagedOllama::PullPhase;
 using Outcome = LocalEngineHeal::Outcome;
 
 PullLine progress(const PullPhase& phase) { return {PullLine::Kind::progress, phase, {}}; }
-
-TEST(ManagedOllamaRules, BaseAddressFollowsTheChosenEngine)
-{
-    EXPECT_EQ(ManagedOllama::resolveBase(true, true), QStringLiteral("http://127.0.0.1:11434"));
-    EXPECT_EQ(ManagedOllama::resolveBase(true, false), QStringLiteral("http://127.0.0.1:11434"));
-    EXPECT_EQ(ManagedOllama::resolveBase(false, true), QStringLiteral("http://127.0.0.1:11435"));
-    EXPECT_EQ(ManagedOllama::resolveBase(false, false), QStringLiteral("http://127.0.0.1:11434"));
-}
 
 TEST(ManagedOllamaRules, PullLinesAreClassified)
 {
@@ -107,12 +99,6 @@ TEST(UpdateCheckerRules, VersionsCompareByNumberedPieces)
     };
     for (const auto& [a, b, newer] : cases)
         EXPECT_EQ(UpdateChecker::isNewer(QString::fromLatin1(a), QString::fromLatin1(b)), newer) << a << " vs " << b;
-}
-
-TEST(UpdateCheckerRules, DownloadNameKeepsTheVersionInOneFileName)
-{
-    EXPECT_EQ(UpdateChecker::downloadFileName(QStringLiteral("1.4.2")), QStringLiteral("Quillo-1.4.2.AppImage"));
-    EXPECT_EQ(UpdateChecker::downloadFileName(QStringLiteral("1.5/beta/2")), QStringLiteral("Quillo-1.5-beta-2.AppImage"));
 }
 
 TEST(UserFlagsRules, ANoticeIsClaimedOncePerAccountAndStaysInTheScratchHome)

@@ -80,15 +80,11 @@ TEST_F(KnowledgeStoreTest, HostileTextsSurviveAWriteAndAReloadUnchangedInAPrivat
         SCOPED_TRACE(i);
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
                         .match(ids[i]).hasMatch()) << ids[i].toStdString();
-        const std::optional<KnowledgeEntry> entry = reloaded->entry(ids[i]);
-        ASSERT_TRUE(entry);
-        EXPECT_EQ(entry->action, texts[i]);
-        EXPECT_EQ(entry->sourceText, texts[i]);
-        EXPECT_EQ(entry->resultText, texts[i]);
-        EXPECT_EQ(entry->appName, texts[i]);
-        EXPECT_TRUE(entry->note.isEmpty());
-        EXPECT_FALSE(entry->favorite);
-        EXPECT_FALSE(entry->isCollected);
+        KnowledgeEntry expected = *reloaded->entry(ids[i]);
+        expected.action = expected.sourceText = expected.resultText = expected.appName = texts[i];
+        expected.note = expected.category = QString();
+        expected.favorite = expected.isCollected = false;
+        EXPECT_EQ(reloaded->entry(ids[i]), expected);
     }
 }
 
@@ -224,7 +220,7 @@ TEST_F(KnowledgeStoreTest, CollectionsHoldOnlySavedSnippetsAndMatchTextLabelAndC
     EXPECT_EQ(sources(store->search(QString(), false)), QStringList({"lookup 截图"}));
 }
 
-TEST_F(KnowledgeStoreTest, ListsAreNewestFirstAndKeepStoredOrderOnEqualDates)
+TEST_F(KnowledgeStoreTest, ListsAndExportsAreNewestFirstAndKeepStoredOrderOnEqualDates)
 {
     ASSERT_TRUE(writeFile(file, R"([
         {"sourceText": "a", "updatedAt": "2024-01-01T00:00:00Z"},
@@ -234,12 +230,18 @@ TEST_F(KnowledgeStoreTest, ListsAreNewestFirstAndKeepStoredOrderOnEqualDates)
     ])"));
     auto store = open();
     EXPECT_EQ(sources(store->all()), QStringList({"b", "d", "a", "c"}));
+
+    // The user's file keeps the permissions it had; a missing folder is a failure.
     const QString exported = home.path() + QStringLiteral("/export.json");
+    ASSERT_TRUE(writeFile(exported, "old content"));
+    ASSERT_TRUE(QFile::setPermissions(exported, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     ASSERT_TRUE(store->exportJSON(exported));
     QStringList exportedOrder;
     for (const QJsonValue& value : QJsonDocument::fromJson(readFile(exported)).array())
         exportedOrder.append(value.toObject().value("sourceText").toString());
     EXPECT_EQ(exportedOrder, QStringList({"b", "d", "a", "c"}));
+    EXPECT_EQ(posixMode(exported), 0644);
+    EXPECT_FALSE(store->exportJSON(home.path() + QStringLiteral("/missing/dir/x.json")));
 }
 
 TEST_F(KnowledgeStoreTest, ChangesTouchOnlyTheEntryAndFieldsTheyName)
@@ -294,36 +296,15 @@ TEST_F(KnowledgeStoreTest, RemovingAndClearingAreOnDiskAtOnce)
     EXPECT_EQ(open()->count(), 0);
 }
 
-TEST_F(KnowledgeStoreTest, ExportWritesAValidArrayAndLeavesTheFilesPermissionsAlone)
-{
-    auto store = open();
-    store->add(QStringLiteral("解释"), QStringLiteral("exported"), QStringLiteral("answer"), QString());
-    const QString target = home.path() + QStringLiteral("/mine.json");
-    ASSERT_TRUE(writeFile(target, "old content"));
-    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
-    ASSERT_TRUE(store->exportJSON(target));
-    const QJsonDocument exported = QJsonDocument::fromJson(readFile(target));
-    ASSERT_TRUE(exported.isArray());
-    EXPECT_EQ(exported.array().first().toObject().value("sourceText").toString(), QStringLiteral("exported"));
-    EXPECT_EQ(posixMode(target), 0644);
-    EXPECT_FALSE(store->exportJSON(home.path() + QStringLiteral("/missing/dir/x.json")));
-}
-
 TEST_F(KnowledgeStoreTest, TheFileIsTakenFromTheEnvironmentWhenGiven)
 {
-    {
-        ScopedEnv unset("SELVANE_KNOWLEDGE_FILE", QByteArray());
-        EXPECT_EQ(KnowledgeStore::defaultPath(), file);
-    }
-    {
-        ScopedEnv empty("SELVANE_KNOWLEDGE_FILE", "");
+    for (const QByteArray& unset : {QByteArray(), QByteArray("")}) {
+        ScopedEnv none("SELVANE_KNOWLEDGE_FILE", unset);
         EXPECT_EQ(KnowledgeStore::defaultPath(), file);
     }
     const QString elsewhere = home.path() + QStringLiteral("/deep/er/k.json");
     ScopedEnv set("SELVANE_KNOWLEDGE_FILE", QFile::encodeName(elsewhere));
-    EXPECT_EQ(KnowledgeStore::defaultPath(), elsewhere);
-    KnowledgeStore store(KnowledgeStore::defaultPath(), noModels);
-    store.add(QStringLiteral("解释"), QStringLiteral("x"), QString(), QString());
+    KnowledgeStore(KnowledgeStore::defaultPath(), noModels).add(QStringLiteral("解释"), QStringLiteral("x"), QString(), QString());
     EXPECT_EQ(posixMode(elsewhere), 0600) << "missing directories are created";
     EXPECT_FALSE(QFile::exists(file));
 }
