@@ -19,16 +19,6 @@ namespace {
 
 const QString apiKey = QStringLiteral("sk-quillo-test-7f3a9c");
 
-void useCustomProvider(const QString& endpoint, const QString& key = apiKey, const QString& model = QStringLiteral("fake-model"))
-{
-    changeSettings([&](AppSettings& settings) {
-        settings.activeProvider = QStringLiteral("custom");
-        settings.customBaseURL = endpoint;
-        settings.cloudKeys = {{QStringLiteral("custom"), key}};
-        settings.cloudModels = {{QStringLiteral("custom"), model}};
-    });
-}
-
 Streamed ask(const QString& text, std::stop_token stop = {})
 {
     return collectStream([&](const DeltaHandler& onDelta) {
@@ -44,7 +34,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(cloud.isAnswering());
-        useCustomProvider(QStringLiteral("  ") + cloud.endpoint() + QStringLiteral("\n"));
+        useCustomCloud(QStringLiteral("  ") + cloud.endpoint() + QStringLiteral("\n"), apiKey);
     }
 };
 
@@ -96,7 +86,7 @@ TEST_F(CloudClientTest, TheKeyTravelsAsBearerAndIsNeverRepeated)
     ASSERT_TRUE(ask(QStringLiteral("hi")).result.ok()) << "the fake demands exactly this bearer";
     ASSERT_TRUE(CloudClient::smokeTest().ok());
 
-    useCustomProvider(cloud.endpoint(), QStringLiteral("sk-wrong\n-key"));
+    useCustomCloud(cloud.endpoint(), QStringLiteral("sk-wrong\n-key"));
     const ChatResult refused = CloudClient::smokeTest();
     ASSERT_TRUE(refused.error<CloudError>());
     EXPECT_EQ(refused.error<CloudError>()->status, 401);
@@ -163,7 +153,7 @@ TEST(CloudClientAnswersTest, UnusualBodies)
         res.set_content(body.toStdString(), "application/json");
     });
     ASSERT_TRUE(local.start());
-    useCustomProvider(local.url(QStringLiteral("/chat")));
+    useCustomCloud(local.url(QStringLiteral("/chat")), apiKey);
     auto oneShot = [] { return CloudClient::runChat({ChatMessage::user(QStringLiteral("hi"))}); };
 
     body = readFile(QStringLiteral(QUILLO_TEST_FIXTURES "/wire/providers/deepseek/chat-nonstream-keepalive-blank-lines.200.txt"));
@@ -189,13 +179,13 @@ TEST(CloudClientAnswersTest, UnusualBodies)
 TEST(CloudResolveTest, ConfigurationProblemsSurfaceBeforeAnyTraffic)
 {
     ScratchHome home;
-    useCustomProvider(QStringLiteral(" \n"));
+    useCustomCloud(QStringLiteral(" \n"), apiKey);
     EXPECT_EQ(*ask(QStringLiteral("hi")).result.error<CloudError>(), CloudError::missingBaseURL());
 
-    useCustomProvider(QStringLiteral("not a url"));
+    useCustomCloud(QStringLiteral("not a url"), apiKey);
     EXPECT_EQ(*CloudClient::runChat({ChatMessage::user(QStringLiteral("hi"))}).error<CloudError>(), CloudError::invalidEndpoint());
 
-    useCustomProvider(QStringLiteral("https://llm.example.com/v1/chat/completions"), QStringLiteral("key"), QStringLiteral("  "));
+    useCustomCloud(QStringLiteral("https://llm.example.com/v1/chat/completions"), QStringLiteral("key"), QStringLiteral("  "));
     const auto target = CloudClient::resolve();
     ASSERT_TRUE(std::holds_alternative<CloudClient::Target>(target));
     EXPECT_EQ(std::get<CloudClient::Target>(target).model, QStringLiteral("doubao-seed-2-0-pro-260215"));

@@ -32,12 +32,12 @@ protected:
     static void configure(bool compareMode, const QString& explain = QStringLiteral("local"),
                           const QString& translate = QStringLiteral("local"), const QString& rewrite = QStringLiteral("cloud"))
     {
-        AppSettings settings = SettingsStore::load();
-        settings.compareMode = compareMode;
-        settings.explainEngine = explain;
-        settings.translateEngine = translate;
-        settings.rewriteEngine = rewrite;
-        ASSERT_TRUE(SettingsStore::save(settings));
+        changeSettings([&](AppSettings& settings) {
+            settings.compareMode = compareMode;
+            settings.explainEngine = explain;
+            settings.translateEngine = translate;
+            settings.rewriteEngine = rewrite;
+        });
     }
 
     QList<PopupAction> build(const QString& text) const { return buildActions(text, options, std::nullopt, std::nullopt); }

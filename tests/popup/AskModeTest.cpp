@@ -70,12 +70,7 @@ protected:
     static void useCloud(const FakeOpenAIServer& cloud, const QString& key = apiKey)
     {
         ASSERT_TRUE(cloud.isAnswering());
-        changeSettings([&](AppSettings& s) {
-            s.activeProvider = QStringLiteral("custom");
-            s.customBaseURL = cloud.endpoint();
-            s.cloudKeys = {{QStringLiteral("custom"), key}};
-            s.cloudModels = {{QStringLiteral("custom"), QStringLiteral("fake-model")}};
-        });
+        useCustomCloud(cloud.endpoint(), key);
     }
 
     static QList<KnowledgeEntry> knowledge()

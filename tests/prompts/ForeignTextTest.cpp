@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "prompts/ActionKey.h"
 #include "prompts/CjkRatio.h"
 #include "prompts/PromptLibrary.h"
 #include "tests/support/Printers.h"
@@ -26,6 +25,8 @@ const Sample samples[] = {
     {"CJK share just below 0.3", QStringLiteral("中文字 abcd efgh"), QStringLiteral("zh")},
 };
 
+// Foreign text is translated into Chinese by "auto" and gets Translate first in the popup (the
+// order itself is checked with the action list).
 TEST(ForeignText, AutoDirectionFollowsTheCjkShareOfLetters)
 {
     for (const Sample& sample : samples) {
@@ -38,25 +39,6 @@ TEST(ForeignText, AutoDirectionFollowsTheCjkShareOfLetters)
     EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("e\u0301中")), 1.0 / 3) << "combining marks count as letters";
     for (const QString& direction : {QStringLiteral("ja"), QStringLiteral("zh"), QStringLiteral("klingon"), QStringLiteral("Auto")})
         EXPECT_EQ(PromptLibrary::resolveDirection(direction, QStringLiteral("hello")), direction) << "only \"auto\" is resolved";
-}
-
-TEST(ForeignText, TranslateMovesToTheFrontOnlyForForeignText)
-{
-    const QStringList usual{ActionKey::explain, ActionKey::translate, ActionKey::rewrite};
-    const QStringList translateFirst{ActionKey::translate, ActionKey::explain, ActionKey::rewrite};
-    const auto identity = [](const QString& key) { return key; };
-    for (const Sample& sample : samples) {
-        QStringList actions = usual;
-        putTranslateFirstForForeignText(actions, sample.text, identity);
-        EXPECT_EQ(actions, sample.autoTarget == QLatin1String("zh") ? translateFirst : usual) << sample.name;
-    }
-
-    // Compare mode offers rewrite twice; only the first translate action moves.
-    QStringList compare{QStringLiteral("解释·local"), QStringLiteral("翻译·local"), QStringLiteral("改写·local"),
-                        QStringLiteral("改写·cloud"), QStringLiteral("翻译·cloud")};
-    putTranslateFirstForForeignText(compare, QStringLiteral("Good morning"), [](const QString& title) { return title.section(u'·', 0, 0); });
-    EXPECT_EQ(compare, (QStringList{QStringLiteral("翻译·local"), QStringLiteral("解释·local"), QStringLiteral("改写·local"),
-                                    QStringLiteral("改写·cloud"), QStringLiteral("翻译·cloud")}));
 }
 
 }

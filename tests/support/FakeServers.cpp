@@ -10,6 +10,7 @@
 
 #include "engines/http/Http.h"
 #include "tests/support/Files.h"
+#include "tests/support/ScratchHome.h"
 
 using namespace std::chrono_literals;
 
@@ -115,6 +116,16 @@ QList<QJsonObject> FakeOpenAIServer::recorded() const
 QList<QJsonObject> FakeOpenAIServer::bodies() const
 {
     return bodiesTo(recorded(), QStringLiteral("/v1/chat/completions"));
+}
+
+void useCustomCloud(const QString& endpoint, const QString& apiKey, const QString& model)
+{
+    changeSettings([&](AppSettings& settings) {
+        settings.activeProvider = QStringLiteral("custom");
+        settings.customBaseURL = endpoint;
+        settings.cloudKeys = {{QStringLiteral("custom"), apiKey}};
+        settings.cloudModels = {{QStringLiteral("custom"), model}};
+    });
 }
 
 ChatMessages messagesOf(const QJsonObject& body)

@@ -67,6 +67,9 @@ private:
     std::unique_ptr<FakeProcess> m_process;
 };
 
+// Points the settings at a custom cloud provider with this endpoint, key and model.
+void useCustomCloud(const QString& endpoint, const QString& apiKey, const QString& model = QStringLiteral("fake-model"));
+
 // The "messages" of a chat request's body.
 ChatMessages messagesOf(const QJsonObject& body);
 
