@@ -1,14 +1,20 @@
-// The knowledge and semantic self-checks as the command line runs them; the semantic one against
-// fake_ollama on port 11434 in a private network namespace.
+// Memory against fake_ollama on port 11434 in a private network namespace: the embedding service,
+// and the knowledge and semantic self-checks as the command line runs them (the semantic one
+// checks recall through the service).
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
+#include "memory/OllamaEmbedder.h"
+#include "memory/SemanticRecall.h"
 #include "settings/SettingsStore.h"
-#include "tests/support/OwnOllama.h"
+#include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {
@@ -64,6 +70,44 @@ TEST_F(MemoryModesTest, TheSemanticCheckFailsWithoutAModelAndPassesWithOne)
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_PASS"));
     EXPECT_EQ(verdicts(lines, QStringLiteral("SEMANTIC_SELFTEST_")), 1);
+}
+
+TEST_F(MemoryModesTest, TheEmbedderHasNoModelWithoutAServerOrTheModel)
+{
+    OllamaEmbedder embedder;
+    EXPECT_FALSE(embedder.hasModel(SentenceEmbedder::Language::english)) << "nothing listens on the port";
+
+    FakeOllamaServer ollama;
+    ASSERT_TRUE(ollama.isAnswering());
+    SemanticRecall semantic(std::make_shared<OllamaEmbedder>());
+    EXPECT_FALSE(semantic.isAvailable()) << "the server has no bge-m3";
+    ASSERT_TRUE(ollama.pull(QStringLiteral("bge-m3")));
+    EXPECT_FALSE(semantic.isAvailable()) << "the first answer stands for the life of the process";
+    EXPECT_FALSE(semantic.embed(QStringLiteral("熵增")));
+}
+
+TEST_F(MemoryModesTest, TheEmbedderAsksForTheConfiguredModelAndReadsTheVector)
+{
+    FakeOllamaServer ollama;
+    ASSERT_TRUE(ollama.isAnswering());
+    ASSERT_TRUE(ollama.pull(QStringLiteral("nomic-embed-text")));
+    changeSettings([](AppSettings& settings) { settings.embeddingModel = QStringLiteral("nomic-embed-text"); });
+
+    OllamaEmbedder embedder;
+    EXPECT_TRUE(embedder.hasModel(SentenceEmbedder::Language::simplifiedChinese));
+    const std::optional<Embedding> vector = embedder.vector(SentenceEmbedder::Language::english, QStringLiteral("closed systems 😀"));
+    ASSERT_TRUE(vector);
+    EXPECT_EQ(vector->size(), 64u);
+    const QJsonObject last = ollama.recorded().last();
+    EXPECT_EQ(last.value("path").toString(), QStringLiteral("/api/embed"));
+    EXPECT_EQ(last.value("body").toObject(), (QJsonObject{{"model", "nomic-embed-text"}, {"input", "closed systems 😀"}}));
+
+    EXPECT_FALSE(embedder.vector(SentenceEmbedder::Language::english, QStringLiteral("broken [[fail:500]]")));
+    ScopedEnv quick("SELVANE_HTTP_IDLE_TIMEOUT_MS", "300");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(embedder.vector(SentenceEmbedder::Language::english, QStringLiteral("silent [[stall:5]]")));
+    EXPECT_LT(clock.elapsed(), 3000) << "a silent server does not hold recall up";
 }
 
 }
