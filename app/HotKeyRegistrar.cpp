@@ -1,6 +1,6 @@
 #include "app/HotKeyRegistrar.h"
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 

@@ -12,7 +12,7 @@
 #include <QCoreApplication>
 
 #include "app/HotKey.h"
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "capture/SelectionCapture.h"
 #include "platform/PlatformServices.h"
 #include "platform/linux/LinuxPlatform.h"

@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QThreadPool>
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "platform/PlatformServices.h"
 
 namespace {

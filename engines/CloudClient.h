@@ -5,9 +5,9 @@
 
 #include <QByteArray>
 
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 #include "engines/ChatResult.h"
-#include "engines/CloudProviders.h"
+#include "settings/CloudProviders.h"
 #include "engines/StreamLine.h"
 
 // Chat with the cloud provider chosen in the settings over the OpenAI-compatible

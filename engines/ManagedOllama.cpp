@@ -8,7 +8,7 @@
 #include <QProcessEnvironment>
 #include <QThreadPool>
 
-#include "app/AppBundle.h"
+#include "settings/AppBundle.h"
 #include "engines/EngineLogs.h"
 #include "engines/EngineProcess.h"
 #include "engines/OllamaHttp.h"

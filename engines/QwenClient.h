@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 #include "engines/ChatResult.h"
 #include "engines/StreamLine.h"
 

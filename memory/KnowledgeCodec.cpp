@@ -4,7 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "settings/IsoDate.h"
+#include "core/IsoDate.h"
 #include "settings/JsonFields.h"
 
 namespace KnowledgeCodec {

@@ -1,6 +1,6 @@
 #include "memory/KnowledgeStore.h"
 
-#include "memory/Graphemes.h"
+#include "core/Graphemes.h"
 #include "memory/SemanticRecall.h"
 
 QString KnowledgeStore::normalize(const QString& text)

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "memory/Graphemes.h"
+#include "core/Graphemes.h"
 #include "memory/KnowledgeCodec.h"
 #include "memory/SemanticRecall.h"
 #include "settings/HomeDir.h"
@@ -45,12 +45,6 @@ bool keepAll(const KnowledgeEntry&, const QString&)
 
 }
 
-KnowledgeStore& KnowledgeStore::shared()
-{
-    static KnowledgeStore store(defaultPath());
-    return store;
-}
-
 QString KnowledgeStore::defaultPath()
 {
     const QString override = qEnvironmentVariable("SELVANE_KNOWLEDGE_FILE");
@@ -65,11 +59,6 @@ KnowledgeStore::KnowledgeStore(const QString& path, SemanticRecall& semantic)
 {
     std::lock_guard lock(m_mutex);
     loadLocked();
-}
-
-KnowledgeStore::KnowledgeStore(const QString& path)
-    : KnowledgeStore(path, SemanticRecall::shared())
-{
 }
 
 KnowledgeStore::Stored::Stored(KnowledgeEntry entry)

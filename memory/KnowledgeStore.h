@@ -29,16 +29,12 @@ public:
     // A semantic hit needs at least this cosine similarity.
     static constexpr double semanticThreshold = 0.8;
 
-    // The process-wide store on defaultPath(), read when first used.
-    static KnowledgeStore& shared();
-
     // SELVANE_KNOWLEDGE_FILE when set and not empty, else ~/.selvane/knowledge.json.
     static QString defaultPath();
 
     // Reads the file now. A file that exists but cannot be read or decoded gives an empty store
     // and is moved aside ("<file>.corrupt-<UTC time>") before the first write replaces it.
     explicit KnowledgeStore(const QString& path, SemanticRecall& semantic);
-    explicit KnowledgeStore(const QString& path);
 
     KnowledgeStore(const KnowledgeStore&) = delete;
     KnowledgeStore& operator=(const KnowledgeStore&) = delete;

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "memory/Graphemes.h"
+#include "core/Graphemes.h"
 #include "settings/L10n.h"
 
 namespace RecallBanner {

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "memory/Graphemes.h"
-#include "memory/OllamaEmbedder.h"
+#include "core/Graphemes.h"
 
 namespace {
 
@@ -36,12 +35,6 @@ bool anyScalar(const QString& text, Predicate predicate)
 SemanticRecall::SemanticRecall(std::shared_ptr<SentenceEmbedder> embedder)
     : m_embedder(std::move(embedder))
 {
-}
-
-SemanticRecall& SemanticRecall::shared()
-{
-    static SemanticRecall instance(std::make_shared<OllamaEmbedder>());
-    return instance;
 }
 
 bool SemanticRecall::hasModel(SentenceEmbedder::Language language)

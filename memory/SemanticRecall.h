@@ -17,9 +17,6 @@ class SemanticRecall {
 public:
     explicit SemanticRecall(std::shared_ptr<SentenceEmbedder> embedder);
 
-    // The process-wide instance, backed by the platform's embedding service.
-    static SemanticRecall& shared();
-
     // A Chinese or an English model can be obtained. The first answer per language is kept for
     // the life of this object, so a missing model costs one look-up, not one per popup.
     bool isAvailable();

@@ -1,6 +1,7 @@
 #include "popup/ActionEngine.h"
 
 #include "engines/AIReadiness.h"
+#include "engines/EngineChats.h"
 #include "engines/CloudClient.h"
 #include "engines/QwenClient.h"
 #include "engines/http/Http.h"
@@ -20,5 +21,5 @@ ChatResult ClientEngine::runChatStream(bool useLocal, const ChatMessages& messag
 
 ProfileEngine::OneShotChat ClientEngine::profileChat()
 {
-    return ProfileEngine::engineChat(AIReadiness::current(SettingsStore::load()));
+    return EngineChats::oneShot(AIReadiness::current(SettingsStore::load()));
 }

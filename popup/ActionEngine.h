@@ -2,7 +2,7 @@
 
 #include <stop_token>
 
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 #include "engines/ChatResult.h"
 #include "profile/ProfileEngine.h"
 

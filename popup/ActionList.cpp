@@ -2,9 +2,9 @@
 
 #include "profile/ProfileEngine.h"
 #include "profile/ProfileStore.h"
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 #include "prompts/ActionOptions.h"
-#include "prompts/CjkRatio.h"
+#include "core/CjkRatio.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"

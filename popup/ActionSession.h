@@ -10,7 +10,7 @@
 #include <QString>
 #include <QThreadPool>
 
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 #include "engines/ChatResult.h"
 #include "memory/KnowledgeStore.h"
 #include "popup/ActionList.h"

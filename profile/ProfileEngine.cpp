@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "memory/Graphemes.h"
+#include "core/Graphemes.h"
 #include "memory/KnowledgeStore.h"
 #include "profile/ProfileStore.h"
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 
 namespace {
 

@@ -7,8 +7,7 @@
 #include <QList>
 #include <QString>
 
-#include "engines/AIReadiness.h"
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 #include "memory/KnowledgeEntry.h"
 
 class KnowledgeStore;
@@ -31,10 +30,6 @@ public:
     // The engine's one-shot chat (no streaming): the trimmed reply, or nothing when no engine is
     // ready or anything failed.
     using OneShotChat = std::function<std::optional<QString>(const ChatMessages&, std::stop_token)>;
-
-    // The one-shot chat regeneration uses for a readiness state: the local engine when it is
-    // ready, else the cloud engine when a key is configured, else none (an empty function).
-    static OneShotChat engineChat(AIReadiness readiness);
 
     // At least 5 entries, and never generated or at least 10 new entries since.
     static bool shouldRegenerate(int count, int lastCount);

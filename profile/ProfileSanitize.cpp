@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "memory/Graphemes.h"
+#include "core/Graphemes.h"
 
 namespace {
 

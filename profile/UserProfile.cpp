@@ -3,7 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "settings/IsoDate.h"
+#include "core/IsoDate.h"
 #include "settings/JsonFields.h"
 
 namespace {

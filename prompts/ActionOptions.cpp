@@ -1,6 +1,6 @@
 #include "prompts/ActionOptions.h"
 
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 #include "settings/SettingsStore.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <QHash>
 
-#include "prompts/ActionKey.h"
-#include "prompts/CjkRatio.h"
+#include "core/ActionKey.h"
+#include "core/CjkRatio.h"
 #include "prompts/PromptTexts.h"
 #include "settings/L10n.h"
 

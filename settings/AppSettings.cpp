@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/KeyFormatter.h"
-#include "engines/CloudProviders.h"
+#include "core/KeyFormatter.h"
+#include "settings/CloudProviders.h"
 
 const QList<AppSettings::FontScaleStep>& AppSettings::fontScaleSteps()
 {

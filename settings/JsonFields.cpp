@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "settings/IsoDate.h"
+#include "core/IsoDate.h"
 
 namespace JsonFields {
 

@@ -1,6 +1,6 @@
 #include "app/modes/AskArguments.h"
 
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 
 namespace {
 

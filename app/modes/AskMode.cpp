@@ -13,8 +13,10 @@
 #include "app/modes/AskArguments.h"
 #include "engines/AIReadiness.h"
 #include "engines/ManagedOllama.h"
+#include "engines/OllamaEmbedder.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/RecallBanner.h"
+#include "memory/SemanticRecall.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "prompts/ActionOptions.h"
@@ -174,7 +176,9 @@ int runAsk(const QStringList& args)
     const PopupAction action = askedAction(request, text, settings, options);
     int status = exitFailed;
     {
-        ActionSession session(std::make_shared<ClientEngine>(), KnowledgeStore::shared());
+        SemanticRecall semantic(std::make_shared<OllamaEmbedder>());
+        KnowledgeStore store(KnowledgeStore::defaultPath(), semantic);
+        ActionSession session(std::make_shared<ClientEngine>(), store);
         status = drive(session, text, action, options, request.revisions, interrupts);
     }
     ManagedOllama::terminateSync();

@@ -7,7 +7,7 @@
 #include "engines/CloudClient.h"
 #include "engines/QwenClient.h"
 #include "popup/SelectionMarks.h"
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/SettingsStore.h"
 

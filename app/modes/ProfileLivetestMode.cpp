@@ -2,6 +2,7 @@
 
 #include "app/Out.h"
 #include "app/modes/CheckList.h"
+#include "engines/EngineChats.h"
 #include "engines/OllamaService.h"
 #include "engines/QwenClient.h"
 #include "memory/KnowledgeStore.h"
@@ -52,7 +53,7 @@ int profileLivetest(const QStringList&)
         return checks.finish("PROFILE_LIVETEST_PASS", "PROFILE_LIVETEST_FAIL");
 
     ProfileEngine::releaseUserEdit();
-    const ProfileEngine::OneShotChat chat = ProfileEngine::engineChat(readiness);
+    const ProfileEngine::OneShotChat chat = EngineChats::oneShot(readiness);
     std::optional<QString> reply;
     ProfileEngine::regenerate(store, [&chat, &reply](const ChatMessages& messages, std::stop_token stop) {
         reply = chat(messages, stop);

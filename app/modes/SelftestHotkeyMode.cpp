@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "app/HotKey.h"
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "app/Out.h"
 #include "platform/PlatformServices.h"
 #include "platform/linux/LinuxPlatform.h"

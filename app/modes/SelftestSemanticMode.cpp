@@ -2,6 +2,7 @@
 
 #include "app/modes/CheckList.h"
 #include "engines/ManagedOllama.h"
+#include "engines/OllamaEmbedder.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "settings/SettingsStore.h"
@@ -30,9 +31,8 @@ void checkWithoutModel(CheckList& checks, const QString& file)
     store.clearAll();
 }
 
-void checkWithModel(CheckList& checks, const QString& file)
+void checkWithModel(CheckList& checks, const QString& file, SemanticRecall& semantic)
 {
-    SemanticRecall& semantic = SemanticRecall::shared();
     KnowledgeStore store(file, semantic);
     const QString stored = QStringLiteral("为什么孤立系统的熵总是增加");
     const QString entropy = store.add(QStringLiteral("解释"), stored, QStringLiteral("answer"), QString());
@@ -56,9 +56,9 @@ int selftestSemantic(const QStringList&)
 
     const QString model = SettingsStore::load().embeddingModel;
     const QString where = ManagedOllama::baseURL();
-    if (checks.check(SemanticRecall::shared().isAvailable(),
-                     QStringLiteral("the embedding model %1 answers at %2").arg(model, where)))
-        checkWithModel(checks, home.knowledgeFile());
+    SemanticRecall semantic(std::make_shared<OllamaEmbedder>());
+    if (checks.check(semantic.isAvailable(), QStringLiteral("the embedding model %1 answers at %2").arg(model, where)))
+        checkWithModel(checks, home.knowledgeFile(), semantic);
     else
         checks.note(QStringLiteral("semantic recall needs an Ollama serving it: ollama pull %1").arg(model));
     return checks.finish("SEMANTIC_SELFTEST_PASS", "SEMANTIC_SELFTEST_FAIL");

@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxPlatform.h"
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "platform/PlatformServices.h"
 #include "platform/linux/AtspiAccessibility.h"
 #include "platform/linux/XClipboard.h"

@@ -2,7 +2,7 @@
 
 #include <QHash>
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "platform/linux/KeyTable.h"
 #include "platform/linux/XConnection.h"
 

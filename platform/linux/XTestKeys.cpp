@@ -2,7 +2,7 @@
 
 #include <xcb/xtest.h>
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "platform/linux/KeyTable.h"
 #include "platform/linux/ModifierMap.h"
 

@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "capture/SelectionCapture.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakePlatform.h"

@@ -2,7 +2,7 @@
 
 #include <QSet>
 
-#include "engines/CloudProviders.h"
+#include "settings/CloudProviders.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include "memory/OllamaEmbedder.h"
+#include "engines/OllamaEmbedder.h"
 #include "memory/SemanticRecall.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"

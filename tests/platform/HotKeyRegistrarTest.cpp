@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 
 #include "app/HotKeyRegistrar.h"
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakePlatform.h"

@@ -6,7 +6,7 @@
 
 #include "app/HotKey.h"
 #include "app/HotKeyRegistrar.h"
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"

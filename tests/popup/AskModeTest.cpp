@@ -11,7 +11,7 @@
 #include "memory/KnowledgeStore.h"
 #include "profile/ProfileEngine.h"
 #include "profile/ProfileStore.h"
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"

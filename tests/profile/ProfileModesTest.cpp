@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "engines/EngineChats.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "profile/ProfileEngine.h"
@@ -82,18 +83,18 @@ TEST_F(ProfileModesTest, TheEngineChatOfTheReadinessRegenerates)
     for (int i = 0; i < 5; ++i)
         store.add(QStringLiteral("解释"), QStringLiteral("宏观经济 %1").arg(i), QStringLiteral("answer"), QString());
 
-    EXPECT_FALSE(ProfileEngine::engineChat(AIReadiness::neitherConfigured));
+    EXPECT_FALSE(EngineChats::oneShot(AIReadiness::neitherConfigured));
     {
         const auto ollama = ownOllamaWith(QStringLiteral("nomic-embed-text"));
         ASSERT_TRUE(ollama);
-        ProfileEngine::regenerate(store, ProfileEngine::engineChat(AIReadiness::localReady));
+        ProfileEngine::regenerate(store, EngineChats::oneShot(AIReadiness::localReady));
         EXPECT_FALSE(ProfileStore::load()) << "the engine has no such model";
     }
 
     FakeOpenAIServer cloud(18080, QStringLiteral("sk-test"));
     ASSERT_TRUE(cloud.isAnswering());
     useCustomCloud(cloud.endpoint(), QStringLiteral("sk-test"));
-    ProfileEngine::regenerate(store, ProfileEngine::engineChat(AIReadiness::cloudOnly));
+    ProfileEngine::regenerate(store, EngineChats::oneShot(AIReadiness::cloudOnly));
     const std::optional<UserProfile> learned = ProfileStore::load();
     ASSERT_TRUE(learned);
     EXPECT_TRUE(learned->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录： 1. [解释] 原文：宏观经济 ")));

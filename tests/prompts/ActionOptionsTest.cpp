@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 #include "prompts/ActionOptions.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/Printers.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "prompts/CjkRatio.h"
+#include "core/CjkRatio.h"
 #include "prompts/PromptLibrary.h"
 #include "tests/support/Printers.h"
 

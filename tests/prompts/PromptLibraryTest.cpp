@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "prompts/PromptTexts.h"
 #include "tests/support/Printers.h"

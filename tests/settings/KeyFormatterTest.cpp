@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 
 namespace {
 

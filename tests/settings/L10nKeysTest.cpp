@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engines/CloudProviders.h"
+#include "settings/CloudProviders.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
 #include "tests/support/Files.h"

@@ -8,7 +8,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 
 // The fake servers of tools/ run as child processes for the length of a test. A child gets
 // SIGTERM if the thread that started it ends, so none outlives a crashed test; the destructor

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "engines/ChatMessage.h"
+#include "core/ChatMessage.h"
 
 // Readable values in GoogleTest messages.
 inline void PrintTo(const QString& text, std::ostream* os)

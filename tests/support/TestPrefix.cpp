@@ -1,6 +1,6 @@
 #include "tests/support/TestPrefix.h"
 
-#include "app/AppBundle.h"
+#include "settings/AppBundle.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"

@@ -5,7 +5,7 @@
 
 #include <QStringView>
 
-#include "prompts/ActionKey.h"
+#include "core/ActionKey.h"
 
 // Share of CJK characters (Han, kana, Hangul syllables) among the letters of a text. An empty or
 // letter-less text gives 1.0, so digits and punctuation are never taken as foreign.

@@ -1,4 +1,4 @@
-#include "app/UsKeyLayout.h"
+#include "core/UsKeyLayout.h"
 
 #include <QHash>
 

@@ -1,10 +1,10 @@
-#include "app/KeyFormatter.h"
+#include "core/KeyFormatter.h"
 
 #include <mutex>
 
 #include <QHash>
 
-#include "app/UsKeyLayout.h"
+#include "core/UsKeyLayout.h"
 
 namespace {
 

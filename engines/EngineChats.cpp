@@ -1,9 +1,9 @@
-#include "profile/ProfileEngine.h"
+#include "engines/EngineChats.h"
 
 #include "engines/CloudClient.h"
 #include "engines/QwenClient.h"
 
-ProfileEngine::OneShotChat ProfileEngine::engineChat(AIReadiness readiness)
+ProfileEngine::OneShotChat EngineChats::oneShot(AIReadiness readiness)
 {
     using Call = ChatResult (*)(const ChatMessages&, std::stop_token);
     const Call call = readiness == AIReadiness::localReady ? &QwenClient::runChat

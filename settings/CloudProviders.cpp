@@ -1,4 +1,4 @@
-#include "engines/CloudProviders.h"
+#include "settings/CloudProviders.h"
 
 #include "settings/L10n.h"
 

@@ -1,4 +1,4 @@
-#include "prompts/CjkRatio.h"
+#include "core/CjkRatio.h"
 
 #include <QChar>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "memory/OllamaEmbedder.h"
+#include "engines/OllamaEmbedder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

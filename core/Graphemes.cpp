@@ -1,4 +1,4 @@
-#include "memory/Graphemes.h"
+#include "core/Graphemes.h"
 
 #include <QTextBoundaryFinder>
 

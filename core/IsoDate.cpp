@@ -1,4 +1,4 @@
-#include "settings/IsoDate.h"
+#include "core/IsoDate.h"
 
 #include <QRegularExpression>
 

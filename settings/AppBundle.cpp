@@ -1,4 +1,4 @@
-#include "app/AppBundle.h"
+#include "settings/AppBundle.h"
 
 #include <mutex>
 
