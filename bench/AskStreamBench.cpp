@@ -22,6 +22,7 @@
 
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "engines/OllamaEngineControl.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "settings/SettingsStore.h"
@@ -188,7 +189,8 @@ void BM_LongStream_session(benchmark::State& state)
     QTemporaryDir dir;
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(dir.filePath(QStringLiteral("knowledge.json")), noModels);
-    ActionSession session(std::make_shared<ClientEngine>(), store);
+    TaskPool tasks;
+    ActionSession session(std::make_shared<ClientEngine>(std::make_shared<OllamaEngineControl>()), store, tasks);
     const PopupAction action{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("system"), longStreamAsk, false};
     qsizetype characters = 0;
     for (auto _ : state) {

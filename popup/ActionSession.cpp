@@ -35,13 +35,12 @@ void postToSession(const QPointer<ActionSession>& session, std::stop_token stop,
 
 }
 
-ActionSession::ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, QObject* parent)
+ActionSession::ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks, QObject* parent)
     : QObject(parent)
     , m_engine(std::move(engine))
     , m_store(store)
+    , m_tasks(tasks)
 {
-    // A cancelled task may take a moment to notice; the next one must not queue behind it.
-    m_tasks.setMaxThreadCount(8);
 }
 
 ActionSession::~ActionSession()
@@ -49,7 +48,6 @@ ActionSession::~ActionSession()
     m_run.request_stop();
     m_recall.request_stop();
     m_profile.request_stop();
-    m_tasks.waitForDone();
 }
 
 void ActionSession::open(const QString& selectedText, const QList<PopupAction>& actions,
@@ -188,7 +186,7 @@ QList<ActionSession::TranscriptEntry> ActionSession::transcript() const
 QString ActionSession::sourceAppName() const
 {
     const std::shared_ptr<Workspace> workspace = Platform::services().workspace;
-    if (!m_targetPid || !workspace || !workspace->isRunning(*m_targetPid))
+    if (!m_targetPid || !workspace->isRunning(*m_targetPid))
         return {};
     return workspace->localizedName(*m_targetPid);
 }
@@ -200,16 +198,16 @@ void ActionSession::startStream(bool useLocal, const ChatMessages& messages,
     m_running = true;
     const std::stop_token stop = m_run.get_token();
     const QPointer<ActionSession> self(this);
-    m_tasks.start([engine = m_engine, useLocal, messages, stop, self, done = std::move(done)] {
+    m_tasks.start([engine = m_engine, useLocal, messages, stop, self, done = std::move(done)](std::stop_token task) {
         const DeltaHandler onDelta = [&self, &stop](const QString& fragment) {
             postToSession(self, stop, [fragment](ActionSession& session) { session.appendStreamDelta(fragment); });
         };
-        const ChatResult result = engine->runChatStream(useLocal, messages, onDelta, stop);
+        const ChatResult result = engine->runChatStream(useLocal, messages, onDelta, task);
         postToSession(self, stop, [result, done](ActionSession& session) {
             session.m_running = false;
             done(session, result);
         });
-    });
+    }, stop);
 }
 
 void ActionSession::cancelRun()
@@ -322,13 +320,13 @@ void ActionSession::maybeRegenerateProfile()
     m_profileRunning = true;
     const std::stop_token stop = m_profile.get_token();
     const QPointer<ActionSession> self(this);
-    m_tasks.start([engine = m_engine, store = &m_store, stop, self] {
-        ProfileEngine::regenerate(*store, engine->profileChat(), stop);
+    m_tasks.start([engine = m_engine, store = &m_store, stop, self](std::stop_token task) {
+        ProfileEngine::regenerate(*store, engine->profileChat(task), task);
         postToSession(self, stop, [](ActionSession& session) {
             session.m_profileRunning = false;
             Q_EMIT session.profileRegenerationFinished();
         });
-    });
+    }, stop);
 }
 
 void ActionSession::lookUpRecall()
@@ -336,11 +334,11 @@ void ActionSession::lookUpRecall()
     m_recall = std::stop_source();
     const std::stop_token stop = m_recall.get_token();
     const QPointer<ActionSession> self(this);
-    m_tasks.start([store = &m_store, text = m_selectedText, stop, self] {
-        const std::optional<KnowledgeStore::RecallHit> hit = store->recall(text, {}, stop);
+    m_tasks.start([store = &m_store, text = m_selectedText, stop, self](std::stop_token task) {
+        const std::optional<KnowledgeStore::RecallHit> hit = store->recall(text, {}, task);
         postToSession(self, stop, [hit](ActionSession& session) {
             session.m_recallHit = hit;
             Q_EMIT session.recallReady();
         });
-    });
+    }, stop);
 }

@@ -8,9 +8,9 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include "core/ChatMessage.h"
+#include "core/TaskPool.h"
 #include "engines/ChatResult.h"
 #include "memory/KnowledgeStore.h"
 #include "popup/ActionList.h"
@@ -25,6 +25,8 @@ class ActionOptions;
 // Lives on the main thread and is used only there. Engine calls run as background tasks, one at
 // a time: a new run or instruction cancels the previous one, silently. Fragments and outcomes come
 // back to the main thread; those of a cancelled run, or for a session that is gone, are dropped.
+// The tasks run on a pool the session does not own, so closing or destroying it never waits for
+// a call that is slow to notice its cancellation.
 class ActionSession : public QObject {
     Q_OBJECT
 
@@ -45,8 +47,8 @@ public:
         QString status; // "From your memory · last <time> (<action>)"
     };
 
-    // `store` must outlive the session.
-    ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, QObject* parent = nullptr);
+    // `store` must outlive the pool, and the pool the session's tasks.
+    ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks, QObject* parent = nullptr);
     ~ActionSession() override;
 
     // Starts over with a new text: cancels what runs, forgets the conversation and the
@@ -69,7 +71,7 @@ public:
     // Flips the star of the remembered entry; nothing without one.
     std::optional<bool> toggleFavorite();
     // Saves the selected text (not the answer) to the collection with its source label; false
-    // for a blank selection, which is not stored.
+    // for a blank selection, which is not stored, and when it could not be saved.
     bool collectSelection();
     // Cancels what runs and shows the answer of the recall hit; nothing without a hit.
     std::optional<RecalledAnswer> showRecalledAnswer();
@@ -113,6 +115,8 @@ Q_SIGNALS:
     // A revision failed; the conversation is as it was before the instruction.
     void revisionFailed(const QString& message);
     void profileRegenerationFinished();
+    // An answer could not be written to the knowledge base, so it is not remembered.
+    void storeFailed(const QString& message);
 
 private:
     // Starts the engine call of a run or revision; the caller has cancelled the previous one.
@@ -157,5 +161,5 @@ private:
     std::stop_source m_run;
     std::stop_source m_recall;
     std::stop_source m_profile;
-    QThreadPool m_tasks; // last: its destructor waits for the tasks, which were told to stop
+    TaskPool& m_tasks;
 };

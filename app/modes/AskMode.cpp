@@ -9,14 +9,13 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include "app/AppServices.h"
 #include "app/Out.h"
 #include "app/modes/AskArguments.h"
 #include "engines/AIReadiness.h"
 #include "engines/ManagedOllama.h"
-#include "engines/OllamaEmbedder.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/RecallBanner.h"
-#include "memory/SemanticRecall.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "prompts/ActionOptions.h"
@@ -176,9 +175,8 @@ int runAsk(const QStringList& args)
     const PopupAction action = askedAction(request, text, settings, options);
     int status = exitFailed;
     {
-        SemanticRecall semantic(std::make_shared<OllamaEmbedder>());
-        KnowledgeStore store(KnowledgeStore::defaultPath(), semantic);
-        ActionSession session(std::make_shared<ClientEngine>(), store);
+        AppServices services;
+        ActionSession session(services.actionEngine(), services.knowledge(), services.tasks());
         status = drive(session, text, action, options, request.revisions, interrupts);
     }
     ManagedOllama::terminateSync();

@@ -36,7 +36,8 @@ protected:
     KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
     FakePlatform platform;
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
-    std::unique_ptr<ActionSession> session = std::make_unique<ActionSession>(engine, store);
+    TaskPool tasks{8};
+    std::unique_ptr<ActionSession> session = std::make_unique<ActionSession>(engine, store, tasks);
     QStringList events; // what the view was told, in order
 
     void SetUp() override
@@ -394,15 +395,18 @@ TEST_F(ActionSessionTest, FavouriteAndCollection)
     EXPECT_TRUE(screenshot.appName.isEmpty());
 }
 
-TEST_F(ActionSessionTest, ASessionThatIsGoneReceivesNothing)
+TEST_F(ActionSessionTest, ASessionThatIsGoneReceivesNothingAndWaitsForNoCall)
 {
-    engine->add(Script::held({QStringLiteral("半")}));
+    engine->add(Script::deafTo({QStringLiteral("半")}));
     open();
     session->runAction(0);
     ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
     const QStringList before = events;
-    session.reset(); // cancels the run and waits for its task
+    session.reset(); // returns while the engine call ignores its cancel
+    engine->releaseDeaf();
+    tasks.waitForDone();
     processEventsFor(100);
+    EXPECT_FALSE(engine->deafGaveUp()) << "destroying the session waited for the engine call";
     EXPECT_EQ(events, before);
 }
 

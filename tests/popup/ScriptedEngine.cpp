@@ -29,6 +29,21 @@ void ScriptedEngine::releaseProfileChat()
     m_changed.notify_all();
 }
 
+void ScriptedEngine::releaseDeaf()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_deafReleased = true;
+    }
+    m_changed.notify_all();
+}
+
+bool ScriptedEngine::deafGaveUp() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_deafGaveUp;
+}
+
 ChatResult ScriptedEngine::runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
                                          std::stop_token stop)
 {
@@ -51,12 +66,17 @@ ChatResult ScriptedEngine::runChatStream(bool useLocal, const ChatMessages& mess
         onDelta(QStringLiteral("[after the cancel]"));
         return ChatResult::failed(Cancelled{});
     }
+    if (script.deaf) {
+        std::unique_lock lock(m_mutex);
+        m_deafGaveUp = !m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_deafReleased; });
+        return ChatResult::failed(Cancelled{});
+    }
     if (script.failure)
         return ChatResult::failed(*script.failure);
     return ChatResult::success(script.answer.value_or(script.fragments.join(QString())));
 }
 
-ProfileEngine::OneShotChat ScriptedEngine::profileChat()
+ProfileEngine::OneShotChat ScriptedEngine::profileChat(std::stop_token)
 {
     return [this](const ChatMessages&, std::stop_token stop) -> std::optional<QString> {
         std::unique_lock lock(m_mutex);

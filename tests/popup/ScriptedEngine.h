@@ -18,11 +18,13 @@ public:
         std::optional<ChatFailure> failure; // reported after the fragments
         bool holdUntilStopped = false;      // after the fragments, wait to be cancelled, then try one more
         std::optional<QString> answer;      // the whole answer; the fragments joined when absent
+        bool deaf = false;                  // after the fragments, ignore the cancel until releaseDeaf()
 
-        static Script streamed(const QStringList& fragments) { return {fragments, std::nullopt, false, std::nullopt}; }
-        static Script failing(const ChatFailure& failure, const QStringList& fragments = {}) { return {fragments, failure, false, std::nullopt}; }
-        static Script held(const QStringList& fragments) { return {fragments, std::nullopt, true, std::nullopt}; }
-        static Script answering(const QString& answer) { return {{}, std::nullopt, false, answer}; }
+        static Script streamed(const QStringList& fragments) { return {fragments, std::nullopt, false, std::nullopt, false}; }
+        static Script failing(const ChatFailure& failure, const QStringList& fragments = {}) { return {fragments, failure, false, std::nullopt, false}; }
+        static Script held(const QStringList& fragments) { return {fragments, std::nullopt, true, std::nullopt, false}; }
+        static Script answering(const QString& answer) { return {{}, std::nullopt, false, answer, false}; }
+        static Script deafTo(const QStringList& fragments) { return {fragments, std::nullopt, false, std::nullopt, true}; }
     };
 
     struct Call {
@@ -35,13 +37,16 @@ public:
     int profileChats() const;
     // Lets a held profile chat answer.
     void releaseProfileChat();
+    // Ends a deaf call; whether one gave up waiting for this (after 30 s) instead.
+    void releaseDeaf();
+    bool deafGaveUp() const;
 
     bool holdProfileChat = false;
     QString profileReply = QStringLiteral("关注宏观经济，偏好通俗解释");
 
     ChatResult runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
                              std::stop_token stop) override;
-    ProfileEngine::OneShotChat profileChat() override;
+    ProfileEngine::OneShotChat profileChat(std::stop_token) override;
 
 private:
     mutable std::mutex m_mutex;
@@ -50,4 +55,6 @@ private:
     QList<Call> m_calls;
     int m_profileChats = 0;
     bool m_profileReleased = false;
+    bool m_deafReleased = false;
+    bool m_deafGaveUp = false;
 };

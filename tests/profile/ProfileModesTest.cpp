@@ -1,23 +1,15 @@
-// The profile against real engines (fake_ollama on port 11434 and fake_openai, in a private
-// network namespace, both answering "回声：" + the last user message): regeneration through the
-// engine clients, and the self-check and live check as the command line runs them.
+// The profile's self-check and live check as the command line runs them, the live one against
+// fake_ollama on port 11434 in a private network namespace (answering "回声：" + the last user
+// message).
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "engines/EngineChats.h"
-#include "memory/KnowledgeStore.h"
-#include "memory/SemanticRecall.h"
-#include "profile/ProfileEngine.h"
-#include "profile/ProfileStore.h"
-#include "settings/SettingsStore.h"
-#include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/OwnOllama.h"
 #include "tests/support/RunProgram.h"
-#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {
@@ -72,33 +64,6 @@ TEST_F(ProfileModesTest, TheLiveCheckGeneratesAProfileWithTheLocalEngine)
     const QJsonObject stored = QJsonDocument::fromJson(readFile(profile)).object();
     EXPECT_TRUE(stored.value("text").toString().startsWith(QStringLiteral("回声：以下是这个人的最近记录")));
     EXPECT_EQ(stored.value("generatedAtCount").toInt(), 5);
-}
-
-// Regeneration in this process, with the profile file and five lookups in the scratch home.
-TEST_F(ProfileModesTest, TheEngineChatOfTheReadinessRegenerates)
-{
-    ScopedEnv profileFile("SELVANE_PROFILE_FILE", QFile::encodeName(profile));
-    SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
-    KnowledgeStore store(knowledge, noModels);
-    for (int i = 0; i < 5; ++i)
-        store.add(QStringLiteral("解释"), QStringLiteral("宏观经济 %1").arg(i), QStringLiteral("answer"), QString());
-
-    EXPECT_FALSE(EngineChats::oneShot(AIReadiness::neitherConfigured));
-    {
-        const auto ollama = ownOllamaWith(QStringLiteral("nomic-embed-text"));
-        ASSERT_TRUE(ollama);
-        ProfileEngine::regenerate(store, EngineChats::oneShot(AIReadiness::localReady));
-        EXPECT_FALSE(ProfileStore::load()) << "the engine has no such model";
-    }
-
-    FakeOpenAIServer cloud(18080, QStringLiteral("sk-test"));
-    ASSERT_TRUE(cloud.isAnswering());
-    useCustomCloud(cloud.endpoint(), QStringLiteral("sk-test"));
-    ProfileEngine::regenerate(store, EngineChats::oneShot(AIReadiness::cloudOnly));
-    const std::optional<UserProfile> learned = ProfileStore::load();
-    ASSERT_TRUE(learned);
-    EXPECT_TRUE(learned->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录： 1. [解释] 原文：宏观经济 ")));
-    EXPECT_EQ(learned->text.size(), ProfileEngine::maxProfileChars);
 }
 
 }
