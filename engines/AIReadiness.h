@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 struct AppSettings;
 
 // Whether an action can run at all, and on which kind of engine.
@@ -25,9 +27,9 @@ public:
     }
 
     // Decides from the live system: a local engine is available when the bundle carries one, an
-    // `ollama` executable is installed, or the user's Ollama lists the configured model (tested
-    // in that order, the last only when needed: it runs `ollama list`).
-    static AIReadiness current(const AppSettings& settings);
+    // `ollama` executable is installed, or the user's Ollama on its standard port lists the
+    // configured model (tested in that order, the last only when needed: it asks the server).
+    static AIReadiness current(const AppSettings& settings, std::stop_token stop = {});
 
 private:
     Value m_value;

@@ -128,7 +128,7 @@ pid_t spawn(const Launch& launch)
     return pid > 0 ? pid : 0;
 }
 
-// Forgets the process before reaping it, so a signal handler never sees an id the system may
+// Forgets the process before reaping it, so a reader of pid() never sees an id the system may
 // already have handed to someone else.
 bool reapIfExited(pid_t pid, bool block)
 {

@@ -25,10 +25,10 @@ bool start(const Launch& launch);
 // The recorded process has not exited. A process found dead is reaped and forgotten.
 bool isRunning();
 
-// Sends SIGTERM, waits (polling every 100 ms) up to `grace`, then SIGKILL; reaps the process.
+// Sends SIGTERM, waits (looking every 10 ms) up to `grace`, then SIGKILL; reaps the process.
 void terminate(std::chrono::milliseconds grace);
 
-// The running process's id, 0 when none. Async-signal-safe: for signal handlers.
+// The running process's id, 0 when none. Async-signal-safe.
 pid_t pid() noexcept;
 
 }

@@ -1,7 +1,5 @@
 #include "engines/LocalEngineHeal.h"
 
-#include <future>
-
 #include "engines/ManagedOllama.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserFlags.h"
@@ -22,7 +20,9 @@ LocalEngineHeal::Outcome LocalEngineHeal::attempt(std::stop_token stop)
     const QStringList localModels = ManagedOllama::listModels(stop);
     if (!localModels.isEmpty())
         return Outcome::noChange();
-    const Outcome outcome = decide(false, localModels, probeExternalModelsAsync(), settings.qwenModel);
+    // Asked here, on the calling task: waiting for a task queued elsewhere could wait forever
+    // when the caller itself holds the last free thread.
+    const Outcome outcome = decide(false, localModels, ManagedOllama::externalModels(stop), settings.qwenModel);
     if (!outcome.switched || stop.stop_requested())
         return Outcome::noChange();
     // Read again: the settings may have changed while the engines were asked.
@@ -31,14 +31,6 @@ LocalEngineHeal::Outcome LocalEngineHeal::attempt(std::stop_token stop)
     switched.qwenModel = outcome.model;
     SettingsStore::save(switched);
     return outcome;
-}
-
-QStringList LocalEngineHeal::probeExternalModelsAsync()
-{
-    auto names = std::make_shared<std::promise<QStringList>>();
-    std::future<QStringList> result = names->get_future();
-    ManagedOllama::probeExternalModels([names](const QStringList& found) { names->set_value(found); });
-    return result.get();
 }
 
 bool LocalEngineHeal::claimSwitchNotice()

@@ -22,11 +22,9 @@ public:
     static Outcome decide(bool useExternalOllama, const QStringList& localModels, const QStringList& external,
                           const QString& currentQwenModel);
 
-    // Looks at both engines and, when `decide` says so, saves the switched settings. Blocking.
+    // Looks at both engines and, when `decide` says so, saves the switched settings. Blocking, on
+    // the calling task; the stop token ends it without a switch.
     static Outcome attempt(std::stop_token stop = {});
-
-    // The models of the user's own Ollama (ManagedOllama::probeExternalModels), waited for.
-    static QStringList probeExternalModelsAsync();
 
     // True exactly once per user account: whether the launch-time switch notice is still to be
     // shown. Marks it as shown.

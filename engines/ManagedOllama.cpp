@@ -1,12 +1,8 @@
 #include "engines/ManagedOllama.h"
 
-#include <csignal>
-#include <mutex>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
-#include <QThreadPool>
 
 #include "settings/AppBundle.h"
 #include "engines/EngineLogs.h"
@@ -25,46 +21,13 @@ QString loopbackBase(int port)
     return QStringLiteral("http://127.0.0.1:%1").arg(port);
 }
 
-// Stops the engine with us: it must never be left running when we are told to go. Only
-// async-signal-safe calls here.
-void stopEngineAndDie(int signal)
-{
-    if (const pid_t child = EngineProcess::pid(); child >= 1)
-        ::kill(child, SIGTERM);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-}
-
-void installSignalHandlersOnce()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        struct sigaction action{};
-        action.sa_handler = stopEngineAndDie;
-        sigemptyset(&action.sa_mask);
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-            ::sigaction(signal, &action, nullptr);
-    });
-}
-
-// The model directory is created once per run (again only if the home directory moved).
-void prepareDataDir()
-{
-    static std::mutex mutex;
-    static QString prepared;
-    std::lock_guard lock(mutex);
-    const QString dir = ManagedOllama::dataDir();
-    if (prepared == dir)
-        return;
-    QDir().mkpath(dir);
-    prepared = dir;
-}
-
 void launchServe(const QString& runtimeDir)
 {
     const QString program = runtimeDir + QStringLiteral("/bin/ollama");
     if (!QFileInfo(program).isExecutable())
         return;
+    // Created before every launch, not remembered: the home directory may have moved meanwhile.
+    QDir().mkpath(ManagedOllama::dataDir());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("OLLAMA_HOST"), QStringLiteral("127.0.0.1:%1").arg(ManagedOllama::managedPort));
     environment.insert(QStringLiteral("OLLAMA_MODELS"), ManagedOllama::dataDir());
@@ -118,19 +81,15 @@ bool ManagedOllama::ensureRunning(std::chrono::milliseconds timeout, std::stop_t
 {
     if (SettingsStore::load().useExternalOllama || !isBundled())
         return false;
-    installSignalHandlersOnce();
     if (isReady(stop))
         return true;
-    prepareDataDir();
     const QString runtimeDir = bundledRuntimeDir();
-    if (!EngineProcess::isRunning())
-        launchServe(runtimeDir);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (isReady(stop))
-            return true;
+    while (!stop.stop_requested() && std::chrono::steady_clock::now() < deadline) {
         if (!EngineProcess::isRunning())
             launchServe(runtimeDir);
+        if (isReady(stop))
+            return true;
         if (!OllamaHttp::pause(600ms, stop))
             return false;
     }
@@ -178,12 +137,9 @@ bool ManagedOllama::deleteModel(const QString& name, std::stop_token stop)
     return response.ok() && response.status == 200;
 }
 
-void ManagedOllama::probeExternalModels(std::function<void(const QStringList&)> completion, std::chrono::milliseconds timeout)
+QStringList ManagedOllama::externalModels(std::stop_token stop, std::chrono::milliseconds timeout)
 {
-    const QString url = loopbackBase(externalPort) + QStringLiteral("/api/tags");
-    QThreadPool::globalInstance()->start([url, timeout, completion = std::move(completion)] {
-        completion(OllamaHttp::modelNames(url, timeout).value_or(QStringList()));
-    });
+    return OllamaHttp::modelNames(loopbackBase(externalPort) + QStringLiteral("/api/tags"), timeout, std::move(stop)).value_or(QStringList());
 }
 
 void ManagedOllama::terminateSync()

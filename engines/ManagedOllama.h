@@ -37,6 +37,8 @@ public:
         static PullPhase downloading(double fraction) { return {Kind::downloading, fraction}; }
         static PullPhase verifying() { return {Kind::verifying, 0}; }
         static PullPhase done() { return {Kind::done, 0}; }
+        // What the interface shows for it, localised: "正在下载模型… 46%", "校验中…", "完成".
+        QString text() const;
         bool operator==(const PullPhase&) const = default;
     };
 
@@ -91,11 +93,12 @@ public:
     static bool listsModel(const QStringList& models, const QString& name);
     static bool deleteModel(const QString& name, std::stop_token stop = {});
 
-    // Asks the user's own Ollama on the standard port for its models, whatever the settings say.
-    // `completion` runs exactly once, on a background thread, with an empty list on any failure.
-    static void probeExternalModels(std::function<void(const QStringList&)> completion,
-                                    std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    // The models of the user's own Ollama on the standard port, whatever the settings say; empty
+    // on any failure. Asked on the calling task.
+    static QStringList externalModels(std::stop_token stop, std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
-    // Stops the engine this process started: SIGTERM, then SIGKILL after 3 seconds. Blocking.
+    // Stops the engine this process started: SIGTERM, then SIGKILL after 3 seconds. Blocking, for
+    // quitting; the program's signal handling ends in here too. Should the program die without
+    // it, the engine still gets SIGTERM from its parent-death signal (EngineProcess).
     static void terminateSync();
 };

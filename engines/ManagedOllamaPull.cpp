@@ -23,16 +23,16 @@ PullError streamError(const QString& text)
     return {PullError::Case::streamError, 0, text};
 }
 
-QString displayText(const PullPhase& phase)
-{
-    switch (phase.kind) {
-    case PullPhase::Kind::downloading: return L10n::tf("model.dl.downloading", {qRound(phase.fraction * 100)});
-    case PullPhase::Kind::verifying: return L10n::t("model.dl.verifying");
-    case PullPhase::Kind::done: return L10n::t("model.dl.done");
-    }
-    return {};
 }
 
+QString ManagedOllama::PullPhase::text() const
+{
+    switch (kind) {
+    case Kind::downloading: return L10n::tf("model.dl.downloading", {qRound(fraction * 100)});
+    case Kind::verifying: return L10n::t("model.dl.verifying");
+    case Kind::done: return L10n::t("model.dl.done");
+    }
+    return {};
 }
 
 QString ManagedOllama::PullError::description() const
@@ -84,7 +84,7 @@ std::optional<ManagedOllama::PullError> ManagedOllama::pullModel(const QString& 
 
     auto report = [&onProgress](const PullPhase& phase) {
         if (onProgress)
-            onProgress(phase, displayText(phase));
+            onProgress(phase, phase.text());
     };
     std::optional<PullError> failure;
     bool doneSeen = false;

@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include "engines/EngineLogs.h"
@@ -16,7 +15,10 @@ using namespace std::chrono_literals;
 namespace {
 
 // `ollama list` only asks the server; a hung one must not hold the caller forever.
-constexpr int listTimeoutMs = 15000;
+constexpr auto listTimeout = 15s;
+// Qt's process waits cannot be woken from another thread, so the stop token is looked at
+// between waits this long.
+constexpr int stopCheckMs = 20;
 
 // The user's server, detached like `nohup ollama serve`: it is theirs and outlives us.
 void startDetached(const QString& executable)
@@ -73,9 +75,9 @@ bool OllamaService::ensureRunning(std::chrono::milliseconds timeout, std::stop_t
     return isRunning(stop);
 }
 
-QStringList OllamaService::installedModels()
+QStringList OllamaService::installedModels(std::stop_token stop)
 {
-    if (ManagedOllama::isBundled())
+    if (ManagedOllama::isBundled() || stop.stop_requested())
         return {};
     const std::optional<QString> executable = ollamaPath();
     if (!executable)
@@ -84,10 +86,15 @@ QStringList OllamaService::installedModels()
     process.start(*executable, {QStringLiteral("list")});
     if (!process.waitForStarted())
         return {};
-    if (!process.waitForFinished(listTimeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
+    const auto deadline = std::chrono::steady_clock::now() + listTimeout;
+    while (!process.waitForFinished(stopCheckMs)) {
+        if (process.state() == QProcess::NotRunning)
+            return {};
+        if (stop.stop_requested() || std::chrono::steady_clock::now() >= deadline) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString output = utf8.decode(process.readAllStandardOutput());
@@ -117,7 +124,7 @@ bool OllamaService::listsModel(const QStringList& models, const QString& name)
     return false;
 }
 
-bool OllamaService::hasModel(const QString& name)
+bool OllamaService::hasModel(const QString& name, std::stop_token stop)
 {
-    return listsModel(installedModels(), name);
+    return listsModel(installedModels(std::move(stop)), name);
 }

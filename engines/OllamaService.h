@@ -9,7 +9,8 @@
 
 // The user's own Ollama installation: finding its executable, telling whether the local engine
 // answers, starting it, and listing its models. Nothing here fails loudly: every failure reads as
-// "not running", "not found" or an empty list. Blocking calls are meant for background tasks.
+// "not running", "not found" or an empty list. Blocking calls are meant for background tasks; each
+// takes a stop token to cancel it.
 class OllamaService {
 public:
     // Where an `ollama` executable is looked for, in this order.
@@ -26,9 +27,10 @@ public:
     // the user's `ollama serve` detached when nothing answers, and polls until `timeout`.
     static bool ensureRunning(std::chrono::milliseconds timeout = defaultStartWait, std::stop_token stop = {});
 
-    // The models `ollama list` reports; empty in managed mode or without an executable.
-    static QStringList installedModels();
-    static bool hasModel(const QString& name);
+    // The models `ollama list` reports; empty in managed mode, without an executable, or when the
+    // stop token fires (the command is killed then).
+    static QStringList installedModels(std::stop_token stop = {});
+    static bool hasModel(const QString& name, std::stop_token stop = {});
 
     // The names in the output of `ollama list`: the first column of every line after the header.
     static QStringList parseModelList(const QString& output);

@@ -1,13 +1,14 @@
 #include "popup/ActionEngine.h"
 
-#include "engines/AIReadiness.h"
-#include "engines/EngineChats.h"
 #include "engines/CloudClient.h"
+#include "engines/EngineChats.h"
+#include "engines/EngineControl.h"
 #include "engines/QwenClient.h"
 #include "engines/http/Http.h"
 #include "settings/SettingsStore.h"
 
-ClientEngine::ClientEngine()
+ClientEngine::ClientEngine(std::shared_ptr<EngineControl> engines)
+    : m_engines(std::move(engines))
 {
     Http::initialise();
 }
@@ -19,7 +20,7 @@ ChatResult ClientEngine::runChatStream(bool useLocal, const ChatMessages& messag
                     : CloudClient::runChatStream(messages, onDelta, std::move(stop));
 }
 
-ProfileEngine::OneShotChat ClientEngine::profileChat()
+ProfileEngine::OneShotChat ClientEngine::profileChat(std::stop_token stop)
 {
-    return EngineChats::oneShot(AIReadiness::current(SettingsStore::load()));
+    return EngineChats::oneShot(m_engines->readiness(SettingsStore::load(), std::move(stop)));
 }

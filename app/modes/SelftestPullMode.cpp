@@ -1,7 +1,7 @@
 #include "app/modes/Modes.h"
 
 #include "app/Out.h"
-#include "engines/ManagedOllama.h"
+#include "engines/OllamaEngineControl.h"
 #include "engines/QwenClient.h"
 #include "settings/SettingsStore.h"
 
@@ -35,18 +35,18 @@ bool fail(const QString& reason)
     return false;
 }
 
-bool pullAndAnswer(const QString& model)
+bool pullAndAnswer(EngineControl& engines, const QString& model)
 {
-    if (!ManagedOllama::isBundled())
+    if (!engines.isBundled())
         return fail(QStringLiteral("不是内置模式（包里没注入 ollama 二进制）"));
-    out(QStringLiteral("isBundled=true endpoint=") + ManagedOllama::baseURL());
-    if (!ManagedOllama::ensureRunning())
+    out(QStringLiteral("isBundled=true endpoint=") + engines.baseURL());
+    if (!engines.ensureRunning({}))
         return fail(QStringLiteral("内置引擎没起来"));
     out(QStringLiteral("引擎已就绪（/api/tags 200）"));
 
-    if (const auto error = ManagedOllama::pullModel(model, progressPrinter()))
+    if (const auto error = engines.pull(model, progressPrinter(), {}))
         return fail(QStringLiteral("pull 出错: ") + error->description());
-    out(QStringLiteral("下载完成。落地校验 hasModel=") + QLatin1String(ManagedOllama::hasModel(model) ? "true" : "false"));
+    out(QStringLiteral("下载完成。落地校验 hasModel=") + QLatin1String(engines.hasModel(model, {}) ? "true" : "false"));
     AppSettings settings = SettingsStore::load(true);
     settings.qwenModel = model;
     SettingsStore::save(settings);
@@ -61,9 +61,10 @@ bool pullAndAnswer(const QString& model)
 
 int selftestPull(const QStringList& args)
 {
-    const bool passed = pullAndAnswer(modelArgument(args));
+    OllamaEngineControl engines;
+    const bool passed = pullAndAnswer(engines, modelArgument(args));
     // The engine this check started goes with it.
-    ManagedOllama::terminateSync();
+    engines.shutdown();
     return passed ? 0 : 1;
 }
 

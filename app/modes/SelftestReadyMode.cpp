@@ -1,7 +1,7 @@
 #include "app/modes/Modes.h"
 
 #include "app/modes/CheckList.h"
-#include "engines/AIReadiness.h"
+#include "engines/OllamaEngineControl.h"
 #include "settings/AppSettings.h"
 
 namespace {
@@ -60,8 +60,9 @@ void checkLiveSystem(CheckList& checks)
     withoutKey.activeProvider = QStringLiteral("openai"); // chosen, but no key was ever entered
     AppSettings withKey = withoutKey;
     withKey.cloudKeys.insert(QStringLiteral("deepseek"), QStringLiteral("sk-test"));
-    const AIReadiness bare = AIReadiness::current(withoutKey);
-    const AIReadiness keyed = AIReadiness::current(withKey);
+    OllamaEngineControl engines;
+    const AIReadiness bare = engines.readiness(withoutKey, {});
+    const AIReadiness keyed = engines.readiness(withKey, {});
     checks.note(QStringLiteral("this system: %1 without a cloud key, %2 with one").arg(name(bare), name(keyed)));
     const AIReadiness expectedWithKey = bare == AIReadiness::localReady ? AIReadiness::localReady : AIReadiness::cloudOnly;
     checks.check(bare != AIReadiness::cloudOnly, QStringLiteral("without a key the cloud is never offered"));

@@ -73,12 +73,6 @@ protected:
                 return true;
             });
         });
-        local.server.Get("/drop", [](const httplib::Request&, httplib::Response& res) {
-            res.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink& sink) {
-                sink.write("first\n", 6);
-                return false; // the connection closes without the final chunk
-            });
-        });
         local.server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_chunked_content_provider("text/plain", [this](size_t, httplib::DataSink& sink) {
                 sink.write("first\n", 6);
@@ -150,22 +144,11 @@ TEST_F(HttpTest, StreamStopsWhenTheHandlerSaysSoAndErrorBodiesAreCollected)
 
 TEST_F(HttpTest, TransportFailuresAreClassified)
 {
+    // Failures after the head (a dropped or stalled stream) are checked through the chat clients.
     const Collected refused = stream(get(QStringLiteral("http://127.0.0.1:9/"))); // nothing listens there
     ASSERT_FALSE(refused.response.ok());
     EXPECT_EQ(refused.response.error->code, Code::cannotConnectToHost);
     EXPECT_EQ(refused.response.status, 0) << "no head arrived";
-
-    const Collected dropped = stream(get(local.url(QStringLiteral("/drop"))));
-    ASSERT_FALSE(dropped.response.ok());
-    EXPECT_EQ(dropped.response.error->code, Code::networkConnectionLost);
-    EXPECT_EQ(dropped.response.status, 200) << "the head had arrived";
-    EXPECT_EQ(dropped.lines, QList<QByteArray>{"first"}) << "lines before the drop stay delivered";
-
-    const Collected stalled = stream(get(local.url(QStringLiteral("/stall")), 300ms));
-    ASSERT_FALSE(stalled.response.ok());
-    EXPECT_EQ(stalled.response.error->code, Code::timedOut);
-    EXPECT_EQ(stalled.lines, QList<QByteArray>{"first"});
-    EXPECT_TRUE(stalled.response.error->description().contains(QLatin1String("timed out")));
 
     const Http::Response nowhere = Http::fetch(get(QStringLiteral("http://nowhere.invalid/")));
     ASSERT_FALSE(nowhere.ok());
@@ -173,34 +156,21 @@ TEST_F(HttpTest, TransportFailuresAreClassified)
         << nowhere.error->description().toStdString();
 }
 
-TEST_F(HttpTest, CancellationEndsTheWaitAtOnce)
+TEST_F(HttpTest, AStopRequestEndsTheWaitAndATaskStoppedBeforeSendsNothing)
 {
     std::stop_source source;
-    std::jthread canceller;
-    const auto started = std::chrono::steady_clock::now();
-    Collected collected;
-    collected.response = Http::streamLines(
-        get(local.url(QStringLiteral("/stall")), 20s),
-        [&](const QByteArray& line) {
-            collected.lines.append(line);
-            canceller = std::jthread([&source] {
-                std::this_thread::sleep_for(100ms);
-                source.request_stop();
-            });
-            return true;
-        },
-        source.get_token());
-    ASSERT_FALSE(collected.response.ok());
-    EXPECT_EQ(collected.response.error->code, Code::cancelled);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "the 20 s idle wait must not run out first";
+    const Http::Response stalled = Http::streamLines(get(local.url(QStringLiteral("/stall")), 20s), [&](const QByteArray&) {
+        source.request_stop(); // the server now sends nothing more: the stop must end the wait
+        return true;
+    }, source.get_token());
+    ASSERT_FALSE(stalled.ok());
+    EXPECT_EQ(stalled.error->code, Code::cancelled);
 
     const int before = requests;
-    std::stop_source stopped;
-    stopped.request_stop();
-    const Http::Response early = Http::fetch(get(local.url(QStringLiteral("/echo"))), stopped.get_token());
+    const Http::Response early = Http::fetch(get(local.url(QStringLiteral("/echo"))), source.get_token());
     ASSERT_FALSE(early.ok());
     EXPECT_EQ(early.error->code, Code::cancelled);
-    EXPECT_EQ(requests, before) << "a task cancelled before the call sends nothing";
+    EXPECT_EQ(requests, before);
 }
 
 TEST(HttpUrlTest, OnlyWebAddressesAreSpoken)

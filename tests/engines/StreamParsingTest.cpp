@@ -5,7 +5,6 @@
 #include "engines/ChatStream.h"
 #include "engines/CloudClient.h"
 #include "engines/QwenClient.h"
-#include "tests/engines/EngineTestSupport.h"
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 

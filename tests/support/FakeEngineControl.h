@@ -1,0 +1,114 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include <QSet>
+
+#include "engines/EngineControl.h"
+
+// EngineControl with canned answers and a record of its calls, for controller and window tests.
+// Safe from any task. A call whose name is in `held` waits, recorded, until release() or its stop
+// token; stopped there it gives the empty or failed answer (a pull ends `cancelled`).
+class FakeEngineControl final : public EngineControl {
+public:
+    using PullPhase = ManagedOllama::PullPhase;
+
+    struct Script {
+        AIReadiness readiness = AIReadiness::localReady;
+        bool bundled = true;
+        bool running = true; // isRunning, and ensureRunning's answer
+        QStringList models;  // a finished pull adds its model, a delete removes it
+        QStringList ownOllamaModels;
+        QList<PullPhase> pullPhases = {PullPhase::downloading(0), PullPhase::downloading(0.5), PullPhase::verifying(),
+                                       PullPhase::done()};
+        std::optional<PullError> pullError; // reported after the phases
+        LocalEngineHeal::Outcome healOutcome;
+        QString baseURL = QStringLiteral("http://127.0.0.1:11435");
+        // "readiness", "isRunning", "ensureRunning", "models", "pull", "deleteModel",
+        // "ownOllamaModels", "heal"
+        QSet<QString> held;
+    };
+
+    void change(const std::function<void(Script&)>& edit)
+    {
+        std::lock_guard lock(m_mutex);
+        edit(m_script);
+        m_changed.notify_all();
+    }
+    void release(const QString& call)
+    {
+        change([&call](Script& script) { script.held.remove(call); });
+    }
+    // Every call so far, in order, as its name followed by its model argument when it has one.
+    QStringList calls() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+    AIReadiness readiness(const AppSettings&, std::stop_token stop) override
+    {
+        return enter(QStringLiteral("readiness"), stop) ? script().readiness : AIReadiness(AIReadiness::neitherConfigured);
+    }
+    bool isBundled() override { return script().bundled; }
+    bool isRunning(std::stop_token stop) override { return enter(QStringLiteral("isRunning"), stop) && script().running; }
+    bool ensureRunning(std::stop_token stop) override { return enter(QStringLiteral("ensureRunning"), stop) && script().running; }
+    QStringList models(std::stop_token stop) override
+    {
+        return enter(QStringLiteral("models"), stop) ? script().models : QStringList();
+    }
+    std::optional<PullError> pull(const QString& name, const ProgressHandler& onProgress, std::stop_token stop) override
+    {
+        if (!enter(QStringLiteral("pull"), stop, name))
+            return PullError{PullError::Case::cancelled, 0, {}};
+        const Script now = script();
+        for (const PullPhase& phase : now.pullPhases) {
+            if (stop.stop_requested())
+                return PullError{PullError::Case::cancelled, 0, {}};
+            if (onProgress)
+                onProgress(phase, phase.text());
+        }
+        if (!now.pullError)
+            change([&name](Script& script) { script.models.append(name); });
+        return now.pullError;
+    }
+    bool deleteModel(const QString& name, std::stop_token stop) override
+    {
+        if (!enter(QStringLiteral("deleteModel"), stop, name))
+            return false;
+        bool removed = false;
+        change([&](Script& script) { removed = script.models.removeAll(name) > 0; });
+        return removed;
+    }
+    QStringList ownOllamaModels(std::stop_token stop) override
+    {
+        return enter(QStringLiteral("ownOllamaModels"), stop) ? script().ownOllamaModels : QStringList();
+    }
+    LocalEngineHeal::Outcome heal(std::stop_token stop) override
+    {
+        return enter(QStringLiteral("heal"), stop) ? script().healOutcome : LocalEngineHeal::Outcome::noChange();
+    }
+    void shutdown() override { enter(QStringLiteral("shutdown"), {}); }
+    QString baseURL() override { return script().baseURL; }
+
+private:
+    Script script() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_script;
+    }
+
+    // Records the call and waits while it is held; false when the stop token ended the wait.
+    bool enter(const QString& call, std::stop_token stop, const QString& model = {})
+    {
+        std::unique_lock lock(m_mutex);
+        m_calls.append(model.isEmpty() ? call : call + QLatin1Char(' ') + model);
+        return m_changed.wait(lock, stop, [&] { return !m_script.held.contains(call); });
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    Script m_script;
+    QStringList m_calls;
+};
