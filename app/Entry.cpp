@@ -1,10 +1,14 @@
 #include "app/Entry.h"
 
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 
+#include "app/InstalledPlatform.h"
+#include "app/SignalQuit.h"
 #include "app/modes/Modes.h"
+#include "engines/ManagedOllama.h"
 
 namespace Entry {
 
@@ -47,12 +51,19 @@ int run(const Mode& mode, int& argc, char** argv, const QStringList& args)
 {
     QCoreApplication::setApplicationName(QStringLiteral("quillo"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
-    std::unique_ptr<QCoreApplication> app;
-    if (mode.app == AppObject::core)
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    else if (mode.app == AppObject::gui)
-        app = std::make_unique<QApplication>(argc, argv);
-    return mode.run(args);
+    if (mode.app == AppObject::none)
+        return mode.run(args);
+    const std::unique_ptr<QCoreApplication> app = mode.app == AppObject::gui
+        ? std::make_unique<QApplication>(argc, argv)
+        : std::make_unique<QCoreApplication>(argc, argv);
+    const SignalQuit signalQuit;
+    std::optional<InstalledPlatform> desktop;
+    if (mode.app == AppObject::desktop || mode.app == AppObject::gui)
+        desktop.emplace();
+    const int status = mode.run(args);
+    ManagedOllama::terminateSync();
+    desktop.reset();
+    return status;
 }
 
 }

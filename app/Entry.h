@@ -4,9 +4,10 @@
 
 // What a command-line mode needs before it starts.
 enum class AppObject {
-    none, // nothing: pure computation
-    core, // an event loop without a window server
-    gui,  // the application object with the window server
+    none,    // nothing: pure computation
+    core,    // an event loop without a window server
+    desktop, // an event loop and the desktop's services (shortcuts, clipboard, selection, keys)
+    gui,     // the application object with the window server, and the desktop's services
 };
 
 struct Mode {
@@ -30,7 +31,9 @@ const QList<EntrySwitch>& switches();
 // table that equals any argument exactly, else normal mode.
 const Mode& choose(const QStringList& args);
 
-// Creates what the mode needs and runs it; returns the process's exit status.
+// Creates what the mode needs and runs it; returns the process's exit status. A mode with an event
+// loop ends in order, also after SIGTERM, SIGINT or SIGHUP: the built-in engine it started is
+// stopped and the desktop's services are let go, handing our clipboard to a clipboard manager.
 int run(const Mode& mode, int& argc, char** argv, const QStringList& args);
 
 }

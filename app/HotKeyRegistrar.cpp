@@ -4,15 +4,6 @@
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 
-namespace {
-
-QString display(HotKeyRegistrar::Shortcut shortcut)
-{
-    return KeyFormatter::format(shortcut.keyCode, shortcut.modifiers);
-}
-
-}
-
 HotKeyRegistrar::HotKeyRegistrar(Callbacks callbacks)
     : m_callbacks(std::move(callbacks))
     , m_main{HotKey::mainId,
@@ -40,19 +31,18 @@ void HotKeyRegistrar::registerOCRHotKey()
 
 bool HotKeyRegistrar::tryRegister(Slot& slot, Shortcut shortcut)
 {
-    slot.hotKey = std::make_unique<HotKey>(shortcut.keyCode, shortcut.modifiers, slot.id, slot.pressed);
-    if (!slot.hotKey->isRegistered()) {
-        slot.hotKey.reset();
+    auto hotKey = std::make_unique<HotKey>(shortcut, slot.id, slot.pressed);
+    if (!hotKey->isRegistered())
         return false;
-    }
+    slot.hotKey = std::move(hotKey);
     slot.lastWorking = shortcut;
     return true;
 }
 
 void HotKeyRegistrar::registerShortcut(Slot& slot)
 {
-    // Released first, so registering the same combination again cannot collide with itself.
-    slot.hotKey.reset();
+    // The HotKey held so far goes only when a successor replaces it: registering its combination
+    // again shares its grab, and no moment leaves the shortcut free for another application.
     const AppSettings settings = SettingsStore::load(true);
     const Shortcut wanted{settings.*slot.keyCodeField, settings.*slot.modifiersField};
     if (tryRegister(slot, wanted))
@@ -63,10 +53,10 @@ void HotKeyRegistrar::registerShortcut(Slot& slot)
     if (!tryRegister(slot, fallback)
         && (fallback == slot.defaultShortcut || !tryRegister(slot, slot.defaultShortcut))) {
         if (slot.keepsDefaultWhenAllTaken) {
-            const Shortcut shortcut = slot.defaultShortcut;
-            slot.hotKey = std::make_unique<HotKey>(shortcut.keyCode, shortcut.modifiers, slot.id, slot.pressed);
-            slot.lastWorking = shortcut;
+            slot.hotKey = std::make_unique<HotKey>(slot.defaultShortcut, slot.id, slot.pressed);
+            slot.lastWorking = slot.defaultShortcut;
         } else {
+            slot.hotKey.reset();
             disabled = true;
         }
     }
@@ -86,5 +76,5 @@ void HotKeyRegistrar::registerShortcut(Slot& slot)
         m_callbacks.notice({L10n::t("hotkey.ocrDisabled.header"), L10n::t("hotkey.ocrDisabled.body")});
     else
         m_callbacks.notice({L10n::t("hotkey.conflict.header"),
-                            L10n::tf("hotkey.conflict.body", {display(wanted), display(slot.lastWorking)})});
+                            L10n::tf("hotkey.conflict.body", {KeyFormatter::format(wanted), KeyFormatter::format(slot.lastWorking)})});
 }

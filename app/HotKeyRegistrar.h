@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "app/HotKey.h"
+#include "core/Shortcut.h"
 #include "settings/AppSettings.h"
 
 // Registers the two user shortcuts (main, id 1, and screenshot, id 2) from the settings, and
@@ -13,12 +14,6 @@
 // default, corrects the stored setting and tells the user.
 class HotKeyRegistrar {
 public:
-    struct Shortcut {
-        quint32 keyCode = 0;
-        quint32 modifiers = 0;
-        bool operator==(const Shortcut&) const = default;
-    };
-
     // A notice for the user, shown with the orange accent.
     struct Notice {
         QString header;

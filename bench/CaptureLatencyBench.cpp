@@ -1,5 +1,5 @@
 // Time from an injected press of the main shortcut to the captured selection, through the same
-// path as the application (HotKey → SelectionCapture::capture), on each of its three roads:
+// path as the application (HotKey → the capture service), on each of its three roads:
 // AT-SPI (a Qt and a GTK editor), the primary selection (xterm) and the simulated copy (an editor
 // without accessibility whose selection was made in code). Runs its own Xvfb desktop.
 
@@ -12,10 +12,11 @@
 #include <QCoreApplication>
 
 #include "app/HotKey.h"
+#include "app/InstalledPlatform.h"
+#include "capture/SelectionCaptureService.h"
 #include "core/KeyFormatter.h"
-#include "capture/SelectionCapture.h"
+#include "core/TaskPool.h"
 #include "platform/PlatformServices.h"
-#include "platform/linux/LinuxPlatform.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/TargetApps.h"
@@ -61,9 +62,11 @@ void captureAfterShortcut(benchmark::State& state, Target target, const QString&
         return;
     }
     QObject context;
+    TaskPool tasks(1);
+    PlatformSelectionCapture capture(Platform::services(), tasks);
     std::optional<std::optional<SelectionCapture::Result>> delivered;
-    HotKey shortcut(keyE, optionCommand, HotKey::mainId, [&] {
-        SelectionCapture::capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
+    HotKey shortcut(Shortcut{keyE, optionCommand}, HotKey::mainId, [&] {
+        capture.capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
     });
     const std::shared_ptr<SyntheticKeys> keys = Platform::services().keys;
     for (auto _ : state) {
@@ -104,7 +107,7 @@ int main(int argc, char** argv)
     desktop = &session;
     {
         QCoreApplication app(argc, argv);
-        LinuxPlatform platform;
+        InstalledPlatform platform;
         benchmark::RunSpecifiedBenchmarks();
     }
     benchmark::Shutdown();

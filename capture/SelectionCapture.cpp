@@ -4,12 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include <QCoreApplication>
-#include <QPointer>
-#include <QThreadPool>
-
 #include "core/KeyFormatter.h"
-#include "platform/PlatformServices.h"
 
 namespace {
 
@@ -28,13 +23,14 @@ bool isBlank(const QString& text)
     return text.trimmed().isEmpty();
 }
 
-// Polls until the condition holds; false when the time ran out first.
+// Polls until the condition holds; false when the time ran out or a stop came first.
 template<typename Condition>
-bool waitUntil(Condition condition, std::chrono::milliseconds limit, std::chrono::milliseconds interval)
+bool waitUntil(Condition condition, std::chrono::milliseconds limit, std::chrono::milliseconds interval,
+               const std::stop_token& stop)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (stop.stop_requested() || std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(interval);
     }
@@ -43,35 +39,17 @@ bool waitUntil(Condition condition, std::chrono::milliseconds limit, std::chrono
 
 }
 
-void SelectionCapture::capture(QObject* context, std::function<void(std::optional<Result>)> done)
+std::optional<SelectionCapture::Result> SelectionCapture::captureViaAX(Accessibility& accessibility)
 {
-    if (std::optional<Result> result = captureViaAX()) {
-        done(std::move(result));
-        return;
-    }
-    QThreadPool::globalInstance()->start([context = QPointer<QObject>(context), done = std::move(done)] {
-        std::optional<Result> result = captureViaCopy();
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [context, done, result] {
-            if (context)
-                done(result);
-        }, Qt::QueuedConnection);
-    });
-}
-
-std::optional<SelectionCapture::Result> SelectionCapture::captureViaAX()
-{
-    const std::shared_ptr<Accessibility> accessibility = Platform::services().accessibility;
-    if (!accessibility)
-        return std::nullopt;
-    const std::optional<QString> selected = accessibility->selectedText();
+    const std::optional<QString> selected = accessibility.selectedText();
     if (!selected || isBlank(*selected))
         return std::nullopt;
 
     Result result{*selected, methodAX, std::nullopt, std::nullopt};
-    const std::optional<QString> value = accessibility->value(maxContextSourceLength);
+    const std::optional<QString> value = accessibility.value(maxContextSourceLength);
     if (!value || value->isEmpty())
         return result;
-    const std::optional<Accessibility::Range> range = accessibility->selectedRange();
+    const std::optional<Accessibility::Range> range = accessibility.selectedRange();
     if (!range || range->location < 0 || range->length < 0)
         return result;
     const std::optional<Context> context = contextWindow(*value, range->location, range->length, *selected);
@@ -82,49 +60,49 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaAX()
     return result;
 }
 
-std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy()
+std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const PlatformServices& platform,
+                                                                       std::stop_token stop)
 {
     // Two copies at once would snapshot each other's intermediate clipboard.
     static std::mutex copyMutex;
     std::lock_guard lock(copyMutex);
 
-    const PlatformServices services = Platform::services();
-    if (!services.clipboard)
-        return std::nullopt;
-    const QString primary = services.clipboard->selectionText();
+    Clipboard& clipboard = *platform.clipboard;
+    SyntheticKeys& keys = *platform.keys;
+    const QString primary = clipboard.selectionText();
     if (!isBlank(primary))
         return Result{primary, methodCopy, std::nullopt, std::nullopt};
     // In a terminal Control+C interrupts the running program instead of copying.
-    if (!services.keys || (services.workspace && services.workspace->frontmostIsTerminal()))
+    if (platform.workspace->frontmostIsTerminal())
         return std::nullopt;
 
-    const Clipboard::Snapshot saved = services.clipboard->snapshot();
-    const quint64 changeCount = services.clipboard->changeCount();
-    const auto clipboardChanged = [&] { return services.clipboard->changeCount() != changeCount; };
+    const Clipboard::Snapshot saved = clipboard.snapshot();
+    const quint64 changeCount = clipboard.changeCount();
+    const auto clipboardChanged = [&] { return clipboard.changeCount() != changeCount; };
 
     // Held modifiers would turn Control+C into another chord; after the wait they are let go.
-    waitUntil([&] { return !services.keys->modifiersHeld(); }, modifierReleaseWait, modifierPollInterval);
+    waitUntil([&] { return !keys.modifiersHeld(); }, modifierReleaseWait, modifierPollInterval, stop);
+    if (stop.stop_requested())
+        return std::nullopt;
     std::optional<QString> copied;
-    if (services.keys->sendChord(cKey, KeyFormatter::controlMask) && waitUntil(clipboardChanged, copyWait, copyPollInterval))
-        copied = services.clipboard->text();
+    if (keys.sendChord(cKey, KeyFormatter::controlMask) && waitUntil(clipboardChanged, copyWait, copyPollInterval, stop))
+        copied = clipboard.text();
 
     // An unchanged clipboard is left alone: a snapshot may lack formats that could not be read.
     if (clipboardChanged())
-        services.clipboard->restore(saved);
+        clipboard.restore(saved);
     if (!copied || isBlank(*copied))
         return std::nullopt;
     return Result{*copied, methodCopy, std::nullopt, std::nullopt};
 }
 
-bool SelectionCapture::replace(const QString& with)
+bool SelectionCapture::replace(Accessibility& accessibility, const QString& with)
 {
-    const std::shared_ptr<Accessibility> accessibility = Platform::services().accessibility;
-    return accessibility && accessibility->setSelectedText(with);
+    return accessibility.setSelectedText(with);
 }
 
-void SelectionCapture::pasteFallback()
+void SelectionCapture::pasteFallback(SyntheticKeys& keys)
 {
     std::this_thread::sleep_for(pasteDelay);
-    if (const std::shared_ptr<SyntheticKeys> keys = Platform::services().keys)
-        keys->sendChord(vKey, KeyFormatter::controlMask);
+    keys.sendChord(vKey, KeyFormatter::controlMask);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <functional>
 #include <optional>
+#include <stop_token>
 
 #include <QString>
 
-class QObject;
+#include "platform/PlatformServices.h"
 
 // Reads the text the user selected in another application, with a little of the text around
 // it, and writes a replacement back.
@@ -30,25 +30,20 @@ public:
     static inline const QString methodAX = QStringLiteral("AX");
     static inline const QString methodCopy = QStringLiteral("复制");
 
-    // What the shortcut does: accessibility first, on the calling main thread; when that finds
-    // nothing, the simulated copy on a background thread. done runs on the main thread (at once
-    // when accessibility answered), and not at all once context has been destroyed.
-    static void capture(QObject* context, std::function<void(std::optional<Result>)> done);
-
     // The focused element's selection and the text around it. Main thread.
-    static std::optional<Result> captureViaAX();
+    static std::optional<Result> captureViaAX(Accessibility& accessibility);
 
     // The primary selection; when it is empty, a simulated Control+C with the clipboard put back
     // afterwards (never into a terminal). Blocks for up to about 1.4 s, so it belongs on a
-    // background thread.
-    static std::optional<Result> captureViaCopy();
+    // background thread; a stop ends its waits early, and a clipboard it changed is still put back.
+    static std::optional<Result> captureViaCopy(const PlatformServices& platform, std::stop_token stop = {});
 
     // Replaces the focused element's selection through the accessibility service. Main thread.
-    static bool replace(const QString& with);
+    static bool replace(Accessibility& accessibility, const QString& with);
 
     // For applications that cannot be written through accessibility: waits 40 ms (the target
     // takes the focus meanwhile), then types Control+V.
-    static void pasteFallback();
+    static void pasteFallback(SyntheticKeys& keys);
 
     // The text around a selection, cut at sentence boundaries. Offsets are UTF-16 units. Nothing
     // when the range cannot be trusted (out of bounds, or stale against the selected text).

@@ -5,6 +5,7 @@
 #include <QString>
 #include <Qt>
 
+#include "core/Shortcut.h"
 #include "platform/KeyLayout.h"
 
 // Display texts of shortcuts (⌃⌥⇧⌘ then the key) and the rules a shortcut must follow.
@@ -17,6 +18,7 @@ public:
     static constexpr quint32 controlMask = 0x1000;
 
     static QString format(quint32 keyCode, quint32 carbonModifiers);
+    static QString format(Shortcut shortcut) { return format(shortcut.keyCode, shortcut.modifiers); }
     static QString modifierSymbols(quint32 carbonModifiers);
     // Function-key table, else special-key table, else the layout's character upper-cased;
     // "?" when the key produces nothing.

@@ -8,8 +8,7 @@
 #include "platform/SyntheticKeys.h"
 #include "platform/Workspace.h"
 
-// The operating-system services the logic uses, installed once at start-up (fakes in tests).
-// A service left empty is unavailable, and whatever needs it yields nothing.
+// The operating-system services the logic uses.
 struct PlatformServices {
     std::shared_ptr<GlobalHotKeys> hotKeys;
     std::shared_ptr<SyntheticKeys> keys;
@@ -18,6 +17,10 @@ struct PlatformServices {
     std::shared_ptr<Workspace> workspace;
 };
 
+// The services every layer reaches, installed by the composition root (fakes by tests). Every
+// member is always there: a service installed empty, and every service before the first
+// install, is one that does nothing (grabs fail, the clipboard is empty, no application is in
+// front, keys go nowhere), so callers never check.
 namespace Platform {
 
 void install(PlatformServices services);

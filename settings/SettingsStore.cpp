@@ -1,10 +1,12 @@
 #include "settings/SettingsStore.h"
 
+#include <memory>
 #include <mutex>
 #include <optional>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 #include "settings/HomeDir.h"
 #include "settings/PrivateFile.h"
@@ -17,6 +19,32 @@ namespace {
 std::mutex fileMutex;
 std::mutex cacheMutex;
 std::optional<AppSettings> cache;
+
+// A listener runs under its own lock, which removal takes too: once removed it is not running
+// and never runs again. Recursive, so a listener may save or remove itself.
+struct Listener {
+    std::function<void(const AppSettings&)> call;
+    std::recursive_mutex running;
+    bool removed = false;
+};
+
+std::mutex listenersMutex;
+QMap<int, std::shared_ptr<Listener>> listeners;
+int lastListenerId = 0;
+
+void notifyListeners(const AppSettings& settings)
+{
+    QList<std::shared_ptr<Listener>> current;
+    {
+        std::lock_guard lock(listenersMutex);
+        current = listeners.values();
+    }
+    for (const std::shared_ptr<Listener>& listener : std::as_const(current)) {
+        std::lock_guard lock(listener->running);
+        if (!listener->removed)
+            listener->call(settings);
+    }
+}
 
 std::optional<AppSettings> readFile(const QString& path)
 {
@@ -63,15 +91,42 @@ AppSettings SettingsStore::load(bool forceReload)
 
 bool SettingsStore::save(const AppSettings& settings)
 {
-    std::lock_guard fileLock(fileMutex);
     {
-        std::lock_guard lock(cacheMutex);
-        cache = settings;
+        std::lock_guard fileLock(fileMutex);
+        {
+            std::lock_guard lock(cacheMutex);
+            cache = settings;
+        }
+        const QString file = path();
+        PrivateFile::ensureDirectory(HomeDir::dataDir());
+        // Never replace what the user wrote and we could not read.
+        if (!moveAsideIfUndecodable(file) || !PrivateFile::writeAtomically(file, SettingsCodec::encode(settings)))
+            return false;
     }
-    const QString file = path();
-    PrivateFile::ensureDirectory(HomeDir::dataDir());
-    // Never replace what the user wrote and we could not read.
-    return moveAsideIfUndecodable(file) && PrivateFile::writeAtomically(file, SettingsCodec::encode(settings));
+    notifyListeners(settings);
+    return true;
+}
+
+int SettingsStore::addChangeListener(std::function<void(const AppSettings&)> listener)
+{
+    auto entry = std::make_shared<Listener>();
+    entry->call = std::move(listener);
+    std::lock_guard lock(listenersMutex);
+    listeners.insert(++lastListenerId, std::move(entry));
+    return lastListenerId;
+}
+
+void SettingsStore::removeChangeListener(int id)
+{
+    std::shared_ptr<Listener> removed;
+    {
+        std::lock_guard lock(listenersMutex);
+        removed = listeners.take(id);
+    }
+    if (!removed)
+        return;
+    std::lock_guard lock(removed->running);
+    removed->removed = true;
 }
 
 void SettingsStore::resetCache()

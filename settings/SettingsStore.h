@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QUrl>
 
@@ -16,6 +18,12 @@ public:
     // Caches the record, then writes the file (0600, atomically). A file that exists but cannot
     // be decoded is first moved aside so the user's text is never lost. False when writing failed.
     static bool save(const AppSettings& settings);
+
+    // Calls the listener after every successful save, with the record saved, on the saving
+    // thread and outside the store's locks (so it may load or save itself). Returns the id that
+    // removes it; once removeChangeListener returns, the listener is not running and never runs.
+    static int addChangeListener(std::function<void(const AppSettings&)> listener);
+    static void removeChangeListener(int id);
 
     static QString path();
     static QUrl url();

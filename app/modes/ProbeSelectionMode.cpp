@@ -10,9 +10,9 @@
 #include <QTimer>
 
 #include "app/Out.h"
-#include "capture/SelectionCapture.h"
+#include "capture/SelectionCaptureService.h"
+#include "core/TaskPool.h"
 #include "platform/PlatformServices.h"
-#include "platform/linux/LinuxPlatform.h"
 
 namespace {
 
@@ -28,13 +28,12 @@ double waitSeconds(const QStringList& args)
 
 QJsonObject report(const std::optional<SelectionCapture::Result>& result, std::optional<qint64> pid, double elapsedMs)
 {
-    const std::shared_ptr<Workspace> workspace = Platform::services().workspace;
     return {
         {QStringLiteral("method"), result ? result->method : QString()},
         {QStringLiteral("text"), result ? result->text : QString()},
         {QStringLiteral("contextBeforeLength"), result ? result->contextBefore.value_or(QString()).size() : 0},
         {QStringLiteral("contextAfterLength"), result ? result->contextAfter.value_or(QString()).size() : 0},
-        {QStringLiteral("appName"), pid && workspace ? workspace->localizedName(*pid) : QString()},
+        {QStringLiteral("appName"), pid ? Platform::services().workspace->localizedName(*pid) : QString()},
         {QStringLiteral("pid"), pid ? QJsonValue(*pid) : QJsonValue()},
         {QStringLiteral("elapsedMs"), std::round(elapsedMs * 10) / 10},
     };
@@ -42,15 +41,15 @@ QJsonObject report(const std::optional<SelectionCapture::Result>& result, std::o
 
 int run(const QStringList& args)
 {
-    LinuxPlatform platform;
+    TaskPool tasks(1);
+    PlatformSelectionCapture capture(Platform::services(), tasks);
     int status = 1;
     QObject context;
     QTimer::singleShot(std::chrono::milliseconds(std::llround(waitSeconds(args) * 1000)), &context, [&] {
-        const std::shared_ptr<Workspace> workspace = Platform::services().workspace;
-        const std::optional<qint64> pid = workspace ? workspace->frontmostProcessId() : std::nullopt;
+        const std::optional<qint64> pid = Platform::services().workspace->frontmostProcessId();
         QElapsedTimer timer;
         timer.start();
-        SelectionCapture::capture(&context, [&, pid, timer](std::optional<SelectionCapture::Result> result) {
+        capture.capture(&context, [&, pid, timer](std::optional<SelectionCapture::Result> result) {
             const double elapsedMs = timer.nsecsElapsed() / 1e6;
             out(QString::fromUtf8(QJsonDocument(report(result, pid, elapsedMs)).toJson(QJsonDocument::Compact)));
             status = result ? 0 : 1;
@@ -63,6 +62,6 @@ int run(const QStringList& args)
 
 }
 
-const Mode probeSelectionMode = {AppObject::core, "[SECONDS]",
+const Mode probeSelectionMode = {AppObject::desktop, "[SECONDS]",
                                  "wait SECONDS (default 3), read the selection of the focused application as the shortcut would, print it as JSON",
                                  run};

@@ -10,7 +10,6 @@
 #include "core/KeyFormatter.h"
 #include "app/Out.h"
 #include "platform/PlatformServices.h"
-#include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/X11Session.h"
 
 namespace {
@@ -60,12 +59,11 @@ int run(const QStringList&)
 {
     if (!X11Session::reachable())
         return fail(QStringLiteral("no X11 display to register global shortcuts on"));
-    LinuxPlatform platform;
 
     Presses presses;
     std::map<quint32, std::unique_ptr<HotKey>> hotKeys;
     for (const auto& [id, key] : probeKeys) {
-        hotKeys[id] = std::make_unique<HotKey>(key, probeModifiers, id, [id, &presses] { presses.record(id); });
+        hotKeys[id] = std::make_unique<HotKey>(Shortcut{key, probeModifiers}, id, [id, &presses] { presses.record(id); });
         if (!hotKeys[id]->isRegistered())
             return fail(QStringLiteral("id %1 (%2) could not be registered").arg(id).arg(KeyFormatter::format(key, probeModifiers)));
     }
@@ -90,4 +88,4 @@ int run(const QStringList&)
 
 }
 
-const Mode selftestHotkeyMode = {AppObject::gui, nullptr, "check that the global shortcuts 1, 2 and 3 do not disturb each other", run};
+const Mode selftestHotkeyMode = {AppObject::desktop, nullptr, "check that the global shortcuts 1, 2 and 3 do not disturb each other", run};

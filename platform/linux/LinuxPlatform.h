@@ -1,12 +1,18 @@
 #pragma once
 
-// Installs the X11 and AT-SPI services (and the session's key layout) for as long as the
-// object lives. Needs the Qt application object: hot keys and focus events arrive through its
-// event loop on the main thread.
-class LinuxPlatform {
-public:
-    LinuxPlatform();
-    ~LinuxPlatform();
-    LinuxPlatform(const LinuxPlatform&) = delete;
-    LinuxPlatform& operator=(const LinuxPlatform&) = delete;
-};
+#include <memory>
+
+#include "platform/KeyLayout.h"
+#include "platform/PlatformServices.h"
+
+// The X11 and AT-SPI services of the session named by DISPLAY, made for the composition root to
+// install. Without a display to reach, every service is left empty (the do-nothing ones stand in)
+// and there is no layout. The services need the Qt application object: hot keys and focus
+// events arrive through its event loop on the main thread.
+namespace LinuxPlatform {
+
+PlatformServices services();
+// The session's keyboard layout, asked for key names; null when there is none.
+std::shared_ptr<const KeyLayout> keyLayout();
+
+}

@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
+#include <QCoreApplication>
 #include <QThread>
 
+#include "capture/SelectionCaptureService.h"
 #include "core/KeyFormatter.h"
-#include "capture/SelectionCapture.h"
-#include "tests/support/EventLoop.h"
+#include "core/TaskPool.h"
 #include "tests/support/FakePlatform.h"
 
 namespace {
 
-constexpr quint32 keyC = 8;
+const Shortcut controlC{8, KeyFormatter::controlMask};
 
 const Clipboard::Snapshot userClipboard = {
     {"text/plain", "the user's own text"},
@@ -21,81 +21,82 @@ const Clipboard::Snapshot userClipboard = {
 class SelectionCaptureFlowTest : public ::testing::Test {
 protected:
     FakePlatform platform;
+    bool targetCopies = true;
+    QString targetSelection = QStringLiteral("copied words");
 
     void SetUp() override
     {
         platform.clipboard->formats = userClipboard;
-        platform.keys->onChord = [this](quint32 keyCode, quint32 modifiers) {
-            if (keyCode == keyC && modifiers == KeyFormatter::controlMask && targetCopies)
+        platform.keys->onChord = [this](Shortcut chord) {
+            if (chord == controlC && targetCopies)
                 platform.clipboard->copyFromApplication({{"text/plain", targetSelection.toUtf8()}, {"text/html", "<i>x</i>"}});
         };
     }
 
-    bool targetCopies = true;
-    QString targetSelection = QStringLiteral("copied words");
+    std::optional<SelectionCapture::Result> copy(std::stop_token stop = {})
+    {
+        return SelectionCapture::captureViaCopy(platform.services(), stop);
+    }
 };
 
-TEST_F(SelectionCaptureFlowTest, AccessibilityKeepsSurroundingSpacesAndAddsTheContext)
+TEST_F(SelectionCaptureFlowTest, AccessibilityKeepsSurroundingSpacesAndAddsOnlyATrustworthyContext)
 {
-    const QString full = QStringLiteral("前面一句。 选中 🙂 的字 后面一句。");
-    platform.accessibility->selected = QStringLiteral(" 选中 🙂 的字 ");
-    platform.accessibility->fullText = full;
-    platform.accessibility->range = Accessibility::Range{full.indexOf(QStringLiteral(" 选中")), QStringLiteral(" 选中 🙂 的字 ").size()};
-
-    const auto result = SelectionCapture::captureViaAX();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text, QStringLiteral(" 选中 🙂 的字 "));
-    EXPECT_EQ(result->method, QStringLiteral("AX"));
-    EXPECT_EQ(result->contextBefore, QStringLiteral("前面一句。"));
-    EXPECT_EQ(result->contextAfter, QStringLiteral("后面一句。"));
-}
-
-TEST_F(SelectionCaptureFlowTest, AccessibilityWithoutTrustworthyContextStillGivesTheSelection)
-{
-    struct Case {
+    const QString selected = QStringLiteral(" 选中 🙂 的字 ");
+    const QString full = QStringLiteral("前面一句。") + selected + QStringLiteral("后面一句。");
+    const QString huge = QString(SelectionCapture::maxContextSourceLength, QLatin1Char('a')) + selected;
+    const struct {
         const char* name;
         QString fullText;
         Accessibility::Range range;
+        bool context;
+    } cases[] = {
+        {"sentences around", full, {5, selected.size()}, true},
+        {"value longer than the examined limit", huge, {SelectionCapture::maxContextSourceLength, selected.size()}, false},
+        {"stale range", full, {5, 2}, false},
+        {"negative location", full, {-1, 2}, false},
+        {"selection is the whole value", selected, {0, selected.size()}, false},
     };
-    const QString selected = QStringLiteral("选中");
-    const QString huge = QString(SelectionCapture::maxContextSourceLength, QLatin1Char('a')) + selected;
-    const QList<Case> cases = {
-        {"value longer than the examined limit", huge, {SelectionCapture::maxContextSourceLength, 2}},
-        {"stale range", QStringLiteral("前文。选中。后文。"), {3, 7}},
-        {"negative location", QStringLiteral("前文。选中。后文。"), {-1, 2}},
-        {"selection is the whole value", selected, {0, 2}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         platform.accessibility->selected = selected;
         platform.accessibility->fullText = c.fullText;
         platform.accessibility->range = c.range;
-        const auto result = SelectionCapture::captureViaAX();
-        ASSERT_TRUE(result) << c.name;
-        EXPECT_EQ(result->text, selected) << c.name;
-        EXPECT_FALSE(result->contextBefore.has_value()) << c.name;
-        EXPECT_FALSE(result->contextAfter.has_value()) << c.name;
+        const auto result = SelectionCapture::captureViaAX(*platform.accessibility);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->text, selected);
+        EXPECT_EQ(result->method, QStringLiteral("AX"));
+        EXPECT_EQ(result->contextBefore, c.context ? std::optional(QStringLiteral("前面一句。")) : std::nullopt);
+        EXPECT_EQ(result->contextAfter, c.context ? std::optional(QStringLiteral("后面一句。")) : std::nullopt);
     }
 }
 
-TEST_F(SelectionCaptureFlowTest, BlankSelectionIsNoSelectionOnEitherPath)
+TEST_F(SelectionCaptureFlowTest, BlankSelectionIsNoSelectionOnEitherPathAndTheClipboardEndsAsItWas)
 {
     platform.accessibility->selected = QStringLiteral(" \n\t\u3000 ");
-    EXPECT_FALSE(SelectionCapture::captureViaAX());
-
+    EXPECT_FALSE(SelectionCapture::captureViaAX(*platform.accessibility));
     platform.clipboard->primary = QStringLiteral("  \n");
     targetSelection = QStringLiteral("\n  \n");
-    EXPECT_FALSE(SelectionCapture::captureViaCopy());
-    EXPECT_EQ(platform.clipboard->formats, userClipboard) << "the clipboard is put back even when the copy was blank";
+    EXPECT_FALSE(copy());
+    EXPECT_EQ(platform.clipboard->formats, userClipboard) << "put back even when the copy was blank";
+
+    targetCopies = false;
+    EXPECT_FALSE(copy());
+    EXPECT_EQ(platform.clipboard->restores, 1) << "an unchanged clipboard is not rewritten";
+
+    targetCopies = true;
+    platform.clipboard->formats.clear();
+    targetSelection = QStringLiteral("words");
+    ASSERT_TRUE(copy());
+    EXPECT_TRUE(platform.clipboard->formats.isEmpty()) << "an empty clipboard is empty again";
 }
 
 // In a terminal Control+C would interrupt the running program; what is selected there is in PRIMARY.
 TEST_F(SelectionCaptureFlowTest, PrimaryIsReadWithoutACopyAndATerminalNeverGetsControlC)
 {
     platform.workspace->terminalInFront = true;
-    EXPECT_FALSE(SelectionCapture::captureViaCopy());
-
+    EXPECT_FALSE(copy());
     platform.clipboard->primary = QStringLiteral(" 划过的字 ");
-    const auto result = SelectionCapture::captureViaCopy();
+    const auto result = copy();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, QStringLiteral(" 划过的字 "));
     EXPECT_EQ(result->method, QStringLiteral("复制"));
@@ -103,65 +104,55 @@ TEST_F(SelectionCaptureFlowTest, PrimaryIsReadWithoutACopyAndATerminalNeverGetsC
     EXPECT_EQ(platform.clipboard->restores, 0);
 }
 
-TEST_F(SelectionCaptureFlowTest, AnEmptyClipboardIsEmptyAgainAfterTheCopy)
-{
-    platform.clipboard->formats.clear();
-    ASSERT_TRUE(SelectionCapture::captureViaCopy());
-    EXPECT_TRUE(platform.clipboard->formats.isEmpty());
-}
-
-TEST_F(SelectionCaptureFlowTest, ModifiersHeldTooLongDelayTheCopyByNoMoreThanTheLimit)
+TEST_F(SelectionCaptureFlowTest, ModifiersHeldTooLongDelayTheCopyOnlyUntilTheLimitAndAStopEndsTheWait)
 {
     platform.keys->heldModifierPolls = 1000;
-    QElapsedTimer timer;
-    timer.start();
-    const auto result = SelectionCapture::captureViaCopy();
-    EXPECT_TRUE(result) << "the copy is sent after the wait regardless";
-    EXPECT_GE(timer.elapsed(), 550);
-    EXPECT_LT(timer.elapsed(), 1200);
+    EXPECT_TRUE(copy()) << "the copy is sent after the wait regardless";
+    EXPECT_LT(platform.keys->modifierPolls, 1000);
+
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(copy(stop.get_token()));
+    EXPECT_EQ(platform.keys->chords.size(), 1) << "nothing is typed once stopped";
 }
 
-TEST_F(SelectionCaptureFlowTest, ATargetThatIgnoresTheCopyGivesNothingAndKeepsTheClipboardUntouched)
+TEST_F(SelectionCaptureFlowTest, TheServiceAnswersAtOnceFromAccessibilityOrLaterOnTheMainThreadUnlessCancelled)
 {
-    targetCopies = false;
-    EXPECT_FALSE(SelectionCapture::captureViaCopy());
-    EXPECT_EQ(platform.clipboard->restores, 0) << "an unchanged clipboard is not rewritten";
-    EXPECT_EQ(platform.clipboard->formats, userClipboard);
-}
-
-TEST_F(SelectionCaptureFlowTest, CaptureAnswersAtOnceFromAccessibilityOrLaterFromTheCopyOnTheMainThread)
-{
-    QObject context;
-    std::optional<SelectionCapture::Result> received;
+    TaskPool tasks(1);
+    PlatformSelectionCapture service(platform.services(), tasks);
+    QList<std::optional<SelectionCapture::Result>> received;
     QThread* deliveredOn = nullptr;
     const auto done = [&](std::optional<SelectionCapture::Result> result) {
-        received = std::move(result);
+        received << result;
         deliveredOn = QThread::currentThread();
     };
+    const auto settle = [&] {
+        tasks.waitForDone();
+        QCoreApplication::processEvents();
+    };
 
+    QObject context;
     platform.accessibility->selected = QStringLiteral("读到的");
-    SelectionCapture::capture(&context, done);
-    ASSERT_TRUE(received);
-    EXPECT_EQ(received->method, QStringLiteral("AX"));
+    service.capture(&context, done);
+    ASSERT_EQ(received.size(), 1);
+    EXPECT_EQ(received[0]->method, QStringLiteral("AX"));
 
-    received.reset();
     platform.accessibility->selected.reset();
-    SelectionCapture::capture(&context, done);
-    EXPECT_FALSE(received) << "the copy runs in the background";
-    ASSERT_TRUE(processEventsUntil([&] { return received.has_value(); }));
-    EXPECT_EQ(received->method, QStringLiteral("复制"));
+    service.capture(&context, done);
+    EXPECT_EQ(received.size(), 1) << "the copy runs in the background";
+    settle();
+    ASSERT_EQ(received.size(), 2);
+    EXPECT_EQ(received[1]->method, QStringLiteral("复制"));
     EXPECT_EQ(deliveredOn, QThread::currentThread());
-}
 
-TEST_F(SelectionCaptureFlowTest, CaptureForAContextThatIsGoneDeliversNothing)
-{
-    bool delivered = false;
+    service.capture(&context, done);
+    service.cancel();
     {
-        QObject context;
-        SelectionCapture::capture(&context, [&](std::optional<SelectionCapture::Result>) { delivered = true; });
+        QObject gone;
+        service.capture(&gone, done);
     }
-    processEventsFor(300);
-    EXPECT_FALSE(delivered);
+    settle();
+    EXPECT_EQ(received.size(), 2) << "nothing for a cancelled capture or a context that is gone";
 }
 
 }

@@ -8,9 +8,9 @@
 
 #include <thread>
 
-#include "capture/SelectionCapture.h"
-#include "platform/PlatformServices.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "app/InstalledPlatform.h"
+#include "capture/SelectionCaptureService.h"
+#include "core/TaskPool.h"
 #include "platform/linux/XClipboard.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
@@ -76,7 +76,8 @@ private:
 
 class SelectionCaptureX11Test : public ::testing::Test {
 protected:
-    LinuxPlatform platform;
+    InstalledPlatform platform;
+    PlatformServices services = Platform::services();
     DesktopSession& desktop = testDesktop();
     const QString mousepadFile = desktop.homePath() + QStringLiteral("/sample.txt");
 
@@ -96,9 +97,11 @@ protected:
 
     std::optional<SelectionCapture::Result> captureAsTheShortcutDoes()
     {
+        TaskPool tasks(1);
+        PlatformSelectionCapture capture(services, tasks);
         QObject context;
         std::optional<std::optional<SelectionCapture::Result>> delivered;
-        SelectionCapture::capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
+        capture.capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
         EXPECT_TRUE(processEventsUntil([&] { return delivered.has_value(); }));
         return delivered.value_or(std::nullopt);
     }
@@ -118,12 +121,12 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextFromQtAndGtk)
         QProcess* target = gtk ? TargetApps::startMousepad(desktop, mousepadFile, sample) : startQtEditor(true);
         ASSERT_TRUE(target && selectByKeyboard());
 
-        const auto range = Platform::services().accessibility->selectedRange();
+        const auto range = services.accessibility->selectedRange();
         ASSERT_TRUE(range);
         EXPECT_EQ(range->location, selectionStart);
         EXPECT_EQ(range->length, selected.size());
 
-        const auto result = SelectionCapture::captureViaAX();
+        const auto result = SelectionCapture::captureViaAX(*services.accessibility);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->text, selected);
         EXPECT_EQ(result->method, QStringLiteral("AX"));
@@ -209,13 +212,13 @@ TEST_F(SelectionCaptureX11Test, ReplacesTheSelectionInPlaceInQtAndGtk)
     const QString answer = QStringLiteral("替换成🎉新文字");
     QProcess* editor = startQtEditor(true);
     ASSERT_TRUE(editor && selectByKeyboard());
-    EXPECT_TRUE(SelectionCapture::replace(answer));
+    EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));
     EXPECT_EQ(TargetApps::editorText(editor), replaced(answer));
     desktop.stop(editor);
 
     QProcess* mousepad = TargetApps::startMousepad(desktop, mousepadFile, sample);
     ASSERT_TRUE(mousepad && selectByKeyboard());
-    EXPECT_TRUE(SelectionCapture::replace(answer));
+    EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));
     const auto savedText = [&] {
         QFile file(mousepadFile);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
@@ -231,9 +234,9 @@ TEST_F(SelectionCaptureX11Test, PasteFallbackReplacesTheSelectionOfAnInaccessibl
     const QString answer = QStringLiteral("粘贴进去的🎉答案");
     QProcess* editor = startInaccessibleEditorWithSelection();
     ASSERT_TRUE(editor);
-    Platform::services().clipboard->setText(answer);
-    EXPECT_FALSE(SelectionCapture::replace(answer));
-    SelectionCapture::pasteFallback();
+    services.clipboard->setText(answer);
+    EXPECT_FALSE(SelectionCapture::replace(*services.accessibility, answer));
+    SelectionCapture::pasteFallback(*services.keys);
     EXPECT_EQ(TargetApps::editorText(editor), replaced(answer));
     desktop.stop(editor);
 }

@@ -9,84 +9,82 @@
 
 namespace {
 
-constexpr quint32 keyE = 14;
-constexpr quint32 keyS = 1;
-constexpr quint32 keyEscape = 53;
-constexpr quint32 optionCommand = 0x0900;
-constexpr quint32 controlOption = 0x1800;
+const Shortcut optionCommandE{14, 0x0900};
+const Shortcut controlOptionS{1, 0x1800};
+const Shortcut escape{53, 0};
 
 class HotKeyTest : public ::testing::Test {
 protected:
     FakePlatform platform;
-    QList<QString> calls;
+    QStringList calls;
 
-    std::function<void()> record(const QString& name)
-    {
-        return [this, name] { calls.append(name); };
-    }
+    std::function<void()> record(const QString& name) { return [this, name] { calls << name; }; }
 
-    void pressAndDeliver(quint32 keyCode, quint32 modifiers)
+    void press(Shortcut shortcut)
     {
-        platform.hotKeys->press(keyCode, modifiers);
+        platform.hotKeys->press(shortcut);
         QCoreApplication::processEvents();
     }
 };
 
-TEST_F(HotKeyTest, CallbackRunsLaterOnTheEventLoopNotInsideTheServicesHandler)
+TEST_F(HotKeyTest, PressesGoByIdToTheNewestRegisteredHotKeyLaterOnTheEventLoop)
 {
-    HotKey main(keyE, optionCommand, HotKey::mainId, record("main"));
-    ASSERT_TRUE(main.isRegistered());
-
-    platform.hotKeys->press(keyE, optionCommand);
-    EXPECT_TRUE(calls.isEmpty());
+    auto older = std::make_unique<HotKey>(escape, HotKey::escapeId, record("older"));
+    platform.hotKeys->press(escape);
+    EXPECT_TRUE(calls.isEmpty()) << "never inside the service's event handling";
     QCoreApplication::processEvents();
-    EXPECT_EQ(calls, QList<QString>{"main"});
-}
 
-TEST_F(HotKeyTest, NewerObjectWithTheSameIdTakesOverAndSurvivesTheOldOnesDestruction)
-{
-    auto older = std::make_unique<HotKey>(keyEscape, 0, HotKey::escapeId, record("older"));
-    HotKey newer(keyE, controlOption, HotKey::escapeId, record("newer"));
-
-    pressAndDeliver(keyEscape, 0);
-    EXPECT_EQ(calls, QList<QString>{"newer"}) << "presses are routed by id to the newest object";
-
+    HotKey newer(controlOptionS, HotKey::escapeId, record("newer"));
+    press(escape);
     older.reset();
-    pressAndDeliver(keyE, controlOption);
-    EXPECT_EQ(calls, (QList<QString>{"newer", "newer"}));
+    press(controlOptionS);
+    EXPECT_EQ(calls, (QStringList{"older", "newer", "newer"}));
 }
 
-TEST_F(HotKeyTest, ACombinationTakenElsewhereOrAlreadyOursIsNotRegistered)
+TEST_F(HotKeyTest, AHotKeyWhoseGrabFailsTakesNothingOver)
 {
-    platform.hotKeys->takenByOthers.insert({keyE, optionCommand});
-    HotKey taken(keyE, optionCommand, HotKey::mainId, record("taken"));
-    EXPECT_FALSE(taken.isRegistered());
-
-    HotKey first(keyS, controlOption, HotKey::mainId, record("first"));
-    HotKey second(keyS, controlOption, HotKey::screenshotId, record("second"));
-    EXPECT_TRUE(first.isRegistered());
-    EXPECT_FALSE(second.isRegistered());
+    HotKey live(escape, HotKey::escapeId, record("live"));
+    platform.hotKeys->takeElsewhere(optionCommandE);
+    {
+        HotKey taken(optionCommandE, HotKey::escapeId, record("taken"));
+        HotKey ours(escape, HotKey::mainId, record("ours, other id"));
+        EXPECT_FALSE(taken.isRegistered());
+        EXPECT_FALSE(ours.isRegistered()) << "the combination is ours already, under another id";
+        press(escape);
+    }
+    press(escape);
+    EXPECT_EQ(calls, (QStringList{"live", "live"}));
 }
 
-TEST_F(HotKeyTest, APressPendingWhenItsHotKeyIsDestroyedIsDropped)
+TEST_F(HotKeyTest, ReArmingTheSameCombinationKeepsItGrabbedUntilTheLastHolderGoes)
 {
-    auto escape = std::make_unique<HotKey>(keyEscape, 0, HotKey::escapeId, record("escape"));
-    platform.hotKeys->press(keyEscape, 0);
-    escape.reset();
+    auto old = std::make_unique<HotKey>(escape, HotKey::escapeId, record("old"));
+    auto rearmed = std::make_unique<HotKey>(escape, HotKey::escapeId, record("rearmed"));
+    EXPECT_TRUE(rearmed->isRegistered());
+    old.reset();
+    ASSERT_TRUE(platform.hotKeys->isGrabbed(escape));
+    press(escape);
+    EXPECT_EQ(calls, QStringList{"rearmed"});
+    rearmed.reset();
+    EXPECT_FALSE(platform.hotKeys->isGrabbed(escape));
+}
+
+TEST_F(HotKeyTest, APendingPressOfADestroyedHotKeyIsDroppedAndACallbackMayDestroyItsOwn)
+{
+    auto first = std::make_unique<HotKey>(escape, HotKey::escapeId, record("first"));
+    platform.hotKeys->press(escape);
+    first.reset();
     QCoreApplication::processEvents();
     EXPECT_TRUE(calls.isEmpty());
-}
 
-TEST_F(HotKeyTest, ACallbackMayDestroyItsOwnHotKey)
-{
-    std::unique_ptr<HotKey> escape;
-    escape = std::make_unique<HotKey>(keyEscape, 0, HotKey::escapeId, [&] {
-        escape.reset();
-        calls.append("closed");
+    std::unique_ptr<HotKey> closing;
+    closing = std::make_unique<HotKey>(escape, HotKey::escapeId, [&] {
+        closing.reset();
+        calls << "closed";
     });
-    pressAndDeliver(keyEscape, 0);
-    EXPECT_EQ(calls, QList<QString>{"closed"});
-    EXPECT_FALSE(platform.hotKeys->isGrabbed(keyEscape, 0));
+    press(escape);
+    EXPECT_EQ(calls, QStringList{"closed"});
+    EXPECT_FALSE(platform.hotKeys->isGrabbed(escape));
 }
 
 }

@@ -1,10 +1,7 @@
-// A small Qt application that tests drive as the "other application": a text editor window,
-// or a clipboard owner offering several formats.
-//
+// The "other application" tests drive: a text editor window, or a clipboard owner.
 //   quillo_text_target --text TEXT [--select START LENGTH]
-//       shows TEXT in an editor; --select selects in code, which does not set PRIMARY.
-//       Prints "ready" once the window has the focus, then "text:" and the text as JSON after
-//       every change.
+//       an editor showing TEXT (--select selects in code, which does not set PRIMARY); prints
+//       "ready" once it has the focus, then "text:" and the text as JSON after every change.
 //   quillo_text_target --own-clipboard TEXT HTML PNG-FILE
 //       puts the three formats on the clipboard, prints "ready" and keeps serving them.
 
@@ -27,37 +24,35 @@ void say(const QByteArray& line)
     std::fflush(stdout);
 }
 
-QString argumentAfter(const QStringList& args, const QString& name, int offset = 1)
-{
-    const int at = args.indexOf(name);
-    return at >= 0 && at + offset < args.size() ? args[at + offset] : QString();
 }
 
-int ownClipboard(QApplication& app, const QStringList& args)
+int main(int argc, char** argv)
 {
-    QFile png(argumentAfter(args, QStringLiteral("--own-clipboard"), 3));
-    if (!png.open(QIODevice::ReadOnly))
-        return 2;
-    auto* data = new QMimeData;
-    data->setText(argumentAfter(args, QStringLiteral("--own-clipboard"), 1));
-    data->setHtml(argumentAfter(args, QStringLiteral("--own-clipboard"), 2));
-    data->setData(QStringLiteral("image/png"), png.readAll());
-    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
-    say("ready");
-    return app.exec();
-}
-
-int edit(QApplication& app, const QStringList& args)
-{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const auto after = [&](const char* name, int offset) {
+        const qsizetype at = args.indexOf(QLatin1String(name));
+        return at >= 0 && at + offset < args.size() ? args[at + offset] : QString();
+    };
+    if (args.contains(QStringLiteral("--own-clipboard"))) {
+        QFile png(after("--own-clipboard", 3));
+        if (!png.open(QIODevice::ReadOnly))
+            return 2;
+        auto* data = new QMimeData;
+        data->setText(after("--own-clipboard", 1));
+        data->setHtml(after("--own-clipboard", 2));
+        data->setData(QStringLiteral("image/png"), png.readAll());
+        QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+        say("ready");
+        return app.exec();
+    }
     QTextEdit editor;
     editor.setAcceptRichText(false);
-    editor.setPlainText(argumentAfter(args, QStringLiteral("--text")));
-    editor.setWindowTitle(QStringLiteral("quillo text target"));
+    editor.setPlainText(after("--text", 1));
     if (args.contains(QStringLiteral("--select"))) {
         QTextCursor cursor = editor.textCursor();
-        cursor.setPosition(argumentAfter(args, QStringLiteral("--select"), 1).toInt());
-        cursor.setPosition(cursor.position() + argumentAfter(args, QStringLiteral("--select"), 2).toInt(),
-                           QTextCursor::KeepAnchor);
+        cursor.setPosition(after("--select", 1).toInt());
+        cursor.setPosition(cursor.position() + after("--select", 2).toInt(), QTextCursor::KeepAnchor);
         editor.setTextCursor(cursor);
     }
     QObject::connect(&editor, &QTextEdit::textChanged, [&editor] {
@@ -76,13 +71,4 @@ int edit(QApplication& app, const QStringList& args)
     });
     ready.start(20);
     return app.exec();
-}
-
-}
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    return args.contains(QStringLiteral("--own-clipboard")) ? ownClipboard(app, args) : edit(app, args);
 }

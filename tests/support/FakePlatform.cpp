@@ -2,35 +2,25 @@
 
 bool FakeHotKeys::grab(quint32 keyCode, quint32 modifiers, quint32 id)
 {
-    const Combination combination{keyCode, modifiers};
-    if (takenByOthers.contains(combination) || m_grabbed.contains(combination))
+    const QPair<quint32, quint32> combination{keyCode, modifiers};
+    if (m_takenByOthers.contains(combination) || m_grabbed.contains(combination))
         return false;
     m_grabbed.insert(combination, id);
     return true;
 }
 
-void FakeHotKeys::ungrab(quint32 keyCode, quint32 modifiers)
+void FakeHotKeys::press(Shortcut shortcut)
 {
-    m_grabbed.remove({keyCode, modifiers});
-}
-
-void FakeHotKeys::press(quint32 keyCode, quint32 modifiers)
-{
-    const auto it = m_grabbed.constFind({keyCode, modifiers});
+    const auto it = m_grabbed.constFind({shortcut.keyCode, shortcut.modifiers});
     if (it != m_grabbed.constEnd() && m_handler)
         m_handler(*it);
-}
-
-bool FakeKeys::modifiersHeld()
-{
-    return modifierPolls++ < heldModifierPolls;
 }
 
 bool FakeKeys::sendChord(quint32 keyCode, quint32 modifiers)
 {
     chords.append({keyCode, modifiers});
     if (onChord)
-        onChord(keyCode, modifiers);
+        onChord({keyCode, modifiers});
     return true;
 }
 
@@ -43,16 +33,11 @@ void FakeClipboard::restore(const Snapshot& snapshot)
 
 std::optional<QString> FakeClipboard::text()
 {
-    for (const Format& format : formats) {
+    for (const Format& format : std::as_const(formats)) {
         if (format.type == QStringLiteral("text/plain"))
             return QString::fromUtf8(format.data);
     }
     return std::nullopt;
-}
-
-void FakeClipboard::setText(const QString& text)
-{
-    copyFromApplication({{QStringLiteral("text/plain"), text.toUtf8()}});
 }
 
 void FakeClipboard::copyFromApplication(const Snapshot& newFormats)
@@ -70,10 +55,5 @@ std::optional<QString> FakeAccessibility::value(qsizetype maxLength)
 
 FakePlatform::FakePlatform()
 {
-    Platform::install({hotKeys, keys, clipboard, accessibility, workspace});
-}
-
-FakePlatform::~FakePlatform()
-{
-    Platform::install({});
+    Platform::install(services());
 }

@@ -1,55 +1,53 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 
 #include <QHash>
 #include <QList>
 #include <QPair>
 #include <QSet>
-#include <QString>
 
+#include "core/Shortcut.h"
 #include "platform/PlatformServices.h"
 
 // In-memory stand-ins for the platform services, for tests of the logic above them.
 
 class FakeHotKeys final : public GlobalHotKeys {
 public:
-    using Combination = QPair<quint32, quint32>; // key code, modifiers
-
     bool grab(quint32 keyCode, quint32 modifiers, quint32 id) override;
-    void ungrab(quint32 keyCode, quint32 modifiers) override;
+    void ungrab(quint32 keyCode, quint32 modifiers) override { m_grabbed.remove({keyCode, modifiers}); }
     void setPressedHandler(PressedHandler handler) override { m_handler = std::move(handler); }
 
     // Presses the combination as the user would: reported when this process holds it.
-    void press(quint32 keyCode, quint32 modifiers);
-    bool isGrabbed(quint32 keyCode, quint32 modifiers) const { return m_grabbed.contains({keyCode, modifiers}); }
-
-    QSet<Combination> takenByOthers;
+    void press(Shortcut shortcut);
+    bool isGrabbed(Shortcut shortcut) const { return m_grabbed.contains({shortcut.keyCode, shortcut.modifiers}); }
+    void takeElsewhere(Shortcut shortcut) { m_takenByOthers.insert({shortcut.keyCode, shortcut.modifiers}); }
 
 private:
-    QHash<Combination, quint32> m_grabbed;
+    QSet<QPair<quint32, quint32>> m_takenByOthers;
+    QHash<QPair<quint32, quint32>, quint32> m_grabbed; // the id of each
     PressedHandler m_handler;
 };
 
 class FakeKeys final : public SyntheticKeys {
 public:
-    bool modifiersHeld() override;
+    bool modifiersHeld() override { return modifierPolls++ < heldModifierPolls; }
     bool sendChord(quint32 keyCode, quint32 modifiers) override;
 
     int heldModifierPolls = 0; // modifiersHeld answers true this many times
     int modifierPolls = 0;
-    QList<QPair<quint32, quint32>> chords;
-    std::function<void(quint32 keyCode, quint32 modifiers)> onChord; // what the focused application does
+    QList<Shortcut> chords;
+    std::function<void(Shortcut)> onChord; // what the focused application does
 };
 
+// Plain text is kept as "text/plain".
 class FakeClipboard final : public Clipboard {
 public:
     Snapshot snapshot() override { return formats; }
     void restore(const Snapshot& snapshot) override;
     quint64 changeCount() override { return changes; }
     std::optional<QString> text() override;
-    void setText(const QString& text) override;
+    void setText(const QString& text) override { copyFromApplication({{QStringLiteral("text/plain"), text.toUtf8()}}); }
     QString selectionText() override { return primary; }
 
     // What another application does when it copies.
@@ -63,13 +61,12 @@ public:
 
 class FakeAccessibility final : public Accessibility {
 public:
-    bool isTrusted() override { return trusted; }
+    bool isTrusted() override { return true; }
     std::optional<QString> selectedText() override { return selected; }
     std::optional<QString> value(qsizetype maxLength) override;
     std::optional<Range> selectedRange() override { return range; }
     bool setSelectedText(const QString&) override { return false; }
 
-    bool trusted = true;
     std::optional<QString> selected;
     std::optional<QString> fullText;
     std::optional<Range> range;
@@ -88,11 +85,11 @@ public:
     QHash<qint64, QString> names; // the running applications
 };
 
-// Installs a fresh set of fakes for the lifetime of the object, and nothing afterwards.
+// A fresh set of fakes, installed for the lifetime of the object; the do-nothing services after.
 class FakePlatform {
 public:
     FakePlatform();
-    ~FakePlatform();
+    ~FakePlatform() { Platform::install({}); }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 
@@ -101,4 +98,5 @@ public:
     std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
     std::shared_ptr<FakeAccessibility> accessibility = std::make_shared<FakeAccessibility>();
     std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
+    PlatformServices services() const { return {hotKeys, keys, clipboard, accessibility, workspace}; }
 };
