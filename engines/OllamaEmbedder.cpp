@@ -35,12 +35,12 @@ std::optional<Embedding> firstVector(const Http::Response& response)
 
 }
 
-bool OllamaEmbedder::hasModel(Language language)
+bool OllamaEmbedder::hasModel(Language language, std::stop_token stop)
 {
-    return vector(language, QStringLiteral("ping")).has_value();
+    return vector(language, QStringLiteral("ping"), std::move(stop)).has_value();
 }
 
-std::optional<Embedding> OllamaEmbedder::vector(Language, const QString& text)
+std::optional<Embedding> OllamaEmbedder::vector(Language, const QString& text, std::stop_token stop)
 {
     const QJsonObject body = {
         {QStringLiteral("model"), SettingsStore::load().embeddingModel},
@@ -50,5 +50,5 @@ std::optional<Embedding> OllamaEmbedder::vector(Language, const QString& text)
     request.connectTimeout = 2s;
     // The first request may wait for the model to load; later ones answer in milliseconds.
     request.idleTimeout = 20s;
-    return firstVector(Http::fetch(request));
+    return firstVector(Http::fetch(request, std::move(stop)));
 }

@@ -1,5 +1,7 @@
 #include "memory/KnowledgeCodec.h"
 
+#include <algorithm>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,6 +24,10 @@ const QString kIsCollected = QStringLiteral("isCollected");
 const QString kCategory = QStringLiteral("category");
 const QString kCreatedAt = QStringLiteral("createdAt");
 const QString kUpdatedAt = QStringLiteral("updatedAt");
+const QString kOp = QStringLiteral("op");
+const QString kEntry = QStringLiteral("entry");
+
+const QString kOps[] = {QStringLiteral("add"), QStringLiteral("replace"), QStringLiteral("remove"), QStringLiteral("clear")};
 
 std::optional<KnowledgeEntry> decodeEntry(const QJsonValue& value, const QDateTime& now)
 {
@@ -106,6 +112,45 @@ QByteArray joinEncoded(const QList<QByteArray>& objects)
     }
     array += objects.isEmpty() ? "]\n" : "\n]\n";
     return array;
+}
+
+QByteArray encodeChange(const Change& change)
+{
+    QJsonObject object{{kOp, kOps[int(change.kind)]}};
+    if (change.kind == Change::Kind::add || change.kind == Change::Kind::replace)
+        object.insert(kEntry, toObject(change.entry));
+    else if (change.kind == Change::Kind::remove)
+        object.insert(kId, change.id);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<Change> decodeChange(QByteArrayView line)
+{
+    const QJsonObject object = QJsonDocument::fromJson(line.toByteArray()).object();
+    const auto op = std::find(std::begin(kOps), std::end(kOps), object.value(kOp).toString());
+    if (op == std::end(kOps))
+        return std::nullopt;
+    Change change;
+    change.kind = Change::Kind(op - std::begin(kOps));
+    switch (change.kind) {
+    case Change::Kind::add:
+    case Change::Kind::replace: {
+        const QJsonValue entry = object.value(kEntry);
+        std::optional<KnowledgeEntry> decoded = decodeEntry(entry, QDateTime::currentDateTimeUtc());
+        if (!decoded || !entry.toObject().value(kId).isString())
+            return std::nullopt;
+        change.entry = std::move(*decoded);
+        break;
+    }
+    case Change::Kind::remove:
+        if (!object.value(kId).isString())
+            return std::nullopt;
+        change.id = object.value(kId).toString();
+        break;
+    case Change::Kind::clear:
+        break;
+    }
+    return change;
 }
 
 QByteArray encode(const QList<KnowledgeEntry>& entries)

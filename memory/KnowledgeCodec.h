@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 #include "memory/KnowledgeEntry.h"
@@ -22,5 +23,24 @@ QByteArray encode(const QList<KnowledgeEntry>& entries);
 // without encoding every entry again: one object, and the array around such objects.
 QByteArray encodeEntry(const KnowledgeEntry& entry);
 QByteArray joinEncoded(const QList<QByteArray>& objects);
+
+// One change of the knowledge base, as the store's journal keeps it.
+struct Change {
+    enum class Kind { add, replace, remove, clear };
+    Kind kind = Kind::clear;
+    KnowledgeEntry entry; // add, replace: the whole entry as it is after the change
+    QString id;           // remove
+
+    static Change added(const KnowledgeEntry& entry) { return {Kind::add, entry, {}}; }
+    static Change replaced(const KnowledgeEntry& entry) { return {Kind::replace, entry, {}}; }
+    static Change removed(const QString& id) { return {Kind::remove, {}, id}; }
+    static Change cleared() { return {}; }
+};
+
+// One line of compact JSON ending in a line break: {"op":"add"|"replace","entry":{…}},
+// {"op":"remove","id":"…"} or {"op":"clear"}.
+QByteArray encodeChange(const Change& change);
+// The change of one such line (with or without its line break); nothing for anything else.
+std::optional<Change> decodeChange(QByteArrayView line);
 
 }

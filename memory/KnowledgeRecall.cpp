@@ -26,10 +26,10 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::exactRecallLocked(const
                                                                            const QString& excluding) const
 {
     RecallHit hit;
-    for (const Stored& stored : m_entries) {
-        const QString& source = stored.normalizedSource;
-        const KnowledgeEntry& entry = stored.entry;
-        if (!stored.recallable || entry.id == excluding)
+    for (const std::shared_ptr<const Stored>& stored : m_entries) {
+        const QString& source = stored->normalizedSource;
+        const KnowledgeEntry& entry = stored->entry;
+        if (!stored->recallable || entry.id == excluding)
             continue;
         if (!source.contains(normalized) && !normalized.contains(source))
             continue;
@@ -45,14 +45,14 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::exactRecallLocked(const
 QList<KnowledgeEntry> KnowledgeStore::semanticCandidatesLocked(const QString& excluding) const
 {
     QList<KnowledgeEntry> candidates;
-    for (const Stored& stored : m_entries) {
-        if (stored.recallable && stored.entry.id != excluding)
-            candidates.append(stored.entry);
+    for (const std::shared_ptr<const Stored>& stored : m_entries) {
+        if (stored->recallable && stored->entry.id != excluding)
+            candidates.append(stored->entry);
     }
     return candidates;
 }
 
-std::optional<Embedding> KnowledgeStore::cachedEmbedding(const QString& sourceText)
+std::optional<Embedding> KnowledgeStore::cachedEmbedding(const QString& sourceText, std::stop_token stop)
 {
     {
         std::lock_guard lock(m_embedCacheLock);
@@ -60,7 +60,7 @@ std::optional<Embedding> KnowledgeStore::cachedEmbedding(const QString& sourceTe
         if (it != m_sourceEmbedCache.constEnd())
             return *it;
     }
-    std::optional<Embedding> vector = m_semantic.embed(sourceText);
+    std::optional<Embedding> vector = m_semantic.embed(sourceText, stop);
     if (vector) {
         std::lock_guard lock(m_embedCacheLock);
         m_sourceEmbedCache.insert(sourceText, *vector);
@@ -71,9 +71,9 @@ std::optional<Embedding> KnowledgeStore::cachedEmbedding(const QString& sourceTe
 std::optional<KnowledgeStore::RecallHit> KnowledgeStore::semanticRecall(const QString& text, const QString& excluding,
                                                                         std::stop_token stop)
 {
-    if (!m_semantic.isAvailable())
+    if (!m_semantic.isAvailable(stop))
         return std::nullopt;
-    const std::optional<Embedding> query = m_semantic.embed(text);
+    const std::optional<Embedding> query = m_semantic.embed(text, stop);
     if (!query)
         return std::nullopt;
     QList<KnowledgeEntry> candidates;
@@ -92,7 +92,7 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::semanticRecall(const QS
             return std::nullopt;
         if (cjk && !sharesHan.sharesCharacterWith(candidate.sourceText))
             continue;
-        const std::optional<Embedding> vector = cachedEmbedding(candidate.sourceText);
+        const std::optional<Embedding> vector = cachedEmbedding(candidate.sourceText, stop);
         if (!vector)
             continue;
         const double score = SemanticRecall::cosine(*query, *vector);
@@ -101,7 +101,7 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::semanticRecall(const QS
             best = &candidate;
         }
     }
-    if (!best || bestScore < semanticThreshold)
+    if (!best || bestScore < semanticThreshold || stop.stop_requested())
         return std::nullopt;
     return RecallHit{1, *best, true};
 }

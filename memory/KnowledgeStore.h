@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -8,15 +11,23 @@
 #include <QList>
 #include <QString>
 
+#include "core/TaskPool.h"
 #include "memory/KnowledgeEntry.h"
+#include "memory/KnowledgeJournal.h"
 #include "memory/SentenceEmbedder.h"
 
 class SemanticRecall;
 
-// The one owner of the knowledge base file: a JSON array of entries in insertion order. Every
-// operation holds one mutex for its whole run, so operations never interleave and each sees all
-// earlier ones; every change is on disk (written whole and atomically) when the call returns.
-// No operation may call another from inside. Lists come back newest updatedAt first.
+// The one owner of the knowledge base file: a pretty JSON array of entries in insertion order.
+// Every operation holds one mutex for its run, so operations never interleave and each sees all
+// earlier ones; no operation may call another from inside. Lists come back newest updatedAt first.
+//
+// A change is on disk when the call reports it done: it is appended to the journal beside the
+// file and flushed (a few milliseconds, whatever the size of the base). The journal is folded
+// into the file when the store opens, and on a background thread of the store's own once it
+// holds foldAfterChanges changes or 8 MB; the thread that calls the store never waits for the
+// whole file to be written, except in clearAll and reloadFromDisk. A killed process loses no
+// change that was reported done, and leaves no file the next start cannot read.
 class KnowledgeStore {
 public:
     // An earlier lookup of the same or a similar text.
@@ -26,15 +37,24 @@ public:
         bool semantic = false;
     };
 
+    using ChangeListener = std::function<void()>;
+
     // A semantic hit needs at least this cosine similarity.
     static constexpr double semanticThreshold = 0.8;
+    static constexpr int defaultFoldAfterChanges = 1000;
+    static constexpr qint64 foldAfterBytes = 8 << 20;
 
     // SELVANE_KNOWLEDGE_FILE when set and not empty, else ~/.selvane/knowledge.json.
     static QString defaultPath();
 
-    // Reads the file now. A file that exists but cannot be read or decoded gives an empty store
-    // and is moved aside ("<file>.corrupt-<UTC time>") before the first write replaces it.
-    explicit KnowledgeStore(const QString& path, SemanticRecall& semantic);
+    // Reads the file and its journal now, folds the journal in, and removes what a killed fold
+    // left behind. A file that exists but cannot be read or decoded gives a store holding only
+    // the journal's changes; the file is moved aside ("<file>.corrupt-<UTC time>") before the
+    // first change or fold replaces it.
+    explicit KnowledgeStore(const QString& path, SemanticRecall& semantic,
+                            int foldAfterChanges = defaultFoldAfterChanges);
+    // Waits for a fold under way; the journal keeps whatever it has not folded.
+    ~KnowledgeStore();
 
     KnowledgeStore(const KnowledgeStore&) = delete;
     KnowledgeStore& operator=(const KnowledgeStore&) = delete;
@@ -44,10 +64,14 @@ public:
     QList<KnowledgeEntry> all() const;
     int count() const;
 
+    // Every change below reports whether it is on disk. One that is not is not kept in memory
+    // either, so what the store holds is always what the next start will read.
+
     // Appends a lookup record and returns its id.
-    QString add(const QString& action, const QString& sourceText, const QString& resultText, const QString& appName);
+    std::optional<QString> add(const QString& action, const QString& sourceText, const QString& resultText,
+                               const QString& appName);
     // Appends a collected snippet whose note is the source label, and returns its id.
-    QString addCollection(const QString& sourceText, const QString& source, const QString& appName);
+    std::optional<QString> addCollection(const QString& sourceText, const QString& source, const QString& appName);
 
     // Collected snippets whose text, source label or category contains the query (trimmed,
     // any case); all of them for an empty query.
@@ -58,66 +82,106 @@ public:
 
     std::optional<KnowledgeEntry> entry(const QString& id) const;
 
-    // Replaces the first entry with the same id, stamping updatedAt; no such id: nothing happens.
-    void update(const KnowledgeEntry& changed);
-    // Sets only the answer (and updatedAt) of that entry; no such id: nothing happens.
-    void updateResult(const QString& id, const QString& resultText);
-    // Flips the star and returns its new state; false when no entry has that id.
-    bool toggleFavorite(const QString& id);
-    // Removes every entry with that id.
-    void remove(const QString& id);
-    void clearAll();
+    // Replaces the first entry with the same id, stamping updatedAt. False when no entry has the
+    // id or the change is not on disk.
+    bool update(const KnowledgeEntry& changed);
+    // Sets only the answer (and updatedAt) of that entry; false as for update.
+    bool updateResult(const QString& id, const QString& resultText);
+    // Flips the star and returns its new state; nothing when no entry has that id or the change
+    // is not on disk.
+    std::optional<bool> toggleFavorite(const QString& id);
+    // Removes every entry with that id; false only when that is not on disk (an unknown id is
+    // no failure).
+    bool remove(const QString& id);
+    // Empties the store and writes an empty array to the file, so nothing cleared lingers on
+    // disk; false when the store could not be emptied on disk.
+    bool clearAll();
 
     // Writes every entry, newest first, to a file the user chose (its permissions are left to
     // the user's defaults). False when it could not be written.
     bool exportJSON(const QString& path) const;
 
-    // Replaces the entries with the file's content.
+    // Replaces the entries with the file's content and its journal's changes.
     void reloadFromDisk();
+
+    // The listener is called after every change that was made, including reloads, on the thread
+    // that made it and without the store's lock held, so it may read the store. Announcements
+    // never overlap; once removeChangeListener returns, its listener is not running and is
+    // never called again. A listener must not wait for another thread that may be changing
+    // the store.
+    int addChangeListener(ChangeListener listener);
+    void removeChangeListener(int id);
 
     // The earlier lookups of this text, leaving out the entry `excluding`: exact matches of the
     // normalised texts first, else the semantically closest one at or above the threshold.
     // The semantic layer may ask the embedding service for vectors, so call it off the GUI thread;
-    // a stop request ends it with no hit.
+    // a stop request ends it at once with no hit.
     std::optional<RecallHit> recall(const QString& text, const QString& excluding = {}, std::stop_token stop = {});
 
     // Runs of white space become one space, ends are trimmed, letters lower-cased.
     static QString normalize(const QString& text);
 
 private:
-    // An entry with what the store derives from it once instead of at every call.
+    // An entry with what the store derives from it once instead of at every call. Shared
+    // between the live list and a fold's snapshot, so it never changes once made.
     struct Stored {
         explicit Stored(KnowledgeEntry entry);
-        KnowledgeEntry entry;
-        QString normalizedSource; // for recall
-        bool recallable;          // a lookup whose normalised source has at least 2 characters
-        QByteArray json;          // its part of the file; empty until the next write needs it
+        const KnowledgeEntry entry;
+        const QString normalizedSource; // for recall
+        const bool recallable;          // a lookup whose normalised source has at least 2 characters
+        mutable QByteArray json;        // its part of the file; touched only by the file's writer
     };
+    using StoredList = QList<std::shared_ptr<const Stored>>;
 
     // Stores a new entry under a fresh id, stamped now, and returns the id.
-    QString append(KnowledgeEntry entry);
+    std::optional<QString> append(KnowledgeEntry entry);
+    // Applies `edit` to the entry with that id, stamps it and makes the change; the entry as
+    // changed, or nothing.
+    std::optional<KnowledgeEntry> change(const QString& id, const std::function<void(KnowledgeEntry&)>& edit);
+    // Journals the change, then applies it; false (and nothing applied) when it is not on disk.
+    bool commitLocked(const KnowledgeCodec::Change& change);
+    void applyLocked(const KnowledgeCodec::Change& change);
     void loadLocked();
-    void writeLocked();
+    // Writes the entries as the whole file; the caller holds m_writing.
+    bool writeFile(const StoredList& entries, std::stop_token stop = {});
+    void foldAtOpen();
+    void foldLaterLocked();
+    void fold(std::stop_token stop);
+    void announceChange();
+
     QList<KnowledgeEntry> newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),
                                             const QString& query) const;
     // The position of the first entry with that id, or -1.
     qsizetype indexLocked(const QString& id) const;
-    // Replaces the entry at `index` with `changed`, stamped now, and writes the file.
-    void replaceLocked(qsizetype index, KnowledgeEntry changed);
     std::optional<RecallHit> exactRecallLocked(const QString& normalized, const QString& excluding) const;
     QList<KnowledgeEntry> semanticCandidatesLocked(const QString& excluding) const;
     std::optional<RecallHit> semanticRecall(const QString& text, const QString& excluding, std::stop_token stop);
-    std::optional<Embedding> cachedEmbedding(const QString& sourceText);
+    std::optional<Embedding> cachedEmbedding(const QString& sourceText, std::stop_token stop);
 
     const QString m_path;
     SemanticRecall& m_semantic;
+    const int m_foldAfterChanges;
+
+    // Held by whoever writes the whole file (a fold, clearAll, a reload), always before m_mutex.
+    std::mutex m_writing;
 
     mutable std::mutex m_mutex;
-    QList<Stored> m_entries;
+    StoredList m_entries;
+    KnowledgeJournal m_journal;
     bool m_moveAsideBeforeWrite = false;
+    bool m_foldPending = false;
+    int m_foldAtChanges;
+    qint64 m_foldAtBytes = foldAfterBytes;
+
+    std::recursive_mutex m_listenerLock;
+    std::map<int, ChangeListener> m_listeners;
+    int m_nextListener = 0;
 
     // Vectors of source texts, kept for the life of the store; held only while the map is read
     // or written, never while a vector is computed.
     std::mutex m_embedCacheLock;
     QHash<QString, Embedding> m_sourceEmbedCache;
+
+    // Last, so it is shut down (a running fold finished) before anything above goes away.
+    TaskPool m_folds{1};
 };

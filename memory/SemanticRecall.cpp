@@ -32,51 +32,71 @@ bool anyScalar(const QString& text, Predicate predicate)
 
 }
 
-SemanticRecall::SemanticRecall(std::shared_ptr<SentenceEmbedder> embedder)
+SemanticRecall::SemanticRecall(std::shared_ptr<SentenceEmbedder> embedder, Clock clock)
     : m_embedder(std::move(embedder))
+    , m_clock(std::move(clock))
 {
 }
 
-bool SemanticRecall::hasModel(SentenceEmbedder::Language language)
+bool SemanticRecall::hasModel(SentenceEmbedder::Language language, std::stop_token stop)
+{
+    const auto index = static_cast<size_t>(language);
+    unsigned generation = 0;
+    {
+        std::lock_guard lock(m_modelLock);
+        const std::optional<Answer>& known = m_models[index];
+        if (known && (known->present || m_clock() - known->at < recheckMissingModelAfter))
+            return known->present;
+        generation = m_generation;
+    }
+    // Two threads may look the same model up at once; the later answer wins.
+    const bool present = m_embedder->hasModel(language, stop);
+    if (stop.stop_requested())
+        return false;
+    std::lock_guard lock(m_modelLock);
+    if (generation == m_generation)
+        m_models[index] = Answer{present, m_clock()};
+    return present;
+}
+
+void SemanticRecall::forgetAvailability()
 {
     std::lock_guard lock(m_modelLock);
-    std::optional<bool>& known = m_models[static_cast<size_t>(language)];
-    if (!known)
-        known = m_embedder->hasModel(language);
-    return *known;
+    m_models = {};
+    ++m_generation;
 }
 
-bool SemanticRecall::zhAvailable()
+bool SemanticRecall::zhAvailable(std::stop_token stop)
 {
-    return hasModel(SentenceEmbedder::Language::simplifiedChinese);
+    return hasModel(SentenceEmbedder::Language::simplifiedChinese, std::move(stop));
 }
 
-bool SemanticRecall::isAvailable()
+bool SemanticRecall::isAvailable(std::stop_token stop)
 {
-    return zhAvailable() || hasModel(SentenceEmbedder::Language::english);
+    return zhAvailable(stop) || hasModel(SentenceEmbedder::Language::english, stop);
 }
 
-std::optional<Embedding> SemanticRecall::embed(const QString& text)
+std::optional<Embedding> SemanticRecall::embed(const QString& text, std::stop_token stop)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
     const auto language = containsCJK(trimmed) ? SentenceEmbedder::Language::simplifiedChinese
                                                : SentenceEmbedder::Language::english;
-    if (!hasModel(language))
+    if (!hasModel(language, stop))
         return std::nullopt;
-    std::optional<Embedding> vector = m_embedder->vector(language, trimmed);
+    std::optional<Embedding> vector = m_embedder->vector(language, trimmed, stop);
     if (!vector || vector->empty())
         return std::nullopt;
     return vector;
 }
 
-std::optional<double> SemanticRecall::similarity(const QString& a, const QString& b)
+std::optional<double> SemanticRecall::similarity(const QString& a, const QString& b, std::stop_token stop)
 {
-    const std::optional<Embedding> first = embed(a);
+    const std::optional<Embedding> first = embed(a, stop);
     if (!first)
         return std::nullopt;
-    const std::optional<Embedding> second = embed(b);
+    const std::optional<Embedding> second = embed(b, stop);
     if (!second)
         return std::nullopt;
     return cosine(*first, *second);

@@ -150,8 +150,7 @@ bool ActionSession::collectSelection()
         return false;
     const QString source = m_sourceKind == SourceKind::ocr ? L10n::t("popup.collect.source.ocr")
                                                            : L10n::t("popup.collect.source.selection");
-    m_store.addCollection(m_selectedText, source, sourceAppName());
-    return true;
+    return m_store.addCollection(m_selectedText, source, sourceAppName()).has_value();
 }
 
 std::optional<ActionSession::RecalledAnswer> ActionSession::showRecalledAnswer()
@@ -277,8 +276,8 @@ void ActionSession::finishRevision(const ChatResult& result)
     if (result.ok()) {
         endStreaming();
         m_conversation.append(ChatMessage::assistant(result.answer));
-        if (m_currentEntryId)
-            m_store.updateResult(*m_currentEntryId, result.answer);
+        if (m_currentEntryId && !m_store.updateResult(*m_currentEntryId, result.answer))
+            Q_EMIT storeFailed(L10n::t("popup.memoryWriteFailed"));
         enterConversation(result.answer);
         return;
     }
@@ -304,11 +303,16 @@ void ActionSession::rememberFirstResult(const QString& actionKey, const QString&
     if (m_currentEntryId) {
         if (std::optional<KnowledgeEntry> entry = m_store.entry(*m_currentEntryId); entry && entry->action == actionKey) {
             entry->resultText = result;
-            m_store.update(*entry);
+            if (!m_store.update(*entry))
+                Q_EMIT storeFailed(L10n::t("popup.memoryWriteFailed"));
             return;
         }
     }
     m_currentEntryId = m_store.add(actionKey, m_selectedText, result, sourceAppName());
+    if (!m_currentEntryId) {
+        Q_EMIT storeFailed(L10n::t("popup.memoryWriteFailed"));
+        return;
+    }
     maybeRegenerateProfile();
 }
 

@@ -139,6 +139,7 @@ const L10n::Entry kEntries[] = {
     {"popup.recall.semanticNoNote", "📌 你问过意思相近的 · 点击看上次结果", "📌 You asked something similar · Click to see the last result"},
     {"popup.recall.fromMemory", "来自你的记忆 · 上次 %@（%@）", "From your memory · last %@ (%@)"},
     {"popup.recall.noteTail", "— 你的笔记：%@", "— Your note: %@"},
+    {"popup.memoryWriteFailed", "未能写入知识库，这次结果没有被记住", "Couldn't save to your knowledge base; this result was not remembered"},
     {"popup.opt.label.rewrite", "改写", "Rewrite"},
     {"popup.opt.label.explain", "解释", "Explain"},
     {"popup.opt.label.translate", "译", "To"},

@@ -11,17 +11,19 @@
 // An embedding service whose models and vectors the test decides; it records what it was asked.
 class ScriptedEmbedder final : public SentenceEmbedder {
 public:
-    bool chineseModel = true;
-    bool englishModel = true;
+    std::atomic<bool> chineseModel = true;
+    std::atomic<bool> englishModel = true;
     QHash<QString, Embedding> vectors; // by trimmed text; other texts get no vector
+    std::atomic<int> modelLookups{0};
 
-    bool hasModel(Language language) override
+    // A stopped look-up finds nothing, as a real one would.
+    bool hasModel(Language language, std::stop_token stop) override
     {
         ++modelLookups;
-        return language == Language::simplifiedChinese ? chineseModel : englishModel;
+        return !stop.stop_requested() && (language == Language::simplifiedChinese ? chineseModel : englishModel);
     }
 
-    std::optional<Embedding> vector(Language, const QString& text) override
+    std::optional<Embedding> vector(Language, const QString& text, std::stop_token) override
     {
         std::lock_guard lock(m_mutex);
         m_requested.append(text);
@@ -34,8 +36,6 @@ public:
         std::lock_guard lock(m_mutex);
         return m_requested;
     }
-
-    std::atomic<int> modelLookups{0};
 
 private:
     std::mutex m_mutex;

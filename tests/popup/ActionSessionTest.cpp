@@ -346,8 +346,8 @@ TEST_F(ActionSessionTest, TheRecallClickShowsTheRememberedAnswerInPlaceOfTheRun)
     EXPECT_FALSE(session->recallHit());
     EXPECT_FALSE(session->showRecalledAnswer());
 
-    KnowledgeEntry earlier = *store.entry(store.add(QStringLiteral("翻译"), QStringLiteral("  量子纠缠 "),
-                                                    QStringLiteral("quantum entanglement"), QString()));
+    KnowledgeEntry earlier = *store.entry(*store.add(QStringLiteral("翻译"), QStringLiteral("  量子纠缠 "),
+                                                     QStringLiteral("quantum entanglement"), QString()));
     earlier.note = QStringLiteral(" 考试要点 ");
     store.update(earlier);
     engine->add(Script::held({QStringLiteral("半")}));
@@ -393,6 +393,23 @@ TEST_F(ActionSessionTest, FavouriteAndCollection)
     EXPECT_EQ(selection.appName, QStringLiteral("Mousepad"));
     EXPECT_EQ(screenshot.note, QStringLiteral("截图"));
     EXPECT_TRUE(screenshot.appName.isEmpty());
+}
+
+TEST_F(ActionSessionTest, AnAnswerTheStoreCannotWriteIsReportedAndNotRemembered)
+{
+    KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
+    session = std::make_unique<ActionSession>(engine, unwritable, tasks);
+    record(*session);
+    QObject::connect(session.get(), &ActionSession::storeFailed, [this](const QString& message) { events << QStringLiteral("not stored ") + message; });
+    engine->add(Script::streamed({QStringLiteral("答案")}));
+    open();
+    run(0);
+    EXPECT_TRUE(events.contains(QStringLiteral("not stored 未能写入知识库，这次结果没有被记住"))) << events.join('\n').toStdString();
+    EXPECT_FALSE(session->currentEntryId());
+    EXPECT_FALSE(session->collectSelection());
+    EXPECT_EQ(unwritable.count(), 0);
+    session.reset();
+    tasks.waitForDone();
 }
 
 TEST_F(ActionSessionTest, ASessionThatIsGoneReceivesNothingAndWaitsForNoCall)

@@ -1,0 +1,178 @@
+#include "memory/KnowledgeJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "settings/PrivateFile.h"
+
+namespace {
+
+QByteArray nativePath(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+void syncDirectory(const QString& dir)
+{
+    const int fd = ::open(nativePath(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+}
+
+KnowledgeJournal::KnowledgeJournal(const QString& knowledgePath)
+    : m_path(knowledgePath + QStringLiteral(".journal"))
+    , m_foldingPath(m_path + QStringLiteral(".folding"))
+{
+}
+
+KnowledgeJournal::~KnowledgeJournal()
+{
+    close();
+}
+
+void KnowledgeJournal::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+QList<KnowledgeCodec::Change> KnowledgeJournal::read()
+{
+    close();
+    m_changes = 0;
+    m_bytes = 0;
+    m_damaged = false;
+    QList<KnowledgeCodec::Change> changes;
+    for (const QString& path : {m_foldingPath, m_path}) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.readAll();
+        file.close();
+        const qsizetype complete = bytes.lastIndexOf('\n') + 1;
+        // A torn last line is a change whose append never returned: it was never made.
+        if (complete < bytes.size())
+            ::truncate(nativePath(path).constData(), complete);
+        int lines = 0;
+        for (const QByteArray& line : bytes.first(complete).split('\n')) {
+            if (line.isEmpty())
+                continue;
+            ++lines;
+            if (std::optional<KnowledgeCodec::Change> change = KnowledgeCodec::decodeChange(line))
+                changes.append(std::move(*change));
+            else
+                m_damaged = true;
+        }
+        if (path == m_path) {
+            m_changes = lines;
+            m_bytes = complete;
+        }
+    }
+    return changes;
+}
+
+bool KnowledgeJournal::open()
+{
+    const QString dir = QFileInfo(m_path).absolutePath();
+    PrivateFile::ensureDirectory(dir);
+    const bool existed = QFileInfo::exists(m_path);
+    m_fd = ::open(nativePath(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (m_fd < 0)
+        return false;
+    ::fchmod(m_fd, 0600);
+    // The new journal's name must outlive a power cut as its lines do.
+    if (!existed)
+        syncDirectory(dir);
+    return true;
+}
+
+bool KnowledgeJournal::append(const KnowledgeCodec::Change& change)
+{
+    if (m_fd < 0 && !open())
+        return false;
+    struct stat before {};
+    if (::fstat(m_fd, &before) != 0)
+        return false;
+    const QByteArray line = KnowledgeCodec::encodeChange(change);
+    if (!writeAll(m_fd, line) || ::fdatasync(m_fd) != 0) {
+        // Leave no piece of the line behind, so the next change starts on a line of its own;
+        // failing that, make the next change open the journal again after trimming it.
+        if (::ftruncate(m_fd, before.st_size) != 0)
+            close();
+        return false;
+    }
+    ++m_changes;
+    m_bytes += line.size();
+    return true;
+}
+
+bool KnowledgeJournal::isEmpty() const
+{
+    return m_changes == 0 && !QFileInfo::exists(m_foldingPath);
+}
+
+bool KnowledgeJournal::startFold()
+{
+    if (QFileInfo::exists(m_foldingPath))
+        return false;
+    close();
+    // The next append creates the fresh journal and syncs the directory, which makes this
+    // rename durable too.
+    if (::rename(nativePath(m_path).constData(), nativePath(m_foldingPath).constData()) != 0 && errno != ENOENT)
+        return false;
+    m_changes = 0;
+    m_bytes = 0;
+    return true;
+}
+
+void KnowledgeJournal::finishFold()
+{
+    retire(m_foldingPath);
+}
+
+void KnowledgeJournal::drop()
+{
+    close();
+    retire(m_foldingPath);
+    retire(m_path);
+    m_changes = 0;
+    m_bytes = 0;
+    m_damaged = false;
+}
+
+void KnowledgeJournal::retire(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    // Lines we could not read are kept for the user rather than deleted.
+    if (m_damaged)
+        PrivateFile::moveAside(path);
+    else
+        ::unlink(nativePath(path).constData());
+}
