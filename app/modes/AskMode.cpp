@@ -1,19 +1,12 @@
 #include "app/modes/Modes.h"
 
-#include <csignal>
-
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 #include <QEventLoop>
 #include <QFile>
-#include <QSocketNotifier>
 
 #include "app/AppServices.h"
 #include "app/Out.h"
 #include "app/modes/AskArguments.h"
 #include "engines/AIReadiness.h"
-#include "engines/ManagedOllama.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/RecallBanner.h"
 #include "popup/ActionEngine.h"
@@ -27,7 +20,6 @@ namespace {
 constexpr int exitAnswered = 0;
 constexpr int exitFailed = 1;
 constexpr int exitUsage = 2;
-constexpr int exitInterrupted = 130;
 
 int usageError(const QString& problem)
 {
@@ -44,47 +36,6 @@ QString readStandardInput()
         return {};
     return QString::fromUtf8(input.readAll());
 }
-
-// Ctrl+C as an event of the main loop, so the run is cancelled and the process ends cleanly
-// (stopping an engine it started) instead of dying in the middle. SIGINT is blocked and read
-// from a signalfd; threads inherit the mask, so this must exist before any thread is started.
-class Interrupts {
-public:
-    Interrupts()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        pthread_sigmask(SIG_BLOCK, &set, nullptr);
-        m_fd = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    }
-    ~Interrupts()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Interrupts(const Interrupts&) = delete;
-    Interrupts& operator=(const Interrupts&) = delete;
-
-    // Calls `onInterrupt` from the event loop at every Ctrl+C.
-    template <typename Slot>
-    void connect(QObject* context, Slot onInterrupt)
-    {
-        if (m_fd < 0)
-            return;
-        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, context, [this, onInterrupt] {
-            signalfd_siginfo info;
-            while (::read(m_fd, &info, sizeof info) == sizeof info) {
-            }
-            onInterrupt();
-        });
-    }
-
-private:
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
 
 // The action asked for, with the options of the command line over the stored defaults (not
 // saved) and its engine from the command line or the settings.
@@ -106,9 +57,9 @@ PopupAction askedAction(const AskRequest& request, const QString& text, const Ap
 
 // Runs the action and the revisions, writing as the popup would show: the recall banner and
 // failures to standard error, the answers to standard output as they stream. Returns the exit
-// status.
+// status: 128 + the signal's number when Ctrl+C or another signal ended the run (SignalQuit).
 int drive(ActionSession& session, const QString& text, const PopupAction& action,
-          const std::shared_ptr<ActionOptions>& options, QStringList revisions, Interrupts& interrupts)
+          const std::shared_ptr<ActionOptions>& options, QStringList revisions)
 {
     QEventLoop loop;
     auto finish = [&session, &loop](int status) {
@@ -121,10 +72,6 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
         if (!session.streamBuffer().isEmpty() && !session.streamBuffer().endsWith(QLatin1Char('\n')))
             outText(QStringLiteral("\n"));
     };
-    interrupts.connect(&loop, [&session, &loop] {
-        session.close();
-        loop.exit(exitInterrupted);
-    });
     QObject::connect(&session, &ActionSession::recallReady, &loop, [&session] {
         // One line, even when the remembered note has several.
         if (const auto& hit = session.recallHit())
@@ -165,7 +112,6 @@ int runAsk(const QStringList& args)
     if (text.trimmed().isEmpty())
         return usageError(QStringLiteral("the text is blank"));
 
-    Interrupts interrupts;
     const AppSettings settings = SettingsStore::load();
     if (AIReadiness::current(settings) == AIReadiness::neitherConfigured) {
         outError(L10n::t("notReady.body"));
@@ -177,9 +123,8 @@ int runAsk(const QStringList& args)
     {
         AppServices services;
         ActionSession session(services.actionEngine(), services.knowledge(), services.tasks());
-        status = drive(session, text, action, options, request.revisions, interrupts);
+        status = drive(session, text, action, options, request.revisions);
     }
-    ManagedOllama::terminateSync();
     return status;
 }
 
