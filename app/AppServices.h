@@ -2,14 +2,17 @@
 
 #include <memory>
 
+#include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 
 class ActionEngine;
+class EngineControl;
 
 // The one place where the program's real services are built; everything below app/ gets them
-// handed down. Destroying it stops every background task before the services they use go.
+// handed down. Built after the platform is installed. Destroying it stops every background task
+// before the services they use go.
 class AppServices {
 public:
     AppServices();
@@ -20,12 +23,17 @@ public:
     KnowledgeStore& knowledge() { return m_knowledge; }
     SemanticRecall& semantic() { return m_semantic; }
     TaskPool& tasks() { return m_tasks; }
+    const std::shared_ptr<EngineControl>& engines() const { return m_engines; }
     const std::shared_ptr<ActionEngine>& actionEngine() const { return m_actionEngine; }
+    SelectionCaptureService& selectionCapture() { return *m_selectionCapture; }
 
 private:
     SemanticRecall m_semantic;
     KnowledgeStore m_knowledge;
+    std::shared_ptr<EngineControl> m_engines;
     std::shared_ptr<ActionEngine> m_actionEngine;
-    // Last, so it is destroyed first: no task outlives what it uses.
+    int m_settingsListener = -1;
+    // After what its tasks use, so it is destroyed first: no task outlives what it uses.
     TaskPool m_tasks;
+    std::unique_ptr<SelectionCaptureService> m_selectionCapture;
 };
