@@ -1,14 +1,17 @@
-// A real quillo process with fake_ollama installed as its built-in engine: the model pull and
-// readiness checks, and the engine's end when quillo is told to stop or is killed outright.
+// A real quillo process, with fake_ollama installed as its built-in engine or running as the
+// user's own: the engine's end when quillo is told to stop or is killed outright, and the
+// command-line checks of the engines (pull, readiness, streams, actions with their context).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include <QProcess>
 
 #include "settings/SettingsStore.h"
 #include "tests/support/ChildProcesses.h"
-#include "tests/support/FakeServers.h"
+#include "tests/support/Files.h"
+#include "tests/support/OwnOllama.h"
 #include "tests/support/Printers.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScratchHome.h"
@@ -17,8 +20,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-const QByteArray engineReady = "引擎已就绪（/api/tags 200）\n";
 
 class EngineLifetimeTest : public ::testing::Test {
 protected:
@@ -37,97 +38,90 @@ protected:
         env.remove(QStringLiteral("DISPLAY"));
         return env;
     }
-
-    ProgramResult pullCheck(const QString& program, const QStringList& model = {}) const
-    {
-        return runProgram(program, QStringList{QStringLiteral("--selftest-pull")} + model, environment());
-    }
-
-    // Starts a pull that hangs halfway and returns the engine quillo started for it.
-    pid_t startHangingPull(QProcess& quillo) const
-    {
-        quillo.setProcessEnvironment(environment());
-        quillo.start(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")});
-        QByteArray printed;
-        while (!printed.contains("PROGRESS") && quillo.waitForReadyRead(10000))
-            printed += quillo.readAllStandardOutput();
-        if (!printed.contains(engineReady))
-            return 0;
-        const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(quillo.processId()));
-        return children.size() == 1 ? children.first() : 0;
-    }
-
-    void expectEngineGone(pid_t pid) const
-    {
-        EXPECT_TRUE(ChildProcesses::waitGone(pid, 5s)) << "the engine outlived quillo";
-        if (!ChildProcesses::waitGone(pid, 0ms))
-            ChildProcesses::killAndReap(pid);
-    }
+    ProgramResult check(const QString& program, const QStringList& args) const { return runProgram(program, args, environment()); }
 };
 
-TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngine)
+TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhatFailed)
 {
-    const ProgramResult result = pullCheck(installedQuillo);
+    const ProgramResult result = check(installedQuillo, {QStringLiteral("--selftest-pull")});
     ASSERT_EQ(result.exitCode, 0) << result.out.toStdString();
     const QList<QByteArray> lines = result.out.trimmed().split('\n');
     EXPECT_EQ(lines.first(), "isBundled=true endpoint=http://127.0.0.1:11435");
-    EXPECT_EQ(lines[1] + '\n', engineReady);
+    QList<int> percents; // multiples of 20, none repeated
+    for (const QByteArray& line : lines) {
+        if (line.startsWith("PROGRESS: 正在下载模型… "))
+            percents.append(QString::fromUtf8(line).section(QLatin1Char(' '), 2).chopped(1).toInt());
+    }
+    EXPECT_TRUE(!percents.isEmpty() && std::ranges::all_of(percents, [](int percent) { return percent % 20 == 0; })
+                && std::ranges::adjacent_find(percents) == percents.end()) << ::testing::PrintToString(percents);
     EXPECT_TRUE(lines.contains("下载完成。落地校验 hasModel=true"));
     EXPECT_TRUE(lines.contains("INFER_OK: 回声：请解释下面这段内容： 你好"));
     EXPECT_EQ(lines.last(), "PULL_SELFTEST_PASS");
-
-    QList<int> percentages;
-    for (const QByteArray& line : lines) {
-        if (line.startsWith("PROGRESS: 正在下载模型… "))
-            percentages.append(QString::fromUtf8(line).section(QLatin1Char(' '), 2).chopped(1).toInt());
-    }
-    ASSERT_FALSE(percentages.isEmpty());
-    for (qsizetype i = 0; i < percentages.size(); ++i) {
-        EXPECT_EQ(percentages[i] % 20, 0) << "printed " << percentages[i] << "%";
-        EXPECT_TRUE(i == 0 || percentages[i] != percentages[i - 1]);
-    }
-    EXPECT_TRUE(lines.contains("PROGRESS: 校验中…"));
-
     EXPECT_EQ(SettingsStore::load(true).qwenModel, QStringLiteral("qwen2.5:0.5b")) << "the default model, now configured";
     EXPECT_EQ(ChildProcesses::running(engine), QList<pid_t>()) << "the check stops the engine it started";
 
-    ASSERT_EQ(pullCheck(installedQuillo, {QStringLiteral("qwen2.5:3b")}).exitCode, 0);
-    EXPECT_EQ(SettingsStore::load(true).qwenModel, QStringLiteral("qwen2.5:3b"));
-}
-
-TEST_F(EngineLifetimeTest, PullCheckNamesWhatFailed)
-{
-    const ProgramResult unbundled = pullCheck(quilloBinary());
-    EXPECT_EQ(unbundled.out, "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
-    EXPECT_EQ(unbundled.exitCode, 1);
-
-    const ProgramResult unknown = pullCheck(installedQuillo, {QStringLiteral("qwen9:1b[[unknown]]")});
-    EXPECT_TRUE(unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n"))
-        << unknown.out.toStdString();
+    EXPECT_EQ(check(quilloBinary(), {QStringLiteral("--selftest-pull")}).out, "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
+    const ProgramResult unknown = check(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen9:1b[[unknown]]")});
+    EXPECT_TRUE(unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n")) << unknown.out.toStdString();
     EXPECT_EQ(unknown.exitCode, 1);
 }
 
 TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
 {
     for (const int signal : {SIGTERM, SIGKILL}) {
+        // A pull that hangs halfway; the engine is quillo's one child.
         QProcess quillo;
-        const pid_t child = startHangingPull(quillo);
-        ASSERT_GT(child, 0) << signal;
+        quillo.setProcessEnvironment(environment());
+        quillo.start(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")});
+        QByteArray printed;
+        while (!printed.contains("PROGRESS") && quillo.waitForReadyRead(10000))
+            printed += quillo.readAllStandardOutput();
+        const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(quillo.processId()));
+        ASSERT_EQ(children.size(), 1) << printed.toStdString();
         ::kill(pid_t(quillo.processId()), signal);
         ASSERT_TRUE(quillo.waitForFinished(5000));
-        expectEngineGone(child);
+        EXPECT_TRUE(ChildProcesses::waitGone(children.first(), 5s)) << "the engine outlived quillo (signal " << signal << ")";
+        if (!ChildProcesses::waitGone(children.first(), 0ms))
+            ChildProcesses::killAndReap(children.first());
     }
 }
 
-TEST_F(EngineLifetimeTest, ReadinessCheckPasses)
+TEST_F(EngineLifetimeTest, TheStreamAndReadinessChecksPass)
 {
-    const ProgramResult plain = runProgram(quilloBinary(), {QStringLiteral("--selftest-ready")}, environment());
-    EXPECT_TRUE(plain.out.endsWith("READY_SELFTEST_PASS\n")) << plain.out.toStdString();
-    EXPECT_EQ(plain.exitCode, 0);
-
-    const ProgramResult bundled = runProgram(installedQuillo, {QStringLiteral("--selftest-ready")}, environment());
+    for (const char* mode : {"--selftest-stream", "--selftest-ready"}) {
+        const ProgramResult result = check(quilloBinary(), {QString::fromLatin1(mode)});
+        EXPECT_EQ(result.exitCode, 0) << mode << "\n" << result.out.toStdString();
+    }
+    const ProgramResult bundled = check(installedQuillo, {QStringLiteral("--selftest-ready")});
     EXPECT_TRUE(bundled.out.contains("this system: localReady without a cloud key, localReady with one\n")) << bundled.out.toStdString();
-    EXPECT_EQ(bundled.exitCode, 0);
+}
+
+TEST_F(EngineLifetimeTest, TheContextCheckRunsEachActionWithItsContextAndNeverPrintsTheCloudKey)
+{
+    const auto ollama = ownOllamaWith(QStringLiteral("qwen2.5:7b")); // the configured model
+    ASSERT_TRUE(ollama);
+    const ProgramResult local = check(quilloBinary(), {QStringLiteral("--context-livetest")});
+    EXPECT_TRUE(local.exitCode == 0 && local.out.endsWith("CONTEXT_LIVETEST_PASS\n")) << local.out.toStdString();
+    const QList<QJsonObject> chats = ollama->bodies();
+    ASSERT_EQ(chats.size(), 3);
+    const QString apple = messagesOf(chats[0]).value(1).content;
+    const QString bank = messagesOf(chats[1]).value(1).content;
+    EXPECT_TRUE(apple.contains(QStringLiteral("《苹果》")) && apple.contains(QStringLiteral("iPhone"))) << apple.toStdString();
+    EXPECT_TRUE(bank.contains(QStringLiteral("《bank》")) && bank.contains(QStringLiteral("river"))) << bank.toStdString();
+
+    const QString key = QStringLiteral("sk-livetest-5ecret-0042");
+    const QByteArray settings = readFile(SettingsStore::path());
+    for (const QString& given : {QString(), key}) {
+        QProcessEnvironment env = environment();
+        env.remove(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"));
+        if (!given.isEmpty())
+            env.insert(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"), given);
+        const ProgramResult cloud = runProgram(quilloBinary(), {QStringLiteral("--context-livetest"), QStringLiteral("cloud")}, env);
+        EXPECT_EQ(cloud.exitCode, 1) << "without the key, or without a network";
+        EXPECT_TRUE(cloud.out.contains(given.isEmpty() ? "CONTEXT_LIVETEST_FAIL: SELVANE_TEST_DOUBAO_KEY" : "CONTEXT_LIVETEST_FAIL"));
+        EXPECT_FALSE(cloud.out.contains(key.toUtf8()) || cloud.err.contains(key.toUtf8()));
+    }
+    EXPECT_EQ(readFile(SettingsStore::path()), settings) << "the user's settings are left alone";
 }
 
 }

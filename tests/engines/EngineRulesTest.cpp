@@ -1,12 +1,22 @@
-// The pure rules of the local engines: download progress, model-name matching, healing
-// decisions, version comparison and the once-only flags.
+// The pure rules of the engines: download progress, model names, healing decisions, streams
+// recorded from Ollama and real providers replayed through the parsers, the hidden thinking
+// block, the provider catalogue, version comparison and the once-only flags.
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include "app/UpdateChecker.h"
+#include "engines/ChatStream.h"
+#include "engines/CloudClient.h"
 #include "engines/LocalEngineHeal.h"
 #include "engines/ManagedOllama.h"
 #include "engines/OllamaService.h"
+#include "engines/QwenClient.h"
+#include "engines/ThinkFilter.h"
+#include "settings/CloudProviders.h"
+#include "settings/L10n.h"
 #include "settings/UserFlags.h"
+#include "tests/support/Files.h"
 #include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
 
@@ -39,29 +49,27 @@ TEST(ManagedOllamaRules, PullLinesAreClassified)
     };
     for (const auto& [line, expected] : cases)
         EXPECT_EQ(ManagedOllama::parsePullLine(QByteArray(line)), expected) << line;
+
+    ScratchHome home;
+    qputenv("SELVANE_UI_LANG", "zh");
+    L10n::invalidate();
+    EXPECT_EQ(PullPhase::downloading(0.456).text(), QStringLiteral("正在下载模型… 46%"));
+    EXPECT_EQ(PullPhase::verifying().text(), QStringLiteral("校验中…"));
+    EXPECT_EQ(PullPhase::done().text(), QStringLiteral("完成"));
 }
 
 TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
 {
-    struct Case {
-        QStringList listed;
-        const char* name;
-        bool managed; // ManagedOllama::listsModel
-        bool own;     // OllamaService::listsModel
+    // listed, asked for, matched by ManagedOllama, matched by OllamaService
+    const std::tuple<const char*, const char*, bool, bool> cases[] = {
+        {"qwen2.5:7b", "qwen2.5:7b", true, true},     {"qwen2.5:7b", "qwen2.5", true, true}, {"qwen2.5:7b", "qwen3:8b", false, false},
+        {"qwen2.5:latest", "qwen2.5", true, true},    {"qwen2.5", "qwen2.5:latest", true, false},
+        {"qwen2.5", "qwen2.5:7b", true, false},       {"qwen2.5:7b", "qwen2", false, false},   {"", "qwen2.5", false, false},
     };
-    const Case cases[] = {
-        {{QStringLiteral("qwen2.5:7b")}, "qwen2.5:7b", true, true},
-        {{QStringLiteral("qwen2.5:7b")}, "qwen2.5", true, true},
-        {{QStringLiteral("qwen2.5:7b")}, "qwen3:8b", false, false},
-        {{QStringLiteral("qwen2.5:latest")}, "qwen2.5", true, true},
-        {{QStringLiteral("qwen2.5")}, "qwen2.5:latest", true, false},
-        {{QStringLiteral("qwen2.5")}, "qwen2.5:7b", true, false},
-        {{QStringLiteral("qwen2.5:7b")}, "qwen2", false, false},
-        {{}, "qwen2.5", false, false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ManagedOllama::listsModel(c.listed, QString::fromLatin1(c.name)), c.managed) << c.name;
-        EXPECT_EQ(OllamaService::listsModel(c.listed, QString::fromLatin1(c.name)), c.own) << c.name;
+    for (const auto& [listed, name, managed, own] : cases) {
+        const QStringList models = QString::fromLatin1(listed).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        EXPECT_EQ(ManagedOllama::listsModel(models, QString::fromLatin1(name)), managed) << name;
+        EXPECT_EQ(OllamaService::listsModel(models, QString::fromLatin1(name)), own) << name;
     }
 }
 
@@ -79,13 +87,92 @@ TEST(LocalEngineHealRules, SwitchesOnlyAnEmptyBuiltInEngineToAnOfferingOwnOllama
 {
     const QString qwen = QStringLiteral("qwen2.5:7b");
     const QString llama = QStringLiteral("llama3:8b");
-    const QString mistral = QStringLiteral("mistral:7b");
     EXPECT_EQ(LocalEngineHeal::decide(true, {}, {qwen}, qwen), Outcome::noChange());
     EXPECT_EQ(LocalEngineHeal::decide(false, {qwen}, {qwen}, qwen), Outcome::noChange());
     EXPECT_EQ(LocalEngineHeal::decide(false, {}, {}, qwen), Outcome::noChange());
-    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {qwen, llama}, qwen), Outcome::switchedToExternal(qwen));
-    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, mistral}, qwen), Outcome::switchedToExternal(llama));
-    EXPECT_NE(Outcome::switchedToExternal(qwen), Outcome::switchedToExternal(llama));
+    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, qwen}, qwen), Outcome::switchedToExternal(qwen));
+    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, QStringLiteral("mistral:7b")}, qwen), Outcome::switchedToExternal(llama));
+}
+
+struct Replay {
+    QString answer;
+    QStringList fragments;
+    std::optional<QString> error;
+};
+
+Replay replay(const QString& fixture, StreamLineParser parse)
+{
+    Replay result;
+    ChatStreamReader reader(parse, [&result](const QString& fragment) { result.fragments.append(fragment); });
+    const QByteArray body = readFile(QStringLiteral(QUILLO_TEST_FIXTURES "/wire/") + fixture);
+    EXPECT_FALSE(body.isEmpty()) << fixture.toStdString();
+    bool reading = true;
+    for (const QByteArray& line : body.split('\n')) {
+        if (!(reading = reader.consume(line)))
+            break;
+    }
+    if (reading)
+        reader.finish();
+    result.answer = reader.answer();
+    result.error = reader.errorMessage();
+    return result;
+}
+
+TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
+{
+    // fixture, server-sent events (else Ollama's lines), the answer trimmed, the stream's error
+    const std::tuple<const char*, bool, const char*, const char*> cases[] = {
+        {"ollama/chat-stream.200.ndjson", false, "The sky is blue because of Rayleigh scattering.", nullptr},
+        {"ollama/chat-stream-length.200.ndjson", false, "The sky", nullptr},
+        {"ollama/chat-stream-thinking.200.ndjson", false, "There are 3.", nullptr},
+        {"ollama/chat-stream-midstream-error.200.ndjson", false, "The sky", "an error was encountered while running the model"},
+        {"openai/chat-stream-doc-example.200.sse", true, "Hello", nullptr},
+        {"openai/chat-stream-include-usage.200.sse", true, "**Holiday Name:** Harmony.", nullptr},
+        {"openai/chat-stream-midstream-error.200.sse", true, "", "The server had an error while processing your request. Sorry about that!"},
+        {"providers/dashscope/chat-stream-reasoning.200.sse", true, "**Answer: 3**", nullptr},
+        {"providers/deepseek/chat-stream-keepalive.200.sse", true, "## **Holiday", nullptr},
+        {"providers/deepseek/chat-stream-reasoning.200.sse", true, "There are **3**.", nullptr},
+        {"providers/gemini-openai/chat-stream-empty-completion.200.sse", true, "", nullptr},
+        {"providers/moonshot/chat-stream-usage-in-choice.200.sse", true, "OK", nullptr},
+        {"providers/volcengine-ark/chat-stream-reasoning.200.sse", true, "You✧", nullptr},
+        {"providers/xai/chat-stream-reasoning.200.sse", true, "Hello", nullptr},
+        {"providers/zhipu/chat-stream-reasoning-head.200.sse", true, "", nullptr},
+        {"providers/zhipu/chat-stream.200.sse", true, "你好！我是Claude Code", nullptr},
+    };
+    for (const auto& [fixture, sse, answer, error] : cases) {
+        const Replay got = replay(QString::fromLatin1(fixture), sse ? &CloudClient::parseSSELine : &QwenClient::parseOllamaStreamLine);
+        EXPECT_EQ(got.answer.trimmed(), QString::fromUtf8(answer)) << fixture;
+        EXPECT_EQ(got.fragments.join(QString()), got.answer) << fixture << ": what is shown is what is returned";
+        EXPECT_EQ(got.error, error ? std::optional(QString::fromUtf8(error)) : std::nullopt) << fixture;
+    }
+}
+
+TEST(StreamRules, AnOpeningThinkingBlockIsHiddenHoweverTheFragmentsAreCut)
+{
+    const std::pair<const char*, const char*> cases[] = { // text, what is shown of it
+        {"<think>\n嗯，先想想。\n</think>\n\n答案是 42。", "答案是 42。"},
+        {"  \n<think></think>答", "答"},
+        {"<think>没想完", ""},
+        {"<thinking> is a tag name", "<thinking> is a tag name"},
+        {"先说结论。<think>x</think>", "先说结论。<think>x</think>"},
+        {"<thi", "<thi"},
+        {"😀<think>", "😀<think>"},
+    };
+    for (const auto& [original, shownText] : cases) {
+        const QString text = QString::fromUtf8(original);
+        const QString expected = QString::fromUtf8(shownText);
+        for (qsizetype first = 0; first <= text.size(); ++first) {
+            for (qsizetype second = first; second <= text.size(); ++second) {
+                ThinkFilter filter;
+                QString shown = filter.feed(text.left(first));
+                shown += filter.feed(text.mid(first, second - first));
+                shown += filter.feed(text.mid(second));
+                shown += filter.finish();
+                ASSERT_EQ(shown, expected) << original << " cut at " << first << "," << second;
+            }
+        }
+        EXPECT_EQ(ThinkFilter::strip(text), expected);
+    }
 }
 
 TEST(UpdateCheckerRules, VersionsCompareByNumberedPieces)
@@ -101,15 +188,34 @@ TEST(UpdateCheckerRules, VersionsCompareByNumberedPieces)
         EXPECT_EQ(UpdateChecker::isNewer(QString::fromLatin1(a), QString::fromLatin1(b)), newer) << a << " vs " << b;
 }
 
+TEST(CloudProviderRules, EveryProviderIsCompleteAndUnknownIdsFallBackToTheDefault)
+{
+    ScratchHome home;
+    QSet<QString> ids;
+    for (const CloudProvider& provider : CloudProviders::all()) {
+        EXPECT_FALSE(ids.contains(provider.id)) << "ids are unique";
+        ids.insert(provider.id);
+        const bool custom = provider.isCustom();
+        EXPECT_EQ(provider.baseURL.startsWith(QLatin1String("https://")) && provider.baseURL.endsWith(QLatin1String("/chat/completions")), !custom);
+        EXPECT_EQ(provider.keyURL.startsWith(QLatin1String("https://")), !custom) << provider.id.toStdString();
+        EXPECT_EQ(provider.defaultModel.isEmpty(), custom) << provider.id.toStdString();
+    }
+    EXPECT_EQ(ids.size(), 10);
+    EXPECT_TRUE(CloudProviders::all().last().isCustom()) << "custom is the last entry";
+    EXPECT_EQ(CloudProviders::find(QStringLiteral("kimi")).baseURL, QStringLiteral("https://api.moonshot.cn/v1/chat/completions"));
+    for (const QString& unknown : {QString(), QStringLiteral("Kimi"), QStringLiteral("mistral")})
+        EXPECT_EQ(CloudProviders::find(unknown).id, CloudProviders::defaultId()) << unknown.toStdString();
+    EXPECT_EQ(CloudProviders::defaultId(), QStringLiteral("doubao"));
+    EXPECT_EQ(CloudProviders::displayName(QStringLiteral("nope")), CloudProviders::displayName(QStringLiteral("doubao")));
+}
+
 TEST(UserFlagsRules, ANoticeIsClaimedOncePerAccountAndStaysInTheScratchHome)
 {
     ScratchHome home;
     EXPECT_TRUE(LocalEngineHeal::claimSwitchNotice());
     EXPECT_FALSE(LocalEngineHeal::claimSwitchNotice());
-    EXPECT_TRUE(UserFlags::isSet(UserFlags::autoSwitchedToExternalNotified));
-    EXPECT_FALSE(UserFlags::isSet(UserFlags::upgradeAXPrompted));
-    EXPECT_TRUE(UserFlags::path().startsWith(home.path()));
-    EXPECT_TRUE(QFileInfo::exists(UserFlags::path()));
+    EXPECT_TRUE(UserFlags::isSet(UserFlags::autoSwitchedToExternalNotified) && !UserFlags::isSet(UserFlags::upgradeAXPrompted));
+    EXPECT_TRUE(UserFlags::path().startsWith(home.path()) && QFileInfo::exists(UserFlags::path()));
 
     ScratchHome another;
     EXPECT_TRUE(LocalEngineHeal::claimSwitchNotice()) << "another account has not seen the notice";
