@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include "settings/PrivateFile.h"
 
@@ -175,4 +177,44 @@ void KnowledgeJournal::retire(const QString& path)
         PrivateFile::moveAside(path);
     else
         ::unlink(nativePath(path).constData());
+}
+
+bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo target(path);
+    const QString dir = target.absolutePath();
+    PrivateFile::ensureDirectory(dir);
+    QTemporaryFile temp(dir + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        return false;
+    const int fd = temp.handle();
+    constexpr qsizetype step = 256 << 10;
+    for (qsizetype done = 0; done < bytes.size(); done += step) {
+        const QByteArray piece = QByteArray::fromRawData(bytes.constData() + done, std::min(step, bytes.size() - done));
+        if (!writeAll(fd, piece)
+            || ::sync_file_range(fd, done, piece.size(),
+                                 SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0)
+            return false;
+    }
+    if (::fsync(fd) != 0)
+        return false;
+    // The old file keeps a second name while the new one takes its place, and is then shrunk a
+    // few megabytes at a time: freeing all its blocks at once would stall every other write.
+    const QByteArray retired = nativePath(dir + QStringLiteral("/.") + target.fileName() + QStringLiteral(".retire"));
+    ::unlink(retired.constData());
+    const bool keptOld = ::link(nativePath(path).constData(), retired.constData()) == 0;
+    if (::rename(nativePath(temp.fileName()).constData(), nativePath(path).constData()) != 0)
+        return false;
+    temp.setAutoRemove(false);
+    syncDirectory(dir);
+    if (keptOld) {
+        if (const int old = ::open(retired.constData(), O_WRONLY | O_CLOEXEC); old >= 0) {
+            constexpr off_t shrinkStep = 4 << 20;
+            for (off_t size = ::lseek(old, 0, SEEK_END); size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;)
+                size -= shrinkStep;
+            ::close(old);
+        }
+        ::unlink(retired.constData());
+    }
+    return true;
 }

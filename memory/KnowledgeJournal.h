@@ -57,3 +57,14 @@ private:
     qint64 m_bytes = 0;
     bool m_damaged = false;
 };
+
+namespace KnowledgeFiles {
+
+// Writes the bytes over `path` as PrivateFile::writeAtomically does (a temporary file of mode
+// 0600 beside it, "." + name + ".XXXXXX", flushed and renamed over it), but a quarter megabyte
+// at a time, each on the disk before the next: written at once, a large file would hold every
+// flush of the journal up behind it. A killed write may leave "." + name + ".XXXXXX" or
+// "." + name + ".retire" behind.
+bool writeInSteps(const QString& path, const QByteArray& bytes);
+
+}

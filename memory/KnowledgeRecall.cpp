@@ -26,7 +26,7 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::exactRecallLocked(const
                                                                            const QString& excluding) const
 {
     RecallHit hit;
-    for (const std::shared_ptr<const Stored>& stored : m_entries) {
+    for (const Slot& stored : m_entries) {
         const QString& source = stored->normalizedSource;
         const KnowledgeEntry& entry = stored->entry;
         if (!stored->recallable || entry.id == excluding)
@@ -45,7 +45,7 @@ std::optional<KnowledgeStore::RecallHit> KnowledgeStore::exactRecallLocked(const
 QList<KnowledgeEntry> KnowledgeStore::semanticCandidatesLocked(const QString& excluding) const
 {
     QList<KnowledgeEntry> candidates;
-    for (const std::shared_ptr<const Stored>& stored : m_entries) {
+    for (const Slot& stored : m_entries) {
         if (stored->recallable && stored->entry.id != excluding)
             candidates.append(stored->entry);
     }

@@ -63,7 +63,7 @@ KnowledgeStore::KnowledgeStore(const QString& path, SemanticRecall& semantic, in
 {
     std::lock_guard writing(m_writing);
     std::lock_guard lock(m_mutex);
-    // What a write killed before its rename left behind (PrivateFile's temporary files).
+    // What a whole-file write killed before its rename left behind.
     const QFileInfo file(m_path);
     QDir dir = file.absoluteDir();
     for (const QString& temporary : dir.entryList({QStringLiteral(".") + file.fileName() + QStringLiteral(".??????")},
@@ -76,6 +76,12 @@ KnowledgeStore::KnowledgeStore(const QString& path, SemanticRecall& semantic, in
 KnowledgeStore::~KnowledgeStore()
 {
     m_folds.shutdown();
+}
+
+KnowledgeStore::Slot::Slot(KnowledgeEntry entry)
+    : idHash(qHash(entry.id))
+    , stored(std::make_shared<const Stored>(std::move(entry)))
+{
 }
 
 KnowledgeStore::Stored::Stored(KnowledgeEntry entry)
@@ -97,7 +103,7 @@ void KnowledgeStore::loadLocked()
         if (decoded) {
             m_entries.reserve(decoded->size());
             for (KnowledgeEntry& entry : *decoded)
-                m_entries.append(std::make_shared<const Stored>(std::move(entry)));
+                m_entries.append(Slot(std::move(entry)));
         } else {
             m_moveAsideBeforeWrite = true;
         }
@@ -125,7 +131,7 @@ bool KnowledgeStore::writeFile(const StoredList& entries, std::stop_token stop)
 {
     QList<QByteArray> objects;
     objects.reserve(entries.size());
-    for (const std::shared_ptr<const Stored>& stored : entries) {
+    for (const Slot& stored : entries) {
         if (stored->json.isEmpty()) {
             if (stop.stop_requested())
                 return false;
@@ -133,8 +139,7 @@ bool KnowledgeStore::writeFile(const StoredList& entries, std::stop_token stop)
         }
         objects.append(stored->json);
     }
-    PrivateFile::ensureDirectory(QFileInfo(m_path).absolutePath());
-    return PrivateFile::writeAtomically(m_path, KnowledgeCodec::joinEncoded(objects));
+    return KnowledgeFiles::writeInSteps(m_path, KnowledgeCodec::joinEncoded(objects));
 }
 
 bool KnowledgeStore::commitLocked(const KnowledgeCodec::Change& change)
@@ -159,13 +164,15 @@ void KnowledgeStore::applyLocked(const KnowledgeCodec::Change& change)
     case Kind::add:
     case Kind::replace:
         if (const qsizetype index = indexLocked(change.entry.id); index >= 0)
-            m_entries[index] = std::make_shared<const Stored>(change.entry);
+            m_entries[index] = Slot(change.entry);
         else if (change.kind == Kind::add)
-            m_entries.append(std::make_shared<const Stored>(change.entry));
+            m_entries.append(Slot(change.entry));
         break;
-    case Kind::remove:
-        m_entries.removeIf([&change](const std::shared_ptr<const Stored>& stored) { return stored->entry.id == change.id; });
+    case Kind::remove: {
+        const size_t hash = qHash(change.id);
+        m_entries.removeIf([&](const Slot& slot) { return slot.idHash == hash && slot->entry.id == change.id; });
         break;
+    }
     case Kind::clear:
         m_entries.clear();
         break;
@@ -242,7 +249,7 @@ QList<KnowledgeEntry> KnowledgeStore::newestFirstLocked(bool (*keep)(const Knowl
 {
     const QString lowered = query.trimmed().toLower();
     QList<KnowledgeEntry> kept;
-    for (const std::shared_ptr<const Stored>& stored : m_entries) {
+    for (const Slot& stored : m_entries) {
         if (keep(stored->entry, lowered))
             kept.append(stored->entry);
     }
@@ -253,8 +260,9 @@ QList<KnowledgeEntry> KnowledgeStore::newestFirstLocked(bool (*keep)(const Knowl
 
 qsizetype KnowledgeStore::indexLocked(const QString& id) const
 {
+    const size_t hash = qHash(id);
     const auto it = std::find_if(m_entries.cbegin(), m_entries.cend(),
-                                 [&id](const std::shared_ptr<const Stored>& stored) { return stored->entry.id == id; });
+                                 [&](const Slot& slot) { return slot.idHash == hash && slot->entry.id == id; });
     return it == m_entries.cend() ? -1 : it - m_entries.cbegin();
 }
 
