@@ -1,12 +1,12 @@
 // Time from an injected press of the main shortcut to the captured selection, through the same
 // path as the application (HotKey → the capture service), on each of its three roads:
 // AT-SPI (a Qt and a GTK editor), the primary selection (xterm) and the simulated copy (an editor
-// without accessibility whose selection was made in code). Runs its own Xvfb desktop.
+// without accessibility whose selection was made in code). Run it in a private desktop:
+// tests/support/in-desktop.sh build/bin/bench_capture_latency
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
 #include <memory>
 
 #include <QCoreApplication>
@@ -19,7 +19,6 @@
 #include "platform/PlatformServices.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/TargetApps.h"
 
 namespace {
 
@@ -35,19 +34,19 @@ QProcess* startTarget(Target target)
 {
     switch (target) {
     case Target::qtEditor: {
-        QProcess* editor = TargetApps::startQtEditor(*desktop, sample, true);
-        return editor && TargetApps::selectByKeyboard(*desktop, 8, 9) ? editor : nullptr;
+        QProcess* editor = desktop->startQtEditor(sample, true);
+        return editor && DesktopSession::selectByKeyboard(8, 9) ? editor : nullptr;
     }
     case Target::mousepad: {
-        QProcess* mousepad = TargetApps::startMousepad(*desktop, desktop->homePath() + QStringLiteral("/bench.txt"), sample);
-        return mousepad && TargetApps::selectByKeyboard(*desktop, 8, 9) ? mousepad : nullptr;
+        QProcess* mousepad = desktop->startMousepad(desktop->homePath() + QStringLiteral("/bench.txt"), sample);
+        return mousepad && DesktopSession::selectByKeyboard(8, 9) ? mousepad : nullptr;
     }
     case Target::xterm:
-        return TargetApps::startXtermWithSelectedLine(*desktop, QStringLiteral("终端里的一行 selected line"));
+        return desktop->startXtermWithSelectedLine(QStringLiteral("终端里的一行 selected line"));
     case Target::inaccessibleEditor: {
-        QProcess* editor = TargetApps::startQtEditor(*desktop, sample, false, {QStringLiteral("--select"),
-                                                                             QStringLiteral("9"), QStringLiteral("10")});
-        TargetApps::clearPrimarySelection();
+        QProcess* editor = desktop->startQtEditor(sample, false, {QStringLiteral("--select"), QStringLiteral("9"),
+                                                                  QStringLiteral("10")});
+        DesktopSession::clearPrimarySelection();
         return editor;
     }
     }
@@ -99,14 +98,10 @@ BENCHMARK_CAPTURE(captureAfterShortcut, copy, Target::inaccessibleEditor, Select
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    DesktopSession session;
-    if (!session.isReady()) {
-        std::fprintf(stderr, "desktop session: %s\n", qPrintable(session.failure()));
-        return 1;
-    }
-    desktop = &session;
     {
         QCoreApplication app(argc, argv);
+        DesktopSession session;
+        desktop = &session;
         InstalledPlatform platform;
         benchmark::RunSpecifiedBenchmarks();
     }

@@ -12,7 +12,7 @@ packages="
   libatspi2.0-dev at-spi2-core dbus dbus-x11
   libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  xvfb xdotool xclip x11-xkb-utils openbox mousepad xterm iproute2 util-linux
+  xvfb xdotool xclip x11-xkb-utils x11-utils openbox mousepad xterm iproute2 util-linux
   fonts-noto-cjk fonts-dejavu-core
 "
 

@@ -1,8 +1,13 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs every test (unit, integration, gui and x11).
+# Installs what is missing, builds, and runs every test (unit, integration, gui and x11). Extra
+# arguments go to ctest. In CI (CI=true) every compiler warning fails the build.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh
+if [ "${CI:-}" = true ]; then
+  ./scripts/build.sh -DQUILLO_WERROR=ON
+else
+  ./scripts/build.sh -DQUILLO_WERROR=OFF
+fi
 cd build
 ctest --output-on-failure --parallel 2 "$@"

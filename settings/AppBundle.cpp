@@ -25,7 +25,7 @@ QString AppBundle::resourceDir()
         if (!overrideDir.isEmpty())
             return overrideDir;
     }
-    return QDir::cleanPath(executableDir() + QStringLiteral("/../share/quillo"));
+    return QDir::cleanPath(executableDir() + QStringLiteral("/" QUILLO_RESOURCES_FROM_BIN));
 }
 
 void AppBundle::setResourceDir(const QString& dir)

@@ -6,7 +6,6 @@
 
 #include "app/HotKey.h"
 #include "app/InstalledPlatform.h"
-#include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/RunProgram.h"
 
@@ -51,7 +50,7 @@ protected:
     static void xdotool(const char* action, const char* chord)
     {
         const QStringList args = {QString::fromLatin1(action), QString::fromLatin1(chord)};
-        ASSERT_EQ(runProgram(QStringLiteral("xdotool"), args, testDesktop().environment()).exitCode, 0);
+        ASSERT_EQ(runProgram(QStringLiteral("xdotool"), args).exitCode, 0);
     }
     static void type(const char* chord) { xdotool("key", chord); }
 };
@@ -112,7 +111,7 @@ TEST_F(HotKeysX11Test, ACombinationAnotherClientHoldsFailsWithoutLeavingHalfAGra
 TEST_F(HotKeysX11Test, NamesFollowTheLayoutAndGrabsStayOnThePhysicalKey)
 {
     const auto layout = [&](const char* name, quint32 keyCode, const QString& shown) {
-        ASSERT_EQ(runProgram(QStringLiteral("setxkbmap"), {QString::fromLatin1(name)}, testDesktop().environment()).exitCode, 0);
+        ASSERT_EQ(runProgram(QStringLiteral("setxkbmap"), {QString::fromLatin1(name)}).exitCode, 0);
         EXPECT_TRUE(processEventsUntil([&] { return KeyFormatter::displayChar(keyCode) == shown; })) << name;
     };
     HotKey main(optionCommandE, HotKey::mainId, record("main"));
@@ -125,7 +124,7 @@ TEST_F(HotKeysX11Test, NamesFollowTheLayoutAndGrabsStayOnThePhysicalKey)
 
 TEST_F(HotKeysX11Test, SelftestModePasses)
 {
-    const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--selftest-hotkey")}, testDesktop().environment());
+    const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--selftest-hotkey")});
     EXPECT_TRUE(result.out.endsWith("HOTKEY_SELFTEST_PASS\n")) << result.out.toStdString();
     EXPECT_EQ(result.exitCode, 0);
 }

@@ -1,52 +1,20 @@
 #include "tests/support/DesktopSession.h"
 
-#include <csignal>
 #include <cstring>
 
-#include <QDir>
 #include <QFile>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QJsonArray>
+#include <QJsonDocument>
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <xcb/xcb.h>
 
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 
 namespace {
 
 constexpr int startTimeoutMs = 15000;
-
-// Forks the guard: it leads a new process group, ignores SIGTERM (aimed at the group), and
-// kills the whole group once the write end of the pipe closes, which happens when the session
-// ends and when the test process dies. Only async-signal-safe calls run in the child.
-int startGuard(int* pipeOut)
-{
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        signal(SIGTERM, SIG_IGN);
-        close(fds[1]);
-        char byte;
-        while (read(fds[0], &byte, 1) != 0) {
-        }
-        kill(0, SIGKILL);
-        _exit(0);
-    }
-    close(fds[0]);
-    if (pid < 0) {
-        close(fds[1]);
-        return -1;
-    }
-    setpgid(pid, pid); // also from here, so the group exists before the first client joins it
-    *pipeOut = fds[1];
-    return pid;
-}
 
 quint32 cardinal(xcb_connection_t* c, xcb_window_t window, const char* name)
 {
@@ -63,64 +31,17 @@ quint32 cardinal(xcb_connection_t* c, xcb_window_t window, const char* name)
     return value;
 }
 
-template<typename Condition>
-bool waitFor(Condition condition, int timeoutMs)
+bool xdotool(const QStringList& args)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
+    return runProgram(QStringLiteral("xdotool"), args).exitCode == 0;
 }
 
-}
-
-DesktopSession::DesktopSession()
-{
-    QDir(m_dir.path()).mkpath(QStringLiteral("home"));
-    QDir(m_dir.path()).mkpath(QStringLiteral("runtime"));
-    QFile::setPermissions(m_dir.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    m_guardPid = startGuard(&m_guardPipe);
-    if (m_guardPid < 0) {
-        fail(QStringLiteral("cannot start the process guard"));
-        return;
-    }
-    m_environment = QProcessEnvironment::systemEnvironment();
-    m_environment.insert(QStringLiteral("HOME"), homePath());
-    m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path() + QStringLiteral("/runtime"));
-    m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), homePath() + QStringLiteral("/.config"));
-    for (const char* name : {"AT_SPI_BUS_ADDRESS", "WAYLAND_DISPLAY", "SESSION_MANAGER", "QT_QPA_PLATFORM",
-                             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"})
-        m_environment.remove(QString::fromLatin1(name));
-    if (!startServer() || !startBus() || !startWindowManager() || !startAccessibilityBus())
-        return;
-    for (const char* name : {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"})
-        qputenv(name, m_environment.value(QString::fromLatin1(name)).toLocal8Bit());
-    for (const char* name : {"AT_SPI_BUS_ADDRESS", "WAYLAND_DISPLAY", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON"})
-        qunsetenv(name);
 }
 
 DesktopSession::~DesktopSession()
 {
-    if (m_guardPid > 0)
-        kill(-m_guardPid, SIGTERM);
     for (const auto& process : m_processes)
-        process->waitForFinished(2000);
-    if (m_guardPipe >= 0)
-        close(m_guardPipe); // the guard kills whatever is left, then itself
-    if (m_guardPid > 0)
-        waitpid(m_guardPid, nullptr, 0);
-    for (const auto& process : m_processes)
-        process->waitForFinished(2000);
-}
-
-void DesktopSession::fail(const QString& reason)
-{
-    if (m_failure.isEmpty())
-        m_failure = reason;
+        stop(process.get());
 }
 
 QProcess* DesktopSession::start(const QString& program, const QStringList& args, const QProcessEnvironment& extra,
@@ -130,13 +51,11 @@ QProcess* DesktopSession::start(const QString& program, const QStringList& args,
     process->setStandardErrorFile(QProcess::nullDevice());
     if (!readOutput)
         process->setStandardOutputFile(QProcess::nullDevice());
-    QProcessEnvironment environment = m_environment;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(extra);
     process->setProcessEnvironment(environment);
-    const pid_t group = m_guardPid;
-    process->setChildProcessModifier([group] { setpgid(0, group); });
     process->start(program, args);
-    if (!process->waitForStarted(startTimeoutMs))
+    if (!process->waitForStarted())
         return nullptr;
     m_processes.push_back(std::move(process));
     return m_processes.back().get();
@@ -153,88 +72,93 @@ void DesktopSession::stop(QProcess* process)
     }
 }
 
-bool DesktopSession::startServer()
+QProcess* DesktopSession::startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
 {
-    // -displayfd: the server picks a free display and writes its number once it accepts clients.
-    QProcess* server = start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                      QStringLiteral("-screen"), QStringLiteral("0"),
-                                                      QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                                                      QStringLiteral("tcp")}, {}, true);
-    if (!server || !waitFor([&] { server->waitForReadyRead(50); return server->canReadLine(); }, startTimeoutMs)) {
-        fail(QStringLiteral("Xvfb did not start"));
-        return false;
-    }
-    m_display = QLatin1Char(':') + QString::fromLatin1(server->readLine().trimmed());
-    m_environment.insert(QStringLiteral("DISPLAY"), m_display);
-    return true;
+    QProcess* process = start(program, args, extra);
+    if (!process || !processEventsUntil([&] { return activeWindowPid() == process->processId(); }, startTimeoutMs))
+        return nullptr;
+    processEventsFor(300); // the window hands the focus to its text view
+    return process;
 }
 
-bool DesktopSession::startBus()
+QProcess* DesktopSession::startQtEditor(const QString& text, bool accessible, const QStringList& extraArgs)
 {
-    const QString address = QStringLiteral("unix:path=") + m_dir.path() + QStringLiteral("/runtime/bus");
-    QProcess* bus = start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                          QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1"),
-                                                          QStringLiteral("--address=") + address}, {}, true);
-    if (!bus || !waitFor([&] { bus->waitForReadyRead(50); return bus->canReadLine(); }, startTimeoutMs)) {
-        fail(QStringLiteral("the D-Bus session bus did not start"));
-        return false;
-    }
-    m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromLatin1(bus->readLine().trimmed()));
-    return true;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    if (accessible)
+        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    QProcess* editor = start(QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),
+                             QStringList{QStringLiteral("--text"), text} + extraArgs, env, true);
+    if (!editor || !processEventsUntil([&] { return editor->canReadLine(); }, startTimeoutMs)
+        || editor->readLine() != "ready\n")
+        return nullptr;
+    return editor;
 }
 
-bool DesktopSession::startWindowManager()
+QString DesktopSession::waitForEditorText(QProcess* editor, const QString& expected)
 {
-    if (!start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")})) {
-        fail(QStringLiteral("openbox did not start"));
-        return false;
-    }
-    const QByteArray display = m_display.toLocal8Bit();
-    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    // Without a window manager no window ever gets the focus.
-    const bool running = waitFor([&] { return cardinal(c, root, "_NET_SUPPORTING_WM_CHECK") != 0; }, startTimeoutMs);
+    QString text;
+    processEventsUntil([&] {
+        while (editor->canReadLine()) {
+            const QByteArray line = editor->readLine().trimmed();
+            if (line.startsWith("text:"))
+                text = QJsonDocument::fromJson("[" + line.mid(5) + "]").array().first().toString();
+        }
+        return text == expected;
+    });
+    return text;
+}
+
+QProcess* DesktopSession::startMousepad(const QString& path, const QString& text)
+{
+    return writeFile(path, text.toUtf8()) ? startWindow(QStringLiteral("mousepad"), {path}) : nullptr;
+}
+
+QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
+{
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    QProcess* xterm = startWindow(QStringLiteral("xterm"),
+                                  {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                   QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
+                                  env);
+    const bool clicked = xterm && xdotool(QStringLiteral("getactivewindow mousemove --window %1 30 8 click --repeat 3 1").split(' '));
+    processEventsFor(200);
+    return clicked ? xterm : nullptr;
+}
+
+bool DesktopSession::typeKeys(const QStringList& keys)
+{
+    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5")} + keys);
+}
+
+bool DesktopSession::selectByKeyboard(int skip, int count)
+{
+    QStringList keys = {QStringLiteral("ctrl+Home")};
+    for (int i = 0; i < skip + count; ++i)
+        keys << (i < skip ? QStringLiteral("Right") : QStringLiteral("shift+Right"));
+    const bool typed = typeKeys(keys);
+    processEventsFor(200);
+    return typed;
+}
+
+void DesktopSession::clearPrimarySelection()
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_set_selection_owner(c, XCB_NONE, XCB_ATOM_PRIMARY, XCB_CURRENT_TIME);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
-    if (!running)
-        fail(QStringLiteral("openbox did not take over the screen"));
-    return running;
 }
 
-bool DesktopSession::startAccessibilityBus()
+qint64 DesktopSession::activeWindowPid()
 {
-    if (!start(QStringLiteral("/usr/libexec/at-spi-bus-launcher"), {QStringLiteral("--launch-immediately")})) {
-        fail(QStringLiteral("at-spi-bus-launcher did not start"));
-        return false;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    qint64 pid = 0;
+    if (!xcb_connection_has_error(c)) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const quint32 window = cardinal(c, root, "_NET_ACTIVE_WINDOW");
+        pid = window ? cardinal(c, window, "_NET_WM_PID") : 0;
     }
-    // Toolkits look for the accessibility bus when they start, so clients must wait for it.
-    const QStringList ask = {QStringLiteral("--bus=") + m_environment.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")),
-                             QStringLiteral("--print-reply"), QStringLiteral("--dest=org.freedesktop.DBus"),
-                             QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                             QStringLiteral("string:org.a11y.Bus")};
-    const bool running = waitFor([&] {
-        return runProgram(QStringLiteral("dbus-send"), ask, m_environment).out.contains("boolean true");
-    }, startTimeoutMs);
-    if (!running)
-        fail(QStringLiteral("the accessibility bus did not start"));
-    return running;
-}
-
-qint64 DesktopSession::activeWindowPid() const
-{
-    const QByteArray display = m_display.toLocal8Bit();
-    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
-        return 0;
-    }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const quint32 window = cardinal(c, root, "_NET_ACTIVE_WINDOW");
-    const qint64 pid = window ? cardinal(c, window, "_NET_WM_PID") : 0;
     xcb_disconnect(c);
     return pid;
-}
-
-bool DesktopSession::waitUntilActive(qint64 pid, int timeoutMs) const
-{
-    return waitFor([&] { return activeWindowPid() == pid; }, timeoutMs);
 }

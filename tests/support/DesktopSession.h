@@ -6,56 +6,47 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
-#include <QTemporaryDir>
 
-// A private X11 desktop for tests: Xvfb on a free display, the openbox window manager, a D-Bus
-// session bus and the accessibility bus, all with a private runtime directory and home. Every
-// process it starts joins one process group, watched by a small guard process that kills the
-// whole group when the session ends — or when the test process dies without ending it.
-//
-// Create it before the Qt application object: it points this process's DISPLAY and session bus
-// at the new desktop.
+// The private desktop an x11 test runs in (tests/support/in-desktop.sh started it and set
+// DISPLAY, HOME and the session bus for this process), and the other applications a test reads
+// from and writes to there, driven with xdotool as a user would. Each start waits until the
+// application is ready for keys and returns null when it never got there; what was started ends
+// with this object at the latest.
 class DesktopSession {
 public:
-    DesktopSession();
+    DesktopSession() = default;
     ~DesktopSession();
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;
 
-    bool isReady() const { return m_failure.isEmpty(); }
-    const QString& failure() const { return m_failure; }
-    QString homePath() const { return m_dir.path() + QStringLiteral("/home"); }
-    QProcessEnvironment environment() const { return m_environment; }
+    static QString homePath() { return qEnvironmentVariable("HOME"); }
 
-    // Starts a program inside the session (with extra variables); it ends with the session at
-    // the latest. Its standard output is kept for reading when asked for, else discarded like its
-    // errors (a full pipe would stall it). Null when it could not be started.
+    // Its standard output is kept for reading when asked for, else discarded like its errors.
     QProcess* start(const QString& program, const QStringList& args,
                     const QProcessEnvironment& extra = QProcessEnvironment(), bool readOutput = false);
-    // Ends one program started with start().
-    void stop(QProcess* process);
+    static void stop(QProcess* process);
+
+    // The Qt editor of the test helpers (quillo_text_target) showing the text; an accessible one
+    // registers with the accessibility bus. Extra arguments as the helper takes them (--select).
+    QProcess* startQtEditor(const QString& text, bool accessible, const QStringList& extraArgs = {});
+    // Waits until the Qt editor shows the text; returns the last text it showed.
+    static QString waitForEditorText(QProcess* editor, const QString& expected);
+    // mousepad (GTK) editing a file that holds the text.
+    QProcess* startMousepad(const QString& path, const QString& text);
+    // xterm showing one line, selected with a triple click, which sets PRIMARY.
+    QProcess* startXtermWithSelectedLine(const QString& line);
+
+    static bool typeKeys(const QStringList& keys);
+    // From the start of the text: past `skip` characters, then `count` selected with shift+Right.
+    static bool selectByKeyboard(int skip, int count);
+    static void clearPrimarySelection();
 
     // The process id of the application whose window is active; 0 when none is.
-    qint64 activeWindowPid() const;
-    // Waits until a window of the process is active.
-    bool waitUntilActive(qint64 pid, int timeoutMs = 10000) const;
+    static qint64 activeWindowPid();
 
 private:
-    bool startServer();
-    bool startBus();
-    bool startWindowManager();
-    bool startAccessibilityBus();
-    void fail(const QString& reason);
+    // Starts the program and waits until its window is active.
+    QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
 
-    QTemporaryDir m_dir;
-    QProcessEnvironment m_environment;
-    QString m_display;
-    QString m_failure;
-    int m_guardPid = -1;
-    int m_guardPipe = -1; // closing it makes the guard kill the group
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
-
-// The session of an x11 test binary, started by its main (DesktopSessionMain.cpp) before the
-// Qt application object and ended after it.
-DesktopSession& testDesktop();
