@@ -54,16 +54,14 @@ TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhat
     }
     EXPECT_TRUE(!percents.isEmpty() && std::ranges::all_of(percents, [](int percent) { return percent % 20 == 0; })
                 && std::ranges::adjacent_find(percents) == percents.end()) << ::testing::PrintToString(percents);
-    EXPECT_TRUE(lines.contains("下载完成。落地校验 hasModel=true"));
-    EXPECT_TRUE(lines.contains("INFER_OK: 回声：请解释下面这段内容： 你好"));
+    EXPECT_TRUE(lines.contains("下载完成。落地校验 hasModel=true") && lines.contains("INFER_OK: 回声：请解释下面这段内容： 你好"));
     EXPECT_EQ(lines.last(), "PULL_SELFTEST_PASS");
     EXPECT_EQ(SettingsStore::load(true).qwenModel, QStringLiteral("qwen2.5:0.5b")) << "the default model, now configured";
     EXPECT_EQ(ChildProcesses::running(engine), QList<pid_t>()) << "the check stops the engine it started";
 
-    EXPECT_EQ(check(quilloBinary(), {QStringLiteral("--selftest-pull")}).out, "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
     const ProgramResult unknown = check(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen9:1b[[unknown]]")});
-    EXPECT_TRUE(unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n")) << unknown.out.toStdString();
-    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.exitCode == 1 && unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n"));
+    EXPECT_EQ(check(quilloBinary(), {QStringLiteral("--selftest-pull")}).out, "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
 }
 
 TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
@@ -89,11 +87,9 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
 TEST_F(EngineLifetimeTest, TheStreamAndReadinessChecksPass)
 {
     for (const char* mode : {"--selftest-stream", "--selftest-ready"}) {
-        const ProgramResult result = check(quilloBinary(), {QString::fromLatin1(mode)});
+        const ProgramResult result = check(installedQuillo, {QString::fromLatin1(mode)});
         EXPECT_EQ(result.exitCode, 0) << mode << "\n" << result.out.toStdString();
     }
-    const ProgramResult bundled = check(installedQuillo, {QStringLiteral("--selftest-ready")});
-    EXPECT_TRUE(bundled.out.contains("this system: localReady without a cloud key, localReady with one\n")) << bundled.out.toStdString();
 }
 
 TEST_F(EngineLifetimeTest, TheContextCheckRunsEachActionWithItsContextAndNeverPrintsTheCloudKey)
@@ -113,9 +109,7 @@ TEST_F(EngineLifetimeTest, TheContextCheckRunsEachActionWithItsContextAndNeverPr
     const QByteArray settings = readFile(SettingsStore::path());
     for (const QString& given : {QString(), key}) {
         QProcessEnvironment env = environment();
-        env.remove(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"));
-        if (!given.isEmpty())
-            env.insert(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"), given);
+        env.insert(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"), given); // empty counts as unset
         const ProgramResult cloud = runProgram(quilloBinary(), {QStringLiteral("--context-livetest"), QStringLiteral("cloud")}, env);
         EXPECT_EQ(cloud.exitCode, 1) << "without the key, or without a network";
         EXPECT_TRUE(cloud.out.contains(given.isEmpty() ? "CONTEXT_LIVETEST_FAIL: SELVANE_TEST_DOUBAO_KEY" : "CONTEXT_LIVETEST_FAIL"));
