@@ -42,29 +42,19 @@ protected:
 TEST_F(SelectionCaptureFlowTest, AccessibilityKeepsSurroundingSpacesAndAddsOnlyATrustworthyContext)
 {
     const QString selected = QStringLiteral(" 选中 🙂 的字 ");
-    const QString full = QStringLiteral("前面一句。") + selected + QStringLiteral("后面一句。");
-    const struct {
-        const char* name;
-        QString fullText;
-        Accessibility::Range range;
-        bool context;
-    } cases[] = {
-        {"sentences around", full, {5, selected.size()}, true},
-        {"negative location", full, {-1, 2}, false},
-        {"selection is the whole value", selected, {0, selected.size()}, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        platform.accessibility->selected = selected;
-        platform.accessibility->fullText = c.fullText;
-        platform.accessibility->range = c.range;
+    platform.accessibility->selected = selected;
+    platform.accessibility->fullText = QStringLiteral("前面一句。") + selected + QStringLiteral("后面一句。");
+    const auto context = [&](Accessibility::Range range) { // "before|after", "-" for none
+        platform.accessibility->range = range;
         const auto result = SelectionCapture::captureViaAX(*platform.accessibility);
-        ASSERT_TRUE(result);
-        EXPECT_EQ(result->text, selected);
-        EXPECT_EQ(result->method, QStringLiteral("AX"));
-        EXPECT_EQ(result->contextBefore, c.context ? std::optional(QStringLiteral("前面一句。")) : std::nullopt);
-        EXPECT_EQ(result->contextAfter, c.context ? std::optional(QStringLiteral("后面一句。")) : std::nullopt);
-    }
+        EXPECT_TRUE(result && result->text == selected && result->method == QStringLiteral("AX"));
+        return result ? result->contextBefore.value_or(QStringLiteral("-")) + u'|' + result->contextAfter.value_or(QStringLiteral("-"))
+                      : QString();
+    };
+    EXPECT_EQ(context({5, selected.size()}), QStringLiteral("前面一句。|后面一句。"));
+    EXPECT_EQ(context({-1, 2}), QStringLiteral("-|-")) << "a negative location";
+    platform.accessibility->fullText = selected;
+    EXPECT_EQ(context({0, selected.size()}), QStringLiteral("-|-")) << "the selection is the whole value";
 }
 
 TEST_F(SelectionCaptureFlowTest, BlankSelectionIsNoSelectionOnEitherPathAndTheClipboardEndsAsItWas)

@@ -136,10 +136,7 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
 TEST_F(SelectionCaptureX11Test, CopyFallbackPutsEveryClipboardFormatBackAndPasteFallbackWritesTheAnswer)
 {
     QImage noise(400, 400, QImage::Format_RGB32); // large enough to travel in pieces both ways
-    for (int y = 0; y < noise.height(); ++y) {
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, QRandomGenerator::global()->generate());
-    }
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(noise.bits()), noise.sizeInBytes() / 4);
     const QString pngPath = desktop.homePath() + QStringLiteral("/clip.png");
     ASSERT_TRUE(noise.save(pngPath, "PNG"));
     QProcess* owner = desktop.start(QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),

@@ -7,8 +7,7 @@
 
 namespace {
 
-// The cases of the self-check (sentences around the selection, selection at either end or the
-// whole text, the untrusted ranges, long texts staying bounded) are not repeated below.
+// The self-check's cases (sentences around, either end, untrusted ranges, long texts) are not repeated below.
 TEST(ContextWindow, TheSelfCheckPasses)
 {
     const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--selftest-context")});
@@ -97,8 +96,7 @@ TEST(ContextWindow, TotalCapCountsCharactersAndKeepsTheTextNextToTheSelection)
     }
 }
 
-// Beyond the built-in cases of the self-check (run by the self-check test): nested layers with inner spaces,
-// unbalanced layers, book titles at the edges (two titles are not one enclosing pair), and texts that are nothing but marks.
+// Beyond the self-check: nested layers with inner spaces, unbalanced layers, titles at the edges, only marks.
 TEST(SelectionMarks, OnlyMarksAroundTheWholeAnswerAreRemoved)
 {
     const struct {

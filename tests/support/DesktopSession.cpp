@@ -1,8 +1,5 @@
 #include "tests/support/DesktopSession.h"
 
-#include <cstring>
-
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -16,32 +13,8 @@ namespace {
 
 constexpr int startTimeoutMs = 15000;
 
-quint32 cardinal(xcb_connection_t* c, xcb_window_t window, const char* name)
-{
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-    if (!atom)
-        return 0;
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, atom->atom, XCB_ATOM_ANY, 0, 1), nullptr);
-    free(atom);
-    quint32 value = 0;
-    if (reply && xcb_get_property_value_length(reply) >= 4)
-        value = *static_cast<const quint32*>(xcb_get_property_value(reply));
-    free(reply);
-    return value;
-}
+ProgramResult xdotool(const QStringList& args) { return runProgram(QStringLiteral("xdotool"), args); }
 
-bool xdotool(const QStringList& args)
-{
-    return runProgram(QStringLiteral("xdotool"), args).exitCode == 0;
-}
-
-}
-
-DesktopSession::~DesktopSession()
-{
-    for (const auto& process : m_processes)
-        stop(process.get());
 }
 
 QProcess* DesktopSession::start(const QString& program, const QStringList& args, const QProcessEnvironment& extra,
@@ -75,7 +48,8 @@ void DesktopSession::stop(QProcess* process)
 QProcess* DesktopSession::startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
 {
     QProcess* process = start(program, args, extra);
-    if (!process || !processEventsUntil([&] { return activeWindowPid() == process->processId(); }, startTimeoutMs))
+    const auto active = [] { return xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")}).out.trimmed(); };
+    if (!process || !processEventsUntil([&] { return active().toLongLong() == process->processId(); }, startTimeoutMs))
         return nullptr;
     processEventsFor(300); // the window hands the focus to its text view
     return process;
@@ -122,14 +96,14 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
                                   {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
                                    QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
                                   env);
-    const bool clicked = xterm && xdotool(QStringLiteral("getactivewindow mousemove --window %1 30 8 click --repeat 3 1").split(' '));
+    const bool clicked = xterm && xdotool(QStringLiteral("getactivewindow mousemove --window %1 30 8 click --repeat 3 1").split(' ')).exitCode == 0;
     processEventsFor(200);
     return clicked ? xterm : nullptr;
 }
 
 bool DesktopSession::typeKeys(const QStringList& keys)
 {
-    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5")} + keys);
+    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5")} + keys).exitCode == 0;
 }
 
 bool DesktopSession::selectByKeyboard(int skip, int count)
@@ -150,15 +124,3 @@ void DesktopSession::clearPrimarySelection()
     xcb_disconnect(c);
 }
 
-qint64 DesktopSession::activeWindowPid()
-{
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    qint64 pid = 0;
-    if (!xcb_connection_has_error(c)) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const quint32 window = cardinal(c, root, "_NET_ACTIVE_WINDOW");
-        pid = window ? cardinal(c, window, "_NET_WM_PID") : 0;
-    }
-    xcb_disconnect(c);
-    return pid;
-}

@@ -7,15 +7,18 @@
 #include <QProcessEnvironment>
 #include <QString>
 
-// The private desktop an x11 test runs in (tests/support/in-desktop.sh started it and set
-// DISPLAY, HOME and the session bus for this process), and the other applications a test reads
-// from and writes to there, driven with xdotool as a user would. Each start waits until the
-// application is ready for keys and returns null when it never got there; what was started ends
-// with this object at the latest.
+// The private desktop an x11 test runs in (tests/support/in-desktop.sh set DISPLAY, HOME and the
+// session bus), and the other applications a test drives there with xdotool, as a user would.
+// Each start waits until the application is ready for keys (null when it never got there); what
+// was started ends with this object at the latest.
 class DesktopSession {
 public:
     DesktopSession() = default;
-    ~DesktopSession();
+    ~DesktopSession()
+    {
+        for (const auto& process : m_processes)
+            stop(process.get());
+    }
     DesktopSession(const DesktopSession&) = delete;
     DesktopSession& operator=(const DesktopSession&) = delete;
 
@@ -41,11 +44,8 @@ public:
     static bool selectByKeyboard(int skip, int count);
     static void clearPrimarySelection();
 
-    // The process id of the application whose window is active; 0 when none is.
-    static qint64 activeWindowPid();
-
 private:
-    // Starts the program and waits until its window is active.
+    // Starts the program and waits until its window is the active one.
     QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
 
     std::vector<std::unique_ptr<QProcess>> m_processes;

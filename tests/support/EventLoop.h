@@ -2,8 +2,23 @@
 
 #include <functional>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
 // Runs the Qt event loop until the condition holds or the time is up; returns the condition.
-bool processEventsUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+inline bool processEventsUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() >= timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
 
 // Runs the Qt event loop for the given time.
-void processEventsFor(int milliseconds);
+inline void processEventsFor(int milliseconds) { processEventsUntil([] { return false; }, milliseconds); }

@@ -3,8 +3,6 @@
 #include <functional>
 
 #include <QHash>
-#include <QList>
-#include <QPair>
 #include <QSet>
 
 #include "core/Shortcut.h"
@@ -14,12 +12,22 @@
 
 class FakeHotKeys final : public GlobalHotKeys {
 public:
-    bool grab(quint32 keyCode, quint32 modifiers, quint32 id) override;
+    bool grab(quint32 keyCode, quint32 modifiers, quint32 id) override
+    {
+        if (m_takenByOthers.contains({keyCode, modifiers}) || m_grabbed.contains({keyCode, modifiers}))
+            return false;
+        m_grabbed.insert({keyCode, modifiers}, id);
+        return true;
+    }
     void ungrab(quint32 keyCode, quint32 modifiers) override { m_grabbed.remove({keyCode, modifiers}); }
     void setPressedHandler(PressedHandler handler) override { m_handler = std::move(handler); }
 
     // Presses the combination as the user would: reported when this process holds it.
-    void press(Shortcut shortcut);
+    void press(Shortcut shortcut)
+    {
+        if (const auto it = m_grabbed.constFind({shortcut.keyCode, shortcut.modifiers}); it != m_grabbed.constEnd() && m_handler)
+            m_handler(*it);
+    }
     bool isGrabbed(Shortcut shortcut) const { return m_grabbed.contains({shortcut.keyCode, shortcut.modifiers}); }
     void takeElsewhere(Shortcut shortcut) { m_takenByOthers.insert({shortcut.keyCode, shortcut.modifiers}); }
 
@@ -32,7 +40,13 @@ private:
 class FakeKeys final : public SyntheticKeys {
 public:
     bool modifiersHeld() override { return modifierPolls++ < heldModifierPolls; }
-    bool sendChord(quint32 keyCode, quint32 modifiers) override;
+    bool sendChord(quint32 keyCode, quint32 modifiers) override
+    {
+        chords.append({keyCode, modifiers});
+        if (onChord)
+            onChord({keyCode, modifiers});
+        return true;
+    }
 
     int heldModifierPolls = 0; // modifiersHeld answers true this many times
     int modifierPolls = 0;
@@ -44,14 +58,18 @@ public:
 class FakeClipboard final : public Clipboard {
 public:
     Snapshot snapshot() override { return formats; }
-    void restore(const Snapshot& snapshot) override;
+    void restore(const Snapshot& snapshot) override { copyFromApplication(snapshot), ++restores; }
     quint64 changeCount() override { return changes; }
-    std::optional<QString> text() override;
+    std::optional<QString> text() override
+    {
+        const auto plain = std::find_if(formats.cbegin(), formats.cend(), [](const Format& f) { return f.type == u"text/plain"; });
+        return plain == formats.cend() ? std::nullopt : std::optional(QString::fromUtf8(plain->data));
+    }
     void setText(const QString& text) override { copyFromApplication({{QStringLiteral("text/plain"), text.toUtf8()}}); }
     QString selectionText() override { return primary; }
 
     // What another application does when it copies.
-    void copyFromApplication(const Snapshot& newFormats);
+    void copyFromApplication(const Snapshot& newFormats) { formats = newFormats, ++changes; }
 
     Snapshot formats;
     quint64 changes = 0;
@@ -63,7 +81,7 @@ class FakeAccessibility final : public Accessibility {
 public:
     bool isTrusted() override { return true; }
     std::optional<QString> selectedText() override { return selected; }
-    std::optional<QString> value(qsizetype maxLength) override;
+    std::optional<QString> value(qsizetype limit) override { return fullText && fullText->size() > limit ? std::nullopt : fullText; }
     std::optional<Range> selectedRange() override { return range; }
     bool setSelectedText(const QString&) override { return false; }
 
@@ -88,7 +106,7 @@ public:
 // A fresh set of fakes, installed for the lifetime of the object; the do-nothing services after.
 class FakePlatform {
 public:
-    FakePlatform();
+    FakePlatform() { Platform::install(services()); }
     ~FakePlatform() { Platform::install({}); }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;

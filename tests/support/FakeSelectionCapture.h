@@ -9,19 +9,17 @@
 // A capture service that answers when the test says so: captures wait until deliver().
 class FakeSelectionCapture final : public SelectionCaptureService {
 public:
-    void capture(QObject* context, Done done) override { m_waiting.append({context, std::move(done)}); }
-    void cancel() override { m_waiting.clear(); }
+    void capture(QObject* context, Done done) override { waiting.append({context, std::move(done)}); }
+    void cancel() override { waiting.clear(); }
 
-    qsizetype waiting() const { return m_waiting.size(); }
     // Answers every waiting capture whose context is still there.
     void deliver(const std::optional<SelectionCapture::Result>& result)
     {
-        for (const auto& [context, done] : std::exchange(m_waiting, {})) {
+        for (const auto& [context, done] : std::exchange(waiting, {})) {
             if (context)
                 done(result);
         }
     }
 
-private:
-    QList<QPair<QPointer<QObject>, Done>> m_waiting;
+    QList<QPair<QPointer<QObject>, Done>> waiting;
 };

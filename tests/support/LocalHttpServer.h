@@ -1,7 +1,7 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -46,25 +46,13 @@ public:
 
     QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
 
-    void holdUntilReleased(std::chrono::seconds atMost = std::chrono::seconds(30))
-    {
-        std::unique_lock lock(m_mutex);
-        m_released.wait_for(lock, atMost, [this] { return m_isReleased; });
-    }
-
-    void release()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_isReleased = true;
-        }
-        m_released.notify_all();
-    }
+    void holdUntilReleased(std::chrono::seconds atMost = std::chrono::seconds(30)) { m_released.wait_for(atMost); }
+    void release() { std::call_once(m_releasing, [this] { m_release.set_value(); }); }
 
 private:
     std::thread m_thread;
     int m_port = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_isReleased = false;
+    std::promise<void> m_release;
+    std::shared_future<void> m_released = m_release.get_future().share();
+    std::once_flag m_releasing;
 };

@@ -15,10 +15,7 @@ inline void PrintTo(const QString& text, std::ostream* os)
 
 inline void PrintTo(const std::optional<QString>& text, std::ostream* os)
 {
-    if (text)
-        PrintTo(*text, os);
-    else
-        *os << "nothing";
+    text ? PrintTo(*text, os) : void(*os << "nothing");
 }
 
 inline void PrintTo(const ChatMessage& message, std::ostream* os)

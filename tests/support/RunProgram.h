@@ -1,20 +1,36 @@
 #pragma once
 
-#include <QByteArray>
-#include <QProcessEnvironment>
-#include <QStringList>
+#include <QProcess>
 
-// Runs a program to its end and collects what it printed.
+// What a program printed, and how it ended.
 struct ProgramResult {
     int exitCode = -1;
-    bool crashed = false;
     QByteArray out;
     QByteArray err;
 };
 
-ProgramResult runProgram(const QString& program, const QStringList& args,
-                         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-                         const QByteArray& input = {}, int timeoutMs = 60000);
+// Runs a program to its end, with the input on its standard input.
+inline ProgramResult runProgram(const QString& program, const QStringList& args,
+                                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                                const QByteArray& input = {}, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    ProgramResult result;
+    if (!process.waitForStarted())
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
 
 // The quillo executable of this build.
-QString quilloBinary();
+inline QString quilloBinary() { return QStringLiteral(QUILLO_BIN_DIR "/quillo"); }

@@ -7,26 +7,17 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const QByteArray& value)
         : m_name(name)
-        , m_saved(qgetenv(name))
-        , m_wasSet(qEnvironmentVariableIsSet(name))
+        , m_saved(qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray())
     {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
+        set(value);
     }
-    ~ScopedEnv()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_saved);
-        else
-            qunsetenv(m_name);
-    }
+    ~ScopedEnv() { set(m_saved); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
+    void set(const QByteArray& value) { value.isNull() ? qunsetenv(m_name) : qputenv(m_name, value); }
+
     const char* m_name;
-    QByteArray m_saved;
-    bool m_wasSet;
+    QByteArray m_saved; // null when it was not set
 };
