@@ -203,8 +203,10 @@ bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
     const QByteArray retired = nativePath(dir + QStringLiteral("/.") + target.fileName() + QStringLiteral(".retire"));
     ::unlink(retired.constData());
     const bool keptOld = ::link(nativePath(path).constData(), retired.constData()) == 0;
-    if (::rename(nativePath(temp.fileName()).constData(), nativePath(path).constData()) != 0)
+    if (::rename(nativePath(temp.fileName()).constData(), nativePath(path).constData()) != 0) {
+        ::unlink(retired.constData());
         return false;
+    }
     temp.setAutoRemove(false);
     syncDirectory(dir);
     if (keptOld) {

@@ -1,6 +1,6 @@
-// A child process changes the knowledge base and reports each change once its call has returned;
-// it is killed at a random moment, and a reopened store must hold every reported change, from a
-// file that decodes, with nothing else left beside it. KNOWLEDGE_CRASH_ROUNDS sets the rounds.
+// A child changes the knowledge base and reports each change once its call has returned; it is
+// killed at a random moment, and a reopened store must hold every reported change, from a file
+// that decodes, with nothing else beside it. KNOWLEDGE_CRASH_ROUNDS: 20 by default, 200 by hand.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -12,6 +12,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
@@ -36,12 +37,11 @@ namespace {
     QString previous;
     const QDeadlineTimer deadline(60000);
     for (int i = 0; !deadline.hasExpired(); ++i) {
-        const std::optional<QString> id = store.add(QStringLiteral("解释"), previous, padding, QString());
-        if (!id || !say('+', *id) || (i % 4 == 0 && !(store.toggleFavorite(*id) && say('*', *id))))
+        const QString id = store.add(QStringLiteral("解释"), previous, padding, QString()).value_or(QString());
+        if (id.isEmpty() || !say('+', id) || (i % 4 == 0 && !(store.toggleFavorite(id) && say('*', id)))
+            || (i % 5 == 1 && !(say('?', previous) && store.remove(previous) && say('-', previous))))
             ::_exit(2);
-        if (i % 5 == 1 && !(say('?', previous) && store.remove(previous) && say('-', previous)))
-            ::_exit(2);
-        previous = *id;
+        previous = id;
     }
     ::_exit(0);
 }
@@ -63,36 +63,41 @@ TEST(KnowledgeCrash, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
         if (child == 0)
             changeUntilKilled(file, pipe[1]);
         ::close(pipe[1]);
+        QFile reports;
+        ASSERT_TRUE(reports.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
         QByteArray lines;
-        char buffer[4096];
-        const int wanted = std::uniform_int_distribution(0, 60)(random);
-        for (ssize_t got = 1; got > 0 && lines.count('\n') < wanted;)
-            lines.append(buffer, got = std::max<ssize_t>(0, ::read(pipe[0], buffer, sizeof buffer)));
+        for (int wanted = std::uniform_int_distribution(0, 60)(random); wanted > 0; --wanted)
+            lines += reports.readLine(); // blocks until the child reports a change or is gone
         ::usleep(std::uniform_int_distribution(0, 4000)(random));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
-        for (ssize_t got = 1; got > 0;)
-            lines.append(buffer, got = std::max<ssize_t>(0, ::read(pipe[0], buffer, sizeof buffer)));
-        ::close(pipe[0]);
+        lines += reports.readAll(); // what was reported before the kill
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed on its own: " << WEXITSTATUS(status);
         for (const QByteArray& line : lines.first(lines.lastIndexOf('\n') + 1).split('\n'))
             reported[line.isEmpty() ? 0 : line[0]].insert(QString::fromLatin1(line.mid(1)));
 
+        // What a kill in the middle of a line or of a whole-file write leaves, every time (a
+        // real retired file may be a second name of the live one: it is never written to).
+        const QString retired = home.dataDir() + QStringLiteral("/.knowledge.json.retire");
+        ASSERT_TRUE(writeFile(home.dataDir() + QStringLiteral("/.knowledge.json.Ab12Cd"), "[{\"half")
+                    && (QFile::exists(retired) || writeFile(retired, "[]")));
+        QFile journal(file + QStringLiteral(".journal"));
+        ASSERT_TRUE(journal.open(QIODevice::Append) && journal.write(R"({"op":"clear"})") > 0);
+        journal.close();
         const KnowledgeStore reopened(file, noModels);
         const std::optional<QList<KnowledgeEntry>> entries = KnowledgeCodec::decode(readFile(file));
         ASSERT_TRUE(entries) << "the file always decodes";
         EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList({"knowledge.json"}));
-        QHash<QString, bool> starred;
+        QHash<QString, bool> favorite;
         for (const KnowledgeEntry& entry : *entries)
-            starred.insert(entry.id, entry.favorite);
-        EXPECT_EQ(reopened.count(), entries->size());
+            favorite.insert(entry.id, entry.favorite);
         for (const QString& id : reported['+'] - reported['?'])
-            ASSERT_TRUE(starred.contains(id)) << "a reported add is on disk: " << id.toStdString();
+            ASSERT_TRUE(favorite.contains(id)) << "a reported add is on disk: " << id.toStdString();
         for (const QString& id : reported['*'] - reported['?'])
-            ASSERT_TRUE(starred.value(id)) << "a reported star is on disk: " << id.toStdString();
+            ASSERT_TRUE(favorite.value(id)) << "a reported star is on disk: " << id.toStdString();
         for (const QString& id : reported['-'])
-            ASSERT_FALSE(starred.contains(id)) << "a reported removal is on disk: " << id.toStdString();
+            ASSERT_FALSE(favorite.contains(id)) << "a reported removal is on disk: " << id.toStdString();
     }
 }
 

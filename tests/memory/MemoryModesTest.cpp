@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 
 #include "engines/OllamaEmbedder.h"
 #include "settings/SettingsStore.h"
@@ -39,59 +40,35 @@ protected:
     }
 };
 
-int verdicts(const QStringList& lines, const QString& prefix)
-{
-    return int(std::count_if(lines.begin(), lines.end(), [&prefix](const QString& line) { return line.startsWith(prefix); }));
-}
-
 TEST_F(MemoryModesTest, TheKnowledgeCheckPassesOnAThrowAwayFile)
 {
     const QStringList lines = run(QStringLiteral("--selftest-knowledge"), 0);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.last(), QStringLiteral("KNOWLEDGE_SELFTEST_PASS"));
-    EXPECT_EQ(verdicts(lines, QStringLiteral("KNOWLEDGE_SELFTEST_")), 1);
+    EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("KNOWLEDGE_SELFTEST_PASS"));
 }
 
 TEST_F(MemoryModesTest, TheSemanticCheckFailsWithoutAModelAndPassesWithOne)
 {
     QStringList lines = run(QStringLiteral("--selftest-semantic"), 1);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
-    EXPECT_EQ(verdicts(lines, QStringLiteral("FAIL ")), 1) << "only the model step fails: " << lines.join('\n').toStdString();
-
+    EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^FAIL "))).size(), 1) << "only the model step fails: " << lines.join('\n').toStdString();
     const auto ollama = ownOllamaWith(QStringLiteral("bge-m3"));
     ASSERT_TRUE(ollama);
     lines = run(QStringLiteral("--selftest-semantic"), 0);
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.last(), QStringLiteral("SEMANTIC_SELFTEST_PASS"));
-    EXPECT_EQ(verdicts(lines, QStringLiteral("SEMANTIC_SELFTEST_")), 1);
+    EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("SEMANTIC_SELFTEST_PASS"));
 }
 
-TEST_F(MemoryModesTest, TheEmbedderAsksForTheConfiguredModelFailsOpenAndSendsNothingOnceStopped)
+TEST_F(MemoryModesTest, TheEmbedderAsksForTheConfiguredModelAndSendsNothingOnceStopped)
 {
-    using Language = SentenceEmbedder::Language;
-    OllamaEmbedder embedder;
-    EXPECT_FALSE(embedder.hasModel(Language::english, {})) << "nothing listens on the port";
     FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering());
-    EXPECT_FALSE(embedder.hasModel(Language::english, {})) << "the server has no bge-m3";
-    ASSERT_TRUE(ollama.pull(QStringLiteral("nomic-embed-text")));
+    ASSERT_TRUE(ollama.isAnswering() && ollama.pull(QStringLiteral("nomic-embed-text")));
     changeSettings([](AppSettings& settings) { settings.embeddingModel = QStringLiteral("nomic-embed-text"); });
-
-    EXPECT_TRUE(embedder.hasModel(Language::simplifiedChinese, {}));
-    const std::optional<Embedding> vector = embedder.vector(Language::english, QStringLiteral("closed systems 😀"), {});
-    ASSERT_TRUE(vector);
-    EXPECT_EQ(vector->size(), 64u);
-    const QJsonObject last = ollama.recorded().last();
-    EXPECT_EQ(last.value("path").toString(), QStringLiteral("/api/embed"));
-    EXPECT_EQ(last.value("body").toObject(), (QJsonObject{{"model", "nomic-embed-text"}, {"input", "closed systems 😀"}}));
-    EXPECT_FALSE(embedder.vector(Language::english, QStringLiteral("broken [[fail:500]]"), {}));
-
+    OllamaEmbedder embedder;
+    EXPECT_TRUE(embedder.hasModel(SentenceEmbedder::Language::english, {}));
     const qsizetype asked = ollama.recorded().size();
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_FALSE(embedder.vector(Language::english, QStringLiteral("closed systems"), stop.get_token()));
-    EXPECT_EQ(ollama.recorded().size(), asked);
+    EXPECT_FALSE(embedder.hasModel(SentenceEmbedder::Language::english, stop.get_token()));
+    EXPECT_EQ(ollama.recorded().size(), asked) << "a stopped request is never sent";
 }
 
 }

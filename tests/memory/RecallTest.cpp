@@ -3,12 +3,36 @@
 #include <QSet>
 
 #include "memory/KnowledgeStore.h"
+#include "memory/RecallBanner.h"
 #include "memory/SemanticRecall.h"
-#include "tests/memory/ScriptedEmbedder.h"
+#include "settings/L10n.h"
 #include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {
+
+// An embedding service whose models and vectors the test decides; it records what it was asked.
+class ScriptedEmbedder final : public SentenceEmbedder {
+public:
+    bool chineseModel = true;
+    bool englishModel = true;
+    QHash<QString, Embedding> vectors; // by trimmed text; other texts get no vector
+    int modelLookups = 0;
+    QStringList requested;
+
+    // A stopped look-up finds nothing, as a real one would.
+    bool hasModel(Language language, std::stop_token stop) override
+    {
+        ++modelLookups;
+        return !stop.stop_requested() && (language == Language::simplifiedChinese ? chineseModel : englishModel);
+    }
+    std::optional<Embedding> vector(Language, const QString& text, std::stop_token) override
+    {
+        requested.append(text);
+        return vectors.contains(text) ? std::optional<Embedding>(vectors.value(text)) : std::nullopt;
+    }
+};
 
 class RecallTest : public ::testing::Test {
 protected:
@@ -17,105 +41,81 @@ protected:
     std::shared_ptr<ScriptedEmbedder> embedder = std::make_shared<ScriptedEmbedder>();
     std::chrono::steady_clock::time_point now{};
     SemanticRecall semantic{embedder, [this] { return now; }};
-    std::optional<KnowledgeStore> m_store;
+    KnowledgeStore store{file, semantic};
 
-    KnowledgeStore& store()
-    {
-        if (!m_store)
-            m_store.emplace(file, semantic);
-        return *m_store;
-    }
-
-    QString lookup(const QString& source) { return *store().add(QStringLiteral("解释"), source, QStringLiteral("answer"), QString()); }
+    QString lookup(const QString& source) { return store.add(QStringLiteral("解释"), source, QStringLiteral("answer"), QString()).value_or(QString()); }
 };
 
 TEST_F(RecallTest, ExactRecallMatchesNormalisedTextsBothWaysButNeverTooShortOnes)
 {
     embedder->chineseModel = embedder->englishModel = false;
-    EXPECT_FALSE(store().recall(QStringLiteral("anything at all")));
     const QString id = lookup(QStringLiteral("  Quantum 熵增  "));
     lookup(QStringLiteral("熵"));
     for (const char* selection : {"quantum 熵增", "Quantum   熵增", "QUANTUM\n\t熵增", "tum 熵", "Quantum 熵增的现象"}) {
-        const auto hit = store().recall(QString::fromUtf8(selection));
+        const auto hit = store.recall(QString::fromUtf8(selection));
         ASSERT_TRUE(hit) << selection;
         EXPECT_EQ(hit->count, 1) << "a one-character entry is not hit by a text containing it";
         EXPECT_EQ(hit->latest.id, id);
         EXPECT_FALSE(hit->semantic);
     }
     for (const char* selection : {"熵", " \n\t ", "👩‍👩‍👧"})
-        EXPECT_FALSE(store().recall(QString::fromUtf8(selection))) << selection;
-    EXPECT_TRUE(embedder->requested().isEmpty());
+        EXPECT_FALSE(store.recall(QString::fromUtf8(selection))) << selection;
+    EXPECT_TRUE(embedder->requested.isEmpty());
 }
 
 TEST_F(RecallTest, CountsAllMatchesAndShowsTheLatestUnlessExcluded)
 {
-    ASSERT_TRUE(writeFile(file, R"([
-        {"id": "EARLY", "sourceText": "entropy", "resultText": "first", "updatedAt": "2025-01-01T00:00:00Z"},
+    ASSERT_TRUE(writeFile(file, R"([{"id": "EARLY", "sourceText": "entropy", "resultText": "first", "updatedAt": "2025-01-01T00:00:00Z"},
         {"id": "SNIPPET", "sourceText": "entropy", "isCollected": true, "action": "收藏", "updatedAt": "2025-09-01T00:00:00Z"},
         {"id": "LATE", "sourceText": "Entropy", "resultText": "second", "updatedAt": "2025-03-01T00:00:00Z"},
-        {"id": "TIE", "sourceText": "entropy!", "resultText": "tie", "updatedAt": "2025-03-01T00:00:00Z"}
-    ])"));
-    const auto hit = store().recall(QStringLiteral("ENTROPY"));
+        {"id": "TIE", "sourceText": "entropy!", "resultText": "tie", "updatedAt": "2025-03-01T00:00:00Z"}])"));
+    store.reloadFromDisk();
+    const auto hit = store.recall(QStringLiteral("ENTROPY"));
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->count, 3) << "collected snippets are never recalled";
     EXPECT_EQ(hit->latest.id, QStringLiteral("LATE")) << "on equal dates the one stored first wins";
-    const auto withoutLate = store().recall(QStringLiteral("entropy"), QStringLiteral("LATE"));
+    const auto withoutLate = store.recall(QStringLiteral("entropy"), QStringLiteral("LATE"));
     ASSERT_TRUE(withoutLate);
-    EXPECT_EQ(withoutLate->count, 2);
-    EXPECT_EQ(withoutLate->latest.id, QStringLiteral("TIE"));
-
-    store().remove(QStringLiteral("LATE"));
-    store().remove(QStringLiteral("TIE"));
-    embedder->chineseModel = embedder->englishModel = false;
-    EXPECT_FALSE(store().recall(QStringLiteral("entropy"), QStringLiteral("EARLY")));
+    EXPECT_TRUE(withoutLate->count == 2 && withoutLate->latest.id == QStringLiteral("TIE"));
 }
 
 TEST_F(RecallTest, SemanticRecallTakesTheClosestEntryAtOrAboveTheThreshold)
 {
-    embedder->vectors = {
-        {QStringLiteral("what grows in a closed system"), {1, 0, 0}},
-        {QStringLiteral("exactly at the threshold"), {4, 3, 0}}, // cosine 0.8
-        {QStringLiteral("just below the threshold"), {3, 4, 0}}, // cosine 0.6
-        {QStringLiteral("also at the threshold"), {4, 0, 3}},    // cosine 0.8, stored later
-    };
+    // Cosines with the query: 0.8, 0.6 and 0.8 again, stored later.
+    embedder->vectors = {{QStringLiteral("what grows in a closed system"), {1, 0, 0}}, {QStringLiteral("exactly at the threshold"), {4, 3, 0}},
+                         {QStringLiteral("just below the threshold"), {3, 4, 0}}, {QStringLiteral("also at the threshold"), {4, 0, 3}}};
     lookup(QStringLiteral("just below the threshold"));
     const QString first = lookup(QStringLiteral("exactly at the threshold"));
     const QString later = lookup(QStringLiteral("also at the threshold"));
 
-    const auto hit = store().recall(QStringLiteral("what grows in a closed system"));
+    const auto hit = store.recall(QStringLiteral("what grows in a closed system"));
     ASSERT_TRUE(hit);
-    EXPECT_TRUE(hit->semantic);
-    EXPECT_EQ(hit->count, 1);
+    EXPECT_TRUE(hit->semantic && hit->count == 1);
     EXPECT_EQ(hit->latest.id, first) << "equal scores: the earlier candidate wins";
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_FALSE(store().recall(QStringLiteral("what grows in a closed system"), {}, stop.get_token()));
+    EXPECT_FALSE(store.recall(QStringLiteral("what grows in a closed system"), {}, stop.get_token()));
 
-    store().remove(first);
-    store().remove(later);
-    EXPECT_FALSE(store().recall(QStringLiteral("what grows in a closed system"))) << "0.6 is below the threshold";
+    ASSERT_TRUE(store.remove(first) && store.remove(later));
+    EXPECT_FALSE(store.recall(QStringLiteral("what grows in a closed system"))) << "0.6 is below the threshold";
 }
 
 TEST_F(RecallTest, ChineseQueriesOnlyEmbedEntriesSharingAHanCharacter)
 {
-    embedder->vectors = {
-        {QStringLiteral("熵是什么意思"), {1, 0}},
-        {QStringLiteral("热力学第二定律讲熵"), {1, 0.1}},
-        {QStringLiteral("今天天气很好"), {1, 0}},
-        {QStringLiteral("entropy in english"), {1, 0}},
-    };
+    embedder->vectors = {{QStringLiteral("熵是什么意思"), {1, 0}}, {QStringLiteral("热力学第二定律讲熵"), {1, 0.1}},
+                         {QStringLiteral("今天天气很好"), {1, 0}}, {QStringLiteral("entropy in english"), {1, 0}}};
     const QString related = lookup(QStringLiteral("热力学第二定律讲熵"));
     lookup(QStringLiteral("今天天气很好"));
     lookup(QStringLiteral("entropy in english"));
-    ASSERT_TRUE(store().addCollection(QStringLiteral("熵的收藏"), QStringLiteral("划词"), QString()));
+    ASSERT_TRUE(store.addCollection(QStringLiteral("熵的收藏"), QStringLiteral("划词"), QString()));
 
-    const auto hit = store().recall(QStringLiteral("熵是什么意思"));
+    const auto hit = store.recall(QStringLiteral("熵是什么意思"));
     ASSERT_TRUE(hit);
     EXPECT_EQ(hit->latest.id, related);
-    EXPECT_EQ(embedder->requested(), QStringList({"熵是什么意思", "热力学第二定律讲熵"}))
+    EXPECT_EQ(embedder->requested, QStringList({"熵是什么意思", "热力学第二定律讲熵"}))
         << "entries without a shared Han character, and snippets, are never embedded";
-    store().recall(QStringLiteral("熵是什么意思"));
-    EXPECT_EQ(embedder->requested().size(), 3) << "the entry's vector is cached; only the query is embedded again";
+    store.recall(QStringLiteral("熵是什么意思"));
+    EXPECT_EQ(embedder->requested.size(), 3) << "the entry's vector is cached; only the query is embedded again";
 }
 
 TEST_F(RecallTest, AMissingModelIsLookedUpAgainAfterAMinuteAndAfterForgetting)
@@ -136,35 +136,56 @@ TEST_F(RecallTest, AMissingModelIsLookedUpAgainAfterAMinuteAndAfterForgetting)
     embedder->chineseModel = false;
     now += 2 * SemanticRecall::recheckMissingModelAfter;
     EXPECT_TRUE(semantic.embed(QStringLiteral("  中文\n"))) << "a model found is kept";
-    EXPECT_EQ(embedder->requested(), QStringList({"中文"})) << "texts are trimmed before they are embedded";
+    EXPECT_EQ(embedder->requested, QStringList({"中文"})) << "texts are trimmed before they are embedded";
     const int lookups = embedder->modelLookups;
     semantic.forgetAvailability();
-    EXPECT_FALSE(semantic.isAvailable());
-    EXPECT_EQ(embedder->modelLookups, lookups + 2);
+    EXPECT_TRUE(!semantic.isAvailable() && embedder->modelLookups == lookups + 2);
     EXPECT_FALSE(semantic.similarity(QStringLiteral(" "), QStringLiteral("中文")));
 }
 
-TEST(SemanticRecallMath, CosineIsSymmetricAndNeverDividesByZero)
+TEST(SemanticRecallMath, CosineIsSymmetricAndNeverDividesByZeroAndCjkIsIdeographsAndKana)
 {
-    const QList<std::tuple<Embedding, Embedding, double>> cases = {
-        {{0.3, -1.2, 2.5}, {0.3, -1.2, 2.5}, 1.0}, {{1, 0}, {0, 1}, 0.0}, {{1, 2}, {-1, -2}, -1.0},
-        {{}, {}, 0.0}, {{1, 2}, {1, 2, 3}, 0.0}, {{0, 0}, {1, 1}, 0.0},
-    };
+    const QList<std::tuple<Embedding, Embedding, double>> cases = {{{0.3, -1.2, 2.5}, {0.3, -1.2, 2.5}, 1.0}, {{1, 0}, {0, 1}, 0.0},
+                                                                   {{1, 2}, {-1, -2}, -1.0}, {{}, {}, 0.0}, {{1, 2}, {1, 2, 3}, 0.0}, {{0, 0}, {1, 1}, 0.0}};
     for (const auto& [a, b, expected] : cases) {
         EXPECT_NEAR(SemanticRecall::cosine(a, b), expected, 1e-12);
         EXPECT_EQ(SemanticRecall::cosine(a, b), SemanticRecall::cosine(b, a));
     }
-}
-
-TEST(SemanticRecallMath, CjkCoversIdeographsAndKanaOnly)
-{
-    const QList<std::pair<const char*, bool>> cases = {
-        {"", false}, {"plain English", false}, {"a熵", true}, {"カタカナ", true}, {"ひらがな", true},
-        {"\u3400", true}, {"\uF900", true}, {"한국어", false}, {"\U00020000", false}, {"，。", false},
-    };
-    for (const auto& [text, cjk] : cases)
+    for (const auto& [text, cjk] : QList<std::pair<const char*, bool>>{{"", false}, {"plain", false}, {"a熵", true}, {"カタカナ", true}, {"ひらがな", true},
+                                                                        {"\u3400", true}, {"\uF900", true}, {"한국어", false}, {"\U00020000", false}, {"，。", false}})
         EXPECT_EQ(SemanticRecall::containsCJK(QString::fromUtf8(text)), cjk) << text;
     EXPECT_EQ(SemanticRecall::hanSet(QStringLiteral("熵增 x 熵カ")), QSet<QString>({"熵", "增"}));
+}
+
+KnowledgeEntry remembered(const QString& note)
+{
+    return {.action = QStringLiteral("解释"), .resultText = QStringLiteral("the old answer"), .note = note,
+            .updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30))};
+}
+
+TEST(RecallBanner, TextsFollowTheKindOfHitTheNoteAndTheLanguage)
+{
+    ScratchHome home;
+    const QString thirty = QStringLiteral("一二三四五六七八九十").repeated(3);
+    const KnowledgeEntry noted = remembered(QStringLiteral(" keep this "));
+    {
+        ScopedEnv zh("SELVANE_UI_LANG", "zh");
+        L10n::invalidate();
+        EXPECT_EQ(RecallBanner::text({3, remembered(QStringLiteral(" \n ")), false}), QStringLiteral("📌 你查过这个（3 次）· 点击看上次结果"));
+        EXPECT_EQ(RecallBanner::text({1, remembered(thirty), false}), QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty);
+        EXPECT_EQ(RecallBanner::text({1, remembered(thirty + QStringLiteral("👍🏽")), false}),
+                  QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty + QStringLiteral("…"));
+        EXPECT_EQ(RecallBanner::text({1, remembered(QString()), true}), QStringLiteral("📌 你问过意思相近的 · 点击看上次结果"));
+        EXPECT_EQ(RecallBanner::text({1, noted, true}), QStringLiteral("📌 你问过意思相近的 · 笔记：keep this"));
+        EXPECT_EQ(RecallBanner::rememberedAnswer(remembered(QStringLiteral("\t"))), QStringLiteral("the old answer"));
+        EXPECT_EQ(RecallBanner::memoryStatus(noted), QStringLiteral("来自你的记忆 · 上次 3月1日 08:30（解释）"));
+    }
+    ScopedEnv en("SELVANE_UI_LANG", "en");
+    L10n::invalidate();
+    EXPECT_EQ(RecallBanner::text({12, noted, false}), QStringLiteral("📌 You looked this up (12×) · Note: keep this"));
+    EXPECT_EQ(RecallBanner::rememberedAnswer(noted), QStringLiteral("the old answer\n\n— Your note: keep this"));
+    EXPECT_EQ(RecallBanner::memoryStatus(noted), QStringLiteral("From your memory · last Mar 1, 08:30 (解释)"));
+    L10n::invalidate();
 }
 
 }
