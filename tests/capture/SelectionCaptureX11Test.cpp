@@ -103,7 +103,7 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextAndReplacesItInPl
             const ProgramResult probe = runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")});
             const QJsonObject report = QJsonDocument::fromJson(probe.out).object();
             EXPECT_EQ(report.value("text").toString() + report.value("method").toString(), selected + QStringLiteral("AX"));
-            EXPECT_EQ(report.value("pid").toInteger(), target->processId()) << probe.out.toStdString();
+            EXPECT_EQ(report.value("pid").toInteger(), target->processId()) << probe.exitCode << probe.out.toStdString() << probe.err.toStdString();
         }
 
         EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
+#include <gtest/gtest.h>
 
 // main for tests whose code needs a Qt event loop (queued callbacks, thread hand-offs).
 int main(int argc, char** argv)

@@ -12,8 +12,7 @@ class TestPrefix {
 public:
     QString resourceDir() const { return m_dir.filePath(QStringLiteral("share/quillo")); }
 
-    // Copies this build's quillo into bin/; returns the copy's path.
-    QString installQuillo() const
+    QString installQuillo() const // this build's quillo, copied into bin/
     {
         const QString target = m_dir.filePath(QStringLiteral("bin/quillo"));
         writeExecutable(target, readFile(quilloBinary()));

@@ -1,7 +1,6 @@
 #!/bin/sh
-# Runs the command in a private X11 desktop: Xvfb on a free display, the openbox window manager,
-# a D-Bus session bus and the accessibility bus, with a home and runtime directory of its own.
-# Everything started here ends with the command; the clients it left on the display go with it.
+# Runs the command in a private X11 desktop (Xvfb on a free display, openbox, the session and
+# accessibility buses, a home and runtime directory of its own); all of it ends with the command.
 set -eu
 dir=$(mktemp -d)
 started=""
