@@ -30,8 +30,8 @@ public:
     virtual bool isBundled() = 0;
     // The local engine the settings select answers now.
     virtual bool isRunning(std::stop_token stop) = 0;
-    // Makes that engine answer: starts the built-in one (or the user's own `ollama serve` when
-    // they chose it) and waits; true once it answers.
+    // Makes that engine answer and waits; true once it does. Starts the built-in engine when the
+    // settings select it and the bundle carries it, else the user's own `ollama serve` if installed.
     virtual bool ensureRunning(std::stop_token stop) = 0;
 
     // The models of the local engine the settings select; empty on any failure.

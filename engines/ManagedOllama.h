@@ -98,7 +98,7 @@ public:
     static QStringList externalModels(std::stop_token stop, std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
     // Stops the engine this process started: SIGTERM, then SIGKILL after 3 seconds. Blocking, for
-    // quitting; the program's signal handling ends in here too. Should the program die without
-    // it, the engine still gets SIGTERM from its parent-death signal (EngineProcess).
+    // the program's way out, however it was asked to go. Should it die without getting here, the
+    // engine still gets SIGTERM from its parent-death signal (EngineProcess).
     static void terminateSync();
 };

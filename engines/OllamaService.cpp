@@ -63,6 +63,8 @@ bool OllamaService::ensureRunning(std::chrono::milliseconds timeout, std::stop_t
         return ManagedOllama::ensureRunning(std::max<std::chrono::milliseconds>(timeout, 90s), stop);
     if (isRunning(stop))
         return true;
+    if (stop.stop_requested())
+        return false;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     if (const std::optional<QString> executable = ollamaPath())
         startDetached(*executable);

@@ -89,7 +89,11 @@ public:
     {
         return enter(QStringLiteral("heal"), stop) ? script().healOutcome : LocalEngineHeal::Outcome::noChange();
     }
-    void shutdown() override { enter(QStringLiteral("shutdown"), {}); }
+    void shutdown() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_calls.append(QStringLiteral("shutdown"));
+    }
     QString baseURL() override { return script().baseURL; }
 
 private:
