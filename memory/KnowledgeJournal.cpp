@@ -30,6 +30,20 @@ void syncDirectory(const QString& dir)
     }
 }
 
+// The file's bytes up to its last line break; whatever follows is cut off the file: a line cut
+// short is a change whose append never returned, so it was never made.
+QByteArray completeLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    const qsizetype complete = bytes.lastIndexOf('\n') + 1;
+    if (complete < bytes.size())
+        ::truncate(nativePath(path).constData(), complete);
+    return bytes.first(complete);
+}
+
 bool writeAll(int fd, const QByteArray& bytes)
 {
     qsizetype done = 0;
@@ -72,17 +86,9 @@ QList<KnowledgeCodec::Change> KnowledgeJournal::read()
     m_damaged = false;
     QList<KnowledgeCodec::Change> changes;
     for (const QString& path : {m_foldingPath, m_path}) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray bytes = file.readAll();
-        file.close();
-        const qsizetype complete = bytes.lastIndexOf('\n') + 1;
-        // A torn last line is a change whose append never returned: it was never made.
-        if (complete < bytes.size())
-            ::truncate(nativePath(path).constData(), complete);
+        const QByteArray bytes = completeLines(path);
         int lines = 0;
-        for (const QByteArray& line : bytes.first(complete).split('\n')) {
+        for (const QByteArray& line : bytes.split('\n')) {
             if (line.isEmpty())
                 continue;
             ++lines;
@@ -93,7 +99,7 @@ QList<KnowledgeCodec::Change> KnowledgeJournal::read()
         }
         if (path == m_path) {
             m_changes = lines;
-            m_bytes = complete;
+            m_bytes = bytes.size();
         }
     }
     return changes;
@@ -111,20 +117,25 @@ bool KnowledgeJournal::open()
     // The new journal's name must outlive a power cut as its lines do.
     if (!existed)
         syncDirectory(dir);
+    else
+        completeLines(m_path); // after an append that failed and could not take its piece back
     return true;
 }
 
 bool KnowledgeJournal::append(const KnowledgeCodec::Change& change)
 {
+    struct stat before {};
+    // A journal another process has folded in and removed takes no more lines.
+    if (m_fd >= 0 && ::fstat(m_fd, &before) == 0 && before.st_nlink == 0)
+        close();
     if (m_fd < 0 && !open())
         return false;
-    struct stat before {};
     if (::fstat(m_fd, &before) != 0)
         return false;
     const QByteArray line = KnowledgeCodec::encodeChange(change);
     if (!writeAll(m_fd, line) || ::fdatasync(m_fd) != 0) {
         // Leave no piece of the line behind, so the next change starts on a line of its own;
-        // failing that, make the next change open the journal again after trimming it.
+        // failing that, the next change opens the journal again, which trims it.
         if (::ftruncate(m_fd, before.st_size) != 0)
             close();
         return false;

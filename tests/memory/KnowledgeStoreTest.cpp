@@ -98,7 +98,7 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     EXPECT_FALSE(store->exportJSON(home.path() + QStringLiteral("/missing/x.json")));
 }
 
-TEST_F(KnowledgeStoreTest, AnUndecodableFileIsKeptAsideOnceBeforeTheFirstChange)
+TEST_F(KnowledgeStoreTest, AnUndecodableFileIsKeptAsideOnceBeforeTheFirstChangeAndAnotherStoresFoldLosesNothing)
 {
     for (const char* content : {"not JSON {", "", R"({"sourceText": "object"})", "[1]", R"([{"sourceText": "a"}, {"favorite": "yes"}])",
                                 R"([{"createdAt": "2025-03-01T08:30:00.250Z"}])", R"([{"updatedAt": "2025-03-01"}])"}) {
@@ -114,6 +114,8 @@ TEST_F(KnowledgeStoreTest, AnUndecodableFileIsKeptAsideOnceBeforeTheFirstChange)
         ASSERT_EQ(aside.size(), 1);
         EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + aside.first()), content);
         EXPECT_EQ(open()->count(), 2);
+        ASSERT_FALSE(lookup(*store, QStringLiteral("third")).isEmpty());
+        EXPECT_EQ(open()->count(), 3) << "a store whose journal another one folded in keeps its changes";
     }
 }
 
@@ -131,11 +133,9 @@ TEST_F(KnowledgeStoreTest, SearchAndCollectionsMatchTheirOwnKindAndFieldsInAnyCa
         {"", favourites, {"Quantum Entropy"}}, {"hello", favourites, {}}, {"", snippets, {"Quantum snippet", "shot"}},
         {"截图", snippets, {"shot"}}, {" quotes ", snippets, {"shot"}}, {"QUANTUM S", snippets, {"Quantum snippet"}},
     };
-    for (const auto& [query, kind, expected] : cases) {
-        const QString text = QString::fromUtf8(query);
-        EXPECT_EQ(sources(kind == snippets ? store->collections(text) : store->search(text, kind == favourites), true), expected)
-            << query << " " << kind;
-    }
+    for (const auto& [query, kind, expected] : cases)
+        EXPECT_EQ(sources(kind == snippets ? store->collections(QString::fromUtf8(query)) : store->search(QString::fromUtf8(query), kind == favourites), true),
+                  expected) << query << " " << kind;
 }
 
 TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade)
@@ -207,8 +207,8 @@ TEST_F(KnowledgeStoreTest, ThreadsChangingWhileFoldsRunLoseNothingAndEveryChange
 
 KnowledgeEntry snippet(const QString& text, const QString& source, const QString& app, QDate day)
 {
-    return {.action = KnowledgeEntry::collectionAction, .sourceText = text, .note = source, .appName = app, .isCollected = true,
-            .createdAt = QDateTime(day, QTime(23, 59))};
+    return {.id = {}, .action = KnowledgeEntry::collectionAction, .sourceText = text, .resultText = {}, .note = source, .appName = app,
+            .favorite = false, .isCollected = true, .category = {}, .createdAt = QDateTime(day, QTime(23, 59)), .updatedAt = {}};
 }
 
 TEST(CollectionExport, UserPromptNumbersEachSnippetWithItsSourceAppAndDateAfterTheRequestLine)

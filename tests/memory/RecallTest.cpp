@@ -159,8 +159,8 @@ TEST(SemanticRecallMath, CosineIsSymmetricAndNeverDividesByZeroAndCjkIsIdeograph
 
 KnowledgeEntry remembered(const QString& note)
 {
-    return {.action = QStringLiteral("解释"), .resultText = QStringLiteral("the old answer"), .note = note,
-            .updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30))};
+    return {.id = {}, .action = QStringLiteral("解释"), .sourceText = {}, .resultText = QStringLiteral("the old answer"), .note = note,
+            .appName = {}, .favorite = false, .isCollected = false, .category = {}, .createdAt = {}, .updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30))};
 }
 
 TEST(RecallBanner, TextsFollowTheKindOfHitTheNoteAndTheLanguage)
