@@ -28,6 +28,10 @@ class SemanticRecall;
 // holds foldAfterChanges changes or 8 MB; the thread that calls the store never waits for the
 // whole file to be written, except in clearAll and reloadFromDisk. A killed process loses no
 // change that was reported done, and leaves no file the next start cannot read.
+//
+// Another process may open the same file (quillo --ask beside the tray): it folds the journal in
+// and this store then journals afresh, but each keeps only what it has seen, so the later fold
+// of one drops the changes the other made since.
 class KnowledgeStore {
 public:
     // An earlier lookup of the same or a similar text.
