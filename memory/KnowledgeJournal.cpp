@@ -222,9 +222,13 @@ bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
     syncDirectory(dir);
     if (keptOld) {
         if (const int old = ::open(retired.constData(), O_WRONLY | O_CLOEXEC); old >= 0) {
+            // Each step is committed here, so the blocks it frees (and discards, on a disk mounted
+            // so) are never left for the journal's next flush to wait on.
             constexpr off_t shrinkStep = 4 << 20;
-            for (off_t size = ::lseek(old, 0, SEEK_END); size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;)
+            for (off_t size = ::lseek(old, 0, SEEK_END); size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;) {
+                ::fsync(old);
                 size -= shrinkStep;
+            }
             ::close(old);
         }
         ::unlink(retired.constData());
