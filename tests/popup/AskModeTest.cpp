@@ -244,18 +244,6 @@ TEST_F(AskModeTest, WithoutAnyEngineItSaysHowToSetOneUp)
     EXPECT_TRUE(knowledge().isEmpty());
 }
 
-TEST_F(AskModeTest, ALocalEngineThatIsNotRunningGetsItsLine)
-{
-    if (systemHasOllama())
-        GTEST_SKIP() << "an ollama installed on this machine would be started";
-    FakeOpenAIServer cloud(18080, apiKey);
-    useCloud(cloud); // ready for the cloud, so the run is attempted
-    const ProgramResult result = ask({QStringLiteral("translate"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("The quick brown fox")});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(QString::fromUtf8(result.err), line("err.ollamaNotRunning"));
-    EXPECT_TRUE(result.out.isEmpty());
-}
-
 TEST_F(AskModeTest, CtrlCCancelsSilentlyAndStopsTheBuiltInEngineItStarted)
 {
     ChildProcesses::adoptOrphans();

@@ -65,16 +65,6 @@ TEST(ProfileRules, TheProfileIsInjectedIntoExplainAndRewriteOnly)
     EXPECT_FALSE(ProfileEngine::shouldInject(QStringLiteral("解释"), true, std::nullopt));
 }
 
-TEST(ProfileRules, ThePreambleQuotesTheTrimmedProfileAndForbidsMentioningIt)
-{
-    const QString preamble = ProfileEngine::injectionPreamble(QStringLiteral("  关注物理\n"));
-    EXPECT_TRUE(preamble.startsWith(QStringLiteral("【用户背景画像 · 仅供你把握回答深度与用词，不是回答内容的一部分】\n画像：『关注物理』\n铁律")));
-    EXPECT_TRUE(preamble.contains(QStringLiteral(
-        "也绝不说\"根据你的背景\"\"作为一个…的用户\"\"as a user / based on your background\"之类的话；\n② ")));
-    EXPECT_TRUE(preamble.endsWith(QStringLiteral("④ 回答的内容、格式、语言都不受画像影响，只允许据此微调讲解的深浅和用词。")));
-    EXPECT_EQ(preamble.count(QLatin1Char('\n')), 6);
-}
-
 KnowledgeEntry record(const QString& action, const QString& source, const QString& result)
 {
     KnowledgeEntry entry;

@@ -1,4 +1,4 @@
-// Every prompt the library composes, compared byte for byte with tests/prompts/golden-prompts.json
+// Every prompt the library and the profile compose, compared byte for byte with tests/prompts/golden-prompts.json
 // (one prompt a line). QUILLO_UPDATE_GOLDEN=1 rewrites the file from the library instead; review
 // its diff like code.
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include "core/ActionKey.h"
+#include "profile/ProfileEngine.h"
 #include "prompts/PromptLibrary.h"
 #include "tests/support/Files.h"
 
@@ -53,6 +54,8 @@ QMap<QString, QString> composedPrompts()
                            PromptLibrary::contextualUserPrompt(action, selected, context.first, context.second));
     }
     prompts.insert(QStringLiteral("followUp"), PromptLibrary::followUpRevisePrompt(QStringLiteral("再短一点")));
+    prompts.insert(QStringLiteral("profile/preamble"), ProfileEngine::injectionPreamble(QStringLiteral("  关注物理\n")));
+    prompts.insert(QStringLiteral("profile/system"), ProfileEngine::buildGenerationMessages({}).system);
     return prompts;
 }
 
