@@ -70,12 +70,17 @@ KnowledgeStore::KnowledgeStore(const QString& path, SemanticRecall& semantic, in
                                                   QDir::Files | QDir::Hidden))
         dir.remove(temporary);
     loadLocked();
-    foldAtOpen();
+    foldJournalLocked();
 }
 
 KnowledgeStore::~KnowledgeStore()
 {
     m_folds.shutdown();
+    // knowledge.json alone is complete after a clean exit, for people, tools and older versions
+    // that read it without the journal.
+    std::lock_guard writing(m_writing);
+    std::lock_guard lock(m_mutex);
+    foldJournalLocked();
 }
 
 KnowledgeStore::Slot::Slot(KnowledgeEntry entry)
@@ -112,7 +117,7 @@ void KnowledgeStore::loadLocked()
         applyLocked(change);
 }
 
-void KnowledgeStore::foldAtOpen()
+void KnowledgeStore::foldJournalLocked()
 {
     if (m_journal.isEmpty()) {
         m_journal.drop(); // an empty journal, or only lines that could not be read

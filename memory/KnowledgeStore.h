@@ -156,7 +156,8 @@ private:
     void loadLocked();
     // Writes the entries as the whole file; the caller holds m_writing.
     bool writeFile(const StoredList& entries, std::stop_token stop = {});
-    void foldAtOpen();
+    // Writes the whole file now and drops the journal; at open and at close.
+    void foldJournalLocked();
     void foldLaterLocked();
     void fold(std::stop_token stop);
     void announceChange();

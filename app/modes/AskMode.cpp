@@ -79,6 +79,8 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
         session.runAction(0);
     });
     QObject::connect(&session, &ActionSession::deltaAppended, &loop, [](const QString& fragment) { outText(fragment); });
+    // The answer still counts; the user learns it was not remembered.
+    QObject::connect(&session, &ActionSession::storeFailed, &loop, [](const QString& message) { outError(message); });
     QObject::connect(&session, &ActionSession::revisionStarted, &loop, [](int version) {
         outText(QStringLiteral("\n") + L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) + QStringLiteral("\n"));
     });

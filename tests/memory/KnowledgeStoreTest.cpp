@@ -56,9 +56,10 @@ TEST_F(KnowledgeStoreTest, HostileTextsSurviveAReopenUnchangedInAPrivateFileOfTh
     QStringList ids;
     for (const QString& text : texts)
         ids.append(open()->add(text, text, text, text).value_or(QString()));
+    EXPECT_EQ(filesBeside(), QStringList({"knowledge.json"})) << "a store that closes folds its journal in";
+    EXPECT_EQ(QJsonDocument::fromJson(readFile(file)).array().size(), texts.size());
     const auto store = open();
     EXPECT_TRUE(posixMode(home.dataDir()) == 0700 && posixMode(file) == 0600);
-    EXPECT_EQ(filesBeside(), QStringList({"knowledge.json"})) << "the journal is folded in at open";
     const QJsonObject first = QJsonDocument::fromJson(readFile(file)).array().first().toObject();
     EXPECT_EQ(first.keys(), QStringList({"action", "appName", "category", "createdAt", "favorite", "id", "isCollected", "note",
                                          "resultText", "sourceText", "updatedAt"}));
