@@ -10,6 +10,7 @@
 
 #include "settings/SettingsStore.h"
 #include "tests/support/ChildProcesses.h"
+#include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/OwnOllama.h"
 #include "tests/support/Printers.h"
@@ -64,20 +65,35 @@ TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhat
     EXPECT_EQ(check(quilloBinary(), {QStringLiteral("--selftest-pull")}).out, "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
 }
 
+// SIGTERM reaches an ask, whose event loop then ends in order: the engine is stopped and quillo exits
+// by its own hand. SIGKILL reaches a pull check (a mode without an event loop, which any signal ends
+// outright): the engine then goes by its parent-death signal.
 TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
 {
-    for (const int signal : {SIGTERM, SIGKILL}) {
-        // A pull that hangs halfway; the engine is quillo's one child.
+    {
+        QProcessEnvironment models; // the model, downloaded earlier into the built-in engine's directory
+        models.insert(QStringLiteral("OLLAMA_MODELS"), home.path() + QStringLiteral("/.local/share/quillo/models"));
+        const FakeOllamaServer earlier(QStringLiteral("127.0.0.1:11435"), models);
+        ASSERT_TRUE(earlier.isAnswering() && earlier.pull(QStringLiteral("qwen2.5:7b")));
+    }
+    const std::tuple<int, QStringList, QByteArray> runs[] = { // signal, arguments, printed before it is sent
+        {SIGTERM, {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("停很久的文字[[stall:60]]")}, QByteArray()},
+        {SIGKILL, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")}, "PROGRESS"},
+    };
+    for (const auto& [signal, args, marker] : runs) {
         QProcess quillo;
-        quillo.setProcessEnvironment(environment());
-        quillo.start(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")});
+        QProcessEnvironment env = environment();
+        env.remove(QStringLiteral("OLLAMA_HOST"));
+        quillo.setProcessEnvironment(env);
+        quillo.start(installedQuillo, args);
         QByteArray printed;
-        while (!printed.contains("PROGRESS") && quillo.waitForReadyRead(10000))
-            printed += quillo.readAllStandardOutput();
+        while (quillo.waitForReadyRead(60000) && !(printed += quillo.readAllStandardOutput()).contains(marker)) {}
         const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(quillo.processId()));
         ASSERT_EQ(children.size(), 1) << printed.toStdString();
         ::kill(pid_t(quillo.processId()), signal);
-        ASSERT_TRUE(quillo.waitForFinished(5000));
+        ASSERT_TRUE(quillo.waitForFinished(10000));
+        EXPECT_TRUE(signal != SIGTERM || (quillo.exitStatus() == QProcess::NormalExit && quillo.exitCode() == 128 + SIGTERM))
+            << "not killed by the signal";
         EXPECT_TRUE(ChildProcesses::waitGone(children.first(), 5s)) << "the engine outlived quillo (signal " << signal << ")";
         if (!ChildProcesses::waitGone(children.first(), 0ms))
             ChildProcesses::killAndReap(children.first());
