@@ -32,13 +32,14 @@ const QString qwen = QStringLiteral("qwen2.5:7b");
 const QString llama = QStringLiteral("llama3:8b");
 const QString small = QStringLiteral("qwen2.5:0.5b");
 
-// Runs `call` with a stop token that fires once `ready` holds (looked at every 10 ms).
+// Runs `call` with a stop token that fires once `ready` holds (looked at every 10 ms). A call
+// that returns first ends the watch, so the test fails instead of hanging.
 template <class Call>
 auto stoppedWhen(const std::function<bool()>& ready, Call call)
 {
     std::stop_source stop;
-    std::jthread stopper([&] {
-        while (!ready())
+    std::jthread stopper([&](std::stop_token returned) {
+        while (!ready() && !returned.stop_requested())
             std::this_thread::sleep_for(10ms);
         stop.request_stop();
     });
@@ -196,6 +197,7 @@ TEST_F(LocalEnginesTest, TheUsersCommandListsTheirModelsStartsTheirServerAndIsKi
     EXPECT_EQ(started.size(), 1);
     for (const pid_t pid : started)
         ChildProcesses::killAndReap(pid);
+    ASSERT_FALSE(engines.isRunning({})) << "the server started above is still answering";
 
     // A command that hangs, as `serve` (never answering) and as `list`.
     const QByteArray pidFile = home.path().toUtf8() + "/hanging.pid";
