@@ -4,8 +4,10 @@
 #include "platform/linux/XSelectionOwner.h"
 #include "platform/linux/XSelectionReader.h"
 
-// The X11 CLIPBOARD and PRIMARY selections. Snapshots keep every data target the owner offers
-// (byte for byte, under the same names), and restoring makes this process their owner.
+// The X11 CLIPBOARD and PRIMARY selections through our own xcb owner and reader, not QClipboard
+// (whose stale timestamps broke restoring). Snapshots keep every data target the owner offers
+// (byte for byte, under the same names, INCR included); restoring makes this process their
+// owner, and what we own is handed to a clipboard manager when the platform goes at exit.
 class XClipboard final : public Clipboard {
 public:
     XClipboard();
