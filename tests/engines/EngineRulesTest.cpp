@@ -32,17 +32,16 @@ PullLine progress(const PullPhase& phase) { return {PullLine::Kind::progress, ph
 TEST(ManagedOllamaRules, PullLinesAreClassified)
 {
     const std::pair<const char*, PullLine> cases[] = {
-        {R"({"status":"pulling manifest"})", progress(PullPhase::downloading(0))},
         {R"({"status":"pulling 8eeb52dfb3bb","digest":"sha256:8e","total":100,"completed":25})", progress(PullPhase::downloading(0.25))},
         {R"({"status":"pulling 8eeb52dfb3bb","total":100})", progress(PullPhase::downloading(0))},
         {R"({"status":"pulling 8eeb52dfb3bb","total":100,"completed":250})", progress(PullPhase::downloading(1))},
         {R"({"status":"verifying sha256 digest"})", progress(PullPhase::verifying())}, {R"({"status":"writing manifest"})", progress(PullPhase::verifying())},
-        {R"({"status":"Digest check"})", progress(PullPhase::verifying())},           {R"({"status":"SUCCESS"})", progress(PullPhase::done())},
-        {R"({"status":"success","total":100,"completed":1})", progress(PullPhase::done())},
+        {R"({"status":"Digest check"})", progress(PullPhase::verifying())},
+        {R"({"status":"SUCCESS","total":100,"completed":1})", progress(PullPhase::done())},
         {R"({"error":"pull model manifest: file does not exist"})", {PullLine::Kind::error, {}, QStringLiteral("pull model manifest: file does not exist")}},
         {R"({"error":"","status":"removing unused layers"})", {}},
         {R"({"status":"pulling x","total":0})", progress(PullPhase::downloading(0))},
-        {"   ", {}}, {"not json {{", {}}, {R"(["status","success"])", {}},
+        {"not json {{", {}}, {R"(["status","success"])", {}},
     };
     for (const auto& [line, expected] : cases)
         EXPECT_EQ(ManagedOllama::parsePullLine(QByteArray(line)), expected) << line;
@@ -72,7 +71,6 @@ TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
 TEST(OllamaServiceRules, ListOutputGivesTheNameColumn)
 {
     EXPECT_EQ(OllamaService::parseModelList(QStringLiteral("NAME    ID    SIZE    MODIFIED\n")), QStringList());
-    EXPECT_EQ(OllamaService::parseModelList(QString()), QStringList());
     EXPECT_EQ(OllamaService::parseModelList(QStringLiteral("NAME          ID              SIZE      MODIFIED\n"
                                                            "qwen2.5:7b    845dbda0ea48    4.7 GB    2 days ago\n\n"
                                                            "llama3:8b     365c0bd3c000    4.7 GB    3 weeks ago\n")),
@@ -103,11 +101,9 @@ TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
         {"openai/chat-stream-midstream-error.200.sse", true, "", "The server had an error while processing your request. Sorry about that!"},
         {"providers/dashscope/chat-stream-reasoning.200.sse", true, "**Answer: 3**", nullptr},
         {"providers/deepseek/chat-stream-keepalive.200.sse", true, "## **Holiday", nullptr},
-        {"providers/deepseek/chat-stream-reasoning.200.sse", true, "There are **3**.", nullptr},
         {"providers/gemini-openai/chat-stream-empty-completion.200.sse", true, "", nullptr},
         {"providers/moonshot/chat-stream-usage-in-choice.200.sse", true, "OK", nullptr},
         {"providers/volcengine-ark/chat-stream-reasoning.200.sse", true, "You✧", nullptr},
-        {"providers/xai/chat-stream-reasoning.200.sse", true, "Hello", nullptr},
         {"providers/zhipu/chat-stream-reasoning-head.200.sse", true, "", nullptr},
         {"providers/zhipu/chat-stream.200.sse", true, "你好！我是Claude Code", nullptr},
     };
@@ -154,11 +150,9 @@ TEST(StreamRules, AnOpeningThinkingBlockIsHiddenHoweverTheFragmentsAreCut)
 TEST(UpdateCheckerRules, VersionsCompareByNumberedPieces)
 {
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"1.10", "1.9", true},   {"1.2.1", "1.2", true},  {"1.2", "1.2.0", false}, {"2", "1.9.9", true},
-        {"1.2", "1.2", false},   {"1.9", "1.10", false},  {" 1.3 ", "1.2", true},  {"1.02", "1.1", true},
-        {"18446744073709551617", "18446744073709551616", true},
-        {"1..2", "1.0", false},  {"1.2.", "1.0", false},  {"1.2b", "1.0", false}, {"v2", "1.0", false},
-        {"2.0", "1..2", false},  {"", "0", false},        {"2.0", "", false},     {"-2", "1", false},
+        {"1.10", "1.9", true},   {"1.2.1", "1.2", true},  {"1.2", "1.2.0", false}, {"1.9", "1.10", false},
+        {" 1.3 ", "1.2", true},  {"1.02", "1.1", true},   {"18446744073709551617", "18446744073709551616", true},
+        {"1..2", "1.0", false},  {"1.2b", "1.0", false},  {"2.0", "", false},
     };
     for (const auto& [a, b, newer] : cases)
         EXPECT_EQ(UpdateChecker::isNewer(QString::fromLatin1(a), QString::fromLatin1(b)), newer) << a << " vs " << b;
