@@ -76,24 +76,23 @@ TEST_F(HotKeysX11Test, OnePressOneCallbackWhateverTheLockKeysAndHeldDown)
     EXPECT_EQ(presses.size(), 1);
 }
 
-TEST_F(HotKeysX11Test, EscapeReArmedAndReleasedLeavesTheOtherShortcutsAndEndsFree)
+// Re-arming shares one grab above the service (HotKeyTest); here the service's ungrab itself.
+TEST_F(HotKeysX11Test, EscapeReleasedLeavesTheOtherShortcutsAndEndsFree)
 {
     HotKey main(optionCommandE, HotKey::mainId, record("main"));
     HotKey screenshot(controlOptionS, HotKey::screenshotId, record("screenshot"));
-    auto first = std::make_unique<HotKey>(escape, HotKey::escapeId, record("escape"));
-    auto rearmed = std::make_unique<HotKey>(escape, HotKey::escapeId, record("escape again"));
-    ASSERT_TRUE(main.isRegistered() && screenshot.isRegistered() && first->isRegistered() && rearmed->isRegistered());
-    first.reset();
+    auto escapeKey = std::make_unique<HotKey>(escape, HotKey::escapeId, record("escape"));
+    ASSERT_TRUE(main.isRegistered() && screenshot.isRegistered() && escapeKey->isRegistered());
     type("Escape");
-    ASSERT_TRUE(pressesReach(1)) << "the re-armed Escape is still grabbed";
-    rearmed.reset();
+    ASSERT_TRUE(pressesReach(1));
+    escapeKey.reset();
 
     type("ctrl+alt+s");
     ASSERT_TRUE(pressesReach(2));
     type("Escape");
     type("alt+super+e"); // arrives after anything Escape could have caused
     ASSERT_TRUE(pressesReach(3));
-    EXPECT_EQ(presses, (QStringList{"escape again", "screenshot", "main"}));
+    EXPECT_EQ(presses, (QStringList{"escape", "screenshot", "main"}));
     EXPECT_TRUE(grab(otherClient(), 9, 0)) << "Escape is free for other clients again";
 }
 
