@@ -130,9 +130,8 @@ TEST(SettingsDoubaoMigration, OlderFieldsAreBroughtForwardAndKept)
         QMap<QString, QString> keys;
         QMap<QString, QString> models;
     } cases[] = {
-        {R"({"doubaoApiKey": "  old-key \n"})", {{doubao, QStringLiteral("old-key")}}, {}},
         {R"({"doubaoApiKey": "old", "cloudKeys": {"doubao": "new"}})", {{doubao, QStringLiteral("new")}}, {}},
-        {R"({"doubaoApiKey": "old", "cloudKeys": {"doubao": "  "}})", {{doubao, QStringLiteral("old")}}, {}},
+        {R"({"doubaoApiKey": "  old \n", "cloudKeys": {"doubao": "  "}})", {{doubao, QStringLiteral("old")}}, {}},
         {R"({"doubaoModel": "doubao-seed-2-0-pro-260215"})", {}, {}},
         {R"({"doubaoModel": " doubao-lite "})", {}, {{doubao, QStringLiteral("doubao-lite")}}},
         {R"({"doubaoModel": "doubao-lite", "cloudModels": {"doubao": "mine"}})", {}, {{doubao, QStringLiteral("mine")}}},
