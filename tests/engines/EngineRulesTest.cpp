@@ -49,8 +49,7 @@ TEST(ManagedOllamaRules, PullLinesAreClassified)
     ScratchHome home;
     qputenv("SELVANE_UI_LANG", "zh");
     L10n::invalidate();
-    EXPECT_EQ(QStringList({PullPhase::downloading(0.456).text(), PullPhase::verifying().text(), PullPhase::done().text()}),
-              (QStringList{QStringLiteral("正在下载模型… 46%"), QStringLiteral("校验中…"), QStringLiteral("完成")}));
+    EXPECT_EQ(PullPhase::downloading(0.456).text(), QStringLiteral("正在下载模型… 46%"));
 }
 
 TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
@@ -170,7 +169,6 @@ TEST(CloudProviderRules, EveryProviderSpeaksHttpsAndUnknownIdsFallBackToTheDefau
     EXPECT_TRUE(ids.size() == 10 && ids.size() == CloudProviders::all().size() && CloudProviders::all().last().isCustom());
     for (const QString& unknown : {QString(), QStringLiteral("Kimi"), QStringLiteral("mistral")})
         EXPECT_EQ(CloudProviders::find(unknown).id, QStringLiteral("doubao")) << unknown.toStdString();
-    EXPECT_EQ(CloudProviders::find(QStringLiteral("kimi")).baseURL, QStringLiteral("https://api.moonshot.cn/v1/chat/completions"));
 }
 
 TEST(UserFlagsRules, ANoticeIsClaimedOncePerAccountAndStaysInTheScratchHome)
