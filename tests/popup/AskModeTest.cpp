@@ -130,11 +130,11 @@ TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
          true,
          {ChatMessage::system(preamble + PromptLibrary::explainSystem(QStringLiteral("kid"))),
           ChatMessage::user(PromptLibrary::contextualUserPrompt(ActionKey::explain, QStringLiteral("bank"), before, after))}},
-        {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("--scenario"), QStringLiteral("email"),
-          QStringLiteral("--creativity"), QStringLiteral("creative"), QStringLiteral("--before"), before, QStringLiteral("这个东西挺好用的")},
+        {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("--creativity"),
+          QStringLiteral("creative"), QStringLiteral("--before"), before, QStringLiteral("挺好用的")},
          false,
-         {ChatMessage::system(PromptLibrary::rewriteSystem(QStringLiteral("email"), PromptLibrary::Creativity::creative)),
-          ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::rewrite, QStringLiteral("这个东西挺好用的")))}},
+         {ChatMessage::system(PromptLibrary::rewriteSystem(QStringLiteral("general"), PromptLibrary::Creativity::creative)),
+          ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::rewrite, QStringLiteral("挺好用的")))}},
     };
     for (const Case& c : cases) {
         changeSettings([&c](AppSettings& s) { s.useContext = s.profileEnabled = c.contextAndProfileOn; });

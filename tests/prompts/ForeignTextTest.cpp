@@ -14,8 +14,6 @@ struct Sample {
 
 const Sample samples[] = {
     {"English", QStringLiteral("The quick brown fox jumps over the lazy dog."), QStringLiteral("zh")},
-    {"French with accents", QStringLiteral("Ça m’a fait très plaisir, merci à vous."), QStringLiteral("zh")},
-    {"Russian", QStringLiteral("Съешь же ещё этих мягких французских булок."), QStringLiteral("zh")},
     {"Chinese", QStringLiteral("今天天气很好，我们去公园散步吧。"), QStringLiteral("en")},
     {"Japanese kana and kanji", QStringLiteral("これは日本語の文章です。カタカナもあります。"), QStringLiteral("en")},
     {"Korean", QStringLiteral("안녕하세요, 만나서 반갑습니다."), QStringLiteral("en")},
