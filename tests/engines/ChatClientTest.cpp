@@ -2,6 +2,8 @@
 // servers inside the test for bodies the fakes never send; then the HTTP layer under them. NETNS.
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include <QTemporaryDir>
 
 #include "engines/CloudClient.h"
@@ -156,14 +158,20 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
 // Answers the fakes never give, served byte for byte.
 TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
 {
+    std::mutex reply; // the server's thread reads what the test sets between requests
     int status = 200;
     QByteArray body;
     LocalHttpServer local;
     local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
     local.server.Post("/api/chat", [&](const httplib::Request&, httplib::Response& res) {
+        const std::lock_guard held(reply);
         res.status = status;
         res.set_content(body.toStdString(), "application/json");
     });
+    auto answerWith = [&](int code, const QByteArray& text) {
+        const std::lock_guard held(reply);
+        std::tie(status, body) = std::pair(code, text);
+    };
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     EXPECT_TRUE(!client.local || outcome(once(client, QStringLiteral("hi"))) == QStringLiteral("not running")) << "nothing answered for 12 s";
     ASSERT_TRUE(local.start(11434));
@@ -182,17 +190,16 @@ TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
         {false, 500, "\xff\xfe\xfd", ChatResult::failed(CloudError::httpError(500, QStringLiteral("<无法解码的响应体>")))},
     };
     for (const auto& [local, code, text, expected] : cases) {
-        std::tie(status, body) = std::pair(code, text);
+        answerWith(code, text);
         const ChatResult result = local == client.local ? once(client, QStringLiteral("hi")) : expected;
         EXPECT_TRUE(result.failure == expected.failure && result.answer == expected.answer) << text.constData() << ": " << result.description().toStdString();
         EXPECT_TRUE(client.local || code != 200 || CloudClient::smokeTest().ok()) << "the connection test takes any answer";
     }
-    status = 200;
     for (const char* undecodable : {"[1,2]", "{truncated", R"({"message":"text","choices":[{"message":"text"}]})"}) {
-        body = undecodable;
+        answerWith(200, undecodable);
         EXPECT_EQ(outcome(once(client, QStringLiteral("hi"))), QStringLiteral("undecodable")) << undecodable;
     }
-    std::tie(status, body) = std::pair(401, QByteArray());
+    answerWith(401, QByteArray());
     EXPECT_TRUE(client.local || ask(client, QStringLiteral("hi")).result.failure == ChatFailure(CloudError::httpError(401, QStringLiteral("<空响应体>"))));
 }
 
