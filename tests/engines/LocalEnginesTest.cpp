@@ -166,8 +166,9 @@ TEST_F(LocalEnginesTest, APullEndsCancelledWithItsErrorOrDoneOnlyWhenTheModelIsT
 TEST_F(LocalEnginesTest, WaitingEndsOnAStopRequestAndShutdownKillsAnEngineThatIgnoresSigterm)
 {
     const QString asked = home.path() + QStringLiteral("/asked-to-stop");
-    bundle("#!/bin/sh\ntrap 'echo > \"" + asked.toUtf8() + "\"' TERM\nwhile :; do sleep 0.1; done\n");
-    EXPECT_FALSE(stoppedWhen([] { return EngineProcess::pid() > 0; }, [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
+    const QString trapped = home.path() + QStringLiteral("/trapped"); // a TERM before the trap would kill it at once
+    bundle("#!/bin/sh\ntrap 'echo > \"" + asked.toUtf8() + "\"' TERM\necho > \"" + trapped.toUtf8() + "\"\nwhile :; do sleep 0.1; done\n");
+    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(trapped); }, [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
     const pid_t stubborn = EngineProcess::pid();
     ASSERT_GT(stubborn, 0);
     engines.shutdown();
