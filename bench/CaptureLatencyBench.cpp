@@ -11,7 +11,7 @@
 
 #include <QCoreApplication>
 
-#include "app/HotKey.h"
+#include "core/HotKey.h"
 #include "app/InstalledPlatform.h"
 #include "capture/SelectionCaptureService.h"
 #include "core/KeyFormatter.h"

@@ -6,7 +6,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "app/HotKey.h"
+#include "core/HotKey.h"
 #include "core/KeyFormatter.h"
 #include "app/Out.h"
 #include "platform/PlatformServices.h"

@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/UpdateChecker.h"
+#include "update/UpdateChecker.h"
 #include "tests/support/Files.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/Printers.h"

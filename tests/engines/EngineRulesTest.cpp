@@ -6,7 +6,7 @@
 
 #include <QSet>
 
-#include "app/UpdateChecker.h"
+#include "update/UpdateChecker.h"
 #include "engines/ChatStream.h"
 #include "engines/CloudClient.h"
 #include "engines/LocalEngineHeal.h"

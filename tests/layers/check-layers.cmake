@@ -1,6 +1,6 @@
 # Fails when a folder includes one above it, or when a file of the display-free core includes a
 # widget, X11 or AT-SPI header. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
-set(layers platform core settings prompts memory profile engines capture speech popup ui popup/view windows ocr platform/linux tray app)
+set(layers platform core settings prompts memory profile engines capture update speech popup ui popup/view windows ocr platform/linux tray app)
 
 function(layer_of path out)
   set(found -1)

@@ -5,8 +5,8 @@
 
 #include <QCoreApplication>
 
-#include "app/HotKey.h"
-#include "app/HotKeyRegistrar.h"
+#include "core/HotKey.h"
+#include "settings/HotKeyRegistrar.h"
 #include "core/KeyFormatter.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"

@@ -4,7 +4,7 @@
 
 #include <xcb/xcb.h>
 
-#include "app/HotKey.h"
+#include "core/HotKey.h"
 #include "app/InstalledPlatform.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/RunProgram.h"

@@ -1,4 +1,4 @@
-#include "app/HotKey.h"
+#include "core/HotKey.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "app/HotKey.h"
+#include "core/HotKey.h"
 #include "core/Shortcut.h"
 #include "settings/AppSettings.h"
 

@@ -1,4 +1,4 @@
-#include "app/UpdateChecker.h"
+#include "update/UpdateChecker.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/HotKeyRegistrar.h"
+#include "settings/HotKeyRegistrar.h"
 
 #include "core/KeyFormatter.h"
 #include "settings/L10n.h"
