@@ -23,4 +23,14 @@ public:
     virtual std::optional<Range> selectedRange() = 0;
     // Replaces the selection (or inserts at the caret); false when the element is not editable.
     virtual bool setSelectedText(const QString& text) = 0;
+
+    // The session's accessibility switch. While it is off, toolkits that wait for it (Qt 6) keep
+    // their text to themselves. Services without such a switch report it off.
+    virtual bool sessionSwitchOn() { return false; }
+    // Turns the switch on for this session and, where the desktop stores it (GNOME), for later
+    // ones; applications started afterwards expose their text. False when it could not be set.
+    virtual bool turnOnSessionSwitch() { return false; }
+    // Starts the accessibility bus unless it runs already, so that applications started from now
+    // on join it (Qt 5 looks for it only once, at its start). Called once at launch.
+    virtual void ensureBusRunning() {}
 };
