@@ -1,7 +1,6 @@
 #include "update/UpdateChecker.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -68,7 +67,7 @@ QString UpdateChecker::fallbackDownloadPage()
 
 QString UpdateChecker::directDownloadURL()
 {
-    return serverBase() + QStringLiteral("/downloads/Quillo.AppImage");
+    return serverBase() + QStringLiteral("/downloads/quillo_amd64.deb");
 }
 
 QString UpdateChecker::currentVersion()
@@ -140,7 +139,7 @@ void UpdateChecker::setLastNotifiedUpdateVersion(const QString& version)
 
 QString UpdateChecker::downloadFileName(const QString& latest)
 {
-    return QStringLiteral("Quillo-") + QString(latest).replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral(".AppImage");
+    return QStringLiteral("quillo_") + QString(latest).replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral("_amd64.deb");
 }
 
 QString UpdateChecker::downloadFolder()
@@ -165,10 +164,6 @@ std::optional<QString> UpdateChecker::download(const QString& latest, std::stop_
     // in one step, and a failed download never leaves half a file behind.
     QSaveFile file(path);
     if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(response.body) != response.body.size() || !file.commit())
-        return std::nullopt;
-    // An AppImage runs straight from the file.
-    if (!QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
-                                         | QFile::ReadOther | QFile::ExeOther))
         return std::nullopt;
     return path;
 }

@@ -21,7 +21,7 @@ public:
 
     static QString versionURL();           // <base>/downloads/quillo-version.json
     static QString fallbackDownloadPage(); // <base>/quillo
-    static QString directDownloadURL();    // <base>/downloads/Quillo.AppImage
+    static QString directDownloadURL();    // <base>/downloads/quillo_amd64.deb, the current package
     static QString currentVersion();
 
     // The version document, or nothing when it cannot be had or understood.
@@ -41,11 +41,12 @@ public:
     static QString lastNotifiedUpdateVersion();
     static void setLastNotifiedUpdateVersion(const QString& version);
 
-    // "Quillo-<latest>.AppImage" with every "/" of the version turned into "-".
+    // The Debian package's own name, "quillo_<latest>_amd64.deb", with every "/" of the version
+    // turned into "-".
     static QString downloadFileName(const QString& latest);
     // The user's Downloads folder (XDG), else ~/Downloads.
     static QString downloadFolder();
-    // Downloads the new build into the Downloads folder (replacing a file of the same name) and
-    // makes it executable; its path, or nothing when anything failed.
+    // Downloads the new package into the Downloads folder (replacing a file of the same name), for
+    // the desktop's software installer to open; its path, or nothing when anything failed.
     static std::optional<QString> download(const QString& latest, std::stop_token stop = {}, const QString& url = directDownloadURL());
 };

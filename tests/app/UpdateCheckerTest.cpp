@@ -87,19 +87,18 @@ TEST_F(UpdateCheckerTest, TheManualCheckAlwaysAnswersAndSilencesTheSilentOne)
 
 TEST_F(UpdateCheckerTest, DownloadReplacesTheFileInTheNamedDownloadsFolder)
 {
-    serve("/Quillo.AppImage", 200, "new build", "application/octet-stream");
+    serve("/quillo_amd64.deb", 200, "new build", "application/vnd.debian.binary-package");
     start();
     EXPECT_EQ(UpdateChecker::downloadFolder(), home.path() + QStringLiteral("/Downloads"));
     writeFile(home.path() + QStringLiteral("/.config/user-dirs.dirs"), "XDG_DOWNLOAD_DIR=\"$HOME/Fetched\"\n");
-    const QString target = home.path() + QStringLiteral("/Fetched/Quillo-2.0-rc.AppImage");
+    const QString target = home.path() + QStringLiteral("/Fetched/quillo_2.0-rc_amd64.deb");
     writeFile(target, "old build");
 
     EXPECT_EQ(UpdateChecker::download(QStringLiteral("2.0/rc"), {}, url("/missing")), std::nullopt);
     EXPECT_EQ(readFile(target), QByteArray("old build")) << "a failed download leaves the old file";
 
-    EXPECT_EQ(UpdateChecker::download(QStringLiteral("2.0/rc"), {}, url("/Quillo.AppImage")), target);
+    EXPECT_EQ(UpdateChecker::download(QStringLiteral("2.0/rc"), {}, url("/quillo_amd64.deb")), target);
     EXPECT_EQ(readFile(target), QByteArray("new build"));
-    EXPECT_TRUE(QFileInfo(target).isExecutable());
     EXPECT_EQ(QDir(home.path() + QStringLiteral("/Fetched")).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(target).fileName()});
 }
 
