@@ -39,25 +39,25 @@ bool waitUntil(Condition condition, std::chrono::milliseconds limit, std::chrono
 
 }
 
-std::optional<SelectionCapture::Result> SelectionCapture::captureViaAX(Accessibility& accessibility)
+SelectionCapture::AXAnswer SelectionCapture::askAX(Accessibility& accessibility)
 {
     const std::optional<QString> selected = accessibility.selectedText();
     if (!selected || isBlank(*selected))
-        return std::nullopt;
+        return {std::nullopt, selected && selected->isEmpty()};
 
     Result result{*selected, methodAX, std::nullopt, std::nullopt};
     const std::optional<QString> value = accessibility.value(maxContextSourceLength);
     if (!value || value->isEmpty())
-        return result;
+        return {result};
     const std::optional<Accessibility::Range> range = accessibility.selectedRange();
     if (!range || range->location < 0 || range->length < 0)
-        return result;
+        return {result};
     const std::optional<Context> context = contextWindow(*value, range->location, range->length, *selected);
     if (context && !(context->before.isEmpty() && context->after.isEmpty())) {
         result.contextBefore = context->before;
         result.contextAfter = context->after;
     }
-    return result;
+    return {result};
 }
 
 std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const PlatformServices& platform,
@@ -69,7 +69,8 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const P
 
     Clipboard& clipboard = *platform.clipboard;
     SyntheticKeys& keys = *platform.keys;
-    const QString primary = clipboard.selectionText();
+    // A selection the user has since left behind in another window stays in PRIMARY.
+    const QString primary = platform.workspace->frontmostOwnsPrimary() ? clipboard.selectionText() : QString();
     if (!isBlank(primary))
         return Result{primary, methodCopy, std::nullopt, std::nullopt};
     // In a terminal Control+C interrupts the running program instead of copying.

@@ -30,10 +30,18 @@ public:
     static inline const QString methodAX = QStringLiteral("AX");
     static inline const QString methodCopy = QStringLiteral("复制");
 
-    // The focused element's selection and the text around it. Main thread.
-    static std::optional<Result> captureViaAX(Accessibility& accessibility);
+    // What accessibility says. `certain` when the focused element itself reports that nothing is
+    // selected: then no other way of reading is tried (an older selection may linger elsewhere).
+    struct AXAnswer {
+        std::optional<Result> result;
+        bool certain = false;
+    };
 
-    // The primary selection; when it is empty, a simulated Control+C with the clipboard put back
+    // The focused element's selection and the text around it. Main thread.
+    static AXAnswer askAX(Accessibility& accessibility);
+    static std::optional<Result> captureViaAX(Accessibility& accessibility) { return askAX(accessibility).result; }
+
+    // The primary selection when the application in front holds it; else a simulated Control+C with the clipboard put back
     // afterwards (never into a terminal). Blocks for up to about 1.4 s, so it belongs on a
     // background thread; a stop ends its waits early, and a clipboard it changed is still put back.
     static std::optional<Result> captureViaCopy(const PlatformServices& platform, std::stop_token stop = {});

@@ -18,8 +18,8 @@ PlatformSelectionCapture::~PlatformSelectionCapture()
 
 void PlatformSelectionCapture::capture(QObject* context, Done done)
 {
-    if (std::optional<SelectionCapture::Result> result = SelectionCapture::captureViaAX(*m_platform.accessibility)) {
-        done(std::move(result));
+    if (SelectionCapture::AXAnswer answer = SelectionCapture::askAX(*m_platform.accessibility); answer.result || answer.certain) {
+        done(std::move(answer.result));
         return;
     }
     const std::stop_token cancelled = m_inFlight.get_token();

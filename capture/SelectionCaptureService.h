@@ -11,7 +11,8 @@ class QObject;
 class TaskPool;
 
 // What the main shortcut does, as the controller asks for it: accessibility first, on the
-// calling main thread; when that finds nothing, the simulated copy in the background. done runs
+// calling main thread; when that cannot tell, the simulated copy in the background (a focused
+// element that reports no selection means nothing is selected). done runs
 // on the main thread (at once when accessibility answered), and not at all once its context has
 // been destroyed or the capture was cancelled.
 class SelectionCaptureService {

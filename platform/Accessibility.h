@@ -17,6 +17,8 @@ public:
 
     // Whether the selection services of this session can be used at all.
     virtual bool isTrusted() = 0;
+    // Nothing when no focused element with text can be asked; an empty text when the focused
+    // element has nothing selected (then nothing is, whatever an older selection elsewhere says).
     virtual std::optional<QString> selectedText() = 0;
     // The element's whole text; nothing when it is longer than maxLength.
     virtual std::optional<QString> value(qsizetype maxLength) = 0;

@@ -16,6 +16,9 @@ public:
     virtual bool isRunning(qint64 pid) = 0;
     // Whether the active window is a terminal, where Control+C interrupts instead of copying.
     virtual bool frontmostIsTerminal() = 0;
+    // Whether the primary selection belongs to the application in front: a selection left behind
+    // in another window is not the one the user means. Services that cannot tell say yes.
+    virtual bool frontmostOwnsPrimary() { return true; }
     // Brings the application's window to the front; false when it has none.
     virtual bool activate(qint64 pid) = 0;
 };

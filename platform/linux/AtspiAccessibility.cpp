@@ -1,164 +1,31 @@
 #include "platform/linux/AtspiAccessibility.h"
 
-#include <QFile>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
-#include <atspi/atspi.h>
 #include <unistd.h>
 
+#include "platform/linux/AtspiBus.h"
+#include "platform/linux/AtspiFocus.h"
 #include "platform/linux/X11Session.h"
+
+using namespace AtspiCalls;
 
 namespace {
 
 // A hung application must not hold the main thread for long.
 constexpr int callTimeoutMs = 500;
-// Enough for any editor's tree; a tree walk stops there.
-constexpr int walkLimit = 5000;
+// Beyond this many remembered processes, those that have ended are forgotten.
+constexpr std::size_t rememberedLimit = 32;
+// An edit that has not shown in the text by then did not happen.
+constexpr auto editShowsWithin = std::chrono::milliseconds(150);
 
-struct GObjectUnref {
-    void operator()(void* object) const { g_object_unref(object); }
-};
-template<typename T>
-using GRef = std::unique_ptr<T, GObjectUnref>;
+const char* const events[] = {"object:state-changed:focused", "object:text-caret-moved", "object:text-selection-changed"};
 
-// Collects a GError and reports whether a call failed.
-class CallError {
-public:
-    ~CallError() { g_clear_error(&m_error); }
-    GError** out() { return &m_error; }
-    explicit operator bool() const { return m_error != nullptr; }
-
-private:
-    GError* m_error = nullptr;
-};
-
-// Connecting without a session bus would start one of its own (D-Bus autolaunch).
-bool sessionBusKnown()
+bool alive(qint64 pid)
 {
-    const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
-    return qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") || qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS")
-        || (!runtimeDir.isEmpty() && QFile::exists(QString::fromLocal8Bit(runtimeDir + "/bus")));
-}
-
-std::optional<qint64> processOf(AtspiAccessible* object)
-{
-    CallError error;
-    const guint pid = atspi_accessible_get_process_id(object, error.out());
-    if (error || pid == 0)
-        return std::nullopt;
-    return pid;
-}
-
-bool hasState(AtspiAccessible* object, AtspiStateType state)
-{
-    const GRef<AtspiStateSet> states(atspi_accessible_get_state_set(object));
-    return states && atspi_state_set_contains(states.get(), state);
-}
-
-// Qt counts offsets in UTF-16 units; AT-SPI itself, and GTK, in code points. Only the
-// application object answers for its toolkit.
-bool countsUtf16(AtspiAccessible* object)
-{
-    CallError error;
-    const GRef<AtspiAccessible> application(atspi_accessible_get_application(object, error.out()));
-    gchar* toolkit = application && !error ? atspi_accessible_get_toolkit_name(application.get(), error.out()) : nullptr;
-    const bool qt = !error && toolkit && g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
-    g_free(toolkit);
-    return qt;
-}
-
-std::optional<QString> textBetween(AtspiText* text, gint start, gint end)
-{
-    CallError error;
-    gchar* utf8 = atspi_text_get_text(text, start, end, error.out());
-    if (error || !utf8) {
-        g_free(utf8);
-        return std::nullopt;
-    }
-    QString result = QString::fromUtf8(utf8);
-    g_free(utf8);
-    return result;
-}
-
-// The first selection in the toolkit's units; nothing when there is none.
-std::optional<std::pair<gint, gint>> selectionOf(AtspiText* text)
-{
-    CallError error;
-    if (atspi_text_get_n_selections(text, error.out()) < 1 || error)
-        return std::nullopt;
-    AtspiRange* range = atspi_text_get_selection(text, 0, error.out());
-    if (error || !range)
-        return std::nullopt;
-    const std::pair<gint, gint> offsets{range->start_offset, range->end_offset};
-    g_free(range);
-    if (offsets.first < 0 || offsets.second <= offsets.first)
-        return std::nullopt;
-    return offsets;
-}
-
-AtspiAccessible* focusedByWalk(AtspiAccessible* root)
-{
-    QList<AtspiAccessible*> pending = {static_cast<AtspiAccessible*>(g_object_ref(root))};
-    AtspiAccessible* found = nullptr;
-    for (int visited = 0; !pending.isEmpty() && !found && visited < walkLimit; ++visited) {
-        const GRef<AtspiAccessible> node(pending.takeFirst());
-        if (hasState(node.get(), ATSPI_STATE_FOCUSED)) {
-            found = static_cast<AtspiAccessible*>(g_object_ref(node.get()));
-            break;
-        }
-        if (node.get() != root && !hasState(node.get(), ATSPI_STATE_SHOWING))
-            continue;
-        CallError error;
-        const gint children = atspi_accessible_get_child_count(node.get(), error.out());
-        for (gint i = 0; i < children && !error; ++i) {
-            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(node.get(), i, error.out()))
-                pending.append(child);
-        }
-    }
-    for (AtspiAccessible* left : std::as_const(pending))
-        g_object_unref(left);
-    return found;
-}
-
-// Toolkits with the Collection interface (GTK) answer in one call what a walk needs hundreds for.
-AtspiAccessible* focusedByCollection(AtspiAccessible* application)
-{
-    const GRef<AtspiCollection> collection(atspi_accessible_get_collection_iface(application));
-    if (!collection)
-        return nullptr;
-    const GRef<AtspiStateSet> focused(atspi_state_set_new(nullptr));
-    atspi_state_set_add(focused.get(), ATSPI_STATE_FOCUSED);
-    const GRef<AtspiMatchRule> rule(atspi_match_rule_new(focused.get(), ATSPI_Collection_MATCH_ALL, nullptr,
-                                                         ATSPI_Collection_MATCH_NONE, nullptr,
-                                                         ATSPI_Collection_MATCH_NONE, nullptr,
-                                                         ATSPI_Collection_MATCH_NONE, FALSE));
-    CallError error;
-    GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
-                                                   1, TRUE, error.out());
-    AtspiAccessible* found = nullptr;
-    if (!error && matches && matches->len > 0)
-        found = static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0)));
-    if (matches) {
-        for (guint i = 0; i < matches->len; ++i)
-            g_object_unref(g_array_index(matches, AtspiAccessible*, i));
-        g_array_free(matches, TRUE);
-    }
-    return found;
-}
-
-AtspiAccessible* focusedInProcess(qint64 pid)
-{
-    const GRef<AtspiAccessible> desktop(atspi_get_desktop(0));
-    CallError error;
-    const gint applications = desktop ? atspi_accessible_get_child_count(desktop.get(), error.out()) : 0;
-    for (gint i = 0; i < applications && !error; ++i) {
-        const GRef<AtspiAccessible> application(atspi_accessible_get_child_at_index(desktop.get(), i, error.out()));
-        if (!application || processOf(application.get()) != pid)
-            continue;
-        if (AtspiAccessible* found = focusedByCollection(application.get()))
-            return found;
-        return focusedByWalk(application.get());
-    }
-    return nullptr;
+    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }
@@ -166,48 +33,67 @@ AtspiAccessible* focusedInProcess(qint64 pid)
 AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Workspace> workspace)
     : m_workspace(std::move(workspace))
 {
-    if (!sessionBusKnown())
+    if (!AtspiBus::sessionBusKnown() && !qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS"))
         return;
+    // Asking for the accessibility bus starts it, so Qt 5 applications started from now on join it.
     const int status = atspi_init(); // 0 started, 1 already running, 2 no accessibility bus
     m_ready = status == 0 || status == 1;
     if (!m_ready)
         return;
     atspi_set_timeout(callTimeoutMs, -1);
-    m_listener = atspi_event_listener_new(&AtspiAccessibility::onFocus, this, nullptr);
-    atspi_event_listener_register(m_listener, "object:state-changed:focused", nullptr);
+    m_listener = atspi_event_listener_new(&AtspiAccessibility::onEvent, this, nullptr);
+    for (const char* event : events)
+        atspi_event_listener_register(m_listener, event, nullptr);
 }
 
 AtspiAccessibility::~AtspiAccessibility()
 {
-    if (m_listener) {
-        atspi_event_listener_deregister(m_listener, "object:state-changed:focused", nullptr);
-        g_object_unref(m_listener);
-    }
-    if (m_focused)
-        g_object_unref(m_focused);
+    if (!m_listener)
+        return;
+    for (const char* event : events)
+        atspi_event_listener_deregister(m_listener, event, nullptr);
+    g_object_unref(m_listener);
 }
 
-void AtspiAccessibility::onFocus(AtspiEvent* event, void* self)
+void AtspiAccessibility::onEvent(AtspiEvent* event, void* self)
 {
-    auto* accessibility = static_cast<AtspiAccessibility*>(self);
-    // Our own popup taking the focus must not make us forget the text the user came from.
-    if (event->detail1 == 1 && event->source && processOf(event->source) != getpid()) {
-        if (accessibility->m_focused)
-            g_object_unref(accessibility->m_focused);
-        accessibility->m_focused = static_cast<AtspiAccessible*>(g_object_ref(event->source));
-    }
+    const bool focusLost = g_str_has_prefix(event->type, "object:state-changed:focused") && event->detail1 != 1;
+    if (!focusLost && event->source)
+        static_cast<AtspiAccessibility*>(self)->remember(event->source);
     g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
-AtspiAccessible* AtspiAccessibility::focused()
+void AtspiAccessibility::remember(AtspiAccessible* source)
+{
+    // A pane without text taking the focus must not make us forget the editor, nor our own popup.
+    const GRef<AtspiText> text(atspi_accessible_get_text_iface(source));
+    const std::optional<qint64> pid = text ? processOf(source) : std::nullopt;
+    if (!pid || *pid == getpid())
+        return;
+    if (m_remembered.size() >= rememberedLimit)
+        std::erase_if(m_remembered, [](const auto& entry) { return !alive(entry.first); });
+    m_remembered[*pid] = share(source);
+}
+
+GRef<AtspiAccessible> AtspiAccessibility::focusedText()
 {
     if (!m_ready)
         return nullptr;
-    const std::optional<qint64> frontmost = m_workspace ? m_workspace->frontmostProcessId() : std::nullopt;
-    const bool frontmostIsOther = frontmost && *frontmost != getpid();
-    if (m_focused && (!frontmostIsOther || processOf(m_focused) == frontmost))
-        return static_cast<AtspiAccessible*>(g_object_ref(m_focused));
-    return frontmostIsOther ? focusedInProcess(*frontmost) : nullptr;
+    std::optional<qint64> pid = m_workspace ? m_workspace->frontmostProcessId() : std::nullopt;
+    if (!pid || *pid == getpid())
+        pid = m_lastProcess;
+    if (!pid)
+        return nullptr;
+    m_lastProcess = pid;
+    const auto remembered = m_remembered.find(*pid);
+    if (remembered != m_remembered.end() && hasState(remembered->second.get(), ATSPI_STATE_FOCUSED))
+        return share(remembered->second.get());
+    const GRef<AtspiAccessible> application = AtspiFocus::applicationOf(*pid);
+    if (GRef<AtspiAccessible> found = application ? AtspiFocus::focusedText(application.get()) : nullptr) {
+        m_remembered[*pid] = share(found.get());
+        return found;
+    }
+    return remembered != m_remembered.end() ? share(remembered->second.get()) : nullptr;
 }
 
 bool AtspiAccessibility::isTrusted()
@@ -217,26 +103,22 @@ bool AtspiAccessibility::isTrusted()
 
 std::optional<QString> AtspiAccessibility::selectedText()
 {
-    const GRef<AtspiAccessible> object(focused());
-    const GRef<AtspiText> text(object ? atspi_accessible_get_text_iface(object.get()) : nullptr);
-    if (!text)
-        return std::nullopt;
-    const auto selection = selectionOf(text.get());
-    return selection ? textBetween(text.get(), selection->first, selection->second) : std::nullopt;
+    m_read.reset();
+    const GRef<AtspiAccessible> object = focusedText();
+    m_read = object ? AtspiSelectedText::read(object.get()) : std::nullopt;
+    return m_read ? std::optional(m_read->selected) : std::nullopt;
 }
 
 std::optional<QString> AtspiAccessibility::value(qsizetype maxLength)
 {
-    const GRef<AtspiAccessible> object(focused());
-    const GRef<AtspiText> text(object ? atspi_accessible_get_text_iface(object.get()) : nullptr);
-    if (!text)
+    if (!m_read || !m_read->hasContext)
         return std::nullopt;
     CallError error;
-    const gint count = atspi_text_get_character_count(text.get(), error.out());
+    const gint count = atspi_text_get_character_count(m_read->text.get(), error.out());
     // A count in either unit above the limit means more UTF-16 units than that.
     if (error || count > maxLength)
         return std::nullopt;
-    std::optional<QString> whole = textBetween(text.get(), 0, count);
+    std::optional<QString> whole = textBetween(m_read->text.get(), 0, count);
     if (whole && whole->size() > maxLength)
         return std::nullopt;
     return whole;
@@ -244,41 +126,64 @@ std::optional<QString> AtspiAccessibility::value(qsizetype maxLength)
 
 std::optional<Accessibility::Range> AtspiAccessibility::selectedRange()
 {
-    const GRef<AtspiAccessible> object(focused());
-    const GRef<AtspiText> text(object ? atspi_accessible_get_text_iface(object.get()) : nullptr);
-    const auto selection = text ? selectionOf(text.get()) : std::nullopt;
-    if (!selection)
+    if (!m_read || !m_read->hasContext || m_read->selected.isEmpty())
         return std::nullopt;
-    if (countsUtf16(object.get()))
-        return Range{selection->first, selection->second - selection->first};
-    const std::optional<QString> before = textBetween(text.get(), 0, selection->first);
-    const std::optional<QString> selected = textBetween(text.get(), selection->first, selection->second);
-    if (!before || !selected)
+    // Cut by the element itself, so its unit does not matter.
+    const std::optional<QString> before = textBetween(m_read->text.get(), 0, m_read->range.start);
+    if (!before)
         return std::nullopt;
-    return Range{before->size(), selected->size()};
+    return Range{before->size(), m_read->selected.size()};
 }
 
 bool AtspiAccessibility::setSelectedText(const QString& replacement)
 {
-    const GRef<AtspiAccessible> object(focused());
+    const GRef<AtspiAccessible> object = focusedText();
     if (!object || !hasState(object.get(), ATSPI_STATE_EDITABLE))
         return false;
     const GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object.get()));
     const GRef<AtspiText> text(atspi_accessible_get_text_iface(object.get()));
-    if (!editable || !text)
+    const std::optional<Selection> selection = text ? selectionOf(text.get()) : std::nullopt;
+    if (!editable || !selection)
         return false;
 
     CallError error;
-    gint position = atspi_text_get_caret_offset(text.get(), error.out());
-    if (const auto selection = selectionOf(text.get())) {
-        position = selection->first;
-        if (!atspi_editable_text_delete_text(editable.get(), selection->first, selection->second, error.out()) || error)
-            return false;
-    }
-    if (error || position < 0)
+    const bool selected = selection->end > selection->start;
+    const gint start = selected ? selection->start : atspi_text_get_caret_offset(text.get(), error.out());
+    const gint end = selected ? selection->end : start;
+    const gint count = atspi_text_get_character_count(text.get(), error.out());
+    const std::optional<QString> before = error || start < 0 ? std::nullopt : textBetween(text.get(), 0, start);
+    const std::optional<QString> after = before ? textBetween(text.get(), end, count) : std::nullopt;
+    if (!after)
         return false;
-    // The length is counted in UTF-16 units by Qt and in bytes by GTK and the other toolkits.
+    if (selected && (!atspi_editable_text_delete_text(editable.get(), start, end, error.out()) || error))
+        return false;
+    // The length is counted in UTF-16 units by Qt and in bytes by the other toolkits.
     const QByteArray utf8 = replacement.toUtf8();
     const gint length = countsUtf16(object.get()) ? replacement.size() : utf8.size();
-    return atspi_editable_text_insert_text(editable.get(), position, utf8.constData(), length, error.out()) && !error;
+    if (!atspi_editable_text_insert_text(editable.get(), start, utf8.constData(), length, error.out()) || error)
+        return false;
+
+    const QString expected = *before + replacement + *after;
+    const auto deadline = std::chrono::steady_clock::now() + editShowsWithin;
+    while (wholeText(text.get()) != expected) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool AtspiAccessibility::sessionSwitchOn()
+{
+    return AtspiBus::isEnabled();
+}
+
+bool AtspiAccessibility::turnOnSessionSwitch()
+{
+    return AtspiBus::enable();
+}
+
+void AtspiAccessibility::ensureBusRunning()
+{
+    AtspiBus::ensureRunning();
 }

@@ -1,19 +1,21 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <unordered_map>
 
 #include "platform/Accessibility.h"
 #include "platform/Workspace.h"
+#include "platform/linux/AtspiSelectedText.h"
 
-typedef struct _AtspiAccessible AtspiAccessible;
-typedef struct _AtspiEventListener AtspiEventListener;
-typedef struct _AtspiEvent AtspiEvent;
-
-// The accessibility service through AT-SPI. The focused object is followed from focus events
-// (and looked up in the frontmost application when no event told us), and is only used while
-// it belongs to the frontmost application, so a selection left in another window is never read.
-// Offsets are converted to UTF-16: Qt reports UTF-16 units, other toolkits code points.
-// Main thread only; events arrive through the GLib main context that Qt's event loop runs.
+// The accessibility service through AT-SPI. Only the frontmost application is asked, so a
+// selection left in another window is never read. Its text element is the focused one with the
+// Text interface, looked up in the application; the element that last took the focus or moved
+// its caret or selection is remembered per process and used when the lookup finds none (GTK 4
+// sends no focus event for a new window; LibreOffice moves the focus to a pane without text).
+// value() and selectedRange() describe the element whose selection selectedText() read last.
+// Offsets are converted to UTF-16. Main thread only; events arrive through the GLib main
+// context that Qt's event loop runs.
 class AtspiAccessibility final : public Accessibility {
 public:
     explicit AtspiAccessibility(std::shared_ptr<Workspace> workspace);
@@ -25,15 +27,22 @@ public:
     std::optional<QString> selectedText() override;
     std::optional<QString> value(qsizetype maxLength) override;
     std::optional<Range> selectedRange() override;
+    // Believes only the text read back afterwards: some applications answer yes and change nothing.
     bool setSelectedText(const QString& text) override;
+    bool sessionSwitchOn() override;
+    bool turnOnSessionSwitch() override;
+    void ensureBusRunning() override;
 
 private:
-    static void onFocus(AtspiEvent* event, void* self);
-    // The focused object of the frontmost application (a new reference), or null.
-    AtspiAccessible* focused();
+    static void onEvent(AtspiEvent* event, void* self);
+    void remember(AtspiAccessible* source);
+    // The text element of the frontmost application (of the last one read while we are in front).
+    AtspiCalls::GRef<AtspiAccessible> focusedText();
 
     std::shared_ptr<Workspace> m_workspace;
     bool m_ready = false;
     AtspiEventListener* m_listener = nullptr;
-    AtspiAccessible* m_focused = nullptr;
+    std::unordered_map<qint64, AtspiCalls::GRef<AtspiAccessible>> m_remembered; // by process
+    std::optional<qint64> m_lastProcess;
+    std::optional<AtspiSelectedText::Held> m_read;
 };

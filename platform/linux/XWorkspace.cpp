@@ -76,6 +76,26 @@ bool XWorkspace::frontmostIsTerminal()
     return false;
 }
 
+bool XWorkspace::frontmostOwnsPrimary()
+{
+    std::lock_guard lock(m_mutex);
+    const std::optional<xcb_window_t> active = activeWindow();
+    if (!active)
+        return false;
+    const XcbReply<xcb_get_selection_owner_reply_t> reply(
+        xcb_get_selection_owner_reply(m_x.get(), xcb_get_selection_owner(m_x.get(), XCB_ATOM_PRIMARY), nullptr));
+    if (!reply || reply->owner == XCB_NONE)
+        return false;
+    const std::optional<qint64> ownerPid = processOf(reply->owner);
+    const std::optional<qint64> activePid = processOf(*active);
+    if (ownerPid && activePid)
+        return ownerPid == activePid;
+    // Qt and xterm own it from an unmapped window without a pid: windows a client creates share
+    // the resource base of its connection.
+    const quint32 mask = xcb_get_setup(m_x.get())->resource_id_mask;
+    return (reply->owner & ~mask) == (*active & ~mask);
+}
+
 QString XWorkspace::localizedName(qint64 pid)
 {
     std::lock_guard lock(m_mutex);

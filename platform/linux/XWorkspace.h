@@ -15,6 +15,7 @@ public:
     QString localizedName(qint64 pid) override;
     bool isRunning(qint64 pid) override;
     bool frontmostIsTerminal() override;
+    bool frontmostOwnsPrimary() override;
     bool activate(qint64 pid) override;
 
 private:

@@ -75,6 +75,11 @@ protected:
         return delivered.value_or(std::nullopt);
     }
 
+    static QString readPrimary()
+    {
+        return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")}).out);
+    }
+
     static QByteArray readClipboard(const QString& target)
     {
         return runProgram(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
@@ -99,6 +104,10 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextAndReplacesItInPl
         EXPECT_EQ(result->method, QStringLiteral("AX"));
         EXPECT_EQ(result->contextBefore, before);
         EXPECT_EQ(result->contextAfter, after);
+        ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Right")}));
+        processEventsFor(200);
+        EXPECT_FALSE(captureAsTheShortcutDoes()) << "a collapsed selection is no selection, whatever PRIMARY still holds";
+        ASSERT_TRUE(selectByKeyboard());
         if (!gtk) { // the probe mode reads it as the shortcut would
             const ProgramResult probe = runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")});
             const QJsonObject report = QJsonDocument::fromJson(probe.out).object();
@@ -128,8 +137,10 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, line + QLatin1Char('\n')) << "xterm selects the whole line";
     EXPECT_EQ(result->method, QStringLiteral("复制"));
-    DesktopSession::clearPrimarySelection();
-    EXPECT_FALSE(captureAsTheShortcutDoes()) << "nothing selected";
+    QProcess* elsewhere = desktop.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                                                  QStringLiteral("primary"), mousepadFile});
+    ASSERT_TRUE(elsewhere && processEventsUntil([&] { return readPrimary() == sample; }));
+    EXPECT_FALSE(captureAsTheShortcutDoes()) << "PRIMARY held by a program that is not in front";
     EXPECT_EQ(xterm->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
 }
 
