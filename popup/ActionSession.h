@@ -80,6 +80,7 @@ public:
     const QList<PopupAction>& actions() const { return m_actions; }
     const std::shared_ptr<ActionOptions>& options() const { return m_options; }
     SourceKind sourceKind() const { return m_sourceKind; }
+    const std::optional<qint64>& targetPid() const { return m_targetPid; }
     const std::optional<KnowledgeStore::RecallHit>& recallHit() const { return m_recallHit; }
     const std::optional<QString>& activeActionKey() const { return m_activeActionKey; }
     // The newest complete answer: what replace and copy use.

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QTextEdit>
+
+// A read-only, selectable, transparent text area laid out at the panel's text width, whose
+// height follows its text between a minimum and a maximum; longer text scrolls.
+class TextArea : public QTextEdit {
+    Q_OBJECT
+
+public:
+    static constexpr int width = 512;     // the panel's width less its margins
+    static constexpr int textWidth = 494; // where lines break, leaving room for the scroller
+    static constexpr int minHeight = 24;
+
+    TextArea(const QFont& font, const QColor& color, int maxHeight, int minHeight = TextArea::minHeight, QWidget* parent = nullptr);
+
+    // Sets plain text in the area's font and colour and fits the height to it.
+    void setPlainContent(const QString& text);
+    // Appends a fragment with the given format (the area's own when omitted) and scrolls to it;
+    // the height is left as it is.
+    void appendFragment(const QString& fragment, const QTextCharFormat& format = {});
+    void scrollToEnd();
+
+    // Height for the text as laid out now: measured + 6, within the area's limits.
+    int fittingHeight() const;
+    int clampedHeight(qreal measured) const;
+    void fitHeight();
+    // The height a plain text takes at the text width in the font; an empty text as one space.
+    static qreal measuredHeight(const QString& text, const QFont& font);
+
+    const QTextCharFormat& plainFormat() const { return m_format; }
+
+private:
+    QTextCharFormat m_format;
+    int m_minHeight;
+    int m_maxHeight;
+};
