@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+
+#include "speech/DictationModel.h"
+#include "speech/HelperRecognizer.h"
+#include "speech/SpeechInput.h"
+#include "tests/speech/FakeMicrophone.h"
+#include "tests/speech/SpokenMandarin.h"
+#include "tests/support/ChildProcesses.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScratchHome.h"
+
+namespace {
+
+// A dictation through the helper at `program`, with a microphone the test speaks into.
+struct HelperDictation {
+    explicit HelperDictation(const QString& program)
+        : speech(std::make_unique<HelperRecognizer>(program), std::unique_ptr<Microphone>(microphone))
+    {
+        speech.start([this](const QString& text) { partials.append(text); },
+                     [this](const QString& sentence) { errors.append(sentence); });
+    }
+    bool waitForError() { return processEventsUntil([this] { return !errors.isEmpty(); }, 20000); }
+
+    FakeMicrophone* microphone = new FakeMicrophone;
+    SpeechInput speech;
+    QStringList partials;
+    QStringList errors;
+};
+
+void writeModel(const QByteArray& contents)
+{
+    for (const char* name : {"encoder-epoch-99-avg-1.int8.onnx", "decoder-epoch-99-avg-1.onnx",
+                             "joiner-epoch-99-avg-1.int8.onnx", "tokens.txt"})
+        ASSERT_TRUE(writeFile(DictationModel::modelDir() + QLatin1Char('/') + QLatin1String(name), contents));
+}
+
+QList<pid_t> runningHelpers() { return ChildProcesses::running(DictationModel::helperProgram()); }
+
+} // namespace
+
+TEST(DictationHelper, LoadsThePinnedEngineAndSaysWhereTheModelGoes)
+{
+    QProcess helper;
+    helper.start(DictationModel::helperProgram(), {QStringLiteral("--version")});
+    ASSERT_TRUE(helper.waitForFinished());
+    EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().constData();
+    EXPECT_EQ(helper.readAllStandardOutput(), QByteArray(QUILLO_SHERPA_VERSION "\n"));
+
+    ScratchHome home;
+    DictationModel::Status status = DictationModel::status();
+    EXPECT_FALSE(status.available);
+    EXPECT_EQ(status.modelDir, home.path() + QStringLiteral("/.local/share/quillo/dictation-model"));
+    EXPECT_EQ(status.missing, status.modelDir + QStringLiteral("/encoder*.onnx"));
+    writeModel("x");
+    status = DictationModel::status();
+    EXPECT_TRUE(status.available) << status.missing.toStdString();
+    EXPECT_EQ(DictationModel::files()->decoder, status.modelDir + QStringLiteral("/decoder-epoch-99-avg-1.onnx"));
+}
+
+TEST(DictationHelper, WithoutAModelTheMicrophoneSaysWhyAndNoHelperRuns)
+{
+    ScratchHome home;
+    const std::unique_ptr<Dictation> dictation = SpeechInput::onDevice();
+    QStringList errors;
+    dictation->start([](const QString&) {}, [&](const QString& sentence) { errors.append(sentence); });
+    processEventsUntil([&] { return !errors.isEmpty(); });
+    EXPECT_EQ(errors, QStringList{SpeechInput::noOnDeviceSpeech});
+    EXPECT_TRUE(runningHelpers().isEmpty());
+}
+
+TEST(DictationHelper, CorruptModelTakesDownOnlyTheHelper)
+{
+    ScratchHome home;
+    writeModel("not a model");
+    HelperDictation dictation(DictationModel::helperProgram());
+    dictation.microphone->onAudio(QByteArray(3200, '\0'));
+    ASSERT_TRUE(dictation.waitForError());
+    EXPECT_EQ(dictation.errors, QStringList{SpeechInput::noOnDeviceSpeech});
+    EXPECT_TRUE(processEventsUntil([] { return runningHelpers().isEmpty(); }));
+}
+
+TEST(DictationHelper, SegmentsComeThroughThePipeAndADyingHelperInterrupts)
+{
+    ScratchHome home;
+    writeModel("x");
+    HelperDictation dictation(QStringLiteral(QUILLO_TESTS_DIR "/speech/fake-dictation-helper.sh"));
+    dictation.microphone->onAudio(QByteArray(3200, '\0'));
+    ASSERT_TRUE(processEventsUntil([&] { return dictation.partials.size() == 2; }));
+    EXPECT_EQ(dictation.partials, QStringList({QStringLiteral("你"), QStringLiteral("你好")}));
+    EXPECT_TRUE(dictation.errors.isEmpty());
+
+    dictation.microphone->onAudio(QByteArray(3200, '\0'));
+    ASSERT_TRUE(dictation.waitForError());
+    EXPECT_EQ(dictation.errors, QStringList{SpeechInput::interrupted});
+}
+
+// Runs only with a real model: QUILLO_DICTATION_MODEL_DIR names an unpacked streaming zipformer.
+TEST(DictationHelper, RecognisesMandarinWithARealModel)
+{
+    const QString modelDir = qEnvironmentVariable("QUILLO_DICTATION_MODEL_DIR");
+    if (modelDir.isEmpty())
+        GTEST_SKIP() << "set QUILLO_DICTATION_MODEL_DIR to an unpacked streaming Chinese zipformer to run this";
+    ScratchHome home;
+    QDir().mkpath(QFileInfo(DictationModel::modelDir()).absolutePath());
+    ASSERT_TRUE(QFile::link(QDir(modelDir).absolutePath(), DictationModel::modelDir()));
+    const QString expected = QStringLiteral("今天天气很好");
+    // Trailing silence longer than the pause that ends a segment.
+    const QByteArray speech = spokenMandarin(QStringLiteral("jin1 tian1 tian1 qi4 hen3 hao3")) + QByteArray(64000, '\0');
+
+    HelperDictation dictation(DictationModel::helperProgram());
+    for (qsizetype at = 0; at < speech.size(); at += 3200)
+        dictation.microphone->onAudio(speech.mid(at, 3200));
+    qsizetype seen = -1; // until the transcript has stopped growing for 3 s
+    while (seen != dictation.partials.size() && dictation.errors.isEmpty()) {
+        seen = dictation.partials.size();
+        processEventsFor(3000);
+    }
+    ASSERT_TRUE(dictation.errors.isEmpty()) << dictation.errors.join(u' ').toStdString();
+    ASSERT_FALSE(dictation.partials.isEmpty());
+    const QString heard = dictation.partials.last();
+    int same = 0;
+    for (QChar c : expected)
+        same += heard.contains(c) ? 1 : 0;
+    const double errorRate = 1.0 - double(same) / expected.size();
+    std::printf("heard \"%s\", character error rate %.2f\n", qPrintable(heard), errorRate);
+    EXPECT_LE(errorRate, 0.5) << "synthetic speech, so the bar is low: a working model gets most characters";
+}

@@ -1,0 +1,40 @@
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "speech/QtMicrophone.h"
+#include "tests/speech/PrivatePulse.h"
+#include "tests/speech/SpokenMandarin.h"
+#include "tests/support/EventLoop.h"
+
+// The real capture path: a PulseAudio pipe source stands in for the microphone, so what the test
+// writes into the pipe is what the microphone hears.
+TEST(Microphone, DeliversWhatThePipeSourceHearsAndNoticesWhenItIsGone)
+{
+    PrivatePulse pulse;
+    ASSERT_TRUE(pulse.isReady()) << "pulseaudio did not start";
+    const QByteArray speech = spokenMandarin(QStringLiteral("zai4 duan3 yi4 dian3"));
+    ASSERT_GT(speech.size(), 16000) << "espeak-ng or sox produced no audio";
+
+    QtMicrophone microphone;
+    QByteArray heard;
+    int losses = 0;
+    ASSERT_TRUE(microphone.start([&](const QByteArray& samples) { heard += samples; }, [&] { ++losses; }));
+    std::thread speaker([&] {
+        QFile pipe(pulse.fifo());
+        if (pipe.open(QIODevice::WriteOnly))
+            pipe.write(speech);
+    });
+    const bool arrived = processEventsUntil([&] { return heard.contains(speech); }, 10000);
+    speaker.join();
+    EXPECT_TRUE(arrived) << "heard " << heard.size() << " bytes, spoke " << speech.size();
+
+    ASSERT_TRUE(pulse.pactl({QStringLiteral("unload-module"), QStringLiteral("module-pipe-source")}));
+    QElapsedTimer sinceRemoval;
+    sinceRemoval.start();
+    EXPECT_TRUE(processEventsUntil([&] { return losses > 0; }, 5000));
+    EXPECT_GE(sinceRemoval.elapsed(), QtMicrophone::silenceLimitMs - 500);
+    EXPECT_EQ(losses, 1);
+}
