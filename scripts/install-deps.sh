@@ -15,6 +15,7 @@ packages="
   xvfb xdotool xclip x11-xkb-utils x11-utils openbox mousepad xterm iproute2 util-linux
   fonts-noto-cjk fonts-dejavu-core
   gnome-text-editor featherpad sakura
+  pulseaudio pulseaudio-utils espeak-ng sox
 "
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -33,3 +34,6 @@ if [ -n "$missing" ]; then
   # shellcheck disable=SC2086
   $as_root apt-get install -y --no-install-recommends $missing
 fi
+
+# The on-device speech engine comes from npm, into the invoking user's cache.
+sh "$(dirname "$0")/install-sherpa.sh"
