@@ -1,0 +1,264 @@
+// The knowledge window driven through its widgets, offscreen, on a store in a scratch home; the
+// organise run against fake_openai. NETNS.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include "memory/CollectionExport.h"
+#include "memory/KnowledgeStore.h"
+#include "memory/SemanticRecall.h"
+#include "popup/ActionEngine.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeEngineControl.h"
+#include "tests/support/FakeServers.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/ScratchHome.h"
+#include "windows/KnowledgeListModel.h"
+#include "windows/KnowledgeWindow.h"
+
+namespace {
+
+template <class T>
+T* named(const QWidget* root, const QString& name)
+{
+    for (T* widget : root->findChildren<T*>()) {
+        if (widget->accessibleName() == name)
+            return widget;
+    }
+    ADD_FAILURE() << "no " << name.toStdString();
+    return nullptr;
+}
+
+// Answers the next modal dialog once it is open, as the user would.
+void whenModal(std::function<void(QWidget*)> answer)
+{
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->deleteLater();
+            poll->stop();
+            answer(modal);
+        }
+    });
+    poll->start(10);
+}
+
+void saveAs(const QString& path)
+{
+    whenModal([path](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_TRUE(dialog);
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept(); // the Save button
+    });
+}
+
+class KnowledgeWindowTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+    ScopedEnv lang{"SELVANE_UI_LANG", "en"};
+    ScopedEnv profile{"SELVANE_PROFILE_FILE", QFile::encodeName(home.path() + QStringLiteral("/profile.json"))};
+    SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
+    KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
+    std::shared_ptr<FakeEngineControl> engines = std::make_shared<FakeEngineControl>();
+    TaskPool tasks{2};
+    std::unique_ptr<KnowledgeWindow> window;
+
+    void open()
+    {
+        window = std::make_unique<KnowledgeWindow>(store, tasks, std::make_shared<ClientEngine>(engines));
+        window->showAndRaise();
+    }
+    QString add(const QString& source, const QString& result = QStringLiteral("answer"))
+    {
+        return store.add(QStringLiteral("解释"), source, result, QStringLiteral("Firefox")).value();
+    }
+    QString hint() const { return named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->isVisible()
+            ? named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->text() : QString(); }
+    QPlainTextEdit* editor(const char* name) const { return named<QPlainTextEdit>(window.get(), QString::fromLatin1(name)); }
+    QString shownSource() const { return editor("knowledge-source")->isVisible() ? editor("knowledge-source")->toPlainText() : QString(); }
+    QAbstractItemView* list() const { return named<QAbstractItemView>(window.get(), QStringLiteral("knowledge-list")); }
+    void pickRow(int row) const { list()->setCurrentIndex(list()->model()->index(row, 0)); }
+    // Entries added within one second keep their order, so tests find rows by their text.
+    int rowOf(const QString& source) const
+    {
+        for (int row = 0; row < list()->model()->rowCount(); ++row) {
+            if (list()->model()->index(row, 0).data(KnowledgeListModel::PreviewRole) == source)
+                return row;
+        }
+        return -1;
+    }
+    void pick(const QString& source) const { pickRow(rowOf(source)); }
+    QString firstListed() const { return store.search({}, false).first().sourceText; }
+    void search(const QString& text) const { named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setText(text); }
+    void click(const char* name) const { named<QPushButton>(window.get(), QString::fromLatin1(name))->click(); }
+};
+
+TEST_F(KnowledgeWindowTest, TitleCountsTheStoreAndEmptyStatesFollowTheirOrder)
+{
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillo · Knowledge base"));
+    EXPECT_EQ(hint(), L10n::t("kw.empty.library"));
+    click("knowledge-filter-collection");
+    EXPECT_EQ(hint(), L10n::t("kw.empty.collectionNone")) << "the collection's own hint comes first";
+    search(QStringLiteral("zzz"));
+    EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
+    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(), QStringLiteral("Organize & export"));
+
+    add(QStringLiteral("entropy"));
+    add(QStringLiteral("marginal utility"));
+    search({});
+    click("knowledge-filter-saved");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillo · Knowledge base (2)"));
+    EXPECT_EQ(hint(), L10n::t("kw.empty.favNone"));
+    search(QStringLiteral("zzz"));
+    EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
+    click("knowledge-filter-all");
+    EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
+    search({});
+    EXPECT_EQ(hint(), QString()) << "the newest entry is shown";
+    EXPECT_EQ(shownSource(), firstListed());
+    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(), QStringLiteral("Export"));
+}
+
+TEST_F(KnowledgeWindowTest, ClearingASearchBringsThePickedEntryBack)
+{
+    add(QStringLiteral("alpha"));
+    add(QStringLiteral("beta"));
+    add(QStringLiteral("gamma"));
+    open();
+    pick(QStringLiteral("beta"));
+    ASSERT_EQ(shownSource(), QStringLiteral("beta"));
+    search(QStringLiteral("a"));
+    search(QStringLiteral("alp"));
+    EXPECT_EQ(shownSource(), QStringLiteral("alpha"));
+    search(QStringLiteral("alpz"));
+    EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
+    search({});
+    EXPECT_EQ(shownSource(), QStringLiteral("beta"));
+    EXPECT_EQ(list()->currentIndex().row(), rowOf(QStringLiteral("beta")));
+}
+
+TEST_F(KnowledgeWindowTest, LeavingAnEntryWritesOnlyWhatTheUserChanged)
+{
+    const QString older = add(QStringLiteral("older"));
+    const QString newer = add(QStringLiteral("newer"));
+    open();
+    int changes = 0;
+    const int listener = store.addChangeListener([&changes] { ++changes; });
+
+    pick(QStringLiteral("older"));
+    pick(QStringLiteral("newer"));
+    EXPECT_EQ(changes, 0) << "an entry looked at is not rewritten";
+
+    store.updateResult(newer, QStringLiteral("a later answer from the popup"));
+    changes = 0;
+    editor("knowledge-note")->setPlainText(QStringLiteral("my note"));
+    pick(QStringLiteral("older"));
+    EXPECT_EQ(changes, 1);
+    const KnowledgeEntry stored = store.entry(newer).value();
+    EXPECT_EQ(stored.note, QStringLiteral("my note"));
+    EXPECT_EQ(stored.resultText, QStringLiteral("a later answer from the popup")) << "only the note was the user's change";
+    EXPECT_EQ(store.entry(older)->note, QString());
+    store.removeChangeListener(listener);
+}
+
+TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRow)
+{
+    add(QStringLiteral("one"));
+    const QString middle = add(QStringLiteral("two"));
+    add(QStringLiteral("three"));
+    open();
+    pick(QStringLiteral("two"));
+    click("knowledge-delete");
+    EXPECT_FALSE(store.entry(middle));
+    EXPECT_EQ(list()->model()->rowCount(), 2);
+    EXPECT_EQ(list()->currentIndex().row(), 0);
+    EXPECT_EQ(shownSource(), firstListed());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillo · Knowledge base (2)"));
+}
+
+TEST_F(KnowledgeWindowTest, ExportReplacesTheChosenFileWithTheWholeBaseAsJson)
+{
+    add(QStringLiteral("one"));
+    store.addCollection(QStringLiteral("a saved line"), QStringLiteral("Selection"), {});
+    const QString path = home.path() + QStringLiteral("/export.json");
+    writeFile(path, "old content");
+    open();
+    whenModal([path](QWidget* modal) {
+        whenModal([](QWidget* confirm) { // replacing a file is confirmed first
+            qobject_cast<QMessageBox*>(confirm)->button(QMessageBox::Yes)->click();
+        });
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept(); // the Save button
+    });
+    click("knowledge-export");
+    ASSERT_TRUE(processEventsUntil([&] { return readFile(path) != "old content"; }));
+    tasks.waitForDone();
+    const QJsonArray exported = QJsonDocument::fromJson(readFile(path)).array();
+    ASSERT_EQ(exported.size(), 2);
+    EXPECT_EQ(exported[0][QStringLiteral("sourceText")], QStringLiteral("a saved line"));
+    EXPECT_EQ(QDir(home.path()).entryList({QStringLiteral("export*")}, QDir::Files | QDir::Hidden), QStringList{QStringLiteral("export.json")})
+        << "no temporary file is left beside it";
+}
+
+TEST_F(KnowledgeWindowTest, OrganiseSendsTheCollectionToTheReadyEngineAndSavesTheMarkdown)
+{
+    FakeOpenAIServer cloud;
+    ASSERT_TRUE(cloud.isAnswering());
+    useCustomCloud(cloud.endpoint(), QStringLiteral("sk-test"));
+    engines->change([](FakeEngineControl::Script& script) {
+        script.readiness = AIReadiness::cloudOnly;
+        script.held.insert(QStringLiteral("readiness"));
+    });
+    store.addCollection(QStringLiteral("读书不是为了记住"), QStringLiteral("Selection"), QStringLiteral("Okular"));
+    open();
+    click("knowledge-filter-collection");
+    auto* button = named<QPushButton>(window.get(), QStringLiteral("knowledge-export"));
+    button->click();
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(button->text(), L10n::t("kw.organize.working"));
+
+    const QString path = home.path() + QStringLiteral("/organised.md");
+    QString shown;
+    whenModal([&](QWidget* modal) {
+        shown = named<QPlainTextEdit>(modal, QStringLiteral("organise-result"))->toPlainText();
+        saveAs(path);
+        named<QPushButton>(modal, QStringLiteral("organise-save"))->click();
+    });
+    engines->release(QStringLiteral("readiness"));
+    ASSERT_TRUE(processEventsUntil([&] { return QFile::exists(path); }));
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.contains(QStringLiteral("读书不是为了记住")));
+    EXPECT_EQ(QString::fromUtf8(readFile(path)), shown);
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), QStringLiteral("Organize & export"));
+    const QList<QJsonObject> sent = cloud.bodies();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(messagesOf(sent[0]).first().content, CollectionExport::systemPrompt(true));
+
+    engines->change([](FakeEngineControl::Script& script) { script.readiness = AIReadiness::neitherConfigured; });
+    QString alert;
+    whenModal([&](QWidget* modal) {
+        alert = qobject_cast<QMessageBox*>(modal)->text();
+        modal->close();
+    });
+    button->click();
+    ASSERT_TRUE(processEventsUntil([&] { return !alert.isEmpty(); }));
+    EXPECT_EQ(alert, L10n::t("kw.organize.notReady"));
+    EXPECT_EQ(cloud.bodies().size(), 1);
+}
+
+}
