@@ -5,6 +5,7 @@
 
 #include "app/Out.h"
 #include "popup/view/PopupPreviews.h"
+#include "windows/KnowledgePreview.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct PreviewRenderer {
 
 const PreviewRenderer renderers[] = {
     {9, PopupPreviews::render},
+    {1, KnowledgePreview::render},
 };
 
 int renderPreview(const QStringList& args)
