@@ -14,6 +14,7 @@ packages="
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xdotool xclip x11-xkb-utils x11-utils openbox mousepad xterm iproute2 util-linux
   fonts-noto-cjk fonts-dejavu-core
+  fonts-noto-color-emoji
   gnome-text-editor featherpad sakura
   pulseaudio pulseaudio-utils espeak-ng sox
 "
