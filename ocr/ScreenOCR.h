@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QImage;
 class QObject;
 
 // One recognised line of a crop, placed in normalised image coordinates (0…1, origin at the
@@ -33,6 +34,10 @@ public:
     // Escape or a click without a drag gives cancelled. While an overlay is up a second call is
     // answered cancelled at once and leaves the first capture alone.
     static void captureAndRecognize(QObject* context, std::function<void(CaptureResult)> done);
+
+    // Reads an image the way a capture reads its crop: text, or noText when nothing is legible.
+    // Same threads and callback rules as captureAndRecognize.
+    static void recognize(const QImage& image, QObject* context, std::function<void(CaptureResult)> done);
 
     // Reading order: lines from the top (pieces whose midY lies within 0.02 of a line's first piece
     // join it), pieces of a line from the left, joined by a space; lines by a line feed.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+
+#include "core/TaskPool.h"
+#include "ocr/OcrEngine.h"
+
+// The one warm recognition engine of the process and the thread it runs on. It belongs to the
+// application object and ends with it, stopping a recognition that is still running.
+class RecognitionWorker : public QObject {
+public:
+    // Main thread only; made on first use.
+    static RecognitionWorker& instance();
+
+    // Loads the models in the background, so the first capture does not wait for them.
+    void warmUp();
+    // Reads the crop off the main thread; calls done on the main thread with the text (empty when
+    // none), unless the context is gone by then.
+    void recognize(QImage crop, QObject* context, std::function<void(QString)> done);
+
+private:
+    explicit RecognitionWorker(QObject* parent);
+
+    OcrEngine m_engine; // used on the pool's one thread only
+    TaskPool m_pool{1}; // declared last: it stops and waits before the engine goes
+};

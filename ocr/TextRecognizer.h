@@ -1,0 +1,17 @@
+#pragma once
+
+#include <stop_token>
+
+#include <QImage>
+#include <QString>
+
+class OcrEngine;
+
+// The text of a crop, the way every capture and the self-check read it.
+class TextRecognizer {
+public:
+    // Columns left to right, each in reading order, separated by a line feed; trimmed, empty when
+    // nothing is legible. Small text is read at twice its size, which Tesseract needs below
+    // ~20 px lines.
+    static QString recognizeText(OcrEngine& engine, const QImage& image, std::stop_token stop = {});
+};
