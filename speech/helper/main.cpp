@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <limits.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "speech/helper/SherpaOnnx.h"
@@ -119,6 +120,9 @@ int recognise(const SherpaOnnx::Api& api, char** files)
 
 int main(int argc, char** argv)
 {
+    // A corrupt model aborts this process by design of the engine; that leaves no core file.
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     SherpaOnnx::Api api{};
     const bool versionOnly = argc == 2 && std::string(argv[1]) == "--version";
     if (!versionOnly && argc != 5) {

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -6,7 +8,7 @@
 #include "speech/DictationModel.h"
 #include "speech/HelperRecognizer.h"
 #include "speech/SpeechInput.h"
-#include "tests/speech/FakeMicrophone.h"
+#include "tests/speech/RecordedDictation.h"
 #include "tests/speech/SpokenMandarin.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/EventLoop.h"
@@ -15,20 +17,13 @@
 
 namespace {
 
-// A dictation through the helper at `program`, with a microphone the test speaks into.
-struct HelperDictation {
+// A dictation through the helper at `program`, started.
+struct HelperDictation : RecordedDictation {
     explicit HelperDictation(const QString& program)
-        : speech(std::make_unique<HelperRecognizer>(program), std::unique_ptr<Microphone>(microphone))
+        : RecordedDictation(std::make_unique<HelperRecognizer>(program))
     {
-        speech.start([this](const QString& text) { partials.append(text); },
-                     [this](const QString& sentence) { errors.append(sentence); });
+        start();
     }
-    bool waitForError() { return processEventsUntil([this] { return !errors.isEmpty(); }, 20000); }
-
-    FakeMicrophone* microphone = new FakeMicrophone;
-    SpeechInput speech;
-    QStringList partials;
-    QStringList errors;
 };
 
 void writeModel(const QByteArray& contents)
@@ -42,7 +37,7 @@ QList<pid_t> runningHelpers() { return ChildProcesses::running(DictationModel::h
 
 } // namespace
 
-TEST(DictationHelper, LoadsThePinnedEngineAndSaysWhereTheModelGoes)
+TEST(DictationHelper, LoadsThePinnedEngineAndWithoutAModelSaysWhy)
 {
     QProcess helper;
     helper.start(DictationModel::helperProgram(), {QStringLiteral("--version")});
@@ -51,25 +46,18 @@ TEST(DictationHelper, LoadsThePinnedEngineAndSaysWhereTheModelGoes)
     EXPECT_EQ(helper.readAllStandardOutput(), QByteArray(QUILLO_SHERPA_VERSION "\n"));
 
     ScratchHome home;
-    DictationModel::Status status = DictationModel::status();
+    const DictationModel::Status status = DictationModel::status();
     EXPECT_FALSE(status.available);
     EXPECT_EQ(status.modelDir, home.path() + QStringLiteral("/.local/share/quillo/dictation-model"));
     EXPECT_EQ(status.missing, status.modelDir + QStringLiteral("/encoder*.onnx"));
-    writeModel("x");
-    status = DictationModel::status();
-    EXPECT_TRUE(status.available) << status.missing.toStdString();
-    EXPECT_EQ(DictationModel::files()->decoder, status.modelDir + QStringLiteral("/decoder-epoch-99-avg-1.onnx"));
-}
+    HelperDictation dictation(DictationModel::helperProgram());
+    ASSERT_TRUE(dictation.waitForError());
+    EXPECT_EQ(dictation.errors, QStringList{SpeechInput::noOnDeviceSpeech});
+    EXPECT_EQ(dictation.microphone->starts, 0);
 
-TEST(DictationHelper, WithoutAModelTheMicrophoneSaysWhyAndNoHelperRuns)
-{
-    ScratchHome home;
-    const std::unique_ptr<Dictation> dictation = SpeechInput::onDevice();
-    QStringList errors;
-    dictation->start([](const QString&) {}, [&](const QString& sentence) { errors.append(sentence); });
-    processEventsUntil([&] { return !errors.isEmpty(); });
-    EXPECT_EQ(errors, QStringList{SpeechInput::noOnDeviceSpeech});
-    EXPECT_TRUE(runningHelpers().isEmpty());
+    writeModel("x");
+    EXPECT_TRUE(DictationModel::status().available);
+    EXPECT_EQ(DictationModel::files()->decoder, status.modelDir + QStringLiteral("/decoder-epoch-99-avg-1.onnx"));
 }
 
 TEST(DictationHelper, CorruptModelTakesDownOnlyTheHelper)
@@ -114,18 +102,12 @@ TEST(DictationHelper, RecognisesMandarinWithARealModel)
     HelperDictation dictation(DictationModel::helperProgram());
     for (qsizetype at = 0; at < speech.size(); at += 3200)
         dictation.microphone->onAudio(speech.mid(at, 3200));
-    qsizetype seen = -1; // until the transcript has stopped growing for 3 s
-    while (seen != dictation.partials.size() && dictation.errors.isEmpty()) {
-        seen = dictation.partials.size();
-        processEventsFor(3000);
-    }
-    ASSERT_TRUE(dictation.errors.isEmpty()) << dictation.errors.join(u' ').toStdString();
-    ASSERT_FALSE(dictation.partials.isEmpty());
+    for (qsizetype seen = -1; seen != dictation.partials.size();) // until it has stopped growing for 3 s
+        seen = dictation.partials.size(), processEventsFor(3000);
+    ASSERT_TRUE(dictation.errors.isEmpty() && !dictation.partials.isEmpty()) << dictation.errors.join(u' ').toStdString();
     const QString heard = dictation.partials.last();
-    int same = 0;
-    for (QChar c : expected)
-        same += heard.contains(c) ? 1 : 0;
-    const double errorRate = 1.0 - double(same) / expected.size();
+    const double errorRate = std::count_if(expected.begin(), expected.end(), [&](QChar c) { return !heard.contains(c); })
+        / double(expected.size());
     std::printf("heard \"%s\", character error rate %.2f\n", qPrintable(heard), errorRate);
     EXPECT_LE(errorRate, 0.5) << "synthetic speech, so the bar is low: a working model gets most characters";
 }

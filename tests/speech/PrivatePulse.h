@@ -32,9 +32,10 @@ public:
         m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         // As root it warns that it is meant for a user session, and runs.
         m_server.start(QStringLiteral("pulseaudio"),
-                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                        QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
-                        QStringLiteral("--log-level=error"), QStringLiteral("-F"), script.fileName()});
+                       QStringLiteral("-n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes "
+                                      "--log-level=error -F")
+                               .split(u' ')
+                           + QStringList{script.fileName()});
         m_ready = m_server.waitForStarted() && processEventsUntil([this] { return QFile::exists(fifo()); });
     }
     ~PrivatePulse()
