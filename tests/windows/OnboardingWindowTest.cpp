@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "core/TaskPool.h"
+#include "engines/OllamaEngineControl.h"
+#include "tests/support/ChildProcesses.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/ScratchHome.h"
+#include "tests/support/TestPrefix.h"
+#include "windows/OnboardingWindow.h"
+
+namespace {
+
+// The window against the real engines: fake_ollama installed as the built-in engine, and as the
+// user's own Ollama where a test starts one.
+class OnboardingWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ChildProcesses::adoptOrphans();
+        qputenv("FAKE_OLLAMA_PULL_STEP_MS", "40"); // slow enough to see progress and to cancel midway
+        qunsetenv("OLLAMA_HOST");
+    }
+
+    ScratchHome home;
+    ScopedEnv english{"SELVANE_UI_LANG", "en"};
+    TestPrefix prefix;
+    std::optional<UsePrefix> installed;
+    std::shared_ptr<OllamaEngineControl> engines = std::make_shared<OllamaEngineControl>();
+    TaskPool tasks{2};
+    std::unique_ptr<OnboardingWindow> window;
+    int finished = 0;
+
+    void SetUp() override
+    {
+        prefix.installEngine();
+        installed.emplace(prefix);
+        window = std::make_unique<OnboardingWindow>(engines, tasks, OnboardingWindow::Desktop{});
+        window->onFinished = [this] { ++finished; };
+    }
+    void TearDown() override
+    {
+        window.reset();
+        tasks.shutdown();
+        engines->shutdown();
+    }
+
+    QPushButton* button(const QString& accessibleName) const
+    {
+        for (QPushButton* button : window->findChildren<QPushButton*>())
+            if (button->accessibleName() == accessibleName && button->isVisible())
+                return button;
+        return nullptr;
+    }
+    bool shows(const QString& text) const
+    {
+        for (QLabel* label : window->findChildren<QLabel*>())
+            if (label->isVisible() && label->text() == text)
+                return true;
+        return false;
+    }
+    bool waitForButton(const QString& accessibleName, int timeoutMs = 20000) const
+    {
+        return processEventsUntil([&] { return button(accessibleName) != nullptr; }, timeoutMs);
+    }
+};
+
+TEST_F(OnboardingWindowTest, ADownloadShowsItsProgressCancelsBackToThePickerAndOnceDoneIsTheModelInUse)
+{
+    window->showModelPicker();
+    ASSERT_TRUE(waitForButton(QStringLiteral("Recommended · Qwen 7B")));
+    button(QStringLiteral("Recommended · Qwen 7B"))->click();
+    QPointer<QProgressBar> bar;
+    ASSERT_TRUE(processEventsUntil([&] {
+        bar = window->findChild<QProgressBar*>();
+        return bar && bar->value() >= 250;
+    }, 20000)) << "progress arrives while the model downloads";
+    EXPECT_TRUE(shows(QStringLiteral("Downloading model… %1%").arg(qRound(bar->value() / 10.0))));
+    button(QStringLiteral("Cancel"))->click();
+    EXPECT_TRUE(button(QStringLiteral("Light · Qwen 3B"))) << "the picker comes back at once";
+    processEventsFor(300);
+    EXPECT_TRUE(!bar || !bar->isVisible());
+
+    button(QStringLiteral("Light · Qwen 3B"))->click();
+    EXPECT_TRUE(processEventsUntil([&] { return shows(QStringLiteral("“Light · Qwen 3B” downloaded. Good to go.")); }, 20000));
+    const AppSettings settings = SettingsStore::load(true);
+    EXPECT_TRUE(settings.qwenModel == QStringLiteral("qwen2.5:3b") && !settings.useExternalOllama);
+    EXPECT_EQ(engines->models({}), QStringList{QStringLiteral("qwen2.5:3b")}) << "the cancelled model was not installed";
+}
+
+TEST_F(OnboardingWindowTest, TheUsersOwnOllamaIsOfferedAndAdoptedAndClosingFinishesTheGuide)
+{
+    FakeOllamaServer own;
+    ASSERT_TRUE(own.isAnswering() && own.pull(QStringLiteral("llama3.2:1b")));
+    EXPECT_FALSE(OnboardingWindow::hasOnboarded());
+    window->showAndRaise();
+    ASSERT_TRUE(waitForButton(QStringLiteral("Use this llama3.2:1b"))) << "the built-in engine holds no model";
+    button(QStringLiteral("Use this llama3.2:1b"))->click();
+    EXPECT_TRUE(shows(QStringLiteral("Set to use your own Ollama · llama3.2:1b.")));
+    const AppSettings settings = SettingsStore::load(true);
+    EXPECT_TRUE(settings.qwenModel == QStringLiteral("llama3.2:1b") && settings.useExternalOllama);
+
+    window->close();
+    EXPECT_TRUE(OnboardingWindow::hasOnboarded() && finished == 1);
+}
+
+}
