@@ -6,6 +6,8 @@
 #include "app/Out.h"
 #include "popup/view/PopupPreviews.h"
 #include "windows/KnowledgePreview.h"
+#include "windows/OnboardingWindow.h"
+#include "windows/SettingsWindow.h"
 
 namespace {
 
@@ -18,7 +20,9 @@ struct PreviewRenderer {
 
 const PreviewRenderer renderers[] = {
     {9, PopupPreviews::render},
+    {1, SettingsWindow::renderPreview},
     {1, KnowledgePreview::render},
+    {1, OnboardingWindow::renderPreview},
 };
 
 int renderPreview(const QStringList& args)
