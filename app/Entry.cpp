@@ -1,5 +1,6 @@
 #include "app/Entry.h"
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -35,6 +36,11 @@ const QList<EntrySwitch>& switches()
         {"--render-preview", &renderPreviewMode},
         {"--probe-selection", &probeSelectionMode},
         {"--ask", &askMode},
+        {"--trigger", &triggerMode},
+        {"--trigger-ocr", &triggerOcrMode},
+        {"--settings", &settingsMode},
+        {"--knowledge", &knowledgeMode},
+        {"--quit", &quitMode},
     };
     return table;
 }
@@ -53,6 +59,11 @@ int run(const Mode& mode, int& argc, char** argv, const QStringList& args)
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
     if (mode.app == AppObject::none)
         return mode.run(args);
+    if (mode.app == AppObject::gui && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("quillo: no desktop session here (DISPLAY is not set): start Quillo from a graphical session\n", stderr);
+        return 1;
+    }
     const std::unique_ptr<QCoreApplication> app = mode.app == AppObject::gui
         ? std::make_unique<QApplication>(argc, argv)
         : std::make_unique<QCoreApplication>(argc, argv);

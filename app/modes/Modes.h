@@ -23,6 +23,11 @@ extern const Mode demoMode;
 extern const Mode renderPreviewMode;
 extern const Mode probeSelectionMode;
 extern const Mode askMode;
+extern const Mode triggerMode;
+extern const Mode triggerOcrMode;
+extern const Mode settingsMode;
+extern const Mode knowledgeMode;
+extern const Mode quitMode;
 extern const Mode normalMode;
 
 // Prints "<verdict>: not available in this build" and gives exit status 1.

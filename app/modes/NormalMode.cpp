@@ -1,3 +1,55 @@
 #include "app/modes/Modes.h"
 
-const Mode normalMode = {AppObject::none, nullptr, "start the tray application", [](const QStringList&) { return reportUnavailable("QUILLO_FAIL"); }};
+#include <QApplication>
+#include <QProcess>
+
+#include "app/AppServices.h"
+#include "app/Out.h"
+#include "engines/EngineControl.h"
+#include "speech/SpeechInput.h"
+#include "tray/AppDelegate.h"
+#include "tray/SingleInstance.h"
+
+namespace {
+
+int runTrayApplication(const QStringList& args)
+{
+    // The tray application has no window of its own: closing one never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    AppDelegate* delegate = nullptr;
+    SingleInstance instance([&delegate](SingleInstance::Command command) {
+        if (delegate)
+            delegate->handle(command);
+    });
+    if (!instance.claim()) {
+        // Quillo runs already in this session: launching it again opens its settings.
+        if (SingleInstance::send(SingleInstance::Command::settings))
+            return 0;
+        out(QStringLiteral("quillo: another Quillo holds this session but does not answer"));
+        return 1;
+    }
+    int status = 0;
+    bool relaunch = false;
+    {
+        AppServices services;
+        {
+            AppDelegate controller({services.engines(), services.actionEngine(), services.knowledge(), services.tasks(),
+                                    services.selectionCapture(), &SpeechInput::onDevice});
+            delegate = &controller;
+            controller.applicationDidFinishLaunching();
+            status = QCoreApplication::exec();
+            delegate = nullptr;
+            relaunch = controller.relaunchRequested();
+        } // the shortcuts are released here
+        services.engines()->shutdown();
+    }
+    // Last, so that a successor started now finds the shortcuts, the engine's port and the name free.
+    instance.release();
+    if (relaunch)
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), args.mid(1));
+    return status;
+}
+
+}
+
+const Mode normalMode = {AppObject::gui, nullptr, "start the tray application", runTrayApplication};

@@ -1,0 +1,243 @@
+// The tray application as a user meets it, with real processes: the shortcut in mousepad opens
+// the panel, an answer streams from the user's Ollama (fake_ollama) and replaces the word, the
+// tray menu counts the lookup, and the command line reaches the running instance.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <xcb/xcb.h>
+
+#include "engines/ManagedOllama.h"
+#include "settings/HomeDir.h"
+#include "settings/L10n.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/OwnOllama.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/tray/AtspiFinder.h"
+
+namespace {
+
+constexpr int waitMs = 15000;
+
+ProgramResult quillo(const QStringList& args) { return runProgram(quilloBinary(), args); }
+
+bool busNameOwned()
+{
+    return runProgram(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                                    QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
+        .out.contains("true");
+}
+
+bool trayHostRunning()
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const char name[] = "_NET_SYSTEM_TRAY_S0";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
+    const bool running = owner && owner->owner != XCB_NONE;
+    free(owner);
+    free(atom);
+    xcb_disconnect(c);
+    return running;
+}
+
+// The tray icon's window: the small visible window of our process.
+QString trayIconWindow(qint64 pid)
+{
+    const QList<QByteArray> windows = runProgram(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                                             QStringLiteral("--pid"), QString::number(pid)})
+                                          .out.split('\n');
+    for (const QByteArray& window : windows) {
+        const QByteArray geometry = runProgram(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::fromLatin1(window)}).out;
+        const qsizetype at = geometry.indexOf("Geometry: ");
+        const QList<QByteArray> size = geometry.mid(at + 10).trimmed().split('x');
+        if (!window.isEmpty() && at >= 0 && size.value(0).toInt() <= 64 && size.value(1).toInt() <= 64)
+            return QString::fromLatin1(window);
+    }
+    return {};
+}
+
+// The process ids of the process's children.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(entry));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.value(1).toLongLong() == pid)
+            children << entry.toLongLong();
+    }
+    return children;
+}
+
+class TrayApp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_desktop.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                                                              QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                                              QStringLiteral("--height"), QStringLiteral("32")}));
+        ASSERT_TRUE(processEventsUntil(trayHostRunning, waitMs));
+        ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
+    }
+
+    // Quillo in normal mode, once it owns its name on the session bus.
+    QProcess* startQuillo()
+    {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        env.insert(QStringLiteral("SELVANE_UI_LANG"), QStringLiteral("en"));
+        QProcess* process = m_desktop.start(quilloBinary(), {}, env);
+        return process && processEventsUntil(busNameOwned, waitMs) ? process : nullptr;
+    }
+
+    static AtspiAccessible* waitFor(qint64 pid, const QString& name)
+    {
+        AtspiAccessible* found = nullptr;
+        processEventsUntil([&] { return (found = AtspiFinder::named(pid, name)) != nullptr; }, waitMs);
+        return found;
+    }
+
+    // Opens the tray menu and waits for an item whose title contains the text.
+    static bool trayMenuShows(qint64 pid, const QString& text)
+    {
+        const QString icon = trayIconWindow(pid);
+        if (icon.isEmpty() || runProgram(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"), icon,
+                                                                     QStringLiteral("4"), QStringLiteral("4"), QStringLiteral("click"), QStringLiteral("3")})
+                                      .exitCode != 0)
+            return false;
+        AtspiAccessible* item = nullptr;
+        processEventsUntil([&] { return (item = AtspiFinder::find(pid, [&](const QString& name, AtspiRole) { return name.contains(text); })); },
+                           waitMs);
+        DesktopSession::typeKeys({QStringLiteral("Escape")});
+        if (item)
+            g_object_unref(item);
+        return item != nullptr;
+    }
+
+    ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
+    AtspiFinder m_atspi;
+    DesktopSession m_desktop;
+};
+
+TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance)
+{
+    const QString model = QStringLiteral("qwen2.5:0.5b");
+    const std::unique_ptr<FakeOllamaServer> ollama = ownOllamaWith(model);
+    ASSERT_TRUE(ollama);
+    AppSettings settings = SettingsStore::load(true);
+    settings.qwenModel = model;
+    settings.compareMode = false;
+    settings.explainEngine = QStringLiteral("local");
+    ASSERT_TRUE(SettingsStore::save(settings));
+
+    QProcess* app = startQuillo();
+    ASSERT_TRUE(app);
+    const qint64 pid = app->processId();
+    const QString before = QStringLiteral("The quick "), word = QStringLiteral("fox"), after = QStringLiteral(" jumps over the lazy dog.");
+    QProcess* editor = m_desktop.startMousepad(QDir::temp().filePath(QStringLiteral("tray-road.txt")), before + word + after);
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(DesktopSession::selectByKeyboard(before.size(), word.size()));
+
+    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("alt+super+e")}));
+    AtspiAccessible* explain = waitFor(pid, L10n::t("popup.action.explain"));
+    ASSERT_TRUE(explain) << "the panel with its actions did not appear";
+    const QRect panel = AtspiFinder::extents(explain);
+    EXPECT_TRUE(panel.intersects(QRect(0, 0, 1280, 1024))) << "the panel is off screen";
+    ASSERT_TRUE(AtspiFinder::press(explain));
+    g_object_unref(explain);
+
+    AtspiAccessible* replace = waitFor(pid, L10n::t("popup.btn.replace"));
+    ASSERT_TRUE(replace) << "no answer arrived";
+    ASSERT_TRUE(AtspiFinder::press(replace));
+    g_object_unref(replace);
+
+    // mousepad now holds the answer where the word was.
+    QString text;
+    processEventsUntil([&] {
+        AtspiAccessible* view = AtspiFinder::find(editor->processId(), [](const QString&, AtspiRole role) { return role == ATSPI_ROLE_TEXT; });
+        text = view ? AtspiFinder::text(view).value_or(QString()) : QString();
+        if (view)
+            g_object_unref(view);
+        return text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after);
+    }, waitMs);
+    EXPECT_TRUE(text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after)) << text.toStdString();
+
+    EXPECT_TRUE(trayMenuShows(pid, QStringLiteral("(1)"))) << "the menu does not count the lookup";
+
+    // The command line: a panel for the selection, one screenshot at a time, settings on a second launch.
+    DesktopSession::typeKeys({QStringLiteral("Escape")});
+    ASSERT_TRUE(DesktopSession::selectByKeyboard(0, 3));
+    EXPECT_EQ(quillo({QStringLiteral("--trigger")}).exitCode, 0);
+    AtspiAccessible* again = waitFor(pid, L10n::t("popup.action.explain"));
+    EXPECT_TRUE(again) << "quillo --trigger opened no panel";
+    if (again)
+        g_object_unref(again);
+    DesktopSession::typeKeys({QStringLiteral("Escape")});
+
+    EXPECT_EQ(quillo({QStringLiteral("--trigger-ocr")}).exitCode, 0);
+    EXPECT_EQ(quillo({QStringLiteral("--trigger-ocr")}).exitCode, 0);
+    const QString ocrLog = HomeDir::dataDir() + QStringLiteral("/ocr-debug.log");
+    processEventsUntil([&] { return readFile(ocrLog).contains("触发被忽略"); }, waitMs);
+    processEventsFor(300);
+    DesktopSession::typeKeys({QStringLiteral("Escape")});
+    const QString log = QString::fromUtf8(readFile(ocrLog));
+    EXPECT_EQ(log.count(QStringLiteral("触发，开始截图")), 1) << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("触发被忽略")), 1) << log.toStdString();
+
+    EXPECT_EQ(quillo({}).exitCode, 0) << "a second quillo did not hand over";
+    AtspiAccessible* settingsWindow = waitFor(pid, L10n::t("settings.title"));
+    EXPECT_TRUE(settingsWindow) << "the running instance did not open its settings";
+    if (settingsWindow)
+        g_object_unref(settingsWindow);
+
+    const QList<qint64> children = childrenOf(pid);
+    EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);
+    EXPECT_TRUE(app->waitForFinished(waitMs));
+    for (const qint64 child : children)
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(child))) << "process " << child << " outlived Quillo";
+    const QJsonDocument knowledge = QJsonDocument::fromJson(readFile(HomeDir::dataDir() + QStringLiteral("/knowledge.json")));
+    EXPECT_EQ(knowledge.isArray() ? knowledge.array().size() : knowledge.object().value(QStringLiteral("entries")).toArray().size(), 1);
+    EXPECT_EQ(quillo({QStringLiteral("--trigger")}).exitCode, 1) << "a command without an instance must fail";
+}
+
+TEST_F(TrayApp, WithoutAnyEngineTheShortcutGuidesToOneAndUsesTheUsersOllama)
+{
+    if (systemHasOllama())
+        GTEST_SKIP() << "an installed ollama counts as a local engine";
+    AppSettings settings = SettingsStore::load(true);
+    settings.useExternalOllama = false;
+    ASSERT_TRUE(SettingsStore::save(settings));
+    QProcess* app = startQuillo();
+    ASSERT_TRUE(app);
+    const qint64 pid = app->processId();
+    ASSERT_TRUE(m_desktop.startXtermWithSelectedLine(QStringLiteral("nothing to run on")));
+
+    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("alt+super+e")}));
+    AtspiAccessible* useOllama = waitFor(pid, L10n::t("notReady.btn.useOllama"));
+    ASSERT_TRUE(useOllama) << "no not-ready guide";
+    EXPECT_FALSE(AtspiFinder::named(pid, L10n::t("popup.action.explain"))) << "actions offered without an engine";
+
+    FakeOllamaServer ollama;
+    ASSERT_TRUE(ollama.isAnswering() && ollama.pull(QStringLiteral("llama3:8b")) && ollama.pull(QStringLiteral("mistral:7b")));
+    const QString first = ManagedOllama::externalModels({}).value(0);
+    ASSERT_TRUE(AtspiFinder::press(useOllama));
+    g_object_unref(useOllama);
+    processEventsUntil([&] { return SettingsStore::load(true).qwenModel == first; }, waitMs);
+    EXPECT_EQ(SettingsStore::load(true).qwenModel, first);
+    EXPECT_TRUE(SettingsStore::load().useExternalOllama);
+    EXPECT_TRUE(trayMenuShows(pid, QStringLiteral("Local: ") + first));
+    EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);
+}
+
+}

@@ -1,0 +1,387 @@
+#include "tray/AppDelegate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "capture/SelectionCaptureService.h"
+#include "core/Graphemes.h"
+#include "engines/EngineControl.h"
+#include "engines/QwenClient.h"
+#include "memory/KnowledgeStore.h"
+#include "ocr/OCRDebugLog.h"
+#include "ocr/ScreenCapturePermission.h"
+#include "ocr/ScreenOCR.h"
+#include "platform/PlatformServices.h"
+#include "popup/view/PopupPanel.h"
+#include "prompts/ActionOptions.h"
+#include "settings/HomeDir.h"
+#include "settings/HotKeyRegistrar.h"
+#include "settings/L10n.h"
+#include "settings/SettingsStore.h"
+#include "settings/UserFlags.h"
+#include "tray/AppWindows.h"
+#include "tray/Background.h"
+#include "tray/StatusMenu.h"
+#include "tray/TrayIcon.h"
+#include "tray/UpdatePopups.h"
+
+namespace {
+
+constexpr int launchDelayMs = 2500;          // healing and readiness: the built-in engine comes up first
+constexpr int onboardingDelayMs = 600;
+constexpr int upgradeCheckDelayMs = 2000;
+constexpr int trayLookDelayMs = 3000;        // a tray host started with the session may come late
+constexpr char noTrayNotified[] = "noTrayNotified";
+
+bool trusted()
+{
+    return Platform::services().accessibility->isTrusted();
+}
+
+// One line per launch in ~/.selvane/ax-debug.log; failures are ignored.
+void logTrustStatus()
+{
+    const QString dir = HomeDir::dataDir();
+    QDir().mkpath(dir);
+    QFile file(dir + QStringLiteral("/ax-debug.log"));
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return;
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    file.write(QStringLiteral("[launch] trusted=%1 path=%2\n")
+                   .arg(trusted() ? QStringLiteral("true") : QStringLiteral("false"), QCoreApplication::applicationFilePath())
+                   .toUtf8());
+}
+
+}
+
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_popup(std::make_unique<PopupPanel>(PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks,
+                                                                m_services.capture, m_services.dictation}))
+{
+    m_windows = std::make_unique<AppWindows>(
+        AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks},
+        AppWindows::Callbacks{[this] { settingsSaved(); }, [this] { showScreenRecordingGuide(); }, [this] { relaunch(); }});
+    m_updates = std::make_unique<UpdatePopups>(*m_popup, m_services.tasks);
+    m_hotKeys = std::make_unique<HotKeyRegistrar>(HotKeyRegistrar::Callbacks{
+        [this] { onHotKey(); },
+        [this] { startScreenOCR(QStringLiteral("hotkey")); },
+        [this](const HotKeyRegistrar::Notice& notice) { m_popup->show(notice.header, notice.body, Tint::orange); },
+        [this] { setupStatusItem(); },
+    });
+    m_menu = std::make_unique<StatusMenu>(
+        StatusMenu::Commands{
+            [this] { m_windows->showModelPicker(); },
+            [this] { deleteDownloadedModel(); },
+            [this](int step) { setFontScale(step); },
+            [this] { startScreenOCR(QStringLiteral("menu")); },
+            [this] { m_windows->showKnowledge(); },
+            [this] { m_windows->showSettings(); },
+            [this] { openAccessibilitySettings(); },
+            [this] { m_windows->showOnboarding(); },
+            [this] { m_updates->checkForUpdateManually(); },
+            [this] { showScreenRecordingGuide(); },
+            [] { QCoreApplication::exit(0); },
+        },
+        StatusMenu::Probes{
+            [this] { return m_services.knowledge.count(); },
+            [] { return trusted(); },
+            [] { return ScreenCapturePermission::effectiveAccess(); },
+            [this] { return m_hasUsableLocalModel || SettingsStore::load().anyCloudKeyConfigured(); },
+        });
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The shortcuts go first, so nothing reaches a controller half taken apart.
+    m_hotKeys.reset();
+    m_services.capture.cancel();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    logTrustStatus();
+    setupStatusItem();
+    m_hotKeys->registerHotKey();
+    m_hotKeys->registerOCRHotKey();
+    // The windows' callbacks are in place since the windows were made.
+    // Applications started from now on join the accessibility bus, Qt 5 ones included.
+    Platform::services().accessibility->ensureBusRunning();
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    if (engines->isBundled())
+        m_services.tasks.start([engines](std::stop_token stop) { engines->ensureRunning(stop); });
+    m_services.tasks.start([](std::stop_token stop) { QwenClient::prewarm(stop); });
+    if (!AppWindows::hasOnboarded())
+        QTimer::singleShot(onboardingDelayMs, this, [this] { m_windows->showOnboarding(); });
+    m_updates->start();
+    QTimer::singleShot(launchDelayMs, this, [this] { healLocalEngineOnLaunch(); });
+    checkAccessibilityForUpgradedUser();
+    QTimer::singleShot(launchDelayMs, this, [this] { refreshReadiness(); });
+    QTimer::singleShot(trayLookDelayMs, this, [this] { tellIfNoTray(); });
+}
+
+void AppDelegate::handle(SingleInstance::Command command)
+{
+    switch (command) {
+    case SingleInstance::Command::trigger: onHotKey(); break;
+    case SingleInstance::Command::triggerOcr: startScreenOCR(QStringLiteral("command")); break;
+    case SingleInstance::Command::settings: m_windows->showSettings(); break;
+    case SingleInstance::Command::knowledge: m_windows->showKnowledge(); break;
+    case SingleInstance::Command::quit: QCoreApplication::exit(0); break;
+    }
+}
+
+void AppDelegate::setupStatusItem()
+{
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    m_menu->rebuild({SettingsStore::load(true), engines->isBundled(), m_hotKeys->ocrHotKey() != nullptr});
+    if (!m_tray)
+        m_tray = std::make_unique<TrayIcon>(m_menu->menu());
+}
+
+void AppDelegate::settingsSaved()
+{
+    L10n::invalidate();
+    m_hotKeys->registerHotKey();
+    m_hotKeys->registerOCRHotKey();
+    setupStatusItem();
+    refreshReadiness();
+    m_windows->renew();
+}
+
+void AppDelegate::healLocalEngineOnLaunch()
+{
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    inBackground<LocalEngineHeal::Outcome>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->heal(stop); },
+                                           [this](const LocalEngineHeal::Outcome& outcome) {
+                                               if (!outcome.switched || !LocalEngineHeal::claimSwitchNotice())
+                                                   return;
+                                               setupStatusItem();
+                                               m_popup->show(L10n::t("heal.switched.header"),
+                                                             L10n::tf("heal.switched.body", {outcome.model}), Tint::green);
+                                           });
+}
+
+void AppDelegate::refreshReadiness()
+{
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    inBackground<bool>(m_services.tasks, this, [engines](std::stop_token stop) { return !engines->models(stop).isEmpty(); },
+                       [this](bool usable) {
+                           if (usable == m_hasUsableLocalModel)
+                               return;
+                           m_hasUsableLocalModel = usable;
+                           setupStatusItem();
+                       });
+}
+
+void AppDelegate::checkAccessibilityForUpgradedUser()
+{
+    if (!AppWindows::hasOnboarded())
+        return;
+    QTimer::singleShot(upgradeCheckDelayMs, this, [this] {
+        if (trusted() || !UserFlags::claim(UserFlags::upgradeAXPrompted))
+            return;
+        if (m_windows->onboardingShowing()) {
+            UserFlags::set(UserFlags::upgradeAXPrompted, false); // told on a later launch
+            return;
+        }
+        showPermissionGuide(L10n::t("upgrade.ax.body"));
+    });
+}
+
+void AppDelegate::tellIfNoTray()
+{
+    if (TrayIcon::desktopHasTray() || !UserFlags::claim(noTrayNotified))
+        return;
+    m_popup->showAuthGuide(L10n::t("tray.missing.header"), L10n::t("tray.missing.body"), Tint::blue,
+                           {{L10n::t("tray.missing.settings"), [this] { m_popup->close(); m_windows->showSettings(); }},
+                            {L10n::t("tray.missing.knowledge"), [this] { m_popup->close(); m_windows->showKnowledge(); }}});
+}
+
+void AppDelegate::onHotKey()
+{
+    if (!trusted()) {
+        showPermissionGuide(L10n::t("auth.notTrusted.body"));
+        return;
+    }
+    const std::optional<qint64> targetPid = Platform::services().workspace->frontmostProcessId();
+    m_services.capture.capture(this, [this, targetPid](std::optional<SelectionCapture::Result> result) {
+        if (result)
+            presentActions(*result, targetPid);
+        else
+            m_popup->show(L10n::t("capture.notFound.header"), L10n::t("capture.notFound.body"), Tint::orange);
+    });
+}
+
+void AppDelegate::startScreenOCR(const QString& source)
+{
+    if (m_ocrCaptureInProgress) {
+        OCRDebugLog::log(source + QStringLiteral(" · 触发被忽略（上一次截图还没结束）"));
+        return;
+    }
+    m_ocrCaptureInProgress = true;
+    OCRDebugLog::log(source + QStringLiteral(" · 触发，开始截图"));
+    ScreenOCR::captureAndRecognize(this, [this, source](const ScreenOCR::CaptureResult& result) {
+        m_ocrCaptureInProgress = false;
+        const QString prefix = source + QStringLiteral(" · 拿到结果 · ");
+        using Kind = ScreenOCR::CaptureResult::Kind;
+        switch (result.kind) {
+        case Kind::needsScreenPermission:
+            OCRDebugLog::log(prefix + QStringLiteral("needsScreenPermission"));
+            showScreenRecordingGuide();
+            break;
+        case Kind::cancelled:
+            OCRDebugLog::log(prefix + QStringLiteral("cancelled（静默）"));
+            break;
+        case Kind::noText:
+            OCRDebugLog::log(prefix + QStringLiteral("noText"));
+            m_popup->show(L10n::t("ocr.noText.header"), L10n::t("ocr.noText.body"), Tint::orange);
+            break;
+        case Kind::text:
+            OCRDebugLog::log(prefix + QStringLiteral("text(%1字) · 即将呈现动作弹窗").arg(Graphemes::split(result.text).size()));
+            presentActions({result.text, QStringLiteral("OCR"), std::nullopt, std::nullopt}, std::nullopt);
+            break;
+        }
+    });
+}
+
+void AppDelegate::presentActions(const SelectionCapture::Result& result, std::optional<qint64> targetPid)
+{
+    const AppSettings settings = SettingsStore::load(true);
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    inBackground<AIReadiness>(
+        m_services.tasks, this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
+        [this, result, targetPid](AIReadiness readiness) {
+            if (readiness == AIReadiness::neitherConfigured)
+                showNotReadyPrompt();
+            else
+                continuePresenting(result, targetPid);
+        });
+    if (!settings.useExternalOllama) {
+        inBackground<LocalEngineHeal::Outcome>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->heal(stop); },
+                                               [this, result, targetPid](const LocalEngineHeal::Outcome& outcome) {
+                                                   if (!outcome.switched)
+                                                       return;
+                                                   setupStatusItem();
+                                                   presentActions(result, targetPid);
+                                               });
+    }
+}
+
+void AppDelegate::continuePresenting(const SelectionCapture::Result& result, std::optional<qint64> targetPid)
+{
+    const AppSettings settings = SettingsStore::load();
+    m_actionOptions = ActionOptions::fromStoredDefaults(settings);
+    const std::optional<QString> before = settings.useContext ? result.contextBefore : std::nullopt;
+    const std::optional<QString> after = settings.useContext ? result.contextAfter : std::nullopt;
+    const std::shared_ptr<ActionOptions> options = m_actionOptions;
+    m_popup->setOnOptionsChanged([options] { options->persist(); });
+    m_popup->setOnActionRerun([this, text = result.text, options, before, after](const QString& actionKey) {
+        m_popup->replaceActionsAndRerun(buildActions(text, *options, before, after), actionKey);
+    });
+    const QString header = L10n::tf("popup.header.read", {QString::number(Graphemes::split(result.text).size())});
+    m_popup->showActions(header, result.text, buildActions(result.text, *options, before, after), options, targetPid,
+                         result.method == QLatin1String("OCR") ? SourceKind::ocr : SourceKind::selection);
+}
+
+void AppDelegate::showPermissionGuide(const QString& body)
+{
+    m_popup->showAuthGuide(L10n::t("auth.notTrusted.header"), body, Tint::orange,
+                           {{L10n::t("auth.btn.open"), [this] { openAccessibilitySettings(); }},
+                            {L10n::t("auth.btn.relaunch"), [this] { relaunch(); }}});
+}
+
+void AppDelegate::openAccessibilitySettings()
+{
+    Accessibility& accessibility = *Platform::services().accessibility;
+    if (!accessibility.sessionSwitchOn())
+        accessibility.turnOnSessionSwitch();
+    if (trusted() && accessibility.sessionSwitchOn())
+        m_popup->show(L10n::t("auth.granted.header"), L10n::t("auth.granted.body"), Tint::green);
+    else
+        showPermissionGuide(L10n::t("auth.notTrusted.body"));
+}
+
+void AppDelegate::showScreenRecordingGuide()
+{
+    ScreenCapturePermission::request();
+    m_popup->showAuthGuide(L10n::t("ocr.perm.header"), L10n::t("ocr.perm.body"), Tint::orange,
+                           {{L10n::t("ocr.perm.openBtn"),
+                             [this] {
+                                 ScreenCapturePermission::request();
+                                 ScreenCapturePermission::openSettings();
+                                 m_popup->close();
+                             }},
+                            {L10n::t("ocr.perm.relaunchBtn"), [this] { relaunch(); }}});
+}
+
+void AppDelegate::showNotReadyPrompt()
+{
+    m_popup->showAuthGuide(L10n::t("notReady.title"), L10n::t("notReady.body"), Tint::orange,
+                           {{L10n::t("notReady.btn.download"), [this] { m_popup->close(); m_windows->showModelPicker(); }},
+                            {L10n::t("notReady.btn.cloud"), [this] { m_popup->close(); m_windows->showSettings(); }},
+                            {L10n::t("notReady.btn.useOllama"), [this] { tryUseExistingOllama(); }}});
+}
+
+void AppDelegate::tryUseExistingOllama()
+{
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    inBackground<QStringList>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->ownOllamaModels(stop); },
+                              [this](const QStringList& models) {
+                                  if (models.isEmpty()) {
+                                      m_popup->show(L10n::t("notReady.title"), L10n::t("notReady.useOllama.notFound"), Tint::orange);
+                                      return;
+                                  }
+                                  AppSettings settings = SettingsStore::load(true);
+                                  settings.useExternalOllama = true;
+                                  settings.qwenModel = models.first();
+                                  SettingsStore::save(settings);
+                                  setupStatusItem();
+                                  m_popup->show(L10n::t("notReady.useOllama.foundHeader"),
+                                                L10n::tf("notReady.useOllama.found", {models.first()}), Tint::green);
+                              });
+}
+
+void AppDelegate::setFontScale(int step)
+{
+    const auto& steps = AppSettings::fontScaleSteps();
+    if (step < 0 || step >= steps.size())
+        return;
+    AppSettings settings = SettingsStore::load(true);
+    settings.fontScale = steps[step].scale;
+    SettingsStore::save(settings);
+    setupStatusItem();
+}
+
+void AppDelegate::deleteDownloadedModel()
+{
+    const QString model = SettingsStore::load(true).qwenModel;
+    QMessageBox confirm(QMessageBox::Warning, L10n::t("model.delete.confirmTitle"), L10n::tf("model.delete.confirmBody", {model}));
+    QPushButton* remove = confirm.addButton(L10n::t("common.delete"), QMessageBox::DestructiveRole);
+    confirm.addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);
+    confirm.exec();
+    if (confirm.clickedButton() != remove)
+        return;
+    const std::shared_ptr<EngineControl> engines = m_services.engines;
+    inBackground<bool>(m_services.tasks, this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
+                       [this](bool deleted) {
+                           QMessageBox done(deleted ? QMessageBox::Information : QMessageBox::Warning,
+                                            L10n::t(deleted ? "model.delete.doneTitle" : "model.delete.failTitle"),
+                                            L10n::t(deleted ? "model.delete.doneBody" : "model.delete.failBody"));
+                           done.addButton(L10n::t("common.close"), QMessageBox::AcceptRole);
+                           done.exec();
+                           if (deleted)
+                               setupStatusItem();
+                       });
+}
+
+void AppDelegate::relaunch()
+{
+    m_relaunch = true;
+    QCoreApplication::exit(0);
+}

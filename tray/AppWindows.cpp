@@ -1,0 +1,139 @@
+#include "tray/AppWindows.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include "ocr/ScreenCapturePermission.h"
+#include "platform/linux/KeyTable.h"
+#include "settings/HomeDir.h"
+#include "tray/PouchIcon.h"
+#include "windows/KnowledgeWindow.h"
+
+// The settings and getting-started windows join as soon as their classes are part of the tree.
+#if __has_include("windows/SettingsWindow.h")
+#include "windows/SettingsWindow.h"
+#define QUILLO_HAS_SETTINGS_WINDOW 1
+#endif
+#if __has_include("windows/OnboardingWindow.h")
+#include "windows/OnboardingWindow.h"
+#define QUILLO_HAS_ONBOARDING_WINDOW 1
+#endif
+
+namespace {
+
+#ifdef QUILLO_HAS_SETTINGS_WINDOW
+// The stored (positional) key code of an X key code, for the shortcut recorders.
+std::optional<quint32> storedKeyCode(quint32 nativeScanCode)
+{
+    for (quint32 code = 0; code < 128; ++code) {
+        if (KeyTable::keycode(code) == nativeScanCode)
+            return code;
+    }
+    return std::nullopt;
+}
+#endif
+
+// Takes a window away without pulling it from under a call of its own still running.
+template<typename Window>
+void retire(std::unique_ptr<Window>& window)
+{
+    if (window)
+        window.release()->deleteLater();
+}
+
+}
+
+struct AppWindows::Windows {
+#ifdef QUILLO_HAS_SETTINGS_WINDOW
+    std::unique_ptr<SettingsWindow> settings;
+#endif
+    std::unique_ptr<KnowledgeWindow> knowledge;
+#ifdef QUILLO_HAS_ONBOARDING_WINDOW
+    std::unique_ptr<OnboardingWindow> onboarding;
+#endif
+};
+
+AppWindows::AppWindows(Services services, Callbacks callbacks, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_callbacks(std::move(callbacks))
+    , m_windows(std::make_unique<Windows>())
+{
+}
+
+AppWindows::~AppWindows() = default;
+
+bool AppWindows::hasOnboarded()
+{
+    return QFileInfo::exists(HomeDir::dataDir() + QStringLiteral("/onboarded"));
+}
+
+void AppWindows::showSettings()
+{
+#ifdef QUILLO_HAS_SETTINGS_WINDOW
+    if (!m_windows->settings) {
+        m_windows->settings = std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, storedKeyCode);
+        m_windows->settings->onDownloadModel = [this] { showModelPicker(); };
+        // The window is replaced after its own save has returned.
+        m_windows->settings->onSaved = [this] {
+            QMetaObject::invokeMethod(this, [this] { m_callbacks.settingsSaved(); }, Qt::QueuedConnection);
+        };
+    }
+    m_windows->settings->showAndRaise();
+#endif
+}
+
+void AppWindows::showKnowledge()
+{
+    if (!m_windows->knowledge)
+        m_windows->knowledge = std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks, m_services.actionEngine);
+    m_windows->knowledge->showAndRaise();
+}
+
+#ifdef QUILLO_HAS_ONBOARDING_WINDOW
+OnboardingWindow& AppWindows::onboarding()
+{
+    if (!m_windows->onboarding) {
+        const OnboardingWindow::Desktop desktop{
+            PouchIcon::make(PouchIcon::colorFor(QApplication::palette())),
+            [] { return ScreenCapturePermission::effectiveAccess(); },
+            m_callbacks.grantScreen,
+            m_callbacks.relaunch,
+        };
+        m_windows->onboarding = std::make_unique<OnboardingWindow>(m_services.engines, m_services.tasks, desktop);
+    }
+    return *m_windows->onboarding;
+}
+
+#endif
+
+void AppWindows::showOnboarding()
+{
+#ifdef QUILLO_HAS_ONBOARDING_WINDOW
+    onboarding().showAndRaise();
+#endif
+}
+
+void AppWindows::showModelPicker()
+{
+#ifdef QUILLO_HAS_ONBOARDING_WINDOW
+    onboarding().showModelPicker();
+#endif
+}
+
+bool AppWindows::onboardingShowing() const
+{
+#ifdef QUILLO_HAS_ONBOARDING_WINDOW
+    return m_windows->onboarding && m_windows->onboarding->isVisible();
+#else
+    return false;
+#endif
+}
+
+void AppWindows::renew()
+{
+#ifdef QUILLO_HAS_SETTINGS_WINDOW
+    retire(m_windows->settings);
+#endif
+    retire(m_windows->knowledge);
+}

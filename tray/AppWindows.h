@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+
+class ActionEngine;
+class EngineControl;
+class KnowledgeStore;
+class TaskPool;
+class OnboardingWindow;
+
+// The settings, knowledge and getting-started windows, made on first use and shown on demand.
+// After every save of the settings the settings and knowledge windows are made anew, so they
+// are built in the language just chosen.
+class AppWindows : public QObject {
+    Q_OBJECT
+
+public:
+    struct Services {
+        std::shared_ptr<EngineControl> engines;
+        std::shared_ptr<ActionEngine> actionEngine;
+        KnowledgeStore& knowledge;
+        TaskPool& tasks;
+    };
+    struct Callbacks {
+        std::function<void()> settingsSaved;
+        std::function<void()> grantScreen; // the screen-capture guide
+        std::function<void()> relaunch;
+    };
+
+    AppWindows(Services services, Callbacks callbacks, QObject* parent = nullptr);
+    ~AppWindows() override;
+
+    void showSettings();
+    void showKnowledge();
+    void showOnboarding();
+    void showModelPicker();
+    bool onboardingShowing() const;
+    // Forgets the settings and knowledge windows; the next show builds them anew.
+    void renew();
+
+    // The getting-started guide was completed once (~/.selvane/onboarded exists).
+    static bool hasOnboarded();
+
+private:
+    struct Windows;
+    // Made on first use.
+    OnboardingWindow& onboarding();
+
+    Services m_services;
+    Callbacks m_callbacks;
+    std::unique_ptr<Windows> m_windows;
+};
