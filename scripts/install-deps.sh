@@ -16,6 +16,7 @@ packages="
   fonts-noto-cjk fonts-dejavu-core
   fonts-noto-color-emoji
   gnome-text-editor featherpad sakura
+  trayer
   pulseaudio pulseaudio-utils espeak-ng sox
 "
 
