@@ -1,0 +1,199 @@
+// The popup panel drawn off-screen and driven through its controls, with a scripted engine.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "memory/SemanticRecall.h"
+#include "popup/ActionSession.h"
+#include "popup/view/PopupPanel.h"
+#include "settings/L10n.h"
+#include "speech/Dictation.h"
+#include "tests/popup/ScriptedEngine.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/FakeSelectionCapture.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/ScratchHome.h"
+#include "ui/ElidedLabel.h"
+#include "ui/InstructionInput.h"
+#include "ui/TextArea.h"
+
+namespace {
+
+using Script = ScriptedEngine::Script;
+
+const PopupAction explain{QStringLiteral("解释"), QStringLiteral("解释"), QStringLiteral("系统：解释"), QStringLiteral("请解释"), true};
+const QString paragraph = QStringLiteral("春天的河流从山里出来，带着融化的雪水和一路上的碎石，把两岸的田野重新唤醒。").repeated(8);
+
+// A microphone the test speaks into.
+class FakeDictation final : public Dictation {
+public:
+    void start(TextCallback onPartial, TextCallback onError) override { partial = std::move(onPartial), error = std::move(onError), running = true; }
+    void stop() override { running = false; }
+    bool isRunning() const override { return running; }
+
+    TextCallback partial;
+    TextCallback error;
+    bool running = false;
+};
+
+class PopupPanelTest : public ::testing::Test {
+protected:
+    ScratchHome home;
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
+    SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
+    KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
+    FakePlatform platform;
+    FakeSelectionCapture capture;
+    std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
+    TaskPool tasks{4};
+    FakeDictation* dictation = nullptr;
+    PopupPanel panel{{engine, store, tasks, capture, [this] {
+                          auto made = std::make_unique<FakeDictation>();
+                          dictation = made.get();
+                          return made;
+                      }}};
+
+    void SetUp() override { L10n::invalidate(); }
+
+    template <typename T>
+    T* named(const QString& name) const
+    {
+        for (T* control : panel.content()->findChildren<T*>()) {
+            if (control->accessibleName() == name && control->isVisibleTo(panel.content()))
+                return control;
+        }
+        return nullptr;
+    }
+    QPushButton* button(const char* key) const { return named<QPushButton>(L10n::t(key)); }
+    TextArea* area(const char* key) const { return named<TextArea>(L10n::t(key)); }
+    QString status() const { return panel.content()->findChild<ElidedLabel*>(QStringLiteral("status"))->text(); }
+
+    void open(const QString& text)
+    {
+        bool recalled = false;
+        const auto connection = QObject::connect(&panel.session(), &ActionSession::recallReady, [&] { recalled = true; });
+        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), text, {explain}, nullptr, std::nullopt, SourceKind::selection);
+        ASSERT_TRUE(processEventsUntil([&] { return recalled; }));
+        QObject::disconnect(connection);
+    }
+    // Clicks the action and waits until the run has ended, in an answer or a failure.
+    void runExplain(const Script& script)
+    {
+        engine->add(script);
+        bool ended = false;
+        const auto answered = QObject::connect(&panel.session(), &ActionSession::answered, [&] { ended = true; });
+        const auto failed = QObject::connect(&panel.session(), &ActionSession::runFailed, [&] { ended = true; });
+        named<QPushButton>(explain.title)->click();
+        ASSERT_TRUE(processEventsUntil([&] { return ended; }));
+        QObject::disconnect(answered);
+        QObject::disconnect(failed);
+        processEventsFor(20);
+    }
+};
+
+TEST_F(PopupPanelTest, TheSelectionAreaFollowsItsTextAndTheInputTheFontScale)
+{
+    open(QStringLiteral("河流"));
+    EXPECT_EQ(area("popup.a11y.selection")->height(), 24);
+    open(paragraph);
+    TextArea* selection = area("popup.a11y.selection");
+    EXPECT_EQ(selection->height(), 96);
+    EXPECT_GT(selection->verticalScrollBar()->maximum(), 0) << "the rest scrolls";
+
+    for (const auto& [scale, inputHeight] : {std::pair(1.45, 75), std::pair(0.85, 58)}) {
+        changeSettings([scale](AppSettings& s) { s.fontScale = scale; });
+        open(QStringLiteral("河流"));
+        runExplain(Script::streamed({QStringLiteral("答案")}));
+        EXPECT_EQ(panel.content()->findChild<InstructionInput*>()->height(), inputHeight) << scale;
+    }
+}
+
+TEST_F(PopupPanelTest, AFailureBeforeTheFirstFragmentOffersTheActionsAgainAndALaterOneKeepsThePartialAnswer)
+{
+    open(QStringLiteral("河流"));
+    const QString localProblem = L10n::t("err.qwenOther");
+    runExplain(Script::failing(QwenError::httpError(500, QStringLiteral("boom"))));
+    EXPECT_TRUE(named<QPushButton>(explain.title)->isEnabled());
+    EXPECT_EQ(status(), L10n::t("popup.status.errorShort"));
+    EXPECT_EQ(area("popup.a11y.result")->toPlainText(), localProblem);
+
+    runExplain(Script::failing(QwenError::httpError(500, QStringLiteral("boom")), {QStringLiteral("半句")}));
+    EXPECT_EQ(area("popup.a11y.result")->toPlainText(), QStringLiteral("半句"));
+    EXPECT_EQ(status(), L10n::tf("popup.status.error", {localProblem}));
+}
+
+TEST_F(PopupPanelTest, ANoticeClosesItselfAfterEightSecondsAndAGuideStays)
+{
+    PopupPanel guide{{engine, store, tasks, capture, {}}};
+    int clicks = 0;
+    guide.showAuthGuide(QStringLiteral("还差一步"), QStringLiteral("去开启权限"), Tint::orange,
+                        {{QStringLiteral("去开启"), [&clicks] { ++clicks; }}, {QStringLiteral("以后"), {}}});
+    QElapsedTimer shown;
+    shown.start();
+    panel.show(QStringLiteral("没读到文字"), QStringLiteral("先选中一段文字"), Tint::orange);
+    ASSERT_TRUE(processEventsUntil([&] { return !panel.isShown(); }, 10000));
+    EXPECT_GE(shown.elapsed(), 7900);
+    ASSERT_TRUE(guide.isShown());
+    guide.content()->findChildren<QPushButton*>().first()->click();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(PopupPanelTest, ARecallClickShowsTheRememberedAnswerWithItsNoteAndAnEmptyAnswerIsNeitherCopiedNorReplaced)
+{
+    const QString id = *store.add(explain.actionKey, QStringLiteral("河流"), QStringLiteral("旧答案"), QString());
+    KnowledgeEntry entry = *store.entry(id);
+    entry.note = QStringLiteral("  记得复习  ");
+    ASSERT_TRUE(store.update(entry));
+    open(QStringLiteral("河流"));
+    QWidget* band = panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"));
+    ASSERT_TRUE(band);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), band->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(band, &press);
+    const QString shown = QStringLiteral("旧答案\n\n") + L10n::tf("popup.recall.noteTail", {QStringLiteral("记得复习")});
+    EXPECT_EQ(area("popup.a11y.result")->toPlainText(), shown);
+    button("popup.btn.copy")->click();
+    EXPECT_EQ(platform.clipboard->text(), shown);
+
+    store.add(explain.actionKey, QStringLiteral("湖泊"), QString(), QString());
+    open(QStringLiteral("湖泊"));
+    QWidget* emptyBand = panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"));
+    ASSERT_TRUE(emptyBand);
+    QCoreApplication::sendEvent(emptyBand, &press);
+    const quint64 changes = platform.clipboard->changes;
+    const QString before = status();
+    button("popup.btn.copy")->click();
+    button("popup.btn.replace")->click();
+    EXPECT_EQ(platform.clipboard->changes, changes);
+    EXPECT_TRUE(platform.keys->chords.isEmpty());
+    EXPECT_EQ(status(), before);
+}
+
+TEST_F(PopupPanelTest, DictationAppendsToTheTypedTextAndReturnSendsWhileShiftReturnBreaksTheLine)
+{
+    open(QStringLiteral("河流"));
+    runExplain(Script::streamed({QStringLiteral("答案")}));
+    InstructionInput* input = panel.content()->findChild<InstructionInput*>();
+    input->setPlainText(QStringLiteral("再短一点"));
+    named<QPushButton>(L10n::t("popup.mic.name"))->click();
+    ASSERT_TRUE(dictation && dictation->running);
+    dictation->partial(QStringLiteral("，去掉数字"));
+    EXPECT_EQ(input->toPlainText(), QStringLiteral("再短一点，去掉数字"));
+
+    QKeyEvent shiftReturn(QEvent::KeyPress, Qt::Key_Return, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(input, &shiftReturn);
+    EXPECT_EQ(input->toPlainText(), QStringLiteral("再短一点，去掉数字\n"));
+    engine->add(Script::streamed({QStringLiteral("短答案")}));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(input, &enter);
+    EXPECT_FALSE(dictation->running) << "sending stops the dictation";
+    ASSERT_TRUE(processEventsUntil([&] { return panel.session().transcript().size() == 3; }));
+    EXPECT_EQ(panel.session().conversation()[2].content, QStringLiteral("再短一点，去掉数字"));
+    EXPECT_TRUE(area("popup.a11y.transcript")->toPlainText().contains(L10n::tf("popup.transcript.aiVersion", {QStringLiteral("2")})));
+}
+
+}
