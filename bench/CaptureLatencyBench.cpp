@@ -1,110 +1,308 @@
-// Time from an injected press of the main shortcut to the captured selection, through the same
-// path as the application (HotKey → the capture service), on each of its three roads:
-// AT-SPI (a Qt and a GTK editor), the primary selection (xterm) and the simulated copy (an editor
-// without accessibility whose selection was made in code). Run it in a private desktop:
-// tests/support/in-desktop.sh build/bin/bench_capture_latency
+// The selection matrix: real applications, each started once with the same phrase selected, read
+// the way the main shortcut reads it and written the way the replace button writes it. Prints a
+// table: the road taken, whether the phrase came back whole with context, whether a collapsed
+// selection gives nothing, how the replacement went (checked by selecting everything and reading
+// it back), and the capture latency, median of 20: "cold" with a fresh accessibility service (the
+// lookup of the focused element, walk included), "warm" with the service that already found it.
+// Applications that are not installed are left out. Run it in a private desktop:
+//   bench/selection-matrix.sh [NAME...]
 
-#include <benchmark/benchmark.h>
-
+#include <algorithm>
 #include <chrono>
-#include <memory>
+#include <cstdio>
+#include <functional>
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 
-#include "core/HotKey.h"
 #include "app/InstalledPlatform.h"
 #include "capture/SelectionCaptureService.h"
-#include "core/KeyFormatter.h"
 #include "core/TaskPool.h"
-#include "platform/PlatformServices.h"
+#include "platform/linux/AtspiAccessibility.h"
+#include "platform/linux/XWorkspace.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
 
 namespace {
 
 const QString sample = QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
-constexpr quint32 keyE = 14;
-constexpr quint32 optionCommand = KeyFormatter::optionMask | KeyFormatter::commandMask;
+const QString phrase = QStringLiteral("世界，选中的😀文字");
+const QString answer = QStringLiteral("替换成🎉新文字");
+const QString terminalLine = QStringLiteral("终端里选中的一行 selected line");
+constexpr int samples = 20;
 
 DesktopSession* desktop = nullptr;
 
-enum class Target { qtEditor, mousepad, xterm, inaccessibleEditor };
+ProgramResult xdotool(const QString& args) { return runProgram(QStringLiteral("xdotool"), args.split(u' ')); }
+QString primary() { return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o")}).out); }
 
-QProcess* startTarget(Target target)
+void clickAt(int x, int y, int clicks)
 {
-    switch (target) {
-    case Target::qtEditor: {
-        QProcess* editor = desktop->startQtEditor(sample, true);
-        return editor && DesktopSession::selectByKeyboard(8, 9) ? editor : nullptr;
-    }
-    case Target::mousepad: {
-        QProcess* mousepad = desktop->startMousepad(desktop->homePath() + QStringLiteral("/bench.txt"), sample);
-        return mousepad && DesktopSession::selectByKeyboard(8, 9) ? mousepad : nullptr;
-    }
-    case Target::xterm:
-        return desktop->startXtermWithSelectedLine(QStringLiteral("终端里的一行 selected line"));
-    case Target::inaccessibleEditor: {
-        QProcess* editor = desktop->startQtEditor(sample, false, {QStringLiteral("--select"), QStringLiteral("9"),
-                                                                  QStringLiteral("10")});
-        DesktopSession::clearPrimarySelection();
-        return editor;
-    }
-    }
-    return nullptr;
+    xdotool(QStringLiteral("getactivewindow mousemove --window %1 ") + QStringLiteral("%1 %2 click --repeat %3 1").arg(x).arg(y).arg(clicks));
+    processEventsFor(300);
 }
 
-void captureAfterShortcut(benchmark::State& state, Target target, const QString& expectedMethod)
+// Started, and its window in front: the window of the process, or of the title when given (for
+// launchers that start the application as another process).
+QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& env = {}, int settleMs = 300,
+                      const QString& title = {})
 {
-    QProcess* process = startTarget(target);
+    QProcess* process = desktop->start(program, args, env);
+    const auto inFront = [&] {
+        if (!title.isEmpty())
+            return QString::fromUtf8(xdotool(QStringLiteral("getactivewindow getwindowname")).out).contains(title);
+        return xdotool(QStringLiteral("getactivewindow getwindowpid")).out.trimmed().toLongLong() == process->processId();
+    };
+    if (!process || !processEventsUntil(inFront, 60000))
+        return nullptr;
+    processEventsFor(settleMs);
+    return process;
+}
+
+// A freshly opened window may miss the first keys; PRIMARY shows what got selected.
+bool selectPhraseByKeyboard()
+{
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (DesktopSession::selectByKeyboard(8, 9) && processEventsUntil([] { return primary() == phrase; }, 1500))
+            return true;
+    }
+    return false;
+}
+
+struct App {
+    QString name;
+    QString program;
+    std::function<QProcess*()> start; // started, the phrase selected
+    std::function<void()> collapse;
+    std::function<bool()> reselect; // null: not editable
+    QString expected = phrase;
+};
+
+QString writeSample(const QString& name, const QByteArray& content)
+{
+    const QString path = desktop->homePath() + u'/' + name;
+    return writeFile(path, content) ? path : QString();
+}
+
+App editor(const QString& name, const QString& program, const QStringList& args, const QString& file = QStringLiteral("sample.txt"))
+{
+    return {name, program,
+            [=] {
+                const QString path = writeSample(file, sample.toUtf8());
+                QProcess* process = startWindow(program, args + QStringList{path}, {}, 1000);
+                return process && selectPhraseByKeyboard() ? process : nullptr;
+            },
+            [] { DesktopSession::typeKeys({QStringLiteral("Right")}); processEventsFor(300); },
+            selectPhraseByKeyboard};
+}
+
+App terminal(const QString& name, const QString& program, const QStringList& args, int lineY)
+{
+    return {name, program,
+            [=] {
+                const QString script = desktop->homePath() + QStringLiteral("/lines.sh");
+                writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + terminalLine.toUtf8() + "'\nexec sleep 600\n");
+                QProcessEnvironment env;
+                env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+                QProcess* process = startWindow(program, args + QStringList{script}, env);
+                if (process)
+                    clickAt(30, lineY, 3);
+                return process;
+            },
+            [=] { clickAt(30, lineY, 1); }, nullptr, terminalLine};
+}
+
+// A page with the phrase in a paragraph and in a text area; the hash says which one is selected.
+App firefox(const QString& name, const QString& where)
+{
+    static const QByteArray page =
+        "<!doctype html><meta charset=utf-8><body style='font-size:20px'><p id=p>" + sample.toUtf8()
+        + "</p><textarea id=t cols=60>" + sample.toUtf8() + "</textarea><script>"
+          "onload=()=>{if(location.hash=='#p'){const n=document.getElementById('p').firstChild;"
+          "getSelection().setBaseAndExtent(n,9,n,19);}else{document.getElementById('t').focus();}};</script>";
+    static const QByteArray prefs =
+        "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+        "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+        "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+        "user_pref(\"datareporting.policy.dataSubmissionPolicyBypassNotification\", true);\n"
+        "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n";
+    const bool paragraph = where == u"p";
+    App app{name, QStringLiteral("firefox-esr"),
+            [=] {
+                const QString html = writeSample(QStringLiteral("page.html"), page);
+                const QString profile = desktop->homePath() + QStringLiteral("/ff-") + where;
+                writeFile(profile + QStringLiteral("/user.js"), prefs);
+                QProcess* process = startWindow(QStringLiteral("firefox-esr"),
+                                                {QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile,
+                                                 QStringLiteral("file://") + html + u'#' + where}, {}, 4000);
+                return process && (paragraph || selectPhraseByKeyboard()) ? process : nullptr;
+            },
+            [=] {
+                if (paragraph)
+                    clickAt(600, 400, 1);
+                else
+                    DesktopSession::typeKeys({QStringLiteral("Right")});
+                processEventsFor(300);
+            },
+            paragraph ? std::function<bool()>() : std::function<bool()>(selectPhraseByKeyboard)};
+    return app;
+}
+
+App writer()
+{
+    const QByteArray settings =
+        "<?xml version='1.0' encoding='UTF-8'?><oor:items xmlns:oor='http://openoffice.org/2001/registry' xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+        "<item oor:path='/org.openoffice.Office.Common/Misc'><prop oor:name='ShowTipOfTheDay' oor:op='fuse'><value>false</value></prop></item>"
+        "<item oor:path='/org.openoffice.Setup/Office'><prop oor:name='FirstStartWizardCompleted' oor:op='fuse'><value>true</value></prop></item>"
+        "</oor:items>";
+    App app = editor(QStringLiteral("LibreOffice Writer"), QStringLiteral("lowriter"), {});
+    app.start = [=] {
+        const QString path = writeSample(QStringLiteral("sample.txt"), sample.toUtf8());
+        const QString profile = desktop->homePath() + QStringLiteral("/lo");
+        writeFile(profile + QStringLiteral("/user/registrymodifications.xcu"), settings);
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("SAL_USE_VCLPLUGIN"), QStringLiteral("gtk3"));
+        // The text filter named, so no dialog asks for the encoding.
+        QProcess* process = startWindow(QStringLiteral("lowriter"),
+                                        {QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+                                         QStringLiteral("-env:UserInstallation=file://") + profile,
+                                         QStringLiteral("--infilter=Text (encoded):UTF8,LF,,"), path},
+                                        env, 3000, QStringLiteral("LibreOffice"));
+        return process && selectPhraseByKeyboard() ? process : nullptr;
+    };
+    return app;
+}
+
+QList<App> matrix()
+{
+    QList<App> apps = {
+        {QStringLiteral("Qt 6 editor (test helper)"), QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),
+         [] {
+             QProcess* process = desktop->startQtEditor(sample, true);
+             return process && selectPhraseByKeyboard() ? process : nullptr;
+         },
+         [] { DesktopSession::typeKeys({QStringLiteral("Right")}); processEventsFor(300); }, selectPhraseByKeyboard},
+        editor(QStringLiteral("gedit (GTK 3)"), QStringLiteral("gedit"), {}),
+        editor(QStringLiteral("mousepad (GTK 3)"), QStringLiteral("mousepad"), {}),
+        editor(QStringLiteral("gnome-text-editor (GTK 4)"), QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone")}),
+        editor(QStringLiteral("featherpad (Qt 5)"), QStringLiteral("featherpad"), {}),
+        editor(QStringLiteral("kwrite (Qt 5)"), QStringLiteral("kwrite"), {}),
+        terminal(QStringLiteral("sakura (VTE)"), QStringLiteral("sakura"), {QStringLiteral("-x")}, 8),
+        terminal(QStringLiteral("xterm (PRIMARY)"), QStringLiteral("xterm"), {QStringLiteral("-u8"), QStringLiteral("-e")}, 8),
+        firefox(QStringLiteral("Firefox paragraph"), QStringLiteral("p")),
+        firefox(QStringLiteral("Firefox textarea"), QStringLiteral("t")),
+        writer(),
+    };
+    return apps;
+}
+
+struct Capture {
+    std::optional<SelectionCapture::Result> result;
+    double ms = 0;
+};
+
+Capture captureOnce(const PlatformServices& services)
+{
+    TaskPool tasks(1);
+    PlatformSelectionCapture capture(services, tasks);
+    QObject context;
+    std::optional<std::optional<SelectionCapture::Result>> delivered;
+    const auto start = std::chrono::steady_clock::now();
+    capture.capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
+    processEventsUntil([&] { return delivered.has_value(); }, 5000);
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    return {delivered.value_or(std::nullopt), elapsed.count()};
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+// Latency medians, cold and warm.
+std::pair<double, double> latency(const PlatformServices& services)
+{
+    QList<double> cold;
+    QList<double> warm;
+    for (int i = 0; i < samples; ++i) {
+        PlatformServices fresh = services;
+        fresh.accessibility = std::make_shared<AtspiAccessibility>(std::make_shared<XWorkspace>());
+        cold << captureOnce(fresh).ms;
+        warm << captureOnce(services).ms;
+    }
+    return {median(cold), median(warm)};
+}
+
+QString replaceAndReadBack(const App& app, const PlatformServices& services)
+{
+    if (!app.reselect)
+        return QStringLiteral("n/a");
+    if (!app.reselect())
+        return QStringLiteral("reselect failed");
+    QString road = QStringLiteral("AT-SPI");
+    if (!SelectionCapture::replace(*services.accessibility, answer)) {
+        road = QStringLiteral("paste");
+        services.clipboard->setText(answer);
+        SelectionCapture::pasteFallback(*services.keys);
+        processEventsFor(300);
+    }
+    DesktopSession::typeKeys({QStringLiteral("ctrl+a")});
+    processEventsFor(300);
+    const Capture all = captureOnce(services);
+    const bool replaced = all.result && all.result->text.trimmed() == QString(sample).replace(phrase, answer);
+    return road + (replaced ? QStringLiteral(" ok") : QStringLiteral(" WRONG"));
+}
+
+void run(const App& app, const QStringList& only)
+{
+    if (!only.isEmpty() && std::none_of(only.begin(), only.end(), [&](const QString& n) { return app.name.contains(n, Qt::CaseInsensitive); }))
+        return;
+    if (QStandardPaths::findExecutable(app.program).isEmpty() && !QFile::exists(app.program))
+        return;
+    const PlatformServices services = Platform::services();
+    QProcess* process = app.start();
     if (!process) {
-        state.SkipWithError("the target application did not start");
+        std::printf("| %-26s | did not start or select |\n", qPrintable(app.name));
         return;
     }
-    QObject context;
-    TaskPool tasks(1);
-    PlatformSelectionCapture capture(Platform::services(), tasks);
-    std::optional<std::optional<SelectionCapture::Result>> delivered;
-    HotKey shortcut(Shortcut{keyE, optionCommand}, HotKey::mainId, [&] {
-        capture.capture(&context, [&](std::optional<SelectionCapture::Result> result) { delivered = result; });
-    });
-    const std::shared_ptr<SyntheticKeys> keys = Platform::services().keys;
-    for (auto _ : state) {
-        delivered.reset();
-        const auto start = std::chrono::steady_clock::now();
-        keys->sendChord(keyE, optionCommand);
-        processEventsUntil([&] { return delivered.has_value(); }, 5000);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        if (!delivered || !*delivered || (*delivered)->method != expectedMethod) {
-            state.SkipWithError("the capture did not take the expected road");
-            break;
-        }
-        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
-        processEventsFor(20);
+    const Capture first = captureOnce(services);
+    const bool whole = first.result && first.result->text.trimmed() == app.expected;
+    const bool context = first.result && first.result->contextBefore.has_value();
+    const auto [cold, warm] = latency(services);
+    app.collapse();
+    const bool nothing = !captureOnce(services).result;
+    const QString replacement = replaceAndReadBack(app, services);
+    std::printf("| %-26s | %-4s | %-5s | %-7s | %-7s | %-16s | %6.1f | %6.1f |\n", qPrintable(app.name),
+                first.result ? qPrintable(first.result->method == SelectionCapture::methodAX ? QStringLiteral("AX") : QStringLiteral("copy")) : "none",
+                whole ? "yes" : "NO", context ? "yes" : "no", nothing ? "yes" : "NO", qPrintable(replacement), cold, warm);
+    if (!whole && first.result) {
+        QString points;
+        for (const char32_t point : first.result->text.toUcs4())
+            points += QStringLiteral(" %1").arg(quint32(point), 4, 16, QLatin1Char('0'));
+        std::printf("|   read: %s (%s)\n", qPrintable(first.result->text), qPrintable(points));
     }
-    desktop->stop(process);
+    std::fflush(stdout);
+    DesktopSession::stop(process);
+    processEventsFor(500);
 }
 
 }
-
-BENCHMARK_CAPTURE(captureAfterShortcut, atspi_qt, Target::qtEditor, SelectionCapture::methodAX)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
-BENCHMARK_CAPTURE(captureAfterShortcut, atspi_gtk, Target::mousepad, SelectionCapture::methodAX)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
-BENCHMARK_CAPTURE(captureAfterShortcut, primary_xterm, Target::xterm, SelectionCapture::methodCopy)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
-BENCHMARK_CAPTURE(captureAfterShortcut, copy, Target::inaccessibleEditor, SelectionCapture::methodCopy)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    {
-        QCoreApplication app(argc, argv);
-        DesktopSession session;
-        desktop = &session;
-        InstalledPlatform platform;
-        benchmark::RunSpecifiedBenchmarks();
-    }
-    benchmark::Shutdown();
+    QCoreApplication application(argc, argv);
+    const QStringList only = application.arguments().mid(1);
+    DesktopSession session;
+    desktop = &session;
+    InstalledPlatform platform;
+    // Firefox exposes its pages only when the session's switch is on.
+    Platform::services().accessibility->turnOnSessionSwitch();
+    std::printf("| %-26s | road | whole | context | nothing | replacement      | cold ms | warm ms |\n", "application");
+    std::printf("|----------------------------|------|-------|---------|---------|------------------|--------|--------|\n");
+    for (const App& app : matrix())
+        run(app, only);
     return 0;
 }

@@ -28,7 +28,7 @@ bool countsUtf16(AtspiAccessible* object)
     return qt;
 }
 
-std::optional<QString> textBetween(AtspiText* text, gint start, gint end)
+std::optional<QString> rawTextBetween(AtspiText* text, gint start, gint end)
 {
     CallError error;
     gchar* utf8 = atspi_text_get_text(text, start, end, error.out());
@@ -39,6 +39,21 @@ std::optional<QString> textBetween(AtspiText* text, gint start, gint end)
     QString result = QString::fromUtf8(utf8);
     g_free(utf8);
     return result;
+}
+
+QString withoutPadding(QString text)
+{
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text[i] == QChar(0xFEFF) && text[i - 1].isLowSurrogate())
+            text.remove(i, 1);
+    }
+    return text;
+}
+
+std::optional<QString> textBetween(AtspiText* text, gint start, gint end)
+{
+    std::optional<QString> raw = rawTextBetween(text, start, end);
+    return raw ? std::optional(withoutPadding(std::move(*raw))) : std::nullopt;
 }
 
 std::optional<QString> wholeText(AtspiText* text)

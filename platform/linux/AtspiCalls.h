@@ -42,6 +42,11 @@ std::optional<qint64> processOf(AtspiAccessible* object);
 bool hasState(AtspiAccessible* object, AtspiStateType state);
 // Qt counts offsets in UTF-16 units; GTK, Gecko and LibreOffice in code points.
 bool countsUtf16(AtspiAccessible* object);
+// The text as the element gives it: one offset per character of it (Gecko follows every
+// character beyond 16 bits with a U+FEFF, so that its UTF-16 offsets count as characters).
+std::optional<QString> rawTextBetween(AtspiText* text, gint start, gint end);
+// Without Gecko's padding.
+QString withoutPadding(QString text);
 std::optional<QString> textBetween(AtspiText* text, gint start, gint end);
 std::optional<QString> wholeText(AtspiText* text);
 

@@ -9,7 +9,7 @@ namespace {
 
 // A tree too large to walk in time (hundreds of objects in a Qt frame) leaves the caller with
 // what the focus events told it.
-constexpr auto walkBudget = std::chrono::milliseconds(120);
+constexpr auto walkBudget = std::chrono::milliseconds(150);
 constexpr int walkLimit = 5000;
 constexpr gint collectionMatches = 8;
 

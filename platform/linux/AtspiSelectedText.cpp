@@ -69,11 +69,11 @@ std::optional<AtspiSelectedText::Held> readAt(AtspiAccessible* object, int depth
     AtspiSelectedText::Held held{share(object), std::move(text), *range, QString(), true};
     if (range->end == range->start)
         return held;
-    const std::optional<QString> selected = textBetween(held.text.get(), range->start, range->end);
+    const std::optional<QString> selected = rawTextBetween(held.text.get(), range->start, range->end);
     if (!selected)
         return std::nullopt;
     if (!selected->contains(placeholder)) {
-        held.selected = *selected;
+        held.selected = withoutPadding(*selected);
         return held;
     }
     if (depth >= maxDepth)
@@ -88,7 +88,7 @@ std::optional<AtspiSelectedText::Held> readAt(AtspiAccessible* object, int depth
     const std::optional<QString> joined = pieced(object, range->start, *selected, depth);
     if (!joined)
         return std::nullopt;
-    held.selected = *joined;
+    held.selected = withoutPadding(*joined);
     held.hasContext = false;
     return held;
 }

@@ -135,6 +135,13 @@ TEST_F(SelectionCaptureFlowTest, TheServiceAnswersAtOnceFromAccessibilityOrLater
     }
     settle();
     EXPECT_EQ(received, (QStringList{"AX", "复制"})) << "nothing for a cancelled capture or a context that is gone";
+
+    // The focused element says nothing is selected: an older selection left in PRIMARY is not it.
+    platform.accessibility->selected = QString();
+    platform.clipboard->primary = QStringLiteral("旧的选择");
+    bool nothing = false;
+    service.capture(&context, [&](std::optional<SelectionCapture::Result> result) { nothing = !result; });
+    EXPECT_TRUE(nothing) << "answered at once, without the copy";
 }
 
 
