@@ -18,6 +18,7 @@ packages="
   gnome-text-editor featherpad sakura
   trayer
   pulseaudio pulseaudio-utils espeak-ng sox
+  file desktop-file-utils appstream lintian
 "
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs every test (unit, integration, gui and x11). Extra
-# arguments go to ctest. In CI (CI=true) every compiler warning fails the build.
+# Installs what is missing, builds, runs every test (unit, integration, gui and x11), then builds
+# the Debian package and runs the distribution's validators on it. Extra arguments go to ctest.
+# In CI (CI=true) every compiler warning fails the build.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -9,5 +10,5 @@ if [ "${CI:-}" = true ]; then
 else
   ./scripts/build.sh -DQUILLO_WERROR=OFF
 fi
-cd build
-ctest --output-on-failure --parallel 2 "$@"
+(cd build && ctest --output-on-failure --parallel 2 "$@")
+./packaging/check-package.sh build
