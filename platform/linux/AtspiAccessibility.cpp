@@ -66,9 +66,12 @@ void AtspiAccessibility::onEvent(AtspiEvent* event, void* self)
 void AtspiAccessibility::remember(AtspiAccessible* source)
 {
     // A pane without text taking the focus must not make us forget the editor, nor our own popup.
-    const GRef<AtspiText> text(atspi_accessible_get_text_iface(source));
-    const std::optional<qint64> pid = text ? processOf(source) : std::nullopt;
+    // Our own objects are never asked anything: we would be waiting for ourselves.
+    const std::optional<qint64> pid = processOf(source);
     if (!pid || *pid == getpid())
+        return;
+    const GRef<AtspiText> text(atspi_accessible_get_text_iface(source));
+    if (!text)
         return;
     if (m_remembered.size() >= rememberedLimit)
         std::erase_if(m_remembered, [](const auto& entry) { return !alive(entry.first); });

@@ -133,4 +133,15 @@ TEST_F(SelectionAppsX11Test, VteTerminal)
     EXPECT_EQ(terminal->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
 }
 
+// Last: the switch stays on for the rest of the session.
+TEST_F(SelectionAppsX11Test, Qt6ApplicationsStartedOnceTheSessionSwitchIsOnExposeTheirText)
+{
+    EXPECT_FALSE(services.accessibility->sessionSwitchOn());
+    EXPECT_TRUE(services.accessibility->turnOnSessionSwitch());
+    EXPECT_TRUE(services.accessibility->sessionSwitchOn());
+    ASSERT_TRUE(desktop.startQtEditor(sample, false) && selectThePhrase());
+    const auto result = SelectionCapture::captureViaAX(*services.accessibility);
+    EXPECT_EQ(result ? result->text + result->method : QString(), selected + QStringLiteral("AX"));
+}
+
 }
