@@ -109,6 +109,7 @@ void AppDelegate::applicationDidFinishLaunching()
     setupStatusItem();
     m_hotKeys->registerHotKey();
     m_hotKeys->registerOCRHotKey();
+    setupStatusItem(); // with the screenshot shortcut as it registered
     // The windows' callbacks are in place since the windows were made.
     // Applications started from now on join the accessibility bus, Qt 5 ones included.
     Platform::services().accessibility->ensureBusRunning();

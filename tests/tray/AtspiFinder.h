@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QRect>
+#include <QStringList>
 #include <QString>
 
 #include <atspi/atspi.h>
@@ -71,6 +72,60 @@ public:
         g_object_unref(component);
         return result;
     }
+
+    // The names of the items of the menu that holds the next focused menu item of the process.
+    class MenuWatch {
+    public:
+        explicit MenuWatch(qint64 pid)
+            : m_pid(pid)
+            , m_listener(atspi_event_listener_new(onEvent, this, nullptr))
+        {
+            atspi_event_listener_register(m_listener, "object:state-changed:focused", nullptr);
+        }
+        ~MenuWatch()
+        {
+            atspi_event_listener_deregister(m_listener, "object:state-changed:focused", nullptr);
+            g_object_unref(m_listener);
+            if (m_item)
+                g_object_unref(m_item);
+        }
+        MenuWatch(const MenuWatch&) = delete;
+        MenuWatch& operator=(const MenuWatch&) = delete;
+
+        bool seen() const { return m_item != nullptr; }
+        QStringList itemNames() const
+        {
+            QStringList names;
+            AtspiAccessible* menu = m_item ? atspi_accessible_get_parent(m_item, nullptr) : nullptr;
+            const int count = menu ? atspi_accessible_get_child_count(menu, nullptr) : 0;
+            for (int i = 0; i < count; ++i) {
+                AtspiAccessible* child = atspi_accessible_get_child_at_index(menu, i, nullptr);
+                gchar* name = child ? atspi_accessible_get_name(child, nullptr) : nullptr;
+                names << QString::fromUtf8(name ? name : "");
+                g_free(name);
+                if (child)
+                    g_object_unref(child);
+            }
+            if (menu)
+                g_object_unref(menu);
+            return names;
+        }
+
+    private:
+        static void onEvent(AtspiEvent* event, void* data)
+        {
+            auto* self = static_cast<MenuWatch*>(data);
+            if (!self->m_item && event->source && event->detail1 == 1
+                && atspi_accessible_get_role(event->source, nullptr) == ATSPI_ROLE_MENU_ITEM
+                && atspi_accessible_get_process_id(event->source, nullptr) == self->m_pid)
+                self->m_item = static_cast<AtspiAccessible*>(g_object_ref(event->source));
+            g_boxed_free(ATSPI_TYPE_EVENT, event);
+        }
+
+        qint64 m_pid;
+        AtspiEventListener* m_listener;
+        AtspiAccessible* m_item = nullptr;
+    };
 
 private:
     static AtspiAccessible* search(AtspiAccessible* root, const std::function<bool(const QString&, AtspiRole)>& test, int depth)

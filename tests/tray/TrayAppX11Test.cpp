@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <xcb/xcb.h>
 
@@ -50,18 +51,14 @@ bool trayHostRunning()
     return running;
 }
 
-// The tray icon's window: the small visible window of our process.
-QString trayIconWindow(qint64 pid)
+// The tray icon's window: our small window that the tray host holds.
+QString trayIconWindow()
 {
-    const QList<QByteArray> windows = runProgram(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                                             QStringLiteral("--pid"), QString::number(pid)})
-                                          .out.split('\n');
-    for (const QByteArray& window : windows) {
-        const QByteArray geometry = runProgram(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::fromLatin1(window)}).out;
-        const qsizetype at = geometry.indexOf("Geometry: ");
-        const QList<QByteArray> size = geometry.mid(at + 10).trimmed().split('x');
-        if (!window.isEmpty() && at >= 0 && size.value(0).toInt() <= 64 && size.value(1).toInt() <= 64)
-            return QString::fromLatin1(window);
+    static const QRegularExpression line(QStringLiteral(R"((0x[0-9a-f]+) "quillo": \("quillo" "quillo"\)\s+(\d+)x(\d+)\+)"));
+    const QString tree = QString::fromUtf8(runProgram(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}).out);
+    for (const QRegularExpressionMatch& match : line.globalMatch(tree)) {
+        if (match.captured(2).toInt() <= 64 && match.captured(3).toInt() <= 64)
+            return match.captured(1);
     }
     return {};
 }
@@ -108,21 +105,27 @@ protected:
         return found;
     }
 
-    // Opens the tray menu and waits for an item whose title contains the text.
+    // Opens the tray menu and tells whether one of its items, disabled ones included, has the text.
     static bool trayMenuShows(qint64 pid, const QString& text)
     {
-        const QString icon = trayIconWindow(pid);
+        const QString icon = trayIconWindow();
+        AtspiFinder::MenuWatch watch(pid);
         if (icon.isEmpty() || runProgram(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"), icon,
                                                                      QStringLiteral("4"), QStringLiteral("4"), QStringLiteral("click"), QStringLiteral("3")})
-                                      .exitCode != 0)
+                                      .exitCode != 0) {
+            ADD_FAILURE() << "no tray icon to click: " << runProgram(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}).out.toStdString();
             return false;
-        AtspiAccessible* item = nullptr;
-        processEventsUntil([&] { return (item = AtspiFinder::find(pid, [&](const QString& name, AtspiRole) { return name.contains(text); })); },
-                           waitMs);
+        }
+        processEventsFor(500);
+        // Moving through the menu focuses an item, which leads to the menu and all its items.
+        DesktopSession::typeKeys({QStringLiteral("Down")});
+        processEventsUntil([&] { return watch.seen(); }, waitMs);
+        const QStringList names = watch.itemNames();
         DesktopSession::typeKeys({QStringLiteral("Escape")});
-        if (item)
-            g_object_unref(item);
-        return item != nullptr;
+        const bool shown = std::any_of(names.begin(), names.end(), [&](const QString& name) { return name.contains(text); });
+        if (!shown)
+            ADD_FAILURE() << "menu items: " << names.join(QStringLiteral(" | ")).toStdString();
+        return shown;
     }
 
     ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
