@@ -1,0 +1,163 @@
+// The popup on a real X11 desktop (Xvfb and openbox) next to a real editor, mousepad.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include "app/InstalledPlatform.h"
+#include "memory/SemanticRecall.h"
+#include "popup/ActionSession.h"
+#include "popup/view/PopupPanel.h"
+#include "settings/L10n.h"
+#include "tests/popup/ScriptedEngine.h"
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeSelectionCapture.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/ScopedEnv.h"
+#include "ui/InstructionInput.h"
+
+namespace {
+
+const PopupAction rewrite{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("系统：改写"), QStringLiteral("请改写"), true};
+constexpr xcb_keycode_t escapeKeycode = 9;
+
+QByteArray xdotool(const QStringList& args)
+{
+    return runProgram(QStringLiteral("xdotool"), args).out.trimmed();
+}
+QByteArray activeWindowPid()
+{
+    return xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")});
+}
+
+// Whether another client can take Escape, that is whether nobody holds it.
+bool escapeIsFree()
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_generic_error_t* error = xcb_request_check(
+        c, xcb_grab_key_checked(c, 1, root, 0, escapeKeycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    const bool free = error == nullptr;
+    std::free(error);
+    xcb_disconnect(c);
+    return free;
+}
+
+class PopupX11Test : public ::testing::Test {
+protected:
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
+    InstalledPlatform platform;
+    DesktopSession desktop;
+    SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
+    KnowledgeStore store{desktop.homePath() + QStringLiteral("/knowledge.json"), noModels};
+    FakeSelectionCapture capture;
+    std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
+    TaskPool tasks{2};
+    PopupPanel panel{{engine, store, tasks, capture, {}}};
+    const QString file = desktop.homePath() + QStringLiteral("/notes.txt");
+
+    void SetUp() override { L10n::invalidate(); }
+
+    QString saved() const
+    {
+        if (!DesktopSession::typeKeys({QStringLiteral("ctrl+s")}))
+            return {};
+        processEventsFor(400);
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+    }
+
+    void open(std::optional<qint64> target)
+    {
+        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), QStringLiteral("选中这里"), {rewrite}, nullptr, target, SourceKind::selection);
+        ASSERT_TRUE(processEventsUntil([&] { return panel.window() && panel.window()->windowHandle()->isExposed(); }));
+        processEventsFor(200);
+    }
+
+    void answer(const QString& text)
+    {
+        engine->add(ScriptedEngine::Script::streamed({text}));
+        bool answered = false;
+        const auto connection = QObject::connect(&panel.session(), &ActionSession::answered, [&] { answered = true; });
+        panel.content()->findChild<QPushButton*>()->click(); // the only action
+        ASSERT_TRUE(processEventsUntil([&] { return answered; }));
+        QObject::disconnect(connection);
+        processEventsFor(300);
+    }
+};
+
+TEST_F(PopupX11Test, OpensInsideTheCornerWithoutTakingTheEditorsKeyboardAndEscapeFromAnywhereClosesIt)
+{
+    QProcess* mousepad = desktop.startMousepad(file, QString());
+    ASSERT_TRUE(mousepad);
+    const QByteArray editor = activeWindowPid();
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("1279"), QStringLiteral("1023")});
+    open(std::nullopt);
+
+    EXPECT_EQ(activeWindowPid(), editor) << "the editor stays in front";
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = panel.window()->frameGeometry();
+    EXPECT_EQ(frame.right(), area.right() - 8);
+    EXPECT_EQ(frame.bottom(), area.bottom() - 8);
+    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("h"), QStringLiteral("i")}));
+    EXPECT_EQ(saved(), QStringLiteral("hi")) << "typing still reaches the editor";
+
+    EXPECT_FALSE(escapeIsFree()) << "Escape is ours while the panel is shown";
+    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Escape")}));
+    EXPECT_TRUE(processEventsUntil([&] { return !panel.isShown(); }));
+    EXPECT_TRUE(processEventsUntil(escapeIsFree)) << "afterwards Escape reaches the other applications again";
+}
+
+TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
+{
+    QProcess* mousepad = desktop.startMousepad(file, QString());
+    ASSERT_TRUE(mousepad);
+    const QByteArray editor = activeWindowPid();
+    open(mousepad->processId());
+    answer(QStringLiteral("新文字"));
+    auto* input = panel.content()->findChild<InstructionInput*>();
+    ASSERT_TRUE(processEventsUntil([&] { return input->hasFocus() && panel.window()->isActiveWindow(); }));
+    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("a")}));
+    EXPECT_TRUE(processEventsUntil([&] { return input->toPlainText() == QStringLiteral("a"); }));
+
+    // Back to the editor, then a click into the input.
+    ASSERT_TRUE(Platform::services().workspace->activate(mousepad->processId()));
+    ASSERT_TRUE(processEventsUntil([&] { return activeWindowPid() == editor; }));
+    const QPoint centre = input->mapToGlobal(input->rect().center());
+    xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(processEventsUntil([&] { return input->hasFocus() && panel.window()->isActiveWindow(); }));
+    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("b")}));
+    EXPECT_TRUE(processEventsUntil([&] { return input->toPlainText().endsWith(QLatin1Char('b')); }));
+}
+
+TEST_F(PopupX11Test, ReplaceBringsTheEditorBackAndChangesExactlyTheSelectedText)
+{
+    QProcess* mousepad = desktop.startMousepad(file, QStringLiteral("第一句。选中这里。最后。"));
+    ASSERT_TRUE(mousepad && DesktopSession::selectByKeyboard(4, 4));
+    open(mousepad->processId());
+    answer(QStringLiteral("新文字"));
+    QPushButton* replace = nullptr;
+    for (QPushButton* button : panel.content()->findChildren<QPushButton*>())
+        replace = button->accessibleName() == L10n::t("popup.btn.replace") ? button : replace;
+    ASSERT_TRUE(replace);
+    replace->click();
+    EXPECT_TRUE(processEventsUntil([&] { return activeWindowPid() == QByteArray::number(mousepad->processId()); }));
+    EXPECT_EQ(saved(), QStringLiteral("第一句。新文字。最后。"));
+    EXPECT_EQ(Platform::services().clipboard->text().value_or(QString()), QStringLiteral("新文字")) << "the answer stays on the clipboard";
+}
+
+}
+
+// Widgets on the desktop's X server.
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
