@@ -3,7 +3,8 @@
 // table: the road taken, whether the phrase came back whole with context, whether a collapsed
 // selection gives nothing, how the replacement went (checked by selecting everything and reading
 // it back), and the capture latency, median of 20: "cold" with a fresh accessibility service (the
-// lookup of the focused element, walk included), "warm" with the service that already found it.
+// lookup of the focused element, walk included; with how many of them still took the road of the
+// first capture), "warm" with the service that already found it or heard of it from events.
 // Applications that are not installed are left out. Run it in a private desktop:
 //   bench/selection-matrix.sh [NAME...]
 
@@ -222,18 +223,28 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values[values.size() / 2];
 }
 
-// Latency medians, cold and warm.
-std::pair<double, double> latency(const PlatformServices& services)
+struct Latency {
+    double cold = 0;
+    double warm = 0;
+    int coldSameRoad = 0; // cold captures that took the road of the first one (a lookup in time)
+};
+
+Latency latency(const PlatformServices& services, const QString& road)
 {
     QList<double> cold;
     QList<double> warm;
+    Latency result;
     for (int i = 0; i < samples; ++i) {
         PlatformServices fresh = services;
         fresh.accessibility = std::make_shared<AtspiAccessibility>(std::make_shared<XWorkspace>());
-        cold << captureOnce(fresh).ms;
+        const Capture capture = captureOnce(fresh);
+        cold << capture.ms;
+        result.coldSameRoad += capture.result && capture.result->method == road;
         warm << captureOnce(services).ms;
     }
-    return {median(cold), median(warm)};
+    result.cold = median(cold);
+    result.warm = median(warm);
+    return result;
 }
 
 QString replaceAndReadBack(const App& app, const PlatformServices& services)
@@ -271,13 +282,14 @@ void run(const App& app, const QStringList& only)
     const Capture first = captureOnce(services);
     const bool whole = first.result && first.result->text.trimmed() == app.expected;
     const bool context = first.result && first.result->contextBefore.has_value();
-    const auto [cold, warm] = latency(services);
+    const Latency latencies = latency(services, first.result ? first.result->method : QString());
     app.collapse();
     const bool nothing = !captureOnce(services).result;
     const QString replacement = replaceAndReadBack(app, services);
-    std::printf("| %-26s | %-4s | %-5s | %-7s | %-7s | %-16s | %6.1f | %6.1f |\n", qPrintable(app.name),
+    std::printf("| %-26s | %-4s | %-5s | %-7s | %-7s | %-16s | %7.1f (%2d/%d) | %7.1f |\n", qPrintable(app.name),
                 first.result ? qPrintable(first.result->method == SelectionCapture::methodAX ? QStringLiteral("AX") : QStringLiteral("copy")) : "none",
-                whole ? "yes" : "NO", context ? "yes" : "no", nothing ? "yes" : "NO", qPrintable(replacement), cold, warm);
+                whole ? "yes" : "NO", context ? "yes" : "no", nothing ? "yes" : "NO", qPrintable(replacement),
+                latencies.cold, latencies.coldSameRoad, samples, latencies.warm);
     if (!whole && first.result) {
         QString points;
         for (const char32_t point : first.result->text.toUcs4())
@@ -300,8 +312,8 @@ int main(int argc, char** argv)
     InstalledPlatform platform;
     // Firefox exposes its pages only when the session's switch is on.
     Platform::services().accessibility->turnOnSessionSwitch();
-    std::printf("| %-26s | road | whole | context | nothing | replacement      | cold ms | warm ms |\n", "application");
-    std::printf("|----------------------------|------|-------|---------|---------|------------------|--------|--------|\n");
+    std::printf("| %-26s | road | whole | context | nothing | replacement      | cold ms (same road) | warm ms |\n", "application");
+    std::printf("|----------------------------|------|-------|---------|---------|------------------|---------------------|---------|\n");
     for (const App& app : matrix())
         run(app, only);
     return 0;
