@@ -38,7 +38,8 @@ std::optional<QString> embeddedText(AtspiAccessible* object, gint offset, int de
     return whole && !whole->contains(placeholder) ? whole : std::nullopt;
 }
 
-// The selection with every placeholder replaced by the text it stands for.
+// The selection with every placeholder replaced by the text it stands for. Placeholders next to
+// each other are blocks (paragraphs), which the user sees on lines of their own.
 std::optional<QString> pieced(AtspiAccessible* object, gint start, const QString& selected, int depth)
 {
     const bool utf16 = countsUtf16(object);
@@ -50,6 +51,8 @@ std::optional<QString> pieced(AtspiAccessible* object, gint start, const QString
             const std::optional<QString> text = embeddedText(object, offset, depth);
             if (!text)
                 return std::nullopt;
+            if (i > 0 && selected[i - 1] == placeholder)
+                result += u'\n';
             result += *text;
             continue;
         }
