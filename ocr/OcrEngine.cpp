@@ -18,10 +18,6 @@ bool OcrEngine::load()
 {
     if (m_api || m_loadFailed)
         return bool(m_api);
-    // The limit must be in place on the thread that calls the library: libgomp is already loaded
-    // by Qt at start-up, so OMP_THREAD_LIMIT set now would be read by nobody. No nested or
-    // top-level team is then formed, whatever thread counts the library's loops ask for.
-    omp_set_max_active_levels(0);
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     if (api->Init(nullptr, "chi_sim+eng", tesseract::OEM_LSTM_ONLY) != 0) {
         m_loadFailed = true;
@@ -37,6 +33,11 @@ QList<RecognizedPiece> OcrEngine::recognizeLines(const QImage& grey, std::stop_t
     QList<RecognizedPiece> pieces;
     if (grey.isNull() || grey.format() != QImage::Format_Grayscale8 || !load())
         return pieces;
+    // The library's loops run on the calling thread alone: on two cores its own threads make a
+    // small crop several times slower. OMP_THREAD_LIMIT cannot do this, as Qt has loaded libgomp
+    // (which reads it once) before main; with no active levels allowed no team is formed, whatever
+    // thread counts the loops ask for. Set per call: the setting belongs to the calling thread.
+    omp_set_max_active_levels(0);
     m_api->SetImage(grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
     tesseract::ETEXT_DESC monitor;
     monitor.cancel_this = &stop;

@@ -13,9 +13,8 @@ class TessBaseAPI;
 }
 
 // Tesseract for Simplified Chinese and English, read as one block of text. Loading the models
-// costs ~150 ms and ~80 MB, so one engine is made once and reused. Not thread-safe: one thread
-// uses it, and that thread runs the library's parallel loops alone (on two cores its own threads
-// make a small crop several times slower).
+// costs ~150 ms and ~80 MB, so one engine is made once and reused. Not thread-safe: one thread at
+// a time uses it, and runs the library's parallel loops alone.
 class OcrEngine {
 public:
     OcrEngine();

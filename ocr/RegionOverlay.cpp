@@ -3,7 +3,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -45,30 +46,65 @@ void RegionOverlay::grabKeyboardSoon(int triesLeft)
         QTimer::singleShot(5, this, [this, triesLeft] { grabKeyboardSoon(triesLeft - 1); });
 }
 
-void RegionOverlay::paintEvent(QPaintEvent*)
+namespace {
+
+QString sizeText(const QRect& device)
 {
-    QPainter painter(this);
-    painter.drawImage(rect(), m_frozen);
-    const QRectF selection = m_drag.isPressed() ? m_drag.selection() : QRectF();
-    QPainterPath dimmed;
-    dimmed.addRect(rect());
-    dimmed.addRect(selection);
-    painter.fillPath(dimmed, QColor(0, 0, 0, 110));
-    if (selection.isEmpty())
-        return;
-    painter.setPen(QPen(Tints::color(Tint::accent, true), 1));
-    painter.drawRect(selection.adjusted(-0.5, -0.5, 0.5, 0.5));
-    const QRect device = m_drag.devicePixels();
-    const QString size = QStringLiteral("%1 × %2").arg(device.width()).arg(device.height());
-    painter.setFont(Typography::font(12, 1.0));
-    const QRectF label = painter.fontMetrics().boundingRect(size).adjusted(-6, -3, 6, 3);
+    return QStringLiteral("%1 × %2").arg(device.width()).arg(device.height());
+}
+
+QRectF labelBox(const QRectF& selection, const QFontMetricsF& metrics, const QString& text)
+{
+    const QRectF label = metrics.boundingRect(text).adjusted(-6, -3, 6, 3);
     QPointF at = selection.topLeft() - QPointF(0, label.height() + 4);
     if (at.y() < 0)
         at = selection.topLeft() + QPointF(4, 4);
-    const QRectF box(at, label.size());
+    return {at, label.size()};
+}
+
+}
+
+QRect RegionOverlay::selectionArea() const
+{
+    if (!m_drag.isPressed())
+        return {};
+    const QRectF selection = m_drag.selection();
+    const QFontMetricsF metrics(Typography::font(12, 1.0));
+    return selection.united(labelBox(selection, metrics, sizeText(m_drag.devicePixels()))).toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+// Paints only the update region (a drag step repaints the old and the new selection), which
+// keeps dragging smooth on a 4K screen.
+void RegionOverlay::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(QPointF(0, 0), m_frozen);
+    const QRectF selection = m_drag.isPressed() ? m_drag.selection() : QRectF();
+    const QColor dim(0, 0, 0, 110);
+    if (selection.isEmpty()) {
+        painter.fillRect(rect(), dim);
+        return;
+    }
+    const qreal w = width(), h = height();
+    painter.fillRect(QRectF(0, 0, w, selection.top()), dim);
+    painter.fillRect(QRectF(0, selection.bottom(), w, h - selection.bottom()), dim);
+    painter.fillRect(QRectF(0, selection.top(), selection.left(), selection.height()), dim);
+    painter.fillRect(QRectF(selection.right(), selection.top(), w - selection.right(), selection.height()), dim);
+    painter.setPen(QPen(Tints::color(Tint::accent, true), 1));
+    painter.drawRect(selection.adjusted(-0.5, -0.5, 0.5, 0.5));
+    const QString size = sizeText(m_drag.devicePixels());
+    painter.setFont(Typography::font(12, 1.0));
+    const QRectF box = labelBox(selection, QFontMetricsF(painter.font()), size);
     painter.fillRect(box, QColor(0, 0, 0, 170));
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, size);
+}
+
+void RegionOverlay::followPointer(QPointF position)
+{
+    const QRect before = selectionArea();
+    m_drag.moveTo(position);
+    update(QRegion(before).united(selectionArea()));
 }
 
 void RegionOverlay::mousePressEvent(QMouseEvent* event)
@@ -78,15 +114,14 @@ void RegionOverlay::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_drag.press(event->position());
-    update();
+    followPointer(event->position());
 }
 
 void RegionOverlay::mouseMoveEvent(QMouseEvent* event)
 {
     if (!m_drag.isPressed())
         return;
-    m_drag.moveTo(event->position());
-    update();
+    followPointer(event->position());
 }
 
 void RegionOverlay::mouseReleaseEvent(QMouseEvent* event)

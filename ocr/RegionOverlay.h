@@ -27,6 +27,9 @@ protected:
 
 private:
     void grabKeyboardSoon(int triesLeft);
+    // The selection with its size label: what a drag step repaints.
+    QRect selectionArea() const;
+    void followPointer(QPointF position);
 
     QImage m_frozen;
     RegionDrag m_drag;

@@ -11,7 +11,7 @@ class OcrEngine;
 class TextRecognizer {
 public:
     // Columns left to right, each in reading order, separated by a line feed; trimmed, empty when
-    // nothing is legible. Small text is read at twice its size, which Tesseract needs below
-    // ~20 px lines.
+    // nothing is legible. Small text is scaled up first, so its lines are
+    // 24 px high.
     static QString recognizeText(OcrEngine& engine, const QImage& image, std::stop_token stop = {});
 };
