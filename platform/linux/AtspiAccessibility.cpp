@@ -78,25 +78,25 @@ void AtspiAccessibility::remember(AtspiAccessible* source)
     m_remembered[*pid] = share(source);
 }
 
-GRef<AtspiAccessible> AtspiAccessibility::focusedText()
+AtspiAccessibility::TextElement AtspiAccessibility::focusedText()
 {
     if (!m_ready)
-        return nullptr;
+        return {};
     std::optional<qint64> pid = m_workspace ? m_workspace->frontmostProcessId() : std::nullopt;
     if (!pid || *pid == getpid())
         pid = m_lastProcess;
     if (!pid)
-        return nullptr;
+        return {};
     m_lastProcess = pid;
     const auto remembered = m_remembered.find(*pid);
     if (remembered != m_remembered.end() && hasState(remembered->second.get(), ATSPI_STATE_FOCUSED))
-        return share(remembered->second.get());
+        return {share(remembered->second.get()), true};
     const GRef<AtspiAccessible> application = AtspiFocus::applicationOf(*pid);
     if (GRef<AtspiAccessible> found = application ? AtspiFocus::focusedText(application.get()) : nullptr) {
         m_remembered[*pid] = share(found.get());
-        return found;
+        return {std::move(found), true};
     }
-    return remembered != m_remembered.end() ? share(remembered->second.get()) : nullptr;
+    return {remembered != m_remembered.end() ? share(remembered->second.get()) : nullptr, false};
 }
 
 bool AtspiAccessibility::isTrusted()
@@ -107,8 +107,11 @@ bool AtspiAccessibility::isTrusted()
 std::optional<QString> AtspiAccessibility::selectedText()
 {
     m_read.reset();
-    const GRef<AtspiAccessible> object = focusedText();
-    m_read = object ? AtspiSelectedText::read(object.get()) : std::nullopt;
+    const TextElement element = focusedText();
+    m_read = element.object ? AtspiSelectedText::read(element.object.get()) : std::nullopt;
+    // An element that no longer has the focus cannot tell that nothing is selected elsewhere.
+    if (m_read && m_read->selected.isEmpty() && !element.focused)
+        m_read.reset();
     return m_read ? std::optional(m_read->selected) : std::nullopt;
 }
 
@@ -140,7 +143,7 @@ std::optional<Accessibility::Range> AtspiAccessibility::selectedRange()
 
 bool AtspiAccessibility::setSelectedText(const QString& replacement)
 {
-    const GRef<AtspiAccessible> object = focusedText();
+    const GRef<AtspiAccessible> object = focusedText().object;
     if (!object || !hasState(object.get(), ATSPI_STATE_EDITABLE))
         return false;
     const GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(object.get()));

@@ -36,8 +36,12 @@ public:
 private:
     static void onEvent(AtspiEvent* event, void* self);
     void remember(AtspiAccessible* source);
+    struct TextElement {
+        AtspiCalls::GRef<AtspiAccessible> object;
+        bool focused = false; // false: only remembered
+    };
     // The text element of the frontmost application (of the last one read while we are in front).
-    AtspiCalls::GRef<AtspiAccessible> focusedText();
+    TextElement focusedText();
 
     std::shared_ptr<Workspace> m_workspace;
     bool m_ready = false;
