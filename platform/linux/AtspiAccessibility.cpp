@@ -1,5 +1,6 @@
 #include "platform/linux/AtspiAccessibility.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <thread>
