@@ -21,6 +21,7 @@ TextArea::TextArea(const QFont& font, const QColor& color, int maxHeight, int mi
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::NoFocus);
     document()->setDocumentMargin(0);
+    document()->setTextWidth(textWidth);
     setViewportMargins(0, 2, 0, 2);
     setFont(font);
     viewport()->setAutoFillBackground(false);
@@ -29,10 +30,15 @@ TextArea::TextArea(const QFont& font, const QColor& color, int maxHeight, int mi
     m_format.setForeground(color);
     setFixedWidth(width);
     setFixedHeight(m_minHeight);
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(flushIntervalMs);
+    m_flushTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TextArea::flushPending);
 }
 
 void TextArea::setPlainContent(const QString& text)
 {
+    m_pending.clear();
     clear();
     QTextCursor cursor(document());
     cursor.insertText(text, m_format);
@@ -44,10 +50,32 @@ void TextArea::setPlainContent(const QString& text)
 
 void TextArea::appendFragment(const QString& fragment, const QTextCharFormat& format)
 {
+    const QTextCharFormat& wanted = format.isValid() ? format : m_format;
+    if (!m_pending.isEmpty() && wanted != m_pendingFormat)
+        flushPending();
+    m_pending += fragment;
+    m_pendingFormat = wanted;
+    // Fragments of one frame go in together: each insertion lays out and repaints.
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void TextArea::flushPending()
+{
+    m_flushTimer.stop();
+    if (m_pending.isEmpty())
+        return;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(fragment, format.isValid() ? format : m_format);
+    cursor.insertText(m_pending, m_pendingFormat);
+    m_pending.clear();
     scrollToEnd();
+}
+
+QString TextArea::text()
+{
+    flushPending();
+    return toPlainText();
 }
 
 void TextArea::scrollToEnd()
@@ -60,15 +88,13 @@ int TextArea::clampedHeight(qreal measured) const
     return std::clamp(int(std::ceil(measured)) + 6, m_minHeight, m_maxHeight);
 }
 
-int TextArea::fittingHeight() const
+int TextArea::fittingHeight()
 {
+    flushPending();
     if (document()->isEmpty())
         return clampedHeight(measuredHeight(QString(), font()));
-    QTextDocument* layoutCopy = document()->clone();
-    layoutCopy->setTextWidth(textWidth);
-    const qreal height = layoutCopy->documentLayout()->documentSize().height();
-    delete layoutCopy;
-    return clampedHeight(height);
+    // The area's own layout, at the text width: appended text is laid out once, incrementally.
+    return clampedHeight(document()->documentLayout()->documentSize().height());
 }
 
 void TextArea::fitHeight()

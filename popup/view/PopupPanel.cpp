@@ -40,6 +40,8 @@ public:
         , m_session(m_services.engine, m_services.knowledge, m_services.tasks)
     {
         m_autoClose.setSingleShot(true);
+        // A coarse timer may fire 5 % early: the notice promises 8 seconds.
+        m_autoClose.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_autoClose, &QTimer::timeout, &q, [this] { close(); });
         m_animation.setInterval(animationIntervalMs);
         QObject::connect(&m_animation, &QTimer::timeout, &q, [this] { tickAnimation(); });
@@ -284,7 +286,7 @@ public:
     {
         if (!m_window || !m_streamView)
             return;
-        const int height = m_streamView->clampedHeight(TextArea::measuredHeight(m_session.streamBuffer(), m_streamFormat.font()));
+        const int height = m_streamView->fittingHeight();
         // Whole pixels: any change is more than the half pixel that is ignored.
         if (height == m_lastSyncedResultHeight)
             return;
@@ -298,6 +300,8 @@ public:
     void endStreaming(bool catchUp)
     {
         m_animation.stop();
+        if (m_streamView)
+            m_streamView->flushPending();
         if (catchUp && m_streamGrowsWindow && m_heightThrottle.catchUpDue())
             syncStreamingHeight();
         m_streamView.clear();
