@@ -7,13 +7,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QWidget>
 #include <QWindow>
 
 #include "ocr/ScreenGrab.h"
 #include "ocr/ScreenOCR.h"
-#include "ocr/TextSample.h"
 #include "tests/support/EventLoop.h"
 
 namespace {
@@ -63,12 +61,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-    // Something to look at: a screen that grabs all black reads as no access.
-    QLabel sample;
-    sample.setPixmap(QPixmap::fromImage(TextSample::render({QStringLiteral("屏幕取字 screen text")}, 24)));
-    sample.show();
-    processEventsUntil([&] { return sample.windowHandle()->isExposed(); });
-    processEventsFor(100);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

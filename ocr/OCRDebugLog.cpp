@@ -1,11 +1,12 @@
 #include "ocr/OCRDebugLog.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThreadPool>
 
 #include "settings/HomeDir.h"
+#include "settings/PrivateFile.h"
 
 namespace {
 
@@ -23,14 +24,14 @@ void append(const QByteArray& line)
 {
     const QString dir = HomeDir::dataDir();
     const QString path = dir + QStringLiteral("/ocr-debug.log");
-    QDir().mkpath(dir);
+    PrivateFile::ensureDirectory(dir);
     if (QFileInfo(path).size() >= rotateAtBytes) {
         const QString old = path + QStringLiteral(".1");
         QFile::remove(old);
         QFile::rename(path, old);
     }
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         file.write(line);
 }
 
@@ -38,8 +39,8 @@ void append(const QByteArray& line)
 
 void OCRDebugLog::log(const QString& message)
 {
-    const QString stamp = QDateTime::currentDateTime().toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-                              .toString(Qt::ISODateWithMs);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString stamp = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
     const QByteArray line = (QLatin1Char('[') + stamp + QStringLiteral("] ") + message + QLatin1Char('\n')).toUtf8();
     writer().start([line] { append(line); });
 }

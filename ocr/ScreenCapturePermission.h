@@ -3,8 +3,7 @@
 #include <atomic>
 
 // Whether the screen can be grabbed. On X11 there is nothing to grant: access means a grab of the
-// screen gives an image that is not blank (a failed or all-black grab, as under a Wayland session's
-// X server, means no access).
+// screen gives an image (a failed grab, or an all-black one in a Wayland session, means no access).
 class ScreenCapturePermission {
 public:
     // Grabs the primary screen now and looks at it (call on the main thread).

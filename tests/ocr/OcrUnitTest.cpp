@@ -7,7 +7,9 @@
 #include "ocr/CjkSpacing.h"
 #include "ocr/OCRDebugLog.h"
 #include "ocr/RegionDrag.h"
+#include "ocr/ScreenGrab.h"
 #include "ocr/ScreenOCR.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
 TEST(AssembleText, ReadsLinesFromTheTopAndPiecesFromTheLeftSkippingEmptyOnes)
@@ -76,4 +78,21 @@ TEST(OCRDebugLog, WritesStampedLinesAndKeepsOneOldFilePastOneMegabyte)
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.read(1), "n");
     EXPECT_LT(QFileInfo(path).size(), 100);
+}
+
+TEST(ScreenGrab, AnAllBlackGrabMeansNoAccessOnlyInAWaylandSession)
+{
+    QImage black(64, 48, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    QImage dot = black;
+    dot.setPixel(63, 47, qRgb(0, 0, 1));
+    const ScopedEnv session("XDG_SESSION_TYPE", "x11");
+    {
+        const ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
+        EXPECT_TRUE(ScreenGrab::isUsable(black));
+        EXPECT_FALSE(ScreenGrab::isUsable(QImage()));
+    }
+    const ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_FALSE(ScreenGrab::isUsable(black));
+    EXPECT_TRUE(ScreenGrab::isUsable(dot));
 }
