@@ -23,7 +23,8 @@ public:
     // The element's whole text; nothing when it is longer than maxLength.
     virtual std::optional<QString> value(qsizetype maxLength) = 0;
     virtual std::optional<Range> selectedRange() = 0;
-    // Replaces the selection (or inserts at the caret); false when the element is not editable.
+    // Replaces the selection (or inserts at the caret). True only when the element's text shows
+    // the change: false when it is not editable or ignored the edit, and the caller pastes instead.
     virtual bool setSelectedText(const QString& text) = 0;
 
     // The session's accessibility switch. While it is off, toolkits that wait for it (Qt 6) keep
