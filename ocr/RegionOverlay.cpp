@@ -1,10 +1,9 @@
 #include "ocr/RegionOverlay.h"
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QFontMetricsF>
-#include <QPaintEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -15,6 +14,20 @@
 namespace {
 
 constexpr int keyboardGrabTries = 20; // every 5 ms: another client may still hold the keyboard
+
+QString sizeText(const QRect& device)
+{
+    return QStringLiteral("%1 × %2").arg(device.width()).arg(device.height());
+}
+
+QRectF labelBox(const QRectF& selection, const QFontMetricsF& metrics, const QString& text)
+{
+    const QRectF label = metrics.boundingRect(text).adjusted(-6, -3, 6, 3);
+    QPointF at = selection.topLeft() - QPointF(0, label.height() + 4);
+    if (at.y() < 0)
+        at = selection.topLeft() + QPointF(4, 4);
+    return {at, label.size()};
+}
 
 }
 
@@ -27,7 +40,6 @@ RegionOverlay::RegionOverlay(QScreen* screen, const QImage& frozen, std::functio
     setAttribute(Qt::WA_DeleteOnClose);
     setAccessibleName(QStringLiteral("screen region picker"));
     setCursor(Qt::CrossCursor);
-    setMouseTracking(true);
     setScreen(screen);
     setGeometry(screen->geometry());
 }
@@ -44,24 +56,6 @@ void RegionOverlay::grabKeyboardSoon(int triesLeft)
         return;
     if (triesLeft > 0)
         QTimer::singleShot(5, this, [this, triesLeft] { grabKeyboardSoon(triesLeft - 1); });
-}
-
-namespace {
-
-QString sizeText(const QRect& device)
-{
-    return QStringLiteral("%1 × %2").arg(device.width()).arg(device.height());
-}
-
-QRectF labelBox(const QRectF& selection, const QFontMetricsF& metrics, const QString& text)
-{
-    const QRectF label = metrics.boundingRect(text).adjusted(-6, -3, 6, 3);
-    QPointF at = selection.topLeft() - QPointF(0, label.height() + 4);
-    if (at.y() < 0)
-        at = selection.topLeft() + QPointF(4, 4);
-    return {at, label.size()};
-}
-
 }
 
 QRect RegionOverlay::selectionArea() const
