@@ -1,6 +1,7 @@
 // The popup panel drawn off-screen and driven through its controls, with a scripted engine.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include "memory/SemanticRecall.h"
 #include "popup/ActionSession.h"
 #include "popup/view/PopupPanel.h"
+#include "prompts/ActionOptions.h"
 #include "settings/L10n.h"
 #include "speech/Dictation.h"
 #include "tests/popup/ScriptedEngine.h"
@@ -125,6 +127,22 @@ TEST_F(PopupPanelTest, AFailureBeforeTheFirstFragmentOffersTheActionsAgainAndALa
     runExplain(Script::failing(QwenError::httpError(500, QStringLiteral("boom")), {QStringLiteral("半句")}));
     EXPECT_EQ(area("popup.a11y.result")->toPlainText(), QStringLiteral("半句"));
     EXPECT_EQ(status(), L10n::tf("popup.status.error", {localProblem}));
+}
+
+TEST_F(PopupPanelTest, AnOptionMenuWritesTheOptionsThenAsksToStoreThemAndToRerunTheShownAction)
+{
+    auto options = std::make_shared<ActionOptions>();
+    QStringList calls;
+    panel.setOnOptionsChanged([&] { calls << QStringLiteral("store ") + options->explainModeId; });
+    panel.setOnActionRerun([&](const QString& key) { calls << QStringLiteral("rerun ") + key; });
+    panel.showActions(QStringLiteral("✓"), QStringLiteral("河流"), {explain}, options, std::nullopt, SourceKind::selection);
+    runExplain(Script::streamed({QStringLiteral("答案")}));
+    auto* menu = named<QComboBox>(L10n::t("popup.opt.tip.explain"));
+    ASSERT_TRUE(menu);
+    const int last = menu->count() - 1;
+    menu->setCurrentIndex(last);
+    Q_EMIT menu->activated(last);
+    EXPECT_EQ(calls, QStringList({QStringLiteral("store ") + PromptLibrary::explainModes()[last].id, QStringLiteral("rerun 解释")}));
 }
 
 TEST_F(PopupPanelTest, ANoticeClosesItselfAfterEightSecondsAndAGuideStays)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QRegion>
 #include <QScreen>
 #include <QWindow>
 
@@ -112,6 +113,26 @@ TEST_F(PopupX11Test, OpensInsideTheCornerWithoutTakingTheEditorsKeyboardAndEscap
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Escape")}));
     EXPECT_TRUE(processEventsUntil([&] { return !panel.isShown(); }));
     EXPECT_TRUE(processEventsUntil(escapeIsFree)) << "afterwards Escape reaches the other applications again";
+}
+
+TEST_F(PopupX11Test, WithoutACompositorTheRoundedShapeIsAMaskAndWithOneTheCornersAreTranslucent)
+{
+    open(std::nullopt);
+    EXPECT_FALSE(panel.window()->mask().isEmpty());
+    EXPECT_FALSE(panel.window()->mask().contains(QPoint(0, 0))) << "the corner is cut";
+
+    // A compositing manager announces itself by owning _NET_WM_CM_S0.
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t owner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 13, "_NET_WM_CM_S0"), nullptr);
+    xcb_set_selection_owner(c, owner, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    open(std::nullopt);
+    EXPECT_TRUE(panel.window()->mask().isEmpty());
+    xcb_disconnect(c);
 }
 
 TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
