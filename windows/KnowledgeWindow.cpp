@@ -145,8 +145,11 @@ void KnowledgeWindow::showAndRaise()
     if (!isVisible() && screen())
         move(screen()->availableGeometry().center() - rect().center());
     show();
-    raise();
-    activateWindow();
+    // A window drawn off-screen (a preview) has nothing to bring forward.
+    if (!testAttribute(Qt::WA_DontShowOnScreen)) {
+        raise();
+        activateWindow();
+    }
 }
 
 void KnowledgeWindow::hideEvent(QHideEvent* event)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "popup/ActionEngine.h"
+#include "profile/ProfileStore.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeEngineControl.h"
 #include "tests/support/FakeServers.h"
@@ -55,12 +57,15 @@ void whenModal(std::function<void(QWidget*)> answer)
     poll->start(10);
 }
 
-void saveAs(const QString& path)
+// Types the path into the next file dialog's name field and saves, as the user would.
+void saveAs(const QString& path, std::function<void()> beforeSaving = {})
 {
-    whenModal([path](QWidget* modal) {
+    whenModal([path, beforeSaving](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_TRUE(dialog);
-        dialog->selectFile(path);
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+        if (beforeSaving)
+            beforeSaving();
         static_cast<QDialog*>(dialog)->accept(); // the Save button
     });
 }
@@ -197,20 +202,20 @@ TEST_F(KnowledgeWindowTest, ExportReplacesTheChosenFileWithTheWholeBaseAsJson)
     const QString path = home.path() + QStringLiteral("/export.json");
     writeFile(path, "old content");
     open();
-    whenModal([path](QWidget* modal) {
+    saveAs(path, [] {
         whenModal([](QWidget* confirm) { // replacing a file is confirmed first
             qobject_cast<QMessageBox*>(confirm)->button(QMessageBox::Yes)->click();
         });
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept(); // the Save button
     });
     click("knowledge-export");
     ASSERT_TRUE(processEventsUntil([&] { return readFile(path) != "old content"; }));
     tasks.waitForDone();
     const QJsonArray exported = QJsonDocument::fromJson(readFile(path)).array();
-    ASSERT_EQ(exported.size(), 2);
-    EXPECT_EQ(exported[0][QStringLiteral("sourceText")], QStringLiteral("a saved line"));
+    QStringList sources;
+    for (const QJsonValue& entry : exported)
+        sources.append(entry[QStringLiteral("sourceText")].toString());
+    sources.sort();
+    EXPECT_EQ(sources, (QStringList{QStringLiteral("a saved line"), QStringLiteral("one")})) << "both kinds of entry";
     EXPECT_EQ(QDir(home.path()).entryList({QStringLiteral("export*")}, QDir::Files | QDir::Hidden), QStringList{QStringLiteral("export.json")})
         << "no temporary file is left beside it";
 }
@@ -259,6 +264,51 @@ TEST_F(KnowledgeWindowTest, OrganiseSendsTheCollectionToTheReadyEngineAndSavesTh
     ASSERT_TRUE(processEventsUntil([&] { return !alert.isEmpty(); }));
     EXPECT_EQ(alert, L10n::t("kw.organize.notReady"));
     EXPECT_EQ(cloud.bodies().size(), 1);
+}
+
+TEST_F(KnowledgeWindowTest, TheProfileCardSwitchesRegeneratesVisiblyAndKeepsTheUsersEdit)
+{
+    FakeOpenAIServer cloud;
+    ASSERT_TRUE(cloud.isAnswering());
+    useCustomCloud(cloud.endpoint(), QStringLiteral("sk-test"));
+    engines->change([](FakeEngineControl::Script& script) {
+        script.readiness = AIReadiness::cloudOnly;
+        script.held.insert(QStringLiteral("readiness"));
+    });
+    for (int i = 0; i < ProfileEngine::minCountToGenerate; ++i)
+        add(QStringLiteral("条目%1").arg(i));
+    open();
+    auto* text = named<QLabel>(window.get(), QStringLiteral("profile-text"));
+    auto* onOff = named<QCheckBox>(window.get(), QStringLiteral("profile-switch"));
+    auto* edit = named<QPushButton>(window.get(), QStringLiteral("profile-edit"));
+    auto* refresh = named<QPushButton>(window.get(), QStringLiteral("profile-refresh"));
+    EXPECT_EQ(text->toolTip(), L10n::t("kw.profile.none"));
+    EXPECT_FALSE(edit->isEnabled());
+
+    onOff->click();
+    EXPECT_FALSE(SettingsStore::load().profileEnabled);
+    EXPECT_EQ(text->toolTip(), L10n::t("kw.profile.disabled"));
+    EXPECT_FALSE(refresh->isEnabled());
+    onOff->click();
+
+    refresh->click();
+    EXPECT_FALSE(refresh->isEnabled());
+    EXPECT_EQ(text->toolTip(), L10n::t("kw.profile.refreshing"));
+    engines->release(QStringLiteral("readiness"));
+    ASSERT_TRUE(processEventsUntil([&] { return refresh->isEnabled(); }));
+    const std::optional<UserProfile> generated = ProfileStore::load();
+    ASSERT_TRUE(generated);
+    EXPECT_TRUE(generated->text.startsWith(QStringLiteral("回声：")));
+    EXPECT_EQ(text->toolTip(), generated->text);
+
+    whenModal([](QWidget* dialog) {
+        named<QLineEdit>(dialog, QStringLiteral("profile-edit-field"))->setText(QStringLiteral("  关注物理  "));
+        named<QPushButton>(dialog, QStringLiteral("profile-edit-save"))->click();
+    });
+    edit->click();
+    EXPECT_EQ(ProfileStore::load()->text, QStringLiteral("关注物理"));
+    EXPECT_TRUE(ProfileStore::load()->userEdited);
+    EXPECT_TRUE(named<QLabel>(window.get(), QStringLiteral("profile-meta"))->text().endsWith(QStringLiteral("edited by you")));
 }
 
 }
