@@ -1,14 +1,12 @@
 #include "windows/ExportJson.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPointer>
 
-#include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "settings/L10n.h"
+#include "windows/WindowTask.h"
 
 void exportKnowledgeJson(KnowledgeStore& store, TaskPool& tasks, QWidget* window)
 {
@@ -16,14 +14,11 @@ void exportKnowledgeJson(KnowledgeStore& store, TaskPool& tasks, QWidget* window
                                                       QStringLiteral("JSON (*.json)"));
     if (path.isEmpty())
         return;
-    const QPointer<QWidget> guard(window);
-    tasks.start([&store, path, guard](std::stop_token) {
-        if (store.exportJSON(path))
+    runForView<bool>(tasks, window, [&store, path](std::stop_token) { return store.exportJSON(path); }, [window](bool exported) {
+        if (exported)
             return;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [guard] {
-            QMessageBox box(QMessageBox::Warning, L10n::t("kw.export.failTitle"), L10n::t("kw.export.failBody"),
-                            QMessageBox::Ok, guard);
-            box.exec();
-        }, Qt::QueuedConnection);
+        QMessageBox box(QMessageBox::Warning, L10n::t("kw.export.failTitle"), L10n::t("kw.export.failBody"), QMessageBox::Ok,
+                        window);
+        box.exec();
     });
 }

@@ -1,6 +1,5 @@
 #include "windows/OrganiseFlow.h"
 
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -11,13 +10,13 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
-#include "core/TaskPool.h"
 #include "memory/CollectionExport.h"
 #include "memory/KnowledgeStore.h"
 #include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "settings/L10n.h"
 #include "ui/Typography.h"
+#include "windows/WindowTask.h"
 
 namespace {
 
@@ -85,23 +84,20 @@ void OrganiseFlow::start()
     // Which engine is ready may take a request to learn, so even that is asked on the task.
     m_running = true;
     Q_EMIT runningChanged(true);
-    const QPointer<OrganiseFlow> self(this);
-    m_tasks.start([engine = m_engine, messages, self](std::stop_token task) {
+    runForView<Reply>(m_tasks, this, [engine = m_engine, messages](std::stop_token task) {
         const ProfileEngine::OneShotChat chat = engine->profileChat(task);
-        const std::optional<QString> reply = chat ? chat(messages, task) : std::nullopt;
-        const Outcome outcome = !chat ? Outcome::notReady : reply ? Outcome::answered : Outcome::failed;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, outcome, reply] {
-            if (self)
-                self->finish(outcome, reply.value_or(QString()));
-        }, Qt::QueuedConnection);
-    });
+        if (!chat)
+            return Reply{Outcome::notReady, {}};
+        const std::optional<QString> reply = chat(messages, task);
+        return reply ? Reply{Outcome::answered, *reply} : Reply{Outcome::failed, {}};
+    }, [this](const Reply& reply) { finish(reply); });
 }
 
-void OrganiseFlow::finish(Outcome outcome, const QString& reply)
+void OrganiseFlow::finish(const Reply& reply)
 {
     m_running = false;
     Q_EMIT runningChanged(false);
-    switch (outcome) {
+    switch (reply.outcome) {
     case Outcome::notReady:
         alert(m_window, "kw.organize.failTitle", "kw.organize.notReady");
         return;
@@ -109,7 +105,7 @@ void OrganiseFlow::finish(Outcome outcome, const QString& reply)
         alert(m_window, "kw.organize.failTitle", "kw.organize.failBody");
         return;
     case Outcome::answered:
-        showResult(reply);
+        showResult(reply.text);
         return;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 class ActionEngine;
 class KnowledgeStore;
@@ -32,7 +33,11 @@ Q_SIGNALS:
 
 private:
     enum class Outcome { notReady, failed, answered };
-    void finish(Outcome outcome, const QString& reply);
+    struct Reply {
+        Outcome outcome;
+        QString text;
+    };
+    void finish(const Reply& reply);
     void showResult(const QString& reply);
     void saveMarkdown(const QString& reply);
 

@@ -1,17 +1,14 @@
 #include "windows/ProfileCard.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "popup/ActionEngine.h"
 #include "profile/ProfileEngine.h"
@@ -21,6 +18,7 @@
 #include "ui/Tint.h"
 #include "ui/Typography.h"
 #include "windows/KnowledgeListModel.h"
+#include "windows/WindowTask.h"
 
 namespace {
 
@@ -163,14 +161,11 @@ void ProfileCard::regenerate()
     ProfileEngine::releaseUserEdit();
     m_regenerating = true;
     refresh();
-    const QPointer<ProfileCard> self(this);
-    m_tasks.start([store = &m_store, engine = m_engine, self](std::stop_token task) {
+    runForView<bool>(m_tasks, this, [store = &m_store, engine = m_engine](std::stop_token task) {
         ProfileEngine::regenerate(*store, engine->profileChat(task), task);
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self] {
-            if (!self)
-                return;
-            self->m_regenerating = false;
-            self->refresh();
-        }, Qt::QueuedConnection);
+        return true;
+    }, [this](bool) {
+        m_regenerating = false;
+        refresh();
     });
 }
