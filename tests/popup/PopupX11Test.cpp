@@ -65,13 +65,17 @@ protected:
 
     void SetUp() override { L10n::invalidate(); }
 
-    QString saved() const
+    // Saves in the editor; the file's text once it is the expected one, or after 5 s.
+    QString saved(const QString& expected) const
     {
+        const auto read = [this] {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+        };
         if (!DesktopSession::typeKeys({QStringLiteral("ctrl+s")}))
             return {};
-        processEventsFor(400);
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString();
+        processEventsUntil([&] { return read() == expected; });
+        return read();
     }
 
     void open(std::optional<qint64> target)
@@ -103,11 +107,14 @@ TEST_F(PopupX11Test, OpensInsideTheCornerWithoutTakingTheEditorsKeyboardAndEscap
 
     EXPECT_EQ(activeWindowPid(), editor) << "the editor stays in front";
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint corner(area.right() - 8, area.bottom() - 8);
+    // The window manager confirms the position a little after the window is mapped.
+    processEventsUntil([&] { return panel.window()->frameGeometry().bottomRight() == corner; }, 2000);
     const QRect frame = panel.window()->frameGeometry();
     EXPECT_EQ(frame.right(), area.right() - 8);
     EXPECT_EQ(frame.bottom(), area.bottom() - 8);
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("h"), QStringLiteral("i")}));
-    EXPECT_EQ(saved(), QStringLiteral("hi")) << "typing still reaches the editor";
+    EXPECT_EQ(saved(QStringLiteral("hi")), QStringLiteral("hi")) << "typing still reaches the editor";
 
     EXPECT_FALSE(escapeIsFree()) << "Escape is ours while the panel is shown";
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Escape")}));
@@ -169,7 +176,8 @@ TEST_F(PopupX11Test, ReplaceBringsTheEditorBackAndChangesExactlyTheSelectedText)
     ASSERT_TRUE(replace);
     replace->click();
     EXPECT_TRUE(processEventsUntil([&] { return activeWindowPid() == QByteArray::number(mousepad->processId()); }));
-    EXPECT_EQ(saved(), QStringLiteral("第一句。新文字。最后。"));
+    const QString replaced = QStringLiteral("第一句。新文字。最后。");
+    EXPECT_EQ(saved(replaced), replaced);
     EXPECT_EQ(Platform::services().clipboard->text().value_or(QString()), QStringLiteral("新文字")) << "the answer stays on the clipboard";
 }
 
