@@ -93,6 +93,12 @@ public:
         MenuWatch& operator=(const MenuWatch&) = delete;
 
         bool seen() const { return m_item != nullptr; }
+        void forget()
+        {
+            if (m_item)
+                g_object_unref(m_item);
+            m_item = nullptr;
+        }
         QStringList itemNames() const
         {
             QStringList names;
