@@ -26,6 +26,12 @@ constexpr int listWidth = 320;
 
 using Filter = KnowledgeBrowser::Filter;
 
+// A button shows "&" only doubled; single, it marks the keyboard shortcut ("Organize & export").
+QString buttonText(const char* key)
+{
+    return L10n::t(key).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 }
 
 KnowledgeWindow::KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, QWidget* parent)
@@ -106,7 +112,7 @@ QWidget* KnowledgeWindow::buildTopBar()
     const char* keys[] = {"kw.filter.all", "kw.filter.fav", "kw.filter.collection"};
     const char* names[] = {"knowledge-filter-all", "knowledge-filter-saved", "knowledge-filter-collection"};
     for (int i = 0; i < 3; ++i) {
-        auto* segment = new QPushButton(L10n::t(keys[i]), bar);
+        auto* segment = new QPushButton(buttonText(keys[i]), bar);
         segment->setAccessibleName(QString::fromLatin1(names[i]));
         segment->setCheckable(true);
         segment->setChecked(i == 0);
@@ -115,7 +121,7 @@ QWidget* KnowledgeWindow::buildTopBar()
     }
     m_export = new QPushButton(bar);
     m_export->setAccessibleName(QStringLiteral("knowledge-export"));
-    auto* clear = new QPushButton(L10n::t("kw.btn.clear"), bar);
+    auto* clear = new QPushButton(buttonText("kw.btn.clear"), bar);
     clear->setAccessibleName(QStringLiteral("knowledge-clear"));
 
     auto* layout = new QHBoxLayout(bar);
@@ -195,11 +201,11 @@ void KnowledgeWindow::syncListSelection()
 void KnowledgeWindow::updateExportButton()
 {
     if (m_organise->isRunning()) {
-        m_export->setText(L10n::t("kw.organize.working"));
+        m_export->setText(buttonText("kw.organize.working"));
         m_export->setEnabled(false);
         return;
     }
-    m_export->setText(L10n::t(m_browser->filter() == Filter::collection ? "kw.btn.organize" : "kw.btn.export"));
+    m_export->setText(buttonText(m_browser->filter() == Filter::collection ? "kw.btn.organize" : "kw.btn.export"));
     m_export->setEnabled(true);
 }
 

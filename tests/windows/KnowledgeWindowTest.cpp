@@ -120,7 +120,7 @@ TEST_F(KnowledgeWindowTest, TitleCountsTheStoreAndEmptyStatesFollowTheirOrder)
     EXPECT_EQ(hint(), L10n::t("kw.empty.collectionNone")) << "the collection's own hint comes first";
     search(QStringLiteral("zzz"));
     EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
-    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(), QStringLiteral("Organize & export"));
+    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(), QStringLiteral("Organize && export")) << "drawn as one &, not a shortcut mark";
 
     add(QStringLiteral("entropy"));
     add(QStringLiteral("marginal utility"));
@@ -249,7 +249,7 @@ TEST_F(KnowledgeWindowTest, OrganiseSendsTheCollectionToTheReadyEngineAndSavesTh
     EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.contains(QStringLiteral("读书不是为了记住")));
     EXPECT_EQ(QString::fromUtf8(readFile(path)), shown);
     EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->text(), QStringLiteral("Organize & export"));
+    EXPECT_EQ(button->text(), QStringLiteral("Organize && export"));
     const QList<QJsonObject> sent = cloud.bodies();
     ASSERT_EQ(sent.size(), 1);
     EXPECT_EQ(messagesOf(sent[0]).first().content, CollectionExport::systemPrompt(true));
