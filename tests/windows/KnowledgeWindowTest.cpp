@@ -178,6 +178,13 @@ TEST_F(KnowledgeWindowTest, LeavingAnEntryWritesOnlyWhatTheUserChanged)
     EXPECT_EQ(stored.resultText, QStringLiteral("a later answer from the popup")) << "only the note was the user's change";
     EXPECT_EQ(store.entry(older)->note, QString());
     store.removeChangeListener(listener);
+
+    // Leaving the editor for another control is the end of an edit too.
+    ASSERT_TRUE(processEventsUntil([&] { return window->isActiveWindow(); }));
+    editor("knowledge-source")->setFocus();
+    editor("knowledge-source")->setPlainText(QStringLiteral("older, edited"));
+    named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setFocus();
+    EXPECT_EQ(store.entry(older)->sourceText, QStringLiteral("older, edited"));
 }
 
 TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRow)
