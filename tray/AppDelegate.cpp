@@ -91,7 +91,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
         StatusMenu::Probes{
             [this] { return m_services.knowledge.count(); },
             [] { return trusted(); },
-            [] { return ScreenCapturePermission::effectiveAccess(); },
+            // A grab of the screen each time the menu opens, until one has worked: then it stays.
+            [this] { return m_screenAccess = m_screenAccess || ScreenCapturePermission::effectiveAccess(); },
             [this] { return m_hasUsableLocalModel || SettingsStore::load().anyCloudKeyConfigured(); },
         });
 }

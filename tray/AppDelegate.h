@@ -86,6 +86,7 @@ private:
     std::unique_ptr<UpdatePopups> m_updates;
     std::shared_ptr<ActionOptions> m_actionOptions;
     bool m_hasUsableLocalModel = false;
+    bool m_screenAccess = false;
     bool m_ocrCaptureInProgress = false;
     bool m_relaunch = false;
 };
