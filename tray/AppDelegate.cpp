@@ -107,10 +107,10 @@ AppDelegate::~AppDelegate()
 void AppDelegate::applicationDidFinishLaunching()
 {
     logTrustStatus();
-    setupStatusItem();
+    // The shortcuts first, so the menu shows them as they registered.
     m_hotKeys->registerHotKey();
     m_hotKeys->registerOCRHotKey();
-    setupStatusItem(); // with the screenshot shortcut as it registered
+    setupStatusItem();
     // The windows' callbacks are in place since the windows were made.
     // Applications started from now on join the accessibility bus, Qt 5 ones included.
     Platform::services().accessibility->ensureBusRunning();
@@ -161,11 +161,12 @@ void AppDelegate::healLocalEngineOnLaunch()
     const std::shared_ptr<EngineControl> engines = m_services.engines;
     inBackground<LocalEngineHeal::Outcome>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->heal(stop); },
                                            [this](const LocalEngineHeal::Outcome& outcome) {
-                                               if (!outcome.switched || !LocalEngineHeal::claimSwitchNotice())
+                                               if (!outcome.switched)
                                                    return;
-                                               setupStatusItem();
-                                               m_popup->show(L10n::t("heal.switched.header"),
-                                                             L10n::tf("heal.switched.body", {outcome.model}), Tint::green);
+                                               setupStatusItem(); // the engine line names the new model
+                                               if (LocalEngineHeal::claimSwitchNotice())
+                                                   m_popup->show(L10n::t("heal.switched.header"),
+                                                                 L10n::tf("heal.switched.body", {outcome.model}), Tint::green);
                                            });
 }
 
