@@ -31,6 +31,12 @@ int xScreenNumber()
     return dot > display.lastIndexOf(QLatin1Char(':')) ? display.mid(dot + 1).toInt() : 0;
 }
 
+xcb_connection_t* xConnection()
+{
+    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
 QColor background(const QPalette& palette)
 {
     return Tints::isDark(palette) ? QColor(38, 38, 42, 236) : QColor(246, 246, 248, 240);
@@ -57,10 +63,26 @@ void GlassWindow::setClickToClose(bool on)
     m_clickToClose = on;
 }
 
+QPoint GlassWindow::screenPosition() const
+{
+    // Qt's own idea of a top-level's position can be stale after the window manager reparents
+    // it (it reads the position inside the frame as the position on the screen), so X is asked.
+    xcb_connection_t* connection = xConnection();
+    if (!connection || !testAttribute(Qt::WA_WState_Created) || !isVisible())
+        return pos();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_translate_coordinates_reply_t* reply = xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, xcb_window_t(winId()), root, 0, 0), nullptr);
+    if (!reply)
+        return pos();
+    const QPoint device(reply->dst_x, reply->dst_y);
+    free(reply);
+    return QPointF(QPointF(device) / devicePixelRatioF()).toPoint();
+}
+
 bool GlassWindow::compositing()
 {
-    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* connection = xConnection();
     if (!connection)
         return true; // no X server (off-screen drawing): alpha is kept as drawn
     const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(xScreenNumber());
@@ -92,7 +114,10 @@ void GlassWindow::resizeKeepingTop(QSize size)
 {
     if (m_content)
         m_content->setFixedSize(size);
-    // The top-left corner stays: only the bottom edge moves.
+    // The top-left corner stays: only the bottom edge moves. A resize sends Qt's idea of the
+    // position along, so a stale one is corrected first.
+    if (const QPoint now = screenPosition(); now != pos())
+        move(now);
     resize(size);
     if (isVisible())
         keepOnScreen();
@@ -114,7 +139,9 @@ void GlassWindow::placeNearPointer()
 
 void GlassWindow::keepOnScreen()
 {
-    move(ScreenPlacement::keptOnScreen(frameGeometry(), desktopScreens()));
+    const QPoint kept = ScreenPlacement::keptOnScreen(QRect(pos(), size()), desktopScreens());
+    if (kept != pos())
+        move(kept);
 }
 
 void GlassWindow::applyShape()

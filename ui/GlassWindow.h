@@ -28,6 +28,9 @@ public:
     // Places a new window next to the pointer on the screen under it.
     void placeNearPointer();
 
+    // Where the window is on the desktop, as the X server has it (Qt's pos() can be stale).
+    QPoint screenPosition() const;
+
     // Whether a compositing manager runs on the window's screen (translucency works).
     static bool compositing();
 
