@@ -1,27 +1,16 @@
 #include "tray/AppWindows.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 #include "ocr/ScreenCapturePermission.h"
 #include "platform/linux/KeyTable.h"
-#include "settings/HomeDir.h"
 #include "tray/PouchIcon.h"
 #include "windows/KnowledgeWindow.h"
-
-// The settings and getting-started windows join as soon as their classes are part of the tree.
-#if __has_include("windows/SettingsWindow.h")
-#include "windows/SettingsWindow.h"
-#define QUILLO_HAS_SETTINGS_WINDOW 1
-#endif
-#if __has_include("windows/OnboardingWindow.h")
 #include "windows/OnboardingWindow.h"
-#define QUILLO_HAS_ONBOARDING_WINDOW 1
-#endif
+#include "windows/SettingsWindow.h"
 
 namespace {
 
-#ifdef QUILLO_HAS_SETTINGS_WINDOW
 // The stored (positional) key code of an X key code, for the shortcut recorders.
 std::optional<quint32> storedKeyCode(quint32 nativeScanCode)
 {
@@ -31,7 +20,6 @@ std::optional<quint32> storedKeyCode(quint32 nativeScanCode)
     }
     return std::nullopt;
 }
-#endif
 
 // Takes a window away without pulling it from under a call of its own still running.
 template<typename Window>
@@ -44,13 +32,9 @@ void retire(std::unique_ptr<Window>& window)
 }
 
 struct AppWindows::Windows {
-#ifdef QUILLO_HAS_SETTINGS_WINDOW
     std::unique_ptr<SettingsWindow> settings;
-#endif
     std::unique_ptr<KnowledgeWindow> knowledge;
-#ifdef QUILLO_HAS_ONBOARDING_WINDOW
     std::unique_ptr<OnboardingWindow> onboarding;
-#endif
 };
 
 AppWindows::AppWindows(Services services, Callbacks callbacks, QObject* parent)
@@ -65,12 +49,11 @@ AppWindows::~AppWindows() = default;
 
 bool AppWindows::hasOnboarded()
 {
-    return QFileInfo::exists(HomeDir::dataDir() + QStringLiteral("/onboarded"));
+    return OnboardingWindow::hasOnboarded();
 }
 
 void AppWindows::showSettings()
 {
-#ifdef QUILLO_HAS_SETTINGS_WINDOW
     if (!m_windows->settings) {
         m_windows->settings = std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, storedKeyCode);
         m_windows->settings->onDownloadModel = [this] { showModelPicker(); };
@@ -80,7 +63,6 @@ void AppWindows::showSettings()
         };
     }
     m_windows->settings->showAndRaise();
-#endif
 }
 
 void AppWindows::showKnowledge()
@@ -90,7 +72,6 @@ void AppWindows::showKnowledge()
     m_windows->knowledge->showAndRaise();
 }
 
-#ifdef QUILLO_HAS_ONBOARDING_WINDOW
 OnboardingWindow& AppWindows::onboarding()
 {
     if (!m_windows->onboarding) {
@@ -105,35 +86,24 @@ OnboardingWindow& AppWindows::onboarding()
     return *m_windows->onboarding;
 }
 
-#endif
 
 void AppWindows::showOnboarding()
 {
-#ifdef QUILLO_HAS_ONBOARDING_WINDOW
     onboarding().showAndRaise();
-#endif
 }
 
 void AppWindows::showModelPicker()
 {
-#ifdef QUILLO_HAS_ONBOARDING_WINDOW
     onboarding().showModelPicker();
-#endif
 }
 
 bool AppWindows::onboardingShowing() const
 {
-#ifdef QUILLO_HAS_ONBOARDING_WINDOW
     return m_windows->onboarding && m_windows->onboarding->isVisible();
-#else
-    return false;
-#endif
 }
 
 void AppWindows::renew()
 {
-#ifdef QUILLO_HAS_SETTINGS_WINDOW
     retire(m_windows->settings);
-#endif
     retire(m_windows->knowledge);
 }

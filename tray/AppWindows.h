@@ -41,7 +41,7 @@ public:
     // Forgets the settings and knowledge windows; the next show builds them anew.
     void renew();
 
-    // The getting-started guide was completed once (~/.selvane/onboarded exists).
+    // The getting-started guide was left once (~/.selvane/onboarded exists).
     static bool hasOnboarded();
 
 private:
