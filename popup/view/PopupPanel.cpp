@@ -497,6 +497,7 @@ public:
             return;
         const bool wasShown = !m_controls.voiceHint->isHidden();
         m_controls.voiceHint->setText(text);
+        m_controls.voiceHint->setAccessibleName(text);
         m_controls.voiceHint->setVisible(!text.isEmpty());
         // The line takes room of its own, so the panel follows it.
         if (wasShown != !text.isEmpty() && m_window && m_window->content()) {

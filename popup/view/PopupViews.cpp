@@ -168,7 +168,6 @@ Built conversation(const ConversationView& spec, const Handlers& handlers)
     inputRow->addWidget(controls.send);
 
     controls.voiceHint = PanelParts::hint(QString(), scale);
-    controls.voiceHint->setAccessibleName(L10n::t("popup.mic.name"));
     controls.voiceHint->hide();
     layout->addWidget(controls.voiceHint);
     layout->addWidget(PanelParts::hint(L10n::t("popup.hint.conversation"), scale));
