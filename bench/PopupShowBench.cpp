@@ -10,7 +10,6 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
@@ -23,12 +22,6 @@ class NoEngine final : public ActionEngine {
 public:
     ChatResult runChatStream(bool, const ChatMessages&, const DeltaHandler&, std::stop_token) override { return ChatResult::success(QStringLiteral("-")); }
     ProfileEngine::OneShotChat profileChat(std::stop_token) override { return {}; }
-};
-
-class NoCapture final : public SelectionCaptureService {
-public:
-    void capture(QObject*, Done) override {}
-    void cancel() override {}
 };
 
 const QList<PopupAction> actions = {{QStringLiteral("解释"), QStringLiteral("解释"), {}, {}, true},
@@ -59,8 +52,7 @@ int main(int argc, char** argv)
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(home.filePath(QStringLiteral("knowledge.json")), noModels);
     TaskPool tasks(2);
-    NoCapture capture;
-    PopupPanel panel({std::make_shared<NoEngine>(), store, tasks, capture, {}});
+    PopupPanel panel({std::make_shared<NoEngine>(), store, tasks, {}});
 
     const double fresh = showOnce(panel);
     QList<double> warm;

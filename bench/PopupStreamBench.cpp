@@ -13,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
@@ -42,12 +41,6 @@ public:
         return ChatResult::success(all);
     }
     ProfileEngine::OneShotChat profileChat(std::stop_token) override { return {}; }
-};
-
-class NoCapture final : public SelectionCaptureService {
-public:
-    void capture(QObject*, Done) override {}
-    void cancel() override {}
 };
 
 // CPU time of the calling thread: what the main thread spends, without the time other
@@ -109,8 +102,7 @@ int main(int argc, char** argv)
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(home.filePath(QStringLiteral("knowledge.json")), noModels);
     TaskPool tasks(2);
-    NoCapture capture;
-    PopupPanel panel({std::make_shared<PacedEngine>(), store, tasks, capture, {}});
+    PopupPanel panel({std::make_shared<PacedEngine>(), store, tasks, {}});
     ActionSession& session = panel.session();
     int answers = 0;
     QObject::connect(&session, &ActionSession::answered, [&answers] { ++answers; });

@@ -62,7 +62,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent)
     , m_services(std::move(services))
     , m_popup(std::make_unique<PopupPanel>(PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks,
-                                                                m_services.capture, m_services.dictation}))
+                                                                m_services.dictation}))
 {
     m_windows = std::make_unique<AppWindows>(
         AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks},

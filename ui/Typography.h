@@ -3,8 +3,10 @@
 #include <QFont>
 
 // The interface's fonts. Sizes are pixel sizes times the user's font scale, so a 13 px text at
-// scale 1.45 is 18.85 px. Chinese comes first in the family list, so Han characters take their
-// Simplified Chinese shapes and never fall back to a Japanese or bitmap font.
+// scale 1.45 is 18.85 px. Han characters always take their Simplified Chinese shapes (never a
+// Japanese or bitmap fallback): the Chinese interface lists Noto Sans CJK SC first; the English
+// one lists Noto Sans first, where installed, so punctuation such as curly quotes keeps its Latin
+// width, with Noto Sans CJK SC right behind it for any Chinese text.
 namespace Typography {
 
 QFont font(qreal pixelSize, qreal fontScale, QFont::Weight weight = QFont::Normal);

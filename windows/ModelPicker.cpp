@@ -14,9 +14,13 @@
 #include "settings/SettingsStore.h"
 #include "ui/Tint.h"
 #include "ui/Typography.h"
+#include "windows/WindowParts.h"
 #include "windows/WindowTask.h"
 
 namespace {
+
+using WindowParts::button;
+using WindowParts::text;
 
 constexpr int sectionHeight = 262;
 constexpr int cardPitch = 62;
@@ -26,24 +30,6 @@ constexpr int cardWidth = 536;
 QColor tint(Tint which)
 {
     return Tints::color(which, Tints::isDark(QGuiApplication::palette()));
-}
-
-QLabel* text(const QString& content, qreal px, Tint colour, QFont::Weight weight = QFont::Normal)
-{
-    auto* label = new QLabel(content);
-    label->setFont(Typography::font(px, 1.0, weight));
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, tint(colour));
-    label->setPalette(palette);
-    return label;
-}
-
-QPushButton* action(const char* key)
-{
-    auto* button = new QPushButton(L10n::t(key));
-    button->setAccessibleName(button->text());
-    return button;
 }
 
 QString rgba(const QColor& colour, qreal alpha)
@@ -175,7 +161,7 @@ void ModelPicker::showReady(const QString& message)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(text(message, 13, Tint::green));
-    QPushButton* change = action("onboard.model.change");
+    QPushButton* change = button("onboard.model.change");
     connect(change, &QPushButton::clicked, this, &ModelPicker::showPicker);
     column->addWidget(change, 0, Qt::AlignLeft);
     column->addStretch();
@@ -196,14 +182,14 @@ void ModelPicker::showExternal(const QStringList& models)
     for (const QString& model : models.mid(0, shownOwnModels)) {
         auto* row = new QHBoxLayout;
         row->addWidget(text(model, 13, Tint::label, QFont::DemiBold), 1);
-        QPushButton* use = action("onboard.external.useThis");
+        QPushButton* use = button("onboard.external.useThis");
         use->setAccessibleName(use->text() + QLatin1Char(' ') + model);
         connect(use, &QPushButton::clicked, this, [this, model] { adopt(model); });
         row->addWidget(use);
         inside->addLayout(row);
     }
     column->addWidget(box);
-    QPushButton* download = action("onboard.external.downloadInstead");
+    QPushButton* download = button("onboard.external.downloadInstead");
     connect(download, &QPushButton::clicked, this, &ModelPicker::showPicker);
     column->addWidget(download, 0, Qt::AlignLeft);
     column->addStretch();
@@ -223,7 +209,7 @@ void ModelPicker::showCloudChosen()
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(text(L10n::t("onboard.model.cloudChosen"), 13, Tint::label));
-    QPushButton* change = action("onboard.model.change");
+    QPushButton* change = button("onboard.model.change");
     connect(change, &QPushButton::clicked, this, &ModelPicker::showPicker);
     column->addWidget(change, 0, Qt::AlignLeft);
     column->addStretch();
@@ -246,7 +232,7 @@ void ModelPicker::startDownload(const ManagedOllama::ModelChoice& choice)
     column->addWidget(bar);
     QLabel* status = text(L10n::t("model.dl.starting"), 12, Tint::secondaryLabel);
     column->addWidget(status);
-    QPushButton* cancel = action("common.cancel");
+    QPushButton* cancel = button("common.cancel");
     connect(cancel, &QPushButton::clicked, this, [this] {
         cancelDownload();
         showPicker();
@@ -313,14 +299,14 @@ void ModelPicker::showError(const QString& description, const QString& modelId)
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(text(QStringLiteral("⚠️ ") + description, 13, Tint::orange));
     auto* buttons = new QHBoxLayout;
-    QPushButton* retry = action("onboard.model.retry");
+    QPushButton* retry = button("onboard.model.retry");
     connect(retry, &QPushButton::clicked, this, [this, modelId] {
         if (const ManagedOllama::ModelChoice* choice = catalogueEntry(modelId))
             startDownload(*choice);
         else
             showPicker();
     });
-    QPushButton* cloud = action("onboard.model.useCloudInstead");
+    QPushButton* cloud = button("onboard.model.useCloudInstead");
     connect(cloud, &QPushButton::clicked, this, &ModelPicker::showCloudChosen);
     buttons->addWidget(retry);
     buttons->addWidget(cloud);

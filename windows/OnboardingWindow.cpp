@@ -21,9 +21,13 @@
 #include "settings/PrivateFile.h"
 #include "ui/Tint.h"
 #include "ui/Typography.h"
+#include "windows/WindowParts.h"
 #include "windows/ModelPicker.h"
 
 namespace {
+
+using WindowParts::button;
+using WindowParts::text;
 
 constexpr int windowWidth = 560;
 constexpr int contentMargin = (windowWidth - 536) / 2;
@@ -32,24 +36,6 @@ constexpr int pollMs = 2000;
 QString markerPath()
 {
     return HomeDir::dataDir() + QStringLiteral("/onboarded");
-}
-
-QLabel* text(const QString& content, qreal px, Tint colour, QFont::Weight weight = QFont::Normal)
-{
-    auto* label = new QLabel(content);
-    label->setFont(Typography::font(px, 1.0, weight));
-    label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Tints::color(colour, Tints::isDark(palette)));
-    label->setPalette(palette);
-    return label;
-}
-
-QPushButton* button(const char* key)
-{
-    auto* button = new QPushButton(L10n::t(key));
-    button->setAccessibleName(button->text());
-    return button;
 }
 
 QFrame* separator()

@@ -117,13 +117,6 @@ QLabel* smallLabel()
     return label;
 }
 
-QPushButton* button(const char* key)
-{
-    auto* button = new QPushButton(L10n::t(key));
-    button->setAccessibleName(button->text());
-    return button;
-}
-
 QComboBox* comboBox(const QString& name, int width)
 {
     auto* box = new QComboBox;

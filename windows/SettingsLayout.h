@@ -37,7 +37,6 @@ QButtonGroup* segments(QGridLayout* grid, int& row, const char* labelKey, const 
 
 QLabel* statusLabel(const QString& text);
 QLabel* smallLabel();
-QPushButton* button(const char* key);
 QComboBox* comboBox(const QString& name, int width);
 QLineEdit* lineEdit(const QString& name, const QString& placeholder);
 QCheckBox* checkBox(const char* key);

@@ -28,10 +28,12 @@
 #include "settings/SettingsStore.h"
 #include "windows/Autostart.h"
 #include "windows/SettingsLayout.h"
+#include "windows/WindowParts.h"
 #include "windows/SettingsTestResult.h"
 #include "windows/WindowTask.h"
 
 using namespace SettingsLayout;
+using WindowParts::button;
 
 SettingsWindow::SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, ShortcutRecorder::KeyReader readKey, QWidget* parent)
     : QWidget(parent, Qt::Window)

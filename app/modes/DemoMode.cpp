@@ -13,6 +13,7 @@
 #include "popup/view/PopupPanel.h"
 #include "prompts/ActionOptions.h"
 #include "settings/L10n.h"
+#include "speech/SpeechInput.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ int runDemo(const QStringList&)
     options->creativity = PromptLibrary::Creativity::moderate;
     options->explainModeId = QStringLiteral("solve");
     options->translateDirection = QStringLiteral("auto");
-    PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), services.selectionCapture(), {}});
+    PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), &SpeechInput::onDevice});
     // Options changed here are not stored, and nothing reruns.
     panel.setOnOptionsChanged([] {});
     panel.showActions(QStringLiteral("✓ 读到你选中的 168 个字"), sampleParagraph, demoActions(*options), options,

@@ -30,5 +30,3 @@ extern const Mode knowledgeMode;
 extern const Mode quitMode;
 extern const Mode normalMode;
 
-// Prints "<verdict>: not available in this build" and gives exit status 1.
-int reportUnavailable(const char* failVerdict);

@@ -147,7 +147,7 @@ int selftestE2e(const QStringList&)
     bool passed = false;
     {
         AppServices services;
-        PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), services.selectionCapture(), {}});
+        PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), {}});
         passed = run(panel, services.knowledge());
         panel.close();
         services.engines()->shutdown();

@@ -17,7 +17,6 @@ class ActionSession;
 class Dictation;
 class KnowledgeStore;
 class QWidget;
-class SelectionCaptureService;
 class TaskPool;
 
 // The floating panel next to the pointer: the actions of a selection with their streamed
@@ -35,7 +34,6 @@ public:
         std::shared_ptr<ActionEngine> engine;
         KnowledgeStore& knowledge;
         TaskPool& tasks;
-        SelectionCaptureService& capture;
         // Makes the microphone's dictation on first use; empty: no dictation (the button says so).
         std::function<std::unique_ptr<Dictation>()> dictation;
     };

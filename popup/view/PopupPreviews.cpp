@@ -11,7 +11,6 @@
 #include <QWidget>
 
 #include "core/ActionKey.h"
-#include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
@@ -76,13 +75,6 @@ public:
 private:
     std::mutex m_mutex;
     QStringList m_fragments;
-};
-
-// The previews never read a selection.
-class NoCapture final : public SelectionCaptureService {
-public:
-    void capture(QObject*, Done) override {}
-    void cancel() override {}
 };
 
 // Sets an environment variable for the lifetime of the object.
@@ -190,8 +182,7 @@ private:
     KnowledgeStore m_store{m_home.filePath(QStringLiteral("knowledge.json")), m_noModels};
     TaskPool m_tasks{2};
     std::shared_ptr<SampleEngine> m_engine = std::make_shared<SampleEngine>();
-    NoCapture m_capture;
-    PopupPanel m_panel{{m_engine, m_store, m_tasks, m_capture, {}}};
+    PopupPanel m_panel{{m_engine, m_store, m_tasks, {}}};
     int m_recalls = 0;
     int m_answers = 0;
     QStringList m_written;

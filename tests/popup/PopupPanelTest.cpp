@@ -17,7 +17,6 @@
 #include "tests/popup/ScriptedEngine.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakePlatform.h"
-#include "tests/support/FakeSelectionCapture.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 #include "ui/ElidedLabel.h"
@@ -50,11 +49,10 @@ protected:
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
     KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
     FakePlatform platform;
-    FakeSelectionCapture capture;
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
     TaskPool tasks{4};
     FakeDictation* dictation = nullptr;
-    PopupPanel panel{{engine, store, tasks, capture, [this] {
+    PopupPanel panel{{engine, store, tasks, [this] {
                           auto made = std::make_unique<FakeDictation>();
                           dictation = made.get();
                           return made;
@@ -147,7 +145,7 @@ TEST_F(PopupPanelTest, AnOptionMenuWritesTheOptionsThenAsksToStoreThemAndToRerun
 
 TEST_F(PopupPanelTest, ANoticeClosesItselfAfterEightSecondsAndAGuideStays)
 {
-    PopupPanel guide{{engine, store, tasks, capture, {}}};
+    PopupPanel guide{{engine, store, tasks, {}}};
     int clicks = 0;
     guide.showAuthGuide(QStringLiteral("还差一步"), QStringLiteral("去开启权限"), Tint::orange,
                         {{QStringLiteral("去开启"), [&clicks] { ++clicks; }}, {QStringLiteral("以后"), {}}});

@@ -18,7 +18,6 @@
 #include "tests/popup/ScriptedEngine.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/FakeSelectionCapture.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
 #include "ui/InstructionInput.h"
@@ -70,10 +69,9 @@ protected:
     DesktopSession desktop;
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
     KnowledgeStore store{desktop.homePath() + QStringLiteral("/knowledge.json"), noModels};
-    FakeSelectionCapture capture;
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
     TaskPool tasks{2};
-    PopupPanel panel{{engine, store, tasks, capture, {}}};
+    PopupPanel panel{{engine, store, tasks, {}}};
     const QString file = desktop.homePath() + QStringLiteral("/notes.txt");
 
     void SetUp() override { L10n::invalidate(); }
