@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "settings/AppBundle.h"
 #include "settings/HomeDir.h"
 
 namespace Autostart {
@@ -26,6 +27,29 @@ QString quotedArgument(const QString& argument)
     // The desktop-entry string type escapes backslashes once more.
     quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// The application's own desktop entry (names, icon, comments in both languages) with this
+// program's path and the autostart key; a minimal entry where none is installed beside us.
+QString autostartEntry(const QString& program)
+{
+    QFile installed(AppBundle::resourceDir() + QStringLiteral("/../applications/quillo.desktop"));
+    QStringList lines;
+    if (installed.open(QIODevice::ReadOnly))
+        lines = QString::fromUtf8(installed.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    else
+        lines = {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"), QStringLiteral("Name=Quillo"),
+                 QStringLiteral("Icon=quillo"), QStringLiteral("Terminal=false")};
+    QStringList entry;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1Char('#')) || line.startsWith(QStringLiteral("Exec=")) || line.startsWith(QStringLiteral("TryExec=")))
+            continue;
+        entry << line;
+        if (line == QStringLiteral("[Desktop Entry]"))
+            entry << QStringLiteral("Exec=") + quotedArgument(program);
+    }
+    entry << QStringLiteral("X-GNOME-Autostart-enabled=true");
+    return entry.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 }
@@ -52,9 +76,7 @@ bool setEnabled(bool enabled, const QString& program)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Quillo\nExec=%1\nIcon=quillo\nTerminal=false\n"
-                                         "X-GNOME-Autostart-enabled=true\n").arg(quotedArgument(program));
-    file.write(entry.toUtf8());
+    file.write(autostartEntry(program).toUtf8());
     return file.commit();
 }
 

@@ -203,7 +203,10 @@ TEST_F(SettingsWindowTest, SavingKeepsWhatTheControlsCannotTellAndWritesTheAutos
     EXPECT_EQ(stored.qwenModel, QStringLiteral("qwen3:8b")) << "the managed engine without a model";
     EXPECT_EQ(stored.appLanguage, QStringLiteral("zh")) << "a language index outside the list";
     EXPECT_EQ(Autostart::entryPath(), home.path() + QStringLiteral("/.config/autostart/quillo.desktop"));
-    EXPECT_TRUE(readFile(Autostart::entryPath()).contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
+    const QByteArray entry = readFile(Autostart::entryPath());
+    EXPECT_TRUE(entry.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
+    // The application's own entry, with both languages' names and the autostart key.
+    EXPECT_TRUE(entry.contains("\nComment[zh_CN]=") && entry.endsWith("X-GNOME-Autostart-enabled=true\n")) << entry.constData();
 
     window->showAndRaise();
     auto* autostart = find<QCheckBox>("autostartCheck");
