@@ -48,7 +48,8 @@ GlassWindow::GlassWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
 {
     // The visual is chosen when the native window is made, so translucency is asked for always;
-    // whether it shows is decided at every show.
+    // whether it shows is decided at every show. (xwd -root shows the cut corners of such a
+    // window black, as it reads each window of another visual on its own; the screen is right.)
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
 }
