@@ -272,8 +272,6 @@ const L10n::Entry kEntries[] = {
     {"settings.appLang.en", "English", "English"},
     {"settings.section.startup", "开机启动", "Startup"},
     {"settings.autostart", "登录桌面时自动启动Quillo", "Start Quillo when I log in"},
-    {"settings.section.startup", "开机启动", "Startup"},
-    {"settings.autostart", "登录桌面时自动启动Quillo", "Start Quillo when I log in"},
     // kw
     {"kw.title", "Quillo", "Quillo · Knowledge base"},
     {"kw.titleWithCount", "Quillo（%@）", "Quillo · Knowledge base (%@)"},
