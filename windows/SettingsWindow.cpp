@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -26,6 +27,7 @@
 #include "settings/CloudProviders.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
+#include "speech/DictationModel.h"
 #include "windows/Autostart.h"
 #include "windows/SettingsLayout.h"
 #include "windows/WindowParts.h"
@@ -156,6 +158,14 @@ void SettingsWindow::buildLocalSection(QGridLayout* grid, int& row)
     addRow(grid, row, "settings.row.externalModel", {m_externalModelPopup, refresh});
     m_externalModelHint = smallLabel();
     addBelow(grid, row, m_externalModelHint);
+
+    // The user installs the speech model, so the window says where it goes.
+    const DictationModel::Status dictation = DictationModel::status();
+    auto* dictationStatus = smallLabel();
+    dictationStatus->setText(dictation.available ? L10n::t("settings.dictation.ready")
+                                                 : L10n::tf("settings.dictation.missing", {QDir::toNativeSeparators(dictation.modelDir)}));
+    dictationStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addRow(grid, row, "settings.row.dictation", {dictationStatus});
 }
 
 void SettingsWindow::buildCloudSection(QGridLayout* grid, int& row)
