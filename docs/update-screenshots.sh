@@ -5,7 +5,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
-scratch=$(mktemp -d)
+# A home of a readable name: the settings window shows paths under it.
+scratch=${TMPDIR:-/tmp}/quillo-home
+rm -rf "$scratch"
+mkdir -m 700 "$scratch"
 trap 'rm -rf "$scratch"' EXIT
 HOME="$scratch" SELVANE_UI_LANG=en QT_QPA_PLATFORM=offscreen "$build/bin/quillo" --render-preview "$scratch/shots" >/dev/null 2>&1
 for picture in popup-explain-result popup-conversation settings; do
