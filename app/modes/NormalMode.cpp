@@ -1,6 +1,8 @@
 #include "app/modes/Modes.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPalette>
 #include <QProcess>
 
 #include "app/AppServices.h"
@@ -8,6 +10,7 @@
 #include "engines/EngineControl.h"
 #include "speech/SpeechInput.h"
 #include "tray/AppDelegate.h"
+#include "tray/PouchIcon.h"
 #include "tray/SingleInstance.h"
 
 namespace {
@@ -16,6 +19,9 @@ int runTrayApplication(const QStringList& args)
 {
     // The tray application has no window of its own: closing one never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Taskbars and window switchers match the windows to the installed desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillo"), PouchIcon::make(PouchIcon::colorFor(QApplication::palette()))));
     AppDelegate* delegate = nullptr;
     SingleInstance instance([&delegate](SingleInstance::Command command) {
         if (delegate)
