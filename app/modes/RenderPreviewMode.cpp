@@ -1,8 +1,8 @@
 #include "app/modes/Modes.h"
 
-#include <QApplication>
 #include <QDir>
 
+#include "app/OffscreenApplication.h"
 #include "app/Out.h"
 #include "popup/view/PopupPreviews.h"
 #include "windows/KnowledgePreview.h"
@@ -33,12 +33,7 @@ int renderPreview(const QStringList& args)
         out(QStringLiteral("RENDER_PREVIEW_FAIL: cannot create ") + directory);
         return 1;
     }
-    // Drawn off-screen: no window appears, and no display is needed.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char program[] = "quillo";
-    char* argv[] = {program, nullptr};
-    const QApplication app(argc, argv);
+    const OffscreenApplication app;
     bool complete = true;
     for (const PreviewRenderer& renderer : renderers) {
         const QStringList written = renderer.render(directory);

@@ -1,11 +1,11 @@
 #include "app/modes/Modes.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPushButton>
 
 #include "app/AppServices.h"
+#include "app/OffscreenApplication.h"
 #include "app/Out.h"
 #include "core/ActionKey.h"
 #include "engines/AIReadiness.h"
@@ -138,12 +138,7 @@ int selftestE2e(const QStringList&)
         out(QStringLiteral("E2E_SELFTEST_FAIL: no engine is configured"));
         return 1;
     }
-    // The panel is driven off-screen: the check needs no display and grabs no key.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char program[] = "quillo";
-    char* argv[] = {program, nullptr};
-    const QApplication app(argc, argv);
+    const OffscreenApplication app;
     bool passed = false;
     {
         AppServices services;
