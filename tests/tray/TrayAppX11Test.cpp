@@ -157,7 +157,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     ASSERT_TRUE(app);
     const qint64 pid = app->processId();
     const QString before = QStringLiteral("The quick "), word = QStringLiteral("fox"), after = QStringLiteral(" jumps over the lazy dog.");
-    QProcess* editor = m_desktop.startMousepad(QDir::temp().filePath(QStringLiteral("tray-road.txt")), before + word + after);
+    QProcess* editor = m_desktop.startMousepad(QDir::home().filePath(QStringLiteral("tray-road.txt")), before + word + after);
     ASSERT_TRUE(editor);
     ASSERT_TRUE(DesktopSession::selectByKeyboard(before.size(), word.size()));
 
@@ -236,7 +236,9 @@ TEST_F(TrayApp, WithoutAnyEngineTheShortcutGuidesToOneAndUsesTheUsersOllama)
     QProcess* app = startQuillo();
     ASSERT_TRUE(app);
     const qint64 pid = app->processId();
-    ASSERT_TRUE(m_desktop.startXtermWithSelectedLine(QStringLiteral("nothing to run on")));
+    const QString text = QStringLiteral("nothing to run on");
+    ASSERT_TRUE(m_desktop.startQtEditor(text, false));
+    ASSERT_TRUE(DesktopSession::selectByKeyboard(0, text.size()));
 
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("alt+super+e")}));
     AtspiAccessible* useOllama = waitFor(pid, L10n::t("notReady.btn.useOllama"));
