@@ -56,24 +56,24 @@ ElidedLabel* statusLine(const StatusLine& status, qreal fontScale)
 }
 
 // Headline, selection, the action buttons and the option row: the top of both views.
-void addSelection(QVBoxLayout* layout, const Selection& spec, int selectionMaxHeight, const QString& recallText,
+void addSelection(QVBoxLayout* layout, const Selection& selection, int selectionMaxHeight, const QString& recallText,
                   bool actionsEnabled, const Handlers& handlers, Controls& controls)
 {
-    layout->addWidget(PanelParts::headline(spec.header, Tint::green, spec.fontScale, handlers.close));
-    layout->addWidget(textArea(spec.text, 12, spec.fontScale, Tint::secondaryLabel, selectionMaxHeight,
+    layout->addWidget(PanelParts::headline(selection.header, Tint::green, selection.fontScale, handlers.close));
+    layout->addWidget(textArea(selection.text, 12, selection.fontScale, Tint::secondaryLabel, selectionMaxHeight,
                                L10n::t("popup.a11y.selection")));
     if (!recallText.isEmpty())
-        layout->addWidget(PanelParts::recallBand(recallText, spec.fontScale, handlers.recall));
+        layout->addWidget(PanelParts::recallBand(recallText, selection.fontScale, handlers.recall));
     QHBoxLayout* buttons = row(layout, 8);
-    for (qsizetype i = 0; i < spec.actionTitles.size(); ++i) {
-        QPushButton* action = button(spec.actionTitles[i], [run = handlers.runAction, i] { run(int(i)); });
+    for (qsizetype i = 0; i < selection.actionTitles.size(); ++i) {
+        QPushButton* action = button(selection.actionTitles[i], [run = handlers.runAction, i] { run(int(i)); });
         action->setEnabled(actionsEnabled);
         buttons->addWidget(action);
         controls.actions.append(action);
     }
     buttons->addStretch(1);
-    if (spec.optionKey) {
-        if (QWidget* options = PanelParts::optionRow(*spec.optionKey, spec.options, spec.fontScale, handlers.optionsChanged))
+    if (selection.optionKey) {
+        if (QWidget* options = PanelParts::optionRow(*selection.optionKey, selection.options, selection.fontScale, handlers.optionsChanged))
             layout->addWidget(options);
     }
 }
@@ -99,19 +99,19 @@ Built finish(QWidget* view, Controls controls)
 
 }
 
-Built actions(const ActionsView& spec, const Handlers& handlers)
+Built actions(const ActionsView& state, const Handlers& handlers)
 {
     QWidget* view = nullptr;
     QVBoxLayout* layout = PanelParts::newView(view);
     Controls controls;
-    const qreal scale = spec.selection.fontScale;
-    addSelection(layout, spec.selection, selectionMaxHeight, spec.recallText, spec.actionsEnabled, handlers, controls);
-    controls.status = statusLine(spec.status, scale);
+    const qreal scale = state.selection.fontScale;
+    addSelection(layout, state.selection, selectionMaxHeight, state.recallText, state.actionsEnabled, handlers, controls);
+    controls.status = statusLine(state.status, scale);
     layout->addWidget(controls.status);
-    controls.result = textArea(spec.result, 13, scale, spec.resultTint, resultMaxHeight, L10n::t("popup.a11y.result"));
+    controls.result = textArea(state.result, 13, scale, state.resultTint, resultMaxHeight, L10n::t("popup.a11y.result"));
     layout->addWidget(controls.result);
-    if (spec.resultButtons) {
-        addResultButtons(layout, spec.favourite, handlers, controls);
+    if (state.resultButtons) {
+        addResultButtons(layout, state.favourite, handlers, controls);
         layout->addWidget(PanelParts::hint(L10n::t("popup.hint.replaceExplain"), scale));
     } else {
         layout->addWidget(PanelParts::hint(L10n::t("popup.hint.drag"), scale));
@@ -119,21 +119,21 @@ Built actions(const ActionsView& spec, const Handlers& handlers)
     return finish(view, std::move(controls));
 }
 
-Built conversation(const ConversationView& spec, const Handlers& handlers)
+Built conversation(const ConversationView& state, const Handlers& handlers)
 {
     QWidget* view = nullptr;
     QVBoxLayout* layout = PanelParts::newView(view);
     Controls controls;
-    const qreal scale = spec.selection.fontScale;
-    addSelection(layout, spec.selection, conversationSelectionMaxHeight, {}, spec.inputEnabled, handlers, controls);
-    controls.status = statusLine(spec.status, scale);
+    const qreal scale = state.selection.fontScale;
+    addSelection(layout, state.selection, conversationSelectionMaxHeight, {}, state.inputEnabled, handlers, controls);
+    controls.status = statusLine(state.status, scale);
     layout->addWidget(controls.status);
 
     controls.transcript = new TextArea(Typography::font(13, scale), PanelParts::color(Tint::label), resultMaxHeight,
                                        transcriptMinHeight);
     controls.transcript->setAccessibleName(L10n::t("popup.a11y.transcript"));
-    for (qsizetype i = 0; i < spec.transcript.size(); ++i) {
-        const ActionSession::TranscriptEntry& entry = spec.transcript[i];
+    for (qsizetype i = 0; i < state.transcript.size(); ++i) {
+        const ActionSession::TranscriptEntry& entry = state.transcript[i];
         if (i > 0)
             controls.transcript->appendFragment(QStringLiteral("\n\n"), transcriptBodyFormat(entry.kind, scale));
         appendTranscriptHeader(*controls.transcript, entry.kind, entry.version, scale);
@@ -141,7 +141,7 @@ Built conversation(const ConversationView& spec, const Handlers& handlers)
     }
     controls.transcript->fitHeight();
     layout->addWidget(controls.transcript);
-    addResultButtons(layout, spec.favourite, handlers, controls);
+    addResultButtons(layout, state.favourite, handlers, controls);
 
     QHBoxLayout* inputRow = row(layout, 6);
     controls.input = new InstructionInput;
@@ -155,16 +155,16 @@ Built conversation(const ConversationView& spec, const Handlers& handlers)
     controls.input->setFixedHeight(qRound(InstructionInput::heightFor(scale)));
     controls.input->setStyleSheet(QStringLiteral("InstructionInput { border: 1px solid %1; border-radius: 8px; }")
                                       .arg(PanelParts::color(Tint::tertiaryLabel).name(QColor::HexArgb)));
-    controls.input->setEnabled(spec.inputEnabled);
+    controls.input->setEnabled(state.inputEnabled);
     QObject::connect(controls.input, &InstructionInput::submitted, controls.input, handlers.send);
     QObject::connect(controls.input, &InstructionInput::pressed, controls.input, handlers.inputPressed);
     inputRow->addWidget(controls.input, 1);
     controls.mic = button(L10n::t("popup.mic.idle"), handlers.mic);
     controls.mic->setAccessibleName(L10n::t("popup.mic.name"));
-    controls.mic->setEnabled(spec.inputEnabled);
+    controls.mic->setEnabled(state.inputEnabled);
     inputRow->addWidget(controls.mic);
     controls.send = button(L10n::t("popup.btn.send"), handlers.send);
-    controls.send->setEnabled(spec.inputEnabled);
+    controls.send->setEnabled(state.inputEnabled);
     inputRow->addWidget(controls.send);
 
     controls.voiceHint = PanelParts::hint(QString(), scale);

@@ -97,8 +97,8 @@ inline constexpr int conversationSelectionMaxHeight = 56;
 inline constexpr int resultMaxHeight = 300;
 inline constexpr int transcriptMinHeight = 40;
 
-Built actions(const ActionsView& spec, const Handlers& handlers);
-Built conversation(const ConversationView& spec, const Handlers& handlers);
+Built actions(const ActionsView& state, const Handlers& handlers);
+Built conversation(const ConversationView& state, const Handlers& handlers);
 Built notice(const QString& header, const QString& body, Tint accent, qreal fontScale);
 Built guide(const QString& header, const QString& body, Tint accent, const QStringList& buttons, qreal fontScale,
             std::function<void()> onClose, std::function<void(int index)> onButton);
