@@ -31,6 +31,8 @@ missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
+# The speech engine is fetched with npm; Debian's npm serves where none is installed.
+command -v npm >/dev/null 2>&1 || missing="$missing npm"
 if [ -n "$missing" ]; then
   export DEBIAN_FRONTEND=noninteractive
   $as_root apt-get update
