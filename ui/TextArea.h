@@ -35,8 +35,6 @@ public:
     // The height a plain text takes at the text width in the font; an empty text as one space.
     static qreal measuredHeight(const QString& text, const QFont& font);
 
-    const QTextCharFormat& plainFormat() const { return m_format; }
-
 private:
     QTextCharFormat m_format;
     QString m_pending;

@@ -22,7 +22,6 @@ public:
 
     // Reads the switch and the profile again.
     void refresh();
-    bool isRegenerating() const { return m_regenerating; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

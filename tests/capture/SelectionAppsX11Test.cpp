@@ -20,34 +20,12 @@ const QString sample = QStringLiteral("第一句话。你好🙂世界，选中�
 const QString selected = QStringLiteral("世界，选中的😀文字");
 const QString userClipboard = QStringLiteral("用户自己复制的字");
 
-ProgramResult xdotool(const QString& args) { return runProgram(QStringLiteral("xdotool"), args.split(u' ')); }
-
-// Clicks into the first line of the active window: 3 clicks select it, 1 collapses a selection.
-bool clickFirstLine(int clicks)
-{
-    const bool clicked = xdotool(QStringLiteral("getactivewindow mousemove --window %1 30 8 click --repeat ") + QString::number(clicks)
-                                 + QStringLiteral(" 1")).exitCode == 0;
-    processEventsFor(200);
-    return clicked;
-}
-
 class SelectionAppsX11Test : public ::testing::Test {
 protected:
     InstalledPlatform platform;
     PlatformServices services = Platform::services();
     DesktopSession desktop;
     const QString file = desktop.homePath() + QStringLiteral("/sample.txt");
-
-    // Started, and its window the active one.
-    QProcess* startWindow(const QString& program, const QStringList& args)
-    {
-        QProcess* process = desktop.start(program, args);
-        const auto inFront = [&] { return xdotool(QStringLiteral("getactivewindow getwindowpid")).out.trimmed().toLongLong() == process->processId(); };
-        if (!process || !processEventsUntil(inFront, 15000))
-            return nullptr;
-        processEventsFor(300); // the window hands the focus to its text view
-        return process;
-    }
 
     std::optional<SelectionCapture::Result> captureAsTheShortcutDoes()
     {
@@ -106,13 +84,13 @@ protected:
 TEST_F(SelectionAppsX11Test, Gtk4Editor)
 {
     ASSERT_TRUE(writeFile(file, sample.toUtf8()));
-    readAndReplaceInEditor(startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
+    readAndReplaceInEditor(desktop.startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
 }
 
 TEST_F(SelectionAppsX11Test, Qt5Editor)
 {
     ASSERT_TRUE(writeFile(file, sample.toUtf8()));
-    readAndReplaceInEditor(startWindow(QStringLiteral("featherpad"), {file}));
+    readAndReplaceInEditor(desktop.startWindow(QStringLiteral("featherpad"), {file}));
 }
 
 TEST_F(SelectionAppsX11Test, VteTerminal)
@@ -120,15 +98,15 @@ TEST_F(SelectionAppsX11Test, VteTerminal)
     const QString line = QStringLiteral("终端里选中的一行 selected line");
     const QString script = desktop.homePath() + QStringLiteral("/lines.sh");
     ASSERT_TRUE(writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + line.toUtf8() + "'\nexec sleep 600\n"));
-    QProcess* terminal = startWindow(QStringLiteral("sakura"), {QStringLiteral("-x"), script});
-    ASSERT_TRUE(terminal && clickFirstLine(3));
+    QProcess* terminal = desktop.startWindow(QStringLiteral("sakura"), {QStringLiteral("-x"), script});
+    ASSERT_TRUE(terminal && DesktopSession::clickFirstLine(3));
     const auto result = captureAsTheShortcutDoes();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text.trimmed(), line);
     EXPECT_EQ(result->method, QStringLiteral("AX"));
     EXPECT_EQ(result->contextAfter.value_or(QString()).left(5), QStringLiteral("后面一行。"));
 
-    ASSERT_TRUE(clickFirstLine(1));
+    ASSERT_TRUE(DesktopSession::clickFirstLine(1));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "the terminal keeps the old line in PRIMARY";
     EXPECT_EQ(terminal->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
 }

@@ -96,9 +96,17 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
                                   {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
                                    QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
                                   env);
-    const bool clicked = xterm && xdotool(QStringLiteral("getactivewindow mousemove --window %1 30 8 click --repeat 3 1").split(' ')).exitCode == 0;
+    return xterm && clickFirstLine(3) ? xterm : nullptr;
+}
+
+bool DesktopSession::clickFirstLine(int clicks)
+{
+    const bool clicked = xdotool({QStringLiteral("getactivewindow"), QStringLiteral("mousemove"), QStringLiteral("--window"), QStringLiteral("%1"),
+                                  QStringLiteral("30"), QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("--repeat"),
+                                  QString::number(clicks), QStringLiteral("1")})
+                             .exitCode == 0;
     processEventsFor(200);
-    return clicked ? xterm : nullptr;
+    return clicked;
 }
 
 bool DesktopSession::typeKeys(const QStringList& keys)

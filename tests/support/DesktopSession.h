@@ -34,10 +34,14 @@ public:
     QProcess* startQtEditor(const QString& text, bool accessible, const QStringList& extraArgs = {});
     // Waits until the Qt editor shows the text; returns the last text it showed.
     static QString waitForEditorText(QProcess* editor, const QString& expected);
+    // Starts the program and waits until its window is the active one.
+    QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
     // mousepad (GTK) editing a file that holds the text.
     QProcess* startMousepad(const QString& path, const QString& text);
     // xterm showing one line, selected with a triple click, which sets PRIMARY.
     QProcess* startXtermWithSelectedLine(const QString& line);
+    // Clicks into the first line of the active window: 3 clicks select it, 1 collapses a selection.
+    static bool clickFirstLine(int clicks);
 
     static bool typeKeys(const QStringList& keys);
     // From the start of the text: past `skip` characters, then `count` selected with shift+Right.
@@ -45,8 +49,5 @@ public:
     static void clearPrimarySelection();
 
 private:
-    // Starts the program and waits until its window is the active one.
-    QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
-
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
