@@ -147,7 +147,6 @@ void GlassWindow::keepOnScreen()
 
 void GlassWindow::applyShape()
 {
-    m_opaque = !compositing();
     if (!m_opaque) {
         clearMask();
         return;
@@ -159,6 +158,9 @@ void GlassWindow::applyShape()
 
 void GlassWindow::showEvent(QShowEvent* event)
 {
+    // Asked once per showing: a compositor starting or stopping meanwhile is rare, and every
+    // question is a round trip to the X server.
+    m_opaque = !compositing();
     applyShape();
     QWidget::showEvent(event);
 }
