@@ -11,6 +11,9 @@ const L10n::Entry kEntries[] = {
     {"common.copy", "复制", "Copy"},
     {"common.delete", "删除", "Delete"},
     {"common.close", "关闭", "Close"},
+    // data
+    {"data.keptAside", "%@ 读不懂，原文件原样留在 %@，其余照常可用。", "Couldn’t read %@; the untouched file is kept as %@ and everything else works as usual."},
+    {"data.settingIgnored", "设置项“%@”（%@）读不懂，这一项先用默认值。", "The setting “%@” in %@ couldn’t be read; its default is used for now."},
     // notReady
     {"notReady.title", "还没准备好 AI", "AI isn’t set up yet"},
     {"notReady.body", "Quillo还没接上 AI。挑一条最顺手的：下载一个免费的离线模型，或填一个云端模型的钥匙；要是你电脑上本来就装了 Ollama，也能直接用它。", "Quillo isn’t connected to an AI yet. Pick whatever’s easiest: download a free offline model, paste an API key for a cloud model, or — if you already run Ollama on your computer — use that."},
