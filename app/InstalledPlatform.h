@@ -4,7 +4,7 @@
 
 #include "core/KeyFormatter.h"
 #include "platform/PlatformServices.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "platform/loader/PlatformLoader.h"
 
 // The session's platform services, which every layer reaches, and its layout for key names,
 // installed for as long as this lives; the do-nothing services and the US layout before and
@@ -14,8 +14,9 @@ class InstalledPlatform {
 public:
     InstalledPlatform()
     {
-        Platform::install(LinuxPlatform::services());
-        if (std::shared_ptr<const KeyLayout> layout = LinuxPlatform::keyLayout())
+        const Session session = PlatformLoader::currentSession();
+        Platform::install(PlatformLoader::services(session));
+        if (std::shared_ptr<const KeyLayout> layout = PlatformLoader::keyLayout(session))
             KeyFormatter::setLayout(std::move(layout));
     }
     ~InstalledPlatform()

@@ -19,7 +19,7 @@
 #include "app/InstalledPlatform.h"
 #include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
-#include "platform/linux/AtspiAccessibility.h"
+#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/linux/XWorkspace.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"

@@ -5,6 +5,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Clipboard.h"
 #include "platform/GlobalHotKeys.h"
+#include "platform/Session.h"
 #include "platform/SyntheticKeys.h"
 #include "platform/Workspace.h"
 
@@ -15,6 +16,7 @@ struct PlatformServices {
     std::shared_ptr<Clipboard> clipboard;
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<Workspace> workspace;
+    Session session; // what the services were chosen for
 };
 
 // The services every layer reaches, installed by the composition root (fakes by tests). Every

@@ -3,23 +3,13 @@
 #include <QApplication>
 
 #include "ocr/ScreenCapturePermission.h"
-#include "platform/linux/KeyTable.h"
+#include "platform/KeyPositions.h"
 #include "tray/PouchIcon.h"
 #include "windows/KnowledgeWindow.h"
 #include "windows/OnboardingWindow.h"
 #include "windows/SettingsWindow.h"
 
 namespace {
-
-// The stored (positional) key code of an X key code, for the shortcut recorders.
-std::optional<quint32> storedKeyCode(quint32 nativeScanCode)
-{
-    for (quint32 code = 0; code < 128; ++code) {
-        if (KeyTable::keycode(code) == nativeScanCode)
-            return code;
-    }
-    return std::nullopt;
-}
 
 // Takes a window away without pulling it from under a call of its own still running.
 template<typename Window>
@@ -55,7 +45,7 @@ bool AppWindows::hasOnboarded()
 void AppWindows::showSettings()
 {
     if (!m_windows->settings) {
-        m_windows->settings = std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, storedKeyCode);
+        m_windows->settings = std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, KeyPositions::storedKeyCode);
         m_windows->settings->onDownloadModel = [this] { showModelPicker(); };
         // The window is replaced after its own save has returned.
         m_windows->settings->onSaved = [this] {

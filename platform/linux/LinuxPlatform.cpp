@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxPlatform.h"
 
-#include "platform/linux/AtspiAccessibility.h"
+#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/linux/X11Session.h"
 #include "platform/linux/XClipboard.h"
 #include "platform/linux/XTestKeys.h"
@@ -15,13 +15,13 @@ PlatformServices services()
     if (!X11Session::reachable())
         return {};
     auto workspace = std::make_shared<XWorkspace>();
-    return {
-        std::make_shared<XcbHotKeys>(),
-        std::make_shared<XTestKeys>(),
-        std::make_shared<XClipboard>(),
-        std::make_shared<AtspiAccessibility>(workspace),
-        workspace,
-    };
+    PlatformServices services;
+    services.hotKeys = std::make_shared<XcbHotKeys>();
+    services.keys = std::make_shared<XTestKeys>();
+    services.clipboard = std::make_shared<XClipboard>();
+    services.accessibility = std::make_shared<AtspiAccessibility>(workspace, &X11Session::reachable);
+    services.workspace = workspace;
+    return services;
 }
 
 std::shared_ptr<const KeyLayout> keyLayout()

@@ -1,6 +1,8 @@
 # Fails when a folder includes one above it, or when a file of the display-free core includes a
 # widget, X11 or AT-SPI header. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
-set(layers platform core settings prompts memory profile engines capture update speech popup ui popup/view windows ocr platform/linux tray app)
+# The platform backends rank directly above the core; the loader, which chooses among them, above them all.
+set(layers platform core platform/atspi platform/linux platform/wayland platform/loader settings prompts memory profile
+    engines capture update speech popup ui popup/view windows ocr tray app)
 
 function(layer_of path out)
   set(found -1)

@@ -9,7 +9,7 @@ trap 'exit 143' TERM INT HUP
 mkdir -m 700 "$dir/home" "$dir/runtime"
 export HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" XDG_CONFIG_HOME="$dir/home/.config" \
   DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime/bus"
-unset AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+unset AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP SWAYSOCK HYPRLAND_INSTANCE_SIGNATURE SESSION_MANAGER QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON
 
 # Starts a program in the background, then polls the condition for 15 s at most.
 start() {

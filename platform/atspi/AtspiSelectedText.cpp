@@ -1,4 +1,4 @@
-#include "platform/linux/AtspiSelectedText.h"
+#include "platform/atspi/AtspiSelectedText.h"
 
 using namespace AtspiCalls;
 

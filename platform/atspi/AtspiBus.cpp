@@ -1,4 +1,4 @@
-#include "platform/linux/AtspiBus.h"
+#include "platform/atspi/AtspiBus.h"
 
 #include <QByteArray>
 #include <QFile>

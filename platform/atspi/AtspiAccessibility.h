@@ -1,12 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 
 #include "platform/Accessibility.h"
 #include "platform/Workspace.h"
-#include "platform/linux/AtspiSelectedText.h"
+#include "platform/atspi/AtspiSelectedText.h"
 
 // The accessibility service through AT-SPI. Only the frontmost application is asked, so a
 // selection left in another window is never read. Its text element is the focused one with the
@@ -15,10 +16,12 @@
 // sends no focus event for a new window; LibreOffice moves the focus to a pane without text).
 // value() and selectedRange() describe the element whose selection selectedText() read last.
 // Offsets are converted to UTF-16. Main thread only; events arrive through the GLib main
-// context that Qt's event loop runs.
+// context that Qt's event loop runs. Trusted means the session's accessibility switch is on and
+// the bus answers, unless the session gives its own meaning (on X11: the X server answers, since
+// the primary selection and the simulated copy read without accessibility there).
 class AtspiAccessibility final : public Accessibility {
 public:
-    explicit AtspiAccessibility(std::shared_ptr<Workspace> workspace);
+    explicit AtspiAccessibility(std::shared_ptr<Workspace> workspace, std::function<bool()> trusted = {});
     ~AtspiAccessibility() override;
     AtspiAccessibility(const AtspiAccessibility&) = delete;
     AtspiAccessibility& operator=(const AtspiAccessibility&) = delete;
@@ -44,6 +47,7 @@ private:
     TextElement focusedText();
 
     std::shared_ptr<Workspace> m_workspace;
+    std::function<bool()> m_trusted;
     bool m_ready = false;
     AtspiEventListener* m_listener = nullptr;
     std::unordered_map<qint64, AtspiCalls::GRef<AtspiAccessible>> m_remembered; // by process

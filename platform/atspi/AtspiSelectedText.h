@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/AtspiCalls.h"
+#include "platform/atspi/AtspiCalls.h"
 
 // The selection of a text element as the user sees it. Documents (Gecko) stand for each
 // paragraph, link or field inside them by one object replacement character (U+FFFC); the

@@ -1,4 +1,4 @@
-#include "platform/linux/AtspiCalls.h"
+#include "platform/atspi/AtspiCalls.h"
 
 namespace AtspiCalls {
 

@@ -1,7 +1,11 @@
-#include "platform/linux/AtspiFocus.h"
+#include "platform/atspi/AtspiFocus.h"
 
 #include <chrono>
 #include <deque>
+
+#include <unistd.h>
+
+#include "platform/atspi/AtspiBus.h"
 
 using namespace AtspiCalls;
 
@@ -51,7 +55,7 @@ bool showingIsReliable(AtspiAccessible* application)
     return !gtk4;
 }
 
-GRef<AtspiAccessible> activeFrame(AtspiAccessible* application)
+GRef<AtspiAccessible> activeWindowOf(AtspiAccessible* application)
 {
     CallError error;
     const gint children = atspi_accessible_get_child_count(application, error.out());
@@ -60,6 +64,13 @@ GRef<AtspiAccessible> activeFrame(AtspiAccessible* application)
         if (child && hasState(child.get(), ATSPI_STATE_ACTIVE))
             return child;
     }
+    return nullptr;
+}
+
+GRef<AtspiAccessible> activeFrame(AtspiAccessible* application)
+{
+    if (GRef<AtspiAccessible> active = activeWindowOf(application))
+        return active;
     return share(application);
 }
 
@@ -139,6 +150,27 @@ GRef<AtspiAccessible> applicationOf(qint64 pid)
             return application;
     }
     return nullptr;
+}
+
+std::optional<qint64> activeApplicationProcess()
+{
+    // Without a bus to join, AT-SPI would start a stray session bus; joining twice is free.
+    if (!AtspiBus::sessionBusKnown() && !qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS"))
+        return std::nullopt;
+    if (const int status = atspi_init(); status != 0 && status != 1)
+        return std::nullopt;
+    const GRef<AtspiAccessible> desktop(atspi_get_desktop(0));
+    CallError error;
+    const gint applications = desktop ? atspi_accessible_get_child_count(desktop.get(), error.out()) : 0;
+    for (gint i = 0; i < applications && !error; ++i) {
+        // One application that does not answer must not hide the others.
+        CallError childError;
+        const GRef<AtspiAccessible> application(atspi_accessible_get_child_at_index(desktop.get(), i, childError.out()));
+        const std::optional<qint64> pid = application ? processOf(application.get()) : std::nullopt;
+        if (pid && *pid != getpid() && activeWindowOf(application.get()))
+            return pid;
+    }
+    return std::nullopt;
 }
 
 GRef<AtspiAccessible> focusedText(AtspiAccessible* application)

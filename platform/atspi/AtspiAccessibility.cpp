@@ -1,4 +1,4 @@
-#include "platform/linux/AtspiAccessibility.h"
+#include "platform/atspi/AtspiAccessibility.h"
 
 #include <cerrno>
 #include <chrono>
@@ -7,9 +7,8 @@
 
 #include <unistd.h>
 
-#include "platform/linux/AtspiBus.h"
-#include "platform/linux/AtspiFocus.h"
-#include "platform/linux/X11Session.h"
+#include "platform/atspi/AtspiBus.h"
+#include "platform/atspi/AtspiFocus.h"
 
 using namespace AtspiCalls;
 
@@ -31,8 +30,9 @@ bool alive(qint64 pid)
 
 }
 
-AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Workspace> workspace)
+AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Workspace> workspace, std::function<bool()> trusted)
     : m_workspace(std::move(workspace))
+    , m_trusted(std::move(trusted))
 {
     if (!AtspiBus::sessionBusKnown() && !qEnvironmentVariableIsSet("AT_SPI_BUS_ADDRESS"))
         return;
@@ -102,7 +102,9 @@ AtspiAccessibility::TextElement AtspiAccessibility::focusedText()
 
 bool AtspiAccessibility::isTrusted()
 {
-    return X11Session::reachable();
+    if (m_trusted)
+        return m_trusted();
+    return m_ready && AtspiBus::isEnabled();
 }
 
 std::optional<QString> AtspiAccessibility::selectedText()

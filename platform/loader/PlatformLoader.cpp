@@ -1,0 +1,93 @@
+#include "platform/loader/PlatformLoader.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+
+#include "platform/atspi/AtspiAccessibility.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/X11Session.h"
+#include "platform/linux/XClipboard.h"
+#include "platform/wayland/DataControlClipboard.h"
+#include "platform/wayland/HyprlandIpc.h"
+#include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/WaylandWorkspace.h"
+
+namespace {
+
+bool kwinAnswers()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.kde.KWin")).value();
+}
+
+WaylandWorkspace::CompositorFocus compositorFocus(const Session& session)
+{
+    switch (session.desktop) {
+    case Session::Desktop::sway:
+        return [socket = qEnvironmentVariable("SWAYSOCK")] { return SwayIpc::focusedProcess(socket); };
+    case Session::Desktop::hyprland:
+        return [socket = HyprlandIpc::socketPath(qEnvironmentVariable("HYPRLAND_INSTANCE_SIGNATURE"))] {
+            return HyprlandIpc::focusedProcess(socket);
+        };
+    default:
+        return {};
+    }
+}
+
+std::shared_ptr<Clipboard> waylandClipboard(const Session& session)
+{
+    // mutter has no data-control but hands the Wayland PRIMARY to Xwayland, where anyone reads it.
+    if (session.desktop == Session::Desktop::gnome && session.xwayland && X11Session::reachable())
+        return std::make_shared<XClipboard>();
+    return DataControlClipboard::connect();
+}
+
+PlatformServices waylandServices(const Session& session)
+{
+    PlatformServices services;
+    auto workspace = std::make_shared<WaylandWorkspace>(compositorFocus(session));
+    services.accessibility = std::make_shared<AtspiAccessibility>(workspace);
+    services.workspace = workspace;
+    services.clipboard = waylandClipboard(session);
+    // Keys typed into Xwayland never reach a Wayland application: no synthetic keys here.
+    return services;
+}
+
+}
+
+namespace PlatformLoader {
+
+Session currentSession()
+{
+    Session::Facts facts = Session::Facts::fromEnvironment();
+    if (Session::needsKWinProbe(facts))
+        facts.kwinAnswers = kwinAnswers();
+    return Session::describe(facts);
+}
+
+PlatformServices services(const Session& session)
+{
+    PlatformServices services;
+    switch (session.display) {
+    case Session::Display::x11:
+        services = LinuxPlatform::services();
+        break;
+    case Session::Display::wayland:
+        services = waylandServices(session);
+        break;
+    case Session::Display::none:
+        break;
+    }
+    services.session = session;
+    return services;
+}
+
+std::shared_ptr<const KeyLayout> keyLayout(const Session& session)
+{
+    // Xwayland carries the compositor's keymap.
+    if (session.display == Session::Display::x11 || session.xwayland)
+        return LinuxPlatform::keyLayout();
+    return nullptr;
+}
+
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+// sway's IPC (the i3 protocol) over the socket named by SWAYSOCK: a message is "i3-ipc", the
+// payload's length and the message type (both 32-bit, native order), then the payload.
+namespace SwayIpc {
+
+enum class Message : quint32 {
+    runCommand = 0,
+    getTree = 4,
+};
+
+// The reply's payload as JSON; nothing when the compositor does not answer in time.
+std::optional<QJsonDocument> request(const QString& socketPath, Message type, const QByteArray& payload = {});
+// The process of the focused window, from the tree; nothing when no window has the focus or
+// it belongs to no process (a window of Xwayland, say).
+std::optional<qint64> focusedProcess(const QString& socketPath);
+
+}
