@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include "tests/support/AtspiDriver.h"
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+
+// Runs in the private sway session of tests/support/in-sway.sh, against mousepad (GTK 3, a
+// native Wayland client), reading the selection as the shortcut would (quillo --probe-selection).
+namespace {
+
+constexpr int waitMs = 30000;
+const QString document = QStringLiteral("Quillo reads selected words on Wayland. Second sentence here.");
+
+struct Probe {
+    QString method;
+    QString text;
+    int contextBefore = -1;
+    int contextAfter = -1;
+    qint64 pid = 0;
+};
+
+Probe probe(const QProcessEnvironment& changes = {}, const QStringList& removed = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(changes);
+    for (const QString& name : removed)
+        env.remove(name);
+    const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")}, env);
+    const QJsonObject json = QJsonDocument::fromJson(result.out).object();
+    return {json[QLatin1String("method")].toString(), json[QLatin1String("text")].toString(),
+            json[QLatin1String("contextBeforeLength")].toInt(-1), json[QLatin1String("contextAfterLength")].toInt(-1),
+            json[QLatin1String("pid")].toInteger()};
+}
+
+QString primarySelection()
+{
+    return QString::fromUtf8(runProgram(QStringLiteral("wl-paste"), {QStringLiteral("--primary"), QStringLiteral("--no-newline")}).out);
+}
+
+class WaylandCaptureTest : public ::testing::Test {
+protected:
+    DesktopSession session;
+    QTemporaryDir files;
+    QProcess* mousepad = nullptr;
+    qint64 pid = 0;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
+        const QString path = files.filePath(QStringLiteral("doc.txt"));
+        ASSERT_TRUE(writeFile(path, document.toUtf8()));
+        mousepad = session.start(QStringLiteral("mousepad"), {path});
+        ASSERT_TRUE(mousepad);
+        pid = mousepad->processId();
+        ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs))
+            << "mousepad shows the document in the window in front";
+    }
+
+    void select(int start, int end)
+    {
+        ASSERT_TRUE(AtspiDriver::select(pid, start, end));
+        // GTK hands a selection to the compositor as PRIMARY; wait until it has arrived or gone.
+        const QString expected = document.mid(start, end - start);
+        ASSERT_TRUE(processEventsUntil([&] { return primarySelection() == expected; }, waitMs)) << expected.toStdString();
+    }
+};
+
+TEST_F(WaylandCaptureTest, TheSelectionOfTheApplicationInFrontComesWithItsContextThroughAccessibility)
+{
+    select(7, 21); // "reads selected"
+    const Probe read = probe();
+    EXPECT_EQ(read.method, QStringLiteral("AX"));
+    EXPECT_EQ(read.text, QStringLiteral("reads selected"));
+    EXPECT_EQ(read.contextBefore, 6) << "Quillo";
+    EXPECT_EQ(read.contextAfter, QStringLiteral("words on Wayland. Second sentence here.").size());
+    EXPECT_EQ(read.pid, pid) << "the compositor names the application in front";
+
+    // Without an X server beside the compositor nothing changes: no road goes through X.
+    const Probe withoutX = probe({}, {QStringLiteral("DISPLAY")});
+    EXPECT_EQ(withoutX.method, QStringLiteral("AX"));
+    EXPECT_EQ(withoutX.text, QStringLiteral("reads selected"));
+}
+
+TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsReadThroughDataControl)
+{
+    select(0, 12); // "Quillo reads"
+    // An accessibility bus where no application is registered: accessibility finds nothing.
+    QProcess* emptyBus = session.start(QStringLiteral("dbus-daemon"),
+                                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")},
+                                       {}, true);
+    ASSERT_TRUE(emptyBus && emptyBus->waitForReadyRead(waitMs));
+    const QString address = QString::fromUtf8(emptyBus->readLine().trimmed());
+    QProcessEnvironment elsewhere;
+    elsewhere.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), address);
+
+    const Probe read = probe(elsewhere, {QStringLiteral("DISPLAY")});
+    EXPECT_EQ(read.method, QStringLiteral("复制"));
+    EXPECT_EQ(read.text, QStringLiteral("Quillo reads"));
+    EXPECT_EQ(read.contextBefore, 0) << "no context without accessibility";
+}
+
+TEST_F(WaylandCaptureTest, ACollapsedSelectionMeansNothingWhateverThePrimarySelectionHolds)
+{
+    select(0, 12);
+    select(5, 5);
+    // Another client takes PRIMARY with older words: a selection the user has left behind.
+    QProcess* owner = session.start(QStringLiteral("wl-copy"), {QStringLiteral("--primary"), QStringLiteral("--foreground"),
+                                                                 QStringLiteral("stale words")});
+    ASSERT_TRUE(owner);
+    ASSERT_TRUE(processEventsUntil([] { return primarySelection() == QStringLiteral("stale words"); }, waitMs));
+
+    const Probe read = probe();
+    EXPECT_EQ(read.method, QString());
+    EXPECT_EQ(read.text, QString()) << "the focused editor says nothing is selected";
+}
+
+// The shortcut's permission guide follows this answer: no X server is not an accessibility
+// problem, and the accessibility switch is.
+TEST_F(WaylandCaptureTest, TrustFollowsTheAccessibilitySwitchNotAnXServer)
+{
+    const auto checkAx = [] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        return runProgram(quilloBinary(), {QStringLiteral("--check-ax")}, env).out.trimmed();
+    };
+    const auto setSwitch = [](bool on) {
+        return runProgram(QStringLiteral("dbus-send"),
+                          {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.a11y.Bus"),
+                           QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                           QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
+                           on ? QStringLiteral("variant:boolean:true") : QStringLiteral("variant:boolean:false")})
+                   .exitCode
+            == 0;
+    };
+    ASSERT_TRUE(setSwitch(false));
+    EXPECT_EQ(checkAx(), QByteArray("AX_NOT_TRUSTED"));
+    ASSERT_TRUE(setSwitch(true));
+    EXPECT_EQ(checkAx(), QByteArray("AX_TRUSTED"));
+    EXPECT_TRUE(setSwitch(false));
+}
+
+}
