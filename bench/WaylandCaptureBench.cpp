@@ -3,7 +3,7 @@
 // 20 for the accessibility road (the application in front asked of sway, its focused text and
 // context over AT-SPI) and for the primary selection through data-control (the compositor asks
 // mousepad for the text over a pipe). Run it in the session:
-//   tests/support/in-sway.sh build/bin/bench_wayland_capture
+//   tests/support/in-wayland.sh sway build/bin/bench_wayland_capture
 
 #include <algorithm>
 #include <chrono>
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     const qint64 pid = mousepad ? mousepad->processId() : 0;
     if (!mousepad || !processEventsUntil([&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, 30000)
         || !AtspiDriver::select(pid, 7, 21)) {
-        std::fputs("mousepad did not come up in front with the document: run this in tests/support/in-sway.sh\n", stderr);
+        std::fputs("mousepad did not come up in front with the document: run this in tests/support/in-wayland.sh\n", stderr);
         return 1;
     }
 
