@@ -8,7 +8,7 @@ Session::Display displayOf(const Session::Facts& facts)
 {
     const QString type = facts.sessionType.toLower();
     // A Wayland socket inherited into an X11 session (a nested compositor's) does not make it one.
-    if (!facts.waylandDisplay.isEmpty() && type != QLatin1String("x11"))
+    if (!facts.waylandDisplay.isEmpty() && (type != QLatin1String("x11") || facts.x11Display.isEmpty()))
         return Session::Display::wayland;
     if (!facts.x11Display.isEmpty())
         return Session::Display::x11;

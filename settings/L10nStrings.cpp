@@ -68,6 +68,8 @@ const L10n::Entry kEntries[] = {
     // auth
     {"auth.notTrusted.header", "还差一步就能用了", "Almost ready"},
     {"auth.notTrusted.body", "需要给「Quillo」开一个权限，它才能读到你选中的文字。\n点下面「去开启权限」，Quillo会帮你打开桌面的辅助功能开关，让各个软件把你选中的文字交给它。\n\n开了还是读不到？多半是那个软件在开关打开之前就已经开着了：\n① 把你要划词的软件关掉，再重新打开；\n② 确认Quillo是在你自己的桌面里启动的（不是远程终端里，也不是换了用户）；\n③ 点下面「我已开启 · 重启Quillo」。", "Quillo needs permission to read the text you select.\nTap “Open settings” below and Quillo turns on your desktop’s accessibility switch, which lets apps hand it the text you select.\n\nStill blocked after enabling? The app was probably already open before the switch went on:\n① Close the app you select text in and open it again;\n② Make sure you started Quillo in your own desktop session (not from a remote terminal or as another user);\n③ Tap “I’ve enabled it · Relaunch” below."},
+    {"auth.noDesktop.header", "连不上你的桌面", "Can’t reach your desktop"},
+    {"auth.noDesktop.body", "Quillo找不到可以读取选中文字的桌面：既连不上 X11 显示，也连不上 Wayland 合成器。这和辅助功能开关无关。\n请在你自己的桌面会话里启动Quillo（不是远程终端里，也不是换了用户），然后再按一次快捷键。", "Quillo can’t find a desktop to read your selection from: neither an X11 display nor a Wayland compositor answers. This is not about the accessibility switch.\nStart Quillo in your own desktop session (not from a remote terminal or as another user), then press the shortcut again."},
     {"auth.btn.open", "去开启权限", "Open settings"},
     {"auth.btn.relaunch", "我已开启 · 重启Quillo", "I’ve enabled it · Relaunch"},
     {"auth.hint", "照着上面按钮操作 · 点右上角 ✕ 关闭", "Follow the buttons above · tap ✕ to close"},

@@ -42,6 +42,12 @@ bool trusted()
     return Platform::services().accessibility->isTrusted();
 }
 
+// Without an X server or a compositor to talk to, the accessibility switch is not the cause.
+bool desktopReachable()
+{
+    return Platform::services().session.display != Session::Display::none;
+}
+
 // One line per launch in ~/.selvane/ax-debug.log; failures are ignored.
 void logTrustStatus()
 {
@@ -187,7 +193,7 @@ void AppDelegate::checkAccessibilityForUpgradedUser()
     if (!AppWindows::hasOnboarded())
         return;
     QTimer::singleShot(upgradeCheckDelayMs, this, [this] {
-        if (trusted() || !UserFlags::claim(UserFlags::upgradeAXPrompted))
+        if (trusted() || !desktopReachable() || !UserFlags::claim(UserFlags::upgradeAXPrompted))
             return;
         if (m_windows->onboardingShowing()) {
             UserFlags::set(UserFlags::upgradeAXPrompted, false); // told on a later launch
@@ -209,7 +215,10 @@ void AppDelegate::tellIfNoTray()
 void AppDelegate::onHotKey()
 {
     if (!trusted()) {
-        showPermissionGuide(L10n::t("auth.notTrusted.body"));
+        if (desktopReachable())
+            showPermissionGuide(L10n::t("auth.notTrusted.body"));
+        else
+            m_popup->show(L10n::t("auth.noDesktop.header"), L10n::t("auth.noDesktop.body"), Tint::orange);
         return;
     }
     const std::optional<qint64> targetPid = Platform::services().workspace->frontmostProcessId();

@@ -79,6 +79,9 @@ PlatformServices services(const Session& session)
         break;
     }
     services.session = session;
+    // A display named but not answering is no display: nothing can be read, whatever is trusted.
+    if (session.display == Session::Display::x11 && !services.accessibility)
+        services.session.display = Session::Display::none;
     return services;
 }
 

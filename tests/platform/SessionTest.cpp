@@ -38,6 +38,8 @@ TEST(SessionTest, DisplayKindFollowsTheSessionNotALeftoverVariable)
     sshForwarded.sessionType = QStringLiteral("tty");
     sshForwarded.x11Display = QStringLiteral("localhost:10.0");
     EXPECT_EQ(Session::describe(sshForwarded).display, Display::x11);
+    x11.x11Display.clear(); // declared X11, yet only a compositor to talk to
+    EXPECT_EQ(Session::describe(x11).display, Display::wayland);
     Session::Facts declaredOnly;
     declaredOnly.sessionType = QStringLiteral("wayland"); // without a socket to reach
     EXPECT_EQ(Session::describe(declaredOnly).display, Display::none);

@@ -28,7 +28,7 @@ done
 
 dir=$(mktemp -d)
 started=""
-trap 'kill $started 2>/dev/null || true; wait; rm -rf "$dir"' EXIT
+trap 'kill $started 2>/dev/null || true; wait; rm -rf "$dir" || true' EXIT
 trap 'exit 143' TERM INT HUP
 mkdir -m 700 "$dir/home" "$dir/runtime"
 export HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" XDG_CONFIG_HOME="$dir/home/.config" \
@@ -50,7 +50,22 @@ start() {
   done
 }
 
-start session-bus '[ -S "$dir/runtime/bus" ]' dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+# A session bus that starts no services on demand: a portal or a document store started by it
+# would outlive the session (and mount itself in the runtime directory). What a test needs, it starts.
+cat >"$dir/session-bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>$DBUS_SESSION_BUS_ADDRESS</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+start session-bus '[ -S "$dir/runtime/bus" ]' dbus-daemon --config-file="$dir/session-bus.conf" --nofork --nopidfile
 if [ "$compositor" = sway ]; then
   cat >"$dir/sway.conf" <<CONF
 output HEADLESS-1 mode 1280x800 position 0 0
@@ -74,8 +89,10 @@ else
   export XAUTHORITY="$(ls "$dir"/runtime/.mutter-Xwaylandauth.* | head -n 1)"
   start keyboard '[ -s "$dir/keyboard.ready" ]' python3 "$(dirname "$0")/mutter-keyboard.py" "$dir/keyboard.ready"
 fi
-# Toolkits look for the accessibility bus when they start, so clients must wait for it.
-start accessibility-bus 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus | grep -q true' /usr/libexec/at-spi-bus-launcher --launch-immediately
+# Toolkits look for the accessibility bus when they start, so clients must wait for it. Its
+# switch is kept in memory: no settings service is started for it on this bus.
+start accessibility-bus 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus | grep -q true' \
+  env GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately
 
 status=0
 "$@" || status=$?
