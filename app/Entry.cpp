@@ -1,5 +1,6 @@
 #include "app/Entry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -51,6 +52,40 @@ const Mode& choose(const QStringList& args)
             return *entry.mode;
     }
     return normalMode;
+}
+
+namespace {
+
+// The options QGuiApplication and QApplication take from any program's command line.
+bool isQtOption(const QString& name)
+{
+    static const QStringList qtOptions = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("reverse"), QStringLiteral("session"),
+        QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("widgetcount"),
+        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("name"), QStringLiteral("title"),
+        QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync"), QStringLiteral("visual"),
+    };
+    return qtOptions.contains(name);
+}
+
+}
+
+QString unknownSwitch(const QStringList& args)
+{
+    for (const QString& arg : args.mid(1)) {
+        if (arg == QLatin1String("--ask"))
+            return {};
+        if (arg.size() < 2 || !arg.startsWith(QLatin1Char('-')))
+            continue;
+        const bool known = std::any_of(switches().cbegin(), switches().cend(),
+                                       [&](const EntrySwitch& entry) { return arg == QLatin1String(entry.name); });
+        const QString bare = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (!known && !isQtOption(bare))
+            return arg;
+    }
+    return {};
 }
 
 int run(const Mode& mode, int& argc, char** argv, const QStringList& args)

@@ -31,6 +31,10 @@ const QList<EntrySwitch>& switches();
 // table that equals any argument exactly, else normal mode.
 const Mode& choose(const QStringList& args);
 
+// The first argument that looks like a switch ("-x", "--x") but is neither one of the table's nor
+// one of Qt's own; the arguments after --ask are its own options. Empty when there is none.
+QString unknownSwitch(const QStringList& args);
+
 // Creates what the mode needs and runs it; returns the process's exit status. A mode with an event
 // loop ends in order, also after SIGTERM, SIGINT or SIGHUP: the built-in engine it started is
 // stopped and the desktop's services are let go, handing our clipboard to a clipboard manager.

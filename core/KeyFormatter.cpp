@@ -1,6 +1,7 @@
 #include "core/KeyFormatter.h"
 
 #include <mutex>
+#include <utility>
 
 #include <QHash>
 
@@ -32,7 +33,7 @@ const QHash<quint32, QString>& specialKeys()
 {
     static const QHash<quint32, QString> table = {
         {36, QStringLiteral("回车")}, {76, QStringLiteral("回车")}, {48, QStringLiteral("Tab")},
-        {49, QStringLiteral("空格")}, {51, QStringLiteral("退格")}, {117, QStringLiteral("⌦")},
+        {49, QStringLiteral("空格")}, {51, QStringLiteral("退格")}, {117, QStringLiteral("Delete")},
         {53, QStringLiteral("Esc")}, {115, QStringLiteral("Home")}, {119, QStringLiteral("End")},
         {116, QStringLiteral("PageUp")}, {121, QStringLiteral("PageDn")}, {123, QStringLiteral("←")},
         {124, QStringLiteral("→")}, {125, QStringLiteral("↓")}, {126, QStringLiteral("↑")},
@@ -44,21 +45,19 @@ const QHash<quint32, QString>& specialKeys()
 
 QString KeyFormatter::format(quint32 keyCode, quint32 carbonModifiers)
 {
-    return modifierSymbols(carbonModifiers) + displayChar(keyCode);
+    return (modifierNames(carbonModifiers) << displayChar(keyCode)).join(QLatin1Char('+'));
 }
 
-QString KeyFormatter::modifierSymbols(quint32 carbonModifiers)
+QStringList KeyFormatter::modifierNames(quint32 carbonModifiers)
 {
-    QString symbols;
-    if (carbonModifiers & controlMask)
-        symbols += QStringLiteral("⌃");
-    if (carbonModifiers & optionMask)
-        symbols += QStringLiteral("⌥");
-    if (carbonModifiers & shiftMask)
-        symbols += QStringLiteral("⇧");
-    if (carbonModifiers & commandMask)
-        symbols += QStringLiteral("⌘");
-    return symbols;
+    // The desktops' own order and words; they keep them in Chinese too.
+    static constexpr std::pair<quint32, const char*> order[] = {
+        {controlMask, "Ctrl"}, {optionMask, "Alt"}, {shiftMask, "Shift"}, {commandMask, "Super"}};
+    QStringList names;
+    for (const auto& [mask, name] : order)
+        if (carbonModifiers & mask)
+            names << QLatin1String(name);
+    return names;
 }
 
 QString KeyFormatter::displayChar(quint32 keyCode)

@@ -3,13 +3,16 @@
 #include <memory>
 
 #include <QString>
+#include <QStringList>
 #include <Qt>
 
 #include "core/Shortcut.h"
 #include "platform/KeyLayout.h"
 
-// Display texts of shortcuts (⌃⌥⇧⌘ then the key) and the rules a shortcut must follow.
-// Key codes and modifier masks are the stored ones: positional key codes and Carbon masks.
+// Display texts of shortcuts and the rules a shortcut must follow. Texts use the words and order
+// GNOME and KDE show in both languages: "Ctrl+Alt+Shift+Super+" then the key, e.g. "Alt+Super+E".
+// Key codes and modifier masks are the stored ones: positional key codes and Carbon masks
+// (command is Super, option is Alt), so config.json files keep their meaning.
 class KeyFormatter {
 public:
     static constexpr quint32 commandMask = 0x0100;
@@ -19,14 +22,15 @@ public:
 
     static QString format(quint32 keyCode, quint32 carbonModifiers);
     static QString format(Shortcut shortcut) { return format(shortcut.keyCode, shortcut.modifiers); }
-    static QString modifierSymbols(quint32 carbonModifiers);
+    // The held modifiers' names in display order: Ctrl, Alt, Shift, Super; unknown bits show nothing.
+    static QStringList modifierNames(quint32 carbonModifiers);
     // Function-key table, else special-key table, else the layout's character upper-cased;
     // "?" when the key produces nothing.
     static QString displayChar(quint32 keyCode);
     static bool isFunctionKey(quint32 keyCode);
-    // Command, Option or Control; Shift alone does not count.
+    // Super, Alt or Ctrl; Shift alone does not count.
     static bool hasRequiredModifier(quint32 carbonModifiers);
-    // Super → ⌘, Alt → ⌥, Control → ⌃, Shift → ⇧; every other flag is dropped.
+    // Super → command, Alt → option, Ctrl → control, Shift → shift; every other flag is dropped.
     static quint32 carbonModifiers(Qt::KeyboardModifiers modifiers);
 
     // The layout asked by displayChar; a US layout until the session's one is installed.

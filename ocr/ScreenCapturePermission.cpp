@@ -5,6 +5,12 @@
 #include <QScreen>
 
 #include "ocr/ScreenGrab.h"
+#include "platform/Session.h"
+
+bool ScreenCapturePermission::askedFor()
+{
+    return Session::describe(Session::Facts::fromEnvironment()).display != Session::Display::x11;
+}
 
 bool ScreenCapturePermission::hasAccess()
 {

@@ -6,6 +6,9 @@
 // screen gives an image (a failed grab, or an all-black one in a Wayland session, means no access).
 class ScreenCapturePermission {
 public:
+    // Whether the desktop asks the user before a program may capture the screen. An X11 session
+    // never does; a Wayland one does, also for X11 programs it runs (the session decides).
+    static bool askedFor();
     // Grabs the primary screen now and looks at it (call on the main thread).
     static bool hasAccess();
     // hasAccess, or a capture already worked in this run.

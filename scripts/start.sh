@@ -23,7 +23,7 @@ setsid -w ./build/bin/quillo >"$log" 2>&1 </dev/null &
 quillo=$!
 sleep 2
 if kill -0 "$quillo" 2>/dev/null; then
-  echo "Quillo is running: its pouch icon is in the tray and ⌥⌘E (Alt+Super+E) looks up the selection;" \
+  echo "Quillo is running: its pouch icon is in the tray and Alt+Super+E looks up the selection;" \
        "build/bin/quillo --quit stops it. Its messages go to $log."
   exit 0
 fi

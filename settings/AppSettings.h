@@ -35,9 +35,9 @@ struct AppSettings {
     QString embeddingModel = QStringLiteral("bge-m3");
 
     static constexpr quint32 defaultHotKeyCode = 14;          // E
-    static constexpr quint32 defaultHotKeyModifiers = 0x0900;  // ⌥⌘
+    static constexpr quint32 defaultHotKeyModifiers = 0x0900;  // Alt+Super
     static constexpr quint32 defaultOCRHotKeyCode = 1;         // S
-    static constexpr quint32 defaultOCRHotKeyModifiers = 0x1800; // ⌃⌥
+    static constexpr quint32 defaultOCRHotKeyModifiers = 0x1800; // Ctrl+Alt
 
     struct FontScaleStep {
         const char* l10nKey;

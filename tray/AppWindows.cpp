@@ -67,6 +67,7 @@ OnboardingWindow& AppWindows::onboarding()
     if (!m_windows->onboarding) {
         const OnboardingWindow::Desktop desktop{
             PouchIcon::make(PouchIcon::colorFor(QApplication::palette())),
+            ScreenCapturePermission::askedFor() ? OnboardingWindow::ScreenCapture::askFirst : OnboardingWindow::ScreenCapture::free,
             [] { return ScreenCapturePermission::effectiveAccess(); },
             m_callbacks.grantScreen,
             m_callbacks.relaunch,

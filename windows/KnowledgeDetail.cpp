@@ -137,6 +137,7 @@ void KnowledgeDetail::showHint(const QString& hint)
     m_favorite->setChecked(false);
     m_editors->hide();
     m_hint->setText(hint);
+    m_hint->setAccessibleDescription(hint);
     m_hint->show();
 }
 
@@ -157,4 +158,5 @@ void KnowledgeDetail::setMeta(const QString& text, const QColor& color)
     palette.setColor(QPalette::WindowText, color);
     m_meta->setPalette(palette);
     m_meta->setText(text);
+    m_meta->setAccessibleDescription(text);
 }

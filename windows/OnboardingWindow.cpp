@@ -19,6 +19,7 @@
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"
+#include "settings/SettingsStore.h"
 #include "ui/Tint.h"
 #include "ui/Typography.h"
 #include "windows/WindowParts.h"
@@ -54,8 +55,19 @@ void setStatus(QLabel* label, bool granted, const char* grantedKey, const char* 
     label->setPalette(palette);
 }
 
+// The buttons of one permission, side by side, hidden together where nothing is to be granted.
+QWidget* buttonGroup(std::initializer_list<QPushButton*> buttons)
+{
+    auto* group = new QWidget;
+    auto* line = new QHBoxLayout(group);
+    line->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton* button : buttons)
+        line->addWidget(button);
+    return group;
+}
+
 // A permission: its title, live status line, buttons and the explanation under them.
-QWidget* permissionRow(const char* titleKey, QLabel* status, std::initializer_list<QPushButton*> buttons, const char* whyKey)
+QWidget* permissionRow(const char* titleKey, QLabel* status, QWidget* buttons, const QString& why)
 {
     auto* row = new QWidget;
     auto* column = new QVBoxLayout(row);
@@ -64,10 +76,9 @@ QWidget* permissionRow(const char* titleKey, QLabel* status, std::initializer_li
     column->addWidget(text(L10n::t(titleKey), 13, Tint::label, QFont::DemiBold));
     auto* line = new QHBoxLayout;
     line->addWidget(status, 1);
-    for (QPushButton* button : buttons)
-        line->addWidget(button);
+    line->addWidget(buttons);
     column->addLayout(line);
-    column->addWidget(text(L10n::t(whyKey), 11.5, Tint::tertiaryLabel));
+    column->addWidget(text(why, 11.5, Tint::tertiaryLabel));
     return row;
 }
 
@@ -104,7 +115,8 @@ QWidget* OnboardingWindow::buildContent()
     column->setContentsMargins(contentMargin, 16, contentMargin, 16);
     column->setSpacing(10);
     column->addWidget(text(L10n::t("onboard.heading"), 19, Tint::label, QFont::DemiBold));
-    column->addWidget(text(L10n::t("onboard.intro"), 13, Tint::secondaryLabel));
+    const QString shortcut = SettingsStore::load().hotKeyDisplay();
+    column->addWidget(text(L10n::tf("onboard.intro", {shortcut}), 13, Tint::secondaryLabel));
 
     auto* where = new QHBoxLayout;
     const QIcon icon = m_desktop.trayIcon.isNull() ? QApplication::windowIcon() : m_desktop.trayIcon;
@@ -123,7 +135,7 @@ QWidget* OnboardingWindow::buildContent()
         Platform::services().accessibility->turnOnSessionSwitch();
         refreshPermissions();
     });
-    column->addWidget(permissionRow("onboard.ax.title", m_axStatusLabel, {grantAx}, "onboard.ax.why"));
+    column->addWidget(permissionRow("onboard.ax.title", m_axStatusLabel, buttonGroup({grantAx}), L10n::t("onboard.ax.why")));
 
     m_screenStatusLabel = text({}, 12.5, Tint::orange);
     QPushButton* grantScreen = button("onboard.screen.grantBtn");
@@ -135,7 +147,11 @@ QWidget* OnboardingWindow::buildContent()
     QPushButton* relaunch = button("onboard.screen.relaunchBtn");
     relaunch->setVisible(bool(m_desktop.relaunch));
     connect(relaunch, &QPushButton::clicked, this, [this] { m_desktop.relaunch(); });
-    column->addWidget(permissionRow("onboard.screen.title", m_screenStatusLabel, {grantScreen, relaunch}, "onboard.screen.why"));
+    const bool screenAsked = m_desktop.screenCapture == ScreenCapture::askFirst;
+    m_screenButtons = buttonGroup({grantScreen, relaunch});
+    m_screenButtons->setVisible(screenAsked);
+    column->addWidget(permissionRow("onboard.screen.title", m_screenStatusLabel, m_screenButtons,
+                                    L10n::t(screenAsked ? "onboard.screen.why" : "onboard.screen.whyFree")));
 
     if (m_modelPicker) {
         column->addWidget(separator());
@@ -145,14 +161,14 @@ QWidget* OnboardingWindow::buildContent()
 
     column->addWidget(separator());
     column->addWidget(text(L10n::t("onboard.try.title"), 13, Tint::label, QFont::DemiBold));
-    auto* sample = new QLineEdit(L10n::t("onboard.try.sample"));
+    auto* sample = new QLineEdit(L10n::tf("onboard.try.sample", {shortcut}));
     sample->setReadOnly(true);
     sample->setFixedWidth(488);
     sample->setFont(Typography::font(13, 1.0));
     sample->setAccessibleName(L10n::t("onboard.try.title"));
     sample->setCursorPosition(0);
     column->addWidget(sample);
-    column->addWidget(text(L10n::t("onboard.try.hint"), 11.5, Tint::secondaryLabel));
+    column->addWidget(text(L10n::tf("onboard.try.hint", {shortcut}), 11.5, Tint::secondaryLabel));
 
     column->addWidget(separator());
     QPushButton* start = button("onboard.startBtn");
@@ -204,7 +220,10 @@ void OnboardingWindow::refreshPermissions()
 {
     Accessibility& accessibility = *Platform::services().accessibility;
     setStatus(m_axStatusLabel, accessibility.isTrusted() && accessibility.sessionSwitchOn(), "onboard.ax.trusted", "onboard.ax.notTrusted");
-    setStatus(m_screenStatusLabel, m_desktop.screenCapturable && m_desktop.screenCapturable(), "onboard.screen.trusted", "onboard.screen.notTrusted");
+    if (m_desktop.screenCapture == ScreenCapture::free)
+        setStatus(m_screenStatusLabel, true, "onboard.screen.free", "onboard.screen.free");
+    else
+        setStatus(m_screenStatusLabel, m_desktop.screenCapturable && m_desktop.screenCapturable(), "onboard.screen.trusted", "onboard.screen.notTrusted");
 }
 
 void OnboardingWindow::closeEvent(QCloseEvent* event)

@@ -19,8 +19,13 @@ class OnboardingWindow : public QWidget {
     Q_OBJECT
 public:
     // What the desktop layers above this one provide.
+    // Whether this desktop asks the user before a program may capture the screen. X11 lets every
+    // program capture it, so there is nothing to grant or relaunch for.
+    enum class ScreenCapture { free, askFirst };
+
     struct Desktop {
         QIcon trayIcon;                         // the tray item's picture; else the application's icon
+        ScreenCapture screenCapture = ScreenCapture::askFirst;
         std::function<bool()> screenCapturable; // the screen can be captured here
         std::function<void()> grantScreen;      // opens whatever lets the user allow capturing
         std::function<void()> relaunch;         // starts Quillo afresh
@@ -58,5 +63,6 @@ private:
     ModelPicker* m_modelPicker = nullptr;
     QLabel* m_axStatusLabel = nullptr;
     QLabel* m_screenStatusLabel = nullptr;
+    QWidget* m_screenButtons = nullptr;
     QTimer* m_pollTimer;
 };

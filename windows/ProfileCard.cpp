@@ -104,6 +104,7 @@ void ProfileCard::refresh()
         setColor(m_text, Tint::tertiaryLabel);
         m_meta->clear();
     }
+    m_meta->setAccessibleDescription(m_meta->text());
     m_fullText = text;
     m_text->setToolTip(text);
     elideText();
@@ -120,6 +121,7 @@ void ProfileCard::elideText()
     // One line: the whole text is in the tooltip and the edit dialog.
     const int width = contentsRect().width() - layout()->contentsMargins().left() - layout()->contentsMargins().right();
     m_text->setText(QFontMetrics(m_text->font()).elidedText(m_fullText, Qt::ElideRight, qMax(100, width)));
+    m_text->setAccessibleDescription(m_fullText);
 }
 
 void ProfileCard::setEnabledSetting(bool enabled)

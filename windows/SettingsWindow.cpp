@@ -200,7 +200,8 @@ void SettingsWindow::buildCloudSection(QGridLayout* grid, int& row)
     auto* test = button("settings.btn.test");
     connect(test, &QPushButton::clicked, this, &SettingsWindow::testCloud);
     m_testResultLabel = statusLabel({});
-    m_testResultLabel->setAccessibleName(L10n::t("settings.btn.test"));
+    // Read out as the result it shows; what it is goes in the description.
+    m_testResultLabel->setAccessibleDescription(L10n::t("settings.test.resultName"));
     addRow(grid, row, nullptr, {test, m_testResultLabel});
     auto* privacy = smallLabel();
     privacy->setText(L10n::t("settings.cloud.privacy"));

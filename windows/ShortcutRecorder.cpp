@@ -66,7 +66,7 @@ ShortcutRecorder::ShortcutRecorder(const QString& name, Shortcut defaultShortcut
     m_reset->setAccessibleName(m_reset->text());
     m_hint->setWordWrap(true);
     m_hint->setFont(Typography::font(11, 1.0));
-    m_hint->setAccessibleName(name);
+    m_hint->setAccessibleDescription(name); // read out as the hint it shows
     connect(m_record, &QPushButton::clicked, this, [this] { m_recording ? stopRecording() : startRecording(); });
     connect(m_reset, &QPushButton::clicked, this, [this] {
         stopRecording();

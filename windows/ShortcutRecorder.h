@@ -21,7 +21,7 @@ public:
     using KeyReader = std::function<std::optional<quint32>(quint32 nativeScanCode)>;
 
     enum class Verdict { cancel, needModifier, sameAsOther, accept };
-    // Escape alone cancels; a shortcut needs ⌘, ⌥ or ⌃ unless its key is F1–F12; it may not
+    // Escape alone cancels; a shortcut needs Ctrl, Alt or Super unless its key is F1–F12; it may not
     // equal `taken` (the main shortcut, for the screen-text recorder).
     static Verdict judge(Shortcut pressed, std::optional<Shortcut> taken);
 

@@ -6,7 +6,7 @@
 
 // The one translation of stored shortcuts to this keyboard: stored key codes name physical key
 // positions, which are X key codes under the evdev rules; the four Carbon modifier bits are
-// Super (⌘), Alt (⌥), Control (⌃) and Shift (⇧).
+// Super (command), Alt (option), Control and Shift.
 namespace KeyTable {
 
 // The X key code of the key at that position; 0 when the position is unknown.

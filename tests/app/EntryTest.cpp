@@ -27,9 +27,25 @@ TEST_F(EntryTest, HelpAndVersion)
     EXPECT_TRUE(help.out.contains("--selftest-pull [MODEL]"));
     EXPECT_TRUE(help.out.contains("--check-ax"));
 
-    const ProgramResult version = quillo({QStringLiteral("--frobnicate"), QStringLiteral("--version")});
+    const ProgramResult version = quillo({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, QByteArray("quillo " QUILLO_VERSION "\n")) << "unknown arguments are ignored";
+    EXPECT_EQ(version.out, QByteArray("quillo " QUILLO_VERSION "\n")) << "Qt's own options are no unknown switches";
+}
+
+// A misspelt switch must not start the tray application, also where a desktop is there to start it in.
+TEST_F(EntryTest, AnUnknownSwitchIsNamedOnOneLineAndExitsTwo)
+{
+    for (const QStringList& args : {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--version"), QStringLiteral("-x")},
+                                    QStringList{QStringLiteral("--selftest-homedir=1")}}) {
+        const ProgramResult result = quillo(args, true);
+        EXPECT_EQ(result.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_EQ(result.err, QByteArray("quillo: unknown switch ") + args.last().toUtf8() + " (see quillo --help)\n");
+    }
+    EXPECT_FALSE(QDir(home.dataDir()).exists()) << "nothing started";
+
+    const ProgramResult ask = quillo({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("--bogus"), QStringLiteral("x")});
+    EXPECT_FALSE(ask.err.contains("unknown switch")) << "the options after --ask are its own to judge";
 }
 
 TEST_F(EntryTest, CheckAxWithoutADisplayIsOneLineAndExitOne)

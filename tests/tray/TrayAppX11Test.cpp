@@ -136,6 +136,30 @@ protected:
         return shown;
     }
 
+    // A screen reader hears the settings' connection test result itself, named as what it shows.
+    static void expectTestResultReadOut(qint64 pid)
+    {
+        AtspiAccessible* test = AtspiFinder::find(pid, [](const QString& name, AtspiRole role) {
+            return role == ATSPI_ROLE_PUSH_BUTTON && name == L10n::t("settings.btn.test");
+        });
+        ASSERT_TRUE(test) << "no test button";
+        const bool pressed = AtspiFinder::press(test);
+        g_object_unref(test);
+        ASSERT_TRUE(pressed);
+        AtspiAccessible* result = nullptr;
+        processEventsUntil([&] {
+            result = AtspiFinder::find(pid, [](const QString& name, AtspiRole role) {
+                return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
+            });
+            return result != nullptr;
+        }, waitMs);
+        ASSERT_TRUE(result) << "the test result is not read out";
+        gchar* description = atspi_accessible_get_description(result, nullptr);
+        EXPECT_EQ(QString::fromUtf8(description), L10n::t("settings.test.resultName"));
+        g_free(description);
+        g_object_unref(result);
+    }
+
     ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
     AtspiFinder m_atspi;
     DesktopSession m_desktop;
@@ -215,6 +239,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     EXPECT_TRUE(settingsWindow) << "the running instance did not open its settings";
     if (settingsWindow)
         g_object_unref(settingsWindow);
+    expectTestResultReadOut(pid);
 
     const QList<qint64> children = childrenOf(pid);
     EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include "core/TaskPool.h"
 #include "engines/OllamaEngineControl.h"
+#include "settings/SettingsStore.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/ScratchHome.h"
@@ -56,6 +59,13 @@ protected:
                 return button;
         return nullptr;
     }
+    int visibleButtons(const QString& accessibleName) const
+    {
+        int count = 0;
+        for (QPushButton* button : window->findChildren<QPushButton*>())
+            count += button->accessibleName() == accessibleName && button->isVisible();
+        return count;
+    }
     bool shows(const QString& text) const
     {
         for (QLabel* label : window->findChildren<QLabel*>())
@@ -68,6 +78,42 @@ protected:
         return processEventsUntil([&] { return button(accessibleName) != nullptr; }, timeoutMs);
     }
 };
+
+// The screen row follows the desktop: where capturing needs no grant it says so and offers no
+// buttons; elsewhere it tells the state and offers the grant. Status lines read out as shown.
+TEST_F(OnboardingWindowTest, TheScreenRowFollowsTheDesktopAndTheShortcutComesFromTheSettings)
+{
+    AppSettings settings = SettingsStore::load(true);
+    settings.hotKeyCode = 12; // Q
+    settings.hotKeyModifiers = 0x1000 | 0x0800;
+    ASSERT_TRUE(SettingsStore::save(settings));
+
+    auto statusReadOut = [&](const QString& text) {
+        for (QLabel* label : window->findChildren<QLabel*>())
+            if (label->isVisible() && label->text() == text)
+                return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name) == text;
+        return false;
+    };
+    OnboardingWindow::Desktop x11;
+    x11.screenCapture = OnboardingWindow::ScreenCapture::free;
+    window = std::make_unique<OnboardingWindow>(engines, tasks, x11);
+    window->showAndRaise();
+    EXPECT_TRUE(statusReadOut(QStringLiteral("✅ No permission needed on this desktop")));
+    EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")), 1) << "the accessibility row's only";
+    EXPECT_FALSE(button(QStringLiteral("Done — relaunch Quillo")));
+    EXPECT_TRUE(shows(QStringLiteral("Select the line above → press Ctrl+Alt+Q → a small window pops up; click Explain / Translate / Rewrite.")));
+    EXPECT_TRUE(window->findChild<QLineEdit*>()->text().contains(QStringLiteral("press Ctrl+Alt+Q to see")));
+
+    OnboardingWindow::Desktop asking;
+    asking.screenCapturable = [] { return false; };
+    asking.relaunch = [] {};
+    window = std::make_unique<OnboardingWindow>(engines, tasks, asking);
+    window->showAndRaise();
+    EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")), 2);
+    EXPECT_TRUE(button(QStringLiteral("Done — relaunch Quillo")));
+    EXPECT_TRUE(statusReadOut(QStringLiteral("⚠️ Not granted yet")));
+    EXPECT_FALSE(shows(QStringLiteral("✅ No permission needed on this desktop")));
+}
 
 TEST_F(OnboardingWindowTest, ADownloadShowsItsProgressCancelsBackToThePickerAndOnceDoneIsTheModelInUse)
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -132,6 +133,8 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
 
     click(QStringLiteral("Test"));
     EXPECT_EQ(text("testResultLabel"), QStringLiteral("Enter a key first"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(find<QLabel>("testResultLabel"))->text(QAccessible::Name),
+              QStringLiteral("Enter a key first")) << "a screen reader hears the result, not the button";
     find<QLineEdit>("keyField")->setText(QStringLiteral("sk-test"));
     endpoint->setText(QStringLiteral("  "));
     click(QStringLiteral("Test"));
@@ -164,7 +167,7 @@ TEST_F(SettingsWindowTest, RecordersFollowTheShortcutRulesAndEqualShortcutsBlock
 
     main->startRecording();
     press(keyA);
-    EXPECT_TRUE(main->isRecording() && hint(main).startsWith(QStringLiteral("Include ⌘, ⌥ or ⌃")));
+    EXPECT_TRUE(main->isRecording() && hint(main).startsWith(QStringLiteral("Include Ctrl, Alt or Super")));
     press(keyEscape);
     EXPECT_TRUE(!main->isRecording() && main->pending() == stored && hint(main).isEmpty()) << "Escape cancels";
     main->startRecording();
