@@ -1,8 +1,5 @@
 #include "capture/SelectionCaptureService.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
 #include "core/TaskPool.h"
 
 PlatformSelectionCapture::PlatformSelectionCapture(PlatformServices platform, TaskPool& tasks)
@@ -22,15 +19,8 @@ void PlatformSelectionCapture::capture(QObject* context, Done done)
         done(std::move(answer.result));
         return;
     }
-    const std::stop_token cancelled = m_inFlight.get_token();
-    m_tasks.start([platform = m_platform, context = QPointer<QObject>(context), done = std::move(done),
-                   cancelled](std::stop_token stop) {
-        std::optional<SelectionCapture::Result> result = SelectionCapture::captureViaCopy(platform, stop);
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [context, done, result, cancelled] {
-            if (context && !cancelled.stop_requested())
-                done(result);
-        }, Qt::QueuedConnection);
-    }, cancelled);
+    m_tasks.run(context, [platform = m_platform](std::stop_token stop) { return SelectionCapture::captureViaCopy(platform, stop); },
+                std::move(done), m_inFlight.get_token());
 }
 
 void PlatformSelectionCapture::cancel()

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QList>
-#include <QMetaObject>
 
+#include "core/TaskPool.h"
 #include "platform/PlatformServices.h"
 
 namespace {
@@ -85,12 +85,12 @@ HotKey::~HotKey()
 void HotKey::dispatch(quint32 id)
 {
     // Deferred, so a callback that destroys HotKeys never runs inside the service's event handling.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [id] {
+    TaskPool::toGui(QCoreApplication::instance(), [id] {
         const QList<HotKey*> entries = registry().value(id);
         if (entries.isEmpty())
             return;
         const std::function<void()> callback = entries.last()->m_callback; // it may destroy its HotKey
         if (callback)
             callback();
-    }, Qt::QueuedConnection);
+    });
 }

@@ -24,13 +24,6 @@ void RecognitionWorker::warmUp()
 
 void RecognitionWorker::recognize(QImage crop, QObject* context, std::function<void(QString)> done)
 {
-    m_pool.start([this, crop = std::move(crop), context = QPointer<QObject>(context), done = std::move(done)](std::stop_token stop) {
-        const QString text = TextRecognizer::recognizeText(m_engine, crop, stop);
-        if (stop.stop_requested())
-            return;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [context, done, text] {
-            if (context)
-                done(text);
-        });
-    });
+    m_pool.run(context, [this, crop = std::move(crop)](std::stop_token stop) { return TextRecognizer::recognizeText(m_engine, crop, stop); },
+               std::move(done));
 }

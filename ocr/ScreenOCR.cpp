@@ -1,9 +1,9 @@
 #include "ocr/ScreenOCR.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include "core/TaskPool.h"
 #include "ocr/OCRDebugLog.h"
 #include "ocr/RecognitionWorker.h"
 #include "ocr/RegionPicker.h"
@@ -19,12 +19,7 @@ using Result = ScreenOCR::CaptureResult;
 void ScreenOCR::captureAndRecognize(QObject* context, std::function<void(CaptureResult)> done)
 {
     QPointer<QObject> guard(context);
-    auto answer = [guard, done](Result result) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [guard, done, result] {
-            if (guard)
-                done(result);
-        }, Qt::QueuedConnection);
-    };
+    auto answer = [guard, done](Result result) { TaskPool::toGui(guard, [done, result] { done(result); }); };
     if (RegionPicker::isActive()) {
         answer({Result::Kind::cancelled, {}});
         return;

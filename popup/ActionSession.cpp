@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
 #include <QPointer>
 
 #include "memory/RecallBanner.h"
@@ -18,20 +17,6 @@
 namespace {
 
 const QString userRole = QStringLiteral("user");
-
-// Runs `work` with the session on the main thread later, unless the session is gone or the work
-// it belongs to was cancelled by then. Callable from any thread.
-template <typename Work>
-void postToSession(const QPointer<ActionSession>& session, std::stop_token stop, Work work)
-{
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [session, stop = std::move(stop), work = std::move(work)]() mutable {
-            if (session && !stop.stop_requested())
-                work(*session);
-        },
-        Qt::QueuedConnection);
-}
 
 }
 
@@ -196,16 +181,15 @@ void ActionSession::startStream(bool useLocal, const ChatMessages& messages,
     m_run = std::stop_source();
     m_running = true;
     const std::stop_token stop = m_run.get_token();
-    const QPointer<ActionSession> self(this);
-    m_tasks.start([engine = m_engine, useLocal, messages, stop, self, done = std::move(done)](std::stop_token task) {
-        const DeltaHandler onDelta = [&self, &stop](const QString& fragment) {
-            postToSession(self, stop, [fragment](ActionSession& session) { session.appendStreamDelta(fragment); });
+    const QPointer<QObject> self(this);
+    m_tasks.run(this, [this, engine = m_engine, useLocal, messages, stop, self](std::stop_token task) {
+        const DeltaHandler onDelta = [this, &self, &stop](const QString& fragment) {
+            TaskPool::toGui(self, [this, fragment] { appendStreamDelta(fragment); }, stop);
         };
-        const ChatResult result = engine->runChatStream(useLocal, messages, onDelta, task);
-        postToSession(self, stop, [result, done](ActionSession& session) {
-            session.m_running = false;
-            done(session, result);
-        });
+        return engine->runChatStream(useLocal, messages, onDelta, task);
+    }, [this, done = std::move(done)](const ChatResult& result) {
+        m_running = false;
+        done(*this, result);
     }, stop);
 }
 
@@ -322,27 +306,20 @@ void ActionSession::maybeRegenerateProfile()
     if (m_profileRunning || !ProfileEngine::regenerationDue(SettingsStore::load().profileEnabled, m_store.count()))
         return;
     m_profileRunning = true;
-    const std::stop_token stop = m_profile.get_token();
-    const QPointer<ActionSession> self(this);
-    m_tasks.start([engine = m_engine, store = &m_store, stop, self](std::stop_token task) {
+    m_tasks.run(this, [engine = m_engine, store = &m_store](std::stop_token task) {
         ProfileEngine::regenerate(*store, engine->profileChat(task), task);
-        postToSession(self, stop, [](ActionSession& session) {
-            session.m_profileRunning = false;
-            Q_EMIT session.profileRegenerationFinished();
-        });
-    }, stop);
+    }, [this] {
+        m_profileRunning = false;
+        Q_EMIT profileRegenerationFinished();
+    }, m_profile.get_token());
 }
 
 void ActionSession::lookUpRecall()
 {
     m_recall = std::stop_source();
-    const std::stop_token stop = m_recall.get_token();
-    const QPointer<ActionSession> self(this);
-    m_tasks.start([store = &m_store, text = m_selectedText, stop, self](std::stop_token task) {
-        const std::optional<KnowledgeStore::RecallHit> hit = store->recall(text, {}, task);
-        postToSession(self, stop, [hit](ActionSession& session) {
-            session.m_recallHit = hit;
-            Q_EMIT session.recallReady();
-        });
-    }, stop);
+    m_tasks.run(this, [store = &m_store, text = m_selectedText](std::stop_token task) { return store->recall(text, {}, task); },
+        [this](const std::optional<KnowledgeStore::RecallHit>& hit) {
+            m_recallHit = hit;
+            Q_EMIT recallReady();
+        }, m_recall.get_token());
 }

@@ -9,6 +9,7 @@
 
 #include "capture/SelectionCaptureService.h"
 #include "core/Graphemes.h"
+#include "core/TaskPool.h"
 #include "engines/EngineControl.h"
 #include "engines/QwenClient.h"
 #include "memory/KnowledgeStore.h"
@@ -24,7 +25,6 @@
 #include "settings/SettingsStore.h"
 #include "settings/UserFlags.h"
 #include "tray/AppWindows.h"
-#include "tray/Background.h"
 #include "tray/StatusMenu.h"
 #include "tray/TrayIcon.h"
 #include "tray/UpdatePopups.h"
@@ -165,27 +165,27 @@ void AppDelegate::settingsSaved()
 void AppDelegate::healLocalEngineOnLaunch()
 {
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    inBackground<LocalEngineHeal::Outcome>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->heal(stop); },
-                                           [this](const LocalEngineHeal::Outcome& outcome) {
-                                               if (!outcome.switched)
-                                                   return;
-                                               setupStatusItem(); // the engine line names the new model
-                                               if (LocalEngineHeal::claimSwitchNotice())
-                                                   m_popup->show(L10n::t("heal.switched.header"),
-                                                                 L10n::tf("heal.switched.body", {outcome.model}), Tint::green);
-                                           });
+    m_services.tasks.run(this, [engines](std::stop_token stop) { return engines->heal(stop); },
+        [this](const LocalEngineHeal::Outcome& outcome) {
+            if (!outcome.switched)
+                return;
+            setupStatusItem(); // the engine line names the new model
+            if (LocalEngineHeal::claimSwitchNotice())
+                m_popup->show(L10n::t("heal.switched.header"),
+                              L10n::tf("heal.switched.body", {outcome.model}), Tint::green);
+        });
 }
 
 void AppDelegate::refreshReadiness()
 {
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    inBackground<bool>(m_services.tasks, this, [engines](std::stop_token stop) { return !engines->models(stop).isEmpty(); },
-                       [this](bool usable) {
-                           if (usable == m_hasUsableLocalModel)
-                               return;
-                           m_hasUsableLocalModel = usable;
-                           setupStatusItem();
-                       });
+    m_services.tasks.run(this, [engines](std::stop_token stop) { return !engines->models(stop).isEmpty(); },
+        [this](bool usable) {
+            if (usable == m_hasUsableLocalModel)
+                return;
+            m_hasUsableLocalModel = usable;
+            setupStatusItem();
+        });
 }
 
 void AppDelegate::checkAccessibilityForUpgradedUser()
@@ -266,8 +266,7 @@ void AppDelegate::presentActions(const SelectionCapture::Result& result, std::op
 {
     const AppSettings settings = SettingsStore::load(true);
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    inBackground<AIReadiness>(
-        m_services.tasks, this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
+    m_services.tasks.run(this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
         [this, result, targetPid](AIReadiness readiness) {
             if (readiness == AIReadiness::neitherConfigured)
                 showNotReadyPrompt();
@@ -275,13 +274,13 @@ void AppDelegate::presentActions(const SelectionCapture::Result& result, std::op
                 continuePresenting(result, targetPid);
         });
     if (!settings.useExternalOllama) {
-        inBackground<LocalEngineHeal::Outcome>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->heal(stop); },
-                                               [this, result, targetPid](const LocalEngineHeal::Outcome& outcome) {
-                                                   if (!outcome.switched)
-                                                       return;
-                                                   setupStatusItem();
-                                                   presentActions(result, targetPid);
-                                               });
+        m_services.tasks.run(this, [engines](std::stop_token stop) { return engines->heal(stop); },
+            [this, result, targetPid](const LocalEngineHeal::Outcome& outcome) {
+                if (!outcome.switched)
+                    return;
+                setupStatusItem();
+                presentActions(result, targetPid);
+            });
     }
 }
 
@@ -343,20 +342,20 @@ void AppDelegate::showNotReadyPrompt()
 void AppDelegate::tryUseExistingOllama()
 {
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    inBackground<QStringList>(m_services.tasks, this, [engines](std::stop_token stop) { return engines->ownOllamaModels(stop); },
-                              [this](const QStringList& models) {
-                                  if (models.isEmpty()) {
-                                      m_popup->show(L10n::t("notReady.title"), L10n::t("notReady.useOllama.notFound"), Tint::orange);
-                                      return;
-                                  }
-                                  AppSettings settings = SettingsStore::load(true);
-                                  settings.useExternalOllama = true;
-                                  settings.qwenModel = models.first();
-                                  SettingsStore::save(settings);
-                                  setupStatusItem();
-                                  m_popup->show(L10n::t("notReady.useOllama.foundHeader"),
-                                                L10n::tf("notReady.useOllama.found", {models.first()}), Tint::green);
-                              });
+    m_services.tasks.run(this, [engines](std::stop_token stop) { return engines->ownOllamaModels(stop); },
+        [this](const QStringList& models) {
+            if (models.isEmpty()) {
+                m_popup->show(L10n::t("notReady.title"), L10n::t("notReady.useOllama.notFound"), Tint::orange);
+                return;
+            }
+            AppSettings settings = SettingsStore::load(true);
+            settings.useExternalOllama = true;
+            settings.qwenModel = models.first();
+            SettingsStore::save(settings);
+            setupStatusItem();
+            m_popup->show(L10n::t("notReady.useOllama.foundHeader"),
+                          L10n::tf("notReady.useOllama.found", {models.first()}), Tint::green);
+        });
 }
 
 void AppDelegate::setFontScale(int step)
@@ -380,16 +379,16 @@ void AppDelegate::deleteDownloadedModel()
     if (confirm.clickedButton() != remove)
         return;
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    inBackground<bool>(m_services.tasks, this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
-                       [this](bool deleted) {
-                           QMessageBox done(deleted ? QMessageBox::Information : QMessageBox::Warning,
-                                            L10n::t(deleted ? "model.delete.doneTitle" : "model.delete.failTitle"),
-                                            L10n::t(deleted ? "model.delete.doneBody" : "model.delete.failBody"));
-                           done.addButton(L10n::t("common.close"), QMessageBox::AcceptRole);
-                           done.exec();
-                           if (deleted)
-                               setupStatusItem();
-                       });
+    m_services.tasks.run(this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
+        [this](bool deleted) {
+            QMessageBox done(deleted ? QMessageBox::Information : QMessageBox::Warning,
+                             L10n::t(deleted ? "model.delete.doneTitle" : "model.delete.failTitle"),
+                             L10n::t(deleted ? "model.delete.doneBody" : "model.delete.failBody"));
+            done.addButton(L10n::t("common.close"), QMessageBox::AcceptRole);
+            done.exec();
+            if (deleted)
+                setupStatusItem();
+        });
 }
 
 void AppDelegate::relaunch()

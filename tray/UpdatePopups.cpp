@@ -5,9 +5,9 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include "core/TaskPool.h"
 #include "popup/view/PopupPanel.h"
 #include "settings/L10n.h"
-#include "tray/Background.h"
 
 namespace {
 
@@ -33,23 +33,23 @@ void UpdatePopups::start()
 
 void UpdatePopups::performSilentUpdateCheck()
 {
-    inBackground<Info>(m_tasks, this, [](std::stop_token stop) { return UpdateChecker::checkSilently(stop); },
-                       [this](const Info& info) {
-                           if (info)
-                               showUpdatePopup(*info);
-                       });
+    m_tasks.run(this, [](std::stop_token stop) { return UpdateChecker::checkSilently(stop); },
+        [this](const Info& info) {
+            if (info)
+                showUpdatePopup(*info);
+        });
 }
 
 void UpdatePopups::checkForUpdateManually()
 {
-    inBackground<Info>(m_tasks, this, [](std::stop_token stop) { return UpdateChecker::checkManually(stop); },
-                       [this](const Info& info) {
-                           if (info)
-                               showUpdatePopup(*info);
-                           else
-                               m_popup.show(L10n::t("update.uptodate.header"),
-                                            L10n::tf("update.uptodate.body", {UpdateChecker::currentVersion()}), Tint::green);
-                       });
+    m_tasks.run(this, [](std::stop_token stop) { return UpdateChecker::checkManually(stop); },
+        [this](const Info& info) {
+            if (info)
+                showUpdatePopup(*info);
+            else
+                m_popup.show(L10n::t("update.uptodate.header"),
+                             L10n::tf("update.uptodate.body", {UpdateChecker::currentVersion()}), Tint::green);
+        });
 }
 
 void UpdatePopups::showUpdatePopup(const UpdateChecker::UpdateInfo& info)
@@ -65,15 +65,15 @@ void UpdatePopups::downloadAndOpen(const QString& latest, const QString& fallbac
 {
     m_popup.show(L10n::t("update.available.header"), L10n::t("update.downloading"), Tint::blue);
     using Path = std::optional<QString>;
-    inBackground<Path>(m_tasks, this, [latest](std::stop_token stop) { return UpdateChecker::download(latest, stop); },
-                       [this, fallbackPage](const Path& path) {
-                           if (!path) {
-                               openFallbackPage(fallbackPage);
-                               return;
-                           }
-                           QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
-                           m_popup.show(L10n::t("update.available.header"), L10n::t("update.downloaded"), Tint::green);
-                       });
+    m_tasks.run(this, [latest](std::stop_token stop) { return UpdateChecker::download(latest, stop); },
+        [this, fallbackPage](const Path& path) {
+            if (!path) {
+                openFallbackPage(fallbackPage);
+                return;
+            }
+            QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
+            m_popup.show(L10n::t("update.available.header"), L10n::t("update.downloaded"), Tint::green);
+        });
 }
 
 void UpdatePopups::openFallbackPage(const QString& page)

@@ -4,9 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "settings/L10n.h"
-#include "windows/WindowTask.h"
 
 void exportKnowledgeJson(KnowledgeStore& store, TaskPool& tasks, QWidget* window)
 {
@@ -14,7 +14,7 @@ void exportKnowledgeJson(KnowledgeStore& store, TaskPool& tasks, QWidget* window
                                                       QStringLiteral("JSON (*.json)"));
     if (path.isEmpty())
         return;
-    runForView<bool>(tasks, window, [&store, path](std::stop_token) { return store.exportJSON(path); }, [window](bool exported) {
+    tasks.run(window, [&store, path](std::stop_token) { return store.exportJSON(path); }, [window](bool exported) {
         if (exported)
             return;
         QMessageBox box(QMessageBox::Warning, L10n::t("kw.export.failTitle"), L10n::t("kw.export.failBody"), QMessageBox::Ok,

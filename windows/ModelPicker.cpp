@@ -1,6 +1,5 @@
 #include "windows/ModelPicker.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,13 +8,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/TaskPool.h"
 #include "engines/EngineControl.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 #include "ui/Tint.h"
 #include "ui/Typography.h"
 #include "windows/WindowParts.h"
-#include "windows/WindowTask.h"
 
 namespace {
 
@@ -109,7 +108,7 @@ void ModelPicker::detect()
     replaceContent(text(L10n::t("settings.status.checking"), 13, Tint::secondaryLabel));
     const int step = m_step;
     const bool askBuiltIn = !SettingsStore::load().useExternalOllama; // else the built-in engine is not the one asked
-    runForView<Found>(m_tasks, this, [engines = m_engines, askBuiltIn](std::stop_token stop) {
+    m_tasks.run(this, [engines = m_engines, askBuiltIn](std::stop_token stop) {
         Found found;
         // The engine starts with the application; wait for it, or a model it holds would look absent.
         if (askBuiltIn && engines->ensureRunning(stop))
@@ -245,20 +244,18 @@ void ModelPicker::startDownload(const ManagedOllama::ModelChoice& choice)
 
     m_download = std::stop_source();
     const int step = m_step;
-    QPointer<ModelPicker> self(this);
-    // Progress and the outcome come back through the application object and are applied only
-    // while this download's view is still the one shown.
-    auto onMain = [self, step](std::function<void(ModelPicker&)> apply) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, step, apply] {
-            if (self && self->m_step == step)
-                apply(*self);
-        }, Qt::QueuedConnection);
-    };
-    m_tasks.start([engines = m_engines, choice, onMain](std::stop_token stop) {
-        const std::optional<PullError> error = engines->pull(choice.id, [&onMain](const PullPhase& phase, const QString& line) {
-            onMain([phase, line](ModelPicker& picker) { picker.applyProgress(phase, line); });
-        }, stop);
-        onMain([error, choice](ModelPicker& picker) { picker.finishDownload(error, choice); });
+    // Progress and the outcome are applied only while this download's view is still the one shown.
+    const QPointer<QObject> self(this);
+    m_tasks.run(this, [this, self, engines = m_engines, choice, step, stop = m_download.get_token()](std::stop_token task) {
+        return engines->pull(choice.id, [this, self, step, stop](const PullPhase& phase, const QString& line) {
+            TaskPool::toGui(self, [this, step, phase, line] {
+                if (m_step == step)
+                    applyProgress(phase, line);
+            }, stop);
+        }, task);
+    }, [this, step, choice](const std::optional<PullError>& error) {
+        if (m_step == step)
+            finishDownload(error, choice);
     }, m_download.get_token());
 }
 

@@ -10,13 +10,13 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 
+#include "core/TaskPool.h"
 #include "memory/CollectionExport.h"
 #include "memory/KnowledgeStore.h"
 #include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "settings/L10n.h"
 #include "ui/Typography.h"
-#include "windows/WindowTask.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ void OrganiseFlow::start()
     // Which engine is ready may take a request to learn, so even that is asked on the task.
     m_running = true;
     Q_EMIT runningChanged(true);
-    runForView<Reply>(m_tasks, this, [engine = m_engine, messages](std::stop_token task) {
+    m_tasks.run(this, [engine = m_engine, messages](std::stop_token task) {
         const ProfileEngine::OneShotChat chat = engine->profileChat(task);
         if (!chat)
             return Reply{Outcome::notReady, {}};

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "popup/ActionEngine.h"
 #include "profile/ProfileEngine.h"
@@ -18,7 +19,6 @@
 #include "ui/Tint.h"
 #include "ui/Typography.h"
 #include "windows/KnowledgeListModel.h"
-#include "windows/WindowTask.h"
 
 namespace {
 
@@ -163,10 +163,9 @@ void ProfileCard::regenerate()
     ProfileEngine::releaseUserEdit();
     m_regenerating = true;
     refresh();
-    runForView<bool>(m_tasks, this, [store = &m_store, engine = m_engine](std::stop_token task) {
+    m_tasks.run(this, [store = &m_store, engine = m_engine](std::stop_token task) {
         ProfileEngine::regenerate(*store, engine->profileChat(task), task);
-        return true;
-    }, [this](bool) {
+    }, [this] {
         m_regenerating = false;
         refresh();
     });

@@ -21,6 +21,7 @@
 #include <QVBoxLayout>
 
 #include "core/KeyFormatter.h"
+#include "core/TaskPool.h"
 #include "engines/CloudClient.h"
 #include "engines/EngineControl.h"
 #include "prompts/PromptLibrary.h"
@@ -32,7 +33,6 @@
 #include "windows/SettingsLayout.h"
 #include "windows/WindowParts.h"
 #include "windows/SettingsTestResult.h"
-#include "windows/WindowTask.h"
 
 using namespace SettingsLayout;
 using WindowParts::button;
@@ -346,7 +346,7 @@ void SettingsWindow::testCloud()
     m_drafts.writeTo(settings, m_currentProviderId, m_customBaseURLField->text());
     SettingsStore::save(settings);
     showTestResult("settings.test.testing", Tint::secondaryLabel);
-    runForView<ChatResult>(m_tasks, this, [](std::stop_token stop) { return CloudClient::smokeTest(stop); }, [this](const ChatResult& result) {
+    m_tasks.run(this, [](std::stop_token stop) { return CloudClient::smokeTest(stop); }, [this](const ChatResult& result) {
         if (result.ok())
             showTestResult("settings.test.ok", Tint::green);
         else
@@ -362,8 +362,8 @@ void SettingsWindow::showTestResult(const char* key, Tint tint)
 void SettingsWindow::refreshOllamaStatus()
 {
     setTextTint(m_ollamaStatus, L10n::t("settings.status.checking"), Tint::secondaryLabel);
-    runForView<bool>(m_tasks, this, [engines = m_engines](std::stop_token stop) { return engines->isRunning(stop); },
-                     [this](bool running) { setStatus(running); });
+    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->isRunning(stop); },
+        [this](bool running) { setStatus(running); });
 }
 
 void SettingsWindow::setStatus(bool running)
@@ -377,7 +377,7 @@ void SettingsWindow::setStatus(bool running)
 void SettingsWindow::startOllama()
 {
     setTextTint(m_ollamaStatus, L10n::t("settings.status.starting"), Tint::secondaryLabel);
-    runForView<bool>(m_tasks, this, [engines = m_engines](std::stop_token stop) { return engines->ensureRunning(stop); }, [this](bool running) {
+    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->ensureRunning(stop); }, [this](bool running) {
         setStatus(running);
         refreshModels();
     });
@@ -388,7 +388,7 @@ void SettingsWindow::refreshModels()
     const bool bundled = m_engines->isBundled();
     if (bundled)
         setTextTint(m_modelStatusLabel, L10n::t("settings.status.checking"), Tint::tertiaryLabel);
-    runForView<QStringList>(m_tasks, this, [engines = m_engines](std::stop_token stop) { return engines->models(stop); }, [this, bundled](const QStringList& models) {
+    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->models(stop); }, [this, bundled](const QStringList& models) {
         const QString stored = SettingsStore::load().qwenModel;
         m_modelPopup->clear();
         m_modelPopup->setEnabled(true);
@@ -412,7 +412,7 @@ void SettingsWindow::refreshModels()
 
 void SettingsWindow::refreshExternalModels()
 {
-    runForView<QStringList>(m_tasks, this, [engines = m_engines](std::stop_token stop) { return engines->ownOllamaModels(stop); }, [this](const QStringList& models) {
+    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->ownOllamaModels(stop); }, [this](const QStringList& models) {
         m_externalModelPopup->clear();
         if (models.isEmpty()) {
             m_externalModelHint->setText(m_engineExternalRadio->isChecked() ? L10n::t("settings.external.notFound") : QString());

@@ -1,5 +1,6 @@
-# Fails when a folder includes one above it, or when a file of the display-free core includes a
-# widget, X11 or AT-SPI header. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
+# Fails when a folder includes one above it, when a file of the display-free core includes a
+# widget, X11 or AT-SPI header, or when pool work is handed back to the GUI thread other than by
+# TaskPool. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
 # The platform backends rank directly above the core; the loader, which chooses among them, above them all.
 set(layers platform core platform/atspi platform/linux platform/wayland platform/loader settings prompts memory profile
     engines capture update speech popup ui popup/view windows ocr tray app)
@@ -26,6 +27,14 @@ foreach(source IN LISTS sources)
   if(own EQUAL -1)
     list(APPEND faults "${source}: in no layer")
     continue()
+  endif()
+  # Slow work for the interface has one road, TaskPool::run with TaskPool::toGui: no other
+  # helper, and no hand-made post through the application object, beside it.
+  if(NOT source STREQUAL "core/TaskPool.h")
+    file(READ ${ROOT}/${source} text)
+    if(text MATCHES "(runForView|inBackground|postToSession|invokeMethod\\([ \t\r\n]*(QCoreApplication::instance\\(\\)|qApp))")
+      list(APPEND faults "${source}: posts pool work by hand (${CMAKE_MATCH_1}); use TaskPool::run or TaskPool::toGui")
+    endif()
   endif()
   file(STRINGS ${ROOT}/${source} includes REGEX "^#include \"")
   foreach(line IN LISTS includes)
