@@ -56,21 +56,6 @@ bool decode(const QJsonValue& value, double& out)
     return true;
 }
 
-bool decode(const QJsonValue& value, QMap<QString, QString>& out)
-{
-    if (!value.isObject())
-        return false;
-    QMap<QString, QString> map;
-    const QJsonObject object = value.toObject();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it.value().isString())
-            return false;
-        map.insert(it.key(), it.value().toString());
-    }
-    out = map;
-    return true;
-}
-
 bool decode(const QJsonValue& value, QDateTime& out)
 {
     const std::optional<QDateTime> date = value.isString() ? IsoDate::parse(value.toString()) : std::nullopt;
@@ -110,11 +95,6 @@ bool read(const QJsonObject& object, const QString& key, quint32& out)
 }
 
 bool read(const QJsonObject& object, const QString& key, double& out)
-{
-    return readOptional(object, key, out);
-}
-
-bool read(const QJsonObject& object, const QString& key, QMap<QString, QString>& out)
 {
     return readOptional(object, key, out);
 }

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QJsonObject>
-#include <QMap>
 #include <QString>
 
 // Field-by-field reading of stored JSON records: each reader leaves `out` at its default when
@@ -16,8 +15,6 @@ bool read(const QJsonObject& object, const QString& key, bool& out);
 bool read(const QJsonObject& object, const QString& key, int& out);
 bool read(const QJsonObject& object, const QString& key, quint32& out);
 bool read(const QJsonObject& object, const QString& key, double& out);
-// An object whose values are all strings.
-bool read(const QJsonObject& object, const QString& key, QMap<QString, QString>& out);
 // ISO 8601 internet date-time without fractions (see IsoDate).
 bool read(const QJsonObject& object, const QString& key, QDateTime& out);
 

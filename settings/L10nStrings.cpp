@@ -13,6 +13,8 @@ const L10n::Entry kEntries[] = {
     {"common.close", "关闭", "Close"},
     // data
     {"data.keptAside", "%@ 读不懂，原文件原样留在 %@，其余照常可用。", "Couldn’t read %@; the untouched file is kept as %@ and everything else works as usual."},
+    {"data.unreadable", "%@ 读不了，也没能挪开；这次先用默认设置，文件原样没动。", "Couldn’t read %@ or move it aside; defaults are used for now and the file is left as it is."},
+    {"data.notice.header", "有文件没读懂", "Some of your files couldn’t be read"},
     {"data.settingIgnored", "设置项“%@”（%@）读不懂，这一项先用默认值。", "The setting “%@” in %@ couldn’t be read; its default is used for now."},
     // notReady
     {"notReady.title", "还没准备好 AI", "AI isn’t set up yet"},

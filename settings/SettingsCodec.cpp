@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include "settings/JsonFields.h"
 
@@ -62,22 +63,49 @@ QJsonValue write(const StringMap& map)
     return object;
 }
 
+// A wrong-typed value leaves its field at the default and is named in `ignored`, so one bad
+// value never costs the user the rest of the file.
+template <typename T>
+void readField(const QJsonObject& object, const QString& key, T& out, QStringList& ignored)
+{
+    if (!JsonFields::read(object, key, out))
+        ignored << key;
 }
 
-std::optional<AppSettings> decode(const QByteArray& json)
+// Maps (keys and models per provider) are read entry by entry: one bad entry costs only itself.
+void readField(const QJsonObject& object, const QString& key, StringMap& out, QStringList& ignored)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull())
+        return;
+    if (!value.isObject()) {
+        ignored << key;
+        return;
+    }
+    const QJsonObject entries = value.toObject();
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        if (it.value().isString())
+            out.insert(it.key(), it.value().toString());
+        else
+            ignored << key + QLatin1Char('.') + it.key();
+    }
+}
+
+}
+
+std::optional<Decoded> decode(const QByteArray& json)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();
-    AppSettings settings;
+    Decoded decoded;
     for (const Field& field : kFields) {
         const QString key = QLatin1String(field.key);
-        if (!std::visit([&](auto member) { return JsonFields::read(object, key, settings.*member); }, field.member))
-            return std::nullopt;
+        std::visit([&](auto member) { readField(object, key, decoded.settings.*member, decoded.ignoredKeys); }, field.member);
     }
-    return settings;
+    return decoded;
 }
 
 QByteArray encode(const AppSettings& settings)

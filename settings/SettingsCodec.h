@@ -3,15 +3,24 @@
 #include <optional>
 
 #include <QByteArray>
+#include <QStringList>
 
 #include "settings/AppSettings.h"
 
 // The JSON form of AppSettings: one object whose keys are the field names.
 namespace SettingsCodec {
 
-// Every key is optional and null means the default; a value of the wrong JSON type or text
-// that is not a JSON object fails the whole decode. Unknown keys are ignored.
-std::optional<AppSettings> decode(const QByteArray& json);
+struct Decoded {
+    AppSettings settings;
+    // Settings whose stored value had the wrong type and were left at their default, in field
+    // order; an entry of a map is named "map.entry" (for example "cloudKeys.openai").
+    QStringList ignoredKeys;
+};
+
+// Field by field: every key is optional, null means the default, a value of the wrong JSON
+// type leaves only its own field at the default. Unknown keys are ignored. Nothing when the
+// text is not a JSON object.
+std::optional<Decoded> decode(const QByteArray& json);
 
 // Pretty-printed with sorted keys, so an unchanged record always gives the same bytes.
 QByteArray encode(const AppSettings& settings);

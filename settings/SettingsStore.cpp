@@ -3,11 +3,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 
+#include "settings/DataNotices.h"
 #include "settings/HomeDir.h"
 #include "settings/PrivateFile.h"
 #include "settings/SettingsCodec.h"
@@ -19,6 +21,9 @@ namespace {
 std::mutex fileMutex;
 std::mutex cacheMutex;
 std::optional<AppSettings> cache;
+// The file last told about: the settings are read again at every shortcut press, and the user
+// hears about the same unusable settings once.
+QByteArray toldAbout;
 
 // A listener runs under its own lock, which removal takes too: once removed it is not running
 // and never runs again. Recursive, so a listener may save or remove itself.
@@ -46,18 +51,65 @@ void notifyListeners(const AppSettings& settings)
     }
 }
 
-std::optional<AppSettings> readFile(const QString& path)
+// What config.json holds: nothing, something we cannot use at all, or a record (perhaps with
+// some settings left at their defaults).
+struct FileContent {
+    enum class Kind { missing, unreadable, decoded } kind;
+    SettingsCodec::Decoded decoded;
+    QByteArray bytes;
+};
+
+FileContent readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return SettingsCodec::decode(file.readAll());
+        return {QFileInfo::exists(path) ? FileContent::Kind::unreadable : FileContent::Kind::missing, {}, {}};
+    const QByteArray bytes = file.readAll();
+    std::optional<SettingsCodec::Decoded> decoded = SettingsCodec::decode(bytes);
+    if (!decoded)
+        return {FileContent::Kind::unreadable, {}, bytes};
+    return {FileContent::Kind::decoded, std::move(*decoded), bytes};
 }
 
-// False when an undecodable file is in the way and could not be moved aside.
-bool moveAsideIfUndecodable(const QString& path)
+// Renames the file out of the way and tells the user where it went. False when it is still there.
+bool keepAside(const QString& path)
 {
-    return !QFileInfo::exists(path) || readFile(path) || !PrivateFile::moveAside(path).isEmpty();
+    const QString aside = PrivateFile::moveAside(path);
+    if (!aside.isEmpty()) {
+        DataNotices::fileKeptAside(path, aside);
+        return true;
+    }
+    if (!QFileInfo::exists(path))
+        return true; // another process took it away first and told its user
+    DataNotices::fileUnreadable(path);
+    return false;
+}
+
+// The record the file gives, the user told about whatever in it could not be used. A file that
+// cannot be used at all is kept aside at once, so nothing later writes over it.
+AppSettings readAndReport(const QString& path)
+{
+    const FileContent content = readFile(path);
+    switch (content.kind) {
+    case FileContent::Kind::missing: break;
+    case FileContent::Kind::unreadable: keepAside(path); break;
+    case FileContent::Kind::decoded:
+        if (content.bytes != std::exchange(toldAbout, content.bytes))
+            for (const QString& key : content.decoded.ignoredKeys)
+                DataNotices::settingIgnored(path, key);
+        return content.decoded.settings;
+    }
+    return AppSettings();
+}
+
+// False when a file we could not wholly read is in the way and could not be moved aside: what
+// the user wrote there is never replaced.
+bool clearWayForSave(const QString& path)
+{
+    const FileContent content = readFile(path);
+    const bool whole = content.kind == FileContent::Kind::missing
+                       || (content.kind == FileContent::Kind::decoded && content.decoded.ignoredKeys.isEmpty());
+    return whole || keepAside(path);
 }
 
 }
@@ -80,7 +132,9 @@ AppSettings SettingsStore::load(bool forceReload)
             return *cache;
     }
     std::lock_guard fileLock(fileMutex);
-    AppSettings settings = readFile(path()).value_or(AppSettings());
+    // Every process reads the settings first, so a folder left open to others is closed here.
+    HomeDir::tightenDataDir();
+    AppSettings settings = readAndReport(path());
     SettingsCodec::bringForwardDoubaoFields(settings);
     std::lock_guard lock(cacheMutex);
     if (!forceReload && cache)
@@ -98,9 +152,8 @@ bool SettingsStore::save(const AppSettings& settings)
             cache = settings;
         }
         const QString file = path();
-        PrivateFile::ensureDirectory(HomeDir::dataDir());
-        // Never replace what the user wrote and we could not read.
-        if (!moveAsideIfUndecodable(file) || !PrivateFile::writeAtomically(file, SettingsCodec::encode(settings)))
+        HomeDir::ensureDataDir();
+        if (!clearWayForSave(file) || !PrivateFile::writeAtomically(file, SettingsCodec::encode(settings)))
             return false;
     }
     notifyListeners(settings);
@@ -131,6 +184,8 @@ void SettingsStore::removeChangeListener(int id)
 
 void SettingsStore::resetCache()
 {
+    std::lock_guard fileLock(fileMutex);
+    toldAbout.clear();
     std::lock_guard lock(cacheMutex);
     cache.reset();
 }

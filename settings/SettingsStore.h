@@ -12,11 +12,14 @@
 class SettingsStore {
 public:
     // The cached record, or the file read anew when there is no cache or forceReload is set.
-    // Never fails: a missing or undecodable file gives the defaults and is left untouched.
+    // Never fails: a missing file gives the defaults; a wrong-typed setting gives its own default
+    // alone; a file that cannot be read at all is moved aside and gives the defaults. Whatever
+    // was not used is recorded in DataNotices for the user.
     static AppSettings load(bool forceReload = false);
 
-    // Caches the record, then writes the file (0600, atomically). A file that exists but cannot
-    // be decoded is first moved aside so the user's text is never lost. False when writing failed.
+    // Caches the record, then writes the file (0600, atomically). A file that exists but could
+    // not be wholly read is first moved aside so the user's text is never lost. False when
+    // writing failed.
     static bool save(const AppSettings& settings);
 
     // Calls the listener after every successful save, with the record saved, on the saving

@@ -1,7 +1,6 @@
 #include "tray/AppDelegate.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,6 +18,7 @@
 #include "platform/PlatformServices.h"
 #include "popup/view/PopupPanel.h"
 #include "prompts/ActionOptions.h"
+#include "settings/DataNotices.h"
 #include "settings/HomeDir.h"
 #include "settings/HotKeyRegistrar.h"
 #include "settings/L10n.h"
@@ -51,9 +51,8 @@ bool desktopReachable()
 // One line per launch in ~/.selvane/ax-debug.log; failures are ignored.
 void logTrustStatus()
 {
-    const QString dir = HomeDir::dataDir();
-    QDir().mkpath(dir);
-    QFile file(dir + QStringLiteral("/ax-debug.log"));
+    HomeDir::ensureDataDir();
+    QFile file(HomeDir::dataDir() + QStringLiteral("/ax-debug.log"));
     if (!file.open(QIODevice::Append | QIODevice::Text))
         return;
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -105,6 +104,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    DataNotices::setListener({});
     // The shortcuts go first, so nothing reaches a controller half taken apart.
     m_hotKeys.reset();
     m_services.capture.cancel();
@@ -130,7 +130,12 @@ void AppDelegate::applicationDidFinishLaunching()
     QTimer::singleShot(launchDelayMs, this, [this] { healLocalEngineOnLaunch(); });
     checkAccessibilityForUpgradedUser();
     QTimer::singleShot(launchDelayMs, this, [this] { refreshReadiness(); });
-    QTimer::singleShot(trayLookDelayMs, this, [this] { tellIfNoTray(); });
+    QTimer::singleShot(trayLookDelayMs, this, [this] {
+        tellIfNoTray();
+        // What the start-up found wrong with the user's files first, then anything found later.
+        DataNotices::setListener([this] { QMetaObject::invokeMethod(this, [this] { tellDataNotices(); }, Qt::QueuedConnection); });
+        tellDataNotices();
+    });
 }
 
 void AppDelegate::handle(SingleInstance::Command command)
@@ -210,6 +215,23 @@ void AppDelegate::tellIfNoTray()
     m_popup->showAuthGuide(L10n::t("tray.missing.header"), L10n::t("tray.missing.body"), Tint::blue,
                            {{L10n::t("tray.missing.settings"), [this] { m_popup->close(); m_windows->showSettings(); }},
                             {L10n::t("tray.missing.knowledge"), [this] { m_popup->close(); m_windows->showKnowledge(); }}});
+}
+
+void AppDelegate::tellDataNotices()
+{
+    // A popup in use is never taken from the user: the notice waits until it closes. Looked at
+    // again from the event loop, as a popup also closes on its way to showing the next one.
+    if (m_popup->isShown()) {
+        if (!std::exchange(m_dataNoticeWaiting, true))
+            connect(m_popup.get(), &PopupPanel::closed, this, [this] {
+                m_dataNoticeWaiting = false;
+                tellDataNotices();
+            }, Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        return;
+    }
+    const QStringList notices = DataNotices::take();
+    if (!notices.isEmpty())
+        m_popup->show(L10n::t("data.notice.header"), notices.join(QLatin1Char('\n')), Tint::orange);
 }
 
 void AppDelegate::onHotKey()

@@ -68,6 +68,8 @@ private:
     void refreshReadiness();
     void checkAccessibilityForUpgradedUser();
     void tellIfNoTray();
+    // Files kept aside and settings ignored, told once in a notice.
+    void tellDataNotices();
 
     void showPermissionGuide(const QString& body);
     void showScreenRecordingGuide();
@@ -89,4 +91,5 @@ private:
     bool m_screenAccess = false;
     bool m_ocrCaptureInProgress = false;
     bool m_relaunch = false;
+    bool m_dataNoticeWaiting = false;
 };

@@ -12,6 +12,7 @@
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "prompts/ActionOptions.h"
+#include "settings/DataNotices.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 
@@ -27,6 +28,13 @@ int usageError(const QString& problem)
     outError(QStringLiteral("Usage: quillo --ask %1").arg(QString::fromUtf8(askArgumentSynopsis)));
     outError(QStringLiteral("      ") + QString::fromUtf8(askUsageText));
     return exitUsage;
+}
+
+// Files kept aside and settings ignored: each told once, on standard error.
+void tellDataNotices()
+{
+    for (const QString& notice : DataNotices::take())
+        outError(notice);
 }
 
 QString readStandardInput()
@@ -115,6 +123,7 @@ int runAsk(const QStringList& args)
         return usageError(QStringLiteral("the text is blank"));
 
     const AppSettings settings = SettingsStore::load();
+    tellDataNotices();
     if (AIReadiness::current(settings) == AIReadiness::neitherConfigured) {
         outError(L10n::t("notReady.body"));
         return exitFailed;
@@ -127,6 +136,7 @@ int runAsk(const QStringList& args)
         ActionSession session(services.actionEngine(), services.knowledge(), services.tasks());
         status = drive(session, text, action, options, request.revisions);
     }
+    tellDataNotices();
     return status;
 }
 

@@ -4,10 +4,15 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
+#include "settings/DataNotices.h"
 #include "settings/SettingsCodec.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/Files.h"
@@ -37,24 +42,122 @@ TEST_F(SettingsStoreTest, MissingFileKeysAndNullsTakeTheDefaultsAndOnlyAForcedLo
     EXPECT_FALSE(SettingsStore::load(true).compareMode);
 }
 
-TEST_F(SettingsStoreTest, UndecodableFilesGiveDefaultsAndAreMovedAsideByTheNextSave)
+// A value of another JSON type than the field's own: what a hand edit or another program leaves.
+QJsonValue wrongTypeFor(const QJsonValue& value)
 {
-    for (const QByteArray& content : {QByteArray(R"({"hotKeyCode": "14", "autoRemember": false})"),
-                                      QByteArray(R"({"hotKeyCode": 1.5})"), QByteArray(R"({"cloudKeys": {"openai": 42}})"),
-                                      QByteArray("this is not JSON {"), QByteArray("[1, 2, 3]"), QByteArray()}) {
+    if (value.isString())
+        return 7;
+    if (value.isObject())
+        return QStringLiteral("sk-in-the-wrong-place");
+    return QStringLiteral("large");
+}
+
+TEST_F(SettingsStoreTest, EachWrongTypedSettingFallsBackAloneAndTheKeysStay)
+{
+    AppSettings base;
+    base.activeProvider = QStringLiteral("openai");
+    base.cloudKeys = {{QStringLiteral("openai"), QStringLiteral("sk-x")}};
+    base.rewriteEngine = QStringLiteral("cloud");
+    base.fontScale = 1.2;
+    base.hotKeyCode = 3;
+    const QJsonObject good = QJsonDocument::fromJson(SettingsCodec::encode(base)).object();
+    const QJsonObject defaults = QJsonDocument::fromJson(SettingsCodec::encode(AppSettings())).object();
+
+    struct Case {
+        QString key;
+        QJsonValue stored;
+        QStringList ignored;
+    };
+    QList<Case> cases;
+    for (auto it = good.begin(); it != good.end(); ++it)
+        if (it.key() != QLatin1String("cloudKeys"))
+            cases.append({it.key(), wrongTypeFor(it.value()), {it.key()}});
+    cases.append({QStringLiteral("hotKeyCode"), 1.5, {QStringLiteral("hotKeyCode")}});
+    cases.append({QStringLiteral("hotKeyModifiers"), -1, {QStringLiteral("hotKeyModifiers")}});
+    cases.append({QStringLiteral("hotKeyCode"), 4294967296.0, {QStringLiteral("hotKeyCode")}});
+    // One bad entry of a map costs that entry only.
+    cases.append({QStringLiteral("cloudModels"), QJsonObject{{QStringLiteral("deepseek"), 3}, {QStringLiteral("grok"), QStringLiteral("grok-4")}},
+                  {QStringLiteral("cloudModels.deepseek")}});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key.toStdString() + " = " + QJsonDocument(QJsonArray{c.stored}).toJson(QJsonDocument::Compact).toStdString());
+        QDir(home.dataDir()).removeRecursively();
+        QJsonObject stored = good;
+        stored.insert(c.key, c.stored);
+        const QByteArray bytes = QJsonDocument(stored).toJson();
+        ASSERT_TRUE(writeFile(configPath(), bytes));
+
+        QJsonObject expected = good;
+        if (c.stored.isObject())
+            expected.insert(c.key, QJsonObject{{QStringLiteral("grok"), QStringLiteral("grok-4")}});
+        else
+            expected.insert(c.key, defaults.value(c.key));
+        const AppSettings loaded = SettingsStore::load(true);
+        EXPECT_EQ(QJsonDocument::fromJson(SettingsCodec::encode(loaded)).object(), expected);
+        EXPECT_EQ(loaded.cloudKey(QStringLiteral("openai")), QStringLiteral("sk-x"));
+        EXPECT_EQ(SettingsCodec::decode(bytes).value().ignoredKeys, c.ignored);
+        const QStringList notices = DataNotices::take();
+        ASSERT_EQ(notices.size(), 1) << notices.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(notices.first().contains(c.ignored.first()) && notices.first().contains(configPath()));
+        EXPECT_EQ(readFile(configPath()), bytes) << "a load must not rewrite the file";
+        SettingsStore::load(true);
+        EXPECT_TRUE(DataNotices::take().isEmpty()) << "told once, however often the file is read";
+
+        // The first save keeps the file as the user left it, bad value included.
+        ASSERT_TRUE(SettingsStore::save(loaded));
+        const QStringList aside = filesInDataDir().filter(QStringLiteral("config.json.corrupt-"));
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + aside.first()), bytes);
+        EXPECT_EQ(DataNotices::take().size(), 1) << "the user learns where the old file went";
+        ASSERT_TRUE(SettingsStore::save(loaded));
+        EXPECT_EQ(filesInDataDir().filter(QStringLiteral("config.json.corrupt-")).size(), 1) << "a clean file is simply replaced";
+    }
+}
+
+TEST_F(SettingsStoreTest, AFileThatCannotBeReadAtAllIsKeptAsideAtOnceAndTold)
+{
+    const bool root = ::geteuid() == 0;
+    for (const QByteArray& content : {QByteArray("this is not JSON {"), QByteArray("[1, 2, 3]"), QByteArray(), QByteArray("\"text\""),
+                                      QByteArray("{\"hotKeyCode\": 14,"), QByteArray("unreadable")}) {
         SCOPED_TRACE(content.toStdString());
         QDir(home.dataDir()).removeRecursively();
         ASSERT_TRUE(writeFile(configPath(), content));
+        const bool locked = content == "unreadable";
+        if (locked && root)
+            continue; // root reads any file
+        if (locked)
+            QFile::setPermissions(configPath(), {});
         EXPECT_EQ(SettingsStore::load(true), AppSettings());
-        EXPECT_EQ(readFile(configPath()), content) << "a load must not rewrite the file";
+        EXPECT_FALSE(QFileInfo::exists(configPath()));
+        const QStringList aside = filesInDataDir().filter(QStringLiteral("config.json.corrupt-"));
+        ASSERT_EQ(aside.size(), 1);
+        const QString keptAs = home.dataDir() + QLatin1Char('/') + aside.first();
+        QFile::setPermissions(keptAs, QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_EQ(readFile(keptAs), content);
+        const QStringList notices = DataNotices::take();
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices.first().contains(keptAs)) << notices.first().toStdString();
 
         AppSettings changed;
         changed.qwenModel = QStringLiteral("qwen2.5:3b");
         ASSERT_TRUE(SettingsStore::save(changed));
-        const QStringList aside = filesInDataDir().filter(QStringLiteral("config.json.corrupt-"));
-        ASSERT_EQ(aside.size(), 1);
-        EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + aside.first()), content);
         EXPECT_EQ(SettingsStore::load(true), changed);
+        EXPECT_EQ(filesInDataDir().filter(QStringLiteral("config.json.corrupt-")).size(), 1);
+    }
+
+    // A folder where the file should be cannot be moved into a read-only home folder: the user
+    // hears that it was left alone.
+    QDir(home.dataDir()).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(configPath()));
+    if (!root) {
+        QFile::setPermissions(home.dataDir(), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(SettingsStore::load(true), AppSettings());
+        const QStringList notices = DataNotices::take();
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices.first().contains(configPath()));
+        EXPECT_FALSE(SettingsStore::save(AppSettings()));
+        EXPECT_TRUE(QFileInfo(configPath()).isDir());
+        QFile::setPermissions(home.dataDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }
 
@@ -137,7 +240,7 @@ TEST(SettingsDoubaoMigration, OlderFieldsAreBroughtForwardAndKept)
         {R"({"doubaoModel": "doubao-lite", "cloudModels": {"doubao": "mine"}})", {}, {{doubao, QStringLiteral("mine")}}},
     };
     for (const auto& c : cases) {
-        AppSettings settings = SettingsCodec::decode(c.json).value();
+        AppSettings settings = SettingsCodec::decode(c.json).value().settings;
         const AppSettings decoded = settings;
         SettingsCodec::bringForwardDoubaoFields(settings);
         EXPECT_EQ(settings.cloudKeys, c.keys) << c.json;
