@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr int answerWaitMs = 5000;
+
 const char* methodOf(SingleInstance::Command command)
 {
     switch (command) {
@@ -41,6 +43,8 @@ SingleInstance::~SingleInstance()
 
 bool SingleInstance::claim()
 {
+    if (m_lock.acquire() == InstanceLock::Outcome::heldElsewhere)
+        return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return true;
@@ -48,38 +52,41 @@ bool SingleInstance::claim()
     const auto reply = bus.interface()->registerService(QString::fromLatin1(serviceName), QDBusConnectionInterface::DontQueueService,
                                                         QDBusConnectionInterface::DontAllowReplacement);
     m_owned = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
-    if (!m_owned)
+    if (!m_owned) {
         bus.unregisterObject(QString::fromLatin1(objectPath));
+        m_lock.release();
+    }
     return m_owned;
 }
 
 void SingleInstance::release()
 {
-    if (!m_owned)
-        return;
-    m_owned = false;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterObject(QString::fromLatin1(objectPath));
-    bus.unregisterService(QString::fromLatin1(serviceName));
+    if (m_owned) {
+        m_owned = false;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterObject(QString::fromLatin1(objectPath));
+        bus.unregisterService(QString::fromLatin1(serviceName));
+    }
+    m_lock.release();
 }
 
-bool SingleInstance::send(Command command, int quitWaitMs)
+SingleInstance::Delivery SingleInstance::send(Command command, int quitWaitMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !nameHasOwner(bus))
-        return false;
+        return InstanceLock::heldElsewhere() ? Delivery::unreachable : Delivery::notRunning;
     const QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
                                                              QString::fromLatin1("org.quillo.Quillo"), QString::fromLatin1(methodOf(command)));
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, answerWaitMs);
     if (reply.type() != QDBusMessage::ReplyMessage)
-        return false;
+        return nameHasOwner(bus) ? Delivery::notAnswering : Delivery::notRunning;
     if (command == Command::quit) {
         // The instance lets its name go last, after its engine and its shortcuts.
         const QDeadlineTimer deadline(quitWaitMs);
         while (nameHasOwner(bus) && !deadline.hasExpired())
             QThread::msleep(20);
     }
-    return true;
+    return Delivery::delivered;
 }
 
 void SingleInstance::Trigger() { post(Command::trigger); }

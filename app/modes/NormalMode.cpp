@@ -29,10 +29,15 @@ int runTrayApplication(const QStringList& args)
     });
     if (!instance.claim()) {
         // Quillo runs already in this session: launching it again opens its settings.
-        if (SingleInstance::send(SingleInstance::Command::settings))
-            return 0;
-        out(QStringLiteral("quillo: another Quillo holds this session but does not answer"));
-        return 1;
+        switch (SingleInstance::send(SingleInstance::Command::settings)) {
+        case SingleInstance::Delivery::delivered: return 0;
+        case SingleInstance::Delivery::unreachable:
+            out(QStringLiteral("quillo: another Quillo is already running here, but without a session bus shared with it this launch cannot reach it"));
+            return 1;
+        default:
+            out(QStringLiteral("quillo: another Quillo holds this session but does not answer"));
+            return 1;
+        }
     }
     int status = 0;
     bool relaunch = false;
