@@ -26,6 +26,7 @@
 #include "engines/EngineControl.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/CloudProviders.h"
+#include "settings/EndpointSecurity.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 #include "speech/DictationModel.h"
@@ -196,6 +197,18 @@ void SettingsWindow::buildCloudSection(QGridLayout* grid, int& row)
     m_customRowViews = {addRow(grid, row, "settings.row.customBaseURL", {m_customBaseURLField}), m_customBaseURLField};
     for (QLineEdit* field : {m_keyField, m_cloudModelField, m_customBaseURLField})
         connect(field, &QLineEdit::textEdited, this, [this] { m_testResultLabel->clear(); });
+    m_clearTextWarning = smallLabel();
+    setTextTint(m_clearTextWarning, L10n::t("settings.customURL.clearWarning"), Tint::orange);
+    m_clearTextWarning->setAccessibleName(m_clearTextWarning->text());
+    addBelow(grid, row, m_clearTextWarning);
+    m_clearTextConsent = button("settings.customURL.accept");
+    connect(m_clearTextConsent, &QPushButton::clicked, this, [this] {
+        m_acceptedClearURL = m_customBaseURLField->text().trimmed();
+        m_testResultLabel->clear();
+        updateClearTextWarning();
+    });
+    addBelow(grid, row, m_clearTextConsent);
+    connect(m_customBaseURLField, &QLineEdit::textChanged, this, &SettingsWindow::updateClearTextWarning);
 
     auto* test = button("settings.btn.test");
     connect(test, &QPushButton::clicked, this, &SettingsWindow::testCloud);
@@ -278,6 +291,8 @@ void SettingsWindow::loadIntoControls()
 {
     const AppSettings settings = SettingsStore::load(true);
     m_drafts = SettingsDrafts::from(settings);
+    // What is stored was accepted before (or written by the user's own hand).
+    m_acceptedClearURL = settings.customBaseURL.trimmed();
     m_customBaseURLField->setText(settings.customBaseURL);
     m_currentProviderId = CloudProviders::find(settings.activeProvider).id;
     const int providerIndex = int(std::find_if(CloudProviders::all().begin(), CloudProviders::all().end(),
@@ -319,6 +334,7 @@ void SettingsWindow::syncCloudFields(const QString& providerId)
     for (QWidget* view : m_customRowViews)
         view->setVisible(provider.isCustom());
     m_getKeyButton->setEnabled(!provider.keyURL.isEmpty());
+    updateClearTextWarning();
 }
 
 void SettingsWindow::captureCurrentCloudFields()
@@ -341,6 +357,8 @@ void SettingsWindow::testCloud()
         return showTestResult("settings.test.needKey", Tint::orange);
     if (CloudProviders::find(m_currentProviderId).isCustom() && m_customBaseURLField->text().trimmed().isEmpty())
         return showTestResult("settings.test.needURL", Tint::orange);
+    if (!clearTextAccepted())
+        return;
     // The test runs against the stored configuration, so a tested key stays stored.
     AppSettings settings = SettingsStore::load(true);
     m_drafts.writeTo(settings, m_currentProviderId, m_customBaseURLField->text());
@@ -352,6 +370,25 @@ void SettingsWindow::testCloud()
         else
             showTestResult(SettingsTestResult::failKey(*result.failure), Tint::red);
     });
+}
+
+void SettingsWindow::updateClearTextWarning()
+{
+    const bool custom = CloudProviders::find(m_currentProviderId).isCustom();
+    const QString url = m_customBaseURLField->text();
+    m_clearTextWarning->setVisible(custom && EndpointSecurity::sendsKeyInClear(url));
+    m_clearTextConsent->setVisible(custom && EndpointSecurity::needsConsent(url, m_acceptedClearURL));
+}
+
+bool SettingsWindow::clearTextAccepted()
+{
+    if (!CloudProviders::find(m_currentProviderId).isCustom()
+        || !EndpointSecurity::needsConsent(m_customBaseURLField->text(), m_acceptedClearURL))
+        return true;
+    showTestResult("settings.customURL.acceptFirst", Tint::orange);
+    m_scroll->ensureWidgetVisible(m_clearTextConsent);
+    m_clearTextConsent->setFocus();
+    return false;
 }
 
 void SettingsWindow::showTestResult(const char* key, Tint tint)
@@ -445,6 +482,8 @@ void SettingsWindow::compareToggled()
 
 void SettingsWindow::save()
 {
+    if (!clearTextAccepted())
+        return;
     AppSettings settings = SettingsStore::load(true);
     captureCurrentCloudFields();
     m_drafts.writeTo(settings, m_currentProviderId, m_customBaseURLField->text());

@@ -63,6 +63,10 @@ private:
     void captureCurrentCloudFields();
     void providerChanged(int index);
     void testCloud();
+    // The warning and the consent button for a custom address that sends the key in clear.
+    void updateClearTextWarning();
+    // False, with the user pointed at the consent button, while such an address is unconfirmed.
+    bool clearTextAccepted();
     void showTestResult(const char* key, Tint tint);
 
     void refreshOllamaStatus();
@@ -97,6 +101,9 @@ private:
     QLineEdit* m_cloudModelField = nullptr;
     QList<QWidget*> m_customRowViews;
     QLineEdit* m_customBaseURLField = nullptr;
+    QLabel* m_clearTextWarning = nullptr;
+    QPushButton* m_clearTextConsent = nullptr;
+    QString m_acceptedClearURL;
     QLabel* m_testResultLabel = nullptr;
     QCheckBox* m_compareCheck = nullptr;
     QButtonGroup* m_explainSeg = nullptr;
