@@ -111,11 +111,15 @@ std::optional<QString> AtspiAccessibility::selectedText()
 {
     m_read.reset();
     const TextElement element = focusedText();
-    m_read = element.object ? AtspiSelectedText::read(element.object.get()) : std::nullopt;
+    if (!element.object)
+        return std::nullopt;
+    std::optional<AtspiSelectedText::Held> read = AtspiSelectedText::read(element.object.get());
     // An element that no longer has the focus cannot tell that nothing is selected elsewhere.
-    if (m_read && m_read->selected.isEmpty() && !element.focused)
-        m_read.reset();
-    return m_read ? std::optional(m_read->selected) : std::nullopt;
+    if (!read || (read->selected.isEmpty() && !element.focused))
+        return std::nullopt;
+    QString selected = read->selected;
+    m_read = std::move(read);
+    return selected;
 }
 
 std::optional<QString> AtspiAccessibility::value(qsizetype maxLength)
