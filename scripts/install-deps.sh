@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs every Debian 12 package Quillo needs to build, run and be tested. Idempotent; runs
+# Installs every Debian 12 or 13 package Quillo needs to build, run and be tested. Idempotent; runs
 # as root without a terminal, or through sudo for a normal user.
 set -eu
 
@@ -21,6 +21,7 @@ packages="
   trayer
   pulseaudio pulseaudio-utils espeak-ng sox
   file desktop-file-utils appstream lintian
+  debootstrap
 "
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds, runs every test (unit, integration, gui and x11), then builds
-# the Debian package and runs the distribution's validators on it. Extra arguments go to ctest.
+# the Debian package and runs the distribution's validators on it; as root, builds and tests once
+# more in a Debian 13 chroot (test-debian13.sh). Extra arguments go to ctest.
 # In CI (CI=true) every compiler warning fails the build.
 set -eu
 cd "$(dirname "$0")/.."
@@ -12,3 +13,4 @@ else
 fi
 (cd build && ctest --output-on-failure --parallel 2 "$@")
 ./packaging/check-package.sh build
+./scripts/test-debian13.sh "$@"
