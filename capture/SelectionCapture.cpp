@@ -73,8 +73,9 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const P
     const QString primary = platform.workspace->frontmostOwnsPrimary() ? clipboard.selectionText() : QString();
     if (!isBlank(primary))
         return Result{primary, methodCopy, std::nullopt, std::nullopt};
-    // In a terminal Control+C interrupts the running program instead of copying.
-    if (platform.workspace->frontmostIsTerminal())
+    // In a terminal Control+C interrupts the running program instead of copying; where no key
+    // can be sent, the clipboard is not worth a snapshot nor the modifiers a wait.
+    if (!keys.canSend() || platform.workspace->frontmostIsTerminal())
         return std::nullopt;
 
     const Clipboard::Snapshot saved = clipboard.snapshot();

@@ -14,6 +14,7 @@ public:
 
 class NoKeys final : public SyntheticKeys {
 public:
+    bool canSend() override { return false; }
     bool modifiersHeld() override { return false; }
     bool sendChord(quint32, quint32) override { return false; }
 };

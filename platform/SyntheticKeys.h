@@ -7,6 +7,10 @@ class SyntheticKeys {
 public:
     virtual ~SyntheticKeys() = default;
 
+    // Whether keys can be sent in this session at all (not on Wayland: keys typed into Xwayland
+    // never reach a Wayland application).
+    virtual bool canSend() { return true; }
+
     // True while Shift, Control, Alt or Super is held down.
     virtual bool modifiersHeld() = 0;
 

@@ -106,6 +106,23 @@ TEST_F(SelectionCaptureFlowTest, PrimaryIsReadWithoutACopyATerminalGetsNoControl
     EXPECT_EQ(platform.keys->chords.size(), 1) << "nothing is typed once stopped";
 }
 
+// Wayland: no key reaches the application in front, so only PRIMARY can be read.
+TEST_F(SelectionCaptureFlowTest, WhereNoKeyCanBeSentOnlyPrimaryIsReadWithoutWaitingOrTouchingTheClipboard)
+{
+    platform.keys->sendable = false;
+    platform.keys->heldModifierPolls = 1000;
+    platform.clipboard->formats = {{QStringLiteral("text/plain"), QByteArrayLiteral("copied earlier")}};
+    EXPECT_FALSE(copy());
+    EXPECT_EQ(platform.keys->modifierPolls, 0) << "no wait for modifiers that nothing will be sent past";
+    EXPECT_EQ(platform.clipboard->snapshots, 0) << "a large clipboard is not read for nothing";
+    EXPECT_TRUE(platform.keys->chords.isEmpty());
+
+    platform.clipboard->primary = QStringLiteral("划过的字");
+    const auto result = copy();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text, QStringLiteral("划过的字"));
+}
+
 TEST_F(SelectionCaptureFlowTest, TheServiceAnswersAtOnceFromAccessibilityOrLaterOnTheMainThreadUnlessCancelled)
 {
     TaskPool tasks(1);

@@ -24,6 +24,7 @@ struct Probe {
     int contextBefore = -1;
     int contextAfter = -1;
     qint64 pid = 0;
+    QString report; // what the program printed, for failure messages
 };
 
 Probe probe(const QProcessEnvironment& changes = {}, const QStringList& removed = {})
@@ -36,7 +37,8 @@ Probe probe(const QProcessEnvironment& changes = {}, const QStringList& removed 
     const QJsonObject json = QJsonDocument::fromJson(result.out).object();
     return {json[QLatin1String("method")].toString(), json[QLatin1String("text")].toString(),
             json[QLatin1String("contextBeforeLength")].toInt(-1), json[QLatin1String("contextAfterLength")].toInt(-1),
-            json[QLatin1String("pid")].toInteger()};
+            json[QLatin1String("pid")].toInteger(),
+            QStringLiteral("exit %1: %2 %3").arg(result.exitCode).arg(QString::fromUtf8(result.out), QString::fromUtf8(result.err.right(2000)))};
 }
 
 // mutter has no data-control: there PRIMARY is read, and taken, on Xwayland, as Quillo does.
@@ -101,7 +103,7 @@ TEST_F(WaylandCaptureTest, TheSelectionOfTheApplicationInFrontComesWithItsContex
 {
     select(7, 21); // "reads selected"
     const Probe read = probe();
-    EXPECT_EQ(read.method, QStringLiteral("AX"));
+    EXPECT_EQ(read.method, QStringLiteral("AX")) << read.report.toStdString();
     EXPECT_EQ(read.text, QStringLiteral("reads selected"));
     EXPECT_EQ(read.contextBefore, 6) << "Quillo";
     EXPECT_EQ(read.contextAfter, QStringLiteral("words on Wayland. Second sentence here.").size());
@@ -128,7 +130,7 @@ TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsRead)
 
     // sway's road needs no X server; GNOME's is Xwayland.
     const Probe read = probe(elsewhere, onGnome() ? QStringList() : QStringList{QStringLiteral("DISPLAY")});
-    EXPECT_EQ(read.method, QStringLiteral("复制"));
+    EXPECT_EQ(read.method, QStringLiteral("复制")) << read.report.toStdString();
     EXPECT_EQ(read.text, QStringLiteral("Quillo reads"));
     EXPECT_EQ(read.contextBefore, 0) << "no context without accessibility";
 }

@@ -39,6 +39,7 @@ private:
 
 class FakeKeys final : public SyntheticKeys {
 public:
+    bool canSend() override { return sendable; }
     bool modifiersHeld() override { return modifierPolls++ < heldModifierPolls; }
     bool sendChord(quint32 keyCode, quint32 modifiers) override
     {
@@ -48,6 +49,7 @@ public:
         return true;
     }
 
+    bool sendable = true;
     int heldModifierPolls = 0; // modifiersHeld answers true this many times
     int modifierPolls = 0;
     QList<Shortcut> chords;
@@ -57,7 +59,7 @@ public:
 // Plain text is kept as "text/plain".
 class FakeClipboard final : public Clipboard {
 public:
-    Snapshot snapshot() override { return formats; }
+    Snapshot snapshot() override { return ++snapshots, formats; }
     void restore(const Snapshot& snapshot) override { copyFromApplication(snapshot), ++restores; }
     quint64 changeCount() override { return changes; }
     std::optional<QString> text() override
@@ -75,6 +77,7 @@ public:
     quint64 changes = 0;
     QString primary;
     int restores = 0;
+    int snapshots = 0;
 };
 
 class FakeAccessibility final : public Accessibility {
