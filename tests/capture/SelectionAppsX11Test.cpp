@@ -69,15 +69,17 @@ protected:
         EXPECT_EQ(services.clipboard->text(), userClipboard);
 
         ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Right")}));
-        processEventsFor(200);
+        EXPECT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == QString(); }, 15000));
         EXPECT_FALSE(captureAsTheShortcutDoes()) << "nothing is selected any more";
 
         ASSERT_TRUE(selectThePhrase());
         const QString answer = QStringLiteral("替换成🎉新文字");
         EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));
         ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("ctrl+s")}));
-        processEventsUntil([&] { return savedText() != sample; });
-        EXPECT_EQ(savedText(), QString(sample).replace(selected, answer));
+        // The editor may still be writing the file when it first changes.
+        const QString expected = QString(sample).replace(selected, answer);
+        processEventsUntil([&] { return savedText() == expected; }, 15000);
+        EXPECT_EQ(savedText(), expected);
     }
 };
 

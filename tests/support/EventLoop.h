@@ -7,7 +7,8 @@
 #include <QThread>
 
 // Runs the Qt event loop until the condition holds or the time is up; returns the condition.
-inline bool processEventsUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+// The time is generous: a loaded machine may take seconds for what usually takes milliseconds.
+inline bool processEventsUntil(const std::function<bool()>& condition, int timeoutMs = 15000)
 {
     QElapsedTimer timer;
     timer.start();

@@ -4,14 +4,24 @@
 set -eu
 dir=$(mktemp -d)
 started=""
-trap 'kill $started 2>/dev/null || true; wait; rm -rf "$dir"' EXIT
+# GTK programs start the document portal on our session bus; it mounts runtime/doc and unmounts it
+# only once it notices the bus is gone, which can be after the directory is removed.
+cleanup() {
+  kill $started 2>/dev/null || true
+  wait
+  if mountpoint -q "$dir/runtime/doc"; then
+    fusermount3 -uz "$dir/runtime/doc" 2>/dev/null || fusermount -uz "$dir/runtime/doc" 2>/dev/null || umount -l "$dir/runtime/doc"
+  fi
+  rm -rf "$dir"
+}
+trap cleanup EXIT
 trap 'exit 143' TERM INT HUP
 mkdir -m 700 "$dir/home" "$dir/runtime"
 export HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" XDG_CONFIG_HOME="$dir/home/.config" \
   DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime/bus"
 unset AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP SWAYSOCK HYPRLAND_INSTANCE_SIGNATURE SESSION_MANAGER QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON
 
-# Starts a program in the background, then polls the condition for 15 s at most.
+# Starts a program in the background, then polls the condition for 60 s at most (a loaded machine).
 start() {
   name=$1 ready=$2 tries=0
   shift 2
@@ -19,7 +29,7 @@ start() {
   started="$started $!"
   until eval "$ready" >/dev/null 2>&1; do
     tries=$((tries + 1))
-    [ "$tries" -lt 300 ] || { echo "desktop: $name did not start" >&2; exit 1; }
+    [ "$tries" -lt 1200 ] || { echo "desktop: $name did not start" >&2; exit 1; }
     sleep 0.05
   done
 }
