@@ -1,0 +1,151 @@
+// The tray application over many lookups: in a private desktop with the user's own Ollama
+// (fake_ollama), a word selected in mousepad, then ROUNDS times (1,000 unless given) the
+// shortcut, Explain pressed over AT-SPI, the answer awaited, Escape. Every 100 rounds it reports
+// the application's resident memory, open file descriptors and threads. Exit status 1 when,
+// after the first 100 rounds, memory grew by 5 MB or more, or descriptors or threads grew at
+// all; 2 when a round did not complete.
+// Run it through bench/soak-tray.sh.
+
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include "settings/AppSettings.h"
+#include "settings/HomeDir.h"
+#include "settings/L10n.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/OwnOllama.h"
+#include "tests/support/RunProgram.h"
+#include "tests/tray/AtspiFinder.h"
+
+namespace {
+
+constexpr int waitMs = 30000;
+
+struct Usage {
+    qint64 rssKb = 0;
+    int descriptors = 0;
+    int threads = 0;
+};
+
+Usage usageOf(qint64 pid)
+{
+    Usage usage;
+    for (const QByteArray& line : readFile(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            usage.rssKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        else if (line.startsWith("Threads:"))
+            usage.threads = line.mid(8).trimmed().toInt();
+    }
+    usage.descriptors = int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+    return usage;
+}
+
+bool busNameOwned()
+{
+    return runProgram(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                                    QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
+        .out.contains("true");
+}
+
+bool showing(AtspiAccessible* object)
+{
+    AtspiStateSet* states = atspi_accessible_get_state_set(object);
+    const bool shown = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+    if (states)
+        g_object_unref(states);
+    return shown;
+}
+
+// Waits until the process shows (or, with `present` false, no longer shows) the named control.
+bool waitForControl(qint64 pid, const QString& name, bool present)
+{
+    return processEventsUntil([&] {
+        AtspiAccessible* found = AtspiFinder::named(pid, name);
+        const bool shown = found && showing(found);
+        if (found)
+            g_object_unref(found);
+        return shown == present;
+    }, waitMs);
+}
+
+bool pressWhenShown(qint64 pid, const QString& name)
+{
+    AtspiAccessible* control = nullptr;
+    processEventsUntil([&] { return (control = AtspiFinder::named(pid, name)) != nullptr; }, waitMs);
+    const bool pressed = control && AtspiFinder::press(control);
+    if (control)
+        g_object_unref(control);
+    return pressed;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
+    qputenv("SELVANE_UI_LANG", "en");
+    AtspiFinder atspi;
+    DesktopSession desktop;
+
+    const QString model = QStringLiteral("qwen2.5:0.5b");
+    if (!writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"))
+        return 2;
+    const std::unique_ptr<FakeOllamaServer> ollama = ownOllamaWith(model);
+    AppSettings settings = SettingsStore::load(true);
+    settings.qwenModel = model;
+    settings.compareMode = false;
+    settings.explainEngine = QStringLiteral("local");
+    if (!ollama || !SettingsStore::save(settings)) {
+        std::fprintf(stderr, "soak: the fake engine did not start\n");
+        return 2;
+    }
+
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    QProcess* tray = desktop.start(quilloBinary(), {}, env);
+    if (!tray || !processEventsUntil(busNameOwned, waitMs)) {
+        std::fprintf(stderr, "soak: the tray application did not start\n");
+        return 2;
+    }
+    const qint64 pid = tray->processId();
+    const QString word = QStringLiteral("fox");
+    if (!desktop.startMousepad(QDir::home().filePath(QStringLiteral("soak.txt")), QStringLiteral("The quick fox jumps.")))
+        return 2;
+
+    const QString explain = L10n::t("popup.action.explain");
+    std::printf("%6s %10s %6s %8s\n", "round", "rss_kb", "fds", "threads");
+    Usage baseline;
+    for (int round = 1; round <= rounds; ++round) {
+        const bool done = DesktopSession::selectByKeyboard(10, int(word.size()))
+            && DesktopSession::typeKeys({QStringLiteral("alt+super+e")}) && pressWhenShown(pid, explain)
+            && waitForControl(pid, L10n::t("popup.btn.replace"), true)
+            && DesktopSession::typeKeys({QStringLiteral("Escape")}) && waitForControl(pid, explain, false);
+        if (!done) {
+            std::fprintf(stderr, "soak: round %d did not complete\n", round);
+            return 2;
+        }
+        if (round % 100 == 0 || round == 1) {
+            const Usage usage = usageOf(pid);
+            std::printf("%6d %10lld %6d %8d\n", round, usage.rssKb, usage.descriptors, usage.threads);
+            std::fflush(stdout);
+            if (round == 100)
+                baseline = usage;
+        }
+    }
+    if (rounds < 100)
+        return 0;
+    const Usage last = usageOf(pid);
+    const qint64 grownKb = last.rssKb - baseline.rssKb;
+    std::printf("after round 100: memory %+lld kB, descriptors %+d, threads %+d\n", grownKb,
+                last.descriptors - baseline.descriptors, last.threads - baseline.threads);
+    return grownKb < 5 * 1024 && last.descriptors <= baseline.descriptors && last.threads <= baseline.threads ? 0 : 1;
+}
