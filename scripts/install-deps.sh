@@ -22,6 +22,7 @@ packages="
   pulseaudio pulseaudio-utils espeak-ng sox
   file desktop-file-utils appstream lintian
   debootstrap
+  clang libclang-rt-dev
 "
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -12,5 +12,9 @@ else
   ./scripts/build.sh -DQUILLO_WERROR=OFF
 fi
 (cd build && ctest --output-on-failure --parallel 2 "$@")
+# A short run of every fuzz target (bench/fuzz.sh), where clang is there to build them.
+if command -v clang++ >/dev/null 2>&1; then
+  ./bench/fuzz.sh "${QUILLO_FUZZ_SMOKE_SECONDS:-10}"
+fi
 ./packaging/check-package.sh build
 ./scripts/test-debian13.sh "$@"
