@@ -125,12 +125,15 @@ int main(int argc, char** argv)
     std::printf("%6s %10s %6s %8s\n", "round", "rss_kb", "fds", "threads");
     Usage baseline;
     for (int round = 1; round <= rounds; ++round) {
-        const bool done = DesktopSession::selectByKeyboard(10, int(word.size()))
-            && DesktopSession::typeKeys({QStringLiteral("alt+super+e")}) && pressWhenShown(pid, explain)
-            && waitForControl(pid, L10n::t("popup.btn.replace"), true)
-            && DesktopSession::typeKeys({QStringLiteral("Escape")}) && waitForControl(pid, explain, false);
-        if (!done) {
-            std::fprintf(stderr, "soak: round %d did not complete\n", round);
+        const char* failed = !DesktopSession::selectByKeyboard(10, int(word.size())) ? "selecting the word"
+            : !DesktopSession::typeKeys({QStringLiteral("alt+super+e")}) ? "pressing the shortcut"
+            : !pressWhenShown(pid, explain) ? "pressing Explain"
+            : !waitForControl(pid, L10n::t("popup.btn.replace"), true) ? "waiting for the answer"
+            : !DesktopSession::typeKeys({QStringLiteral("Escape")}) ? "pressing Escape"
+            : !waitForControl(pid, explain, false) ? "waiting for the panel to close"
+            : nullptr;
+        if (failed) {
+            std::fprintf(stderr, "soak: round %d failed at %s\n", round, failed);
             return 2;
         }
         if (round % 100 == 0 || round == 1) {
