@@ -12,7 +12,7 @@ QString format(const QDateTime& date)
 std::optional<QDateTime> parse(const QString& text)
 {
     static const QRegularExpression form(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(\\.\\d{1,9})?(Z|[+-]\\d{2}:\\d{2})$"));
     if (!form.match(text).hasMatch())
         return std::nullopt;
     const QDateTime date = QDateTime::fromString(text, Qt::ISODate);

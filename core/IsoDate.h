@@ -11,8 +11,8 @@ namespace IsoDate {
 
 QString format(const QDateTime& date);
 
-// Accepts exactly that form, with "Z" or a "+08:00" style offset; anything else
-// (fractions, a missing zone, a bare date) is no date.
+// Accepts that form with "Z" or a "+08:00" style offset, and with a fraction of a second (as
+// other programs write it); anything else (a missing zone, a bare date) is no date.
 std::optional<QDateTime> parse(const QString& text);
 
 }

@@ -52,6 +52,23 @@ std::optional<KnowledgeEntry> decodeEntry(const QJsonValue& value, const QDateTi
     return entry;
 }
 
+// The document, or an empty one for text that is not JSON. Text that parses only once its
+// bytes that are not UTF-8 became U+FFFD parses so, and `repaired` says that it had to.
+QJsonDocument parse(const QByteArray& json, bool& repaired)
+{
+    QJsonParseError error;
+    QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    repaired = false;
+    if (error.error == QJsonParseError::NoError)
+        return document;
+    const QByteArray valid = QString::fromUtf8(json).toUtf8();
+    if (valid == json)
+        return {};
+    document = QJsonDocument::fromJson(valid, &error);
+    repaired = error.error == QJsonParseError::NoError;
+    return repaired ? document : QJsonDocument();
+}
+
 QJsonObject toObject(const KnowledgeEntry& entry)
 {
     return {
@@ -71,23 +88,33 @@ QJsonObject toObject(const KnowledgeEntry& entry)
 
 }
 
-std::optional<QList<KnowledgeEntry>> decode(const QByteArray& json)
+FileContent decodeFile(const QByteArray& json)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
+    bool repaired = false;
+    const QJsonDocument document = parse(json, repaired);
+    FileContent content;
+    if (!document.isArray())
+        return content;
     const QJsonArray array = document.array();
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    QList<KnowledgeEntry> entries;
-    entries.reserve(array.size());
+    content.readable = true;
+    content.complete = !repaired;
+    content.entries.reserve(array.size());
     for (const QJsonValue& value : array) {
-        std::optional<KnowledgeEntry> entry = decodeEntry(value, now);
-        if (!entry)
-            return std::nullopt;
-        entries.append(std::move(*entry));
+        if (std::optional<KnowledgeEntry> entry = decodeEntry(value, now))
+            content.entries.append(std::move(*entry));
+        else
+            content.complete = false;
     }
-    return entries;
+    return content;
+}
+
+std::optional<QList<KnowledgeEntry>> decode(const QByteArray& json)
+{
+    FileContent content = decodeFile(json);
+    if (!content.complete)
+        return std::nullopt;
+    return std::move(content.entries);
 }
 
 QByteArray encodeEntry(const KnowledgeEntry& entry)
@@ -124,9 +151,12 @@ QByteArray encodeChange(const Change& change)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-std::optional<Change> decodeChange(QByteArrayView line)
+std::optional<Change> decodeChange(QByteArrayView line, bool* repaired)
 {
-    const QJsonObject object = QJsonDocument::fromJson(line.toByteArray()).object();
+    bool replaced = false;
+    const QJsonObject object = parse(line.toByteArray(), replaced).object();
+    if (repaired)
+        *repaired = replaced;
     const auto op = std::find(std::begin(kOps), std::end(kOps), object.value(kOp).toString());
     if (op == std::end(kOps))
         return std::nullopt;

@@ -11,9 +11,19 @@
 // The JSON form of the knowledge base: an array of entry objects whose keys are the field names.
 namespace KnowledgeCodec {
 
-// Field by field: a missing (or null) field takes its default — a fresh id, empty texts, false
-// flags, createdAt now, updatedAt the createdAt — so files of older versions load. Text that is
-// not a JSON array, or any element of the wrong shape or with a date in another form, is no list.
+// What a knowledge file holds, read entry by entry and field by field: a missing (or null) field
+// takes its default — a fresh id, empty texts, false flags, createdAt now, updatedAt the
+// createdAt — so files of older versions load. An element of the wrong shape (a field of another
+// type, a date that is no ISO 8601 date-time) is left out without hiding the others, and bytes
+// that are not UTF-8 become U+FFFD.
+struct FileContent {
+    QList<KnowledgeEntry> entries;
+    bool readable = false; // a JSON array, possibly after replacing bytes that are not UTF-8
+    bool complete = false; // every element read and no byte replaced
+};
+FileContent decodeFile(const QByteArray& json);
+
+// The entries of a file that reads completely; nothing for any other.
 std::optional<QList<KnowledgeEntry>> decode(const QByteArray& json);
 
 // Pretty-printed, every field written, dates without fractions.
@@ -41,6 +51,7 @@ struct Change {
 // {"op":"remove","id":"…"} or {"op":"clear"}.
 QByteArray encodeChange(const Change& change);
 // The change of one such line (with or without its line break); nothing for anything else.
-std::optional<Change> decodeChange(QByteArrayView line);
+// Bytes that are not UTF-8 become U+FFFD, and `repaired` (when given) says so.
+std::optional<Change> decodeChange(QByteArrayView line, bool* repaired = nullptr);
 
 }

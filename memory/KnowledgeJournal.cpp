@@ -30,20 +30,6 @@ void syncDirectory(const QString& dir)
     }
 }
 
-// The file's bytes up to its last line break; whatever follows is cut off the file: a line cut
-// short is a change whose append never returned, so it was never made.
-QByteArray completeLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    const qsizetype complete = bytes.lastIndexOf('\n') + 1;
-    if (complete < bytes.size())
-        ::truncate(nativePath(path).constData(), complete);
-    return bytes.first(complete);
-}
-
 bool writeAll(int fd, const QByteArray& bytes)
 {
     qsizetype done = 0;
@@ -58,12 +44,46 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+QByteArray readFrom(int fd, qint64 offset)
+{
+    QByteArray bytes;
+    char buffer[64 << 10];
+    for (off_t at = offset;;) {
+        const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return bytes;
+        bytes.append(buffer, got);
+        at += got;
+    }
+}
+
+// What a write cut short leaves after the last line break: the start of a change line, or the
+// zeros a power cut leaves in blocks the file had claimed.
+bool isTornLine(QByteArrayView tail)
+{
+    while (!tail.isEmpty() && tail.back() == '\0')
+        tail.chop(1);
+    const QByteArrayView start("{\"op\":\"");
+    return tail.startsWith(start) || start.startsWith(tail);
+}
+
+void cutAt(const QString& path, qint64 size)
+{
+    const int fd = ::open(nativePath(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ::ftruncate(fd, size);
+        ::close(fd);
+    }
+}
+
 }
 
 KnowledgeJournal::KnowledgeJournal(const QString& knowledgePath)
-    : m_path(knowledgePath + QStringLiteral(".journal"))
-    , m_foldingPath(m_path + QStringLiteral(".folding"))
 {
+    m_active.path = knowledgePath + QStringLiteral(".journal");
+    m_folding.path = m_active.path + QStringLiteral(".folding");
 }
 
 KnowledgeJournal::~KnowledgeJournal()
@@ -78,116 +98,164 @@ void KnowledgeJournal::close()
     m_fd = -1;
 }
 
+bool KnowledgeJournal::readPart(Part& part, bool fromStart, QList<KnowledgeCodec::Change>& changes)
+{
+    if (fromStart)
+        part = Part{part.path};
+    const int fd = ::open(nativePath(part.path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return !part.exists;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || (part.exists && (info.st_dev != part.device || info.st_ino != part.inode))
+        || info.st_size < part.offset) {
+        ::close(fd);
+        return false;
+    }
+    part.exists = true;
+    part.device = info.st_dev;
+    part.inode = info.st_ino;
+    const QByteArray bytes = S_ISREG(info.st_mode) ? readFrom(fd, part.offset) : QByteArray();
+    ::close(fd);
+    const qsizetype complete = bytes.lastIndexOf('\n') + 1;
+    if (complete < bytes.size()) {
+        // Bytes no append of ours leaves (the journal is locked while one runs): keep them
+        // for the user before the journal takes its next line.
+        if (!isTornLine(QByteArrayView(bytes).sliced(complete)))
+            PrivateFile::copyAside(part.path);
+        cutAt(part.path, part.offset + complete);
+    }
+    for (const QByteArray& line : bytes.first(complete).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        ++part.changes;
+        bool repaired = false;
+        std::optional<KnowledgeCodec::Change> change = KnowledgeCodec::decodeChange(line, &repaired);
+        // A line kept only in part is kept whole for the user, with its file.
+        part.damaged = part.damaged || repaired || !change;
+        if (change)
+            changes.append(std::move(*change));
+    }
+    part.offset += complete;
+    return true;
+}
+
 QList<KnowledgeCodec::Change> KnowledgeJournal::read()
 {
     close();
-    m_changes = 0;
-    m_bytes = 0;
-    m_damaged = false;
     QList<KnowledgeCodec::Change> changes;
-    for (const QString& path : {m_foldingPath, m_path}) {
-        const QByteArray bytes = completeLines(path);
-        int lines = 0;
-        for (const QByteArray& line : bytes.split('\n')) {
-            if (line.isEmpty())
-                continue;
-            ++lines;
-            if (std::optional<KnowledgeCodec::Change> change = KnowledgeCodec::decodeChange(line))
-                changes.append(std::move(*change));
-            else
-                m_damaged = true;
-        }
-        if (path == m_path) {
-            m_changes = lines;
-            m_bytes = bytes.size();
-        }
-    }
+    readPart(m_folding, true, changes);
+    readPart(m_active, true, changes);
     return changes;
+}
+
+std::optional<QList<KnowledgeCodec::Change>> KnowledgeJournal::readAppended()
+{
+    // A folding journal never grows: it is the one read, or dropped after its fold, or another
+    // process's fold changed it.
+    QList<KnowledgeCodec::Change> changes;
+    struct stat info {};
+    const bool folding = ::lstat(nativePath(m_folding.path).constData(), &info) == 0;
+    if (folding && !foldingAsRead())
+        return std::nullopt;
+    if (!folding)
+        m_folding = Part{m_folding.path};
+    if (!readPart(m_active, false, changes))
+        return std::nullopt;
+    return changes;
+}
+
+bool KnowledgeJournal::foldingAsRead() const
+{
+    struct stat info {};
+    return m_folding.exists && ::lstat(nativePath(m_folding.path).constData(), &info) == 0
+        && info.st_dev == m_folding.device && info.st_ino == m_folding.inode;
 }
 
 bool KnowledgeJournal::open()
 {
-    const QString dir = QFileInfo(m_path).absolutePath();
+    const QString dir = QFileInfo(m_active.path).absolutePath();
     PrivateFile::ensureDirectory(dir);
-    const bool existed = QFileInfo::exists(m_path);
-    m_fd = ::open(nativePath(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const bool existed = m_active.exists;
+    m_fd = ::open(nativePath(m_active.path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         return false;
     ::fchmod(m_fd, 0600);
     // The new journal's name must outlive a power cut as its lines do.
     if (!existed)
         syncDirectory(dir);
-    else
-        completeLines(m_path); // after an append that failed and could not take its piece back
     return true;
 }
 
 bool KnowledgeJournal::append(const KnowledgeCodec::Change& change)
 {
-    struct stat before {};
-    // A journal another process has folded in and removed takes no more lines.
-    if (m_fd >= 0 && ::fstat(m_fd, &before) == 0 && before.st_nlink == 0)
+    struct stat opened {};
+    struct stat named {};
+    // The journal read last is the one to append to; one another process moved away (to fold
+    // it in) takes no more lines.
+    if (m_fd >= 0
+        && (::fstat(m_fd, &opened) != 0 || ::stat(nativePath(m_active.path).constData(), &named) != 0
+            || opened.st_dev != named.st_dev || opened.st_ino != named.st_ino))
         close();
     if (m_fd < 0 && !open())
         return false;
-    if (::fstat(m_fd, &before) != 0)
+    struct stat before {};
+    if (::fstat(m_fd, &before) != 0 || (m_active.exists && before.st_ino != m_active.inode))
+        return false;
+    // Leave no piece of an earlier failed line behind, so this one starts on a line of its own.
+    if (before.st_size != m_active.offset && ::ftruncate(m_fd, m_active.offset) != 0)
         return false;
     const QByteArray line = KnowledgeCodec::encodeChange(change);
     if (!writeAll(m_fd, line) || ::fdatasync(m_fd) != 0) {
-        // Leave no piece of the line behind, so the next change starts on a line of its own;
-        // failing that, the next change opens the journal again, which trims it.
-        if (::ftruncate(m_fd, before.st_size) != 0)
+        if (::ftruncate(m_fd, m_active.offset) != 0)
             close();
         return false;
     }
-    ++m_changes;
-    m_bytes += line.size();
+    m_active.exists = true;
+    m_active.device = before.st_dev;
+    m_active.inode = before.st_ino;
+    m_active.offset += line.size();
+    ++m_active.changes;
     return true;
-}
-
-bool KnowledgeJournal::isEmpty() const
-{
-    return m_changes == 0 && !QFileInfo::exists(m_foldingPath);
 }
 
 bool KnowledgeJournal::startFold()
 {
-    if (QFileInfo::exists(m_foldingPath))
+    if (m_folding.exists)
         return false;
     close();
     // The next append creates the fresh journal and syncs the directory, which makes this
     // rename durable too.
-    if (::rename(nativePath(m_path).constData(), nativePath(m_foldingPath).constData()) != 0 && errno != ENOENT)
+    if (::rename(nativePath(m_active.path).constData(), nativePath(m_folding.path).constData()) != 0 && errno != ENOENT)
         return false;
-    m_changes = 0;
-    m_bytes = 0;
+    const QString activePath = m_active.path;
+    m_folding = m_active;
+    m_folding.path = activePath + QStringLiteral(".folding");
+    m_active = Part{activePath};
     return true;
 }
 
 void KnowledgeJournal::finishFold()
 {
-    retire(m_foldingPath);
+    retire(m_folding);
 }
 
 void KnowledgeJournal::drop()
 {
     close();
-    retire(m_foldingPath);
-    retire(m_path);
-    m_changes = 0;
-    m_bytes = 0;
-    m_damaged = false;
+    retire(m_folding);
+    retire(m_active);
 }
 
-void KnowledgeJournal::retire(const QString& path)
+void KnowledgeJournal::retire(Part& part)
 {
-    if (!QFileInfo::exists(path))
-        return;
-    // Lines we could not read are kept for the user rather than deleted.
-    if (m_damaged)
-        PrivateFile::moveAside(path);
-    else
-        ::unlink(nativePath(path).constData());
+    if (part.exists) {
+        // Lines we could not read are kept for the user rather than deleted.
+        if (part.damaged)
+            PrivateFile::moveAside(part.path);
+        else
+            ::unlink(nativePath(part.path).constData());
+    }
+    part = Part{part.path};
 }
 
 bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
@@ -221,11 +289,15 @@ bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
     temp.setAutoRemove(false);
     syncDirectory(dir);
     if (keptOld) {
-        if (const int old = ::open(retired.constData(), O_WRONLY | O_CLOEXEC); old >= 0) {
+        // Never through a link, and never a file with a name of its own elsewhere: only a file
+        // whose one name left is the retired one is shrunk.
+        struct stat info {};
+        if (const int old = ::open(retired.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC); old >= 0) {
+            const bool ownedHere = ::fstat(old, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
             // Each step is committed here, so the blocks it frees (and discards, on a disk mounted
             // so) are never left for the journal's next flush to wait on.
             constexpr off_t shrinkStep = 4 << 20;
-            for (off_t size = ::lseek(old, 0, SEEK_END); size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;) {
+            for (off_t size = ownedHere ? ::lseek(old, 0, SEEK_END) : 0; size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;) {
                 ::fsync(old);
                 size -= shrinkStep;
             }

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include "core/Graphemes.h"
+#include "memory/FolderWatch.h"
 #include "memory/KnowledgeCodec.h"
 #include "memory/SemanticRecall.h"
 #include "settings/HomeDir.h"
@@ -56,31 +57,68 @@ QString KnowledgeStore::defaultPath()
 
 KnowledgeStore::KnowledgeStore(const QString& path, SemanticRecall& semantic, int foldAfterChanges)
     : m_path(path)
+    , m_file(PrivateFile::resolved(path))
+    , m_lockPath(KnowledgeLock::pathFor(m_file))
     , m_semantic(semantic)
     , m_foldAfterChanges(foldAfterChanges)
-    , m_journal(path)
+    , m_journal(m_file)
     , m_foldAtChanges(foldAfterChanges)
 {
-    std::lock_guard writing(m_writing);
-    std::lock_guard lock(m_mutex);
-    // What a whole-file write killed before its rename left behind.
-    const QFileInfo file(m_path);
-    QDir dir = file.absoluteDir();
-    for (const QString& temporary : dir.entryList({QStringLiteral(".") + file.fileName() + QStringLiteral(".??????")},
-                                                  QDir::Files | QDir::Hidden))
-        dir.remove(temporary);
-    loadLocked();
-    foldJournalLocked();
+    const QFileInfo file(m_file);
+    PrivateFile::ensureDirectory(file.absolutePath());
+    if (const KnowledgeLock folding(m_lockPath, KnowledgeLock::Kind::fold); folding.held()) {
+        // What a whole-file write killed before its rename left behind; no write runs meanwhile.
+        QDir dir = file.absoluteDir();
+        for (const QString& temporary : dir.entryList({QStringLiteral(".") + file.fileName() + QStringLiteral(".??????")},
+                                                      QDir::Files | QDir::Hidden))
+            dir.remove(temporary);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = lockFiles();
+        loadLocked();
+    }
+    foldNow();
+    m_unannounced = false;
+    const QStringList watched = {file.fileName(), file.fileName() + QStringLiteral(".journal"),
+                                 file.fileName() + QStringLiteral(".journal.folding")};
+    m_watch = std::make_unique<FolderWatch>(file.absolutePath(), watched, [this] { syncFromDisk(); });
 }
 
 KnowledgeStore::~KnowledgeStore()
 {
+    m_watch.reset();
     m_folds.shutdown();
     // knowledge.json alone is complete after a clean exit, for people, tools and older versions
     // that read it without the journal.
-    std::lock_guard writing(m_writing);
-    std::lock_guard lock(m_mutex);
-    foldJournalLocked();
+    foldNow();
+}
+
+KnowledgeLock KnowledgeStore::lockFiles() const
+{
+    PrivateFile::ensureDirectory(QFileInfo(m_file).absolutePath());
+    return KnowledgeLock(m_lockPath, KnowledgeLock::Kind::files);
+}
+
+KnowledgeLock KnowledgeStore::catchUpLocked()
+{
+    KnowledgeLock files = lockFiles();
+    syncLocked();
+    return files;
+}
+
+KnowledgeStore::FileStamp KnowledgeStore::FileStamp::of(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+bool KnowledgeStore::FileStamp::operator==(const FileStamp& other) const
+{
+    return exists == other.exists && device == other.device && inode == other.inode && size == other.size
+        && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
 }
 
 KnowledgeStore::Slot::Slot(KnowledgeEntry entry)
@@ -99,37 +137,78 @@ KnowledgeStore::Stored::Stored(KnowledgeEntry entry)
 void KnowledgeStore::loadLocked()
 {
     m_entries.clear();
-    m_moveAsideBeforeWrite = false;
-    if (QFileInfo::exists(m_path)) {
-        QFile file(m_path);
-        std::optional<QList<KnowledgeEntry>> decoded;
+    m_keepOriginal = Keep::nothing;
+    m_fileSeen = FileStamp::of(m_file);
+    if (m_fileSeen.exists) {
+        QFile file(m_file);
+        KnowledgeCodec::FileContent content;
         if (file.open(QIODevice::ReadOnly))
-            decoded = KnowledgeCodec::decode(file.readAll());
-        if (decoded) {
-            m_entries.reserve(decoded->size());
-            for (KnowledgeEntry& entry : *decoded)
-                m_entries.append(Slot(std::move(entry)));
-        } else {
-            m_moveAsideBeforeWrite = true;
-        }
+            content = KnowledgeCodec::decodeFile(file.readAll());
+        if (!content.readable)
+            m_keepOriginal = Keep::moveAside;
+        else if (!content.complete)
+            m_keepOriginal = Keep::copyAside;
+        m_entries.reserve(content.entries.size());
+        for (KnowledgeEntry& entry : content.entries)
+            m_entries.append(Slot(std::move(entry)));
     }
     for (const KnowledgeCodec::Change& change : m_journal.read())
         applyLocked(change);
+    m_unannounced = true;
 }
 
-void KnowledgeStore::foldJournalLocked()
+void KnowledgeStore::syncLocked()
 {
-    if (m_journal.isEmpty()) {
-        m_journal.drop(); // an empty journal, or only lines that could not be read
-        return;
-    }
-    if (m_moveAsideBeforeWrite) {
-        if (QFileInfo::exists(m_path) && PrivateFile::moveAside(m_path).isEmpty())
+    const FileStamp now = FileStamp::of(m_file);
+    // A fold replaces the file with what it and the folding journal held: the same entries, and
+    // whoever folded kept the file as read aside first when it had to.
+    const bool folded = !(now == m_fileSeen) && m_journal.foldingAsRead();
+    if (now == m_fileSeen || folded) {
+        if (const std::optional<QList<KnowledgeCodec::Change>> appended = m_journal.readAppended()) {
+            if (folded) {
+                m_fileSeen = now;
+                m_keepOriginal = Keep::nothing;
+            }
+            for (const KnowledgeCodec::Change& change : *appended)
+                applyLocked(change);
+            if (!appended->isEmpty())
+                m_unannounced = true;
             return;
-        m_moveAsideBeforeWrite = false;
+        }
     }
-    if (writeFile(m_entries))
-        m_journal.drop();
+    loadLocked();
+}
+
+bool KnowledgeStore::keepOriginalLocked()
+{
+    if (m_keepOriginal == Keep::nothing || !m_fileSeen.exists)
+        return true;
+    // Never replace history we could not read: keep it beside the new file first.
+    const QString aside = m_keepOriginal == Keep::moveAside ? PrivateFile::moveAside(m_file) : PrivateFile::copyAside(m_file);
+    if (aside.isEmpty())
+        return false;
+    m_keepOriginal = Keep::nothing;
+    return true;
+}
+
+void KnowledgeStore::foldNow()
+{
+    std::lock_guard writing(m_writing);
+    const KnowledgeLock folding(m_lockPath, KnowledgeLock::Kind::fold);
+    {
+        std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = lockFiles();
+        if (!folding.held() || !files.held())
+            return;
+        syncLocked();
+        if (m_journal.isEmpty() && m_keepOriginal == Keep::nothing) {
+            m_journal.drop(); // an empty journal, or only lines that could not be read
+        } else if (keepOriginalLocked() && writeFile(m_entries)) {
+            m_journal.drop();
+            m_fileSeen = FileStamp::of(m_file);
+        }
+    }
+    announceIfChanged();
 }
 
 bool KnowledgeStore::writeFile(const StoredList& entries, std::stop_token stop)
@@ -144,17 +223,11 @@ bool KnowledgeStore::writeFile(const StoredList& entries, std::stop_token stop)
         }
         objects.append(stored->json);
     }
-    return KnowledgeFiles::writeInSteps(m_path, KnowledgeCodec::joinEncoded(objects));
+    return KnowledgeFiles::writeInSteps(m_file, KnowledgeCodec::joinEncoded(objects));
 }
 
 bool KnowledgeStore::commitLocked(const KnowledgeCodec::Change& change)
 {
-    if (m_moveAsideBeforeWrite) {
-        // Never replace history we could not read: keep it beside the new file first.
-        if (QFileInfo::exists(m_path) && PrivateFile::moveAside(m_path).isEmpty())
-            return false;
-        m_moveAsideBeforeWrite = false;
-    }
     if (!m_journal.append(change))
         return false;
     applyLocked(change);
@@ -195,33 +268,63 @@ void KnowledgeStore::foldLaterLocked()
 void KnowledgeStore::fold(std::stop_token stop)
 {
     std::lock_guard writing(m_writing);
+    // Another process's fold finishes first; appends go on meanwhile, under the files lock only.
+    const KnowledgeLock folding(m_lockPath, KnowledgeLock::Kind::fold);
     StoredList snapshot;
     bool rotated = false;
     {
         std::lock_guard lock(m_mutex);
-        if (stop.stop_requested() || m_journal.isEmpty()) {
+        const KnowledgeLock files = lockFiles();
+        syncLocked();
+        if (stop.stop_requested() || !folding.held() || !files.held() || m_journal.isEmpty() || !keepOriginalLocked()) {
             m_foldPending = false;
             return;
         }
-        // Changes made from here on go to a fresh journal; the snapshot holds all the others.
+        // Changes made from here on go to a fresh journal; the snapshot holds all the others,
+        // whichever process made them.
         rotated = m_journal.startFold();
         snapshot = m_entries;
     }
     const bool written = writeFile(snapshot, stop);
-    std::lock_guard lock(m_mutex);
-    if (written)
-        m_journal.finishFold();
-    // A fold that failed, or could not start a fresh journal, waits for as many changes again.
-    const bool done = written && rotated;
-    m_foldAtChanges = (done ? 0 : m_journal.activeChanges()) + m_foldAfterChanges;
-    m_foldAtBytes = (done ? 0 : m_journal.activeBytes()) + foldAfterBytes;
-    m_foldPending = false;
-    if (!stop.stop_requested())
-        foldLaterLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = lockFiles();
+        if (written) {
+            m_fileSeen = FileStamp::of(m_file);
+            m_journal.finishFold();
+        }
+        syncLocked();
+        // A fold that failed, or could not start a fresh journal, waits for as many changes again.
+        const bool done = written && rotated;
+        m_foldAtChanges = (done ? 0 : m_journal.activeChanges()) + m_foldAfterChanges;
+        m_foldAtBytes = (done ? 0 : m_journal.activeBytes()) + foldAfterBytes;
+        m_foldPending = false;
+        if (!stop.stop_requested())
+            foldLaterLocked();
+    }
+    announceIfChanged();
+}
+
+void KnowledgeStore::syncFromDisk()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = lockFiles();
+        syncLocked();
+    }
+    announceIfChanged();
+}
+
+void KnowledgeStore::announceIfChanged()
+{
+    if (m_unannounced.exchange(false))
+        announceChange();
 }
 
 void KnowledgeStore::announceChange()
 {
+    // Listeners read the store afresh, so this tells whatever catching up brought, too.
+    m_unannounced = false;
     std::lock_guard lock(m_listenerLock);
     QList<int> ids;
     for (const auto& [id, listener] : m_listeners)
@@ -289,7 +392,8 @@ std::optional<QString> KnowledgeStore::append(KnowledgeEntry entry)
     entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
     {
         std::lock_guard lock(m_mutex);
-        if (!commitLocked(KnowledgeCodec::Change::added(entry)))
+        const KnowledgeLock files = catchUpLocked();
+        if (!files.held() || !commitLocked(KnowledgeCodec::Change::added(entry)))
             return std::nullopt;
     }
     announceChange();
@@ -345,8 +449,9 @@ std::optional<KnowledgeEntry> KnowledgeStore::change(const QString& id, const st
     KnowledgeEntry changed;
     {
         std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = catchUpLocked();
         const qsizetype index = indexLocked(id);
-        if (index < 0)
+        if (index < 0 || !files.held())
             return std::nullopt;
         changed = m_entries[index]->entry;
         edit(changed);
@@ -380,9 +485,10 @@ bool KnowledgeStore::remove(const QString& id)
 {
     {
         std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = catchUpLocked();
         if (indexLocked(id) < 0)
             return true;
-        if (!commitLocked(KnowledgeCodec::Change::removed(id)))
+        if (!files.held() || !commitLocked(KnowledgeCodec::Change::removed(id)))
             return false;
     }
     announceChange();
@@ -392,14 +498,14 @@ bool KnowledgeStore::remove(const QString& id)
 bool KnowledgeStore::clearAll()
 {
     {
-        std::lock_guard writing(m_writing);
         std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = catchUpLocked();
         // Journalled first, so the clearing stands even if what follows is cut short.
-        if (!commitLocked(KnowledgeCodec::Change::cleared()))
+        if (!files.held() || !commitLocked(KnowledgeCodec::Change::cleared()))
             return false;
-        if (writeFile({}))
-            m_journal.drop();
     }
+    // Nothing cleared lingers on disk.
+    foldNow();
     announceChange();
     return true;
 }
@@ -421,8 +527,8 @@ bool KnowledgeStore::exportJSON(const QString& path) const
 void KnowledgeStore::reloadFromDisk()
 {
     {
-        std::lock_guard writing(m_writing);
         std::lock_guard lock(m_mutex);
+        const KnowledgeLock files = lockFiles();
         loadLocked();
     }
     announceChange();

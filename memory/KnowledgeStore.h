@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,11 +12,15 @@
 #include <QList>
 #include <QString>
 
+#include <sys/stat.h>
+
 #include "core/TaskPool.h"
 #include "memory/KnowledgeEntry.h"
 #include "memory/KnowledgeJournal.h"
+#include "memory/KnowledgeLock.h"
 #include "memory/SentenceEmbedder.h"
 
+class FolderWatch;
 class SemanticRecall;
 
 // The one owner of the knowledge base file: a pretty JSON array of entries in insertion order.
@@ -29,9 +34,15 @@ class SemanticRecall;
 // whole file to be written, except in clearAll and reloadFromDisk. A killed process loses no
 // change that was reported done, and leaves no file the next start cannot read.
 //
-// Another process may open the same file (quillo --ask beside the tray): it folds the journal in
-// and this store then journals afresh, but each keeps only what it has seen, so the later fold
-// of one drops the changes the other made since.
+// Any number of processes may open the same file (quillo --ask beside the tray, a second session
+// on the same home) and change it at once: every journal append and every fold holds a lock on
+// a file beside the base (KnowledgeLock), each change first catches up with what the others
+// journalled, and a fold writes what the files and journals hold together, never only what one
+// process had seen. Changes by other processes are read soon after they are made (the folder
+// is watched) and announced like this store's own.
+//
+// A knowledge file that is a symbolic link is resolved once: the journal, the lock and the whole
+// file writes go beside the file it names, which is replaced whole, and the link stays.
 class KnowledgeStore {
 public:
     // An earlier lookup of the same or a similar text.
@@ -52,9 +63,10 @@ public:
     static QString defaultPath();
 
     // Reads the file and its journal now, folds the journal in, and removes what a killed fold
-    // left behind. A file that exists but cannot be read or decoded gives a store holding only
-    // the journal's changes; the file is moved aside ("<file>.corrupt-<UTC time>") before the
-    // first change or fold replaces it.
+    // left behind. The file is read entry by entry: entries that cannot be read are left out
+    // and the untouched original is copied aside ("<file>.corrupt-<UTC time>"); a file that
+    // cannot be read at all gives a store holding only the journal's changes, and is moved
+    // aside. Either happens before the file is next written, and is told through DataNotices.
     explicit KnowledgeStore(const QString& path, SemanticRecall& semantic,
                             int foldAfterChanges = defaultFoldAfterChanges);
     // Waits for a fold under way; the journal keeps whatever it has not folded.
@@ -108,8 +120,9 @@ public:
     // Replaces the entries with the file's content and its journal's changes.
     void reloadFromDisk();
 
-    // The listener is called after every change that was made, including reloads, on the thread
-    // that made it and without the store's lock held, so it may read the store. Announcements
+    // The listener is called after every change that was made, including reloads and changes
+    // read from other processes, on the thread that made or read it (the store's own watch
+    // thread for the latter) and without the store's lock held, so it may read the store. Announcements
     // never overlap; once removeChangeListener returns, its listener is not running and is
     // never called again. A listener must not wait for another thread that may be changing
     // the store.
@@ -150,17 +163,45 @@ private:
     // Applies `edit` to the entry with that id, stamps it and makes the change; the entry as
     // changed, or nothing.
     std::optional<KnowledgeEntry> change(const QString& id, const std::function<void(KnowledgeEntry&)>& edit);
+    // What identifies the file's content without reading it.
+    struct FileStamp {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        static FileStamp of(const QString& path);
+        bool operator==(const FileStamp& other) const;
+    };
+    // What must happen to the file as read before it is next written.
+    enum class Keep { nothing, moveAside, copyAside };
+
+    // The files lock, creating the folder when it is missing.
+    KnowledgeLock lockFiles() const;
+    // The files lock, with the entries caught up with the files (syncLocked).
+    KnowledgeLock catchUpLocked();
     // Journals the change, then applies it; false (and nothing applied) when it is not on disk.
+    // The caller holds the files lock and has caught up with the files.
     bool commitLocked(const KnowledgeCodec::Change& change);
     void applyLocked(const KnowledgeCodec::Change& change);
     void loadLocked();
+    // Catches up with what the file and journals hold now: only the appended lines while the
+    // files are those read, else everything anew. The caller holds the files lock.
+    void syncLocked();
+    // Keeps the file as read for the user, as loading found it needed; false when it could not.
+    bool keepOriginalLocked();
     // Writes the entries as the whole file; the caller holds m_writing.
     bool writeFile(const StoredList& entries, std::stop_token stop = {});
-    // Writes the whole file now and drops the journal; at open and at close.
-    void foldJournalLocked();
+    // Writes the whole file now and drops the journals, holding every lock throughout; at open,
+    // at close and after clearAll.
+    void foldNow();
     void foldLaterLocked();
     void fold(std::stop_token stop);
+    // What the watch thread does when another process (or this one) touched the files.
+    void syncFromDisk();
     void announceChange();
+    // Announces what catching up with the files brought, if anything.
+    void announceIfChanged();
 
     QList<KnowledgeEntry> newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),
                                             const QString& query) const;
@@ -172,6 +213,8 @@ private:
     std::optional<Embedding> cachedEmbedding(const QString& sourceText, std::stop_token stop);
 
     const QString m_path;
+    const QString m_file;     // m_path resolved once
+    const QString m_lockPath;
     SemanticRecall& m_semantic;
     const int m_foldAfterChanges;
 
@@ -181,7 +224,10 @@ private:
     mutable std::mutex m_mutex;
     StoredList m_entries;
     KnowledgeJournal m_journal;
-    bool m_moveAsideBeforeWrite = false;
+    FileStamp m_fileSeen;
+    Keep m_keepOriginal = Keep::nothing;
+    // Catching up brought changes not announced yet.
+    std::atomic<bool> m_unannounced = false;
     bool m_foldPending = false;
     int m_foldAtChanges;
     qint64 m_foldAtBytes = foldAfterBytes;
@@ -197,4 +243,5 @@ private:
 
     // Last, so it is shut down (a running fold finished) before anything above goes away.
     TaskPool m_folds{1};
+    std::unique_ptr<FolderWatch> m_watch;
 };

@@ -15,7 +15,7 @@ bool read(const QJsonObject& object, const QString& key, bool& out);
 bool read(const QJsonObject& object, const QString& key, int& out);
 bool read(const QJsonObject& object, const QString& key, quint32& out);
 bool read(const QJsonObject& object, const QString& key, double& out);
-// ISO 8601 internet date-time without fractions (see IsoDate).
+// ISO 8601 internet date-time (see IsoDate).
 bool read(const QJsonObject& object, const QString& key, QDateTime& out);
 
 }

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include "settings/DataNotices.h"
+
 namespace PrivateFile {
 
 bool ensureDirectory(const QString& dir)
@@ -35,11 +37,34 @@ void syncDirectory(const QString& dir)
     }
 }
 
+// A name beside the file that nothing uses yet.
+QString asideName(const QString& file)
+{
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    QString aside = file + QStringLiteral(".corrupt-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = file + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-') + QString::number(n);
+    return aside;
+}
+
+}
+
+QString resolved(const QString& path)
+{
+    QString file = QFileInfo(path).absoluteFilePath();
+    // As many links as the kernel follows; a loop ends there and fails at the write.
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(file);
+        if (!info.isSymLink())
+            break;
+        file = QDir::cleanPath(info.absoluteDir().absoluteFilePath(info.symLinkTarget()));
+    }
+    return file;
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    const QFileInfo target(path);
+    const QFileInfo target(resolved(path));
     const QString dir = target.absolutePath();
     // QTemporaryFile creates its file with mode 0600, so the data is never readable by others.
     QTemporaryFile temp(dir + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
@@ -59,12 +84,24 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
 
 QString moveAside(const QString& path)
 {
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
-    QString aside = path + QStringLiteral(".corrupt-") + stamp;
-    for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = path + QStringLiteral(".corrupt-") + stamp + QLatin1Char('-') + QString::number(n);
-    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
+    const QString file = resolved(path);
+    const QString aside = asideName(file);
+    if (::rename(QFile::encodeName(file).constData(), QFile::encodeName(aside).constData()) != 0)
         return {};
+    DataNotices::fileKeptAside(path, aside);
+    return aside;
+}
+
+QString copyAside(const QString& path)
+{
+    const QString file = resolved(path);
+    QFile original(file);
+    if (!original.open(QIODevice::ReadOnly))
+        return {};
+    const QString aside = asideName(file);
+    if (!writeAtomically(aside, original.readAll()))
+        return {};
+    DataNotices::fileKeptAside(path, aside);
     return aside;
 }
 

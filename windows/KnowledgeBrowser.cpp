@@ -7,6 +7,20 @@ KnowledgeBrowser::KnowledgeBrowser(KnowledgeStore& store, QObject* parent)
     : QObject(parent)
     , m_store(store)
 {
+    // Called on whichever thread changed or re-read the base; one notice waits at a time.
+    m_listener = m_store.addChangeListener([this] {
+        if (m_changeQueued.exchange(true))
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            m_changeQueued = false;
+            Q_EMIT storeChanged();
+        }, Qt::QueuedConnection);
+    });
+}
+
+KnowledgeBrowser::~KnowledgeBrowser()
+{
+    m_store.removeChangeListener(m_listener);
 }
 
 void KnowledgeBrowser::setQuery(const QString& query)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <optional>
 
 #include <QObject>
@@ -12,7 +13,8 @@ class KnowledgeStore;
 
 // What the knowledge window shows and does, without its widgets: the query and filter, the
 // listed rows, the entry shown in the detail, and the edits written back. Main thread only;
-// every store call is synchronous.
+// every store call is synchronous. Any change of the base, by this process or another one, is
+// told by storeChanged on this object's thread.
 class KnowledgeBrowser : public QObject {
     Q_OBJECT
 
@@ -30,6 +32,7 @@ public:
     enum class Commit { unchanged, saved, failed };
 
     explicit KnowledgeBrowser(KnowledgeStore& store, QObject* parent = nullptr);
+    ~KnowledgeBrowser() override;
 
     KnowledgeListModel* model() { return &m_model; }
     Filter filter() const { return m_filter; }
@@ -68,6 +71,8 @@ Q_SIGNALS:
     void reloaded();
     // Another row is shown.
     void currentChanged();
+    // The base changed since; the rows may be out of date. A burst of changes is told once.
+    void storeChanged();
 
 private:
     void show(int row);
@@ -80,4 +85,6 @@ private:
     int m_currentRow = -1;
     std::optional<KnowledgeEntry> m_current;
     int m_total = 0;
+    int m_listener;
+    std::atomic<bool> m_changeQueued = false;
 };

@@ -79,10 +79,16 @@ KnowledgeWindow::KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::sh
         setWindowTitle(m_browser->title());
         updateExportButton();
         syncListSelection();
-        showCurrent();
+        // Editors showing what is stored keep their cursor and scroll position.
+        if (!m_browser->current() || m_browser->current() != m_shown)
+            showCurrent();
         m_profile->refresh();
     });
     connect(m_browser, &KnowledgeBrowser::currentChanged, this, &KnowledgeWindow::showCurrent);
+    connect(m_browser, &KnowledgeBrowser::storeChanged, this, [this] {
+        if (isVisible())
+            reload();
+    });
     connect(m_detail, &KnowledgeDetail::editingFinished, this, &KnowledgeWindow::commitEdits);
     connect(m_detail, &KnowledgeDetail::favoriteToggled, this, [this](bool favorite) {
         if (!m_browser->setFavorite(favorite))
@@ -172,12 +178,22 @@ void KnowledgeWindow::reload()
 
 void KnowledgeWindow::commitEdits()
 {
-    if (m_browser->commit(m_detail->edits()) == KnowledgeBrowser::Commit::failed)
+    const KnowledgeBrowser::Edits edits = m_detail->edits();
+    const KnowledgeBrowser::Commit commit = m_browser->commit(edits);
+    if (commit == KnowledgeBrowser::Commit::failed) {
         m_detail->flash(L10n::t("kw.saveFailed"), true);
+        return;
+    }
+    // What the editors hold is what is stored now: a refresh need not show it again.
+    const std::optional<KnowledgeEntry>& stored = m_browser->current();
+    if (commit == KnowledgeBrowser::Commit::saved && stored
+        && edits == KnowledgeBrowser::Edits{stored->sourceText, stored->resultText, stored->note, stored->favorite})
+        m_shown = stored;
 }
 
 void KnowledgeWindow::showCurrent()
 {
+    m_shown = m_browser->current();
     if (const std::optional<KnowledgeEntry>& entry = m_browser->current())
         m_detail->showEntry(*entry);
     else

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QWidget>
+
+#include "memory/KnowledgeEntry.h"
 
 class ActionEngine;
 class KnowledgeBrowser;
@@ -18,7 +21,8 @@ class TaskPool;
 
 // The knowledge base window: search and filter the remembered lookups and collected snippets,
 // read and edit them, star, delete, clear, export, organise the collection, and see or change
-// the learned profile. Closing only hides it; showing it again reloads. Main thread only.
+// the learned profile. Closing only hides it; showing it again reloads; while it shows, it
+// follows every change of the base, whichever process made it. Main thread only.
 class KnowledgeWindow : public QWidget {
     Q_OBJECT
 
@@ -59,4 +63,6 @@ private:
     KnowledgeDetail* m_detail = nullptr;
     ProfileCard* m_profile = nullptr;
     bool m_syncing = false;
+    // The entry the detail shows, as it showed it.
+    std::optional<KnowledgeEntry> m_shown;
 };

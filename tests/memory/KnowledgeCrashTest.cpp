@@ -88,7 +88,7 @@ TEST(KnowledgeCrash, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
         const KnowledgeStore reopened(file, noModels);
         const std::optional<QList<KnowledgeEntry>> entries = KnowledgeCodec::decode(readFile(file));
         ASSERT_TRUE(entries) << "the file always decodes";
-        EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList({"knowledge.json"}));
+        EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList({".knowledge.json.lock", "knowledge.json"}));
         QHash<QString, bool> favorite;
         for (const KnowledgeEntry& entry : *entries)
             favorite.insert(entry.id, entry.favorite);

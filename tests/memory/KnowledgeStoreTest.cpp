@@ -13,6 +13,7 @@
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "settings/DataNotices.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
@@ -56,7 +57,7 @@ TEST_F(KnowledgeStoreTest, HostileTextsSurviveAReopenUnchangedInAPrivateFileOfTh
     QStringList ids;
     for (const QString& text : texts)
         ids.append(open()->add(text, text, text, text).value_or(QString()));
-    EXPECT_EQ(filesBeside(), QStringList({"knowledge.json"})) << "a store that closes folds its journal in";
+    EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"})) << "a store that closes folds its journal in";
     EXPECT_EQ(QJsonDocument::fromJson(readFile(file)).array().size(), texts.size());
     const auto store = open();
     EXPECT_TRUE(posixMode(home.dataDir()) == 0700 && posixMode(file) == 0600);
@@ -99,24 +100,48 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     EXPECT_FALSE(store->exportJSON(home.path() + QStringLiteral("/missing/x.json")));
 }
 
-TEST_F(KnowledgeStoreTest, AnUndecodableFileIsKeptAsideOnceBeforeTheFirstChangeAndAnotherStoresFoldLosesNothing)
+TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndToldOnce)
 {
-    for (const char* content : {"not JSON {", "", R"({"sourceText": "object"})", "[1]", R"([{"sourceText": "a"}, {"favorite": "yes"}])",
-                                R"([{"createdAt": "2025-03-01T08:30:00.250Z"}])", R"([{"updatedAt": "2025-03-01"}])"}) {
-        SCOPED_TRACE(content);
+    enum Aside { keptNothing, keptFile, keptJournal };
+    const QByteArray binary = QByteArray(5000, '\x9c').replace(7, 3, "\x00\xff{");
+    const QByteArray torn = R"({"op":"add","entry":{"id":"X","sourceText":"torn")";
+    const QList<std::tuple<QByteArray, QByteArray, QStringList, Aside>> cases = {
+        // knowledge.json, its journal, what the store holds, what is kept aside
+        {"not JSON {", {}, {}, keptFile},
+        {"", {}, {}, keptFile},
+        {R"({"sourceText": "object"})", {}, {}, keptFile},
+        {"[1]", {}, {}, keptFile},
+        {R"([{"sourceText": "a", "favorite": 1}, {"sourceText": "b"}, {"sourceText": "c", "createdAt": "2025-03-01"}])", {}, {"b"}, keptFile},
+        {R"([{"sourceText": "a"}, {"favorite": "yes"}, "text", null])", {}, {"a"}, keptFile},
+        {"[{\"sourceText\": \"bad \xff\xfe byte\"}, {\"sourceText\": \"b\"}]", {}, {"b", "bad \uFFFD\uFFFD byte"}, keptFile},
+        {R"([{"sourceText": "ms", "createdAt": "2026-01-01T00:00:00.123+08:00", "updatedAt": "2026-01-01T00:00:00.5Z"}])", {}, {"ms"}, keptNothing},
+        {"[]", binary, {}, keptJournal},
+        {"[]", R"({"op":"add","entry":{"id":"J","sourceText":"journalled"}})" "\n" + binary, {"journalled"}, keptJournal},
+        {"[]", "{\"op\":\"add\",\"entry\":{\"id\":\"U\",\"sourceText\":\"\xc3\x28 x\"}}\n", {"\uFFFD( x"}, keptJournal},
+        {"[]", torn, {}, keptNothing},
+        {"[]", R"({"op":"add","entry":{"id":"Z","sourceText":"z"}})" "\n" + QByteArray(4096, '\0'), {"z"}, keptNothing},
+    };
+    for (const auto& [content, journalled, expected, aside] : cases) {
+        SCOPED_TRACE(content.left(60).toStdString() + " / " + journalled.left(40).toStdString());
         QDir(home.dataDir()).removeRecursively();
-        ASSERT_TRUE(writeFile(file, content));
-        const auto store = open();
-        store->reloadFromDisk();
-        EXPECT_EQ(store->count(), 0);
-        EXPECT_EQ(readFile(file), content) << "reading never touches the file";
-        ASSERT_FALSE(lookup(*store, QStringLiteral("new")).isEmpty() || lookup(*store, QStringLiteral("second")).isEmpty());
-        const QStringList aside = QDir(home.dataDir()).entryList({QStringLiteral("knowledge.json.corrupt-*")});
-        ASSERT_EQ(aside.size(), 1);
-        EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + aside.first()), content);
-        EXPECT_EQ(open()->count(), 2);
-        ASSERT_FALSE(lookup(*store, QStringLiteral("third")).isEmpty());
-        EXPECT_EQ(open()->count(), 3) << "a store whose journal another one folded in keeps its changes";
+        DataNotices::take();
+        ASSERT_TRUE(writeFile(file, content) && (journalled.isEmpty() || writeFile(file + QStringLiteral(".journal"), journalled)));
+        auto store = open();
+        EXPECT_EQ(sources(store->all(), true), expected);
+        const QStringList kept = QDir(home.dataDir()).entryList({QStringLiteral("knowledge.json*.corrupt-*")});
+        ASSERT_EQ(kept.size(), aside == keptNothing ? 0 : 1) << kept.join(' ').toStdString();
+        const QStringList notices = DataNotices::take();
+        ASSERT_EQ(notices.size(), kept.size());
+        if (aside != keptNothing) {
+            EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + kept.first()), aside == keptFile ? content : journalled) << "kept untouched";
+            EXPECT_TRUE(notices.first().contains(kept.first())) << notices.first().toStdString();
+        }
+        EXPECT_EQ(sources(inFile(), true), expected) << "the rest is written back at once, in full";
+        ASSERT_TRUE(lookup(*store, QStringLiteral("new")).size() > 0);
+        store = open();
+        EXPECT_EQ(store->count(), expected.size() + 1);
+        EXPECT_TRUE(DataNotices::take().isEmpty() && QDir(home.dataDir()).entryList({QStringLiteral("*.corrupt-*")}).size() == kept.size())
+            << "told once";
     }
 }
 
@@ -163,7 +188,7 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
 
     ASSERT_TRUE(store->remove(kept) && store->clearAll() && store->count() == 0);
     EXPECT_EQ(QJsonDocument::fromJson(readFile(file)).array(), QJsonArray()) << "nothing cleared lingers on disk";
-    EXPECT_EQ(filesBeside(), QStringList({"knowledge.json"}));
+    EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"}));
 
     KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
     EXPECT_TRUE(lookup(unwritable, QStringLiteral("lost")).isEmpty() && !unwritable.addCollection(QStringLiteral("lost"), {}, {}) && !unwritable.clearAll());
