@@ -52,23 +52,6 @@ std::optional<KnowledgeEntry> decodeEntry(const QJsonValue& value, const QDateTi
     return entry;
 }
 
-// The document, or an empty one for text that is not JSON. Text that parses only once its
-// bytes that are not UTF-8 became U+FFFD parses so, and `repaired` says that it had to.
-QJsonDocument parse(const QByteArray& json, bool& repaired)
-{
-    QJsonParseError error;
-    QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    repaired = false;
-    if (error.error == QJsonParseError::NoError)
-        return document;
-    const QByteArray valid = QString::fromUtf8(json).toUtf8();
-    if (valid == json)
-        return {};
-    document = QJsonDocument::fromJson(valid, &error);
-    repaired = error.error == QJsonParseError::NoError;
-    return repaired ? document : QJsonDocument();
-}
-
 QJsonObject toObject(const KnowledgeEntry& entry)
 {
     return {
@@ -91,7 +74,7 @@ QJsonObject toObject(const KnowledgeEntry& entry)
 FileContent decodeFile(const QByteArray& json)
 {
     bool repaired = false;
-    const QJsonDocument document = parse(json, repaired);
+    const QJsonDocument document = JsonFields::parse(json, repaired);
     FileContent content;
     if (!document.isArray())
         return content;
@@ -154,7 +137,7 @@ QByteArray encodeChange(const Change& change)
 std::optional<Change> decodeChange(QByteArrayView line, bool* repaired)
 {
     bool replaced = false;
-    const QJsonObject object = parse(line.toByteArray(), replaced).object();
+    const QJsonObject object = JsonFields::parse(line.toByteArray(), replaced).object();
     if (repaired)
         *repaired = replaced;
     const auto op = std::find(std::begin(kOps), std::end(kOps), object.value(kOp).toString());

@@ -20,13 +20,24 @@ std::optional<UserProfile> loadLocked()
     return UserProfile::decode(file.readAll());
 }
 
+// Keeps the file as it is for the user when it could not be read in full, before it is replaced.
+bool keepUnreadable(const QString& file)
+{
+    if (!QFileInfo::exists(file))
+        return true;
+    QFile stored(file);
+    bool complete = false;
+    const bool readable = stored.open(QIODevice::ReadOnly) && UserProfile::decode(stored.readAll(), &complete);
+    if (complete)
+        return true;
+    return !(readable ? PrivateFile::copyAside(file) : PrivateFile::moveAside(file)).isEmpty();
+}
+
 bool saveLocked(const UserProfile& profile)
 {
     const QString file = ProfileStore::path();
-    PrivateFile::ensureDirectory(QFileInfo(file).absolutePath());
-    if (QFileInfo::exists(file) && !loadLocked() && PrivateFile::moveAside(file).isEmpty())
-        return false;
-    return PrivateFile::writeAtomically(file, profile.encode());
+    PrivateFile::ensureDirectory(QFileInfo(PrivateFile::resolved(file)).absolutePath());
+    return keepUnreadable(file) && PrivateFile::writeAtomically(file, profile.encode());
 }
 
 }

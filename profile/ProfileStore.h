@@ -12,11 +12,13 @@ class ProfileStore {
 public:
     static QString path();
 
-    // Nothing when the file is missing, unreadable or undecodable.
+    // Nothing when the file is missing, unreadable or no JSON object; a field that cannot be read
+    // keeps its default alone.
     static std::optional<UserProfile> load();
 
-    // False when it could not be written. A file that exists but cannot be decoded is first
-    // moved aside ("profile.json.corrupt-<UTC time>"), never silently replaced.
+    // False when it could not be written. A file that exists but cannot be read in full is first
+    // kept aside ("profile.json.corrupt-<UTC time>"; moved, or copied when part of it was read),
+    // never silently replaced, and the user is told. A link is written through, and stays.
     static bool save(const UserProfile& profile);
 
     // Saves a generated profile unless the stored one is the user's own, in one step, so an edit

@@ -1,6 +1,5 @@
 #include "profile/UserProfile.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include "core/IsoDate.h"
@@ -16,20 +15,31 @@ const QString kGeneratedAtCount = QStringLiteral("generatedAtCount");
 
 }
 
-std::optional<UserProfile> UserProfile::decode(const QByteArray& json)
+std::optional<UserProfile> UserProfile::decode(const QByteArray& json, bool* complete)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    bool repaired = false;
+    const QJsonDocument document = JsonFields::parse(json, repaired);
+    if (!document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();
     UserProfile profile;
     using JsonFields::read;
-    const bool ok = read(object, kText, profile.text) && read(object, kBasedOnCount, profile.basedOnCount)
-        && read(object, kUpdatedAt, profile.updatedAt) && read(object, kUserEdited, profile.userEdited)
-        && read(object, kGeneratedAtCount, profile.generatedAtCount);
-    if (!ok)
-        return std::nullopt;
+    // Each field alone: one that cannot be read keeps its default and never hides the others.
+    bool everyField = !repaired;
+    const auto field = [&](const QString& key, auto& out) {
+        auto value = out;
+        if (read(object, key, value))
+            out = value;
+        else
+            everyField = false;
+    };
+    field(kText, profile.text);
+    field(kBasedOnCount, profile.basedOnCount);
+    field(kUpdatedAt, profile.updatedAt);
+    field(kUserEdited, profile.userEdited);
+    field(kGeneratedAtCount, profile.generatedAtCount);
+    if (complete)
+        *complete = everyField;
     return profile;
 }
 

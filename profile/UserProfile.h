@@ -16,8 +16,10 @@ struct UserProfile {
 
     bool isUsable() const { return !text.trimmed().isEmpty(); }
 
-    // One JSON object with sorted keys; every key optional, a value of the wrong type fails.
-    static std::optional<UserProfile> decode(const QByteArray& json);
+    // One JSON object with sorted keys, read field by field: every key optional, a value of the
+    // wrong type left at its default alone, bytes that are not UTF-8 read as U+FFFD. Nothing for
+    // text that is no JSON object; `complete` (when given) says whether every field was read.
+    static std::optional<UserProfile> decode(const QByteArray& json, bool* complete = nullptr);
     QByteArray encode() const;
 
     bool operator==(const UserProfile&) const = default;

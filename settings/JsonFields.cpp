@@ -7,6 +7,21 @@
 
 namespace JsonFields {
 
+QJsonDocument parse(const QByteArray& json, bool& repaired)
+{
+    QJsonParseError error;
+    QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    repaired = false;
+    if (error.error == QJsonParseError::NoError)
+        return document;
+    const QByteArray valid = QString::fromUtf8(json).toUtf8();
+    if (valid == json)
+        return {};
+    document = QJsonDocument::fromJson(valid, &error);
+    repaired = error.error == QJsonParseError::NoError;
+    return repaired ? document : QJsonDocument();
+}
+
 namespace {
 
 bool decode(const QJsonValue& value, QString& out)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 
@@ -8,6 +10,11 @@
 // the key is missing or null, and fails on a value of another type, so a file of an older
 // version loads while a damaged one is recognised.
 namespace JsonFields {
+
+// The document of a stored file, or an empty one for text that is not JSON. Text that parses
+// only once its bytes that are not UTF-8 became U+FFFD parses so, and `repaired` says that it
+// had to: a stray byte never costs the whole record.
+QJsonDocument parse(const QByteArray& json, bool& repaired);
 
 bool read(const QJsonObject& object, const QString& key, QString& out);
 bool read(const QJsonObject& object, const QString& key, bool& out);

@@ -53,10 +53,12 @@ TEST_F(ProfileStoreTest, MissingFieldsTakeDefaultsAndDamagedFilesAreKeptAside)
     EXPECT_FALSE(partial->userEdited);
     EXPECT_EQ(partial->generatedAtCount, 0);
 
-    for (const QByteArray& damaged : {QByteArray("not json"), QByteArray(R"({"generatedAtCount": 1.5})")}) {
+    for (const QByteArray& damaged : {QByteArray("not json"), QByteArray("{\"text\": \"kept \xff\", \"generatedAtCount\": 1.5}")}) {
         SCOPED_TRACE(damaged.toStdString());
         ASSERT_TRUE(writeFile(file, damaged));
-        EXPECT_FALSE(ProfileStore::load());
+        EXPECT_EQ(ProfileStore::load().value_or(UserProfile{.text = QStringLiteral("none")}).text,
+                  damaged.startsWith('{') ? QStringLiteral("kept \uFFFD") : QStringLiteral("none"))
+            << "a field that cannot be read hides no other";
         ASSERT_TRUE(ProfileStore::save(UserProfile()));
         const QStringList aside = QDir(home.dataDir()).entryList({QStringLiteral("profile.json.corrupt-*")});
         ASSERT_EQ(aside.size(), 1);

@@ -187,6 +187,24 @@ TEST_F(KnowledgeWindowTest, LeavingAnEntryWritesOnlyWhatTheUserChanged)
     EXPECT_EQ(store.entry(older)->sourceText, QStringLiteral("older, edited"));
 }
 
+TEST_F(KnowledgeWindowTest, AnotherProcessesChangeShowsWhileOpenAndAnEditInProgressIsKept)
+{
+    const QString mine = add(QStringLiteral("mine"));
+    open();
+    pick(QStringLiteral("mine"));
+    editor("knowledge-note")->setPlainText(QStringLiteral("typing"));
+    {
+        // What quillo --ask does beside the tray: a store of its own on the same file.
+        KnowledgeStore other(store.path(), noModels);
+        ASSERT_TRUE(other.add(QStringLiteral("解释"), QStringLiteral("from the command line"), {}, {}));
+    }
+    ASSERT_TRUE(processEventsUntil([&] { return rowOf(QStringLiteral("from the command line")) >= 0; }, 30000));
+    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("(2)"))) << window->windowTitle().toStdString();
+    EXPECT_EQ(shownSource(), QStringLiteral("mine"));
+    EXPECT_EQ(editor("knowledge-note")->toPlainText(), QStringLiteral("typing"));
+    EXPECT_EQ(store.entry(mine)->note, QStringLiteral("typing")) << "what the user typed is saved before the list is read again";
+}
+
 TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRow)
 {
     add(QStringLiteral("one"));
