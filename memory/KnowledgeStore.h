@@ -29,10 +29,12 @@ class SemanticRecall;
 //
 // A change is on disk when the call reports it done: it is appended to the journal beside the
 // file and flushed (a few milliseconds, whatever the size of the base). The journal is folded
-// into the file when the store opens, and on a background thread of the store's own once it
-// holds foldAfterChanges changes or 8 MB; the thread that calls the store never waits for the
-// whole file to be written, except in clearAll and reloadFromDisk. A killed process loses no
-// change that was reported done, and leaves no file the next start cannot read.
+// into the file when the store opens and closes, and on a background thread of the store's own
+// once it holds foldAfterChanges changes or 8 MB; the thread that calls the store never waits
+// for the whole file to be written, except in clearAll, or while another process opens or
+// closes the same base. A change that catches up with another process's fold reads the whole
+// file again. A killed process loses no change that was reported done, and leaves no file the
+// next start cannot read.
 //
 // Any number of processes may open the same file (quillo --ask beside the tray, a second session
 // on the same home) and change it at once: every journal append and every fold holds a lock on
