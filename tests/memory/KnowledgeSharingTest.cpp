@@ -1,14 +1,13 @@
-// One knowledge base shared by several processes, and one kept behind symbolic links: real forked
+// One knowledge base shared by several processes, and one kept behind symbolic links: real
 // processes, each with its own store on the same file, and real links in a scratch home.
 #include <gtest/gtest.h>
 
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSet>
 #include <QThread>
 
@@ -29,29 +28,20 @@ protected:
     const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
 
-    // A process with a store of its own that adds `count` lookups named "<tag>-<n>", removing
-    // every fifth one again, folding every 7 changes, and quits cleanly.
-    pid_t startWriter(const QString& path, const QString& tag, int count)
+    // A process with a store of its own (tests/memory/KnowledgeWriter.cpp) that adds `count`
+    // lookups named "<tag>-<n>", removing every fifth one again.
+    static std::unique_ptr<QProcess> startWriter(const QString& path, const QString& tag, int count)
     {
-        const pid_t child = ::fork();
-        if (child != 0)
-            return child;
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        bool ok = true;
-        {
-            KnowledgeStore store(path, noModels, 7);
-            for (int i = 0; i < count && ok; ++i) {
-                const std::optional<QString> id = store.add(QStringLiteral("解释"), tag + QLatin1Char('-') + QString::number(i), {}, {});
-                ok = id && (i % 5 != 4 || store.remove(*id));
-            }
-        }
-        ::_exit(ok ? 0 : 1);
+        auto writer = std::make_unique<QProcess>();
+        writer->setProcessChannelMode(QProcess::ForwardedChannels);
+        writer->start(QStringLiteral(QUILLO_BIN_DIR "/knowledge_writer"), {path, tag, QString::number(count)});
+        EXPECT_TRUE(writer->waitForStarted());
+        return writer;
     }
-    static void expectCleanExit(pid_t child)
+    static void expectCleanExit(const std::unique_ptr<QProcess>& writer)
     {
-        int status = -1;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_TRUE(writer->waitForFinished(120000));
+        EXPECT_TRUE(writer->exitStatus() == QProcess::NormalExit && writer->exitCode() == 0) << writer->exitCode();
     }
     // The lookups a writer keeps.
     static QSet<QString> kept(const QString& tag, int count)
@@ -78,8 +68,8 @@ TEST_F(KnowledgeSharingTest, ProcessesChangingOneBaseAtOnceLoseNothingAndAnOpenS
     std::atomic<int> announced{0};
     auto watcher = std::make_unique<KnowledgeStore>(file, noModels, 7);
     watcher->addChangeListener([&] { ++announced; });
-    const pid_t first = startWriter(file, QStringLiteral("a"), each);
-    const pid_t second = startWriter(file, QStringLiteral("b"), each);
+    const auto first = startWriter(file, QStringLiteral("a"), each);
+    const auto second = startWriter(file, QStringLiteral("b"), each);
     // This process changes the base too, while the others do.
     for (int i = 0; i < each; ++i) {
         const std::optional<QString> id = watcher->add(QStringLiteral("解释"), QStringLiteral("c-") + QString::number(i), {}, {});
