@@ -12,6 +12,11 @@ std::optional<QString> utf8(const QByteArray& body)
     return decoder.hasError() ? std::nullopt : std::optional<QString>(text);
 }
 
+QByteArray repairedUtf8(const QByteArray& bytes)
+{
+    return bytes.isValidUtf8() ? bytes : QString::fromUtf8(bytes).toUtf8();
+}
+
 QString lines(const QByteArray& body)
 {
     QList<QByteArray> pieces = body.split('\n');
@@ -29,7 +34,7 @@ QString lines(const QByteArray& body)
 std::variant<QJsonObject, QString> object(const QByteArray& body)
 {
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(repairedUtf8(body), &error);
     if (error.error != QJsonParseError::NoError)
         return QStringLiteral("%1 (at byte %2)").arg(error.errorString()).arg(error.offset);
     if (!document.isObject())

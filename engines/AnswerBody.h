@@ -14,6 +14,10 @@ namespace AnswerBody {
 // The body as text, or none when it is not valid UTF-8.
 std::optional<QString> utf8(const QByteArray& body);
 
+// The bytes with every invalid UTF-8 sequence replaced by U+FFFD, so a damaged character shows
+// as one instead of taking the text around it away.
+QByteArray repairedUtf8(const QByteArray& bytes);
+
 // An error body as text, each of its lines (without a carriage return) followed by a line feed.
 QString lines(const QByteArray& body);
 

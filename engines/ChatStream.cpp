@@ -11,6 +11,7 @@ ChatStreamReader::ChatStreamReader(StreamLineParser parse, DeltaHandler onDelta)
 bool ChatStreamReader::consume(const QByteArray& line)
 {
     const StreamLine parsed = m_parse(line);
+    m_complete = m_complete || parsed.endsAnswer;
     switch (parsed.kind) {
     case StreamLine::Kind::delta:
         deliver(m_filter.feed(parsed.text));
@@ -48,6 +49,7 @@ ChatStreamEnd readChatStream(const Http::Request& request, StreamLineParser pars
 
     ChatStreamEnd end;
     end.status = response.status;
+    end.connected = response.connected;
     if (stop.stop_requested() || (response.error && response.error->code == TransportError::Code::cancelled)) {
         end.kind = ChatStreamEnd::Kind::cancelled;
     } else if (response.error) {
@@ -61,6 +63,8 @@ ChatStreamEnd readChatStream(const Http::Request& request, StreamLineParser pars
         end.message = *reader.errorMessage();
     } else {
         reader.finish();
+        if (!reader.complete())
+            end.kind = ChatStreamEnd::Kind::cutOff;
     }
     end.answer = reader.answer();
     return end;

@@ -14,7 +14,8 @@ using StreamLineParser = StreamLine (*)(const QByteArray& line);
 
 // Turns the lines of one streamed answer into fragments: each line is classified by the
 // client's parser; fragments are added to the answer and handed to onDelta at once (an opening
-// <think> block hidden); an error line or a done line ends the reading.
+// <think> block hidden); an error line or a done line ends the reading. It notes whether the
+// answer's end marker arrived.
 class ChatStreamReader {
 public:
     ChatStreamReader(StreamLineParser parse, DeltaHandler onDelta);
@@ -26,6 +27,8 @@ public:
 
     const QString& answer() const { return m_answer; } // delivered so far, untrimmed
     const std::optional<QString>& errorMessage() const { return m_errorMessage; }
+    // Whether the answer's end marker arrived.
+    bool complete() const { return m_complete; }
 
 private:
     void deliver(const QString& text);
@@ -35,12 +38,14 @@ private:
     ThinkFilter m_filter;
     QString m_answer;
     std::optional<QString> m_errorMessage;
+    bool m_complete = false;
 };
 
 // How reading one streamed answer over HTTP ended.
 struct ChatStreamEnd {
     enum class Kind {
-        finished,   // a done line or the end of the stream
+        finished,   // the answer's end marker arrived (reading may have gone on to the end)
+        cutOff,     // the stream ended without the answer's end marker; `answer` holds what came
         errorLine,  // the stream carried an error; `message` holds it
         httpStatus, // the status was not 200; `message` holds the body, each line followed by "\n"
         transport,  // the exchange failed; `transport` says how, `status` whether a head came
@@ -51,6 +56,7 @@ struct ChatStreamEnd {
     QString answer; // what was delivered, untrimmed
     QString message;
     int status = 0;
+    bool connected = false; // the request reached the server
     std::optional<TransportError> transport;
 };
 

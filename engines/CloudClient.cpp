@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "engines/AnswerBody.h"
+#include "engines/AnswerDeadline.h"
 #include "engines/ChatStream.h"
 #include "engines/ThinkFilter.h"
 #include "settings/SettingsStore.h"
@@ -52,6 +53,7 @@ std::variant<Http::Request, CloudError> buildRequest(const Call& call)
     if (call.stream)
         request.headers.append("Accept: text/event-stream");
     request.idleTimeout = answerTimeout;
+    request.deadline = answerDeadline(SettingsStore::load());
     return request;
 }
 
@@ -149,6 +151,9 @@ ChatResult CloudClient::runChatStream(const ChatMessages& messages, const DeltaH
         return ChatResult::failed(CloudError::httpError(end.status, end.message.isEmpty() ? QStringLiteral("<空响应体>") : end.message));
     case ChatStreamEnd::Kind::errorLine:
         return ChatResult::failed(CloudError::httpError(200, end.message));
+    case ChatStreamEnd::Kind::cutOff:
+        // Nothing shown yet: the provider gave no answer at all rather than half of one.
+        return ChatResult::failed(end.answer.trimmed().isEmpty() ? CloudError::emptyResponse() : CloudError::answerCutOff());
     case ChatStreamEnd::Kind::finished:
         break;
     }
@@ -179,7 +184,7 @@ CloudClient::SSELine CloudClient::parseSSELine(const QByteArray& line)
     const QByteArray payload = trimmed.mid(5).trimmed();
     if (payload == "[DONE]")
         return SSELine::done();
-    const QJsonDocument document = QJsonDocument::fromJson(payload);
+    const QJsonDocument document = QJsonDocument::fromJson(AnswerBody::repairedUtf8(payload));
     if (!document.isObject())
         return SSELine::ignore();
     const QJsonObject object = document.object();
@@ -188,10 +193,13 @@ CloudClient::SSELine CloudClient::parseSSELine(const QByteArray& line)
         return SSELine::error(message.isString() ? message.toString() : QStringLiteral("云端返回错误"));
     }
     const QJsonObject first = firstChoice(object.value(QStringLiteral("choices")).toArray());
+    // Some providers send the last fragment and the finish reason in one chunk; a usage chunk
+    // may still follow before "[DONE]".
+    const bool finished = !first.value(QStringLiteral("finish_reason")).toString().isEmpty();
     for (const QString& key : {QStringLiteral("delta"), QStringLiteral("message")}) {
         const QString content = first.value(key).toObject().value(QStringLiteral("content")).toString();
         if (!content.isEmpty())
-            return SSELine::delta(content);
+            return SSELine::delta(content, finished);
     }
-    return SSELine::ignore();
+    return SSELine::ignore(finished);
 }

@@ -19,6 +19,8 @@ QString CloudError::description() const
         return QStringLiteral("云端接口地址无效。");
     case Kind::emptyResponse:
         return QStringLiteral("云端返回了空内容。");
+    case Kind::answerCutOff:
+        return QStringLiteral("云端的回答没有说完就中断了。");
     }
     return {};
 }

@@ -13,6 +13,7 @@ struct CloudError {
         missingBaseURL,
         invalidEndpoint,
         emptyResponse,
+        answerCutOff,
     };
 
     Kind kind = Kind::invalidEndpoint;
@@ -28,6 +29,8 @@ struct CloudError {
     static CloudError missingBaseURL() { return {Kind::missingBaseURL, {}, 0, {}}; }
     static CloudError invalidEndpoint() { return {Kind::invalidEndpoint, {}, 0, {}}; }
     static CloudError emptyResponse() { return {Kind::emptyResponse, {}, 0, {}}; }
+    // The answer began but its stream ended without "[DONE]" or a finish reason.
+    static CloudError answerCutOff() { return {Kind::answerCutOff, {}, 0, {}}; }
 
     QString description() const;
 

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 
 #include "engines/AnswerBody.h"
+#include "engines/AnswerDeadline.h"
 #include "engines/ChatStream.h"
 #include "engines/ManagedOllama.h"
 #include "engines/OllamaService.h"
@@ -30,6 +31,26 @@ Http::Request chatRequest(const QString& endpoint, const QJsonObject& body, std:
     Http::Request request = Http::Request::json("POST", endpoint, body);
     request.idleTimeout = timeout;
     return request;
+}
+
+// A request for an answer: besides the wait for each piece, the whole answer has its deadline.
+Http::Request answerRequest(const QString& endpoint, const QJsonObject& body)
+{
+    Http::Request request = chatRequest(endpoint, body, answerTimeout);
+    request.deadline = answerDeadline(SettingsStore::load());
+    return request;
+}
+
+// What a failed exchange with the engine says about it. Refused at the door, the engine is not
+// running; let in and never answered, it is running but stuck or busy; broken after the head,
+// the answer was cut off. A timeout after the head stays one.
+ChatFailure exchangeFailure(const TransportError& error, int status, bool connected)
+{
+    if (error.code == TransportError::Code::cancelled)
+        return Cancelled{};
+    if (status != 0)
+        return error.code == TransportError::Code::timedOut ? ChatFailure(error) : ChatFailure(QwenError::answerCutOff());
+    return connected ? QwenError::notAnswering() : QwenError::ollamaNotRunning();
 }
 
 QJsonObject chatBody(const QString& model, const ChatMessages& messages, bool stream, double temperature)
@@ -79,12 +100,11 @@ ChatResult chat(const ChatMessages& messages, double temperature, std::stop_toke
     if (const auto* failure = std::get_if<ChatFailure>(&ready))
         return ChatResult::failed(*failure);
     const QString model = QwenClient::model();
-    const Http::Response response = Http::fetch(
-        chatRequest(std::get<QString>(ready), chatBody(model, messages, false, temperature), answerTimeout), stop);
+    const Http::Response response = Http::fetch(answerRequest(std::get<QString>(ready), chatBody(model, messages, false, temperature)), stop);
     if (stop.stop_requested())
         return ChatResult::failed(Cancelled{});
     if (response.error)
-        return ChatResult::failed(QwenError::ollamaNotRunning());
+        return ChatResult::failed(exchangeFailure(*response.error, response.status, response.connected));
     if (response.status != 200)
         return ChatResult::failed(statusError(response.status, AnswerBody::utf8(response.body).value_or(QString()), model));
 
@@ -119,20 +139,21 @@ ChatResult QwenClient::runChatStream(const ChatMessages& messages, const DeltaHa
     if (const auto* failure = std::get_if<ChatFailure>(&ready))
         return ChatResult::failed(*failure);
     const QString model = QwenClient::model();
-    const ChatStreamEnd end = readChatStream(
-        chatRequest(std::get<QString>(ready), chatBody(model, messages, true, chatTemperature), answerTimeout),
-        &QwenClient::parseOllamaStreamLine, onDelta, stop);
+    const ChatStreamEnd end = readChatStream(answerRequest(std::get<QString>(ready), chatBody(model, messages, true, chatTemperature)),
+                                             &QwenClient::parseOllamaStreamLine, onDelta, stop);
     switch (end.kind) {
     case ChatStreamEnd::Kind::cancelled:
         return ChatResult::failed(Cancelled{});
     case ChatStreamEnd::Kind::transport:
-        // Before the head the engine was not there at all; after it the stream broke.
-        return ChatResult::failed(end.status == 0 ? ChatFailure(QwenError::ollamaNotRunning()) : ChatFailure(*end.transport));
+        return ChatResult::failed(exchangeFailure(*end.transport, end.status, end.connected));
     case ChatStreamEnd::Kind::httpStatus:
         return ChatResult::failed(statusError(end.status, end.message, model));
     case ChatStreamEnd::Kind::errorLine:
         return ChatResult::failed(end.message.toLower().contains(QLatin1String("not found")) ? QwenError::modelNotReady(model)
                                                                                              : QwenError::httpError(200, end.message));
+    case ChatStreamEnd::Kind::cutOff:
+        // Nothing shown yet: the engine gave no answer at all rather than half of one.
+        return ChatResult::failed(end.answer.trimmed().isEmpty() ? QwenError::emptyResponse() : QwenError::answerCutOff());
     case ChatStreamEnd::Kind::finished:
         break;
     }
@@ -171,17 +192,16 @@ void QwenClient::prewarm(std::stop_token stop)
 
 StreamLine QwenClient::parseOllamaStreamLine(const QByteArray& line)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(line.trimmed());
+    const QJsonDocument document = QJsonDocument::fromJson(AnswerBody::repairedUtf8(line.trimmed()));
     if (!document.isObject())
         return StreamLine::ignore();
     const QJsonObject object = document.object();
     const QString error = object.value(QStringLiteral("error")).toString();
     if (!error.isEmpty())
         return StreamLine::error(error);
+    const bool done = object.value(QStringLiteral("done")).toBool();
     const QString content = object.value(QStringLiteral("message")).toObject().value(QStringLiteral("content")).toString();
     if (!content.isEmpty())
-        return StreamLine::delta(content);
-    if (object.value(QStringLiteral("done")).toBool())
-        return StreamLine::done();
-    return StreamLine::ignore();
+        return StreamLine::delta(content, done);
+    return done ? StreamLine::done() : StreamLine::ignore();
 }

@@ -13,6 +13,10 @@ QString QwenError::description() const
         return QStringLiteral("本地模型服务（Ollama）没在运行。请确认 Ollama 已启动，或稍等模型下载完成。");
     case Kind::emptyResponse:
         return QStringLiteral("本地模型返回了空内容。");
+    case Kind::notAnswering:
+        return QStringLiteral("本地模型服务（Ollama）收下了请求，但一直没有回答。");
+    case Kind::answerCutOff:
+        return QStringLiteral("本地模型的回答没有说完就中断了。");
     }
     return {};
 }

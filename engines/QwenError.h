@@ -4,7 +4,7 @@
 
 // Failures of the local engine client, each with its fixed description.
 struct QwenError {
-    enum class Kind { modelNotReady, httpError, decodingFailed, ollamaNotRunning, emptyResponse };
+    enum class Kind { modelNotReady, httpError, decodingFailed, ollamaNotRunning, emptyResponse, notAnswering, answerCutOff };
 
     Kind kind = Kind::ollamaNotRunning;
     QString model; // modelNotReady
@@ -16,6 +16,10 @@ struct QwenError {
     static QwenError decodingFailed(const QString& reason) { return {Kind::decodingFailed, {}, 0, reason}; }
     static QwenError ollamaNotRunning() { return {Kind::ollamaNotRunning, {}, 0, {}}; }
     static QwenError emptyResponse() { return {Kind::emptyResponse, {}, 0, {}}; }
+    // The engine took the request and never began to answer.
+    static QwenError notAnswering() { return {Kind::notAnswering, {}, 0, {}}; }
+    // The answer began but its stream ended before the engine said it was done.
+    static QwenError answerCutOff() { return {Kind::answerCutOff, {}, 0, {}}; }
 
     QString description() const;
 

@@ -245,11 +245,12 @@ void ActionSession::finishRun(const QString& actionKey, const QString& initialUs
     }
     const QString message = ErrorLines::humanize(*result.failure);
     m_streaming = false;
+    // A failed run has no answer to replace or copy, not even the part of it that streamed in.
+    m_currentResult.clear();
     if (m_firstDeltaArrived) {
         Q_EMIT runFailed(message, true);
         return;
     }
-    m_currentResult.clear();
     m_inConversation = false;
     m_activeActionKey.reset();
     Q_EMIT runFailed(message, false);

@@ -47,6 +47,8 @@ const char* keyOf(const TransportError& error)
         return "err.network";
     case Transport::timedOut:
         return "err.timeout";
+    case Transport::untrustedCertificate:
+        return "err.certificate";
     case Transport::cancelled:
     case Transport::other:
         break;
@@ -69,6 +71,8 @@ const char* keyOf(const CloudError& error)
         if (error.status == 429 || looksLikeRateLimit(error.text))
             return "err.cloudRateLimit";
         return "err.cloudOther";
+    case Kind::answerCutOff:
+        return "err.cutOff";
     case Kind::decodingFailed:
     case Kind::invalidEndpoint:
     case Kind::emptyResponse:
@@ -80,7 +84,20 @@ const char* keyOf(const CloudError& error)
 const char* keyOf(const QwenError& error)
 {
     using Kind = QwenError::Kind;
-    return error.kind == Kind::modelNotReady || error.kind == Kind::ollamaNotRunning ? "err.ollamaNotRunning" : "err.qwenOther";
+    switch (error.kind) {
+    case Kind::modelNotReady:
+    case Kind::ollamaNotRunning:
+        return "err.ollamaNotRunning";
+    case Kind::notAnswering:
+        return "err.ollamaNotAnswering";
+    case Kind::answerCutOff:
+        return "err.cutOff";
+    case Kind::httpError:
+    case Kind::decodingFailed:
+    case Kind::emptyResponse:
+        break;
+    }
+    return "err.qwenOther";
 }
 
 const char* keyOf(const Cancelled&)

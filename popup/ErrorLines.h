@@ -4,12 +4,13 @@
 
 #include "engines/ChatResult.h"
 
-// Every failure of an engine call becomes one of eight short localised lines; the raw error text
+// Every failure of an engine call becomes one short localised line; the raw error text
 // is never shown. Cancellation is never humanised: it is silent.
 namespace ErrorLines {
 
-// The localisation key of the line for a failure: err.network, err.timeout, err.cloudAuth,
-// err.cloudRateLimit, err.cloudOther, err.ollamaNotRunning, err.qwenOther or err.unknown.
+// The localisation key of the line for a failure: err.network, err.timeout, err.certificate,
+// err.cloudAuth, err.cloudRateLimit, err.cloudOther, err.ollamaNotRunning, err.ollamaNotAnswering,
+// err.qwenOther, err.cutOff or err.unknown.
 const char* humanizeKey(const ChatFailure& failure);
 
 // The line itself, in the interface language.

@@ -33,6 +33,8 @@ struct AppSettings {
     QString appLanguage = QStringLiteral("auto");
     // Ollama embedding model used for semantic recall.
     QString embeddingModel = QStringLiteral("bge-m3");
+    // The longest one answer may take, however lively its stream (keep-alives included).
+    quint32 answerDeadlineSeconds = 300;
 
     static constexpr quint32 defaultHotKeyCode = 14;          // E
     static constexpr quint32 defaultHotKeyModifiers = 0x0900;  // Alt+Super

@@ -206,10 +206,13 @@ const L10n::Entry kEntries[] = {
     // err
     {"err.network", "连不上网，检查一下网络再试", "Can't reach the network — check your connection and try again"},
     {"err.timeout", "等太久超时了——内容太长或网络慢，重试一下", "Timed out — the text is long or the network is slow, try again"},
+    {"err.certificate", "服务器的证书不受信任，去「设置」里检查一下接口地址", "The server's certificate isn't trusted — check the endpoint in Settings"},
+    {"err.cutOff", "回答没说完就断了，重试一下", "The answer was cut off before it finished — try again"},
     {"err.cloudAuth", "密钥不对或没权限，去「设置」里检查一下", "Key is wrong or lacks access — check it in Settings"},
     {"err.cloudRateLimit", "被限流或余额不足了，待会再试，或先切到本地模型", "Rate-limited or out of credit — try later, or switch to the local model"},
     {"err.cloudOther", "云端模型暂时出错了，待会再试，或先切到本地模型", "Cloud model had a hiccup — try later, or switch to the local model"},
     {"err.ollamaNotRunning", "本地模型还没启动——去「设置」点一下「启动」", "Local model isn't running — open Settings and click Start"},
+    {"err.ollamaNotAnswering", "本地模型收到了请求却一直没回答——可能正忙或卡住了，重试一下，或重启它", "Local model took the request but never answered — it may be busy or stuck; try again, or restart it"},
     {"err.qwenOther", "本地模型出了点问题，重试一下；老不行就切到云端模型", "Local model had a problem — try again, or switch to a cloud model"},
     {"err.unknown", "出了点问题，重试一下；老不行就换个引擎试试", "Something went wrong — try again, or switch the engine"},
     // settings

@@ -48,6 +48,7 @@ const Field kFields[] = {
     {"useContext", &AppSettings::useContext},
     {"appLanguage", &AppSettings::appLanguage},
     {"embeddingModel", &AppSettings::embeddingModel},
+    {"answerDeadlineSeconds", &AppSettings::answerDeadlineSeconds},
 };
 
 QJsonValue write(const QString& value) { return value; }

@@ -38,5 +38,7 @@ inline constexpr const char* askUsageText =
     "      --before TEXT          the text before it and the text after it, as context\n"
     "      --after TEXT           (used when context is switched on in the settings)\n"
     "      --revise INSTRUCTION   a follow-up asking for a new version; repeatable, sent in order\n"
-    "      Options apply to this run only. Exit status: 0 answered, 1 no engine or the engine\n"
-    "      failed, 2 usage error, 130 interrupted.";
+    "      Options apply to this run only. On a terminal, control characters of the answer are\n"
+    "      left out (line feeds and tabs kept). Exit status: 0 answered (and remembered, also when\n"
+    "      the reader of the output left early), 1 no engine, the engine failed or the answer was\n"
+    "      cut off, 2 usage error, 130 interrupted.";

@@ -1,11 +1,13 @@
 #include "app/modes/Modes.h"
 
+#include <csignal>
+
 #include <QEventLoop>
 #include <QFile>
 
 #include "app/AppServices.h"
-#include "app/Out.h"
 #include "app/modes/AskArguments.h"
+#include "app/modes/AskOutput.h"
 #include "engines/AIReadiness.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/RecallBanner.h"
@@ -24,9 +26,9 @@ constexpr int exitUsage = 2;
 
 int usageError(const QString& problem)
 {
-    outError(QStringLiteral("quillo --ask: ") + problem);
-    outError(QStringLiteral("Usage: quillo --ask %1").arg(QString::fromUtf8(askArgumentSynopsis)));
-    outError(QStringLiteral("      ") + QString::fromUtf8(askUsageText));
+    AskOutput::note(QStringLiteral("quillo --ask: ") + problem);
+    AskOutput::note(QStringLiteral("Usage: quillo --ask %1").arg(QString::fromUtf8(askArgumentSynopsis)));
+    AskOutput::note(QStringLiteral("      ") + QString::fromUtf8(askUsageText));
     return exitUsage;
 }
 
@@ -78,23 +80,23 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
     };
     auto endLine = [&session] {
         if (!session.streamBuffer().isEmpty() && !session.streamBuffer().endsWith(QLatin1Char('\n')))
-            outText(QStringLiteral("\n"));
+            AskOutput::answer(QStringLiteral("\n"));
     };
     QObject::connect(&session, &ActionSession::recallReady, &loop, [&session] {
         // One line, even when the remembered note has several.
         if (const auto& hit = session.recallHit())
-            outError(RecallBanner::text(*hit).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
+            AskOutput::note(RecallBanner::text(*hit).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
         session.runAction(0);
     });
-    QObject::connect(&session, &ActionSession::deltaAppended, &loop, [](const QString& fragment) { outText(fragment); });
+    QObject::connect(&session, &ActionSession::deltaAppended, &loop, [](const QString& fragment) { AskOutput::answer(fragment); });
     // The answer still counts; the user learns it was not remembered.
-    QObject::connect(&session, &ActionSession::storeFailed, &loop, [](const QString& message) { outError(message); });
+    QObject::connect(&session, &ActionSession::storeFailed, &loop, [](const QString& message) { AskOutput::note(message); });
     QObject::connect(&session, &ActionSession::revisionStarted, &loop, [](int version) {
-        outText(QStringLiteral("\n") + L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) + QStringLiteral("\n"));
+        AskOutput::answer(QStringLiteral("\n") + L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) + QStringLiteral("\n"));
     });
     QObject::connect(&session, &ActionSession::answered, &loop, [&](const QString& latest) {
         if (session.streamBuffer().isEmpty())
-            outText(latest + QStringLiteral("\n"));
+            AskOutput::answer(latest + QStringLiteral("\n"));
         endLine();
         if (revisions.isEmpty())
             return finish(exitAnswered);
@@ -102,7 +104,7 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
     });
     auto fail = [&](const QString& message) {
         endLine();
-        outError(message);
+        AskOutput::note(message);
         finish(exitFailed);
     };
     QObject::connect(&session, &ActionSession::runFailed, &loop, [fail](const QString& message, bool) { fail(message); });
@@ -114,6 +116,9 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
 
 int runAsk(const QStringList& args)
 {
+    // A reader that goes away early (`| head`) must not kill the run before the lookup is
+    // remembered: writes then fail quietly and the run ends as it would have.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::variant<AskRequest, QString> parsed = AskRequest::parse(args);
     if (const QString* problem = std::get_if<QString>(&parsed))
         return usageError(*problem);
@@ -125,7 +130,7 @@ int runAsk(const QStringList& args)
     const AppSettings settings = SettingsStore::load();
     tellDataNotices();
     if (AIReadiness::current(settings) == AIReadiness::neitherConfigured) {
-        outError(L10n::t("notReady.body"));
+        AskOutput::note(L10n::t("notReady.body"));
         return exitFailed;
     }
     const std::shared_ptr<ActionOptions> options = ActionOptions::fromStoredDefaults(settings);

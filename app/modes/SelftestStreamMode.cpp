@@ -26,7 +26,8 @@ StreamLine error(const char* text) { return StreamLine::error(QString::fromUtf8(
 QString shown(const StreamLine& line)
 {
     static const char* kinds[] = {"delta", "error", "done", "ignore"};
-    return QString::fromLatin1(kinds[int(line.kind)]) + QStringLiteral("(") + line.text + QStringLiteral(")");
+    return QString::fromLatin1(kinds[int(line.kind)]) + QStringLiteral("(") + line.text + QStringLiteral(")")
+        + (line.endsAnswer ? QStringLiteral(" ending the answer") : QString());
 }
 
 // Checks every case of one parser; prints each failure and a summary line; true when all passed.
@@ -75,7 +76,7 @@ bool checkOllama()
         {R"({"message":{"content":"好呀"},"done":false})", delta("好呀")},
         {R"({"message":{"content":""},"done":true})", StreamLine::done()},
         {R"({"done":true})", StreamLine::done()},
-        {R"({"message":{"content":"末尾"},"done":true})", delta("末尾")},
+        {R"({"message":{"content":"末尾"},"done":true})", StreamLine::delta(QStringLiteral("末尾"), true)},
         {" \t ", StreamLine::ignore()},
         {"这不是json{{{", StreamLine::ignore()},
         {R"({"message":{"content")", StreamLine::ignore()},
@@ -109,6 +110,8 @@ bool checkSse()
         {R"(data: {"choices":[{"delta":{"role":"assistant"}}]})", StreamLine::ignore()},
         {R"(data: {"choices":[{"delta":{"content":null,"reasoning_content":"We"}}]})", StreamLine::ignore()},
         {R"(data: {"choices":[],"usage":{"total_tokens":25}})", StreamLine::ignore()},
+        {R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})", StreamLine::ignore(true)},
+        {R"(data: {"choices":[{"delta":{"content":"尾"},"finish_reason":"length"}]})", StreamLine::delta(QStringLiteral("尾"), true)},
         {"event: message", StreamLine::ignore()},
         {": this is a comment", StreamLine::ignore()},
         {"", StreamLine::ignore()},

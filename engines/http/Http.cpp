@@ -49,6 +49,7 @@ TransportError transportErrorFor(CURLcode code, const char* explanation)
     case CURLE_COULDNT_RESOLVE_PROXY: mapped = Code::dnsLookupFailed; break;
     case CURLE_COULDNT_CONNECT: mapped = Code::cannotConnectToHost; break;
     case CURLE_OPERATION_TIMEDOUT: mapped = Code::timedOut; break;
+    case CURLE_PEER_FAILED_VERIFICATION: mapped = Code::untrustedCertificate; break;
     case CURLE_ABORTED_BY_CALLBACK: mapped = Code::cancelled; break;
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
@@ -118,6 +119,13 @@ struct Transfer {
     }
 };
 
+// libcurl calls it once the connection stands, right before the request goes out.
+int onConnected(void* context, char*, char*, int, int)
+{
+    static_cast<Transfer*>(context)->response.connected = true;
+    return CURL_PREREQFUNC_OK;
+}
+
 size_t onHeader(char*, size_t size, size_t count, void* context)
 {
     static_cast<Transfer*>(context)->lastActivity = Clock::now();
@@ -174,6 +182,8 @@ void configure(CURL* easy, const Request& request, curl_slist* headers, Transfer
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onConnected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
     if (request.method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (request.method != "GET" || !request.body.isEmpty()) {
@@ -210,6 +220,7 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
     curl_multi_add_handle(multi.get(), easy.get());
 
     const std::chrono::milliseconds idleTimeout = effectiveIdleTimeout(request.idleTimeout);
+    const Clock::time_point started = Clock::now();
     std::optional<TransportError> failure;
     {
         // Wakes the wait below the moment someone asks to stop.
@@ -226,13 +237,24 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
                 failure = TransportError{TransportError::Code::cancelled, {}};
                 break;
             }
-            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - transfer.lastActivity);
+            const Clock::time_point now = Clock::now();
+            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - transfer.lastActivity);
             if (idle >= idleTimeout) {
                 failure = TransportError{TransportError::Code::timedOut,
                                          QStringLiteral("no data for %1 ms").arg(idleTimeout.count())};
                 break;
             }
-            curl_multi_poll(multi.get(), nullptr, 0, int(std::max<qint64>(1, (idleTimeout - idle).count())), nullptr);
+            std::chrono::milliseconds wait = idleTimeout - idle;
+            if (request.deadline) {
+                const auto taken = std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
+                if (taken >= *request.deadline) {
+                    failure = TransportError{TransportError::Code::timedOut,
+                                             QStringLiteral("not finished within %1 ms").arg(request.deadline->count())};
+                    break;
+                }
+                wait = std::min(wait, *request.deadline - taken);
+            }
+            curl_multi_poll(multi.get(), nullptr, 0, int(std::max<qint64>(1, wait.count())), nullptr);
         }
     }
     if (!failure) {

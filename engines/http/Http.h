@@ -36,6 +36,9 @@ struct Request {
     // with `timedOut`; a slow but living stream is never cut. The environment variable
     // SELVANE_HTTP_IDLE_TIMEOUT_MS lowers it for every request (test rigs and stall drills).
     std::chrono::milliseconds idleTimeout = 60s;
+    // The whole exchange ends with `timedOut` after this long, however lively the stream: a
+    // server that sends only keep-alives must not hold a caller forever. None: no limit.
+    std::optional<std::chrono::milliseconds> deadline;
 
     // A request whose body is the compact JSON of `body`, with its Content-Type.
     static Request json(const QByteArray& method, const QString& url, const QJsonObject& body);
@@ -45,6 +48,7 @@ struct Response {
     int status = 0; // 0 when no response head arrived
     QByteArray body; // streamLines: only the body of a status outside 200–299
     std::optional<TransportError> error; // the exchange failed; status tells whether a head came
+    bool connected = false; // the connection stood and the request went out
 
     bool ok() const { return !error; }
 };

@@ -10,6 +10,7 @@ QString TransportError::description() const
     case Code::cannotFindHost: sentence = "A server with the specified hostname could not be found."; break;
     case Code::dnsLookupFailed: sentence = "The DNS lookup failed."; break;
     case Code::timedOut: sentence = "The request timed out."; break;
+    case Code::untrustedCertificate: sentence = "The server's certificate is not trusted."; break;
     case Code::cancelled: sentence = "The request was cancelled."; break;
     case Code::other: break;
     }

@@ -12,6 +12,7 @@ struct TransportError {
         cannotFindHost,
         dnsLookupFailed,
         timedOut,
+        untrustedCertificate,
         cancelled,
         other,
     };

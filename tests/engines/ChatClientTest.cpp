@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "engines/CloudClient.h"
@@ -63,6 +64,7 @@ QString words(const Error& error)
     using Kind = typename Error::Kind;
     return error.kind == Kind::httpError        ? QStringLiteral("refused %1%2").arg(error.status).arg(error.text.contains(QLatin1String("busy now")) ? ": busy now" : "")
          : error.kind == Kind::emptyResponse    ? QStringLiteral("empty")
+         : error.kind == Kind::answerCutOff     ? QStringLiteral("cut off")
          : error.kind == Kind::decodingFailed   ? QStringLiteral("undecodable")
                                                 : error.description();
 }
@@ -78,7 +80,8 @@ QString outcome(const ChatResult& result)
              : transport->code == Code::notConnectedToInternet ? QStringLiteral("offline")
                                                                : transport->description();
     if (const auto* local = result.error<QwenError>())
-        return local->kind == Kind::modelNotReady ? QStringLiteral("model not ready") : local->kind == Kind::ollamaNotRunning ? QStringLiteral("not running") : words(*local);
+        return local->kind == Kind::modelNotReady ? QStringLiteral("model not ready") : local->kind == Kind::ollamaNotRunning ? QStringLiteral("not running")
+             : local->kind == Kind::notAnswering ? QStringLiteral("not answering") : words(*local);
     return words(*result.error<CloudError>());
 }
 
@@ -138,8 +141,9 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
         {QStringLiteral("[[fail:500:model is missing, try pulling it first]]"), 0, "", "model not ready|refused 500", "model not ready|refused 500"},
         {QStringLiteral("[[fail:500:Model Not Found]]"), 0, "", "model not ready|refused 500", "model not ready|refused 500"},
         {half + QStringLiteral("[[midstream]]"), 0, "回声：一二三", "refused 200", "refused 500"},
-        {half + QStringLiteral("[[drop]]"), 0, "回声：一二三", "connection lost", "not running|connection lost"},
-        {half + QStringLiteral("[[stall]]"), 0, "回声：一二三", "timed out", "not running|timed out"},
+        {half + QStringLiteral("[[drop]]"), 0, "回声：一二三", "cut off|connection lost", "cut off|connection lost"},
+        {half + QStringLiteral("[[unfinished]]"), 0, "回声：一二三", "cut off", "回声：一二三四五六七八九"},
+        {half + QStringLiteral("[[stall]]"), 0, "回声：一二三", "timed out", "not answering|timed out"},
         {half + QStringLiteral("[[stall:60]]"), 2, "回声：一二三", "cancelled", ""},
     };
     const int side = client.local ? 0 : -1;
@@ -153,6 +157,72 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
         EXPECT_TRUE(!*oneShotOutcome || outcome(once(client, text)) == pick(oneShotOutcome)) << outcome(once(client, text)).toStdString();
     }
     qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
+}
+
+TEST_P(ChatClientTest, KeepAlivesDoNotExtendTheAnswersDeadline)
+{
+    ASSERT_TRUE(serve(client));
+    changeSettings([](AppSettings& settings) { settings.answerDeadlineSeconds = 1; });
+    // Keep-alives every 200 ms for a minute: only the deadline, not the wait for data, ends it.
+    const Streamed streamed = ask(client, QStringLiteral("一二三四五六七八九[[keepalive:60]]"));
+    const TransportError* timedOut = streamed.result.error<TransportError>();
+    ASSERT_TRUE(timedOut && timedOut->code == Code::timedOut) << outcome(streamed.result).toStdString();
+    EXPECT_EQ(timedOut->detail, QStringLiteral("not finished within 1000 ms"));
+    EXPECT_EQ(streamed.fragments.join(QString()), QStringLiteral("回声：一二三")) << "what came before stays shown";
+}
+
+// The stream ends the recorded answers arrive with, served whole and then cut right before the line
+// that marks the end; and a line with bytes that are not UTF-8.
+TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
+{
+    std::mutex reply;
+    QByteArray body;
+    LocalHttpServer local;
+    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+    local.server.Post("/api/chat", [&](const httplib::Request&, httplib::Response& res) {
+        const std::lock_guard held(reply);
+        res.set_content(body.toStdString(), "text/event-stream");
+    });
+    changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
+    ASSERT_TRUE(local.start(11434));
+    useCustomCloud(local.url(QStringLiteral("/api/chat")), apiKey);
+    auto serveBody = [&](const QByteArray& bytes) {
+        const std::lock_guard held(reply);
+        body = bytes;
+    };
+
+    const QList<std::pair<const char*, const char*>> recorded = client.local ? QList<std::pair<const char*, const char*>>{
+        {"ollama/chat-stream.200.ndjson", "The sky is blue because of Rayleigh scattering."},
+        {"ollama/chat-stream-length.200.ndjson", "The sky"},
+        {"ollama/chat-stream-thinking.200.ndjson", "There are 3."},
+    } : QList<std::pair<const char*, const char*>>{
+        {"openai/chat-stream-doc-example.200.sse", "Hello"},
+        {"openai/chat-stream-include-usage.200.sse", "**Holiday Name:** Harmony."},
+        {"providers/deepseek/chat-stream-keepalive.200.sse", "## **Holiday"},
+        {"providers/zhipu/chat-stream.200.sse", "你好！我是Claude Code"},
+        {"providers/moonshot/chat-stream-usage-in-choice.200.sse", "OK"},
+    };
+    static const QRegularExpression endMarker(QStringLiteral(R"("done":\s*true|"finish_reason":\s*"|\[DONE\])"));
+    for (const auto& [fixture, answer] : recorded) {
+        const QByteArray whole = readFile(QStringLiteral(QUILLO_TEST_FIXTURES "/wire/") + QLatin1String(fixture));
+        serveBody(whole);
+        EXPECT_EQ(outcome(ask(client, QStringLiteral("hi")).result), QString::fromUtf8(answer)) << fixture;
+        const QList<QByteArray> lines = whole.split('\n');
+        const auto ending = std::find_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) { return QString::fromUtf8(line).contains(endMarker); });
+        ASSERT_NE(ending, lines.cend()) << fixture;
+        serveBody(lines.mid(0, ending - lines.cbegin()).join('\n') + '\n');
+        const Streamed cutOff = ask(client, QStringLiteral("hi"));
+        EXPECT_EQ(outcome(cutOff.result), QStringLiteral("cut off")) << fixture;
+        EXPECT_FALSE(cutOff.fragments.isEmpty()) << fixture << ": what arrived was shown";
+    }
+
+    // A damaged character shows as U+FFFD; the text around it stays.
+    const QByteArray damaged = "坏\xff\xfe\xc3(字";
+    serveBody(client.local ? R"({"message":{"role":"assistant","content":")" + damaged + "\"},\"done\":false}\n{\"done\":true}\n"
+                           : R"(data: {"choices":[{"delta":{"content":")" + damaged + "\"}}]}\n\ndata: [DONE]\n\n");
+    const QString shown = ask(client, QStringLiteral("hi")).result.answer;
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("坏\ufffd")) && shown.endsWith(QStringLiteral("(字")) && QString(shown).remove(QChar(0xfffd)) == QStringLiteral("坏(字"))
+        << shown.toStdString();
 }
 
 // Answers the fakes never give, served byte for byte.
@@ -216,6 +286,22 @@ TEST_F(QwenWireTest, OptionsKeepAliveExplainAndPrewarm)
                     .arg(body.value(QStringLiteral("keep_alive")).toString(QStringLiteral("-")), body.value(QStringLiteral("stream")).toBool() ? QStringLiteral("streamed") : QStringLiteral("once"));
     EXPECT_EQ(sent, QStringLiteral("qwen2.5:7b 0.7 30m streamed|qwen2.5:7b 0.7 - once|qwen2.5:7b 0.4 - once|qwen2.5:7b 0 30m once").split(QLatin1Char('|')))
         << "one-shot calls keep nothing loaded, prewarm does";
+}
+
+TEST_F(QwenWireTest, AnEngineThatTakesTheRequestAndNeverAnswersIsNotSaidToBeStopped)
+{
+    LocalHttpServer local;
+    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+    local.server.Post("/api/chat", [&local](const httplib::Request&, httplib::Response& res) {
+        local.holdUntilReleased();
+        res.set_content("{}", "application/json");
+    });
+    changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
+    ASSERT_TRUE(local.start(11434));
+    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "300");
+    EXPECT_EQ(outcome(ask(qwen, QStringLiteral("hi")).result), QStringLiteral("not answering"));
+    EXPECT_EQ(outcome(once(qwen, QStringLiteral("hi"))), QStringLiteral("not answering"));
+    qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
 }
 
 TEST_F(CloudWireTest, TheKeyTravelsAsBearerAndIsNeverRepeated)
@@ -349,7 +435,8 @@ TEST(HttpLayerTest, ASelfSignedCertificateIsRefused)
     const Http::Response response = Http::fetch(get(QStringLiteral("https://127.0.0.1:%1/").arg(port)));
     server.stop();
     serving.join();
-    EXPECT_TRUE(response.error && response.error->code == Code::other && response.body.isEmpty()) << "an unverifiable certificate is never accepted";
+    EXPECT_TRUE(response.error && response.error->code == Code::untrustedCertificate && response.body.isEmpty())
+        << "an unverifiable certificate is never accepted, and said to be the cause";
 }
 
 }

@@ -89,7 +89,8 @@ TEST(LocalEngineHealRules, SwitchesOnlyAnEmptyBuiltInEngineToAnOfferingOwnOllama
 
 TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
 {
-    // fixture, server-sent events (else Ollama's lines), the answer trimmed, the stream's error
+    // fixture, server-sent events (else Ollama's lines), the answer trimmed, the stream's error; all
+    // but the cut-short zhipu head end with their marker
     const std::tuple<const char*, bool, const char*, const char*> cases[] = {
         {"ollama/chat-stream.200.ndjson", false, "The sky is blue because of Rayleigh scattering.", nullptr},
         {"ollama/chat-stream-length.200.ndjson", false, "The sky", nullptr},
@@ -116,7 +117,25 @@ TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
         EXPECT_EQ(reader.answer().trimmed(), QString::fromUtf8(answer)) << fixture;
         EXPECT_EQ(shown, reader.answer()) << fixture << ": what is shown is what is returned";
         EXPECT_EQ(reader.errorMessage(), error ? std::optional(QString::fromUtf8(error)) : std::nullopt) << fixture;
+        EXPECT_EQ(reader.complete(), !error && !QByteArray(fixture).contains("reasoning-head")) << fixture;
     }
+}
+
+TEST(StreamRules, EndMarkersAndDamagedBytes)
+{
+    // Both parsers: the line, what it says, whether it marks the answer's end.
+    const std::tuple<StreamLineParser, QByteArray, StreamLine> cases[] = {
+        {&QwenClient::parseOllamaStreamLine, R"({"message":{"content":"尾"},"done":true,"done_reason":"length"})", StreamLine::delta(QStringLiteral("尾"), true)},
+        {&QwenClient::parseOllamaStreamLine, R"({"message":{"content":""},"done":false})", StreamLine::ignore()},
+        {&QwenClient::parseOllamaStreamLine, "{\"message\":{\"content\":\"a\xff" "b\"},\"done\":false}", StreamLine::delta(QStringLiteral("a\ufffdb"))},
+        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})", StreamLine::ignore(true)},
+        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{"content":"尾"},"finish_reason":"length"}]})", StreamLine::delta(QStringLiteral("尾"), true)},
+        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{"content":"中"},"finish_reason":null}]})", StreamLine::delta(QStringLiteral("中"))},
+        {&CloudClient::parseSSELine, "data: {\"choices\":[{\"delta\":{\"content\":\"a\xc3(b\"}}]}", StreamLine::delta(QStringLiteral("a\ufffd(b"))},
+        {&CloudClient::parseSSELine, "data: [DONE]", StreamLine::done()},
+    };
+    for (const auto& [parse, line, expected] : cases)
+        EXPECT_EQ(parse(line), expected) << line.constData();
 }
 
 TEST(StreamRules, AnOpeningThinkingBlockIsHiddenHoweverTheFragmentsAreCut)

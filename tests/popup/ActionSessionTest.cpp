@@ -172,6 +172,18 @@ TEST_F(ActionSessionTest, AFailureShowsOneLineAndKeepsWhatHadArrived)
     EXPECT_EQ(events.last(), QStringLiteral("failed ") + localProblem);
     EXPECT_EQ(store.count(), 0);
     EXPECT_FALSE(session->inConversation());
+
+    // An answer cut off after a complete one: shown as far as it came, but neither remembered nor
+    // what replace and copy would use.
+    engine->add(Script::answering(QStringLiteral("完整的回答")));
+    run(0);
+    ASSERT_EQ(session->currentResult(), QStringLiteral("完整的回答"));
+    engine->add(Script::failing(QwenError::answerCutOff(), {QStringLiteral("半句")}));
+    run(0);
+    EXPECT_EQ(events.last(), QStringLiteral("failed 回答没说完就断了，重试一下 (partial kept)"));
+    EXPECT_TRUE(session->currentResult().isEmpty());
+    ASSERT_EQ(store.count(), 1);
+    EXPECT_EQ(store.all().first().resultText, QStringLiteral("完整的回答"));
 }
 
 TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)

@@ -4,6 +4,13 @@
 
 #include <csignal>
 
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QProcess>
 
@@ -188,6 +195,9 @@ TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
         {QStringLiteral("sk-wrong"), {QStringLiteral("rewrite"), QStringLiteral("你好")}, "err.cloudAuth", {}},
         {apiKey, {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"), longText + QStringLiteral("[[drop]]")},
          "err.network", QStringLiteral("partial")},
+        {apiKey, {QStringLiteral("explain"), longText + QStringLiteral("[[unfinished]]")}, "err.cutOff", QStringLiteral("partial")},
+        {apiKey, {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"), longText + QStringLiteral("[[unfinished]]")},
+         "err.cutOff", QStringLiteral("partial")},
         {apiKey, {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral("改短 [[fail:500]]"), QStringLiteral("你好")},
          "err.qwenOther", echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好"))) + QStringLiteral("\n\nAI · 第 2 版\n")},
     };
@@ -212,6 +222,87 @@ TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
                 << "a failed revision leaves the remembered answer alone";
         }
     }
+}
+
+// Runs quillo with standard output and standard error on a terminal in raw mode, so its bytes
+// arrive as written. What the terminal received, and the exit status (-1: it did not exit).
+std::pair<QByteArray, int> runOnTerminal(const QStringList& args)
+{
+    const QByteArray program = QFile::encodeName(quilloBinary());
+    QList<QByteArray> encoded;
+    for (const QString& arg : args)
+        encoded.append(arg.toUtf8());
+    std::vector<char*> argv{const_cast<char*>(program.constData())};
+    for (QByteArray& arg : encoded)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    termios raw{};
+    cfmakeraw(&raw);
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, &raw, nullptr);
+    if (child == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (child < 0)
+        return {{}, -1};
+    QByteArray received;
+    char buffer[4096];
+    pollfd readable{terminal, POLLIN, 0};
+    while (poll(&readable, 1, 60000) > 0) {
+        const ssize_t n = read(terminal, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EIO once the program closed its side
+        received.append(buffer, n);
+    }
+    close(terminal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return {received, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(AskModeTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCostsNothing)
+{
+    const auto ollama = startLocalEngine();
+    ASSERT_TRUE(ollama);
+    // BEL, a colour, a clipboard write (OSC 52), a C1 control sequence introducer, a carriage return.
+    const QString hostile = QStringLiteral("A\aB\x1b[31mRED\x1b[0m\x1b]52;c;aGk=\a\u009b2JC\rD\tE");
+    const auto [shown, status] = runOnTerminal({QStringLiteral("--ask"), QStringLiteral("explain"), hostile});
+    EXPECT_EQ(status, 0) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("AB[31mRED[0m]52;c;aGk=2JCD\tE")) << shown.toStdString();
+    const QString text = QString::fromUtf8(shown);
+    EXPECT_TRUE(std::none_of(text.cbegin(), text.cend(), [](QChar c) { return (c < QChar(0x20) && c != u'\n' && c != u'\t') || (c >= QChar(0x7f) && c <= QChar(0x9f)); }))
+        << "no control character but line feeds and tabs reaches the terminal";
+    EXPECT_TRUE(ask({QStringLiteral("explain"), hostile}).out.contains("\x1b[31mRED")) << "a pipe gets the answer as it came";
+
+    // The reader is gone before the first byte: the lookup is still remembered and the run ends well.
+    const qsizetype before = knowledge().size();
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal); // as a shell starts the left side of `| head`
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const QByteArray program = QFile::encodeName(quilloBinary());
+    char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>("--ask"), const_cast<char*>("explain"),
+                    const_cast<char*>("读者提前走了"), nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(posix_spawn(&child, argv[0], &actions, &attributes, argv, environ), 0);
+    close(ends[1]);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    int status2 = 0;
+    ASSERT_EQ(waitpid(child, &status2, 0), child);
+    EXPECT_TRUE(WIFEXITED(status2) && WEXITSTATUS(status2) == 0) << (WIFSIGNALED(status2) ? "killed by signal " : "exit ")
+                                                                  << (WIFSIGNALED(status2) ? WTERMSIG(status2) : WEXITSTATUS(status2));
+    EXPECT_EQ(knowledge().size(), before + 1);
 }
 
 TEST_F(AskModeTest, UsageErrorsPrintTheUsageAndExitTwo)

@@ -8,7 +8,7 @@ namespace {
 
 using Code = TransportError::Code;
 
-TEST(ErrorLines, EveryFailureGetsOneOfTheEightLines)
+TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
 {
     struct Case {
         ChatFailure failure;
@@ -21,6 +21,7 @@ TEST(ErrorLines, EveryFailureGetsOneOfTheEightLines)
         {TransportError{Code::cannotFindHost, {}}, "err.network"},
         {TransportError{Code::dnsLookupFailed, {}}, "err.network"},
         {TransportError{Code::timedOut, QStringLiteral("no data for 120000 ms")}, "err.timeout"},
+        {TransportError{Code::untrustedCertificate, QStringLiteral("SSL certificate problem: self-signed certificate")}, "err.certificate"},
         // Other transport failures are judged by their text.
         {TransportError{Code::other, QStringLiteral("connect to 127.0.0.1:11434 refused")}, "err.ollamaNotRunning"},
         {TransportError{Code::other, QStringLiteral("proxy says: 429 Too Many Requests")}, "err.cloudRateLimit"},
@@ -44,11 +45,14 @@ TEST(ErrorLines, EveryFailureGetsOneOfTheEightLines)
         {CloudError::decodingFailed(QStringLiteral("not JSON")), "err.cloudOther"},
         {CloudError::invalidEndpoint(), "err.cloudOther"},
         {CloudError::emptyResponse(), "err.cloudOther"},
+        {CloudError::answerCutOff(), "err.cutOff"},
         {QwenError::modelNotReady(QStringLiteral("qwen2.5:7b")), "err.ollamaNotRunning"},
         {QwenError::ollamaNotRunning(), "err.ollamaNotRunning"},
         {QwenError::httpError(500, QStringLiteral("unauthorized")), "err.qwenOther"}, // a local failure stays local
         {QwenError::decodingFailed(QStringLiteral("not JSON")), "err.qwenOther"},
         {QwenError::emptyResponse(), "err.qwenOther"},
+        {QwenError::notAnswering(), "err.ollamaNotAnswering"},
+        {QwenError::answerCutOff(), "err.cutOff"},
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(ErrorLines::humanizeKey(c.failure), c.key)

@@ -247,8 +247,15 @@ void FakeOllama::chat(const httplib::Request& request, httplib::Response& respon
                 }
                 if (markers.drop)
                     return false;
+                if (markers.unfinished) {
+                    sink.done();
+                    return true;
+                }
                 if (markers.stallSeconds)
                     FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
+                if (markers.keepAliveSeconds
+                    && !FakeServer::keepAlive(std::chrono::seconds(*markers.keepAliveSeconds), [&sink] { return sink.write("\n", 1); }))
+                    return false;
             }
             if (i < pieces.size() && !write(chatLine(model, pieces[i], false)))
                 return false;

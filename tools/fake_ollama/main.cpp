@@ -25,6 +25,8 @@
 //   [[midstream]]   an {"error": ...} line after half of the stream (one-shot chat: 500)
 //   [[drop]]        the connection closes after half of the stream
 //   [[stall]] [[stall:SECONDS]]  silence after half of the stream (one-shot: before answering)
+//   [[unfinished]]  the stream ends cleanly after half, with no "done": true line
+//   [[keepalive:SECONDS]]  only blank lines for that long after half of the stream
 //   [[think]]       the answer opens with a <think>…</think> block
 //   [[empty]]       the answer is blank
 //   [[unknown]] [[newer]]  pull: no such model / the model needs a newer server
@@ -58,6 +60,7 @@ Markers in the last user message (chat), the input (embed) or the model name (pu
   [[midstream]]  error line after half of the stream     [[drop]]   connection closes halfway
   [[stall]] [[stall:SECONDS]]  silence halfway          [[think]]  answer opens with <think>…</think>
   [[empty]]      blank answer                            [[unknown]] [[newer]]  pull failures
+  [[unfinished]] ends halfway without "done": true       [[keepalive:SECONDS]]  blank lines halfway
 )";
 
 struct Address {

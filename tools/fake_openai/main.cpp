@@ -18,6 +18,8 @@
 //   [[midstream]]   a data: {"error": ...} event after half of the stream (one-shot: 500)
 //   [[drop]]        the connection closes after half of the stream
 //   [[stall]] [[stall:SECONDS]]  silence after half of the stream (one-shot: before answering)
+//   [[unfinished]]  the stream ends cleanly after half, with no finish_reason and no [DONE]
+//   [[keepalive:SECONDS]]  only ": keep-alive" comments for that long after half of the stream
 //   [[reasoning]]   reasoning_content deltas come before the answer
 //   [[think]]       the answer opens with a <think>…</think> block
 //   [[empty]]       the answer is blank
@@ -44,6 +46,8 @@ Markers in the last user message:
   [[midstream]]  error event halfway   [[drop]]  connection closes halfway
   [[stall]] [[stall:SECONDS]]  silence halfway      [[reasoning]]  reasoning deltas first
   [[think]]  answer opens with <think>…</think>     [[empty]]  blank answer
+  [[unfinished]]  ends halfway without finish_reason or [DONE]
+  [[keepalive:SECONDS]]  only keep-alive comments for that long halfway
 )";
 
 QJsonObject errorBody(const QString& message, const QString& type, const QJsonValue& code)
@@ -154,8 +158,15 @@ void complete(const Options& options, const httplib::Request& request, httplib::
                 }
                 if (markers.drop)
                     return false;
+                if (markers.unfinished) {
+                    sink.done();
+                    return true;
+                }
                 if (markers.stallSeconds)
                     FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
+                if (markers.keepAliveSeconds
+                    && !FakeServer::keepAlive(std::chrono::seconds(*markers.keepAliveSeconds), [&send] { return send(": keep-alive\n\n"); }))
+                    return false;
             }
             if (!data(chunk(model, {{QStringLiteral("content"), pieces[i]}}, QJsonValue::Null)))
                 return false;

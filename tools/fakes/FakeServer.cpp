@@ -79,6 +79,20 @@ void stall(std::chrono::seconds duration)
     gateOpened.wait_for(lock, duration, [] { return shuttingDown; });
 }
 
+bool keepAlive(std::chrono::seconds duration, const std::function<bool()>& send)
+{
+    const auto until = std::chrono::steady_clock::now() + duration;
+    std::unique_lock lock(gateMutex);
+    while (!shuttingDown && std::chrono::steady_clock::now() < until) {
+        lock.unlock();
+        if (!send())
+            return false;
+        lock.lock();
+        gateOpened.wait_for(lock, std::chrono::milliseconds(200), [] { return shuttingDown; });
+    }
+    return true;
+}
+
 void record(const QString& path, const httplib::Request& request)
 {
     if (path.isEmpty())

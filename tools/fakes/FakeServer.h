@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include <httplib.h>
 
@@ -21,6 +22,10 @@ int serve(httplib::Server& server, const QString& host, int port, const QString&
 
 // Sleeps for the given time, or until the server shuts down, whichever comes first.
 void stall(std::chrono::seconds duration);
+
+// Calls `send` every 200 ms for the given time, or until the server shuts down or `send` fails;
+// false when it failed.
+bool keepAlive(std::chrono::seconds duration, const std::function<bool()>& send);
 
 // Appends one JSON line per request (method, path, body) to the file at `path`, when not empty.
 void record(const QString& path, const httplib::Request& request);

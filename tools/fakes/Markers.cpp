@@ -14,7 +14,10 @@ Markers Markers::parse(const QString& text)
             markers.failMessage = argument.section(QLatin1Char(':'), 1);
         } else if (word == QLatin1String("stall")) {
             markers.stallSeconds = argument.isEmpty() ? 3600 : argument.toInt();
+        } else if (word == QLatin1String("keepalive")) {
+            markers.keepAliveSeconds = argument.isEmpty() ? 3600 : argument.toInt();
         } else {
+            markers.unfinished |= word == QLatin1String("unfinished");
             markers.midstream |= word == QLatin1String("midstream");
             markers.drop |= word == QLatin1String("drop");
             markers.think |= word == QLatin1String("think");

@@ -13,6 +13,8 @@ struct Markers {
     bool midstream = false;          // [[midstream]]: an error object after half of the stream
     bool drop = false;               // [[drop]]: the connection closes after half of the stream
     std::optional<int> stallSeconds; // [[stall]] or [[stall:SECONDS]]: silence after half of the stream
+    bool unfinished = false;         // [[unfinished]]: the stream ends cleanly after half, without its end marker
+    std::optional<int> keepAliveSeconds; // [[keepalive:SECONDS]]: only keep-alives for that long after half of the stream
     bool think = false;              // [[think]]: the answer opens with a <think>…</think> block
     bool reasoning = false;          // [[reasoning]]: reasoning deltas come first (chat completions)
     bool empty = false;              // [[empty]]: the answer is blank
