@@ -14,7 +14,8 @@
 // chat-completions protocol, with the user's key as bearer. Stateless: provider, endpoint, key
 // and model are resolved afresh for every call. Calls block the calling task; cancelling its
 // stop token ends them promptly with `Cancelled`. Failures: CloudError, a TransportError passed
-// through unchanged, or Cancelled.
+// through unchanged, or Cancelled. A streamed answer counts only once "[DONE]" or a finish reason
+// arrived; each answer has a deadline.
 class CloudClient {
 public:
     struct Target {

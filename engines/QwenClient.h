@@ -11,7 +11,8 @@
 // Chat with the local engine, an Ollama server on loopback, through /api/chat. Stateless: every
 // call reads the settings afresh, makes sure the engine answers and sends one request. Calls
 // block the calling task; cancelling its stop token ends them promptly with `Cancelled`.
-// Failures: QwenError, a TransportError that broke an already open stream, or Cancelled.
+// Failures: QwenError, a TransportError that timed out once the engine had begun to answer, or
+// Cancelled. An answer counts only once the engine said it was done; each has a deadline.
 class QwenClient {
 public:
     // The configured local model.
