@@ -148,7 +148,7 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
     };
     const int side = client.local ? 0 : -1;
     const auto pick = [side](const char* both) { return QString::fromUtf8(both).section(QLatin1Char('|'), side, side); };
-    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "500");
+    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000"); // short, yet long enough for a busy machine to send a head
     for (const auto& [text, stopAt, shown, streamedOutcome, oneShotOutcome] : cases) {
         SCOPED_TRACE(text.toStdString());
         const Streamed streamed = ask(client, text, stopAt);
@@ -175,7 +175,7 @@ TEST_P(ChatClientTest, KeepAlivesDoNotExtendTheAnswersDeadline)
 // that marks the end; and a line with bytes that are not UTF-8.
 TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
 {
-    std::mutex reply;
+    std::mutex reply; // the server's thread reads what the test sets between requests
     QByteArray body;
     LocalHttpServer local;
     local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
@@ -298,7 +298,7 @@ TEST_F(QwenWireTest, AnEngineThatTakesTheRequestAndNeverAnswersIsNotSaidToBeStop
     });
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     ASSERT_TRUE(local.start(11434));
-    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "300");
+    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000");
     EXPECT_EQ(outcome(ask(qwen, QStringLiteral("hi")).result), QStringLiteral("not answering"));
     EXPECT_EQ(outcome(once(qwen, QStringLiteral("hi"))), QStringLiteral("not answering"));
     qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
