@@ -36,7 +36,7 @@ int usageError(const QString& problem)
 void tellDataNotices()
 {
     for (const QString& notice : DataNotices::take())
-        outError(notice);
+        AskOutput::note(notice);
 }
 
 QString readStandardInput()
