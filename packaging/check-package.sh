@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
 
-desktop-file-validate packaging/quillo.desktop
+desktop-file-validate packaging/org.quillo.Quillo.desktop
 appstreamcli validate --no-net "$build/packaging/org.quillo.Quillo.metainfo.xml"
 
 rm -f "$build"/quillo_*.deb

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QString>
 #include <QtGlobal>
 
 // Key combinations taken for the whole desktop session. Key codes and modifier masks are the
@@ -9,6 +10,19 @@
 class GlobalHotKeys {
 public:
     using PressedHandler = std::function<void(quint32 id)>;
+
+    // How the user's shortcuts reach us on this desktop.
+    struct Road {
+        enum class Kind {
+            keyGrab,        // we take the keys ourselves
+            portalPending,  // the desktop's shortcut service is being asked
+            portalBound,    // the desktop holds the shortcuts for us
+            desktopBinding, // the user binds `quillo --trigger` in the desktop's settings
+        };
+        Kind kind = Kind::keyGrab;
+        QString trigger; // portalBound: the desktop's words for the main shortcut; may be empty
+        bool operator==(const Road&) const = default;
+    };
 
     virtual ~GlobalHotKeys() = default;
 
@@ -20,4 +34,8 @@ public:
     // Called on the main thread once per press, when the key comes up again (auto-repeat ignored),
     // so whatever the handler sends to other applications no longer collides with our grab.
     virtual void setPressedHandler(PressedHandler handler) = 0;
+
+    virtual Road road() const { return {}; }
+    // Called on the main thread whenever road() changes.
+    virtual void setRoadChangedHandler(std::function<void()>) {}
 };

@@ -47,6 +47,13 @@ public:
     bool activate(qint64) override { return false; }
 };
 
+class NoPanelPlacement final : public PanelPlacement {
+public:
+    Backdrop backdrop(QWindow*) override { return Backdrop::rounded; }
+    bool clientPlaces() const override { return true; }
+    std::optional<QPoint> origin(QWindow*) override { return std::nullopt; }
+};
+
 template<typename Service, typename Nothing>
 void fill(std::shared_ptr<Service>& service)
 {
@@ -61,6 +68,7 @@ PlatformServices complete(PlatformServices services)
     fill<Clipboard, NoClipboard>(services.clipboard);
     fill<Accessibility, NoAccessibility>(services.accessibility);
     fill<Workspace, NoWorkspace>(services.workspace);
+    fill<PanelPlacement, NoPanelPlacement>(services.panels);
     return services;
 }
 

@@ -19,6 +19,7 @@ packages="
   fonts-noto-color-emoji
   gnome-text-editor featherpad sakura
   trayer
+  qt6-wayland python3-dbus python3-gi xcompmgr
   pulseaudio pulseaudio-utils espeak-ng sox
   file desktop-file-utils appstream lintian
   debootstrap

@@ -1,6 +1,7 @@
 #include "tray/AppDelegate.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include "tray/StatusMenu.h"
 #include "tray/TrayIcon.h"
 #include "tray/UpdatePopups.h"
+#include "windows/WaylandCapabilities.h"
 
 namespace {
 
@@ -36,6 +38,7 @@ constexpr int onboardingDelayMs = 600;
 constexpr int upgradeCheckDelayMs = 2000;
 constexpr int trayLookDelayMs = 3000;        // a tray host started with the session may come late
 constexpr char noTrayNotified[] = "noTrayNotified";
+constexpr char shortcutGuideShown[] = "shortcutBindingGuideShown";
 
 bool trusted()
 {
@@ -106,6 +109,7 @@ AppDelegate::~AppDelegate()
 {
     DataNotices::setListener({});
     // The shortcuts go first, so nothing reaches a controller half taken apart.
+    Platform::services().hotKeys->setRoadChangedHandler({});
     m_hotKeys.reset();
     m_services.capture.cancel();
 }
@@ -114,6 +118,7 @@ void AppDelegate::applicationDidFinishLaunching()
 {
     logTrustStatus();
     // The shortcuts first, so the menu shows them as they registered.
+    Platform::services().hotKeys->setRoadChangedHandler([this] { shortcutRoadChanged(); });
     m_hotKeys->registerHotKey();
     m_hotKeys->registerOCRHotKey();
     setupStatusItem();
@@ -212,7 +217,10 @@ void AppDelegate::tellIfNoTray()
 {
     if (TrayIcon::desktopHasTray() || !UserFlags::claim(noTrayNotified))
         return;
-    m_popup->showAuthGuide(L10n::t("tray.missing.header"), L10n::t("tray.missing.body"), Tint::blue,
+    QString body = L10n::t("tray.missing.body");
+    if (Platform::services().session.desktop == Session::Desktop::gnome)
+        body += QLatin1Char('\n') + L10n::t("tray.missing.gnome");
+    m_popup->showAuthGuide(L10n::t("tray.missing.header"), body, Tint::blue,
                            {{L10n::t("tray.missing.settings"), [this] { m_popup->close(); m_windows->showSettings(); }},
                             {L10n::t("tray.missing.knowledge"), [this] { m_popup->close(); m_windows->showKnowledge(); }}});
 }
@@ -232,6 +240,25 @@ void AppDelegate::tellDataNotices()
     const QStringList notices = DataNotices::take();
     if (!notices.isEmpty())
         m_popup->show(L10n::t("data.notice.header"), notices.join(QLatin1Char('\n')), Tint::orange);
+}
+
+void AppDelegate::shortcutRoadChanged()
+{
+    // Told once: where the desktop takes no shortcut from us, or binds none by itself.
+    const GlobalHotKeys::Road road = Platform::services().hotKeys->road();
+    const bool unbound = road.kind == GlobalHotKeys::Road::Kind::desktopBinding
+        || (road.kind == GlobalHotKeys::Road::Kind::portalBound && road.trigger.isEmpty());
+    if (!unbound || !UserFlags::claim(shortcutGuideShown))
+        return;
+    const AppSettings settings = SettingsStore::load();
+    WaylandCapabilities::Facts facts;
+    facts.desktop = Platform::services().session.desktop;
+    facts.shortcutRoad = road;
+    facts.mainShortcut = {settings.hotKeyCode, settings.hotKeyModifiers};
+    const WaylandCapabilities::Row binding = WaylandCapabilities::shortcutRow(facts);
+    m_popup->showAuthGuide(L10n::t("wayland.guide.header"), L10n::tf("wayland.guide.body", {binding.action, binding.copyText}), Tint::blue,
+                           {{L10n::t("wayland.btn.copy"), [copyText = binding.copyText] { QGuiApplication::clipboard()->setText(copyText); }},
+                            {L10n::t("tray.missing.settings"), [this] { m_popup->close(); m_windows->showSettings(); }}});
 }
 
 void AppDelegate::onHotKey()

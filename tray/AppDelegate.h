@@ -70,6 +70,8 @@ private:
     void tellIfNoTray();
     // Files kept aside and settings ignored, told once in a notice.
     void tellDataNotices();
+    // The desktop answered about the shortcuts: where the user must bind them, a guide once.
+    void shortcutRoadChanged();
 
     void showPermissionGuide(const QString& body);
     void showScreenRecordingGuide();

@@ -54,7 +54,7 @@ QIcon make(const QColor& color)
 
 QColor colorFor(const QPalette& palette)
 {
-    return palette.color(QPalette::Window).lightnessF() < 0.5 ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x20, 0x20, 0x20);
+    return palette.color(QPalette::Window).lightnessF() < 0.5 ? onDarkPanel : QColor(0x20, 0x20, 0x20);
 }
 
 }

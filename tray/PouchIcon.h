@@ -8,6 +8,8 @@
 // light and dark panels alike.
 namespace PouchIcon {
 
+inline const QColor onDarkPanel{0xf2, 0xf2, 0xf2};
+
 QIcon make(const QColor& color);
 // The colour for a panel drawn with this palette's window colours (the desktop's theme).
 QColor colorFor(const QPalette& palette);

@@ -7,6 +7,7 @@
 
 #include "settings/L10n.h"
 #include "tray/PouchIcon.h"
+#include "platform/PlatformServices.h"
 
 TrayIcon::TrayIcon(QMenu* menu, QObject* parent)
     : QObject(parent)
@@ -38,7 +39,9 @@ bool TrayIcon::desktopHasTray()
 
 void TrayIcon::repaint()
 {
-    m_icon->setIcon(PouchIcon::make(PouchIcon::colorFor(QApplication::palette())));
+    // GNOME's top bar is dark whatever the theme of the windows.
+    const bool darkPanel = Platform::services().session.desktop == Session::Desktop::gnome;
+    m_icon->setIcon(PouchIcon::make(darkPanel ? PouchIcon::onDarkPanel : PouchIcon::colorFor(QApplication::palette())));
 }
 
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event)

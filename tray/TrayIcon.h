@@ -9,7 +9,8 @@ class QSystemTrayIcon;
 
 // The pouch in the desktop's tray (StatusNotifierItem or XEmbed, whichever the desktop hosts),
 // with the status menu on either click. Its tooltip names the application; a desktop without a
-// tray simply shows nothing, and the application runs on.
+// tray simply shows nothing, and the application runs on. The pouch follows the theme's
+// brightness, except on GNOME, whose top bar is always dark: there it is always light.
 class TrayIcon : public QObject {
     Q_OBJECT
 

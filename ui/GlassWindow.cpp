@@ -8,8 +8,7 @@
 #include <QScreen>
 #include <QWindow>
 
-#include <xcb/xcb.h>
-
+#include "platform/PlatformServices.h"
 #include "ui/ScreenPlacement.h"
 #include "ui/Tint.h"
 
@@ -23,23 +22,19 @@ QList<ScreenPlacement::Screen> desktopScreens()
     return screens;
 }
 
-// The X screen number of the display name (":0.1" is screen 1); 0 when it names none.
-int xScreenNumber()
+// Translucent only over a blurred backdrop: unblurred, the text of the window beneath would
+// show through the panel's own.
+QColor background(const QPalette& palette, PanelPlacement::Backdrop backdrop)
 {
-    const QString display = qEnvironmentVariable("DISPLAY");
-    const qsizetype dot = display.lastIndexOf(QLatin1Char('.'));
-    return dot > display.lastIndexOf(QLatin1Char(':')) ? display.mid(dot + 1).toInt() : 0;
+    QColor fill = Tints::isDark(palette) ? QColor(38, 38, 42, 236) : QColor(246, 246, 248, 240);
+    if (backdrop != PanelPlacement::Backdrop::glass)
+        fill.setAlpha(255);
+    return fill;
 }
 
-xcb_connection_t* xConnection()
+std::shared_ptr<PanelPlacement> panels()
 {
-    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-QColor background(const QPalette& palette)
-{
-    return Tints::isDark(palette) ? QColor(38, 38, 42, 236) : QColor(246, 246, 248, 240);
+    return Platform::services().panels;
 }
 
 }
@@ -52,6 +47,7 @@ GlassWindow::GlassWindow(QWidget* parent)
     // window black, as it reads each window of another visual on its own; the screen is right.)
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QString::fromLatin1(PanelPlacement::panelTitle));
 }
 
 void GlassWindow::setClickToClose(bool on)
@@ -66,35 +62,9 @@ void GlassWindow::setClickToClose(bool on)
 
 QPoint GlassWindow::screenPosition() const
 {
-    // Qt's own idea of a top-level's position can be stale after the window manager reparents
-    // it (it reads the position inside the frame as the position on the screen), so X is asked.
-    xcb_connection_t* connection = xConnection();
-    if (!connection || !testAttribute(Qt::WA_WState_Created) || !isVisible())
+    if (!testAttribute(Qt::WA_WState_Created) || !isVisible())
         return pos();
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    xcb_translate_coordinates_reply_t* reply = xcb_translate_coordinates_reply(
-        connection, xcb_translate_coordinates(connection, xcb_window_t(winId()), root, 0, 0), nullptr);
-    if (!reply)
-        return pos();
-    const QPoint device(reply->dst_x, reply->dst_y);
-    free(reply);
-    return QPointF(QPointF(device) / devicePixelRatioF()).toPoint();
-}
-
-bool GlassWindow::compositing()
-{
-    xcb_connection_t* connection = xConnection();
-    if (!connection)
-        return true; // no X server (off-screen drawing): alpha is kept as drawn
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(xScreenNumber());
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
-    if (!atom)
-        return false;
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    const bool owned = owner && owner->owner != XCB_NONE;
-    free(owner);
-    free(atom);
-    return owned;
+    return panels()->origin(windowHandle()).value_or(pos());
 }
 
 void GlassWindow::setContent(QWidget* content, QSize size)
@@ -135,11 +105,14 @@ void GlassWindow::makeKey()
 
 void GlassWindow::placeNearPointer()
 {
-    move(ScreenPlacement::openAt(QCursor::pos(), desktopScreens(), size()));
+    if (panels()->clientPlaces())
+        move(ScreenPlacement::openAt(QCursor::pos(), desktopScreens(), size()));
 }
 
 void GlassWindow::keepOnScreen()
 {
+    if (!panels()->clientPlaces())
+        return; // the compositor keeps its windows on screen
     const QPoint kept = ScreenPlacement::keptOnScreen(QRect(pos(), size()), desktopScreens());
     if (kept != pos())
         move(kept);
@@ -147,7 +120,7 @@ void GlassWindow::keepOnScreen()
 
 void GlassWindow::applyShape()
 {
-    if (!m_opaque) {
+    if (m_backdrop != PanelPlacement::Backdrop::shaped) {
         clearMask();
         return;
     }
@@ -159,15 +132,16 @@ void GlassWindow::applyShape()
 void GlassWindow::showEvent(QShowEvent* event)
 {
     // Asked once per showing: a compositor starting or stopping meanwhile is rare, and every
-    // question is a round trip to the X server.
-    m_opaque = !compositing();
+    // question is a round trip to the display server.
+    m_backdrop = panels()->backdrop(windowHandle());
     applyShape();
     QWidget::showEvent(event);
+    panels()->shown(windowHandle());
 }
 
 void GlassWindow::resizeEvent(QResizeEvent* event)
 {
-    if (m_opaque)
+    if (m_backdrop == PanelPlacement::Backdrop::shaped)
         applyShape();
     QWidget::resizeEvent(event);
 }
@@ -175,10 +149,9 @@ void GlassWindow::resizeEvent(QResizeEvent* event)
 void GlassWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QColor fill = background(palette());
-    if (m_opaque) {
+    const QColor fill = background(palette(), m_backdrop);
+    if (m_backdrop == PanelPlacement::Backdrop::shaped) {
         // Everything inside the mask is painted fully, or the edge shows a dark fringe.
-        fill.setAlpha(255);
         painter.fillRect(rect(), fill);
         return;
     }

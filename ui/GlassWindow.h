@@ -3,10 +3,15 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/PanelPlacement.h"
+
 // The floating panel's window: frameless, above other windows, and shown without taking the
-// keyboard from the application in front; it takes the keyboard only when asked (makeKey).
-// Rounded and translucent where a compositing manager runs, else an opaque rounded shape, so
-// no dark corners show. Dragging its background moves it. Holds one content widget at a time.
+// keyboard from the application in front where the desktop allows; it takes the keyboard when
+// asked (makeKey). Translucent only where the compositor blurs what is behind it; over a
+// compositor that does not blur an opaque fill with transparent rounded corners; without a
+// compositor an opaque rounded shape, so no dark corners show. Where the desktop lets the
+// application place windows it opens next to the pointer, elsewhere the platform's placement
+// asks the compositor for that. Dragging its background moves it. Holds one content widget.
 class GlassWindow : public QWidget {
     Q_OBJECT
 
@@ -25,14 +30,12 @@ public:
     void setClickToClose(bool on);
     // Lets the window take the keyboard (the input needs it) and activates it.
     void makeKey();
-    // Places a new window next to the pointer on the screen under it.
+    // Places a new window next to the pointer on the screen under it, where the desktop lets us.
     void placeNearPointer();
 
-    // Where the window is on the desktop, as the X server has it (Qt's pos() can be stale).
+    // Where the window is on the desktop, as the display server has it (Qt's pos() can be stale).
     QPoint screenPosition() const;
-
-    // Whether a compositing manager runs on the window's screen (translucency works).
-    static bool compositing();
+    PanelPlacement::Backdrop backdrop() const { return m_backdrop; }
 
 Q_SIGNALS:
     void escapePressed();
@@ -53,6 +56,6 @@ private:
 
     QPointer<QWidget> m_content;
     bool m_clickToClose = false;
-    bool m_opaque = false; // no compositor: the window is masked to its rounded shape
+    PanelPlacement::Backdrop m_backdrop = PanelPlacement::Backdrop::rounded;
     QPoint m_dragOffset;   // where the manual move (no window manager move) grabbed the window
 };

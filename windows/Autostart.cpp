@@ -12,6 +12,16 @@ namespace Autostart {
 
 namespace {
 
+// Named by the application id, as desktop portals find an application by its entry.
+const QString entryName = QStringLiteral("org.quillo.Quillo.desktop");
+
+QString autostartDir()
+{
+    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
+    const QString configHome = QDir::isAbsolutePath(configured) ? configured : HomeDir::path() + QStringLiteral("/.config");
+    return configHome + QStringLiteral("/autostart/");
+}
+
 // Quotes an Exec argument as desktop entries require: inside double quotes, backslash before
 // '"', '`', '$' and '\'; a literal '%' is doubled.
 QString quotedArgument(const QString& argument)
@@ -33,7 +43,7 @@ QString quotedArgument(const QString& argument)
 // program's path and the autostart key; a minimal entry where none is installed beside us.
 QString autostartEntry(const QString& program)
 {
-    QFile installed(AppBundle::resourceDir() + QStringLiteral("/../applications/quillo.desktop"));
+    QFile installed(AppBundle::resourceDir() + QStringLiteral("/../applications/") + entryName);
     QStringList lines;
     if (installed.open(QIODevice::ReadOnly))
         lines = QString::fromUtf8(installed.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -56,28 +66,33 @@ QString autostartEntry(const QString& program)
 
 QString entryPath()
 {
-    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString configHome = QDir::isAbsolutePath(configured) ? configured : HomeDir::path() + QStringLiteral("/.config");
-    return configHome + QStringLiteral("/autostart/quillo.desktop");
+    return autostartDir() + entryName;
+}
+
+QString formerEntryPath()
+{
+    return autostartDir() + QStringLiteral("quillo.desktop");
 }
 
 bool isEnabled()
 {
-    return QFileInfo::exists(entryPath());
+    return QFileInfo::exists(entryPath()) || QFileInfo::exists(formerEntryPath());
 }
 
 bool setEnabled(bool enabled, const QString& program)
 {
+    const auto removed = [](const QString& path) { return !QFileInfo::exists(path) || QFile::remove(path); };
     const QString path = entryPath();
     if (!enabled)
-        return !QFileInfo::exists(path) || QFile::remove(path);
+        return removed(path) && removed(formerEntryPath());
     if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.write(autostartEntry(program).toUtf8());
-    return file.commit();
+    // The former entry goes only once the new one is in place.
+    return file.commit() && removed(formerEntryPath());
 }
 
 }

@@ -34,6 +34,7 @@
 #include "windows/SettingsLayout.h"
 #include "windows/WindowParts.h"
 #include "windows/SettingsTestResult.h"
+#include "windows/WaylandBlock.h"
 
 using namespace SettingsLayout;
 using WindowParts::button;
@@ -271,6 +272,8 @@ void SettingsWindow::buildOtherSections(QGridLayout* grid, int& row)
     addHeading(grid, row, "settings.section.startup");
     m_autostartCheck = checkBox("settings.autostart");
     addRow(grid, row, nullptr, {m_autostartCheck});
+
+    WaylandBlock::add(grid, row);
 }
 
 void SettingsWindow::showAndRaise()

@@ -19,8 +19,9 @@ int runTrayApplication(const QStringList& args)
 {
     // The tray application has no window of its own: closing one never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Taskbars and window switchers match the windows to the installed desktop entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillo"));
+    // Taskbars, window switchers and Wayland compositors match the windows to the installed
+    // desktop entry and icon by this application id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillo.Quillo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillo"), PouchIcon::make(PouchIcon::colorFor(QApplication::palette()))));
     AppDelegate* delegate = nullptr;
     SingleInstance instance([&delegate](SingleInstance::Command command) {

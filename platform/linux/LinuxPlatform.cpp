@@ -3,6 +3,7 @@
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/linux/X11Session.h"
 #include "platform/linux/XClipboard.h"
+#include "platform/linux/XPanelPlacement.h"
 #include "platform/linux/XTestKeys.h"
 #include "platform/linux/XWorkspace.h"
 #include "platform/linux/XcbHotKeys.h"
@@ -21,6 +22,7 @@ PlatformServices services()
     services.clipboard = std::make_shared<XClipboard>();
     services.accessibility = std::make_shared<AtspiAccessibility>(workspace, &X11Session::reachable);
     services.workspace = workspace;
+    services.panels = std::make_shared<XPanelPlacement>();
     return services;
 }
 

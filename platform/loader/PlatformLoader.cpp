@@ -2,14 +2,18 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QGuiApplication>
 
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/X11Session.h"
 #include "platform/linux/XClipboard.h"
+#include "platform/linux/XPanelPlacement.h"
 #include "platform/wayland/DataControlClipboard.h"
 #include "platform/wayland/HyprlandIpc.h"
+#include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/WaylandPanels.h"
 #include "platform/wayland/WaylandWorkspace.h"
 
 namespace {
@@ -49,6 +53,14 @@ PlatformServices waylandServices(const Session& session)
     services.accessibility = std::make_shared<AtspiAccessibility>(workspace);
     services.workspace = workspace;
     services.clipboard = waylandClipboard(session);
+    // Global keys are the desktop's to hand out: through its portal, or the user's own binding.
+    services.hotKeys = std::make_shared<PortalShortcuts>();
+    // Panels follow Qt's own display connection: through Xwayland the window manager lets us
+    // place them as on X11.
+    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+        services.panels = WaylandPanels::forSession(session);
+    else
+        services.panels = std::make_shared<XPanelPlacement>();
     // Keys typed into Xwayland never reach a Wayland application: no synthetic keys here.
     return services;
 }

@@ -200,12 +200,15 @@ TEST_F(SettingsWindowTest, SavingKeepsWhatTheControlsCannotTellAndWritesTheAutos
     ASSERT_TRUE(processEventsUntil([&] { return !models->isEnabled(); }));
     EXPECT_EQ(models->currentText(), QStringLiteral("(no model downloaded)"));
     find<QComboBox>("appLangPopup")->setCurrentIndex(-1);
+    // An entry of the former name is replaced by one named by the application id.
+    ASSERT_TRUE(writeFile(Autostart::formerEntryPath(), "[Desktop Entry]\nExec=quillo\n"));
     find<QCheckBox>("autostartCheck")->setChecked(true);
     click(QStringLiteral("Save"));
     const AppSettings stored = SettingsStore::load(true);
     EXPECT_EQ(stored.qwenModel, QStringLiteral("qwen3:8b")) << "the managed engine without a model";
     EXPECT_EQ(stored.appLanguage, QStringLiteral("zh")) << "a language index outside the list";
-    EXPECT_EQ(Autostart::entryPath(), home.path() + QStringLiteral("/.config/autostart/quillo.desktop"));
+    EXPECT_EQ(Autostart::entryPath(), home.path() + QStringLiteral("/.config/autostart/org.quillo.Quillo.desktop"));
+    EXPECT_FALSE(QFileInfo::exists(Autostart::formerEntryPath()));
     const QByteArray entry = readFile(Autostart::entryPath());
     EXPECT_TRUE(entry.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
     // The application's own entry, with both languages' names and the autostart key.
@@ -215,8 +218,10 @@ TEST_F(SettingsWindowTest, SavingKeepsWhatTheControlsCannotTellAndWritesTheAutos
     auto* autostart = find<QCheckBox>("autostartCheck");
     EXPECT_TRUE(autostart->isChecked());
     autostart->setChecked(false);
+    ASSERT_TRUE(writeFile(Autostart::formerEntryPath(), "[Desktop Entry]\nExec=quillo\n"));
     click(QStringLiteral("Save"));
     EXPECT_FALSE(QFileInfo::exists(Autostart::entryPath()));
+    EXPECT_FALSE(QFileInfo::exists(Autostart::formerEntryPath())) << "switched off means no entry of either name";
 }
 
 }

@@ -1,0 +1,111 @@
+// The panel on a real X server: without a compositor an opaque rounded shape; under a compositor
+// that does not blur (xcompmgr) an opaque fill, so no glyph of the window beneath shows through.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QProcess>
+#include <QScreen>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include "platform/PlatformServices.h"
+#include "platform/linux/XPanelPlacement.h"
+#include "tests/support/EventLoop.h"
+#include "ui/GlassWindow.h"
+
+namespace {
+
+constexpr int waitMs = 15000;
+
+bool compositorRuns()
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const char name[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
+    const bool running = owner && owner->owner != XCB_NONE;
+    free(owner);
+    free(atom);
+    xcb_disconnect(c);
+    return running;
+}
+
+// What the panel itself paints, away from its rounded corners: with alpha, as the compositor
+// gets it (the X server's own screenshots show windows of another visual without their alpha).
+QImage paintedInside(GlassWindow& panel)
+{
+    const QImage painted = panel.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const int inset = GlassWindow::cornerRadius;
+    return painted.copy(painted.rect().adjusted(inset, inset, -inset, -inset));
+}
+
+bool uniform(const QImage& image)
+{
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != first)
+                return false;
+        }
+    }
+    return true;
+}
+
+class GlassWindowX11 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        PlatformServices services;
+        services.panels = std::make_shared<XPanelPlacement>();
+        Platform::install(services);
+    }
+    void TearDown() override
+    {
+        m_compositor.kill();
+        m_compositor.waitForFinished();
+        Platform::install({});
+    }
+
+    static std::unique_ptr<GlassWindow> showPanel()
+    {
+        auto panel = std::make_unique<GlassWindow>();
+        panel->setContent(new QWidget, QSize(360, 240));
+        panel->move(200, 150);
+        panel->show();
+        processEventsUntil([&panel] { return panel->windowHandle()->isExposed(); }, waitMs);
+        return panel;
+    }
+
+    QProcess m_compositor;
+};
+
+TEST_F(GlassWindowX11, IsShapedWithoutACompositorAndFullyOpaqueUnderOneThatDoesNotBlur)
+{
+    ASSERT_FALSE(compositorRuns()) << "the test desktop starts without a compositor";
+    {
+        const std::unique_ptr<GlassWindow> panel = showPanel();
+        EXPECT_EQ(panel->backdrop(), PanelPlacement::Backdrop::shaped);
+        EXPECT_FALSE(panel->mask().isEmpty()) << "cut to its rounded shape";
+    }
+    m_compositor.start(QStringLiteral("xcompmgr"), {});
+    ASSERT_TRUE(processEventsUntil(compositorRuns, waitMs));
+    const std::unique_ptr<GlassWindow> panel = showPanel();
+    EXPECT_EQ(panel->backdrop(), PanelPlacement::Backdrop::rounded) << "xcompmgr announces no blur";
+    EXPECT_TRUE(panel->mask().isEmpty()) << "the compositor draws the transparent corners";
+    const QImage inside = paintedInside(*panel);
+    EXPECT_TRUE(uniform(inside));
+    EXPECT_EQ(qAlpha(inside.pixel(0, 0)), 255) << "no glyph of the window beneath may show through an unblurred panel";
+    EXPECT_EQ(qAlpha(panel->grab().toImage().convertToFormat(QImage::Format_ARGB32).pixel(0, 0)), 0) << "the corner stays transparent";
+}
+
+}
+// The panel is looked at on the desktop's X server, never drawn off-screen.
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

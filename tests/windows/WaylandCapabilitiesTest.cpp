@@ -1,0 +1,76 @@
+// The Wayland block's rows and the binding the user adds where the desktop takes no shortcut from
+// us: each desktop gets the line its own configuration understands.
+#include <gtest/gtest.h>
+
+#include "settings/L10n.h"
+#include "tests/support/ScopedEnv.h"
+#include "windows/WaylandCapabilities.h"
+
+namespace {
+
+using namespace WaylandCapabilities;
+using Kind = GlobalHotKeys::Road::Kind;
+
+constexpr Shortcut altSuperE{14, 0x900};
+constexpr Shortcut controlShiftF2{120, 0x1200};
+
+TEST(WaylandCapabilities, BindingsAreWrittenInEachDesktopsOwnNotation)
+{
+    EXPECT_EQ(binding(Desktop::sway, altSuperE, false), QStringLiteral("bindsym Mod1+Mod4+e exec quillo --trigger"));
+    EXPECT_EQ(binding(Desktop::sway, controlShiftF2, false), QStringLiteral("bindsym Control+Shift+F2 exec quillo --trigger"));
+    EXPECT_EQ(binding(Desktop::hyprland, altSuperE, true), QStringLiteral("bind = ALT SUPER, E, global, org.quillo.Quillo:popup"));
+    EXPECT_EQ(binding(Desktop::hyprland, altSuperE, false), QStringLiteral("bind = ALT SUPER, E, exec, quillo --trigger"));
+    EXPECT_EQ(binding(Desktop::gnome, altSuperE, false), QStringLiteral("quillo --trigger"));
+}
+
+TEST(WaylandCapabilities, TheShortcutRowNamesTheRoadInForceAndOnlyAnUnboundOneAsksForAction)
+{
+    const ScopedEnv english("SELVANE_UI_LANG", "en");
+    L10n::invalidate();
+    Facts facts;
+    facts.mainShortcut = altSuperE;
+    facts.desktop = Desktop::gnome;
+
+    facts.shortcutRoad = {Kind::portalBound, QStringLiteral("Ctrl+Alt+Q")};
+    Row row = shortcutRow(facts);
+    EXPECT_TRUE(row.works);
+    EXPECT_TRUE(row.state.contains(QStringLiteral("Ctrl+Alt+Q"))) << "the desktop's own words for the key";
+    EXPECT_EQ(row.fix, Fix::none);
+
+    facts.shortcutRoad = {Kind::desktopBinding, {}};
+    row = shortcutRow(facts);
+    EXPECT_FALSE(row.works);
+    EXPECT_EQ(row.fix, Fix::copy);
+    EXPECT_EQ(row.copyText, QStringLiteral("quillo --trigger"));
+    EXPECT_TRUE(row.action.contains(QStringLiteral("Custom Shortcuts"))) << row.action.toStdString();
+
+    // Hyprland accepts the session but binds no key: the user's configuration must name it.
+    facts.desktop = Desktop::hyprland;
+    facts.shortcutRoad = {Kind::portalBound, {}};
+    row = shortcutRow(facts);
+    EXPECT_EQ(row.copyText, QStringLiteral("bind = ALT SUPER, E, global, org.quillo.Quillo:popup"));
+
+    facts.shortcutRoad = {Kind::portalPending, {}};
+    EXPECT_EQ(shortcutRow(facts).fix, Fix::none) << "nothing to do while the desktop is still being asked";
+}
+
+TEST(WaylandCapabilities, EachCapabilityThatFailsSaysHowToFixIt)
+{
+    const ScopedEnv english("SELVANE_UI_LANG", "en");
+    L10n::invalidate();
+    Facts facts;
+    facts.desktop = Desktop::gnome;
+    facts.shortcutRoad = {Kind::portalBound, QStringLiteral("Alt+Super+E")};
+    const QList<Row> broken = rows(facts);
+    ASSERT_EQ(broken.size(), 4);
+    EXPECT_EQ(broken[1].fix, Fix::turnOnAccessibility);
+    EXPECT_FALSE(broken[2].works);
+    EXPECT_TRUE(broken[3].action.contains(QStringLiteral("gnome-shell-extension-appindicator")));
+    EXPECT_TRUE(broken[3].action.contains(QStringLiteral("quillo --settings")));
+
+    facts.readsSelections = facts.panelAtPointer = facts.trayShown = true;
+    for (const Row& row : rows(facts))
+        EXPECT_TRUE(row.works && row.action.isEmpty()) << row.nameKey;
+}
+
+}
