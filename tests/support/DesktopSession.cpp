@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cstring>
+
 #include <xcb/xcb.h>
 
 #include "tests/support/EventLoop.h"
@@ -132,3 +134,15 @@ void DesktopSession::clearPrimarySelection()
     xcb_disconnect(c);
 }
 
+
+bool DesktopSession::selectionOwned(const char* name)
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
+    const bool owned = owner && owner->owner != XCB_NONE;
+    free(owner);
+    free(atom);
+    xcb_disconnect(c);
+    return owned;
+}

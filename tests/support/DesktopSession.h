@@ -47,6 +47,8 @@ public:
     // From the start of the text: past `skip` characters, then `count` selected with shift+Right.
     static bool selectByKeyboard(int skip, int count);
     static void clearPrimarySelection();
+    // Whether some client owns the X selection of that name (a tray host, a compositing manager).
+    static bool selectionOwned(const char* name);
 
 private:
     std::vector<std::unique_ptr<QProcess>> m_processes;

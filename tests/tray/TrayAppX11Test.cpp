@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include <xcb/xcb.h>
 
 #include "engines/ManagedOllama.h"
 #include "settings/HomeDir.h"
@@ -40,15 +39,7 @@ bool busNameOwned()
 
 bool trayHostRunning()
 {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const char name[] = "_NET_SYSTEM_TRAY_S0";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
-    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
-    const bool running = owner && owner->owner != XCB_NONE;
-    free(owner);
-    free(atom);
-    xcb_disconnect(c);
-    return running;
+    return DesktopSession::selectionOwned("_NET_SYSTEM_TRAY_S0");
 }
 
 // The tray icon's window: our small window that the tray host holds.

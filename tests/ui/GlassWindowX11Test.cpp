@@ -8,10 +8,10 @@
 #include <QScreen>
 #include <QWindow>
 
-#include <xcb/xcb.h>
 
 #include "platform/PlatformServices.h"
 #include "platform/linux/XPanelPlacement.h"
+#include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
 #include "ui/GlassWindow.h"
 
@@ -21,15 +21,7 @@ constexpr int waitMs = 15000;
 
 bool compositorRuns()
 {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const char name[] = "_NET_WM_CM_S0";
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
-    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
-    const bool running = owner && owner->owner != XCB_NONE;
-    free(owner);
-    free(atom);
-    xcb_disconnect(c);
-    return running;
+    return DesktopSession::selectionOwned("_NET_WM_CM_S0");
 }
 
 // What the panel itself paints, away from its rounded corners: with alpha, as the compositor
