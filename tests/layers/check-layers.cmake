@@ -1,6 +1,7 @@
 # Fails when a folder includes one above it, when a file of the display-free core includes a
 # widget, X11 or AT-SPI header, or when pool work is handed back to the GUI thread other than by
-# TaskPool. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
+# TaskPool, or when a file outside a platform backend folder (platform/<backend>/, the loader
+# aside) includes an X11, xcb, xkbcommon, AT-SPI or Wayland header. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
 # The platform backends rank directly above the core; the loader, which chooses among them, above them all.
 set(layers platform core platform/atspi platform/linux platform/wayland platform/loader settings prompts memory profile
     engines capture update speech popup ui popup/view windows ocr tray app)
@@ -44,6 +45,18 @@ foreach(source IN LISTS sources)
       list(APPEND faults "${source} includes ${included} from a higher layer")
     endif()
   endforeach()
+endforeach()
+
+# Only the backends talk to a display server or the accessibility bus.
+set(session_headers "^#include [<\"](X11/|xcb/|xkbcommon/|atspi/|wayland-|[a-z0-9-]+-client-protocol\\.h)")
+foreach(source IN LISTS sources)
+  if(source MATCHES "^(tests|tools|bench|fuzz|build[^/]*)/" OR (source MATCHES "^platform/[^/]+/" AND NOT source MATCHES "^platform/loader/"))
+    continue()
+  endif()
+  file(STRINGS ${ROOT}/${source} bad REGEX "${session_headers}")
+  if(bad)
+    list(APPEND faults "${source}: outside the platform backends, includes ${bad}")
+  endif()
 endforeach()
 
 set(display_headers "^#include <(Q[A-Za-z]*Widget|QApplication|QtWidgets|QDialog|QSystemTrayIcon|QMenu|X11/|xcb/|xkbcommon/|atspi/)")
