@@ -1,7 +1,6 @@
 #include "windows/ShortcutRecorder.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -74,15 +73,13 @@ ShortcutRecorder::ShortcutRecorder(const QString& name, Shortcut defaultShortcut
         clearHint();
     });
 
-    auto* buttons = new QHBoxLayout;
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->addWidget(m_record);
-    buttons->addWidget(m_reset);
-    buttons->addStretch();
+    // The reset button names the default in full ("Reset to default (Alt+Super+E)"), too wide to
+    // share a line with the recorder in the settings' fixed width: it sits below it.
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
-    column->addLayout(buttons);
+    column->addWidget(m_record, 0, Qt::AlignLeft);
+    column->addWidget(m_reset, 0, Qt::AlignLeft);
     column->addWidget(m_hint);
     refreshButton();
 }
