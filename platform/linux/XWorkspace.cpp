@@ -1,10 +1,11 @@
 #include "platform/linux/XWorkspace.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstring>
 
-#include <QFile>
+#include <QByteArray>
+#include <QList>
+
+#include "platform/ProcessInfo.h"
 
 XWorkspace::XWorkspace()
 {
@@ -106,15 +107,12 @@ QString XWorkspace::localizedName(qint64 pid)
         if (names.size() >= 2 && !names[1].isEmpty())
             return QString::fromLocal8Bit(names[1]);
     }
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (comm.open(QIODevice::ReadOnly))
-        return QString::fromLocal8Bit(comm.readAll().trimmed());
-    return {};
+    return ProcessInfo::commandName(pid);
 }
 
 bool XWorkspace::isRunning(qint64 pid)
 {
-    return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    return ProcessInfo::isRunning(pid);
 }
 
 bool XWorkspace::activate(qint64 pid)

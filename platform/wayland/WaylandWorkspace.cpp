@@ -1,12 +1,8 @@
 #include "platform/wayland/WaylandWorkspace.h"
 
-#include <cerrno>
-#include <csignal>
-
-#include <QFile>
-
 #include <unistd.h>
 
+#include "platform/ProcessInfo.h"
 #include "platform/atspi/AtspiFocus.h"
 
 WaylandWorkspace::WaylandWorkspace(CompositorFocus compositorFocus)
@@ -27,13 +23,10 @@ std::optional<qint64> WaylandWorkspace::frontmostProcessId()
 
 QString WaylandWorkspace::localizedName(qint64 pid)
 {
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (comm.open(QIODevice::ReadOnly))
-        return QString::fromLocal8Bit(comm.readAll().trimmed());
-    return {};
+    return ProcessInfo::commandName(pid);
 }
 
 bool WaylandWorkspace::isRunning(qint64 pid)
 {
-    return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    return ProcessInfo::isRunning(pid);
 }
