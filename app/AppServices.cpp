@@ -15,7 +15,8 @@ AppServices::AppServices()
     , m_selectionCapture(std::make_unique<PlatformSelectionCapture>(Platform::services(), m_tasks))
 {
     // Another embedding model or engine address may serve semantic recall now.
-    m_settingsListener = SettingsStore::addChangeListener([this](const AppSettings&) { m_semantic.forgetAvailability(); });
+    m_settingsListener =
+        SettingsStore::addChangeListener([this](const AppSettings&) { m_semantic.forgetAvailability(); });
 }
 
 AppServices::~AppServices()

@@ -60,12 +60,26 @@ namespace {
 bool isQtOption(const QString& name)
 {
     static const QStringList qtOptions = {
-        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-        QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
-        QStringLiteral("qwindowtitle"), QStringLiteral("reverse"), QStringLiteral("session"),
-        QStringLiteral("style"), QStringLiteral("stylesheet"), QStringLiteral("widgetcount"),
-        QStringLiteral("display"), QStringLiteral("geometry"), QStringLiteral("name"), QStringLiteral("title"),
-        QStringLiteral("nograb"), QStringLiteral("dograb"), QStringLiteral("sync"), QStringLiteral("visual"),
+        QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),
+        QStringLiteral("reverse"),
+        QStringLiteral("session"),
+        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),
+        QStringLiteral("widgetcount"),
+        QStringLiteral("display"),
+        QStringLiteral("geometry"),
+        QStringLiteral("name"),
+        QStringLiteral("title"),
+        QStringLiteral("nograb"),
+        QStringLiteral("dograb"),
+        QStringLiteral("sync"),
+        QStringLiteral("visual"),
     };
     return qtOptions.contains(name);
 }
@@ -94,9 +108,10 @@ int run(const Mode& mode, int& argc, char** argv, const QStringList& args)
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
     if (mode.app == AppObject::none)
         return mode.run(args);
-    if (mode.app == AppObject::gui && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("quillo: no desktop session here (DISPLAY is not set): start Quillo from a graphical session\n", stderr);
+    if (mode.app == AppObject::gui && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("quillo: no desktop session here (DISPLAY is not set): start Quillo from a graphical session\n",
+                   stderr);
         return 1;
     }
     const std::unique_ptr<QCoreApplication> app = mode.app == AppObject::gui

@@ -71,8 +71,7 @@ void SignalQuit::quit()
     unsigned char more;
     if (::read(m_pipe[0], &first, 1) != 1)
         return;
-    while (::read(m_pipe[0], &more, 1) == 1) {
-    }
+    while (::read(m_pipe[0], &more, 1) == 1) { }
     m_notifier->setEnabled(false);
     restoreDefaults(); // whatever comes while we shut down ends the process at once
     QCoreApplication::exit(128 + first);

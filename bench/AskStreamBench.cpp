@@ -20,9 +20,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "engines/OllamaEngineControl.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
-#include "engines/OllamaEngineControl.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "settings/SettingsStore.h"
@@ -40,14 +40,16 @@ const QString longStreamAsk = QStringLiteral("LONG");
 
 std::string event(const std::string& content)
 {
-    return "data: {\"id\":\"b\",\"object\":\"chat.completion.chunk\",\"choices\":[{\"index\":0,\"delta\":{\"content\":\""
+    return "data: "
+           "{\"id\":\"b\",\"object\":\"chat.completion.chunk\",\"choices\":[{\"index\":0,\"delta\":{\"content\":\""
         + content + "\"},\"finish_reason\":null}]}\n\n";
 }
 
 const std::string opening = ": keep-alive\n\n" + event("");
-const std::string closing =
-    "data: {\"id\":\"b\",\"object\":\"chat.completion.chunk\",\"choices\":[{\"index\":0,\"delta\":{},\"finish_reason\":\"stop\"}]}\n\n"
-    "data: [DONE]\n\n";
+const std::string closing = "data: "
+                            "{\"id\":\"b\",\"object\":\"chat.completion.chunk\",\"choices\":[{\"index\":0,\"delta\":{},"
+                            "\"finish_reason\":\"stop\"}]}\n\n"
+                            "data: [DONE]\n\n";
 
 // 20,000 fragments of three characters (nine bytes of UTF-8) each.
 const std::string& longStreamEvents()
@@ -67,25 +69,27 @@ class Provider {
 public:
     Provider()
     {
-        m_server.server.Post("/v1/chat/completions", [this](const httplib::Request& request, httplib::Response& response) {
-            const bool isLong = request.body.find(longStreamAsk.toStdString()) != std::string::npos;
-            response.set_chunked_content_provider("text/event-stream", [this, isLong](size_t, httplib::DataSink& sink) {
-                sink.write(opening.data(), opening.size());
-                if (isLong) {
-                    const std::string& events = longStreamEvents();
-                    for (size_t at = 0; at < events.size(); at += 16384)
-                        sink.write(events.data() + at, std::min<size_t>(16384, events.size() - at));
-                } else {
-                    std::this_thread::sleep_for(20ms);
-                    const std::string first = event(firstFragment);
-                    m_firstWrittenAt = Clock::now();
-                    sink.write(first.data(), first.size());
-                }
-                sink.write(closing.data(), closing.size());
-                sink.done();
-                return true;
+        m_server.server.Post(
+            "/v1/chat/completions", [this](const httplib::Request& request, httplib::Response& response) {
+                const bool isLong = request.body.find(longStreamAsk.toStdString()) != std::string::npos;
+                response.set_chunked_content_provider(
+                    "text/event-stream", [this, isLong](size_t, httplib::DataSink& sink) {
+                        sink.write(opening.data(), opening.size());
+                        if (isLong) {
+                            const std::string& events = longStreamEvents();
+                            for (size_t at = 0; at < events.size(); at += 16384)
+                                sink.write(events.data() + at, std::min<size_t>(16384, events.size() - at));
+                        } else {
+                            std::this_thread::sleep_for(20ms);
+                            const std::string first = event(firstFragment);
+                            m_firstWrittenAt = Clock::now();
+                            sink.write(first.data(), first.size());
+                        }
+                        sink.write(closing.data(), closing.size());
+                        sink.done();
+                        return true;
+                    });
             });
-        });
         m_server.start();
     }
 
@@ -138,9 +142,10 @@ struct CurlRead {
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t, size_t size, void* self) -> size_t {
-            return static_cast<const CurlRead*>(self)->onData(data, size) ? size : 0;
-        });
+        curl_easy_setopt(
+            curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t, size_t size, void* self) -> size_t {
+                return static_cast<const CurlRead*>(self)->onData(data, size) ? size : 0;
+            });
         curl_easy_perform(curl);
         curl_slist_free_all(headers);
         curl_easy_cleanup(curl);
@@ -152,8 +157,9 @@ void BM_FirstFragment_quillo_ask(benchmark::State& state)
     Fixture& f = fixture();
     for (auto _ : state) {
         QProcess quillo;
-        quillo.start(quilloBinary(), {QStringLiteral("--ask"), QStringLiteral("rewrite"), QStringLiteral("--engine"),
-                                      QStringLiteral("cloud"), QStringLiteral("bench")});
+        quillo.start(quilloBinary(),
+                     {QStringLiteral("--ask"), QStringLiteral("rewrite"), QStringLiteral("--engine"),
+                      QStringLiteral("cloud"), QStringLiteral("bench")});
         if (!quillo.waitForReadyRead(10000)) {
             state.SkipWithError("quillo --ask wrote nothing");
             break;
@@ -174,7 +180,8 @@ void BM_FirstFragment_libcurl(benchmark::State& state)
     for (auto _ : state) {
         Clock::time_point arrived{};
         CurlRead read{[&arrived](const char* data, size_t size) {
-            if (arrived == Clock::time_point{} && std::string_view(data, size).find(firstFragment) != std::string_view::npos)
+            if (arrived == Clock::time_point{}
+                && std::string_view(data, size).find(firstFragment) != std::string_view::npos)
                 arrived = Clock::now();
             return true;
         }};
@@ -191,7 +198,8 @@ void BM_LongStream_session(benchmark::State& state)
     KnowledgeStore store(dir.filePath(QStringLiteral("knowledge.json")), noModels);
     TaskPool tasks;
     ActionSession session(std::make_shared<ClientEngine>(std::make_shared<OllamaEngineControl>()), store, tasks);
-    const PopupAction action{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("system"), longStreamAsk, false};
+    const PopupAction action{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("system"), longStreamAsk,
+                             false};
     qsizetype characters = 0;
     for (auto _ : state) {
         session.open(longStreamAsk, {action}, nullptr, std::nullopt, SourceKind::selection);
@@ -204,7 +212,8 @@ void BM_LongStream_session(benchmark::State& state)
     }
     if (characters != longStreamFragments * 3)
         state.SkipWithError("the stream did not arrive whole");
-    state.counters["fragments/s"] = benchmark::Counter(double(longStreamFragments), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["fragments/s"] =
+        benchmark::Counter(double(longStreamFragments), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_LongStream_libcurl(benchmark::State& state)
@@ -221,7 +230,8 @@ void BM_LongStream_libcurl(benchmark::State& state)
     }
     if (bytes < longStreamEvents().size())
         state.SkipWithError("the stream did not arrive whole");
-    state.counters["fragments/s"] = benchmark::Counter(double(longStreamFragments), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["fragments/s"] =
+        benchmark::Counter(double(longStreamFragments), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 }

@@ -62,7 +62,8 @@ public:
         SettingsStore::save(settings);
         const QByteArray mark = QFile::encodeName(m_mark);
         writeExecutable(m_home.filePath(QStringLiteral(".local/bin/ollama")),
-                        "#!/bin/sh\necho $$ > '" + mark + ".new'\nmv '" + mark + ".new' '" + mark + "'\nexec sleep 60\n");
+                        "#!/bin/sh\necho $$ > '" + mark + ".new'\nmv '" + mark + ".new' '" + mark
+                            + "'\nexec sleep 60\n");
     }
     ~HangingCommand() { reset(true); }
     bool started() const { return QFile::exists(m_mark); }
@@ -92,29 +93,34 @@ void BM_StopLatency_http_stream(benchmark::State& state)
     local.start();
     Http::Request request;
     request.url = local.url(QStringLiteral("/stall"));
-    measureStop(state, [&] { streaming = false; }, [&] { return streaming.load(); }, [&](std::stop_token stop) {
-        Http::streamLines(request, [&](const QByteArray&) {
-            streaming = true;
-            return true;
-        }, stop);
-    });
+    measureStop(
+        state, [&] { streaming = false; }, [&] { return streaming.load(); },
+        [&](std::stop_token stop) {
+            Http::streamLines(
+                request,
+                [&](const QByteArray&) {
+                    streaming = true;
+                    return true;
+                },
+                stop);
+        });
     local.release();
 }
 
 void BM_StopLatency_ollama_list(benchmark::State& state)
 {
     const HangingCommand command;
-    measureStop(state, [&] { command.reset(false); }, [&] { return command.started(); }, [](std::stop_token stop) {
-        OllamaService::installedModels(stop);
-    });
+    measureStop(
+        state, [&] { command.reset(false); }, [&] { return command.started(); },
+        [](std::stop_token stop) { OllamaService::installedModels(stop); });
 }
 
 void BM_StopLatency_engine_wait(benchmark::State& state)
 {
     const HangingCommand command;
-    measureStop(state, [&] { command.reset(true); }, [&] { return command.started(); }, [](std::stop_token stop) {
-        OllamaService::ensureRunning(OllamaService::defaultStartWait, stop);
-    });
+    measureStop(
+        state, [&] { command.reset(true); }, [&] { return command.started(); },
+        [](std::stop_token stop) { OllamaService::ensureRunning(OllamaService::defaultStartWait, stop); });
 }
 
 }

@@ -28,7 +28,8 @@
 
 namespace {
 
-const QString sample = QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
+const QString sample =
+    QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
 const QString phrase = QStringLiteral("世界，选中的😀文字");
 const QString answer = QStringLiteral("替换成🎉新文字");
 const QString terminalLine = QStringLiteral("终端里选中的一行 selected line");
@@ -36,25 +37,33 @@ constexpr int samples = 20;
 
 DesktopSession* desktop = nullptr;
 
-ProgramResult xdotool(const QString& args) { return runProgram(QStringLiteral("xdotool"), args.split(u' ')); }
-QString primary() { return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o")}).out); }
+ProgramResult xdotool(const QString& args)
+{
+    return runProgram(QStringLiteral("xdotool"), args.split(u' '));
+}
+QString primary()
+{
+    return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o")}).out);
+}
 
 void clickAt(int x, int y, int clicks)
 {
-    xdotool(QStringLiteral("getactivewindow mousemove --window %1 ") + QStringLiteral("%1 %2 click --repeat %3 1").arg(x).arg(y).arg(clicks));
+    xdotool(QStringLiteral("getactivewindow mousemove --window %1 ")
+            + QStringLiteral("%1 %2 click --repeat %3 1").arg(x).arg(y).arg(clicks));
     processEventsFor(300);
 }
 
 // Started, and its window in front: the window of the process, or of the title when given (for
 // launchers that start the application as another process).
-QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& env = {}, int settleMs = 300,
-                      const QString& title = {})
+QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
+                      int settleMs = 300, const QString& title = {})
 {
     QProcess* process = desktop->start(program, args, env);
     const auto inFront = [&] {
         if (!title.isEmpty())
             return QString::fromUtf8(xdotool(QStringLiteral("getactivewindow getwindowname")).out).contains(title);
-        return xdotool(QStringLiteral("getactivewindow getwindowpid")).out.trimmed().toLongLong() == process->processId();
+        return xdotool(QStringLiteral("getactivewindow getwindowpid")).out.trimmed().toLongLong()
+            == process->processId();
     };
     if (!process || !processEventsUntil(inFront, 60000))
         return nullptr;
@@ -87,7 +96,8 @@ QString writeSample(const QString& name, const QByteArray& content)
     return writeFile(path, content) ? path : QString();
 }
 
-App editor(const QString& name, const QString& program, const QStringList& args, const QString& file = QStringLiteral("sample.txt"))
+App editor(const QString& name, const QString& program, const QStringList& args,
+           const QString& file = QStringLiteral("sample.txt"))
 {
     return {name, program,
             [=] {
@@ -95,16 +105,21 @@ App editor(const QString& name, const QString& program, const QStringList& args,
                 QProcess* process = startWindow(program, args + QStringList{path}, {}, 1000);
                 return process && selectPhraseByKeyboard() ? process : nullptr;
             },
-            [] { DesktopSession::typeKeys({QStringLiteral("Right")}); processEventsFor(300); },
+            [] {
+                DesktopSession::typeKeys({QStringLiteral("Right")});
+                processEventsFor(300);
+            },
             selectPhraseByKeyboard};
 }
 
 App terminal(const QString& name, const QString& program, const QStringList& args, int lineY)
 {
-    return {name, program,
+    return {name,
+            program,
             [=] {
                 const QString script = desktop->homePath() + QStringLiteral("/lines.sh");
-                writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + terminalLine.toUtf8() + "'\nexec sleep 600\n");
+                writeExecutable(
+                    script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + terminalLine.toUtf8() + "'\nexec sleep 600\n");
                 QProcessEnvironment env;
                 env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
                 QProcess* process = startWindow(program, args + QStringList{script}, env);
@@ -112,15 +127,17 @@ App terminal(const QString& name, const QString& program, const QStringList& arg
                     clickAt(30, lineY, 3);
                 return process;
             },
-            [=] { clickAt(30, lineY, 1); }, nullptr, terminalLine};
+            [=] { clickAt(30, lineY, 1); },
+            nullptr,
+            terminalLine};
 }
 
 // A page with the phrase in a paragraph and in a text area; the hash says which one is selected.
 App firefox(const QString& name, const QString& where)
 {
-    static const QByteArray page =
-        "<!doctype html><meta charset=utf-8><body style='font-size:20px'><p id=p>" + sample.toUtf8()
-        + "</p><textarea id=t cols=60>" + sample.toUtf8() + "</textarea><script>"
+    static const QByteArray page = "<!doctype html><meta charset=utf-8><body style='font-size:20px'><p id=p>"
+        + sample.toUtf8() + "</p><textarea id=t cols=60>" + sample.toUtf8()
+        + "</textarea><script>"
           "onload=()=>{if(location.hash=='#p'){const n=document.getElementById('p').firstChild;"
           "getSelection().setBaseAndExtent(n,9,n,19);}else{document.getElementById('t').focus();}};</script>";
     static const QByteArray prefs =
@@ -137,7 +154,8 @@ App firefox(const QString& name, const QString& where)
                 writeFile(profile + QStringLiteral("/user.js"), prefs);
                 QProcess* process = startWindow(QStringLiteral("firefox-esr"),
                                                 {QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile,
-                                                 QStringLiteral("file://") + html + u'#' + where}, {}, 4000);
+                                                 QStringLiteral("file://") + html + u'#' + where},
+                                                {}, 4000);
                 return process && (paragraph || selectPhraseByKeyboard()) ? process : nullptr;
             },
             [=] {
@@ -154,9 +172,12 @@ App firefox(const QString& name, const QString& where)
 App writer()
 {
     const QByteArray settings =
-        "<?xml version='1.0' encoding='UTF-8'?><oor:items xmlns:oor='http://openoffice.org/2001/registry' xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
-        "<item oor:path='/org.openoffice.Office.Common/Misc'><prop oor:name='ShowTipOfTheDay' oor:op='fuse'><value>false</value></prop></item>"
-        "<item oor:path='/org.openoffice.Setup/Office'><prop oor:name='FirstStartWizardCompleted' oor:op='fuse'><value>true</value></prop></item>"
+        "<?xml version='1.0' encoding='UTF-8'?><oor:items xmlns:oor='http://openoffice.org/2001/registry' "
+        "xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+        "<item oor:path='/org.openoffice.Office.Common/Misc'><prop oor:name='ShowTipOfTheDay' "
+        "oor:op='fuse'><value>false</value></prop></item>"
+        "<item oor:path='/org.openoffice.Setup/Office'><prop oor:name='FirstStartWizardCompleted' "
+        "oor:op='fuse'><value>true</value></prop></item>"
         "</oor:items>";
     App app = editor(QStringLiteral("LibreOffice Writer"), QStringLiteral("lowriter"), {});
     app.start = [=] {
@@ -184,14 +205,20 @@ QList<App> matrix()
              QProcess* process = desktop->startQtEditor(sample, true);
              return process && selectPhraseByKeyboard() ? process : nullptr;
          },
-         [] { DesktopSession::typeKeys({QStringLiteral("Right")}); processEventsFor(300); }, selectPhraseByKeyboard},
+         [] {
+             DesktopSession::typeKeys({QStringLiteral("Right")});
+             processEventsFor(300);
+         },
+         selectPhraseByKeyboard},
         editor(QStringLiteral("gedit (GTK 3)"), QStringLiteral("gedit"), {}),
         editor(QStringLiteral("mousepad (GTK 3)"), QStringLiteral("mousepad"), {}),
-        editor(QStringLiteral("gnome-text-editor (GTK 4)"), QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone")}),
+        editor(QStringLiteral("gnome-text-editor (GTK 4)"), QStringLiteral("gnome-text-editor"),
+               {QStringLiteral("--standalone")}),
         editor(QStringLiteral("featherpad (Qt 5)"), QStringLiteral("featherpad"), {}),
         editor(QStringLiteral("kwrite (Qt 5)"), QStringLiteral("kwrite"), {}),
         terminal(QStringLiteral("sakura (VTE)"), QStringLiteral("sakura"), {QStringLiteral("-x")}, 8),
-        terminal(QStringLiteral("xterm (PRIMARY)"), QStringLiteral("xterm"), {QStringLiteral("-u8"), QStringLiteral("-e")}, 8),
+        terminal(QStringLiteral("xterm (PRIMARY)"), QStringLiteral("xterm"),
+                 {QStringLiteral("-u8"), QStringLiteral("-e")}, 8),
         firefox(QStringLiteral("Firefox paragraph"), QStringLiteral("p")),
         firefox(QStringLiteral("Firefox textarea"), QStringLiteral("t")),
         writer(),
@@ -269,7 +296,9 @@ QString replaceAndReadBack(const App& app, const PlatformServices& services)
 
 void run(const App& app, const QStringList& only)
 {
-    if (!only.isEmpty() && std::none_of(only.begin(), only.end(), [&](const QString& n) { return app.name.contains(n, Qt::CaseInsensitive); }))
+    if (!only.isEmpty() && std::none_of(only.begin(), only.end(), [&](const QString& n) {
+            return app.name.contains(n, Qt::CaseInsensitive);
+        }))
         return;
     if (QStandardPaths::findExecutable(app.program).isEmpty() && !QFile::exists(app.program))
         return;
@@ -287,7 +316,9 @@ void run(const App& app, const QStringList& only)
     const bool nothing = !captureOnce(services).result;
     const QString replacement = replaceAndReadBack(app, services);
     std::printf("| %-26s | %-4s | %-5s | %-7s | %-7s | %-16s | %7.1f (%2d/%d) | %7.1f |\n", qPrintable(app.name),
-                first.result ? qPrintable(first.result->method == SelectionCapture::methodAX ? QStringLiteral("AX") : QStringLiteral("copy")) : "none",
+                first.result ? qPrintable(first.result->method == SelectionCapture::methodAX ? QStringLiteral("AX")
+                                                                                             : QStringLiteral("copy"))
+                             : "none",
                 whole ? "yes" : "NO", context ? "yes" : "no", nothing ? "yes" : "NO", qPrintable(replacement),
                 latencies.cold, latencies.coldSameRoad, samples, latencies.warm);
     if (!whole && first.result) {
@@ -312,8 +343,10 @@ int main(int argc, char** argv)
     InstalledPlatform platform;
     // Firefox exposes its pages only when the session's switch is on.
     Platform::services().accessibility->turnOnSessionSwitch();
-    std::printf("| %-26s | road | whole | context | nothing | replacement      | cold ms (same road) | warm ms |\n", "application");
-    std::printf("|----------------------------|------|-------|---------|---------|------------------|---------------------|---------|\n");
+    std::printf("| %-26s | road | whole | context | nothing | replacement      | cold ms (same road) | warm ms |\n",
+                "application");
+    std::printf("|----------------------------|------|-------|---------|---------|------------------|------------------"
+                "---|---------|\n");
     for (const App& app : matrix())
         run(app, only);
     return 0;

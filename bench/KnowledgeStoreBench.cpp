@@ -34,12 +34,22 @@ public:
     }
 };
 
-const QString kHan = QStringLiteral("的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义事平形相全表间样与关各重新线内数正心反你明看原又么利比或但质气第向道命此变条只没结解问意建月公无系军很情者最立代想已通并提直题党程展五果料象员革位入常文总次品式活设及管特件长求老头基资边流路级少图山统接知较将组见计别她手角期根论运农指几九区强放决西被干做必战先回则任取据处队南给色光门即保治北造百规热领七海口东导器压志世金增争济阶油思术极交受联什认六共权收证改清己美再采转更单风切打白教速花带安场身车例真务具万每目至达走积示议声报斗完类八离华名确才科张信马节话米整空元况今集温传土许步群广石记需段研界拉林律叫且究观越织装影算低持音众书布复容儿须际商非验连断深难近矿千周委素技备半办青省列习响约支般史感劳便团往酸历市克何除消构府称太准精值号率族维划选标写存候毛亲快效斯院查江型眼王按格养易置派层片始却专状育厂京识适属圆包火住调满县局照参红细引听该铁价严");
-const QStringList kWords = QString::fromLatin1(
-    "system entropy growth market policy answer reading thermal energy closed open law second first "
-    "model language memory profile simple plain deep explain translate rewrite quantum theory field "
-    "economy price value network signal noise order disorder heat cold time space light")
-    .split(QLatin1Char(' '));
+const QString kHan = QStringLiteral(
+    "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面而方后多定行"
+    "学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把性好应开它合还因由其些然"
+    "前外天政四日那社义事平形相全表间样与关各重新线内数正心反你明看原又么利比或但质气第向道命此变条只没结解问意建月公无"
+    "系军很情者最立代想已通并提直题党程展五果料象员革位入常文总次品式活设及管特件长求老头基资边流路级少图山统接知较将组"
+    "见计别她手角期根论运农指几九区强放决西被干做必战先回则任取据处队南给色光门即保治北造百规热领七海口东导器压志世金增"
+    "争济阶油思术极交受联什认六共权收证改清己美再采转更单风切打白教速花带安场身车例真务具万每目至达走积示议声报斗完类八"
+    "离华名确才科张信马节话米整空元况今集温传土许步群广石记需段研界拉林律叫且究观越织装影算低持音众书布复容儿须际商非验"
+    "连断深难近矿千周委素技备半办青省列习响约支般史感劳便团往酸历市克何除消构府称太准精值号率族维划选标写存候毛亲快效斯"
+    "院查江型眼王按格养易置派层片始却专状育厂京识适属圆包火住调满县局照参红细引听该铁价严");
+const QStringList kWords =
+    QString::fromLatin1(
+        "system entropy growth market policy answer reading thermal energy closed open law second first "
+        "model language memory profile simple plain deep explain translate rewrite quantum theory field "
+        "economy price value network signal noise order disorder heat cold time space light")
+        .split(QLatin1Char(' '));
 
 QString chineseText(std::mt19937& random, int length)
 {
@@ -104,7 +114,7 @@ void timeEachCall(benchmark::State& state, const QString& path, Call call)
     int failed = 0;
     int folds = 0;
     int slow = 0;
-    struct stat file {};
+    struct stat file { };
     ::stat(QFile::encodeName(path).constData(), &file);
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
@@ -129,7 +139,9 @@ void BM_Add(benchmark::State& state)
 {
     Fixture fixture(int(state.range(0)));
     timeEachCall(state, fixture.path, [&fixture] {
-        return fixture.store->add(QStringLiteral("解释"), QStringLiteral("新的选中文字"), QStringLiteral("回答").repeated(150), QString())
+        return fixture.store
+            ->add(QStringLiteral("解释"), QStringLiteral("新的选中文字"), QStringLiteral("回答").repeated(150),
+                  QString())
             .has_value();
     });
 }

@@ -38,7 +38,9 @@ QString text(std::mt19937& random, const QString& alphabet, int length)
 struct Fixture {
     Fixture()
     {
-        const QString han = QStringLiteral("的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当");
+        const QString han = QStringLiteral(
+            "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面而方"
+            "后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当");
         const QString latin = QStringLiteral("abcdefghijklmnopqrstuvwxyz     ");
         std::mt19937 random(7);
         QList<KnowledgeEntry> entries;
@@ -140,8 +142,14 @@ void keystroke(benchmark::State& state, bool narrowing)
     }
 }
 
-void BM_KeystrokeNarrows(benchmark::State& state) { keystroke(state, true); }
-void BM_KeystrokeWidens(benchmark::State& state) { keystroke(state, false); }
+void BM_KeystrokeNarrows(benchmark::State& state)
+{
+    keystroke(state, true);
+}
+void BM_KeystrokeWidens(benchmark::State& state)
+{
+    keystroke(state, false);
+}
 
 }
 

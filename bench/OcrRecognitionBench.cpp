@@ -14,11 +14,13 @@
 namespace {
 
 // About 600 × 90 px of 16 px text, ~100 characters.
-const QStringList densePiece = {QStringLiteral("屏幕取字把截图里框住的文字读出来，然后交给同一个弹窗去解释或翻译。"),
-                               QStringLiteral("Quillo reads the text in a screenshot on this device; nothing is uploaded."),
-                               QStringLiteral("中英混排 mixed 文本也按阅读顺序排好，识别在本机完成 2024 年。")};
+const QStringList densePiece = {
+    QStringLiteral("屏幕取字把截图里框住的文字读出来，然后交给同一个弹窗去解释或翻译。"),
+    QStringLiteral("Quillo reads the text in a screenshot on this device; nothing is uploaded."),
+    QStringLiteral("中英混排 mixed 文本也按阅读顺序排好，识别在本机完成 2024 年。")};
 // The same three lines shorter, ~50 characters (about 290 × 90 px).
-const QStringList shortPiece = {QStringLiteral("屏幕取字把截图里的文字读出来，"), QStringLiteral("Quillo reads text from a screenshot."),
+const QStringList shortPiece = {QStringLiteral("屏幕取字把截图里的文字读出来，"),
+                                QStringLiteral("Quillo reads text from a screenshot."),
                                 QStringLiteral("中英混排 mixed 文本 2024 年。")};
 
 // The engine's loops stay on the thread that set them up, so the whole run happens on one.

@@ -20,7 +20,10 @@ namespace {
 
 class NoEngine final : public ActionEngine {
 public:
-    ChatResult runChatStream(bool, const ChatMessages&, const DeltaHandler&, std::stop_token) override { return ChatResult::success(QStringLiteral("-")); }
+    ChatResult runChatStream(bool, const ChatMessages&, const DeltaHandler&, std::stop_token) override
+    {
+        return ChatResult::success(QStringLiteral("-"));
+    }
     ProfileEngine::OneShotChat profileChat(std::stop_token) override { return {}; }
 };
 
@@ -32,8 +35,9 @@ double showOnce(PopupPanel& panel)
 {
     QElapsedTimer timer;
     timer.start();
-    panel.showActions(QStringLiteral("✓ 读到你选中的 42 个字"), QStringLiteral("春天的河流从山里出来，带着融化的雪水和一路上的碎石。"), actions,
-                      nullptr, std::nullopt, SourceKind::selection);
+    panel.showActions(QStringLiteral("✓ 读到你选中的 42 个字"),
+                      QStringLiteral("春天的河流从山里出来，带着融化的雪水和一路上的碎石。"), actions, nullptr,
+                      std::nullopt, SourceKind::selection);
     while (!(panel.window() && panel.window()->windowHandle() && panel.window()->windowHandle()->isExposed()))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
     const double ms = timer.nsecsElapsed() / 1e6;
@@ -59,7 +63,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 30; ++i)
         warm.append(showOnce(panel));
     std::sort(warm.begin(), warm.end());
-    std::printf("showActions -> exposed: fresh %.2f ms; warm median %.2f ms, p90 %.2f ms, max %.2f ms (30 runs)\n", fresh,
-                warm[15], warm[27], warm.last());
+    std::printf("showActions -> exposed: fresh %.2f ms; warm median %.2f ms, p90 %.2f ms, max %.2f ms (30 runs)\n",
+                fresh, warm[15], warm[27], warm.last());
     return 0;
 }

@@ -23,8 +23,9 @@
 namespace {
 
 constexpr int fragmentCount = 2000;
-const QStringList pieces = {QStringLiteral("春天"), QStringLiteral("的河流"), QStringLiteral("，"), QStringLiteral("带着融化的"),
-                            QStringLiteral("雪水"), QStringLiteral("and some "), QStringLiteral("English words"), QStringLiteral("。\n")};
+const QStringList pieces = {QStringLiteral("春天"),          QStringLiteral("的河流"), QStringLiteral("，"),
+                            QStringLiteral("带着融化的"),    QStringLiteral("雪水"),   QStringLiteral("and some "),
+                            QStringLiteral("English words"), QStringLiteral("。\n")};
 
 // 2,000 fragments, one every 0.25 ms.
 class PacedEngine final : public ActionEngine {
@@ -111,8 +112,9 @@ int main(int argc, char** argv)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     };
 
-    panel.showActions(QStringLiteral("✓"), QStringLiteral("河流"), {{QStringLiteral("解释"), QStringLiteral("解释"), {}, {}, true}},
-                      nullptr, std::nullopt, SourceKind::selection);
+    panel.showActions(QStringLiteral("✓"), QStringLiteral("河流"),
+                      {{QStringLiteral("解释"), QStringLiteral("解释"), {}, {}, true}}, nullptr, std::nullopt,
+                      SourceKind::selection);
     app.measuring = true;
     session.runAction(0);
     untilAnswer(1);

@@ -42,15 +42,18 @@ Usage usageOf(qint64 pid)
         else if (line.startsWith("Threads:"))
             usage.threads = line.mid(8).trimmed().toInt();
     }
-    usage.descriptors = int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+    usage.descriptors = int(QDir(QStringLiteral("/proc/%1/fd").arg(pid))
+                                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                                .size());
     return usage;
 }
 
 bool busNameOwned()
 {
-    return runProgram(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                                                    QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                                    QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
         .out.contains("true");
 }
 
@@ -66,13 +69,15 @@ bool showing(AtspiAccessible* object)
 // Waits until the process shows (or, with `present` false, no longer shows) the named control.
 bool waitForControl(qint64 pid, const QString& name, bool present)
 {
-    return processEventsUntil([&] {
-        AtspiAccessible* found = AtspiFinder::named(pid, name);
-        const bool shown = found && showing(found);
-        if (found)
-            g_object_unref(found);
-        return shown == present;
-    }, waitMs);
+    return processEventsUntil(
+        [&] {
+            AtspiAccessible* found = AtspiFinder::named(pid, name);
+            const bool shown = found && showing(found);
+            if (found)
+                g_object_unref(found);
+            return shown == present;
+        },
+        waitMs);
 }
 
 bool pressWhenShown(qint64 pid, const QString& name)
@@ -118,7 +123,8 @@ int main(int argc, char** argv)
     }
     const qint64 pid = tray->processId();
     const QString word = QStringLiteral("fox");
-    if (!desktop.startMousepad(QDir::home().filePath(QStringLiteral("soak.txt")), QStringLiteral("The quick fox jumps.")))
+    if (!desktop.startMousepad(QDir::home().filePath(QStringLiteral("soak.txt")),
+                               QStringLiteral("The quick fox jumps.")))
         return 2;
 
     const QString explain = L10n::t("popup.action.explain");
@@ -126,12 +132,12 @@ int main(int argc, char** argv)
     Usage baseline;
     for (int round = 1; round <= rounds; ++round) {
         const char* failed = !DesktopSession::selectByKeyboard(10, int(word.size())) ? "selecting the word"
-            : !DesktopSession::typeKeys({QStringLiteral("alt+super+e")}) ? "pressing the shortcut"
-            : !pressWhenShown(pid, explain) ? "pressing Explain"
-            : !waitForControl(pid, L10n::t("popup.btn.replace"), true) ? "waiting for the answer"
-            : !DesktopSession::typeKeys({QStringLiteral("Escape")}) ? "pressing Escape"
-            : !waitForControl(pid, explain, false) ? "waiting for the panel to close"
-            : nullptr;
+            : !DesktopSession::typeKeys({QStringLiteral("alt+super+e")})             ? "pressing the shortcut"
+            : !pressWhenShown(pid, explain)                                          ? "pressing Explain"
+            : !waitForControl(pid, L10n::t("popup.btn.replace"), true)               ? "waiting for the answer"
+            : !DesktopSession::typeKeys({QStringLiteral("Escape")})                  ? "pressing Escape"
+            : !waitForControl(pid, explain, false)                                   ? "waiting for the panel to close"
+                                                                                     : nullptr;
         if (failed) {
             std::fprintf(stderr, "soak: round %d failed at %s\n", round, failed);
             return 2;

@@ -23,8 +23,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const QByteArray sseLine = R"(data: {"id":"chatcmpl-1","object":"chat.completion.chunk","created":1694268190,"model":"m","choices":[{"index":0,"delta":{"content":"今天天"},"finish_reason":null}]})";
-const QByteArray ollamaLine = R"({"model":"qwen2.5:7b","created_at":"2025-07-07T20:22:19.184789Z","message":{"role":"assistant","content":"今天天"},"done":false})";
+const QByteArray sseLine =
+    R"(data: {"id":"chatcmpl-1","object":"chat.completion.chunk","created":1694268190,"model":"m","choices":[{"index":0,"delta":{"content":"今天天"},"finish_reason":null}]})";
+const QByteArray ollamaLine =
+    R"({"model":"qwen2.5:7b","created_at":"2025-07-07T20:22:19.184789Z","message":{"role":"assistant","content":"今天天"},"done":false})";
 constexpr int fragmentCount = 500;
 
 void parseAndDispatch(benchmark::State& state, StreamLineParser parse, const QByteArray& line)
@@ -36,8 +38,14 @@ void parseAndDispatch(benchmark::State& state, StreamLineParser parse, const QBy
     benchmark::DoNotOptimize(delivered);
 }
 
-void BM_ParseAndDispatchSSELine(benchmark::State& state) { parseAndDispatch(state, &CloudClient::parseSSELine, sseLine); }
-void BM_ParseAndDispatchOllamaLine(benchmark::State& state) { parseAndDispatch(state, &QwenClient::parseOllamaStreamLine, ollamaLine); }
+void BM_ParseAndDispatchSSELine(benchmark::State& state)
+{
+    parseAndDispatch(state, &CloudClient::parseSSELine, sseLine);
+}
+void BM_ParseAndDispatchOllamaLine(benchmark::State& state)
+{
+    parseAndDispatch(state, &QwenClient::parseOllamaStreamLine, ollamaLine);
+}
 BENCHMARK(BM_ParseAndDispatchSSELine);
 BENCHMARK(BM_ParseAndDispatchOllamaLine);
 
@@ -46,21 +54,24 @@ class StreamServer {
 public:
     StreamServer()
     {
-        m_local.server.Post("/v1/chat/completions", [this](const httplib::Request& request, httplib::Response& response) {
-            const bool paced = request.body.find("\"pace\"") != std::string::npos;
-            response.set_chunked_content_provider("text/event-stream", [this, paced](size_t, httplib::DataSink& sink) {
-                const std::string event = sseLine.toStdString() + "\n\n";
-                firstByte = Clock::now().time_since_epoch().count();
-                for (int i = 0; i < fragmentCount; ++i) {
-                    sink.write(event.data(), event.size());
-                    if (paced && i == 0)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(2)); // the first fragment travels alone
-                }
-                sink.write("data: [DONE]\n\n", 14);
-                sink.done();
-                return true;
-            });
-        });
+        m_local.server.Post("/v1/chat/completions",
+                            [this](const httplib::Request& request, httplib::Response& response) {
+                                const bool paced = request.body.find("\"pace\"") != std::string::npos;
+                                response.set_chunked_content_provider(
+                                    "text/event-stream", [this, paced](size_t, httplib::DataSink& sink) {
+                                        const std::string event = sseLine.toStdString() + "\n\n";
+                                        firstByte = Clock::now().time_since_epoch().count();
+                                        for (int i = 0; i < fragmentCount; ++i) {
+                                            sink.write(event.data(), event.size());
+                                            if (paced && i == 0)
+                                                std::this_thread::sleep_for(
+                                                    std::chrono::milliseconds(2)); // the first fragment travels alone
+                                        }
+                                        sink.write("data: [DONE]\n\n", 14);
+                                        sink.done();
+                                        return true;
+                                    });
+                            });
         m_local.start();
         qputenv("HOME", QFile::encodeName(m_home.path()));
         SettingsStore::resetCache();
@@ -98,13 +109,14 @@ Clock::time_point plainCurlStream(bool paced)
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reading);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t count, void* context) {
-        auto* reading = static_cast<Reading*>(context);
-        if (reading->bytes == 0)
-            reading->first = Clock::now();
-        reading->bytes += size * count;
-        return size * count;
-    });
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t count, void* context) {
+            auto* reading = static_cast<Reading*>(context);
+            if (reading->bytes == 0)
+                reading->first = Clock::now();
+            reading->bytes += size * count;
+            return size * count;
+        });
     curl_easy_perform(curl);
     curl_easy_cleanup(curl);
     return reading.first;
@@ -149,8 +161,16 @@ void firstFragment(benchmark::State& state)
 
 BENCHMARK(wholeStream<plainCurlStream>)->Name("BM_PlainCurlStreamOf500Fragments")->Unit(benchmark::kMillisecond);
 BENCHMARK(wholeStream<quilloStream>)->Name("BM_QuilloStreamOf500Fragments")->Unit(benchmark::kMillisecond);
-BENCHMARK(firstFragment<plainCurlStream>)->Name("BM_PlainCurlFirstFragment")->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(firstFragment<quilloStream>)->Name("BM_QuilloFirstFragment")->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(firstFragment<plainCurlStream>)
+    ->Name("BM_PlainCurlFirstFragment")
+    ->UseManualTime()
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(firstFragment<quilloStream>)
+    ->Name("BM_QuilloFirstFragment")
+    ->UseManualTime()
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 
 }
 

@@ -41,7 +41,10 @@ constexpr int starts = 10;
 // evdev key codes + 8
 constexpr xcb_keycode_t altKey = 64, superKey = 133, eKey = 26, escapeKey = 9;
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 struct Stats {
     double median = 0, p95 = 0;
@@ -124,7 +127,8 @@ public:
         xcb_query_tree_reply_t* tree = panel ? xcb_query_tree_reply(m_c, xcb_query_tree(m_c, panel), nullptr) : nullptr;
         for (int i = 0; tree && i < xcb_query_tree_children_length(tree); ++i) {
             const xcb_window_t child = xcb_query_tree_children(tree)[i];
-            xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, child), nullptr);
+            xcb_get_window_attributes_reply_t* a =
+                xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, child), nullptr);
             if (a && a->map_state == XCB_MAP_STATE_VIEWABLE)
                 shown << child;
             free(a);
@@ -136,8 +140,11 @@ public:
 private:
     xcb_window_t findNamed(xcb_window_t window, const char* name, int depth = 0)
     {
-        xcb_get_property_reply_t* p = xcb_get_property_reply(m_c, xcb_get_property(m_c, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 64), nullptr);
-        const bool hit = p && QByteArray(static_cast<const char*>(xcb_get_property_value(p)), xcb_get_property_value_length(p)) == name;
+        xcb_get_property_reply_t* p = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 0, 64), nullptr);
+        const bool hit = p
+            && QByteArray(static_cast<const char*>(xcb_get_property_value(p)), xcb_get_property_value_length(p))
+                == name;
         free(p);
         if (hit)
             return window;
@@ -155,13 +162,17 @@ private:
     xcb_window_t m_root;
 };
 
-QString quillo() { return QStringLiteral(QUILLO_BIN_DIR "/quillo"); }
+QString quillo()
+{
+    return QStringLiteral(QUILLO_BIN_DIR "/quillo");
+}
 
 bool quilloRuns()
 {
-    return runProgram(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.freedesktop.DBus"),
-                                                    QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                                                    QStringLiteral("string:org.quillo.Quillo")})
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
         .out.contains("true");
 }
 
@@ -203,7 +214,8 @@ std::vector<double> measurePresses(Probe& probe)
 // kB of a /proc file's field.
 long procField(qint64 pid, const char* file, const char* field)
 {
-    for (const QByteArray& line : readFile(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file))).split('\n')) {
+    for (const QByteArray& line :
+         readFile(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file))).split('\n')) {
         if (line.startsWith(field))
             return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLong();
     }
@@ -226,8 +238,10 @@ int main(int argc, char** argv)
     // Onboarded, with a cloud key so that the actions open (no request is ever sent).
     writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1");
     writeFile(HomeDir::dataDir() + QStringLiteral("/config.json"), R"({"cloudKeys": {"doubao": "bench-key"}})");
-    desktop.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
-                                             QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("32")});
+    desktop.start(QStringLiteral("trayer"),
+                  {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
+                   QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
+                   QStringLiteral("32")});
     processEventsFor(1000);
 
     std::printf("Cold start until the tray icon is shown (ms), %d starts\n", starts);
@@ -249,7 +263,8 @@ int main(int argc, char** argv)
     if (!app)
         return 1;
     processEventsFor(8000); // healing, readiness and the update check have run
-    std::printf("Idle memory (MB)\n| %-24s | RSS     | PSS     |\n|--------------------------|---------|---------|\n", "program");
+    std::printf("Idle memory (MB)\n| %-24s | RSS     | PSS     |\n|--------------------------|---------|---------|\n",
+                "program");
     printMemory("quillo", app->processId());
     if (!QStandardPaths::findExecutable(QStringLiteral("goldendict")).isEmpty()) {
         QProcess* golden = desktop.start(QStringLiteral("goldendict"), {});
@@ -258,7 +273,9 @@ int main(int argc, char** argv)
         DesktopSession::stop(golden);
     }
 
-    std::printf("\nShortcut press → panel mapped (ms)\n| %-34s | n   | median  | p95     |\n|------------------------------------|-----|---------|---------|\n", "road");
+    std::printf("\nShortcut press → panel mapped (ms)\n| %-34s | n   | median  | p95     "
+                "|\n|------------------------------------|-----|---------|---------|\n",
+                "road");
     const QString file = QDir::temp().filePath(QStringLiteral("tray-bench.txt"));
     QProcess* editor = desktop.startMousepad(file, QStringLiteral("The quick fox jumps over the lazy dog."));
     if (editor && DesktopSession::selectByKeyboard(10, 3))
@@ -274,7 +291,8 @@ int main(int argc, char** argv)
     window.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     window.setAttribute(Qt::WA_ShowWithoutActivating);
     window.resize(400, 200);
-    HotKey show({AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers}, HotKey::mainId, [&] { window.show(); });
+    HotKey show({AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers}, HotKey::mainId,
+                [&] { window.show(); });
     HotKey hide({53, 0}, HotKey::escapeId, [&] { window.hide(); });
     if (show.isRegistered())
         printPresses("floor (trivial Qt window)", measurePresses(probe));

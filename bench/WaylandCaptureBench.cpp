@@ -26,7 +26,7 @@ constexpr int samples = 20;
 const QString document = QStringLiteral("Quillo reads selected words on Wayland. Second sentence here.");
 const QString phrase = QStringLiteral("reads selected");
 
-template<typename Read>
+template <typename Read>
 double medianMs(Read read, bool& allRight)
 {
     std::vector<double> times;
@@ -52,9 +52,12 @@ int main(int argc, char** argv)
         ? session.start(QStringLiteral("mousepad"), {path})
         : nullptr;
     const qint64 pid = mousepad ? mousepad->processId() : 0;
-    if (!mousepad || !processEventsUntil([&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, 30000)
+    if (!mousepad
+        || !processEventsUntil([&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; },
+                               30000)
         || !AtspiDriver::select(pid, 7, 21)) {
-        std::fputs("mousepad did not come up in front with the document: run this in tests/support/in-wayland.sh\n", stderr);
+        std::fputs("mousepad did not come up in front with the document: run this in tests/support/in-wayland.sh\n",
+                   stderr);
         return 1;
     }
 
@@ -63,10 +66,13 @@ int main(int argc, char** argv)
     processEventsUntil([&] { return services.clipboard->selectionText() == phrase; }, 30000);
 
     bool accessibilityRight = true;
-    const double accessibility = medianMs([&] {
-        const std::optional<SelectionCapture::Result> result = SelectionCapture::captureViaAX(*services.accessibility);
-        return result && result->text == phrase && result->contextAfter;
-    }, accessibilityRight);
+    const double accessibility = medianMs(
+        [&] {
+            const std::optional<SelectionCapture::Result> result =
+                SelectionCapture::captureViaAX(*services.accessibility);
+            return result && result->text == phrase && result->contextAfter;
+        },
+        accessibilityRight);
     bool primaryRight = true;
     const double primary = medianMs([&] { return services.clipboard->selectionText() == phrase; }, primaryRight);
 

@@ -21,10 +21,8 @@ bool isSentenceBoundary(QChar unit)
     case u'。':
     case u'！':
     case u'？':
-    case u'；':
-        return true;
-    default:
-        return false;
+    case u'；': return true;
+    default: return false;
     }
 }
 
@@ -95,7 +93,8 @@ void capContextCharacters(SelectionCapture::Context& context, qsizetype limit)
 }
 
 std::optional<SelectionCapture::Context> SelectionCapture::contextWindow(const QString& fullText, qsizetype selLocation,
-                                                                         qsizetype selLength, const QString& selectedText)
+                                                                         qsizetype selLength,
+                                                                         const QString& selectedText)
 {
     const qsizetype textLength = fullText.size();
     if (selLocation < 0 || selLength < 0 || selLocation > textLength || selLength > textLength - selLocation)
@@ -134,7 +133,8 @@ std::optional<SelectionCapture::Context> SelectionCapture::contextWindow(const Q
     keepWholeCharacters(fullText, start, beforeEnd);
     keepWholeCharacters(fullText, afterStart, end);
 
-    Context context{fullText.mid(start, beforeEnd - start).trimmed(), fullText.mid(afterStart, end - afterStart).trimmed()};
+    Context context{fullText.mid(start, beforeEnd - start).trimmed(),
+                    fullText.mid(afterStart, end - afterStart).trimmed()};
     capContextCharacters(context, contextTotalLimit);
     return context;
 }

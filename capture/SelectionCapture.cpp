@@ -24,7 +24,7 @@ bool isBlank(const QString& text)
 }
 
 // Polls until the condition holds; false when the time ran out or a stop came first.
-template<typename Condition>
+template <typename Condition>
 bool waitUntil(Condition condition, std::chrono::milliseconds limit, std::chrono::milliseconds interval,
                const std::stop_token& stop)
 {
@@ -61,7 +61,7 @@ SelectionCapture::AXAnswer SelectionCapture::askAX(Accessibility& accessibility)
 }
 
 std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const PlatformServices& platform,
-                                                                       std::stop_token stop)
+                                                                         std::stop_token stop)
 {
     // Two copies at once would snapshot each other's intermediate clipboard.
     static std::mutex copyMutex;
@@ -87,7 +87,8 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const P
     if (stop.stop_requested())
         return std::nullopt;
     std::optional<QString> copied;
-    if (keys.sendChord(cKey, KeyFormatter::controlMask) && waitUntil(clipboardChanged, copyWait, copyPollInterval, stop))
+    if (keys.sendChord(cKey, KeyFormatter::controlMask)
+        && waitUntil(clipboardChanged, copyWait, copyPollInterval, stop))
         copied = clipboard.text();
 
     // An unchanged clipboard is left alone: a snapshot may lack formats that could not be read.

@@ -23,8 +23,8 @@ public:
         QString after;
     };
 
-    static constexpr int contextSideLimit = 400;   // UTF-16 units on each side of the selection
-    static constexpr int contextTotalLimit = 1000; // characters (grapheme clusters) on both sides together
+    static constexpr int contextSideLimit = 400;          // UTF-16 units on each side of the selection
+    static constexpr int contextTotalLimit = 1000;        // characters (grapheme clusters) on both sides together
     static constexpr int maxContextSourceLength = 200000; // longest focused value examined, UTF-16 units
 
     static inline const QString methodAX = QStringLiteral("AX");
@@ -41,9 +41,9 @@ public:
     static AXAnswer askAX(Accessibility& accessibility);
     static std::optional<Result> captureViaAX(Accessibility& accessibility) { return askAX(accessibility).result; }
 
-    // The primary selection when the application in front holds it; else a simulated Control+C with the clipboard put back
-    // afterwards (never into a terminal, nor where no key can be sent). Blocks for up to about 1.4 s, so it belongs on a
-    // background thread; a stop ends its waits early, and a clipboard it changed is still put back.
+    // The primary selection when the application in front holds it; else a simulated Control+C with the clipboard put
+    // back afterwards (never into a terminal, nor where no key can be sent). Blocks for up to about 1.4 s, so it
+    // belongs on a background thread; a stop ends its waits early, and a clipboard it changed is still put back.
     static std::optional<Result> captureViaCopy(const PlatformServices& platform, std::stop_token stop = {});
 
     // Replaces the focused element's selection through the accessibility service. Main thread.
@@ -55,6 +55,6 @@ public:
 
     // The text around a selection, cut at sentence boundaries. Offsets are UTF-16 units. Nothing
     // when the range cannot be trusted (out of bounds, or stale against the selected text).
-    static std::optional<Context> contextWindow(const QString& fullText, qsizetype selLocation,
-                                                qsizetype selLength, const QString& selectedText);
+    static std::optional<Context> contextWindow(const QString& fullText, qsizetype selLocation, qsizetype selLength,
+                                                const QString& selectedText);
 };

@@ -15,12 +15,15 @@ PlatformSelectionCapture::~PlatformSelectionCapture()
 
 void PlatformSelectionCapture::capture(QObject* context, Done done)
 {
-    if (SelectionCapture::AXAnswer answer = SelectionCapture::askAX(*m_platform.accessibility); answer.result || answer.certain) {
+    if (SelectionCapture::AXAnswer answer = SelectionCapture::askAX(*m_platform.accessibility);
+        answer.result || answer.certain) {
         done(std::move(answer.result));
         return;
     }
-    m_tasks.run(context, [platform = m_platform](std::stop_token stop) { return SelectionCapture::captureViaCopy(platform, stop); },
-                std::move(done), m_inFlight.get_token());
+    m_tasks.run(
+        context,
+        [platform = m_platform](std::stop_token stop) { return SelectionCapture::captureViaCopy(platform, stop); },
+        std::move(done), m_inFlight.get_token());
 }
 
 void PlatformSelectionCapture::cancel()

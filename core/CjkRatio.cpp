@@ -7,10 +7,10 @@ namespace {
 
 bool isCjk(char32_t scalar)
 {
-    return (scalar >= 0x4E00 && scalar <= 0x9FFF)    // CJK unified ideographs
-        || (scalar >= 0x3400 && scalar <= 0x4DBF)    // extension A
-        || (scalar >= 0x3040 && scalar <= 0x30FF)    // hiragana and katakana
-        || (scalar >= 0xAC00 && scalar <= 0xD7A3);   // Hangul syllables
+    return (scalar >= 0x4E00 && scalar <= 0x9FFF)  // CJK unified ideographs
+        || (scalar >= 0x3400 && scalar <= 0x4DBF)  // extension A
+        || (scalar >= 0x3040 && scalar <= 0x30FF)  // hiragana and katakana
+        || (scalar >= 0xAC00 && scalar <= 0xD7A3); // Hangul syllables
 }
 
 // Letters in the wide sense, marks included: in scripts such as Devanagari or Thai many vowels

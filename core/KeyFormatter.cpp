@@ -21,9 +21,9 @@ std::shared_ptr<const KeyLayout> layout()
 const QHash<quint32, QString>& functionKeys()
 {
     static const QHash<quint32, QString> table = {
-        {122, QStringLiteral("F1")}, {120, QStringLiteral("F2")}, {99, QStringLiteral("F3")},
-        {118, QStringLiteral("F4")}, {96, QStringLiteral("F5")}, {97, QStringLiteral("F6")},
-        {98, QStringLiteral("F7")}, {100, QStringLiteral("F8")}, {101, QStringLiteral("F9")},
+        {122, QStringLiteral("F1")},  {120, QStringLiteral("F2")},  {99, QStringLiteral("F3")},
+        {118, QStringLiteral("F4")},  {96, QStringLiteral("F5")},   {97, QStringLiteral("F6")},
+        {98, QStringLiteral("F7")},   {100, QStringLiteral("F8")},  {101, QStringLiteral("F9")},
         {109, QStringLiteral("F10")}, {103, QStringLiteral("F11")}, {111, QStringLiteral("F12")},
     };
     return table;
@@ -32,11 +32,11 @@ const QHash<quint32, QString>& functionKeys()
 const QHash<quint32, QString>& specialKeys()
 {
     static const QHash<quint32, QString> table = {
-        {36, QStringLiteral("回车")}, {76, QStringLiteral("回车")}, {48, QStringLiteral("Tab")},
-        {49, QStringLiteral("空格")}, {51, QStringLiteral("退格")}, {117, QStringLiteral("Delete")},
-        {53, QStringLiteral("Esc")}, {115, QStringLiteral("Home")}, {119, QStringLiteral("End")},
+        {36, QStringLiteral("回车")},    {76, QStringLiteral("回车")},    {48, QStringLiteral("Tab")},
+        {49, QStringLiteral("空格")},    {51, QStringLiteral("退格")},    {117, QStringLiteral("Delete")},
+        {53, QStringLiteral("Esc")},     {115, QStringLiteral("Home")},   {119, QStringLiteral("End")},
         {116, QStringLiteral("PageUp")}, {121, QStringLiteral("PageDn")}, {123, QStringLiteral("←")},
-        {124, QStringLiteral("→")}, {125, QStringLiteral("↓")}, {126, QStringLiteral("↑")},
+        {124, QStringLiteral("→")},      {125, QStringLiteral("↓")},      {126, QStringLiteral("↑")},
     };
     return table;
 }

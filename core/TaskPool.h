@@ -70,15 +70,21 @@ void TaskPool::toGui(QPointer<QObject> context, Apply apply, std::stop_token sto
 template <class Job, class Done>
 void TaskPool::run(QObject* context, Job work, Done done, std::stop_token stop)
 {
-    start([context = QPointer<QObject>(context), work = std::move(work), done = std::move(done), stop](std::stop_token task) mutable {
-        if constexpr (std::is_void_v<std::invoke_result_t<Job&, std::stop_token>>) {
-            work(task);
-            if (!task.stop_requested())
-                toGui(context, std::move(done), stop);
-        } else {
-            auto result = work(task);
-            if (!task.stop_requested())
-                toGui(context, [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); }, stop);
-        }
-    }, stop);
+    start(
+        [context = QPointer<QObject>(context), work = std::move(work), done = std::move(done),
+         stop](std::stop_token task) mutable {
+            if constexpr (std::is_void_v<std::invoke_result_t<Job&, std::stop_token>>) {
+                work(task);
+                if (!task.stop_requested())
+                    toGui(context, std::move(done), stop);
+            } else {
+                auto result = work(task);
+                if (!task.stop_requested())
+                    toGui(
+                        context,
+                        [done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); },
+                        stop);
+            }
+        },
+        stop);
 }

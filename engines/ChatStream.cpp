@@ -13,16 +13,10 @@ bool ChatStreamReader::consume(const QByteArray& line)
     const StreamLine parsed = m_parse(line);
     m_complete = m_complete || parsed.endsAnswer;
     switch (parsed.kind) {
-    case StreamLine::Kind::delta:
-        deliver(m_filter.feed(parsed.text));
-        return true;
-    case StreamLine::Kind::error:
-        m_errorMessage = parsed.text;
-        return false;
-    case StreamLine::Kind::done:
-        return false;
-    case StreamLine::Kind::ignore:
-        return true;
+    case StreamLine::Kind::delta: deliver(m_filter.feed(parsed.text)); return true;
+    case StreamLine::Kind::error: m_errorMessage = parsed.text; return false;
+    case StreamLine::Kind::done: return false;
+    case StreamLine::Kind::ignore: return true;
     }
     return true;
 }

@@ -42,7 +42,8 @@ std::variant<Http::Request, CloudError> buildRequest(const Call& call)
 
     QJsonArray messages;
     for (const ChatMessage& message : call.messages)
-        messages.append(QJsonObject{{QStringLiteral("role"), message.role}, {QStringLiteral("content"), message.content}});
+        messages.append(
+            QJsonObject{{QStringLiteral("role"), message.role}, {QStringLiteral("content"), message.content}});
     Http::Request request = Http::Request::json("POST", target.endpoint,
                                                 {{QStringLiteral("model"), target.model},
                                                  {QStringLiteral("messages"), messages},
@@ -75,11 +76,14 @@ std::variant<std::optional<QString>, CloudError> firstContent(const QByteArray& 
     const QJsonArray choices = body.value(QStringLiteral("choices")).toArray();
     for (const QJsonValue& choice : choices) {
         const QJsonObject message = choice.toObject().value(QStringLiteral("message")).toObject();
-        if (!choice.isObject() || !AnswerBody::fits(choice.toObject(), QStringLiteral("message"), QJsonValue::Object, problem)
+        if (!choice.isObject()
+            || !AnswerBody::fits(choice.toObject(), QStringLiteral("message"), QJsonValue::Object, problem)
             || !AnswerBody::fits(message, QStringLiteral("content"), QJsonValue::String, problem))
-            return CloudError::decodingFailed(problem.isEmpty() ? QStringLiteral("a choice is not an object") : problem);
+            return CloudError::decodingFailed(problem.isEmpty() ? QStringLiteral("a choice is not an object")
+                                                                : problem);
     }
-    const QJsonValue content = firstChoice(choices).value(QStringLiteral("message")).toObject().value(QStringLiteral("content"));
+    const QJsonValue content =
+        firstChoice(choices).value(QStringLiteral("message")).toObject().value(QStringLiteral("content"));
     if (!content.isString())
         return std::optional<QString>();
     return std::optional<QString>(content.toString());
@@ -143,19 +147,17 @@ ChatResult CloudClient::runChatStream(const ChatMessages& messages, const DeltaH
         return ChatResult::failed(*error);
     const ChatStreamEnd end = readChatStream(std::get<Http::Request>(built), &CloudClient::parseSSELine, onDelta, stop);
     switch (end.kind) {
-    case ChatStreamEnd::Kind::cancelled:
-        return ChatResult::failed(Cancelled{});
-    case ChatStreamEnd::Kind::transport:
-        return ChatResult::failed(transportFailure(*end.transport));
+    case ChatStreamEnd::Kind::cancelled: return ChatResult::failed(Cancelled{});
+    case ChatStreamEnd::Kind::transport: return ChatResult::failed(transportFailure(*end.transport));
     case ChatStreamEnd::Kind::httpStatus:
-        return ChatResult::failed(CloudError::httpError(end.status, end.message.isEmpty() ? QStringLiteral("<空响应体>") : end.message));
-    case ChatStreamEnd::Kind::errorLine:
-        return ChatResult::failed(CloudError::httpError(200, end.message));
+        return ChatResult::failed(
+            CloudError::httpError(end.status, end.message.isEmpty() ? QStringLiteral("<空响应体>") : end.message));
+    case ChatStreamEnd::Kind::errorLine: return ChatResult::failed(CloudError::httpError(200, end.message));
     case ChatStreamEnd::Kind::cutOff:
         // Nothing shown yet: the provider gave no answer at all rather than half of one.
-        return ChatResult::failed(end.answer.trimmed().isEmpty() ? CloudError::emptyResponse() : CloudError::answerCutOff());
-    case ChatStreamEnd::Kind::finished:
-        break;
+        return ChatResult::failed(end.answer.trimmed().isEmpty() ? CloudError::emptyResponse()
+                                                                 : CloudError::answerCutOff());
+    case ChatStreamEnd::Kind::finished: break;
     }
     const QString answer = end.answer.trimmed();
     return answer.isEmpty() ? ChatResult::failed(CloudError::emptyResponse()) : ChatResult::success(answer);

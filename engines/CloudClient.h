@@ -7,8 +7,8 @@
 
 #include "core/ChatMessage.h"
 #include "engines/ChatResult.h"
-#include "settings/CloudProviders.h"
 #include "engines/StreamLine.h"
+#include "settings/CloudProviders.h"
 
 // Chat with the cloud provider chosen in the settings over the OpenAI-compatible
 // chat-completions protocol, with the user's key as bearer. Stateless: provider, endpoint, key
@@ -31,7 +31,8 @@ public:
     static std::variant<Target, CloudError> resolve();
 
     // Streams the answer at temperature 0.7; onDelta gets each fragment on this task.
-    static ChatResult runChatStream(const ChatMessages& messages, const DeltaHandler& onDelta, std::stop_token stop = {});
+    static ChatResult runChatStream(const ChatMessages& messages, const DeltaHandler& onDelta,
+                                    std::stop_token stop = {});
     static ChatResult runChat(const ChatMessages& messages, std::stop_token stop = {});
     static ChatResult run(const QString& systemPrompt, const QString& user, std::stop_token stop = {});
     // The settings window's connection test: one token, an empty answer is fine.

@@ -22,7 +22,10 @@ struct CloudError {
     QString text;   // httpError: the body or the stream's message; malformedConfig, decodingFailed: the reason
 
     static CloudError missingConfigFile(const QString& path) { return {Kind::missingConfigFile, path, 0, {}}; }
-    static CloudError malformedConfig(const QString& path, const QString& reason) { return {Kind::malformedConfig, path, 0, reason}; }
+    static CloudError malformedConfig(const QString& path, const QString& reason)
+    {
+        return {Kind::malformedConfig, path, 0, reason};
+    }
     static CloudError missingApiKey(const QString& path) { return {Kind::missingApiKey, path, 0, {}}; }
     static CloudError httpError(int status, const QString& body) { return {Kind::httpError, {}, status, body}; }
     static CloudError decodingFailed(const QString& reason) { return {Kind::decodingFailed, {}, 0, reason}; }

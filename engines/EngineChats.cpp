@@ -7,8 +7,8 @@ ProfileEngine::OneShotChat EngineChats::oneShot(AIReadiness readiness)
 {
     using Call = ChatResult (*)(const ChatMessages&, std::stop_token);
     const Call call = readiness == AIReadiness::localReady ? &QwenClient::runChat
-        : readiness == AIReadiness::cloudOnly             ? &CloudClient::runChat
-                                                          : nullptr;
+        : readiness == AIReadiness::cloudOnly              ? &CloudClient::runChat
+                                                           : nullptr;
     if (!call)
         return {};
     return [call](const ChatMessages& messages, std::stop_token stop) -> std::optional<QString> {

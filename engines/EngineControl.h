@@ -36,10 +36,14 @@ public:
 
     // The models of the local engine the settings select; empty on any failure.
     virtual QStringList models(std::stop_token stop) = 0;
-    bool hasModel(const QString& name, std::stop_token stop) { return ManagedOllama::listsModel(models(std::move(stop)), name); }
+    bool hasModel(const QString& name, std::stop_token stop)
+    {
+        return ManagedOllama::listsModel(models(std::move(stop)), name);
+    }
     // Downloads a model into the built-in engine, reporting progress on the calling task; a stop
     // request ends it with `cancelled`. Nothing on success.
-    virtual std::optional<PullError> pull(const QString& name, const ProgressHandler& onProgress, std::stop_token stop) = 0;
+    virtual std::optional<PullError> pull(const QString& name, const ProgressHandler& onProgress,
+                                          std::stop_token stop) = 0;
     virtual bool deleteModel(const QString& name, std::stop_token stop) = 0;
 
     // The models of the user's own Ollama on its standard port, whatever the settings say.

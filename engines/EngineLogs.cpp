@@ -16,7 +16,7 @@ QString file(const char* name)
     if (!PrivateFile::ensureDirectory(HomeDir::dataDir()) || !PrivateFile::ensureDirectory(dir))
         return {};
     const QByteArray encoded = QFile::encodeName(dir);
-    struct stat info{};
+    struct stat info { };
     if (::lstat(encoded.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
         return {};
     if ((info.st_mode & 07777) != 0700 && ::chmod(encoded.constData(), 0700) != 0)

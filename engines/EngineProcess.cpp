@@ -1,8 +1,8 @@
 #include "engines/EngineProcess.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <functional>
 #include <mutex>
@@ -116,7 +116,8 @@ pid_t spawn(const Launch& launch)
     const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     int logFd = -1;
     if (!launch.logFile.isEmpty())
-        logFd = ::open(QFile::encodeName(launch.logFile).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+        logFd = ::open(QFile::encodeName(launch.logFile).constData(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0)

@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
-#include "settings/AppBundle.h"
 #include "engines/EngineLogs.h"
 #include "engines/EngineProcess.h"
 #include "engines/OllamaHttp.h"
 #include "engines/http/Http.h"
+#include "settings/AppBundle.h"
 #include "settings/HomeDir.h"
 #include "settings/SettingsStore.h"
 
@@ -32,7 +32,8 @@ void launchServe(const QString& runtimeDir)
     environment.insert(QStringLiteral("OLLAMA_HOST"), QStringLiteral("127.0.0.1:%1").arg(ManagedOllama::managedPort));
     environment.insert(QStringLiteral("OLLAMA_MODELS"), ManagedOllama::dataDir());
     environment.insert(QStringLiteral("OLLAMA_KEEP_ALIVE"), QStringLiteral("30m"));
-    EngineProcess::start({program, {QStringLiteral("serve")}, environment.toStringList(), EngineLogs::file(EngineLogs::managedEngine)});
+    EngineProcess::start(
+        {program, {QStringLiteral("serve")}, environment.toStringList(), EngineLogs::file(EngineLogs::managedEngine)});
 }
 
 }
@@ -70,8 +71,10 @@ QString ManagedOllama::chatEndpoint()
 const QList<ManagedOllama::ModelChoice>& ManagedOllama::modelCatalog()
 {
     static const QList<ModelChoice> catalog = {
-        {QStringLiteral("qwen2.5:3b"), "model.pick.light.title", "model.pick.light.desc", QStringLiteral("~2 GB"), false},
-        {QStringLiteral("qwen2.5:7b"), "model.pick.balanced.title", "model.pick.balanced.desc", QStringLiteral("~4.7 GB"), true},
+        {QStringLiteral("qwen2.5:3b"), "model.pick.light.title", "model.pick.light.desc", QStringLiteral("~2 GB"),
+         false},
+        {QStringLiteral("qwen2.5:7b"), "model.pick.balanced.title", "model.pick.balanced.desc",
+         QStringLiteral("~4.7 GB"), true},
         {QStringLiteral("qwen3:8b"), "model.pick.smart.title", "model.pick.smart.desc", QStringLiteral("~5 GB"), false},
     };
     return catalog;
@@ -131,7 +134,8 @@ bool ManagedOllama::deleteModel(const QString& name, std::stop_token stop)
 {
     if (!isBundled() || !ensureRunning(15s, stop))
         return false;
-    Http::Request request = Http::Request::json("DELETE", baseURL() + QStringLiteral("/api/delete"), {{QStringLiteral("model"), name}});
+    Http::Request request =
+        Http::Request::json("DELETE", baseURL() + QStringLiteral("/api/delete"), {{QStringLiteral("model"), name}});
     request.idleTimeout = 30s;
     const Http::Response response = Http::fetch(request, std::move(stop));
     return response.ok() && response.status == 200;
@@ -139,7 +143,8 @@ bool ManagedOllama::deleteModel(const QString& name, std::stop_token stop)
 
 QStringList ManagedOllama::externalModels(std::stop_token stop, std::chrono::milliseconds timeout)
 {
-    return OllamaHttp::modelNames(loopbackBase(externalPort) + QStringLiteral("/api/tags"), timeout, std::move(stop)).value_or(QStringList());
+    return OllamaHttp::modelNames(loopbackBase(externalPort) + QStringLiteral("/api/tags"), timeout, std::move(stop))
+        .value_or(QStringList());
 }
 
 void ManagedOllama::terminateSync()

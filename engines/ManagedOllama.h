@@ -21,10 +21,10 @@ public:
 
     // One entry of the download catalogue.
     struct ModelChoice {
-        QString id;          // Ollama model tag
+        QString id; // Ollama model tag
         const char* titleKey;
         const char* descKey;
-        QString sizeText;    // shown as is
+        QString sizeText; // shown as is
         bool recommended;
     };
 
@@ -46,8 +46,8 @@ public:
     struct PullLine {
         enum class Kind { progress, error, ignore };
         Kind kind = Kind::ignore;
-        PullPhase phase;  // progress only
-        QString error;    // error only
+        PullPhase phase; // progress only
+        QString error;   // error only
 
         bool operator==(const PullLine&) const = default;
     };
@@ -83,7 +83,8 @@ public:
     static bool isReady(std::stop_token stop = {});
 
     // Downloads a model into the built-in engine; nothing on success.
-    static std::optional<PullError> pullModel(const QString& name, const ProgressHandler& onProgress, std::stop_token stop = {});
+    static std::optional<PullError> pullModel(const QString& name, const ProgressHandler& onProgress,
+                                              std::stop_token stop = {});
     static PullLine parsePullLine(const QByteArray& line);
 
     // The local engine's models; empty on any failure.
@@ -95,7 +96,8 @@ public:
 
     // The models of the user's own Ollama on the standard port, whatever the settings say; empty
     // on any failure. Asked on the calling task.
-    static QStringList externalModels(std::stop_token stop, std::chrono::milliseconds timeout = std::chrono::seconds(2));
+    static QStringList externalModels(std::stop_token stop,
+                                      std::chrono::milliseconds timeout = std::chrono::seconds(2));
 
     // Stops the engine this process started: SIGTERM, then SIGKILL after 3 seconds. Blocking, for
     // the program's way out, however it was asked to go. Should it die without getting here, the

@@ -72,14 +72,16 @@ ManagedOllama::PullLine ManagedOllama::parsePullLine(const QByteArray& line)
     return {};
 }
 
-std::optional<ManagedOllama::PullError> ManagedOllama::pullModel(const QString& name, const ProgressHandler& onProgress, std::stop_token stop)
+std::optional<ManagedOllama::PullError> ManagedOllama::pullModel(const QString& name, const ProgressHandler& onProgress,
+                                                                 std::stop_token stop)
 {
     if (!isBundled())
         return PullError{PullError::Case::notBundled, 0, {}};
     const QString url = baseURL() + QStringLiteral("/api/pull");
     if (!ensureRunning(30s, stop) || !Http::isWebUrl(url))
         return PullError{PullError::Case::serviceNotRunning, 0, {}};
-    Http::Request request = Http::Request::json("POST", url, {{QStringLiteral("model"), name}, {QStringLiteral("stream"), true}});
+    Http::Request request =
+        Http::Request::json("POST", url, {{QStringLiteral("model"), name}, {QStringLiteral("stream"), true}});
     request.idleTimeout = 3600s;
 
     auto report = [&onProgress](const PullPhase& phase) {
@@ -88,22 +90,25 @@ std::optional<ManagedOllama::PullError> ManagedOllama::pullModel(const QString& 
     };
     std::optional<PullError> failure;
     bool doneSeen = false;
-    const Http::Response response = Http::streamLines(request, [&](const QByteArray& line) {
-        if (stop.stop_requested()) {
-            failure = PullError{PullError::Case::cancelled, 0, {}};
-            return false;
-        }
-        const PullLine parsed = parsePullLine(line);
-        if (parsed.kind == PullLine::Kind::error) {
-            failure = streamError(parsed.error);
-            return false;
-        }
-        if (parsed.kind == PullLine::Kind::progress) {
-            report(parsed.phase);
-            doneSeen = doneSeen || parsed.phase.kind == PullPhase::Kind::done;
-        }
-        return true;
-    }, stop);
+    const Http::Response response = Http::streamLines(
+        request,
+        [&](const QByteArray& line) {
+            if (stop.stop_requested()) {
+                failure = PullError{PullError::Case::cancelled, 0, {}};
+                return false;
+            }
+            const PullLine parsed = parsePullLine(line);
+            if (parsed.kind == PullLine::Kind::error) {
+                failure = streamError(parsed.error);
+                return false;
+            }
+            if (parsed.kind == PullLine::Kind::progress) {
+                report(parsed.phase);
+                doneSeen = doneSeen || parsed.phase.kind == PullPhase::Kind::done;
+            }
+            return true;
+        },
+        stop);
 
     if (failure)
         return failure;

@@ -17,7 +17,8 @@ std::optional<Embedding> firstVector(const Http::Response& response)
 {
     if (!response.ok() || response.status != 200)
         return std::nullopt;
-    const QJsonArray embeddings = QJsonDocument::fromJson(response.body).object().value(QStringLiteral("embeddings")).toArray();
+    const QJsonArray embeddings =
+        QJsonDocument::fromJson(response.body).object().value(QStringLiteral("embeddings")).toArray();
     if (embeddings.size() != 1)
         return std::nullopt;
     const QJsonArray values = embeddings.first().toArray();

@@ -27,8 +27,8 @@ QStringList OllamaEngineControl::models(std::stop_token stop)
     return ManagedOllama::listModels(std::move(stop));
 }
 
-std::optional<EngineControl::PullError> OllamaEngineControl::pull(const QString& name, const ProgressHandler& onProgress,
-                                                                  std::stop_token stop)
+std::optional<EngineControl::PullError>
+OllamaEngineControl::pull(const QString& name, const ProgressHandler& onProgress, std::stop_token stop)
 {
     return ManagedOllama::pullModel(name, onProgress, std::move(stop));
 }

@@ -13,7 +13,8 @@ public:
     bool isRunning(std::stop_token stop) override;
     bool ensureRunning(std::stop_token stop) override;
     QStringList models(std::stop_token stop) override;
-    std::optional<PullError> pull(const QString& name, const ProgressHandler& onProgress, std::stop_token stop) override;
+    std::optional<PullError> pull(const QString& name, const ProgressHandler& onProgress,
+                                  std::stop_token stop) override;
     bool deleteModel(const QString& name, std::stop_token stop) override;
     QStringList ownOllamaModels(std::stop_token stop) override;
     LocalEngineHeal::Outcome heal(std::stop_token stop) override;

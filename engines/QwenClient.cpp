@@ -49,7 +49,8 @@ ChatFailure exchangeFailure(const TransportError& error, int status, bool connec
     if (error.code == TransportError::Code::cancelled)
         return Cancelled{};
     if (status != 0)
-        return error.code == TransportError::Code::timedOut ? ChatFailure(error) : ChatFailure(QwenError::answerCutOff());
+        return error.code == TransportError::Code::timedOut ? ChatFailure(error)
+                                                            : ChatFailure(QwenError::answerCutOff());
     return connected ? QwenError::notAnswering() : QwenError::ollamaNotRunning();
 }
 
@@ -100,13 +101,15 @@ ChatResult chat(const ChatMessages& messages, double temperature, std::stop_toke
     if (const auto* failure = std::get_if<ChatFailure>(&ready))
         return ChatResult::failed(*failure);
     const QString model = QwenClient::model();
-    const Http::Response response = Http::fetch(answerRequest(std::get<QString>(ready), chatBody(model, messages, false, temperature)), stop);
+    const Http::Response response =
+        Http::fetch(answerRequest(std::get<QString>(ready), chatBody(model, messages, false, temperature)), stop);
     if (stop.stop_requested())
         return ChatResult::failed(Cancelled{});
     if (response.error)
         return ChatResult::failed(exchangeFailure(*response.error, response.status, response.connected));
     if (response.status != 200)
-        return ChatResult::failed(statusError(response.status, AnswerBody::utf8(response.body).value_or(QString()), model));
+        return ChatResult::failed(
+            statusError(response.status, AnswerBody::utf8(response.body).value_or(QString()), model));
 
     const auto decoded = AnswerBody::object(response.body);
     if (const auto* reason = std::get_if<QString>(&decoded))
@@ -120,8 +123,9 @@ ChatResult chat(const ChatMessages& messages, double temperature, std::stop_toke
         return ChatResult::failed(QwenError::decodingFailed(problem));
     const QString error = body.value(QStringLiteral("error")).toString();
     if (!error.isEmpty()) {
-        return ChatResult::failed(error.toLower().contains(QLatin1String("not found")) ? QwenError::modelNotReady(model)
-                                                                                       : QwenError::httpError(200, error));
+        return ChatResult::failed(error.toLower().contains(QLatin1String("not found"))
+                                      ? QwenError::modelNotReady(model)
+                                      : QwenError::httpError(200, error));
     }
     return answerOf(ThinkFilter::strip(message.value(QStringLiteral("content")).toString()));
 }
@@ -139,23 +143,23 @@ ChatResult QwenClient::runChatStream(const ChatMessages& messages, const DeltaHa
     if (const auto* failure = std::get_if<ChatFailure>(&ready))
         return ChatResult::failed(*failure);
     const QString model = QwenClient::model();
-    const ChatStreamEnd end = readChatStream(answerRequest(std::get<QString>(ready), chatBody(model, messages, true, chatTemperature)),
-                                             &QwenClient::parseOllamaStreamLine, onDelta, stop);
+    const ChatStreamEnd end =
+        readChatStream(answerRequest(std::get<QString>(ready), chatBody(model, messages, true, chatTemperature)),
+                       &QwenClient::parseOllamaStreamLine, onDelta, stop);
     switch (end.kind) {
-    case ChatStreamEnd::Kind::cancelled:
-        return ChatResult::failed(Cancelled{});
+    case ChatStreamEnd::Kind::cancelled: return ChatResult::failed(Cancelled{});
     case ChatStreamEnd::Kind::transport:
         return ChatResult::failed(exchangeFailure(*end.transport, end.status, end.connected));
-    case ChatStreamEnd::Kind::httpStatus:
-        return ChatResult::failed(statusError(end.status, end.message, model));
+    case ChatStreamEnd::Kind::httpStatus: return ChatResult::failed(statusError(end.status, end.message, model));
     case ChatStreamEnd::Kind::errorLine:
-        return ChatResult::failed(end.message.toLower().contains(QLatin1String("not found")) ? QwenError::modelNotReady(model)
-                                                                                             : QwenError::httpError(200, end.message));
+        return ChatResult::failed(end.message.toLower().contains(QLatin1String("not found"))
+                                      ? QwenError::modelNotReady(model)
+                                      : QwenError::httpError(200, end.message));
     case ChatStreamEnd::Kind::cutOff:
         // Nothing shown yet: the engine gave no answer at all rather than half of one.
-        return ChatResult::failed(end.answer.trimmed().isEmpty() ? QwenError::emptyResponse() : QwenError::answerCutOff());
-    case ChatStreamEnd::Kind::finished:
-        break;
+        return ChatResult::failed(end.answer.trimmed().isEmpty() ? QwenError::emptyResponse()
+                                                                 : QwenError::answerCutOff());
+    case ChatStreamEnd::Kind::finished: break;
     }
     return answerOf(end.answer);
 }
@@ -173,8 +177,9 @@ ChatResult QwenClient::run(const QString& systemPrompt, const QString& user, std
 ChatResult QwenClient::explain(const QString& text, std::stop_token stop)
 {
     const ChatMessages messages = {
-        ChatMessage::system(QStringLiteral("你是简洁的中文解释助手。用大白话解释用户给的内容，3-5 句话，准确、不啰嗦。\n"
-                                           "不确定的事实不要编造，不确定就直说。只输出解释本身。")),
+        ChatMessage::system(
+            QStringLiteral("你是简洁的中文解释助手。用大白话解释用户给的内容，3-5 句话，准确、不啰嗦。\n"
+                           "不确定的事实不要编造，不确定就直说。只输出解释本身。")),
         ChatMessage::user(QStringLiteral("请解释下面这段内容：\n") + text),
     };
     return chat(messages, 0.4, stop);
@@ -200,7 +205,8 @@ StreamLine QwenClient::parseOllamaStreamLine(const QByteArray& line)
     if (!error.isEmpty())
         return StreamLine::error(error);
     const bool done = object.value(QStringLiteral("done")).toBool();
-    const QString content = object.value(QStringLiteral("message")).toObject().value(QStringLiteral("content")).toString();
+    const QString content =
+        object.value(QStringLiteral("message")).toObject().value(QStringLiteral("content")).toString();
     if (!content.isEmpty())
         return StreamLine::delta(content, done);
     return done ? StreamLine::done() : StreamLine::ignore();

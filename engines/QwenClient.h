@@ -19,7 +19,8 @@ public:
     static QString model();
 
     // Streams the answer at temperature 0.7; onDelta gets each fragment on this task.
-    static ChatResult runChatStream(const ChatMessages& messages, const DeltaHandler& onDelta, std::stop_token stop = {});
+    static ChatResult runChatStream(const ChatMessages& messages, const DeltaHandler& onDelta,
+                                    std::stop_token stop = {});
     static ChatResult runChat(const ChatMessages& messages, std::stop_token stop = {});
     static ChatResult run(const QString& systemPrompt, const QString& user, std::stop_token stop = {});
     // A short plain explanation at temperature 0.4 (used by the model download check).

@@ -4,12 +4,20 @@
 
 // Failures of the local engine client, each with its fixed description.
 struct QwenError {
-    enum class Kind { modelNotReady, httpError, decodingFailed, ollamaNotRunning, emptyResponse, notAnswering, answerCutOff };
+    enum class Kind {
+        modelNotReady,
+        httpError,
+        decodingFailed,
+        ollamaNotRunning,
+        emptyResponse,
+        notAnswering,
+        answerCutOff
+    };
 
     Kind kind = Kind::ollamaNotRunning;
-    QString model; // modelNotReady
+    QString model;  // modelNotReady
     int status = 0; // httpError
-    QString text;  // httpError: the body or the stream's message; decodingFailed: the reason
+    QString text;   // httpError: the body or the stream's message; decodingFailed: the reason
 
     static QwenError modelNotReady(const QString& model) { return {Kind::modelNotReady, model, 0, {}}; }
     static QwenError httpError(int status, const QString& body) { return {Kind::httpError, {}, status, body}; }

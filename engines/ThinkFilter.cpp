@@ -18,10 +18,8 @@ QString withoutLeadingSpace(const QString& text)
 QString ThinkFilter::feed(const QString& fragment)
 {
     switch (m_state) {
-    case State::passing:
-        return fragment;
-    case State::afterThinking:
-        return afterBlock(fragment);
+    case State::passing: return fragment;
+    case State::afterThinking: return afterBlock(fragment);
     case State::opening: {
         m_held += fragment;
         const QString start = withoutLeadingSpace(m_held);

@@ -7,12 +7,12 @@
 #include <QString>
 
 // A broken promise of the code under test is a finding like a crash: libFuzzer keeps the input.
-#define FUZZ_CHECK(condition)                                                                          \
-    do {                                                                                               \
-        if (!(condition)) {                                                                            \
-            std::fprintf(stderr, "broken promise at %s:%d: %s\n", __FILE__, __LINE__, #condition);     \
-            std::abort();                                                                              \
-        }                                                                                              \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "broken promise at %s:%d: %s\n", __FILE__, __LINE__, #condition);                     \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (false)
 
 inline QByteArray fuzzBytes(const uint8_t* data, size_t size)
@@ -23,7 +23,11 @@ inline QByteArray fuzzBytes(const uint8_t* data, size_t size)
 // Reads the input from the front: small numbers for choices, the rest as text.
 class FuzzInput {
 public:
-    FuzzInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    FuzzInput(const uint8_t* data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
 
     quint32 number(int bytes)
     {

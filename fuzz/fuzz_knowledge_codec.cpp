@@ -31,7 +31,8 @@ void checkChange(const QByteArray& line)
     FUZZ_CHECK(encoded.endsWith('\n') && encoded.count('\n') == 1);
     const auto again = KnowledgeCodec::decodeChange(encoded);
     FUZZ_CHECK(again && again->kind == change->kind && again->id == change->id && again->entry.id == change->entry.id);
-    FUZZ_CHECK(again->entry.sourceText == change->entry.sourceText && again->entry.resultText == change->entry.resultText);
+    FUZZ_CHECK(again->entry.sourceText == change->entry.sourceText
+               && again->entry.resultText == change->entry.resultText);
     FUZZ_CHECK(KnowledgeCodec::encodeChange(*again) == encoded);
 }
 

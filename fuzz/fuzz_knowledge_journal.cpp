@@ -7,7 +7,10 @@
 
 namespace {
 
-QByteArray completeLines(const QByteArray& bytes) { return bytes.left(bytes.lastIndexOf('\n') + 1); }
+QByteArray completeLines(const QByteArray& bytes)
+{
+    return bytes.left(bytes.lastIndexOf('\n') + 1);
+}
 
 qsizetype lineCount(const QByteArray& bytes)
 {
@@ -38,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray active = fuzzBytes(data, size).mid(folding.size() + 1);
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
         QFile::remove(dir.filePath(name));
-    FUZZ_CHECK(put(path + QStringLiteral(".journal.folding"), folding) && put(path + QStringLiteral(".journal"), active));
+    FUZZ_CHECK(put(path + QStringLiteral(".journal.folding"), folding)
+               && put(path + QStringLiteral(".journal"), active));
 
     KnowledgeJournal journal(path);
     const QList<KnowledgeCodec::Change> changes = journal.read();

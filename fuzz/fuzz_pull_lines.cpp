@@ -17,12 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             FUZZ_CHECK(line.phase.kind == Phase::Kind::downloading || line.phase.fraction == 0);
             FUZZ_CHECK(!line.phase.text().isEmpty());
             break;
-        case Line::Kind::error:
-            FUZZ_CHECK(!line.error.isEmpty());
-            break;
-        case Line::Kind::ignore:
-            FUZZ_CHECK(line == Line{});
-            break;
+        case Line::Kind::error: FUZZ_CHECK(!line.error.isEmpty()); break;
+        case Line::Kind::ignore: FUZZ_CHECK(line == Line{}); break;
         }
     }
     return 0;

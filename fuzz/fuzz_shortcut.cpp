@@ -10,14 +10,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const quint32 keyCode = input.number(4);
     const quint32 modifiers = input.number(4);
     const Qt::KeyboardModifiers qtModifiers = Qt::KeyboardModifiers::fromInt(int(input.number(4)));
-    constexpr quint32 known = KeyFormatter::commandMask | KeyFormatter::shiftMask | KeyFormatter::optionMask
-        | KeyFormatter::controlMask;
+    constexpr quint32 known =
+        KeyFormatter::commandMask | KeyFormatter::shiftMask | KeyFormatter::optionMask | KeyFormatter::controlMask;
 
     const QString text = KeyFormatter::format(keyCode, modifiers);
     FUZZ_CHECK(!text.isEmpty() && !KeyFormatter::displayChar(keyCode).isEmpty());
     FUZZ_CHECK(text == KeyFormatter::format(Shortcut{keyCode, modifiers & known}));
-    FUZZ_CHECK(KeyFormatter::hasRequiredModifier(modifiers)
-               == ((modifiers & (KeyFormatter::commandMask | KeyFormatter::optionMask | KeyFormatter::controlMask)) != 0));
+    FUZZ_CHECK(
+        KeyFormatter::hasRequiredModifier(modifiers)
+        == ((modifiers & (KeyFormatter::commandMask | KeyFormatter::optionMask | KeyFormatter::controlMask)) != 0));
 
     const quint32 carbon = KeyFormatter::carbonModifiers(qtModifiers);
     FUZZ_CHECK((carbon & ~known) == 0);

@@ -70,7 +70,9 @@ void FolderWatch::run(std::stop_token stop, int inotify, QStringList names)
             continue;
         // Let the burst settle, gathering what else it brings; a steady stream of changes is
         // still told every few settling times.
-        for (int round = 0; round < 10 && !stop.stop_requested() && ::poll(fds, 2, settleMs) > 0 && !(fds[1].revents & POLLIN); ++round)
+        for (int round = 0;
+             round < 10 && !stop.stop_requested() && ::poll(fds, 2, settleMs) > 0 && !(fds[1].revents & POLLIN);
+             ++round)
             drain(inotify, names);
         if (!stop.stop_requested())
             m_changed();

@@ -27,7 +27,8 @@ const QString kUpdatedAt = QStringLiteral("updatedAt");
 const QString kOp = QStringLiteral("op");
 const QString kEntry = QStringLiteral("entry");
 
-const QString kOps[] = {QStringLiteral("add"), QStringLiteral("replace"), QStringLiteral("remove"), QStringLiteral("clear")};
+const QString kOps[] = {QStringLiteral("add"), QStringLiteral("replace"), QStringLiteral("remove"),
+                        QStringLiteral("clear")};
 
 std::optional<KnowledgeEntry> decodeEntry(const QJsonValue& value, const QDateTime& now)
 {
@@ -160,8 +161,7 @@ std::optional<Change> decodeChange(QByteArrayView line, bool* repaired)
             return std::nullopt;
         change.id = object.value(kId).toString();
         break;
-    case Change::Kind::clear:
-        break;
+    case Change::Kind::clear: break;
     }
     return change;
 }

@@ -105,7 +105,7 @@ bool KnowledgeJournal::readPart(Part& part, bool fromStart, QList<KnowledgeCodec
     const int fd = ::open(nativePath(part.path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return !part.exists;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || (part.exists && (info.st_dev != part.device || info.st_ino != part.inode))
         || info.st_size < part.offset) {
         ::close(fd);
@@ -153,7 +153,7 @@ std::optional<QList<KnowledgeCodec::Change>> KnowledgeJournal::readAppended()
     // A folding journal never grows: it is the one read, or dropped after its fold, or another
     // process's fold changed it.
     QList<KnowledgeCodec::Change> changes;
-    struct stat info {};
+    struct stat info { };
     const bool folding = ::lstat(nativePath(m_folding.path).constData(), &info) == 0;
     if (folding && !foldingAsRead())
         return std::nullopt;
@@ -166,7 +166,7 @@ std::optional<QList<KnowledgeCodec::Change>> KnowledgeJournal::readAppended()
 
 bool KnowledgeJournal::foldingAsRead() const
 {
-    struct stat info {};
+    struct stat info { };
     return m_folding.exists && ::lstat(nativePath(m_folding.path).constData(), &info) == 0
         && info.st_dev == m_folding.device && info.st_ino == m_folding.inode;
 }
@@ -188,8 +188,8 @@ bool KnowledgeJournal::open()
 
 bool KnowledgeJournal::append(const KnowledgeCodec::Change& change)
 {
-    struct stat opened {};
-    struct stat named {};
+    struct stat opened { };
+    struct stat named { };
     // The journal read last is the one to append to; one another process moved away (to fold
     // it in) takes no more lines.
     if (m_fd >= 0
@@ -198,7 +198,7 @@ bool KnowledgeJournal::append(const KnowledgeCodec::Change& change)
         close();
     if (m_fd < 0 && !open())
         return false;
-    struct stat before {};
+    struct stat before { };
     if (::fstat(m_fd, &before) != 0 || (m_active.exists && before.st_ino != m_active.inode))
         return false;
     // Leave no piece of an earlier failed line behind, so this one starts on a line of its own.
@@ -272,7 +272,8 @@ bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
         const QByteArray piece = QByteArray::fromRawData(bytes.constData() + done, std::min(step, bytes.size() - done));
         if (!writeAll(fd, piece)
             || ::sync_file_range(fd, done, piece.size(),
-                                 SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0)
+                                 SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER)
+                != 0)
             return false;
     }
     if (::fsync(fd) != 0)
@@ -291,13 +292,14 @@ bool KnowledgeFiles::writeInSteps(const QString& path, const QByteArray& bytes)
     if (keptOld) {
         // Never through a link, and never a file with a name of its own elsewhere: only a file
         // whose one name left is the retired one is shrunk.
-        struct stat info {};
+        struct stat info { };
         if (const int old = ::open(retired.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC); old >= 0) {
             const bool ownedHere = ::fstat(old, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
             // Each step is committed here, so the blocks it frees (and discards, on a disk mounted
             // so) are never left for the journal's next flush to wait on.
             constexpr off_t shrinkStep = 4 << 20;
-            for (off_t size = ownedHere ? ::lseek(old, 0, SEEK_END) : 0; size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;) {
+            for (off_t size = ownedHere ? ::lseek(old, 0, SEEK_END) : 0;
+                 size > 0 && ::ftruncate(old, std::max<off_t>(0, size - shrinkStep)) == 0;) {
                 ::fsync(old);
                 size -= shrinkStep;
             }

@@ -15,14 +15,13 @@ KnowledgeLock::KnowledgeLock(const QString& lockPath, Kind kind)
     if (m_fd < 0)
         return;
     // Open-file-description locks on one byte each: owned by this open, not by the process.
-    struct flock range {};
+    struct flock range { };
     range.l_type = F_WRLCK;
     range.l_whence = SEEK_SET;
     range.l_start = kind == Kind::files ? 0 : 1;
     range.l_len = 1;
     int result;
-    while ((result = ::fcntl(m_fd, F_OFD_SETLKW, &range)) != 0 && errno == EINTR) {
-    }
+    while ((result = ::fcntl(m_fd, F_OFD_SETLKW, &range)) != 0 && errno == EINTR) { }
     if (result != 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -69,8 +69,8 @@ KnowledgeStore::KnowledgeStore(const QString& path, SemanticRecall& semantic, in
     if (const KnowledgeLock folding(m_lockPath, KnowledgeLock::Kind::fold); folding.held()) {
         // What a whole-file write killed before its rename left behind; no write runs meanwhile.
         QDir dir = file.absoluteDir();
-        for (const QString& temporary : dir.entryList({QStringLiteral(".") + file.fileName() + QStringLiteral(".??????")},
-                                                      QDir::Files | QDir::Hidden))
+        for (const QString& temporary : dir.entryList(
+                 {QStringLiteral(".") + file.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden))
             dir.remove(temporary);
     }
     {
@@ -109,7 +109,7 @@ KnowledgeLock KnowledgeStore::catchUpLocked()
 
 KnowledgeStore::FileStamp KnowledgeStore::FileStamp::of(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
     return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
@@ -184,7 +184,8 @@ bool KnowledgeStore::keepOriginalLocked()
     if (m_keepOriginal == Keep::nothing || !m_fileSeen.exists)
         return true;
     // Never replace history we could not read: keep it beside the new file first.
-    const QString aside = m_keepOriginal == Keep::moveAside ? PrivateFile::moveAside(m_file) : PrivateFile::copyAside(m_file);
+    const QString aside =
+        m_keepOriginal == Keep::moveAside ? PrivateFile::moveAside(m_file) : PrivateFile::copyAside(m_file);
     if (aside.isEmpty())
         return false;
     m_keepOriginal = Keep::nothing;
@@ -251,9 +252,7 @@ void KnowledgeStore::applyLocked(const KnowledgeCodec::Change& change)
         m_entries.removeIf([&](const Slot& slot) { return slot.idHash == hash && slot->entry.id == change.id; });
         break;
     }
-    case Kind::clear:
-        m_entries.clear();
-        break;
+    case Kind::clear: m_entries.clear(); break;
     }
 }
 
@@ -444,7 +443,8 @@ std::optional<KnowledgeEntry> KnowledgeStore::entry(const QString& id) const
     return m_entries[index]->entry;
 }
 
-std::optional<KnowledgeEntry> KnowledgeStore::change(const QString& id, const std::function<void(KnowledgeEntry&)>& edit)
+std::optional<KnowledgeEntry> KnowledgeStore::change(const QString& id,
+                                                     const std::function<void(KnowledgeEntry&)>& edit)
 {
     KnowledgeEntry changed;
     {
@@ -475,7 +475,8 @@ bool KnowledgeStore::updateResult(const QString& id, const QString& resultText)
 
 std::optional<bool> KnowledgeStore::toggleFavorite(const QString& id)
 {
-    const std::optional<KnowledgeEntry> changed = change(id, [](KnowledgeEntry& entry) { entry.favorite = !entry.favorite; });
+    const std::optional<KnowledgeEntry> changed =
+        change(id, [](KnowledgeEntry& entry) { entry.favorite = !entry.favorite; });
     if (!changed)
         return std::nullopt;
     return changed->favorite;

@@ -49,7 +49,7 @@ class KnowledgeStore {
 public:
     // An earlier lookup of the same or a similar text.
     struct RecallHit {
-        int count = 0;        // matching lookups; always 1 for a semantic hit
+        int count = 0;         // matching lookups; always 1 for a semantic hit
         KnowledgeEntry latest; // the one to show
         bool semantic = false;
     };
@@ -215,7 +215,7 @@ private:
     std::optional<Embedding> cachedEmbedding(const QString& sourceText, std::stop_token stop);
 
     const QString m_path;
-    const QString m_file;     // m_path resolved once
+    const QString m_file; // m_path resolved once
     const QString m_lockPath;
     SemanticRecall& m_semantic;
     const int m_foldAfterChanges;

@@ -29,8 +29,7 @@ QString text(const KnowledgeStore::RecallHit& hit)
         return note.isEmpty() ? L10n::t("popup.recall.semanticNoNote")
                               : L10n::tf("popup.recall.semanticWithNote", {note});
     }
-    return note.isEmpty() ? L10n::tf("popup.recall.noNote", {count})
-                          : L10n::tf("popup.recall.withNote", {count, note});
+    return note.isEmpty() ? L10n::tf("popup.recall.noNote", {count}) : L10n::tf("popup.recall.withNote", {count, note});
 }
 
 QString rememberedAnswer(const KnowledgeEntry& entry)
@@ -44,8 +43,8 @@ QString rememberedAnswer(const KnowledgeEntry& entry)
 QString memoryStatus(const KnowledgeEntry& entry)
 {
     const bool english = L10n::current() == L10n::Lang::en;
-    const QLocale locale = english ? QLocale(QLocale::English, QLocale::UnitedStates)
-                                   : QLocale(QLocale::Chinese, QLocale::China);
+    const QLocale locale =
+        english ? QLocale(QLocale::English, QLocale::UnitedStates) : QLocale(QLocale::Chinese, QLocale::China);
     const QString pattern = english ? QStringLiteral("MMM d, HH:mm") : QStringLiteral("M月d日 HH:mm");
     const QString when = locale.toString(entry.updatedAt.toLocalTime(), pattern);
     return L10n::tf("popup.recall.fromMemory", {when, entry.action});

@@ -81,8 +81,8 @@ std::optional<Embedding> SemanticRecall::embed(const QString& text, std::stop_to
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    const auto language = containsCJK(trimmed) ? SentenceEmbedder::Language::simplifiedChinese
-                                               : SentenceEmbedder::Language::english;
+    const auto language =
+        containsCJK(trimmed) ? SentenceEmbedder::Language::simplifiedChinese : SentenceEmbedder::Language::english;
     if (!hasModel(language, stop))
         return std::nullopt;
     std::optional<Embedding> vector = m_embedder->vector(language, trimmed, stop);

@@ -6,13 +6,13 @@ namespace {
 
 bool isCjk(char32_t c)
 {
-    return (c >= 0x2E80 && c <= 0x2FDF)     // radicals
-        || (c >= 0x3000 && c <= 0x30FF)     // CJK punctuation, kana
-        || (c >= 0x3400 && c <= 0x4DBF)     // extension A
-        || (c >= 0x4E00 && c <= 0x9FFF)     // unified ideographs
-        || (c >= 0xF900 && c <= 0xFAFF)     // compatibility ideographs
-        || (c >= 0xFF00 && c <= 0xFFEF)     // fullwidth forms
-        || (c >= 0x20000 && c <= 0x3FFFF);  // supplementary ideographs
+    return (c >= 0x2E80 && c <= 0x2FDF)    // radicals
+        || (c >= 0x3000 && c <= 0x30FF)    // CJK punctuation, kana
+        || (c >= 0x3400 && c <= 0x4DBF)    // extension A
+        || (c >= 0x4E00 && c <= 0x9FFF)    // unified ideographs
+        || (c >= 0xF900 && c <= 0xFAFF)    // compatibility ideographs
+        || (c >= 0xFF00 && c <= 0xFFEF)    // fullwidth forms
+        || (c >= 0x20000 && c <= 0x3FFFF); // supplementary ideographs
 }
 
 }

@@ -24,6 +24,10 @@ void RecognitionWorker::warmUp()
 
 void RecognitionWorker::recognize(QImage crop, QObject* context, std::function<void(QString)> done)
 {
-    m_pool.run(context, [this, crop = std::move(crop)](std::stop_token stop) { return TextRecognizer::recognizeText(m_engine, crop, stop); },
-               std::move(done));
+    m_pool.run(
+        context,
+        [this, crop = std::move(crop)](std::stop_token stop) {
+            return TextRecognizer::recognizeText(m_engine, crop, stop);
+        },
+        std::move(done));
 }

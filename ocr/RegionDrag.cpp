@@ -21,16 +21,17 @@ void RegionDrag::moveTo(QPointF point)
 
 QRectF RegionDrag::selection() const
 {
-    return QRectF(std::min(m_start.x(), m_end.x()), std::min(m_start.y(), m_end.y()),
-                  std::abs(m_end.x() - m_start.x()), std::abs(m_end.y() - m_start.y()));
+    return QRectF(std::min(m_start.x(), m_end.x()), std::min(m_start.y(), m_end.y()), std::abs(m_end.x() - m_start.x()),
+                  std::abs(m_end.y() - m_start.y()));
 }
 
 QRect RegionDrag::devicePixels() const
 {
     const qreal ratio = m_frozen.devicePixelRatio();
     const QRectF logical = selection();
-    const QRect device(QPoint(int(std::lround(logical.left() * ratio)), int(std::lround(logical.top() * ratio))),
-                       QPoint(int(std::lround(logical.right() * ratio)) - 1, int(std::lround(logical.bottom() * ratio)) - 1));
+    const QRect device(
+        QPoint(int(std::lround(logical.left() * ratio)), int(std::lround(logical.top() * ratio))),
+        QPoint(int(std::lround(logical.right() * ratio)) - 1, int(std::lround(logical.bottom() * ratio)) - 1));
     return device.intersected(m_frozen.rect());
 }
 

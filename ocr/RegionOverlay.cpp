@@ -64,7 +64,9 @@ QRect RegionOverlay::selectionArea() const
         return {};
     const QRectF selection = m_drag.selection();
     const QFontMetricsF metrics(Typography::font(12, 1.0));
-    return selection.united(labelBox(selection, metrics, sizeText(m_drag.devicePixels()))).toAlignedRect().adjusted(-2, -2, 2, 2);
+    return selection.united(labelBox(selection, metrics, sizeText(m_drag.devicePixels())))
+        .toAlignedRect()
+        .adjusted(-2, -2, 2, 2);
 }
 
 // Paints only the update region (a drag step repaints the old and the new selection), which

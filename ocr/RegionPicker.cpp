@@ -23,7 +23,8 @@ bool RegionPicker::pick(const QList<ScreenImage>& screens, std::function<void(QI
     for (const ScreenImage& grab : screens) {
         if (!grab.screen)
             continue;
-        auto* overlay = new RegionOverlay(grab.screen, grab.image, [picker](const QImage& crop) { picker->finish(crop); });
+        auto* overlay =
+            new RegionOverlay(grab.screen, grab.image, [picker](const QImage& crop) { picker->finish(crop); });
         picker->m_overlays.append(overlay);
         overlay->show();
     }

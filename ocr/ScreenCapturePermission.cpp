@@ -23,9 +23,7 @@ bool ScreenCapturePermission::effectiveAccess()
     return confirmedWorkingThisSession || hasAccess();
 }
 
-void ScreenCapturePermission::request()
-{
-}
+void ScreenCapturePermission::request() { }
 
 bool ScreenCapturePermission::openSettings()
 {

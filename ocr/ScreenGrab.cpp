@@ -22,8 +22,8 @@ bool ScreenGrab::isUsable(const QImage& image)
         return true;
     // Stops at the first pixel that is not black, so a real screen costs next to nothing.
     const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB32);
+        ? image
+        : image.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x)

@@ -25,7 +25,8 @@ void ScreenOCR::captureAndRecognize(QObject* context, std::function<void(Capture
         return;
     }
     const QList<ScreenImage> screens = ScreenGrab::grabAll();
-    const bool usable = std::any_of(screens.begin(), screens.end(), [](const ScreenImage& s) { return ScreenGrab::isUsable(s.image); });
+    const bool usable =
+        std::any_of(screens.begin(), screens.end(), [](const ScreenImage& s) { return ScreenGrab::isUsable(s.image); });
     if (!usable && !ScreenCapturePermission::confirmedWorkingThisSession) {
         OCRDebugLog::log(QStringLiteral("屏幕抓取失败或全黑 · %1 个屏幕").arg(screens.size()));
         answer({Result::Kind::needsScreenPermission, {}});
@@ -48,7 +49,10 @@ void ScreenOCR::recognize(const QImage& image, QObject* context, std::function<v
     clock.start();
     RecognitionWorker::instance().recognize(image, context, [done, clock, size = image.size()](const QString& text) {
         OCRDebugLog::log(QStringLiteral("识别 %1x%2 · %3 ms · %4 字")
-                             .arg(size.width()).arg(size.height()).arg(clock.elapsed()).arg(text.size()));
+                             .arg(size.width())
+                             .arg(size.height())
+                             .arg(clock.elapsed())
+                             .arg(text.size()));
         done(text.isEmpty() ? Result{Result::Kind::noText, {}} : Result{Result::Kind::text, text});
     });
 }

@@ -20,7 +20,9 @@ QString TextRecognizer::recognizeText(OcrEngine& engine, const QImage& image, st
     for (const QRect& span : CropLayout::columns(grey)) {
         QImage column = grey.copy(span);
         if (lineHeight > 0 && lineHeight < readableLineHeight)
-            column = column.scaled(column.size() * readableLineHeight / lineHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            column = column
+                         .scaled(column.size() * readableLineHeight / lineHeight, Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation)
                          .convertToFormat(QImage::Format_Grayscale8);
         const QString text = ScreenOCR::assembleText(engine.recognizeLines(column, stop));
         if (!text.isEmpty())

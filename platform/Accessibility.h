@@ -35,5 +35,5 @@ public:
     virtual bool turnOnSessionSwitch() { return false; }
     // Starts the accessibility bus unless it runs already, so that applications started from now
     // on join it (Qt 5 looks for it only once, at its start). Called once at launch.
-    virtual void ensureBusRunning() {}
+    virtual void ensureBusRunning() { }
 };

@@ -37,5 +37,5 @@ public:
 
     virtual Road road() const { return {}; }
     // Called on the main thread whenever road() changes.
-    virtual void setRoadChangedHandler(std::function<void()>) {}
+    virtual void setRoadChangedHandler(std::function<void()>) { }
 };

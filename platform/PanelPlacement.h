@@ -29,7 +29,7 @@ public:
     // Where the window's top-left corner is on the desktop; nothing when only Qt's idea is known.
     virtual std::optional<QPoint> origin(QWindow* window) = 0;
     // The panel was just shown: a desktop that is told where to put windows is told now.
-    virtual void shown(QWindow*) {}
+    virtual void shown(QWindow*) { }
 
     // The title of every panel window: what the compositor's rules recognise it by.
     static constexpr char panelTitle[] = "Quillo panel";

@@ -8,8 +8,8 @@ namespace {
 class NoHotKeys final : public GlobalHotKeys {
 public:
     bool grab(quint32, quint32, quint32) override { return false; }
-    void ungrab(quint32, quint32) override {}
-    void setPressedHandler(PressedHandler) override {}
+    void ungrab(quint32, quint32) override { }
+    void setPressedHandler(PressedHandler) override { }
 };
 
 class NoKeys final : public SyntheticKeys {
@@ -22,10 +22,10 @@ public:
 class NoClipboard final : public Clipboard {
 public:
     Snapshot snapshot() override { return {}; }
-    void restore(const Snapshot&) override {}
+    void restore(const Snapshot&) override { }
     quint64 changeCount() override { return 0; }
     std::optional<QString> text() override { return std::nullopt; }
-    void setText(const QString&) override {}
+    void setText(const QString&) override { }
     QString selectionText() override { return {}; }
 };
 
@@ -54,7 +54,7 @@ public:
     std::optional<QPoint> origin(QWindow*) override { return std::nullopt; }
 };
 
-template<typename Service, typename Nothing>
+template <typename Service, typename Nothing>
 void fill(std::shared_ptr<Service>& service)
 {
     if (!service)

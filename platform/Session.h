@@ -13,9 +13,9 @@ struct Session {
     };
     enum class Desktop {
         other,
-        gnome,    // GNOME Shell or plain mutter: no data-control, PRIMARY bridged to Xwayland
-        kde,      // KWin
-        sway,     // sway and other compositors that speak i3's IPC (SWAYSOCK)
+        gnome, // GNOME Shell or plain mutter: no data-control, PRIMARY bridged to Xwayland
+        kde,   // KWin
+        sway,  // sway and other compositors that speak i3's IPC (SWAYSOCK)
         hyprland,
     };
 

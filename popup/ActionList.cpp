@@ -1,10 +1,10 @@
 #include "popup/ActionList.h"
 
+#include "core/ActionKey.h"
+#include "core/CjkRatio.h"
 #include "profile/ProfileEngine.h"
 #include "profile/ProfileStore.h"
-#include "core/ActionKey.h"
 #include "prompts/ActionOptions.h"
-#include "core/CjkRatio.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
@@ -30,15 +30,16 @@ QString systemPromptOf(const QString& actionKey, const QString& selectedText, co
     if (actionKey == ActionKey::explain)
         return PromptLibrary::explainSystem(options.explainModeId);
     if (actionKey == ActionKey::translate)
-        return PromptLibrary::translateSystem(PromptLibrary::resolveDirection(options.translateDirection, selectedText));
+        return PromptLibrary::translateSystem(
+            PromptLibrary::resolveDirection(options.translateDirection, selectedText));
     return PromptLibrary::rewriteSystem(options.scenarioId, options.creativity);
 }
 
 // The two texts of an action's run, with the profile put in front of the system prompt where
 // the injection rule allows it (never for translation).
 Prompts promptsOf(const QString& actionKey, const QString& selectedText, const ActionOptions& options,
-                  const std::optional<QString>& before, const std::optional<QString>& after,
-                  bool profileEnabled, const std::optional<QString>& profile)
+                  const std::optional<QString>& before, const std::optional<QString>& after, bool profileEnabled,
+                  const std::optional<QString>& profile)
 {
     Prompts prompts{systemPromptOf(actionKey, selectedText, options),
                     PromptLibrary::contextualUserPrompt(actionKey, selectedText, before, after)};

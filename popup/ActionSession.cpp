@@ -20,7 +20,8 @@ const QString userRole = QStringLiteral("user");
 
 }
 
-ActionSession::ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks, QObject* parent)
+ActionSession::ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks,
+                             QObject* parent)
     : QObject(parent)
     , m_engine(std::move(engine))
     , m_store(store)
@@ -82,9 +83,11 @@ void ActionSession::runAction(int index)
     m_inConversation = false;
     resetStream();
     Q_EMIT runStarted(action.title);
-    startStream(action.useLocal, {ChatMessage::system(action.systemPrompt), ChatMessage::user(action.initialUserPrompt)},
+    startStream(action.useLocal,
+                {ChatMessage::system(action.systemPrompt), ChatMessage::user(action.initialUserPrompt)},
                 [action](ActionSession& session, const ChatResult& result) {
-                    session.finishRun(action.actionKey, action.initialUserPrompt, session.cleanedAnswer(result, action.useLocal));
+                    session.finishRun(action.actionKey, action.initialUserPrompt,
+                                      session.cleanedAnswer(result, action.useLocal));
                 });
 }
 
@@ -182,15 +185,20 @@ void ActionSession::startStream(bool useLocal, const ChatMessages& messages,
     m_running = true;
     const std::stop_token stop = m_run.get_token();
     const QPointer<QObject> self(this);
-    m_tasks.run(this, [this, engine = m_engine, useLocal, messages, stop, self](std::stop_token task) {
-        const DeltaHandler onDelta = [this, &self, &stop](const QString& fragment) {
-            TaskPool::toGui(self, [this, fragment] { appendStreamDelta(fragment); }, stop);
-        };
-        return engine->runChatStream(useLocal, messages, onDelta, task);
-    }, [this, done = std::move(done)](const ChatResult& result) {
-        m_running = false;
-        done(*this, result);
-    }, stop);
+    m_tasks.run(
+        this,
+        [this, engine = m_engine, useLocal, messages, stop, self](std::stop_token task) {
+            const DeltaHandler onDelta = [this, &self, &stop](const QString& fragment) {
+                TaskPool::toGui(
+                    self, [this, fragment] { appendStreamDelta(fragment); }, stop);
+            };
+            return engine->runChatStream(useLocal, messages, onDelta, task);
+        },
+        [this, done = std::move(done)](const ChatResult& result) {
+            m_running = false;
+            done(*this, result);
+        },
+        stop);
 }
 
 void ActionSession::cancelRun()
@@ -230,7 +238,8 @@ ChatResult ActionSession::cleanedAnswer(const ChatResult& result, bool useLocal)
     const QString answer = stripSelectionMarks(result.answer);
     // An answer that was nothing but selection marks is no answer.
     if (answer.isEmpty())
-        return ChatResult::failed(useLocal ? ChatFailure(QwenError::emptyResponse()) : ChatFailure(CloudError::emptyResponse()));
+        return ChatResult::failed(useLocal ? ChatFailure(QwenError::emptyResponse())
+                                           : ChatFailure(CloudError::emptyResponse()));
     return ChatResult::success(answer);
 }
 
@@ -286,7 +295,8 @@ void ActionSession::rememberFirstResult(const QString& actionKey, const QString&
         return;
     // A rerun of the same action rewrites its entry instead of adding another.
     if (m_currentEntryId) {
-        if (std::optional<KnowledgeEntry> entry = m_store.entry(*m_currentEntryId); entry && entry->action == actionKey) {
+        if (std::optional<KnowledgeEntry> entry = m_store.entry(*m_currentEntryId);
+            entry && entry->action == actionKey) {
             entry->resultText = result;
             if (!m_store.update(*entry))
                 Q_EMIT storeFailed(L10n::t("popup.memoryWriteFailed"));
@@ -307,20 +317,26 @@ void ActionSession::maybeRegenerateProfile()
     if (m_profileRunning || !ProfileEngine::regenerationDue(SettingsStore::load().profileEnabled, m_store.count()))
         return;
     m_profileRunning = true;
-    m_tasks.run(this, [engine = m_engine, store = &m_store](std::stop_token task) {
-        ProfileEngine::regenerate(*store, engine->profileChat(task), task);
-    }, [this] {
-        m_profileRunning = false;
-        Q_EMIT profileRegenerationFinished();
-    }, m_profile.get_token());
+    m_tasks.run(
+        this,
+        [engine = m_engine, store = &m_store](std::stop_token task) {
+            ProfileEngine::regenerate(*store, engine->profileChat(task), task);
+        },
+        [this] {
+            m_profileRunning = false;
+            Q_EMIT profileRegenerationFinished();
+        },
+        m_profile.get_token());
 }
 
 void ActionSession::lookUpRecall()
 {
     m_recall = std::stop_source();
-    m_tasks.run(this, [store = &m_store, text = m_selectedText](std::stop_token task) { return store->recall(text, {}, task); },
+    m_tasks.run(
+        this, [store = &m_store, text = m_selectedText](std::stop_token task) { return store->recall(text, {}, task); },
         [this](const std::optional<KnowledgeStore::RecallHit>& hit) {
             m_recallHit = hit;
             Q_EMIT recallReady();
-        }, m_recall.get_token());
+        },
+        m_recall.get_token());
 }

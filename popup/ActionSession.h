@@ -48,7 +48,8 @@ public:
     };
 
     // `store` must outlive the pool, and the pool the session's tasks.
-    ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks, QObject* parent = nullptr);
+    ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks,
+                  QObject* parent = nullptr);
     ~ActionSession() override;
 
     // Starts over with a new text: cancels what runs, forgets the conversation and the
@@ -121,7 +122,8 @@ Q_SIGNALS:
 
 private:
     // Starts the engine call of a run or revision; the caller has cancelled the previous one.
-    void startStream(bool useLocal, const ChatMessages& messages, std::function<void(ActionSession&, const ChatResult&)> done);
+    void startStream(bool useLocal, const ChatMessages& messages,
+                     std::function<void(ActionSession&, const ChatResult&)> done);
     void cancelRun();
     void resetStream();
     void appendStreamDelta(const QString& fragment);

@@ -43,15 +43,11 @@ const char* keyOf(const TransportError& error)
     case Transport::networkConnectionLost:
     case Transport::cannotConnectToHost:
     case Transport::cannotFindHost:
-    case Transport::dnsLookupFailed:
-        return "err.network";
-    case Transport::timedOut:
-        return "err.timeout";
-    case Transport::untrustedCertificate:
-        return "err.certificate";
+    case Transport::dnsLookupFailed: return "err.network";
+    case Transport::timedOut: return "err.timeout";
+    case Transport::untrustedCertificate: return "err.certificate";
     case Transport::cancelled:
-    case Transport::other:
-        break;
+    case Transport::other: break;
     }
     return keyByDescription(error.description());
 }
@@ -63,20 +59,17 @@ const char* keyOf(const CloudError& error)
     case Kind::missingConfigFile:
     case Kind::malformedConfig:
     case Kind::missingApiKey:
-    case Kind::missingBaseURL:
-        return "err.cloudAuth";
+    case Kind::missingBaseURL: return "err.cloudAuth";
     case Kind::httpError:
         if (error.status == 401 || error.status == 403 || looksLikeAuth(error.text))
             return "err.cloudAuth";
         if (error.status == 429 || looksLikeRateLimit(error.text))
             return "err.cloudRateLimit";
         return "err.cloudOther";
-    case Kind::answerCutOff:
-        return "err.cutOff";
+    case Kind::answerCutOff: return "err.cutOff";
     case Kind::decodingFailed:
     case Kind::invalidEndpoint:
-    case Kind::emptyResponse:
-        break;
+    case Kind::emptyResponse: break;
     }
     return "err.cloudOther";
 }
@@ -86,16 +79,12 @@ const char* keyOf(const QwenError& error)
     using Kind = QwenError::Kind;
     switch (error.kind) {
     case Kind::modelNotReady:
-    case Kind::ollamaNotRunning:
-        return "err.ollamaNotRunning";
-    case Kind::notAnswering:
-        return "err.ollamaNotAnswering";
-    case Kind::answerCutOff:
-        return "err.cutOff";
+    case Kind::ollamaNotRunning: return "err.ollamaNotRunning";
+    case Kind::notAnswering: return "err.ollamaNotAnswering";
+    case Kind::answerCutOff: return "err.cutOff";
     case Kind::httpError:
     case Kind::decodingFailed:
-    case Kind::emptyResponse:
-        break;
+    case Kind::emptyResponse: break;
     }
     return "err.qwenOther";
 }
@@ -119,14 +108,16 @@ QString humanize(const ChatFailure& failure)
 
 bool looksLikeAuth(const QString& text)
 {
-    return containsAny(text, {"unauthorized", "api key", "apikey", "invalid token", "authentication", "\"auth\"",
-                              "auth error", "permission denied"});
+    return containsAny(text,
+                       {"unauthorized", "api key", "apikey", "invalid token", "authentication", "\"auth\"",
+                        "auth error", "permission denied"});
 }
 
 bool looksLikeRateLimit(const QString& text)
 {
-    return containsAny(text, {"rate limit", "rate_limit", "ratelimit", "too many requests", "quota", "insufficient",
-                              "balance", "余额", "限流"});
+    return containsAny(text,
+                       {"rate limit", "rate_limit", "ratelimit", "too many requests", "quota", "insufficient",
+                        "balance", "余额", "限流"});
 }
 
 }

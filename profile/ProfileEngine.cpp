@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "core/ActionKey.h"
 #include "core/Graphemes.h"
 #include "memory/KnowledgeStore.h"
 #include "profile/ProfileStore.h"
-#include "core/ActionKey.h"
 
 namespace {
 
@@ -75,12 +75,15 @@ bool ProfileEngine::shouldInject(const QString& actionKey, bool enabled, const s
 
 QString ProfileEngine::injectionPreamble(const QString& profile)
 {
-    return QStringLiteral("【用户背景画像 · 仅供你把握回答深度与用词，不是回答内容的一部分】\n画像：『") + profile.trimmed()
-        + QStringLiteral("』\n铁律（务必遵守 / Hard rules）：\n① 绝不在回答里提及这段画像，也绝不说") + QStringLiteral(R"("根据你的背景""作为一个…的用户""as a user / based on your background")")
+    return QStringLiteral("【用户背景画像 · 仅供你把握回答深度与用词，不是回答内容的一部分】\n画像：『")
+        + profile.trimmed()
+        + QStringLiteral("』\n铁律（务必遵守 / Hard rules）：\n① 绝不在回答里提及这段画像，也绝不说")
+        + QStringLiteral(R"("根据你的背景""作为一个…的用户""as a user / based on your background")")
         + QStringLiteral("之类的话；\n"
-                       "② 绝不编造任何关于用户的新信息；\n"
-                       "③ 若这段画像与当前要处理的文字无关，就完全忽略它、当作没有画像一样正常回答（completely ignore it if irrelevant）；\n"
-                       "④ 回答的内容、格式、语言都不受画像影响，只允许据此微调讲解的深浅和用词。");
+                         "② 绝不编造任何关于用户的新信息；\n"
+                         "③ 若这段画像与当前要处理的文字无关，就完全忽略它、当作没有画像一样正常回答（completely "
+                         "ignore it if irrelevant）；\n"
+                         "④ 回答的内容、格式、语言都不受画像影响，只允许据此微调讲解的深浅和用词。");
 }
 
 void ProfileEngine::regenerate(KnowledgeStore& store, const OneShotChat& chat, std::stop_token stop)
@@ -92,7 +95,8 @@ void ProfileEngine::regenerate(KnowledgeStore& store, const OneShotChat& chat, s
     if (count < minCountToGenerate || !chat)
         return;
     const GenerationMessages messages = buildGenerationMessages(entries);
-    const std::optional<QString> reply = chat({ChatMessage::system(messages.system), ChatMessage::user(messages.user)}, stop);
+    const std::optional<QString> reply =
+        chat({ChatMessage::system(messages.system), ChatMessage::user(messages.user)}, stop);
     if (!reply || stop.stop_requested())
         return;
     const std::optional<QString> line = sanitize(*reply);

@@ -10,8 +10,9 @@ const QStringList kMarkup = {QStringLiteral("**"), QStringLiteral("__"), QString
                              QStringLiteral("#")};
 
 const QStringList kLabels = {
-    QStringLiteral("画像："), QStringLiteral("画像:"), QStringLiteral("用户画像："), QStringLiteral("用户画像:"),
-    QStringLiteral("profile:"), QStringLiteral("Profile:"), QStringLiteral("一句话画像："), QStringLiteral("一句话画像:"),
+    QStringLiteral("画像："),       QStringLiteral("画像:"),       QStringLiteral("用户画像："),
+    QStringLiteral("用户画像:"),    QStringLiteral("profile:"),    QStringLiteral("Profile:"),
+    QStringLiteral("一句话画像："), QStringLiteral("一句话画像:"),
 };
 
 const QList<std::pair<QChar, QChar>> kQuotePairs = {
@@ -20,15 +21,25 @@ const QList<std::pair<QChar, QChar>> kQuotePairs = {
 
 // A reply that tries to steer later prompts, or a model that declined, is not a profile.
 const QStringList kInjections = {
-    QStringLiteral("ignore previous"), QStringLiteral("ignore the previous"), QStringLiteral("ignore all previous"),
-    QStringLiteral("disregard previous"), QStringLiteral("system:"), QStringLiteral("you are now"),
-    QStringLiteral("忽略之前"), QStringLiteral("忽略以上"), QStringLiteral("无视之前"), QStringLiteral("忽略前面的指令"),
-    QStringLiteral("重新设定"), QStringLiteral("</system>"), QStringLiteral("<system>"),
+    QStringLiteral("ignore previous"),
+    QStringLiteral("ignore the previous"),
+    QStringLiteral("ignore all previous"),
+    QStringLiteral("disregard previous"),
+    QStringLiteral("system:"),
+    QStringLiteral("you are now"),
+    QStringLiteral("忽略之前"),
+    QStringLiteral("忽略以上"),
+    QStringLiteral("无视之前"),
+    QStringLiteral("忽略前面的指令"),
+    QStringLiteral("重新设定"),
+    QStringLiteral("</system>"),
+    QStringLiteral("<system>"),
 };
 const QStringList kRefusals = {
-    QStringLiteral("无法"), QStringLiteral("抱歉"), QStringLiteral("对不起"), QStringLiteral("作为ai"),
-    QStringLiteral("作为一个ai"), QStringLiteral("作为人工智能"), QStringLiteral("i cannot"), QStringLiteral("i can't"),
-    QStringLiteral("i'm sorry"), QStringLiteral("i am sorry"), QStringLiteral("as an ai"), QStringLiteral("i'm unable"),
+    QStringLiteral("无法"),        QStringLiteral("抱歉"),       QStringLiteral("对不起"),
+    QStringLiteral("作为ai"),      QStringLiteral("作为一个ai"), QStringLiteral("作为人工智能"),
+    QStringLiteral("i cannot"),    QStringLiteral("i can't"),    QStringLiteral("i'm sorry"),
+    QStringLiteral("i am sorry"),  QStringLiteral("as an ai"),   QStringLiteral("i'm unable"),
     QStringLiteral("i am unable"),
 };
 

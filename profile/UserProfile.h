@@ -9,10 +9,10 @@
 // The learned one-line profile of the user, with where it came from.
 struct UserProfile {
     QString text;
-    int basedOnCount = 0;      // records the line was generated from (at most 30)
+    int basedOnCount = 0; // records the line was generated from (at most 30)
     QDateTime updatedAt = QDateTime::currentDateTimeUtc();
-    bool userEdited = false;   // the user wrote it; generation must leave it alone
-    int generatedAtCount = 0;  // size of the knowledge base when it was generated or edited
+    bool userEdited = false;  // the user wrote it; generation must leave it alone
+    int generatedAtCount = 0; // size of the knowledge base when it was generated or edited
 
     bool isUsable() const { return !text.trimmed().isEmpty(); }
 

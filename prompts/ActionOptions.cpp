@@ -37,9 +37,10 @@ std::shared_ptr<ActionOptions> ActionOptions::fromStoredDefaults(const AppSettin
 {
     auto options = std::make_shared<ActionOptions>();
     options->scenarioId = settings.defaultScenario;
-    options->creativity = PromptLibrary::creativity(settings.defaultCreativity).value_or(PromptLibrary::Creativity::moderate);
+    options->creativity =
+        PromptLibrary::creativity(settings.defaultCreativity).value_or(PromptLibrary::Creativity::moderate);
     options->explainModeId = settings.defaultExplainMode == QLatin1String("translate") ? QStringLiteral("plain")
-                                                                                         : settings.defaultExplainMode;
+                                                                                       : settings.defaultExplainMode;
     options->translateDirection = settings.defaultTranslateDirection;
     return options;
 }
@@ -70,18 +71,15 @@ QList<Option> ActionOptions::optionsShown(const std::optional<QString>& actionKe
 QStringList ActionOptions::menuItems(Option option)
 {
     switch (option) {
-    case Option::scenario:
-        return displayNames(PromptLibrary::scenarios());
+    case Option::scenario: return displayNames(PromptLibrary::scenarios());
     case Option::creativity: {
         QStringList names;
         for (PromptLibrary::Creativity level : PromptLibrary::creativities())
             names.append(PromptLibrary::displayName(level));
         return names;
     }
-    case Option::explainMode:
-        return displayNames(PromptLibrary::explainModes());
-    case Option::translation:
-        return displayNames(PromptLibrary::translateDirections());
+    case Option::explainMode: return displayNames(PromptLibrary::explainModes());
+    case Option::translation: return displayNames(PromptLibrary::translateDirections());
     }
     return {};
 }
@@ -89,14 +87,10 @@ QStringList ActionOptions::menuItems(Option option)
 int ActionOptions::selectedIndex(Option option) const
 {
     switch (option) {
-    case Option::scenario:
-        return indexOfId(PromptLibrary::scenarios(), scenarioId);
-    case Option::creativity:
-        return int(PromptLibrary::creativities().indexOf(creativity));
-    case Option::explainMode:
-        return indexOfId(PromptLibrary::explainModes(), explainModeId);
-    case Option::translation:
-        return indexOfId(PromptLibrary::translateDirections(), translateDirection);
+    case Option::scenario: return indexOfId(PromptLibrary::scenarios(), scenarioId);
+    case Option::creativity: return int(PromptLibrary::creativities().indexOf(creativity));
+    case Option::explainMode: return indexOfId(PromptLibrary::explainModes(), explainModeId);
+    case Option::translation: return indexOfId(PromptLibrary::translateDirections(), translateDirection);
     }
     return 0;
 }

@@ -74,12 +74,21 @@ const QList<PromptLibrary::Scenario>& PromptLibrary::scenarios()
 {
     static const QList<Scenario> all{
         {QStringLiteral("general"), QStringLiteral("按通顺自然来，不强加特定文体。")},
-        {QStringLiteral("gongwen"), QStringLiteral("改成规范严谨的公文/正式文体：去口语和情绪化表达，用规范的中文书面语（绝不夹英文词，如该写「纯粹/仅」不写 purely），逻辑清晰、表述准确客观，不夸张不煽情。")},
-        {QStringLiteral("fanwen"), QStringLiteral("改成规范优美的书面范文：用词考究、句式工整、行文流畅得体，可作示范，但不堆砌辞藻、不空洞。")},
-        {QStringLiteral("zimeiti"), QStringLiteral("改成有传播力的自媒体风格：开头有钩子、口语化、节奏明快、有记忆点和金句感；但不为流量编造事实。")},
-        {QStringLiteral("email"), QStringLiteral("改成得体清晰的商务邮件语气：礼貌、专业、简洁，重点突出，有明确诉求和收尾。")},
-        {QStringLiteral("xiaohongshu"), QStringLiteral("改成小红书种草口吻：亲切口语、短句、有真实体验感，可适度分点，真诚不浮夸。")},
-        {QStringLiteral("xueshu"), QStringLiteral("改成严谨的学术/专业书面语：用准确术语、客观陈述、逻辑严密，避免主观情绪和口语化表达。")},
+        {QStringLiteral("gongwen"),
+         QStringLiteral(
+             "改成规范严谨的公文/正式文体：去口语和情绪化表达，用规范的中文书面语（绝不夹英文词，如该写「纯粹/仅」不写 "
+             "purely），逻辑清晰、表述准确客观，不夸张不煽情。")},
+        {QStringLiteral("fanwen"),
+         QStringLiteral("改成规范优美的书面范文：用词考究、句式工整、行文流畅得体，可作示范，但不堆砌辞藻、不空洞。")},
+        {QStringLiteral("zimeiti"),
+         QStringLiteral(
+             "改成有传播力的自媒体风格：开头有钩子、口语化、节奏明快、有记忆点和金句感；但不为流量编造事实。")},
+        {QStringLiteral("email"),
+         QStringLiteral("改成得体清晰的商务邮件语气：礼貌、专业、简洁，重点突出，有明确诉求和收尾。")},
+        {QStringLiteral("xiaohongshu"),
+         QStringLiteral("改成小红书种草口吻：亲切口语、短句、有真实体验感，可适度分点，真诚不浮夸。")},
+        {QStringLiteral("xueshu"),
+         QStringLiteral("改成严谨的学术/专业书面语：用准确术语、客观陈述、逻辑严密，避免主观情绪和口语化表达。")},
     };
     return all;
 }
@@ -88,7 +97,10 @@ const QList<PromptLibrary::ExplainMode>& PromptLibrary::explainModes()
 {
     static const QList<ExplainMode> all{
         {QStringLiteral("plain"), QStringLiteral("用大白话通俗解释，3-5 句话，不堆术语，让外行也能懂。")},
-        {QStringLiteral("solve"), QStringLiteral("按「是什么 → 为什么 → 怎么理解/怎么用」三层拆解讲清楚，分点给步骤、条理清晰。直接进入正题，不要加“好的/我们来看看/希望对你有帮助”这类开场白和结束语。")},
+        {QStringLiteral("solve"),
+         QStringLiteral("按「是什么 → 为什么 → "
+                        "怎么理解/怎么用」三层拆解讲清楚，分点给步骤、条理清晰。直接进入正题，不要加“好的/我们来看看/"
+                        "希望对你有帮助”这类开场白和结束语。")},
         {QStringLiteral("pro"), QStringLiteral("专业深入地解释：点出准确术语、背景、机制和关键细节，可适当展开。")},
         {QStringLiteral("kid"), QStringLiteral("像给小学生讲一样：用打比方和生活例子，简单亲切，别用难词。")},
         {QStringLiteral("points"), QStringLiteral("提炼成 3-6 条要点，每条一句话直接列出，不啰嗦。")},
@@ -100,7 +112,7 @@ const QStringList& PromptLibrary::translateDirectionIds()
 {
     static const QStringList ids{
         QStringLiteral("auto"), QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja"), QStringLiteral("ko"),
-        QStringLiteral("fr"), QStringLiteral("de"), QStringLiteral("es"), QStringLiteral("ru"),
+        QStringLiteral("fr"),   QStringLiteral("de"), QStringLiteral("es"), QStringLiteral("ru"),
     };
     return ids;
 }
@@ -194,10 +206,9 @@ QString PromptLibrary::resolveDirection(const QString& direction, const QString&
 QString PromptLibrary::translateSystem(const QString& direction)
 {
     const std::optional<QString> name = targetLanguageName(direction);
-    const QString directionBlock = !name
-        ? text(PromptTexts::autoDirectionBlock)
-        : text(PromptTexts::fixedDirectionHead) + *name + text(PromptTexts::fixedDirectionMiddle) + *name
-            + text(PromptTexts::fixedDirectionTail);
+    const QString directionBlock = !name ? text(PromptTexts::autoDirectionBlock)
+                                         : text(PromptTexts::fixedDirectionHead) + *name
+            + text(PromptTexts::fixedDirectionMiddle) + *name + text(PromptTexts::fixedDirectionTail);
     return text(PromptTexts::translatorOpening) + directionBlock + text(PromptTexts::translationRequirements);
 }
 
@@ -213,8 +224,7 @@ QString PromptLibrary::plainUserPrompt(const QString& actionKey, const QString& 
 }
 
 QString PromptLibrary::contextualUserPrompt(const QString& actionKey, const QString& selected,
-                                            const std::optional<QString>& before,
-                                            const std::optional<QString>& after)
+                                            const std::optional<QString>& before, const std::optional<QString>& after)
 {
     const QString trimmedBefore = before.value_or(QString()).trimmed();
     const QString trimmedAfter = after.value_or(QString()).trimmed();

@@ -60,8 +60,7 @@ public:
     // Shows the selection marked with 《》 between the text before and after it; without any
     // context (absent or blank on both sides) it is the plain prompt.
     static QString contextualUserPrompt(const QString& actionKey, const QString& selected,
-                                        const std::optional<QString>& before,
-                                        const std::optional<QString>& after);
+                                        const std::optional<QString>& before, const std::optional<QString>& after);
 
     // A follow-up instruction as sent to the engine (the conversation keeps it bare).
     static QString followUpRevisePrompt(const QString& instruction);

@@ -23,7 +23,7 @@ packages="
   pulseaudio pulseaudio-utils espeak-ng sox
   file desktop-file-utils appstream lintian
   debootstrap
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
 "
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs what is missing, builds, runs every test (unit, integration, gui and x11), then builds
+# Installs what is missing, checks the C++ formatting, builds, runs every test (unit, integration, gui and x11), then builds
 # the Debian package and runs the distribution's validators on it; with QUILLO_DEBIAN13=run, as
 # root, builds and tests once more in a Debian 13 chroot (test-debian13.sh). Extra arguments go to
 # ctest.
@@ -7,6 +7,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+./scripts/check-format.sh
 if [ "${CI:-}" = true ]; then
   ./scripts/build.sh -DQUILLO_WERROR=ON
 else

@@ -36,9 +36,9 @@ struct AppSettings {
     // The longest one answer may take, however lively its stream (keep-alives included).
     quint32 answerDeadlineSeconds = 300;
 
-    static constexpr quint32 defaultHotKeyCode = 14;          // E
-    static constexpr quint32 defaultHotKeyModifiers = 0x0900;  // Alt+Super
-    static constexpr quint32 defaultOCRHotKeyCode = 1;         // S
+    static constexpr quint32 defaultHotKeyCode = 14;             // E
+    static constexpr quint32 defaultHotKeyModifiers = 0x0900;    // Alt+Super
+    static constexpr quint32 defaultOCRHotKeyCode = 1;           // S
     static constexpr quint32 defaultOCRHotKeyModifiers = 0x1800; // Ctrl+Alt
 
     struct FontScaleStep {

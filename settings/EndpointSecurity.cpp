@@ -29,8 +29,8 @@ namespace EndpointSecurity {
 bool sendsKeyInClear(const QString& baseUrl)
 {
     const QUrl url(baseUrl.trimmed(), QUrl::StrictMode);
-    return url.isValid() && url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0 && !url.host().isEmpty()
-           && !isLoopbackHost(url.host());
+    return url.isValid() && url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) == 0
+        && !url.host().isEmpty() && !isLoopbackHost(url.host());
 }
 
 bool needsConsent(const QString& baseUrl, const QString& acceptedUrl)

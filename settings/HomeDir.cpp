@@ -44,7 +44,8 @@ void HomeDir::tightenDataDir()
 {
     const QByteArray dir = QFile::encodeName(dataDir());
     struct stat info;
-    if (::lstat(dir.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & 077) == 0)
+    if (::lstat(dir.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()
+        || (info.st_mode & 077) == 0)
         return;
     ::chmod(dir.constData(), info.st_mode & 0700);
 }

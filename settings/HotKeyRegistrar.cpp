@@ -8,14 +8,26 @@ HotKeyRegistrar::HotKeyRegistrar(Callbacks callbacks)
     : m_callbacks(std::move(callbacks))
     , m_main{HotKey::mainId,
              {AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers},
-             &AppSettings::hotKeyCode, &AppSettings::hotKeyModifiers, true,
-             [this] { if (m_callbacks.mainPressed) m_callbacks.mainPressed(); },
-             {AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers}, nullptr}
+             &AppSettings::hotKeyCode,
+             &AppSettings::hotKeyModifiers,
+             true,
+             [this] {
+                 if (m_callbacks.mainPressed)
+                     m_callbacks.mainPressed();
+             },
+             {AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers},
+             nullptr}
     , m_screenshot{HotKey::screenshotId,
                    {AppSettings::defaultOCRHotKeyCode, AppSettings::defaultOCRHotKeyModifiers},
-                   &AppSettings::ocrHotKeyCode, &AppSettings::ocrHotKeyModifiers, false,
-                   [this] { if (m_callbacks.screenshotPressed) m_callbacks.screenshotPressed(); },
-                   {AppSettings::defaultOCRHotKeyCode, AppSettings::defaultOCRHotKeyModifiers}, nullptr}
+                   &AppSettings::ocrHotKeyCode,
+                   &AppSettings::ocrHotKeyModifiers,
+                   false,
+                   [this] {
+                       if (m_callbacks.screenshotPressed)
+                           m_callbacks.screenshotPressed();
+                   },
+                   {AppSettings::defaultOCRHotKeyCode, AppSettings::defaultOCRHotKeyModifiers},
+                   nullptr}
 {
 }
 
@@ -75,6 +87,7 @@ void HotKeyRegistrar::registerShortcut(Slot& slot)
     if (disabled)
         m_callbacks.notice({L10n::t("hotkey.ocrDisabled.header"), L10n::t("hotkey.ocrDisabled.body")});
     else
-        m_callbacks.notice({L10n::t("hotkey.conflict.header"),
-                            L10n::tf("hotkey.conflict.body", {KeyFormatter::format(wanted), KeyFormatter::format(slot.lastWorking)})});
+        m_callbacks.notice(
+            {L10n::t("hotkey.conflict.header"),
+             L10n::tf("hotkey.conflict.body", {KeyFormatter::format(wanted), KeyFormatter::format(slot.lastWorking)})});
 }

@@ -13,8 +13,8 @@ namespace SettingsCodec {
 namespace {
 
 using StringMap = QMap<QString, QString>;
-using Member = std::variant<QString AppSettings::*, bool AppSettings::*, quint32 AppSettings::*,
-                            double AppSettings::*, StringMap AppSettings::*>;
+using Member = std::variant<QString AppSettings::*, bool AppSettings::*, quint32 AppSettings::*, double AppSettings::*,
+                            StringMap AppSettings::*>;
 
 struct Field {
     const char* key;
@@ -51,10 +51,22 @@ const Field kFields[] = {
     {"answerDeadlineSeconds", &AppSettings::answerDeadlineSeconds},
 };
 
-QJsonValue write(const QString& value) { return value; }
-QJsonValue write(bool value) { return value; }
-QJsonValue write(quint32 value) { return static_cast<qint64>(value); }
-QJsonValue write(double value) { return value; }
+QJsonValue write(const QString& value)
+{
+    return value;
+}
+QJsonValue write(bool value)
+{
+    return value;
+}
+QJsonValue write(quint32 value)
+{
+    return static_cast<qint64>(value);
+}
+QJsonValue write(double value)
+{
+    return value;
+}
 
 QJsonValue write(const StringMap& map)
 {
@@ -104,7 +116,8 @@ std::optional<Decoded> decode(const QByteArray& json)
     Decoded decoded;
     for (const Field& field : kFields) {
         const QString key = QLatin1String(field.key);
-        std::visit([&](auto member) { readField(object, key, decoded.settings.*member, decoded.ignoredKeys); }, field.member);
+        std::visit([&](auto member) { readField(object, key, decoded.settings.*member, decoded.ignoredKeys); },
+                   field.member);
     }
     return decoded;
 }
@@ -113,7 +126,8 @@ QByteArray encode(const AppSettings& settings)
 {
     QJsonObject object;
     for (const Field& field : kFields)
-        object.insert(QLatin1String(field.key), std::visit([&](auto member) { return write(settings.*member); }, field.member));
+        object.insert(QLatin1String(field.key),
+                      std::visit([&](auto member) { return write(settings.*member); }, field.member));
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }
 

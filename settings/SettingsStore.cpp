@@ -108,7 +108,7 @@ bool clearWayForSave(const QString& path)
 {
     const FileContent content = readFile(path);
     const bool whole = content.kind == FileContent::Kind::missing
-                       || (content.kind == FileContent::Kind::decoded && content.decoded.ignoredKeys.isEmpty());
+        || (content.kind == FileContent::Kind::decoded && content.decoded.ignoredKeys.isEmpty());
     return whole || keepAside(path);
 }
 

@@ -12,7 +12,10 @@ QtMicrophone::QtMicrophone(QObject* parent)
     connect(&m_watchdog, &QTimer::timeout, this, &QtMicrophone::lose);
 }
 
-QtMicrophone::~QtMicrophone() { stop(); }
+QtMicrophone::~QtMicrophone()
+{
+    stop();
+}
 
 bool QtMicrophone::start(AudioCallback onAudio, LostCallback onLost)
 {

@@ -13,7 +13,10 @@ SpeechInput::SpeechInput(std::unique_ptr<SpeechRecognizer> recognizer, std::uniq
 {
 }
 
-SpeechInput::~SpeechInput() { stop(); }
+SpeechInput::~SpeechInput()
+{
+    stop();
+}
 
 std::unique_ptr<Dictation> SpeechInput::onDevice()
 {
@@ -66,9 +69,7 @@ void SpeechInput::startTask()
     if (!m_running)
         return;
     const int generation = ++m_taskGen;
-    m_recognizer->startTask([this, generation](const SpeechRecognizer::Event& event) {
-        onResult(generation, event);
-    });
+    m_recognizer->startTask([this, generation](const SpeechRecognizer::Event& event) { onResult(generation, event); });
 }
 
 void SpeechInput::onResult(int generation, const SpeechRecognizer::Event& event)
@@ -77,21 +78,15 @@ void SpeechInput::onResult(int generation, const SpeechRecognizer::Event& event)
     if (generation != m_taskGen)
         return; // a replaced task, or a dictation that was stopped
     switch (event.kind) {
-    case Kind::partial:
-        deliver(m_accumulated + event.text);
-        break;
+    case Kind::partial: deliver(m_accumulated + event.text); break;
     case Kind::final:
         m_accumulated += event.text;
         deliver(m_accumulated);
         if (generation == m_taskGen) // not stopped from the callback
             startTask();
         break;
-    case Kind::unusable:
-        fail(noOnDeviceSpeech);
-        break;
-    case Kind::interrupted:
-        fail(interrupted);
-        break;
+    case Kind::unusable: fail(noOnDeviceSpeech); break;
+    case Kind::interrupted: fail(interrupted); break;
     }
 }
 

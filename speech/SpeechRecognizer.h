@@ -12,8 +12,8 @@ class SpeechRecognizer {
 public:
     struct Event {
         enum class Kind {
-            partial, // the text of the current segment so far
-            final,   // the segment is complete; the task is done
+            partial,    // the text of the current segment so far
+            final,      // the segment is complete; the task is done
             unusable,   // the engine or its model could not be loaded
             interrupted // recognition stopped with an error
         };

@@ -33,10 +33,10 @@
 
 namespace {
 
-constexpr int launchDelayMs = 2500;          // healing and readiness: the built-in engine comes up first
+constexpr int launchDelayMs = 2500; // healing and readiness: the built-in engine comes up first
 constexpr int onboardingDelayMs = 600;
 constexpr int upgradeCheckDelayMs = 2000;
-constexpr int trayLookDelayMs = 3000;        // a tray host started with the session may come late
+constexpr int trayLookDelayMs = 3000; // a tray host started with the session may come late
 constexpr char noTrayNotified[] = "noTrayNotified";
 constexpr char shortcutGuideShown[] = "shortcutBindingGuideShown";
 
@@ -59,9 +59,10 @@ void logTrustStatus()
     if (!file.open(QIODevice::Append | QIODevice::Text))
         return;
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    file.write(QStringLiteral("[launch] trusted=%1 path=%2\n")
-                   .arg(trusted() ? QStringLiteral("true") : QStringLiteral("false"), QCoreApplication::applicationFilePath())
-                   .toUtf8());
+    file.write(
+        QStringLiteral("[launch] trusted=%1 path=%2\n")
+            .arg(trusted() ? QStringLiteral("true") : QStringLiteral("false"), QCoreApplication::applicationFilePath())
+            .toUtf8());
 }
 
 }
@@ -69,12 +70,13 @@ void logTrustStatus()
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent)
     , m_services(std::move(services))
-    , m_popup(std::make_unique<PopupPanel>(PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks,
-                                                                m_services.dictation}))
+    , m_popup(std::make_unique<PopupPanel>(
+          PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks, m_services.dictation}))
 {
     m_windows = std::make_unique<AppWindows>(
         AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks},
-        AppWindows::Callbacks{[this] { settingsSaved(); }, [this] { showScreenRecordingGuide(); }, [this] { relaunch(); }});
+        AppWindows::Callbacks{[this] { settingsSaved(); }, [this] { showScreenRecordingGuide(); },
+                              [this] { relaunch(); }});
     m_updates = std::make_unique<UpdatePopups>(*m_popup, m_services.tasks);
     m_hotKeys = std::make_unique<HotKeyRegistrar>(HotKeyRegistrar::Callbacks{
         [this] { onHotKey(); },
@@ -138,7 +140,10 @@ void AppDelegate::applicationDidFinishLaunching()
     QTimer::singleShot(trayLookDelayMs, this, [this] {
         tellIfNoTray();
         // What the start-up found wrong with the user's files first, then anything found later.
-        DataNotices::setListener([this] { QMetaObject::invokeMethod(this, [this] { tellDataNotices(); }, Qt::QueuedConnection); });
+        DataNotices::setListener([this] {
+            QMetaObject::invokeMethod(
+                this, [this] { tellDataNotices(); }, Qt::QueuedConnection);
+        });
         tellDataNotices();
     });
 }
@@ -175,21 +180,23 @@ void AppDelegate::settingsSaved()
 void AppDelegate::healLocalEngineOnLaunch()
 {
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(this, [engines](std::stop_token stop) { return engines->heal(stop); },
+    m_services.tasks.run(
+        this, [engines](std::stop_token stop) { return engines->heal(stop); },
         [this](const LocalEngineHeal::Outcome& outcome) {
             if (!outcome.switched)
                 return;
             setupStatusItem(); // the engine line names the new model
             if (LocalEngineHeal::claimSwitchNotice())
-                m_popup->show(L10n::t("heal.switched.header"),
-                              L10n::tf("heal.switched.body", {outcome.model}), Tint::green);
+                m_popup->show(L10n::t("heal.switched.header"), L10n::tf("heal.switched.body", {outcome.model}),
+                              Tint::green);
         });
 }
 
 void AppDelegate::refreshReadiness()
 {
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(this, [engines](std::stop_token stop) { return !engines->models(stop).isEmpty(); },
+    m_services.tasks.run(
+        this, [engines](std::stop_token stop) { return !engines->models(stop).isEmpty(); },
         [this](bool usable) {
             if (usable == m_hasUsableLocalModel)
                 return;
@@ -221,8 +228,15 @@ void AppDelegate::tellIfNoTray()
     if (Platform::services().session.desktop == Session::Desktop::gnome)
         body += QLatin1Char('\n') + L10n::t("tray.missing.gnome");
     m_popup->showAuthGuide(L10n::t("tray.missing.header"), body, Tint::blue,
-                           {{L10n::t("tray.missing.settings"), [this] { m_popup->close(); m_windows->showSettings(); }},
-                            {L10n::t("tray.missing.knowledge"), [this] { m_popup->close(); m_windows->showKnowledge(); }}});
+                           {{L10n::t("tray.missing.settings"),
+                             [this] {
+                                 m_popup->close();
+                                 m_windows->showSettings();
+                             }},
+                            {L10n::t("tray.missing.knowledge"), [this] {
+                                 m_popup->close();
+                                 m_windows->showKnowledge();
+                             }}});
 }
 
 void AppDelegate::tellDataNotices()
@@ -231,10 +245,13 @@ void AppDelegate::tellDataNotices()
     // again from the event loop, as a popup also closes on its way to showing the next one.
     if (m_popup->isShown()) {
         if (!std::exchange(m_dataNoticeWaiting, true))
-            connect(m_popup.get(), &PopupPanel::closed, this, [this] {
-                m_dataNoticeWaiting = false;
-                tellDataNotices();
-            }, Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+            connect(
+                m_popup.get(), &PopupPanel::closed, this,
+                [this] {
+                    m_dataNoticeWaiting = false;
+                    tellDataNotices();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         return;
     }
     const QStringList notices = DataNotices::take();
@@ -256,9 +273,14 @@ void AppDelegate::shortcutRoadChanged()
     facts.shortcutRoad = road;
     facts.mainShortcut = {settings.hotKeyCode, settings.hotKeyModifiers};
     const WaylandCapabilities::Row binding = WaylandCapabilities::shortcutRow(facts);
-    m_popup->showAuthGuide(L10n::t("wayland.guide.header"), L10n::tf("wayland.guide.body", {binding.action, binding.copyText}), Tint::blue,
-                           {{L10n::t("wayland.btn.copy"), [copyText = binding.copyText] { QGuiApplication::clipboard()->setText(copyText); }},
-                            {L10n::t("tray.missing.settings"), [this] { m_popup->close(); m_windows->showSettings(); }}});
+    m_popup->showAuthGuide(L10n::t("wayland.guide.header"),
+                           L10n::tf("wayland.guide.body", {binding.action, binding.copyText}), Tint::blue,
+                           {{L10n::t("wayland.btn.copy"),
+                             [copyText = binding.copyText] { QGuiApplication::clipboard()->setText(copyText); }},
+                            {L10n::t("tray.missing.settings"), [this] {
+                                 m_popup->close();
+                                 m_windows->showSettings();
+                             }}});
 }
 
 void AppDelegate::onHotKey()
@@ -296,15 +318,14 @@ void AppDelegate::startScreenOCR(const QString& source)
             OCRDebugLog::log(prefix + QStringLiteral("needsScreenPermission"));
             showScreenRecordingGuide();
             break;
-        case Kind::cancelled:
-            OCRDebugLog::log(prefix + QStringLiteral("cancelled（静默）"));
-            break;
+        case Kind::cancelled: OCRDebugLog::log(prefix + QStringLiteral("cancelled（静默）")); break;
         case Kind::noText:
             OCRDebugLog::log(prefix + QStringLiteral("noText"));
             m_popup->show(L10n::t("ocr.noText.header"), L10n::t("ocr.noText.body"), Tint::orange);
             break;
         case Kind::text:
-            OCRDebugLog::log(prefix + QStringLiteral("text(%1字) · 即将呈现动作弹窗").arg(Graphemes::split(result.text).size()));
+            OCRDebugLog::log(
+                prefix + QStringLiteral("text(%1字) · 即将呈现动作弹窗").arg(Graphemes::split(result.text).size()));
             presentActions({result.text, QStringLiteral("OCR"), std::nullopt, std::nullopt}, std::nullopt);
             break;
         }
@@ -315,7 +336,8 @@ void AppDelegate::presentActions(const SelectionCapture::Result& result, std::op
 {
     const AppSettings settings = SettingsStore::load(true);
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
+    m_services.tasks.run(
+        this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
         [this, result, targetPid](AIReadiness readiness) {
             if (readiness == AIReadiness::neitherConfigured)
                 showNotReadyPrompt();
@@ -323,7 +345,8 @@ void AppDelegate::presentActions(const SelectionCapture::Result& result, std::op
                 continuePresenting(result, targetPid);
         });
     if (!settings.useExternalOllama) {
-        m_services.tasks.run(this, [engines](std::stop_token stop) { return engines->heal(stop); },
+        m_services.tasks.run(
+            this, [engines](std::stop_token stop) { return engines->heal(stop); },
             [this, result, targetPid](const LocalEngineHeal::Outcome& outcome) {
                 if (!outcome.switched)
                     return;
@@ -383,15 +406,24 @@ void AppDelegate::showScreenRecordingGuide()
 void AppDelegate::showNotReadyPrompt()
 {
     m_popup->showAuthGuide(L10n::t("notReady.title"), L10n::t("notReady.body"), Tint::orange,
-                           {{L10n::t("notReady.btn.download"), [this] { m_popup->close(); m_windows->showModelPicker(); }},
-                            {L10n::t("notReady.btn.cloud"), [this] { m_popup->close(); m_windows->showSettings(); }},
+                           {{L10n::t("notReady.btn.download"),
+                             [this] {
+                                 m_popup->close();
+                                 m_windows->showModelPicker();
+                             }},
+                            {L10n::t("notReady.btn.cloud"),
+                             [this] {
+                                 m_popup->close();
+                                 m_windows->showSettings();
+                             }},
                             {L10n::t("notReady.btn.useOllama"), [this] { tryUseExistingOllama(); }}});
 }
 
 void AppDelegate::tryUseExistingOllama()
 {
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(this, [engines](std::stop_token stop) { return engines->ownOllamaModels(stop); },
+    m_services.tasks.run(
+        this, [engines](std::stop_token stop) { return engines->ownOllamaModels(stop); },
         [this](const QStringList& models) {
             if (models.isEmpty()) {
                 m_popup->show(L10n::t("notReady.title"), L10n::t("notReady.useOllama.notFound"), Tint::orange);
@@ -421,14 +453,16 @@ void AppDelegate::setFontScale(int step)
 void AppDelegate::deleteDownloadedModel()
 {
     const QString model = SettingsStore::load(true).qwenModel;
-    QMessageBox confirm(QMessageBox::Warning, L10n::t("model.delete.confirmTitle"), L10n::tf("model.delete.confirmBody", {model}));
+    QMessageBox confirm(QMessageBox::Warning, L10n::t("model.delete.confirmTitle"),
+                        L10n::tf("model.delete.confirmBody", {model}));
     QPushButton* remove = confirm.addButton(L10n::t("common.delete"), QMessageBox::DestructiveRole);
     confirm.addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);
     confirm.exec();
     if (confirm.clickedButton() != remove)
         return;
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
+    m_services.tasks.run(
+        this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
         [this](bool deleted) {
             QMessageBox done(deleted ? QMessageBox::Information : QMessageBox::Warning,
                              L10n::t(deleted ? "model.delete.doneTitle" : "model.delete.failTitle"),

@@ -12,7 +12,7 @@
 namespace {
 
 // Takes a window away without pulling it from under a call of its own still running.
-template<typename Window>
+template <typename Window>
 void retire(std::unique_ptr<Window>& window)
 {
     if (window)
@@ -45,11 +45,13 @@ bool AppWindows::hasOnboarded()
 void AppWindows::showSettings()
 {
     if (!m_windows->settings) {
-        m_windows->settings = std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, KeyPositions::storedKeyCode);
+        m_windows->settings =
+            std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, KeyPositions::storedKeyCode);
         m_windows->settings->onDownloadModel = [this] { showModelPicker(); };
         // The window is replaced after its own save has returned.
         m_windows->settings->onSaved = [this] {
-            QMetaObject::invokeMethod(this, [this] { m_callbacks.settingsSaved(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { m_callbacks.settingsSaved(); }, Qt::QueuedConnection);
         };
     }
     m_windows->settings->showAndRaise();
@@ -58,7 +60,8 @@ void AppWindows::showSettings()
 void AppWindows::showKnowledge()
 {
     if (!m_windows->knowledge)
-        m_windows->knowledge = std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks, m_services.actionEngine);
+        m_windows->knowledge =
+            std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks, m_services.actionEngine);
     m_windows->knowledge->showAndRaise();
 }
 
@@ -67,7 +70,8 @@ OnboardingWindow& AppWindows::onboarding()
     if (!m_windows->onboarding) {
         const OnboardingWindow::Desktop desktop{
             PouchIcon::make(PouchIcon::colorFor(QApplication::palette())),
-            ScreenCapturePermission::askedFor() ? OnboardingWindow::ScreenCapture::askFirst : OnboardingWindow::ScreenCapture::free,
+            ScreenCapturePermission::askedFor() ? OnboardingWindow::ScreenCapture::askFirst
+                                                : OnboardingWindow::ScreenCapture::free,
             [] { return ScreenCapturePermission::effectiveAccess(); },
             m_callbacks.grantScreen,
             m_callbacks.relaunch,
@@ -76,7 +80,6 @@ OnboardingWindow& AppWindows::onboarding()
     }
     return *m_windows->onboarding;
 }
-
 
 void AppWindows::showOnboarding()
 {

@@ -25,7 +25,8 @@ const char* methodOf(SingleInstance::Command command)
 
 bool nameHasOwner(const QDBusConnection& bus)
 {
-    return bus.interface() && bus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
+    return bus.interface()
+        && bus.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
 }
 
 }
@@ -49,8 +50,9 @@ bool SingleInstance::claim()
     if (!bus.isConnected() || !bus.interface())
         return true;
     bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportScriptableSlots);
-    const auto reply = bus.interface()->registerService(QString::fromLatin1(serviceName), QDBusConnectionInterface::DontQueueService,
-                                                        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        bus.interface()->registerService(QString::fromLatin1(serviceName), QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
     m_owned = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!m_owned) {
         bus.unregisterObject(QString::fromLatin1(objectPath));
@@ -75,8 +77,9 @@ SingleInstance::Delivery SingleInstance::send(Command command, int quitWaitMs)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !nameHasOwner(bus))
         return InstanceLock::heldElsewhere() ? Delivery::unreachable : Delivery::notRunning;
-    const QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(serviceName), QString::fromLatin1(objectPath),
-                                                             QString::fromLatin1("org.quillo.Quillo"), QString::fromLatin1(methodOf(command)));
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(serviceName), QString::fromLatin1(objectPath), QString::fromLatin1("org.quillo.Quillo"),
+        QString::fromLatin1(methodOf(command)));
     const QDBusMessage reply = bus.call(call, QDBus::Block, answerWaitMs);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return nameHasOwner(bus) ? Delivery::notAnswering : Delivery::notRunning;
@@ -89,11 +92,26 @@ SingleInstance::Delivery SingleInstance::send(Command command, int quitWaitMs)
     return Delivery::delivered;
 }
 
-void SingleInstance::Trigger() { post(Command::trigger); }
-void SingleInstance::TriggerOcr() { post(Command::triggerOcr); }
-void SingleInstance::OpenSettings() { post(Command::settings); }
-void SingleInstance::OpenKnowledge() { post(Command::knowledge); }
-void SingleInstance::Quit() { post(Command::quit); }
+void SingleInstance::Trigger()
+{
+    post(Command::trigger);
+}
+void SingleInstance::TriggerOcr()
+{
+    post(Command::triggerOcr);
+}
+void SingleInstance::OpenSettings()
+{
+    post(Command::settings);
+}
+void SingleInstance::OpenKnowledge()
+{
+    post(Command::knowledge);
+}
+void SingleInstance::Quit()
+{
+    post(Command::quit);
+}
 
 void SingleInstance::post(Command command)
 {

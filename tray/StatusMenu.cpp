@@ -21,8 +21,9 @@ StatusMenu::~StatusMenu() = default;
 QString StatusMenu::engineLine(const AppSettings& settings)
 {
     const QString provider = CloudProviders::displayName(settings.activeProvider);
-    const QString cloud = L10n::tf(settings.activeCloudConfigured() ? "menu.cloud.configuredWithName" : "menu.cloud.unconfiguredWithName",
-                                   {provider});
+    const QString cloud =
+        L10n::tf(settings.activeCloudConfigured() ? "menu.cloud.configuredWithName" : "menu.cloud.unconfiguredWithName",
+                 {provider});
     return L10n::tf("menu.engineLine", {cloud, settings.qwenModel});
 }
 
@@ -65,7 +66,8 @@ void StatusMenu::rebuild(const State& state)
     QMenu* fontSize = menu->addMenu(L10n::t("menu.fontSize"));
     const auto& steps = AppSettings::fontScaleSteps();
     for (int step = 0; step < steps.size(); ++step) {
-        QAction* action = addCommand(fontSize, L10n::t(steps[step].l10nKey), [this, step] { m_commands.setFontScale(step); });
+        QAction* action =
+            addCommand(fontSize, L10n::t(steps[step].l10nKey), [this, step] { m_commands.setFontScale(step); });
         action->setData(step);
         action->setCheckable(true);
         action->setChecked(step == settings.fontScaleStepIndex());
@@ -73,13 +75,16 @@ void StatusMenu::rebuild(const State& state)
     menu->addSeparator();
 
     const QString screenOCR = L10n::t("menu.screenOCR");
-    addCommand(menu, state.screenshotShortcutActive ? L10n::tf("menu.screenOCR.withKey", {screenOCR, settings.ocrHotKeyDisplay()})
-                                                    : L10n::tf("menu.screenOCR.disabled", {screenOCR}),
+    addCommand(menu,
+               state.screenshotShortcutActive
+                   ? L10n::tf("menu.screenOCR.withKey", {screenOCR, settings.ocrHotKeyDisplay()})
+                   : L10n::tf("menu.screenOCR.disabled", {screenOCR}),
                m_commands.startScreenOCR);
     menu->addSeparator();
 
     addCommand(menu, knowledgeTitle(m_probes.knowledgeCount()), m_commands.openKnowledge)->setData(knowledgeTag);
-    addCommand(menu, L10n::t("menu.settings"), m_commands.openSettings)->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    addCommand(menu, L10n::t("menu.settings"), m_commands.openSettings)
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     addCommand(menu, L10n::t("menu.checkAuth"), m_commands.openAccessibilitySettings);
     addCommand(menu, L10n::t("menu.guide"), m_commands.openOnboarding);
     addCommand(menu, L10n::t("menu.checkUpdate"), m_commands.checkForUpdates);

@@ -5,9 +5,9 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+#include "platform/PlatformServices.h"
 #include "settings/L10n.h"
 #include "tray/PouchIcon.h"
-#include "platform/PlatformServices.h"
 
 TrayIcon::TrayIcon(QMenu* menu, QObject* parent)
     : QObject(parent)

@@ -33,7 +33,8 @@ void UpdatePopups::start()
 
 void UpdatePopups::performSilentUpdateCheck()
 {
-    m_tasks.run(this, [](std::stop_token stop) { return UpdateChecker::checkSilently(stop); },
+    m_tasks.run(
+        this, [](std::stop_token stop) { return UpdateChecker::checkSilently(stop); },
         [this](const Info& info) {
             if (info)
                 showUpdatePopup(*info);
@@ -42,7 +43,8 @@ void UpdatePopups::performSilentUpdateCheck()
 
 void UpdatePopups::checkForUpdateManually()
 {
-    m_tasks.run(this, [](std::stop_token stop) { return UpdateChecker::checkManually(stop); },
+    m_tasks.run(
+        this, [](std::stop_token stop) { return UpdateChecker::checkManually(stop); },
         [this](const Info& info) {
             if (info)
                 showUpdatePopup(*info);
@@ -65,7 +67,8 @@ void UpdatePopups::downloadAndOpen(const QString& latest, const QString& fallbac
 {
     m_popup.show(L10n::t("update.available.header"), L10n::t("update.downloading"), Tint::blue);
     using Path = std::optional<QString>;
-    m_tasks.run(this, [latest](std::stop_token stop) { return UpdateChecker::download(latest, stop); },
+    m_tasks.run(
+        this, [latest](std::stop_token stop) { return UpdateChecker::download(latest, stop); },
         [this, fallbackPage](const Path& path) {
             if (!path) {
                 openFallbackPage(fallbackPage);

@@ -57,5 +57,5 @@ private:
     QPointer<QWidget> m_content;
     bool m_clickToClose = false;
     PanelPlacement::Backdrop m_backdrop = PanelPlacement::Backdrop::rounded;
-    QPoint m_dragOffset;   // where the manual move (no window manager move) grabbed the window
+    QPoint m_dragOffset; // where the manual move (no window manager move) grabbed the window
 };

@@ -17,7 +17,8 @@ QPoint openAt(QPoint pointer, const QList<Screen>& screens, QSize size)
 {
     if (screens.isEmpty())
         return pointer;
-    const auto under = std::find_if(screens.cbegin(), screens.cend(), [pointer](const Screen& s) { return s.frame.contains(pointer); });
+    const auto under = std::find_if(screens.cbegin(), screens.cend(),
+                                    [pointer](const Screen& s) { return s.frame.contains(pointer); });
     const Screen& screen = under != screens.cend() ? *under : screens.first();
     return clampInto(pointer + QPoint(pointerOffset, pointerOffset), size, screen.available);
 }
@@ -26,7 +27,8 @@ QPoint keptOnScreen(QRect panel, const QList<Screen>& screens)
 {
     if (screens.isEmpty())
         return panel.topLeft();
-    const auto overlapping = std::find_if(screens.cbegin(), screens.cend(), [panel](const Screen& s) { return s.frame.intersects(panel); });
+    const auto overlapping =
+        std::find_if(screens.cbegin(), screens.cend(), [panel](const Screen& s) { return s.frame.intersects(panel); });
     const Screen& screen = overlapping != screens.cend() ? *overlapping : screens.first();
     return clampInto(panel.topLeft(), panel.size(), screen.available);
 }

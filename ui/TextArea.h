@@ -14,7 +14,8 @@ public:
     static constexpr int minHeight = 24;
     static constexpr int flushIntervalMs = 33;
 
-    TextArea(const QFont& font, const QColor& color, int maxHeight, int minHeight = TextArea::minHeight, QWidget* parent = nullptr);
+    TextArea(const QFont& font, const QColor& color, int maxHeight, int minHeight = TextArea::minHeight,
+             QWidget* parent = nullptr);
 
     // Sets plain text in the area's font and colour and fits the height to it.
     void setPlainContent(const QString& text);

@@ -28,7 +28,8 @@ bool isLatinFace(const QString& family)
 QString findLatinFamily()
 {
     const QString desktopSans = QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family();
-    for (const QString& family : {QStringLiteral("Noto Sans"), desktopSans, QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")})
+    for (const QString& family :
+         {QStringLiteral("Noto Sans"), desktopSans, QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")})
         if (isLatinFace(family))
             return family;
     for (const QString& family : QFontDatabase::families(QFontDatabase::Latin))

@@ -76,7 +76,8 @@ QString UpdateChecker::currentVersion()
     return version.isEmpty() ? QStringLiteral("0") : version;
 }
 
-std::optional<UpdateChecker::UpdateInfo> UpdateChecker::fetch(std::chrono::milliseconds timeout, std::stop_token stop, const QString& url)
+std::optional<UpdateChecker::UpdateInfo> UpdateChecker::fetch(std::chrono::milliseconds timeout, std::stop_token stop,
+                                                              const QString& url)
 {
     if (!mayContact(url))
         return std::nullopt;
@@ -139,7 +140,8 @@ void UpdateChecker::setLastNotifiedUpdateVersion(const QString& version)
 
 QString UpdateChecker::downloadFileName(const QString& latest)
 {
-    return QStringLiteral("quillo_") + QString(latest).replace(QLatin1Char('/'), QLatin1Char('-')) + QStringLiteral("_amd64.deb");
+    return QStringLiteral("quillo_") + QString(latest).replace(QLatin1Char('/'), QLatin1Char('-'))
+        + QStringLiteral("_amd64.deb");
 }
 
 QString UpdateChecker::downloadFolder()
@@ -163,7 +165,8 @@ std::optional<QString> UpdateChecker::download(const QString& latest, std::stop_
     // Written beside its final name and renamed over it: an older file of that name is replaced
     // in one step, and a failed download never leaves half a file behind.
     QSaveFile file(path);
-    if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(response.body) != response.body.size() || !file.commit())
+    if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(response.body) != response.body.size()
+        || !file.commit())
         return std::nullopt;
     return path;
 }

@@ -25,8 +25,8 @@ public:
     static QString currentVersion();
 
     // The version document, or nothing when it cannot be had or understood.
-    static std::optional<UpdateInfo> fetch(std::chrono::milliseconds timeout = std::chrono::seconds(3), std::stop_token stop = {},
-                                           const QString& url = versionURL());
+    static std::optional<UpdateInfo> fetch(std::chrono::milliseconds timeout = std::chrono::seconds(3),
+                                           std::stop_token stop = {}, const QString& url = versionURL());
 
     // Whether version `a` is newer than `b`: dot-separated decimal numbers, missing pieces are 0;
     // anything else on either side makes it false.
@@ -48,5 +48,6 @@ public:
     static QString downloadFolder();
     // Downloads the new package into the Downloads folder (replacing a file of the same name), for
     // the desktop's software installer to open; its path, or nothing when anything failed.
-    static std::optional<QString> download(const QString& latest, std::stop_token stop = {}, const QString& url = directDownloadURL());
+    static std::optional<QString> download(const QString& latest, std::stop_token stop = {},
+                                           const QString& url = directDownloadURL());
 };

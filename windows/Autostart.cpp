@@ -18,7 +18,8 @@ const QString entryName = QStringLiteral("org.quillo.Quillo.desktop");
 QString autostartDir()
 {
     const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const QString configHome = QDir::isAbsolutePath(configured) ? configured : HomeDir::path() + QStringLiteral("/.config");
+    const QString configHome =
+        QDir::isAbsolutePath(configured) ? configured : HomeDir::path() + QStringLiteral("/.config");
     return configHome + QStringLiteral("/autostart/");
 }
 
@@ -52,7 +53,8 @@ QString autostartEntry(const QString& program)
                  QStringLiteral("Icon=quillo"), QStringLiteral("Terminal=false")};
     QStringList entry;
     for (const QString& line : lines) {
-        if (line.startsWith(QLatin1Char('#')) || line.startsWith(QStringLiteral("Exec=")) || line.startsWith(QStringLiteral("TryExec=")))
+        if (line.startsWith(QLatin1Char('#')) || line.startsWith(QStringLiteral("Exec="))
+            || line.startsWith(QStringLiteral("TryExec=")))
             continue;
         entry << line;
         if (line == QStringLiteral("[Desktop Entry]"))

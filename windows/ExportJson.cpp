@@ -14,11 +14,13 @@ void exportKnowledgeJson(KnowledgeStore& store, TaskPool& tasks, QWidget* window
                                                       QStringLiteral("JSON (*.json)"));
     if (path.isEmpty())
         return;
-    tasks.run(window, [&store, path](std::stop_token) { return store.exportJSON(path); }, [window](bool exported) {
-        if (exported)
-            return;
-        QMessageBox box(QMessageBox::Warning, L10n::t("kw.export.failTitle"), L10n::t("kw.export.failBody"), QMessageBox::Ok,
-                        window);
-        box.exec();
-    });
+    tasks.run(
+        window, [&store, path](std::stop_token) { return store.exportJSON(path); },
+        [window](bool exported) {
+            if (exported)
+                return;
+            QMessageBox box(QMessageBox::Warning, L10n::t("kw.export.failTitle"), L10n::t("kw.export.failBody"),
+                            QMessageBox::Ok, window);
+            box.exec();
+        });
 }

@@ -11,10 +11,13 @@ KnowledgeBrowser::KnowledgeBrowser(KnowledgeStore& store, QObject* parent)
     m_listener = m_store.addChangeListener([this] {
         if (m_changeQueued.exchange(true))
             return;
-        QMetaObject::invokeMethod(this, [this] {
-            m_changeQueued = false;
-            Q_EMIT storeChanged();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_changeQueued = false;
+                Q_EMIT storeChanged();
+            },
+            Qt::QueuedConnection);
     });
 }
 

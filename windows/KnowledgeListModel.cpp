@@ -47,7 +47,8 @@ void KnowledgeListModel::replaceRow(int row, const KnowledgeEntry& entry)
 
 int KnowledgeListModel::rowOf(const QString& id) const
 {
-    const auto found = std::find_if(m_rows.cbegin(), m_rows.cend(), [&id](const KnowledgeEntry& entry) { return entry.id == id; });
+    const auto found =
+        std::find_if(m_rows.cbegin(), m_rows.cend(), [&id](const KnowledgeEntry& entry) { return entry.id == id; });
     return found == m_rows.cend() ? -1 : int(found - m_rows.cbegin());
 }
 
@@ -62,24 +63,18 @@ QVariant KnowledgeListModel::data(const QModelIndex& index, int role) const
         return {};
     const KnowledgeEntry& entry = m_rows[index.row()];
     switch (role) {
-    case MarkRole:
-        return entry.isCollected ? QStringLiteral("◆") : entry.favorite ? QStringLiteral("★") : QString();
-    case CollectedRole:
-        return entry.isCollected;
-    case TagRole:
-        return entry.action.isEmpty() ? L10n::t("kw.row.record") : entry.action;
-    case PreviewRole:
-        return firstLine(entry.sourceText);
-    case MetaRole:
-        return metaLine(entry);
+    case MarkRole: return entry.isCollected ? QStringLiteral("◆") : entry.favorite ? QStringLiteral("★") : QString();
+    case CollectedRole: return entry.isCollected;
+    case TagRole: return entry.action.isEmpty() ? L10n::t("kw.row.record") : entry.action;
+    case PreviewRole: return firstLine(entry.sourceText);
+    case MetaRole: return metaLine(entry);
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole: {
         const QString mark = data(index, MarkRole).toString();
         return (mark.isEmpty() ? QString() : mark + QLatin1Char(' ')) + data(index, TagRole).toString()
             + QLatin1Char(' ') + data(index, PreviewRole).toString();
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -86,7 +86,7 @@ void KnowledgeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     const QRect metaRect(area.left() + markWidth, area.top() + firstHeight + lineGap, area.width() - markWidth,
                          QFontMetrics(m_meta).height());
     painter->drawText(metaRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(m_meta).elidedText(index.data(KnowledgeListModel::MetaRole).toString(), Qt::ElideRight,
-                                                      metaRect.width()));
+                      QFontMetrics(m_meta).elidedText(index.data(KnowledgeListModel::MetaRole).toString(),
+                                                      Qt::ElideRight, metaRect.width()));
     painter->restore();
 }

@@ -34,7 +34,8 @@ QString buttonText(const char* key)
 
 }
 
-KnowledgeWindow::KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, QWidget* parent)
+KnowledgeWindow::KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
+                                 QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_store(store)
     , m_tasks(tasks)
@@ -262,7 +263,8 @@ void KnowledgeWindow::deleteCurrent()
 void KnowledgeWindow::confirmClear()
 {
     commitEdits();
-    QMessageBox box(QMessageBox::Warning, L10n::t("kw.clear.title"), L10n::t("kw.clear.body"), QMessageBox::NoButton, this);
+    QMessageBox box(QMessageBox::Warning, L10n::t("kw.clear.title"), L10n::t("kw.clear.body"), QMessageBox::NoButton,
+                    this);
     QPushButton* confirm = box.addButton(L10n::t("kw.clear.confirm"), QMessageBox::DestructiveRole);
     confirm->setAccessibleName(QStringLiteral("knowledge-clear-confirm"));
     box.addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);

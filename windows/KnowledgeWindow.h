@@ -29,7 +29,8 @@ class KnowledgeWindow : public QWidget {
 public:
     // The store must outlive the pool, and the pool the window's tasks (profile regeneration,
     // organising, exports); the engine answers the one-shot requests of both.
-    KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, QWidget* parent = nullptr);
+    KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
+                    QWidget* parent = nullptr);
     ~KnowledgeWindow() override;
 
     // Reloads and brings the window to the front.

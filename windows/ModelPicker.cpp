@@ -33,7 +33,11 @@ QColor tint(Tint which)
 
 QString rgba(const QColor& colour, qreal alpha)
 {
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(colour.red()).arg(colour.green()).arg(colour.blue()).arg(int(alpha * 255));
+    return QStringLiteral("rgba(%1,%2,%3,%4)")
+        .arg(colour.red())
+        .arg(colour.green())
+        .arg(colour.blue())
+        .arg(int(alpha * 255));
 }
 
 // One choice of the picker: title and description at the left, the size at the right; the
@@ -44,8 +48,11 @@ QPushButton* card(const QString& title, const QString& description, const QStrin
     button->setAccessibleName(title);
     button->setCursor(Qt::PointingHandCursor);
     const QColor accent = tint(Tint::accent);
-    button->setStyleSheet(highlighted ? QStringLiteral("QPushButton{border:2px solid %1;border-radius:8px;background:%2;}").arg(accent.name(), rgba(accent, 0.08))
-                                      : QStringLiteral("QPushButton{border:1px solid %1;border-radius:8px;background:transparent;}").arg(rgba(tint(Tint::tertiaryLabel), 0.6)));
+    button->setStyleSheet(
+        highlighted ? QStringLiteral("QPushButton{border:2px solid %1;border-radius:8px;background:%2;}")
+                          .arg(accent.name(), rgba(accent, 0.08))
+                    : QStringLiteral("QPushButton{border:1px solid %1;border-radius:8px;background:transparent;}")
+                          .arg(rgba(tint(Tint::tertiaryLabel), 0.6)));
     auto* row = new QHBoxLayout(button);
     row->setContentsMargins(12, 6, 12, 6);
     auto* column = new QVBoxLayout;
@@ -108,26 +115,29 @@ void ModelPicker::detect()
     replaceContent(text(L10n::t("settings.status.checking"), 13, Tint::secondaryLabel));
     const int step = m_step;
     const bool askBuiltIn = !SettingsStore::load().useExternalOllama; // else the built-in engine is not the one asked
-    m_tasks.run(this, [engines = m_engines, askBuiltIn](std::stop_token stop) {
-        Found found;
-        // The engine starts with the application; wait for it, or a model it holds would look absent.
-        if (askBuiltIn && engines->ensureRunning(stop))
-            found.builtIn = engines->models(stop);
-        if (found.builtIn.isEmpty())
-            found.own = engines->ownOllamaModels(stop);
-        return found;
-    }, [this, step](const Found& found) {
-        if (step != m_step)
-            return;
-        if (!found.builtIn.isEmpty()) {
-            useModel(found.builtIn.first(), false);
-            showReady(L10n::tf("onboard.model.alreadyDownloaded", {found.builtIn.first()}));
-        } else if (!found.own.isEmpty()) {
-            showExternal(found.own);
-        } else {
-            showPicker();
-        }
-    });
+    m_tasks.run(
+        this,
+        [engines = m_engines, askBuiltIn](std::stop_token stop) {
+            Found found;
+            // The engine starts with the application; wait for it, or a model it holds would look absent.
+            if (askBuiltIn && engines->ensureRunning(stop))
+                found.builtIn = engines->models(stop);
+            if (found.builtIn.isEmpty())
+                found.own = engines->ownOllamaModels(stop);
+            return found;
+        },
+        [this, step](const Found& found) {
+            if (step != m_step)
+                return;
+            if (!found.builtIn.isEmpty()) {
+                useModel(found.builtIn.first(), false);
+                showReady(L10n::tf("onboard.model.alreadyDownloaded", {found.builtIn.first()}));
+            } else if (!found.own.isEmpty()) {
+                showExternal(found.own);
+            } else {
+                showPicker();
+            }
+        });
 }
 
 void ModelPicker::showPicker()
@@ -143,7 +153,8 @@ void ModelPicker::showPicker()
             if (choice.recommended && highlighted.isEmpty())
                 highlighted = choice.id;
     for (const ManagedOllama::ModelChoice& choice : catalogue) {
-        QPushButton* button = card(L10n::t(choice.titleKey), L10n::t(choice.descKey), choice.sizeText, choice.id == highlighted);
+        QPushButton* button =
+            card(L10n::t(choice.titleKey), L10n::t(choice.descKey), choice.sizeText, choice.id == highlighted);
         connect(button, &QPushButton::clicked, this, [this, choice] { startDownload(choice); });
         column->addWidget(button);
     }
@@ -175,7 +186,8 @@ void ModelPicker::showExternal(const QStringList& models)
     auto* box = new QFrame;
     box->setObjectName(QStringLiteral("ownOllama"));
     const QColor accent = tint(Tint::accent);
-    box->setStyleSheet(QStringLiteral("QFrame#ownOllama{border:2px solid %1;border-radius:8px;background:%2;}").arg(accent.name(), rgba(accent, 0.07)));
+    box->setStyleSheet(QStringLiteral("QFrame#ownOllama{border:2px solid %1;border-radius:8px;background:%2;}")
+                           .arg(accent.name(), rgba(accent, 0.07)));
     auto* inside = new QVBoxLayout(box);
     inside->addWidget(text(L10n::t("onboard.external.detected"), 12.5, Tint::label));
     for (const QString& model : models.mid(0, shownOwnModels)) {
@@ -222,7 +234,8 @@ void ModelPicker::startDownload(const ManagedOllama::ModelChoice& choice)
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(text(L10n::tf("onboard.model.downloadingHead", {L10n::t(choice.titleKey)}), 13, Tint::label, QFont::DemiBold));
+    column->addWidget(
+        text(L10n::tf("onboard.model.downloadingHead", {L10n::t(choice.titleKey)}), 13, Tint::label, QFont::DemiBold));
     auto* bar = new QProgressBar;
     bar->setRange(0, 1000);
     bar->setValue(0);
@@ -246,17 +259,27 @@ void ModelPicker::startDownload(const ManagedOllama::ModelChoice& choice)
     const int step = m_step;
     // Progress and the outcome are applied only while this download's view is still the one shown.
     const QPointer<QObject> self(this);
-    m_tasks.run(this, [this, self, engines = m_engines, choice, step, stop = m_download.get_token()](std::stop_token task) {
-        return engines->pull(choice.id, [this, self, step, stop](const PullPhase& phase, const QString& line) {
-            TaskPool::toGui(self, [this, step, phase, line] {
-                if (m_step == step)
-                    applyProgress(phase, line);
-            }, stop);
-        }, task);
-    }, [this, step, choice](const std::optional<PullError>& error) {
-        if (m_step == step)
-            finishDownload(error, choice);
-    }, m_download.get_token());
+    m_tasks.run(
+        this,
+        [this, self, engines = m_engines, choice, step, stop = m_download.get_token()](std::stop_token task) {
+            return engines->pull(
+                choice.id,
+                [this, self, step, stop](const PullPhase& phase, const QString& line) {
+                    TaskPool::toGui(
+                        self,
+                        [this, step, phase, line] {
+                            if (m_step == step)
+                                applyProgress(phase, line);
+                        },
+                        stop);
+                },
+                task);
+        },
+        [this, step, choice](const std::optional<PullError>& error) {
+            if (m_step == step)
+                finishDownload(error, choice);
+        },
+        m_download.get_token());
 }
 
 void ModelPicker::applyProgress(const PullPhase& phase, const QString& line)

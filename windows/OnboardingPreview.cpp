@@ -16,11 +16,14 @@ public:
     bool isRunning(std::stop_token) override { return false; }
     bool ensureRunning(std::stop_token) override { return false; }
     QStringList models(std::stop_token) override { return {}; }
-    std::optional<PullError> pull(const QString&, const ProgressHandler&, std::stop_token) override { return PullError{PullError::Case::notBundled, 0, {}}; }
+    std::optional<PullError> pull(const QString&, const ProgressHandler&, std::stop_token) override
+    {
+        return PullError{PullError::Case::notBundled, 0, {}};
+    }
     bool deleteModel(const QString&, std::stop_token) override { return false; }
     QStringList ownOllamaModels(std::stop_token) override { return {}; }
     LocalEngineHeal::Outcome heal(std::stop_token) override { return LocalEngineHeal::Outcome::noChange(); }
-    void shutdown() override {}
+    void shutdown() override { }
     QString baseURL() override { return {}; }
 };
 

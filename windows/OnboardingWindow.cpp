@@ -22,8 +22,8 @@
 #include "settings/SettingsStore.h"
 #include "ui/Tint.h"
 #include "ui/Typography.h"
-#include "windows/WindowParts.h"
 #include "windows/ModelPicker.h"
+#include "windows/WindowParts.h"
 
 namespace {
 
@@ -84,7 +84,8 @@ QWidget* permissionRow(const char* titleKey, QLabel* status, QWidget* buttons, c
 
 }
 
-OnboardingWindow::OnboardingWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, Desktop desktop, QWidget* parent)
+OnboardingWindow::OnboardingWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, Desktop desktop,
+                                   QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint)
     , m_engines(std::move(engines))
     , m_desktop(std::move(desktop))
@@ -135,7 +136,8 @@ QWidget* OnboardingWindow::buildContent()
         Platform::services().accessibility->turnOnSessionSwitch();
         refreshPermissions();
     });
-    column->addWidget(permissionRow("onboard.ax.title", m_axStatusLabel, buttonGroup({grantAx}), L10n::t("onboard.ax.why")));
+    column->addWidget(
+        permissionRow("onboard.ax.title", m_axStatusLabel, buttonGroup({grantAx}), L10n::t("onboard.ax.why")));
 
     m_screenStatusLabel = text({}, 12.5, Tint::orange);
     QPushButton* grantScreen = button("onboard.screen.grantBtn");
@@ -219,11 +221,13 @@ void OnboardingWindow::present()
 void OnboardingWindow::refreshPermissions()
 {
     Accessibility& accessibility = *Platform::services().accessibility;
-    setStatus(m_axStatusLabel, accessibility.isTrusted() && accessibility.sessionSwitchOn(), "onboard.ax.trusted", "onboard.ax.notTrusted");
+    setStatus(m_axStatusLabel, accessibility.isTrusted() && accessibility.sessionSwitchOn(), "onboard.ax.trusted",
+              "onboard.ax.notTrusted");
     if (m_desktop.screenCapture == ScreenCapture::free)
         setStatus(m_screenStatusLabel, true, "onboard.screen.free", "onboard.screen.free");
     else
-        setStatus(m_screenStatusLabel, m_desktop.screenCapturable && m_desktop.screenCapturable(), "onboard.screen.trusted", "onboard.screen.notTrusted");
+        setStatus(m_screenStatusLabel, m_desktop.screenCapturable && m_desktop.screenCapturable(),
+                  "onboard.screen.trusted", "onboard.screen.notTrusted");
 }
 
 void OnboardingWindow::closeEvent(QCloseEvent* event)

@@ -24,14 +24,15 @@ public:
     enum class ScreenCapture { free, askFirst };
 
     struct Desktop {
-        QIcon trayIcon;                         // the tray item's picture; else the application's icon
+        QIcon trayIcon; // the tray item's picture; else the application's icon
         ScreenCapture screenCapture = ScreenCapture::askFirst;
         std::function<bool()> screenCapturable; // the screen can be captured here
         std::function<void()> grantScreen;      // opens whatever lets the user allow capturing
         std::function<void()> relaunch;         // starts Quillo afresh
     };
 
-    OnboardingWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, Desktop desktop, QWidget* parent = nullptr);
+    OnboardingWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, Desktop desktop,
+                     QWidget* parent = nullptr);
     ~OnboardingWindow() override;
 
     // ~/.selvane/onboarded exists.

@@ -58,7 +58,8 @@ void alert(QWidget* window, const char* titleKey, const char* textKey)
 
 }
 
-OrganiseFlow::OrganiseFlow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, QWidget* window)
+OrganiseFlow::OrganiseFlow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
+                           QWidget* window)
     : QObject(window)
     , m_store(store)
     , m_tasks(tasks)
@@ -84,13 +85,16 @@ void OrganiseFlow::start()
     // Which engine is ready may take a request to learn, so even that is asked on the task.
     m_running = true;
     Q_EMIT runningChanged(true);
-    m_tasks.run(this, [engine = m_engine, messages](std::stop_token task) {
-        const ProfileEngine::OneShotChat chat = engine->profileChat(task);
-        if (!chat)
-            return Reply{Outcome::notReady, {}};
-        const std::optional<QString> reply = chat(messages, task);
-        return reply ? Reply{Outcome::answered, *reply} : Reply{Outcome::failed, {}};
-    }, [this](const Reply& reply) { finish(reply); });
+    m_tasks.run(
+        this,
+        [engine = m_engine, messages](std::stop_token task) {
+            const ProfileEngine::OneShotChat chat = engine->profileChat(task);
+            if (!chat)
+                return Reply{Outcome::notReady, {}};
+            const std::optional<QString> reply = chat(messages, task);
+            return reply ? Reply{Outcome::answered, *reply} : Reply{Outcome::failed, {}};
+        },
+        [this](const Reply& reply) { finish(reply); });
 }
 
 void OrganiseFlow::finish(const Reply& reply)
@@ -98,15 +102,9 @@ void OrganiseFlow::finish(const Reply& reply)
     m_running = false;
     Q_EMIT runningChanged(false);
     switch (reply.outcome) {
-    case Outcome::notReady:
-        alert(m_window, "kw.organize.failTitle", "kw.organize.notReady");
-        return;
-    case Outcome::failed:
-        alert(m_window, "kw.organize.failTitle", "kw.organize.failBody");
-        return;
-    case Outcome::answered:
-        showResult(reply.text);
-        return;
+    case Outcome::notReady: alert(m_window, "kw.organize.failTitle", "kw.organize.notReady"); return;
+    case Outcome::failed: alert(m_window, "kw.organize.failTitle", "kw.organize.failBody"); return;
+    case Outcome::answered: showResult(reply.text); return;
     }
 }
 
@@ -117,18 +115,15 @@ void OrganiseFlow::showResult(const QString& reply)
         Platform::services().clipboard->setText(reply);
         Q_EMIT copied();
         return;
-    case saveChoice:
-        saveMarkdown(reply);
-        return;
-    case closeChoice:
-        return;
+    case saveChoice: saveMarkdown(reply); return;
+    case closeChoice: return;
     }
 }
 
 void OrganiseFlow::saveMarkdown(const QString& reply)
 {
-    const QString path = QFileDialog::getSaveFileName(m_window, {}, QDir::home().filePath(L10n::t("kw.organize.saveFileName")),
-                                                      QStringLiteral("Markdown (*.md)"));
+    const QString path = QFileDialog::getSaveFileName(
+        m_window, {}, QDir::home().filePath(L10n::t("kw.organize.saveFileName")), QStringLiteral("Markdown (*.md)"));
     if (path.isEmpty())
         return;
     QSaveFile file(path);

@@ -94,8 +94,9 @@ void ProfileCard::refresh()
     } else if (enabled && usable) {
         text = profile->text;
         setColor(m_text, Tint::label);
-        QString meta = L10n::tf("kw.profile.meta", {QString::number(profile->basedOnCount),
-                                                    KnowledgeListModel::shortDate(profile->updatedAt)});
+        QString meta =
+            L10n::tf("kw.profile.meta",
+                     {QString::number(profile->basedOnCount), KnowledgeListModel::shortDate(profile->updatedAt)});
         if (profile->userEdited)
             meta += QStringLiteral("  ·  ") + L10n::t("kw.profile.userEdited");
         m_meta->setText(meta);
@@ -143,8 +144,10 @@ void ProfileCard::edit()
     field->setPlaceholderText(L10n::t("kw.profile.editPlaceholder"));
     field->setMinimumWidth(420);
     auto* buttons = new QDialogButtonBox(&dialog);
-    buttons->addButton(L10n::t("common.save"), QDialogButtonBox::AcceptRole)->setAccessibleName(QStringLiteral("profile-edit-save"));
-    buttons->addButton(L10n::t("common.cancel"), QDialogButtonBox::RejectRole)->setAccessibleName(QStringLiteral("profile-edit-cancel"));
+    buttons->addButton(L10n::t("common.save"), QDialogButtonBox::AcceptRole)
+        ->setAccessibleName(QStringLiteral("profile-edit-save"));
+    buttons->addButton(L10n::t("common.cancel"), QDialogButtonBox::RejectRole)
+        ->setAccessibleName(QStringLiteral("profile-edit-cancel"));
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dialog);
@@ -163,10 +166,13 @@ void ProfileCard::regenerate()
     ProfileEngine::releaseUserEdit();
     m_regenerating = true;
     refresh();
-    m_tasks.run(this, [store = &m_store, engine = m_engine](std::stop_token task) {
-        ProfileEngine::regenerate(*store, engine->profileChat(task), task);
-    }, [this] {
-        m_regenerating = false;
-        refresh();
-    });
+    m_tasks.run(
+        this,
+        [store = &m_store, engine = m_engine](std::stop_token task) {
+            ProfileEngine::regenerate(*store, engine->profileChat(task), task);
+        },
+        [this] {
+            m_regenerating = false;
+            refresh();
+        });
 }

@@ -18,7 +18,8 @@ class ProfileCard : public QFrame {
 
 public:
     // The store must outlive the pool, and the pool the card's tasks.
-    ProfileCard(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, QWidget* parent = nullptr);
+    ProfileCard(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
+                QWidget* parent = nullptr);
 
     // Reads the switch and the profile again.
     void refresh();

@@ -24,9 +24,13 @@ const char* httpKey(int status, const QString& body)
         return "settings.test.failAuth";
     if (status == 402 || status == 429)
         return "settings.test.failRate";
-    if (mentions(lower, {QStringLiteral("unauthorized"), QStringLiteral("api key"), QStringLiteral("invalid"), QStringLiteral("authentication")}))
+    if (mentions(lower,
+                 {QStringLiteral("unauthorized"), QStringLiteral("api key"), QStringLiteral("invalid"),
+                  QStringLiteral("authentication")}))
         return "settings.test.failAuth";
-    if (mentions(lower, {QStringLiteral("rate"), QStringLiteral("quota"), QStringLiteral("insufficient"), QStringLiteral("余额"), QStringLiteral("balance")}))
+    if (mentions(lower,
+                 {QStringLiteral("rate"), QStringLiteral("quota"), QStringLiteral("insufficient"),
+                  QStringLiteral("余额"), QStringLiteral("balance")}))
         return "settings.test.failRate";
     return "settings.test.failOther";
 }
@@ -34,16 +38,13 @@ const char* httpKey(int status, const QString& body)
 const char* transportKey(TransportError::Code code)
 {
     switch (code) {
-    case TransportError::Code::timedOut:
-        return "settings.test.failTimeout";
+    case TransportError::Code::timedOut: return "settings.test.failTimeout";
     case TransportError::Code::notConnectedToInternet:
     case TransportError::Code::networkConnectionLost:
     case TransportError::Code::cannotConnectToHost:
     case TransportError::Code::cannotFindHost:
-    case TransportError::Code::dnsLookupFailed:
-        return "settings.test.failNetwork";
-    default:
-        return "settings.test.failOther";
+    case TransportError::Code::dnsLookupFailed: return "settings.test.failNetwork";
+    default: return "settings.test.failOther";
     }
 }
 
@@ -52,14 +53,10 @@ const char* cloudKey(const CloudError& error)
     switch (error.kind) {
     case CloudError::Kind::missingConfigFile:
     case CloudError::Kind::malformedConfig:
-    case CloudError::Kind::missingApiKey:
-        return "settings.test.failAuth";
-    case CloudError::Kind::httpError:
-        return httpKey(error.status, error.text);
-    case CloudError::Kind::missingBaseURL:
-        return "settings.test.needURL";
-    default:
-        return "settings.test.failOther";
+    case CloudError::Kind::missingApiKey: return "settings.test.failAuth";
+    case CloudError::Kind::httpError: return httpKey(error.status, error.text);
+    case CloudError::Kind::missingBaseURL: return "settings.test.needURL";
+    default: return "settings.test.failOther";
     }
 }
 

@@ -32,14 +32,15 @@
 #include "speech/DictationModel.h"
 #include "windows/Autostart.h"
 #include "windows/SettingsLayout.h"
-#include "windows/WindowParts.h"
 #include "windows/SettingsTestResult.h"
 #include "windows/WaylandBlock.h"
+#include "windows/WindowParts.h"
 
 using namespace SettingsLayout;
 using WindowParts::button;
 
-SettingsWindow::SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, ShortcutRecorder::KeyReader readKey, QWidget* parent)
+SettingsWindow::SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks,
+                               ShortcutRecorder::KeyReader readKey, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_engines(std::move(engines))
     , m_tasks(tasks)
@@ -48,19 +49,36 @@ SettingsWindow::SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool&
 {
     setWindowTitle(L10n::t("settings.title"));
     setAccessibleName(windowTitle());
-    m_hotkeyRecorder = new ShortcutRecorder(L10n::t("settings.row.hotkey"), {AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers}, readKey);
-    m_ocrHotkeyRecorder = new ShortcutRecorder(L10n::t("settings.row.ocrHotkey"), {AppSettings::defaultOCRHotKeyCode, AppSettings::defaultOCRHotKeyModifiers}, readKey);
+    m_hotkeyRecorder = new ShortcutRecorder(
+        L10n::t("settings.row.hotkey"), {AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers}, readKey);
+    m_ocrHotkeyRecorder =
+        new ShortcutRecorder(L10n::t("settings.row.ocrHotkey"),
+                             {AppSettings::defaultOCRHotKeyCode, AppSettings::defaultOCRHotKeyModifiers}, readKey);
     m_ocrHotkeyRecorder->refuseEqualTo([this] { return m_hotkeyRecorder->pending(); });
     m_content = buildContent();
-    const std::pair<QObject*, const char*> names[] = {
-        {m_ollamaStatus, "ollamaStatus"}, {m_modelPopup, "modelPopup"}, {m_modelStatusLabel, "modelStatusLabel"},
-        {m_engineBundledRadio, "engineBundledRadio"}, {m_engineExternalRadio, "engineExternalRadio"},
-        {m_externalModelPopup, "externalModelPopup"}, {m_externalModelHint, "externalModelHint"}, {m_providerPopup, "providerPopup"},
-        {m_keyField, "keyField"}, {m_cloudModelField, "cloudModelField"}, {m_customBaseURLField, "customBaseURLField"},
-        {m_testResultLabel, "testResultLabel"}, {m_compareCheck, "compareCheck"}, {m_explainSeg, "explainSeg"},
-        {m_rewriteSeg, "rewriteSeg"}, {m_translateSeg, "translateSeg"}, {m_translateDirPopup, "translateDirPopup"},
-        {m_hotkeyRecorder, "hotkeyRecorder"}, {m_ocrHotkeyRecorder, "ocrHotkeyRecorder"}, {m_fontSeg, "fontSeg"},
-        {m_appLangPopup, "appLangPopup"}, {m_autoRememberCheck, "autoRememberCheck"}, {m_autostartCheck, "autostartCheck"}};
+    const std::pair<QObject*, const char*> names[] = {{m_ollamaStatus, "ollamaStatus"},
+                                                      {m_modelPopup, "modelPopup"},
+                                                      {m_modelStatusLabel, "modelStatusLabel"},
+                                                      {m_engineBundledRadio, "engineBundledRadio"},
+                                                      {m_engineExternalRadio, "engineExternalRadio"},
+                                                      {m_externalModelPopup, "externalModelPopup"},
+                                                      {m_externalModelHint, "externalModelHint"},
+                                                      {m_providerPopup, "providerPopup"},
+                                                      {m_keyField, "keyField"},
+                                                      {m_cloudModelField, "cloudModelField"},
+                                                      {m_customBaseURLField, "customBaseURLField"},
+                                                      {m_testResultLabel, "testResultLabel"},
+                                                      {m_compareCheck, "compareCheck"},
+                                                      {m_explainSeg, "explainSeg"},
+                                                      {m_rewriteSeg, "rewriteSeg"},
+                                                      {m_translateSeg, "translateSeg"},
+                                                      {m_translateDirPopup, "translateDirPopup"},
+                                                      {m_hotkeyRecorder, "hotkeyRecorder"},
+                                                      {m_ocrHotkeyRecorder, "ocrHotkeyRecorder"},
+                                                      {m_fontSeg, "fontSeg"},
+                                                      {m_appLangPopup, "appLangPopup"},
+                                                      {m_autoRememberCheck, "autoRememberCheck"},
+                                                      {m_autostartCheck, "autostartCheck"}};
     for (const auto& [object, name] : names)
         object->setObjectName(QLatin1String(name)); // what tests and the picture ask for
 
@@ -154,7 +172,8 @@ void SettingsWindow::buildLocalSection(QGridLayout* grid, int& row)
     addRow(grid, row, "settings.row.engineSource", {m_engineBundledRadio, m_engineExternalRadio});
 
     m_externalModelPopup = comboBox(L10n::t("settings.row.externalModel"), 220);
-    connect(m_externalModelPopup, &QComboBox::activated, this, [this] { m_selectedExternalModel = m_externalModelPopup->currentText(); });
+    connect(m_externalModelPopup, &QComboBox::activated, this,
+            [this] { m_selectedExternalModel = m_externalModelPopup->currentText(); });
     auto* refresh = button("settings.btn.refresh");
     connect(refresh, &QPushButton::clicked, this, &SettingsWindow::refreshExternalModels);
     addRow(grid, row, "settings.row.externalModel", {m_externalModelPopup, refresh});
@@ -164,8 +183,9 @@ void SettingsWindow::buildLocalSection(QGridLayout* grid, int& row)
     // The user installs the speech model, so the window says where it goes.
     const DictationModel::Status dictation = DictationModel::status();
     auto* dictationStatus = smallLabel();
-    dictationStatus->setText(dictation.available ? L10n::t("settings.dictation.ready")
-                                                 : L10n::tf("settings.dictation.missing", {QDir::toNativeSeparators(dictation.modelDir)}));
+    dictationStatus->setText(
+        dictation.available ? L10n::t("settings.dictation.ready")
+                            : L10n::tf("settings.dictation.missing", {QDir::toNativeSeparators(dictation.modelDir)}));
     dictationStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addRow(grid, row, "settings.row.dictation", {dictationStatus});
 }
@@ -194,7 +214,8 @@ void SettingsWindow::buildCloudSection(QGridLayout* grid, int& row)
     m_cloudModelField = lineEdit(L10n::t("settings.row.cloudModel"), {});
     addRow(grid, row, "settings.row.cloudModel", {m_cloudModelField});
 
-    m_customBaseURLField = lineEdit(L10n::t("settings.row.customBaseURL"), L10n::t("settings.placeholder.customBaseURL"));
+    m_customBaseURLField =
+        lineEdit(L10n::t("settings.row.customBaseURL"), L10n::t("settings.placeholder.customBaseURL"));
     m_customRowViews = {addRow(grid, row, "settings.row.customBaseURL", {m_customBaseURLField}), m_customBaseURLField};
     for (QLineEdit* field : {m_keyField, m_cloudModelField, m_customBaseURLField})
         connect(field, &QLineEdit::textEdited, this, [this] { m_testResultLabel->clear(); });
@@ -322,7 +343,8 @@ void SettingsWindow::loadIntoControls()
 
     m_fontSeg->button(settings.fontScaleStepIndex())->setChecked(true);
     m_autoRememberCheck->setChecked(settings.autoRemember);
-    m_translateDirPopup->setCurrentIndex(std::max(0, int(PromptLibrary::translateDirectionIds().indexOf(settings.defaultTranslateDirection))));
+    m_translateDirPopup->setCurrentIndex(
+        std::max(0, int(PromptLibrary::translateDirectionIds().indexOf(settings.defaultTranslateDirection))));
     m_appLangPopup->setCurrentIndex(std::max(0, int(m_appLangIds.indexOf(settings.appLanguage))));
     m_autostartCheck->setChecked(Autostart::isEnabled());
     compareToggled();
@@ -367,12 +389,14 @@ void SettingsWindow::testCloud()
     m_drafts.writeTo(settings, m_currentProviderId, m_customBaseURLField->text());
     SettingsStore::save(settings);
     showTestResult("settings.test.testing", Tint::secondaryLabel);
-    m_tasks.run(this, [](std::stop_token stop) { return CloudClient::smokeTest(stop); }, [this](const ChatResult& result) {
-        if (result.ok())
-            showTestResult("settings.test.ok", Tint::green);
-        else
-            showTestResult(SettingsTestResult::failKey(*result.failure), Tint::red);
-    });
+    m_tasks.run(
+        this, [](std::stop_token stop) { return CloudClient::smokeTest(stop); },
+        [this](const ChatResult& result) {
+            if (result.ok())
+                showTestResult("settings.test.ok", Tint::green);
+            else
+                showTestResult(SettingsTestResult::failKey(*result.failure), Tint::red);
+        });
 }
 
 void SettingsWindow::updateClearTextWarning()
@@ -402,7 +426,8 @@ void SettingsWindow::showTestResult(const char* key, Tint tint)
 void SettingsWindow::refreshOllamaStatus()
 {
     setTextTint(m_ollamaStatus, L10n::t("settings.status.checking"), Tint::secondaryLabel);
-    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->isRunning(stop); },
+    m_tasks.run(
+        this, [engines = m_engines](std::stop_token stop) { return engines->isRunning(stop); },
         [this](bool running) { setStatus(running); });
 }
 
@@ -417,10 +442,12 @@ void SettingsWindow::setStatus(bool running)
 void SettingsWindow::startOllama()
 {
     setTextTint(m_ollamaStatus, L10n::t("settings.status.starting"), Tint::secondaryLabel);
-    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->ensureRunning(stop); }, [this](bool running) {
-        setStatus(running);
-        refreshModels();
-    });
+    m_tasks.run(
+        this, [engines = m_engines](std::stop_token stop) { return engines->ensureRunning(stop); },
+        [this](bool running) {
+            setStatus(running);
+            refreshModels();
+        });
 }
 
 void SettingsWindow::refreshModels()
@@ -428,42 +455,50 @@ void SettingsWindow::refreshModels()
     const bool bundled = m_engines->isBundled();
     if (bundled)
         setTextTint(m_modelStatusLabel, L10n::t("settings.status.checking"), Tint::tertiaryLabel);
-    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->models(stop); }, [this, bundled](const QStringList& models) {
-        const QString stored = SettingsStore::load().qwenModel;
-        m_modelPopup->clear();
-        m_modelPopup->setEnabled(true);
-        if (!models.isEmpty()) {
-            m_modelPopup->addItems(models);
-            m_modelPopup->setCurrentIndex(std::max(0, int(models.indexOf(stored))));
-        }
-        if (!bundled) {
-            if (models.isEmpty())
-                m_modelPopup->addItem(stored);
-            m_modelStatusLabel->clear();
-        } else if (models.isEmpty()) {
-            m_modelPopup->addItem(L10n::t("settings.model.none"));
-            m_modelPopup->setEnabled(false);
-            setTextTint(m_modelStatusLabel, L10n::t("settings.model.noneDownloaded"), Tint::tertiaryLabel);
-        } else {
-            setTextTint(m_modelStatusLabel, L10n::tf("settings.model.downloaded", {m_modelPopup->currentText()}), Tint::tertiaryLabel);
-        }
-    });
+    m_tasks.run(
+        this, [engines = m_engines](std::stop_token stop) { return engines->models(stop); },
+        [this, bundled](const QStringList& models) {
+            const QString stored = SettingsStore::load().qwenModel;
+            m_modelPopup->clear();
+            m_modelPopup->setEnabled(true);
+            if (!models.isEmpty()) {
+                m_modelPopup->addItems(models);
+                m_modelPopup->setCurrentIndex(std::max(0, int(models.indexOf(stored))));
+            }
+            if (!bundled) {
+                if (models.isEmpty())
+                    m_modelPopup->addItem(stored);
+                m_modelStatusLabel->clear();
+            } else if (models.isEmpty()) {
+                m_modelPopup->addItem(L10n::t("settings.model.none"));
+                m_modelPopup->setEnabled(false);
+                setTextTint(m_modelStatusLabel, L10n::t("settings.model.noneDownloaded"), Tint::tertiaryLabel);
+            } else {
+                setTextTint(m_modelStatusLabel, L10n::tf("settings.model.downloaded", {m_modelPopup->currentText()}),
+                            Tint::tertiaryLabel);
+            }
+        });
 }
 
 void SettingsWindow::refreshExternalModels()
 {
-    m_tasks.run(this, [engines = m_engines](std::stop_token stop) { return engines->ownOllamaModels(stop); }, [this](const QStringList& models) {
-        m_externalModelPopup->clear();
-        if (models.isEmpty()) {
-            m_externalModelHint->setText(m_engineExternalRadio->isChecked() ? L10n::t("settings.external.notFound") : QString());
-            return;
-        }
-        m_externalModelHint->clear();
-        m_externalModelPopup->addItems(models);
-        const qsizetype selected = m_selectedExternalModel && !m_selectedExternalModel->isEmpty() ? models.indexOf(*m_selectedExternalModel) : -1;
-        m_externalModelPopup->setCurrentIndex(selected >= 0 ? int(selected) : 0);
-        m_selectedExternalModel = m_externalModelPopup->currentText();
-    });
+    m_tasks.run(
+        this, [engines = m_engines](std::stop_token stop) { return engines->ownOllamaModels(stop); },
+        [this](const QStringList& models) {
+            m_externalModelPopup->clear();
+            if (models.isEmpty()) {
+                m_externalModelHint->setText(m_engineExternalRadio->isChecked() ? L10n::t("settings.external.notFound")
+                                                                                : QString());
+                return;
+            }
+            m_externalModelHint->clear();
+            m_externalModelPopup->addItems(models);
+            const qsizetype selected = m_selectedExternalModel && !m_selectedExternalModel->isEmpty()
+                ? models.indexOf(*m_selectedExternalModel)
+                : -1;
+            m_externalModelPopup->setCurrentIndex(selected >= 0 ? int(selected) : 0);
+            m_selectedExternalModel = m_externalModelPopup->currentText();
+        });
 }
 
 void SettingsWindow::updateExternalModelEnabled()
@@ -496,13 +531,17 @@ void SettingsWindow::save()
         if (m_modelPopup->isEnabled() && !m_modelPopup->currentText().isEmpty())
             settings.qwenModel = m_modelPopup->currentText();
     } else {
-        const QString candidate = m_externalModelPopup->currentIndex() >= 0 ? m_externalModelPopup->currentText() : m_selectedExternalModel.value_or(QString());
+        const QString candidate = m_externalModelPopup->currentIndex() >= 0
+            ? m_externalModelPopup->currentText()
+            : m_selectedExternalModel.value_or(QString());
         if (!candidate.trimmed().isEmpty())
             settings.qwenModel = candidate;
     }
 
     settings.compareMode = m_compareCheck->isChecked();
-    auto engine = [](const QButtonGroup* group) { return group->checkedId() == 1 ? QStringLiteral("cloud") : QStringLiteral("local"); };
+    auto engine = [](const QButtonGroup* group) {
+        return group->checkedId() == 1 ? QStringLiteral("cloud") : QStringLiteral("local");
+    };
     settings.explainEngine = engine(m_explainSeg);
     settings.rewriteEngine = engine(m_rewriteSeg);
     settings.translateEngine = engine(m_translateSeg);
@@ -552,7 +591,8 @@ void SettingsWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
         close();
-    else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !(event->modifiers() & ~Qt::KeypadModifier))
+    else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+             && !(event->modifiers() & ~Qt::KeypadModifier))
         save();
     else
         QWidget::keyPressEvent(event);

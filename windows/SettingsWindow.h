@@ -30,7 +30,8 @@ class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
     // `engines` may be empty only for rendering the window's picture, which asks no engine.
-    SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, ShortcutRecorder::KeyReader readKey, QWidget* parent = nullptr);
+    SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, ShortcutRecorder::KeyReader readKey,
+                   QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
     // Loads the stored settings into the controls, asks the engines afresh and brings the window

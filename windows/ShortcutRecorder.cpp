@@ -29,10 +29,8 @@ bool isModifierKey(int key)
     case Qt::Key_Hyper_R:
     case Qt::Key_CapsLock:
     case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
-        return true;
-    default:
-        return false;
+    case Qt::Key_ScrollLock: return true;
+    default: return false;
     }
 }
 
@@ -60,7 +58,8 @@ ShortcutRecorder::ShortcutRecorder(const QString& name, Shortcut defaultShortcut
 {
     m_record->setCheckable(true);
     // Wide enough for the recording title, so the button keeps its size while recording.
-    m_record->setMinimumWidth(std::max(140, m_record->fontMetrics().horizontalAdvance(L10n::t("settings.hotkey.recording")) + 24));
+    m_record->setMinimumWidth(
+        std::max(140, m_record->fontMetrics().horizontalAdvance(L10n::t("settings.hotkey.recording")) + 24));
     m_record->setAccessibleName(name);
     m_reset->setAccessibleName(m_reset->text());
     m_hint->setWordWrap(true);
@@ -152,12 +151,8 @@ void ShortcutRecorder::press(quint32 keyCode, quint32 modifiers)
         stopRecording();
         clearHint();
         return;
-    case Verdict::needModifier:
-        setHint("settings.hotkey.hint.needModifier", true);
-        return;
-    case Verdict::sameAsOther:
-        setHint("settings.hotkey.hint.sameAsMain", true);
-        return;
+    case Verdict::needModifier: setHint("settings.hotkey.hint.needModifier", true); return;
+    case Verdict::sameAsOther: setHint("settings.hotkey.hint.sameAsMain", true); return;
     case Verdict::accept:
         m_pending = pressed;
         stopRecording();
@@ -170,7 +165,8 @@ void ShortcutRecorder::setHint(const char* key, bool warning)
 {
     m_hint->setText(L10n::t(key));
     QPalette palette = m_hint->palette();
-    palette.setColor(QPalette::WindowText, Tints::color(warning ? Tint::orange : Tint::secondaryLabel, Tints::isDark(palette)));
+    palette.setColor(QPalette::WindowText,
+                     Tints::color(warning ? Tint::orange : Tint::secondaryLabel, Tints::isDark(palette)));
     m_hint->setPalette(palette);
 }
 
@@ -179,6 +175,8 @@ void ShortcutRecorder::refreshButton()
     m_record->setChecked(m_recording);
     m_record->setText(m_recording ? L10n::t("settings.hotkey.recording") : KeyFormatter::format(m_pending));
     QPalette palette = m_record->palette();
-    palette.setColor(QPalette::ButtonText, m_recording ? Tints::color(Tint::accent, Tints::isDark(palette)) : QApplication::palette().color(QPalette::ButtonText));
+    palette.setColor(QPalette::ButtonText,
+                     m_recording ? Tints::color(Tint::accent, Tints::isDark(palette))
+                                 : QApplication::palette().color(QPalette::ButtonText));
     m_record->setPalette(palette);
 }

@@ -21,8 +21,12 @@ WaylandCapabilities::Facts currentFacts()
 {
     const PlatformServices services = Platform::services();
     const AppSettings settings = SettingsStore::load();
-    return {services.session.desktop, services.hotKeys->road(), {settings.hotKeyCode, settings.hotKeyModifiers},
-            services.accessibility->isTrusted(), services.panels->opensAtPointer(), QSystemTrayIcon::isSystemTrayAvailable()};
+    return {services.session.desktop,
+            services.hotKeys->road(),
+            {settings.hotKeyCode, settings.hotKeyModifiers},
+            services.accessibility->isTrusted(),
+            services.panels->opensAtPointer(),
+            QSystemTrayIcon::isSystemTrayAvailable()};
 }
 
 QPushButton* fixButton(const WaylandCapabilities::Row& capability)
@@ -66,8 +70,9 @@ void add(QGridLayout* grid, int& row)
         action->setWordWrap(true);
         action->setTextInteractionFlags(Qt::TextSelectableByMouse);
         // A line for a configuration file is shown as it is to be copied.
-        action->setText(capability.action.contains(capability.copyText) ? capability.action
-                                                                         : capability.action + QLatin1Char('\n') + capability.copyText);
+        action->setText(capability.action.contains(capability.copyText)
+                            ? capability.action
+                            : capability.action + QLatin1Char('\n') + capability.copyText);
         action->setAccessibleName(action->text());
         SettingsLayout::addBelow(grid, row, action);
     }

@@ -13,14 +13,16 @@ const QString triggerCommand = QStringLiteral("quillo --trigger");
 // The key as configuration files name it: "e", "F2".
 QString keyName(quint32 keyCode)
 {
-    return KeyFormatter::isFunctionKey(keyCode) ? KeyFormatter::displayChar(keyCode) : UsKeyLayout().characterFor(keyCode).toLower();
+    return KeyFormatter::isFunctionKey(keyCode) ? KeyFormatter::displayChar(keyCode)
+                                                : UsKeyLayout().characterFor(keyCode).toLower();
 }
 
 // The modifiers in Control, Alt, Shift, Super order, in the names of the desktop's file.
 QStringList modifierNames(quint32 modifiers, const QStringList& names)
 {
     QStringList held;
-    const quint32 masks[] = {KeyFormatter::controlMask, KeyFormatter::optionMask, KeyFormatter::shiftMask, KeyFormatter::commandMask};
+    const quint32 masks[] = {KeyFormatter::controlMask, KeyFormatter::optionMask, KeyFormatter::shiftMask,
+                             KeyFormatter::commandMask};
     for (int i = 0; i < 4; ++i) {
         if (modifiers & masks[i])
             held << names[i];
@@ -48,12 +50,16 @@ QString binding(Desktop desktop, Shortcut shortcut, bool portalSession)
     const QString key = keyName(shortcut.keyCode);
     switch (desktop) {
     case Desktop::sway: {
-        QStringList parts = modifierNames(shortcut.modifiers, {QStringLiteral("Control"), QStringLiteral("Mod1"), QStringLiteral("Shift"), QStringLiteral("Mod4")});
+        QStringList parts = modifierNames(
+            shortcut.modifiers,
+            {QStringLiteral("Control"), QStringLiteral("Mod1"), QStringLiteral("Shift"), QStringLiteral("Mod4")});
         parts << key;
         return QStringLiteral("bindsym %1 exec %2").arg(parts.join(QLatin1Char('+')), triggerCommand);
     }
     case Desktop::hyprland: {
-        const QString mods = modifierNames(shortcut.modifiers, {QStringLiteral("CTRL"), QStringLiteral("ALT"), QStringLiteral("SHIFT"), QStringLiteral("SUPER")})
+        const QString mods = modifierNames(shortcut.modifiers,
+                                           {QStringLiteral("CTRL"), QStringLiteral("ALT"), QStringLiteral("SHIFT"),
+                                            QStringLiteral("SUPER")})
                                  .join(QLatin1Char(' '));
         return portalSession ? QStringLiteral("bind = %1, %2, global, org.quillo.Quillo:popup").arg(mods, key.toUpper())
                              : QStringLiteral("bind = %1, %2, exec, %3").arg(mods, key.toUpper(), triggerCommand);
@@ -74,9 +80,7 @@ Row shortcutRow(const Facts& facts)
         row.state = L10n::tf("wayland.shortcut.grab", {KeyFormatter::format(facts.mainShortcut)});
         row.works = true;
         return row;
-    case Kind::portalPending:
-        row.state = L10n::t("wayland.shortcut.pending");
-        return row;
+    case Kind::portalPending: row.state = L10n::t("wayland.shortcut.pending"); return row;
     case Kind::portalBound:
         row.works = true;
         if (!facts.shortcutRoad.trigger.isEmpty()) {
@@ -86,9 +90,7 @@ Row shortcutRow(const Facts& facts)
         // The desktop binds nothing itself (Hyprland): the user's configuration names the key.
         row.state = L10n::t("wayland.shortcut.boundUnnamed");
         break;
-    case Kind::desktopBinding:
-        row.state = L10n::t("wayland.shortcut.unbound");
-        break;
+    case Kind::desktopBinding: row.state = L10n::t("wayland.shortcut.unbound"); break;
     }
     row.action = shortcutAction(facts.desktop, facts.mainShortcut);
     row.copyText = binding(facts.desktop, facts.mainShortcut, facts.shortcutRoad.kind == Kind::portalBound);
@@ -102,19 +104,30 @@ QList<Row> rows(const Facts& facts)
     if (facts.readsSelections)
         all.append({"wayland.row.selection", L10n::t("wayland.selection.on"), {}, {}, Fix::none, true});
     else
-        all.append({"wayland.row.selection", L10n::t("wayland.selection.off"), L10n::t("wayland.selection.fix"), {},
-                    Fix::turnOnAccessibility, false});
+        all.append({"wayland.row.selection",
+                    L10n::t("wayland.selection.off"),
+                    L10n::t("wayland.selection.fix"),
+                    {},
+                    Fix::turnOnAccessibility,
+                    false});
     if (facts.panelAtPointer)
         all.append({"wayland.row.placement", L10n::t("wayland.placement.pointer"), {}, {}, Fix::none, true});
     else
-        all.append({"wayland.row.placement", L10n::t("wayland.placement.desktop"), L10n::t("wayland.placement.fix"), {},
-                    Fix::none, false});
+        all.append({"wayland.row.placement",
+                    L10n::t("wayland.placement.desktop"),
+                    L10n::t("wayland.placement.fix"),
+                    {},
+                    Fix::none,
+                    false});
     if (facts.trayShown)
         all.append({"wayland.row.tray", L10n::t("wayland.tray.shown"), {}, {}, Fix::none, true});
     else
-        all.append({"wayland.row.tray", L10n::t("wayland.tray.missing"),
+        all.append({"wayland.row.tray",
+                    L10n::t("wayland.tray.missing"),
                     L10n::t(facts.desktop == Desktop::gnome ? "wayland.tray.fix.gnome" : "wayland.tray.fix.other"),
-                    {}, Fix::none, false});
+                    {},
+                    Fix::none,
+                    false});
     return all;
 }
 

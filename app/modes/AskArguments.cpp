@@ -45,7 +45,8 @@ std::optional<QString> take(AskRequest& request, const QString& option, const QS
     } else if (option == QLatin1String("--creativity")) {
         request.creativity = PromptLibrary::creativity(value);
         if (!request.creativity)
-            return notOneOf(option, value, {QStringLiteral("faithful"), QStringLiteral("moderate"), QStringLiteral("creative")});
+            return notOneOf(option, value,
+                            {QStringLiteral("faithful"), QStringLiteral("moderate"), QStringLiteral("creative")});
     } else if (option == QLatin1String("--scenario")) {
         return oneOf(idsOf(PromptLibrary::scenarios()), request.scenarioId);
     } else if (option == QLatin1String("--explain-mode")) {

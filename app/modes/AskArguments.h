@@ -18,7 +18,7 @@ struct AskRequest {
     std::optional<QString> translateDirection;
     std::optional<QString> before;
     std::optional<QString> after;
-    QStringList revisions; // follow-up instructions, in order
+    QStringList revisions;       // follow-up instructions, in order
     std::optional<QString> text; // none: read standard input
 
     // The arguments after "--ask" (the first element is the program), or what is wrong with them.

@@ -76,7 +76,8 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
         // The profile this run started to learn is finished first.
         if (!session.profileRegenerationRunning())
             return loop.exit(status);
-        QObject::connect(&session, &ActionSession::profileRegenerationFinished, &loop, [&loop, status] { loop.exit(status); });
+        QObject::connect(&session, &ActionSession::profileRegenerationFinished, &loop,
+                         [&loop, status] { loop.exit(status); });
     };
     auto endLine = [&session] {
         if (!session.streamBuffer().isEmpty() && !session.streamBuffer().endsWith(QLatin1Char('\n')))
@@ -85,14 +86,18 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
     QObject::connect(&session, &ActionSession::recallReady, &loop, [&session] {
         // One line, even when the remembered note has several.
         if (const auto& hit = session.recallHit())
-            AskOutput::note(RecallBanner::text(*hit).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
+            AskOutput::note(
+                RecallBanner::text(*hit).split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QLatin1Char(' ')));
         session.runAction(0);
     });
-    QObject::connect(&session, &ActionSession::deltaAppended, &loop, [](const QString& fragment) { AskOutput::answer(fragment); });
+    QObject::connect(&session, &ActionSession::deltaAppended, &loop,
+                     [](const QString& fragment) { AskOutput::answer(fragment); });
     // The answer still counts; the user learns it was not remembered.
-    QObject::connect(&session, &ActionSession::storeFailed, &loop, [](const QString& message) { AskOutput::note(message); });
+    QObject::connect(&session, &ActionSession::storeFailed, &loop,
+                     [](const QString& message) { AskOutput::note(message); });
     QObject::connect(&session, &ActionSession::revisionStarted, &loop, [](int version) {
-        AskOutput::answer(QStringLiteral("\n") + L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) + QStringLiteral("\n"));
+        AskOutput::answer(QStringLiteral("\n") + L10n::tf("popup.transcript.aiVersion", {QString::number(version)})
+                          + QStringLiteral("\n"));
     });
     QObject::connect(&session, &ActionSession::answered, &loop, [&](const QString& latest) {
         if (session.streamBuffer().isEmpty())
@@ -107,7 +112,8 @@ int drive(ActionSession& session, const QString& text, const PopupAction& action
         AskOutput::note(message);
         finish(exitFailed);
     };
-    QObject::connect(&session, &ActionSession::runFailed, &loop, [fail](const QString& message, bool) { fail(message); });
+    QObject::connect(&session, &ActionSession::runFailed, &loop,
+                     [fail](const QString& message, bool) { fail(message); });
     QObject::connect(&session, &ActionSession::revisionFailed, &loop, fail);
 
     session.open(text, {action}, options, std::nullopt, SourceKind::selection);

@@ -4,10 +4,10 @@
 #include <QTemporaryDir>
 
 #include "app/Out.h"
+#include "core/ActionKey.h"
 #include "engines/CloudClient.h"
 #include "engines/QwenClient.h"
 #include "popup/SelectionMarks.h"
-#include "core/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/SettingsStore.h"
 
@@ -24,9 +24,12 @@ struct LiveCase {
 QList<LiveCase> liveCases()
 {
     return {
-        {ActionKey::explain, QStringLiteral("今天"), QStringLiteral("苹果"), QStringLiteral("发布了新款 iPhone，股价应声上涨。")},
-        {ActionKey::translate, QStringLiteral("We sat on the river"), QStringLiteral("bank"), QStringLiteral("and watched the boats drift by.")},
-        {ActionKey::rewrite, QStringLiteral("产品评测：外观一般，但是"), QStringLiteral("这个东西挺好用的"), QStringLiteral("，总体推荐购买。")},
+        {ActionKey::explain, QStringLiteral("今天"), QStringLiteral("苹果"),
+         QStringLiteral("发布了新款 iPhone，股价应声上涨。")},
+        {ActionKey::translate, QStringLiteral("We sat on the river"), QStringLiteral("bank"),
+         QStringLiteral("and watched the boats drift by.")},
+        {ActionKey::rewrite, QStringLiteral("产品评测：外观一般，但是"), QStringLiteral("这个东西挺好用的"),
+         QStringLiteral("，总体推荐购买。")},
     };
 }
 
@@ -42,15 +45,18 @@ QString systemPrompt(const LiveCase& c)
 // Runs one case as the popup would; prints the answer; empty result when it passed.
 QString runCase(const LiveCase& c, bool cloud)
 {
-    const ChatMessages messages = {ChatMessage::system(systemPrompt(c)),
-                                   ChatMessage::user(PromptLibrary::contextualUserPrompt(c.actionKey, c.selected, c.before, c.after))};
+    const ChatMessages messages = {
+        ChatMessage::system(systemPrompt(c)),
+        ChatMessage::user(PromptLibrary::contextualUserPrompt(c.actionKey, c.selected, c.before, c.after))};
     QString shown;
     const DeltaHandler onDelta = [&shown](const QString& fragment) { shown += fragment; };
-    const ChatResult result = cloud ? CloudClient::runChatStream(messages, onDelta) : QwenClient::runChatStream(messages, onDelta);
+    const ChatResult result =
+        cloud ? CloudClient::runChatStream(messages, onDelta) : QwenClient::runChatStream(messages, onDelta);
     if (!result.ok())
         return result.description();
     const QString answer = stripSelectionMarks(result.answer);
-    out(QStringLiteral("[%1] %2 → %3").arg(c.actionKey, c.selected, answer.left(120).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    out(QStringLiteral("[%1] %2 → %3")
+            .arg(c.actionKey, c.selected, answer.left(120).replace(QLatin1Char('\n'), QLatin1Char(' '))));
     if (shown.trimmed() != result.answer)
         return QStringLiteral("the streamed fragments do not add up to the answer");
     if (answer.isEmpty())
@@ -95,4 +101,6 @@ int run(const QStringList& args)
 
 }
 
-const Mode contextLivetestMode = {AppObject::core, "[cloud]", "real prompts with context against the local engine, or the cloud (SELVANE_TEST_DOUBAO_KEY)", run};
+const Mode contextLivetestMode = {
+    AppObject::core, "[cloud]",
+    "real prompts with context against the local engine, or the cloud (SELVANE_TEST_DOUBAO_KEY)", run};

@@ -57,12 +57,14 @@ QList<PopupAction> demoActions(const ActionOptions& options)
 {
     const QList<PopupAction> built = buildActions(sampleParagraph, options, std::nullopt, std::nullopt);
     auto action = [&built](const QString& key, const char* title, bool useLocal) {
-        PopupAction found = *std::find_if(built.cbegin(), built.cend(), [&key](const PopupAction& a) { return a.actionKey == key; });
+        PopupAction found =
+            *std::find_if(built.cbegin(), built.cend(), [&key](const PopupAction& a) { return a.actionKey == key; });
         found.title = L10n::t(title);
         found.useLocal = useLocal;
         return found;
     };
-    return {action(ActionKey::explain, "popup.action.explain", true), action(ActionKey::rewrite, "popup.action.rewrite", false)};
+    return {action(ActionKey::explain, "popup.action.explain", true),
+            action(ActionKey::rewrite, "popup.action.rewrite", false)};
 }
 
 int runDemo(const QStringList&)

@@ -8,7 +8,8 @@ int printHelp(const QStringList&)
 {
     out(QStringLiteral("Usage: quillo [MODE]"));
     out(QStringLiteral("Without a mode Quillo starts as a tray application: select text in any window and press"));
-    out(QStringLiteral("the shortcut (Alt+Super+E unless changed) to explain, translate or rewrite it. Launching it again"));
+    out(QStringLiteral(
+        "the shortcut (Alt+Super+E unless changed) to explain, translate or rewrite it. Launching it again"));
     out(QStringLiteral("opens the running one's settings; --trigger and the other commands below reach it too."));
     out(QString());
     out(QStringLiteral("Modes (when several are given, the first in this list wins):"));

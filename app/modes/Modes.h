@@ -29,4 +29,3 @@ extern const Mode settingsMode;
 extern const Mode knowledgeMode;
 extern const Mode quitMode;
 extern const Mode normalMode;
-

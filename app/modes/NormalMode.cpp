@@ -22,7 +22,8 @@ int runTrayApplication(const QStringList& args)
     // Taskbars, window switchers and Wayland compositors match the windows to the installed
     // desktop entry and icon by this application id.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quillo.Quillo"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillo"), PouchIcon::make(PouchIcon::colorFor(QApplication::palette()))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("quillo"), PouchIcon::make(PouchIcon::colorFor(QApplication::palette()))));
     AppDelegate* delegate = nullptr;
     SingleInstance instance([&delegate](SingleInstance::Command command) {
         if (delegate)
@@ -33,11 +34,10 @@ int runTrayApplication(const QStringList& args)
         switch (SingleInstance::send(SingleInstance::Command::settings)) {
         case SingleInstance::Delivery::delivered: return 0;
         case SingleInstance::Delivery::unreachable:
-            out(QStringLiteral("quillo: another Quillo is already running here, but without a session bus shared with it this launch cannot reach it"));
+            out(QStringLiteral("quillo: another Quillo is already running here, but without a session bus shared with "
+                               "it this launch cannot reach it"));
             return 1;
-        default:
-            out(QStringLiteral("quillo: another Quillo holds this session but does not answer"));
-            return 1;
+        default: out(QStringLiteral("quillo: another Quillo holds this session but does not answer")); return 1;
         }
     }
     int status = 0;

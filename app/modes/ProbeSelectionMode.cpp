@@ -62,6 +62,7 @@ int run(const QStringList& args)
 
 }
 
-const Mode probeSelectionMode = {AppObject::desktop, "[SECONDS]",
-                                 "wait SECONDS (default 3), read the selection of the focused application as the shortcut would, print it as JSON",
-                                 run};
+const Mode probeSelectionMode = {
+    AppObject::desktop, "[SECONDS]",
+    "wait SECONDS (default 3), read the selection of the focused application as the shortcut would, print it as JSON",
+    run};

@@ -26,13 +26,16 @@ void seed(KnowledgeStore& store)
         {"stagflation", "经济停滞与通货膨胀同时出现。"},
     };
     for (const auto& [source, result] : lookups)
-        store.add(QStringLiteral("解释"), QString::fromUtf8(source), QString::fromUtf8(result), QStringLiteral("livetest"));
+        store.add(QStringLiteral("解释"), QString::fromUtf8(source), QString::fromUtf8(result),
+                  QStringLiteral("livetest"));
 }
 
 int profileLivetest(const QStringList&)
 {
-    if (qEnvironmentVariable("SELVANE_KNOWLEDGE_FILE").isEmpty() || qEnvironmentVariable("SELVANE_PROFILE_FILE").isEmpty()) {
-        out(QStringLiteral("PROFILE_LIVETEST_FAIL: set SELVANE_KNOWLEDGE_FILE and SELVANE_PROFILE_FILE to throw-away files first"));
+    if (qEnvironmentVariable("SELVANE_KNOWLEDGE_FILE").isEmpty()
+        || qEnvironmentVariable("SELVANE_PROFILE_FILE").isEmpty()) {
+        out(QStringLiteral(
+            "PROFILE_LIVETEST_FAIL: set SELVANE_KNOWLEDGE_FILE and SELVANE_PROFILE_FILE to throw-away files first"));
         return 1;
     }
     CheckList checks;
@@ -45,10 +48,11 @@ int profileLivetest(const QStringList&)
     checks.note(QStringLiteral("knowledge entries: %1").arg(store.count()));
 
     const AppSettings settings = SettingsStore::load();
-    const AIReadiness readiness = AIReadiness::decide(OllamaService::ensureRunning(5s, {}), settings.anyCloudKeyConfigured());
+    const AIReadiness readiness =
+        AIReadiness::decide(OllamaService::ensureRunning(5s, {}), settings.anyCloudKeyConfigured());
     const QString engine = readiness == AIReadiness::localReady ? QStringLiteral("local model ") + QwenClient::model()
-        : readiness == AIReadiness::cloudOnly                   ? QStringLiteral("cloud provider ") + settings.activeProvider
-                                                                : QString();
+        : readiness == AIReadiness::cloudOnly ? QStringLiteral("cloud provider ") + settings.activeProvider
+                                              : QString();
     if (!checks.check(!engine.isEmpty(), QStringLiteral("an engine is ready: ") + engine))
         return checks.finish("PROFILE_LIVETEST_PASS", "PROFILE_LIVETEST_FAIL");
 
@@ -71,4 +75,6 @@ int profileLivetest(const QStringList&)
 
 }
 
-const Mode profileLivetestMode = {AppObject::none, nullptr, "run a real profile generation (needs SELVANE_KNOWLEDGE_FILE and SELVANE_PROFILE_FILE)", profileLivetest};
+const Mode profileLivetestMode = {
+    AppObject::none, nullptr, "run a real profile generation (needs SELVANE_KNOWLEDGE_FILE and SELVANE_PROFILE_FILE)",
+    profileLivetest};

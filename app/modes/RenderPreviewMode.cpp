@@ -48,4 +48,5 @@ int renderPreview(const QStringList& args)
 
 }
 
-const Mode renderPreviewMode = {AppObject::none, "DIR", "render the interface states to PNG files in DIR", renderPreview};
+const Mode renderPreviewMode = {AppObject::none, "DIR", "render the interface states to PNG files in DIR",
+                                renderPreview};

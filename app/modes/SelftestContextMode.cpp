@@ -36,7 +36,8 @@ bool boundedAndWhole(const std::optional<Context>& context)
         && wholeCharacters(context->after);
 }
 
-void checkExact(CheckList& checks, const QString& name, const std::optional<Context>& got, const std::optional<Context>& expected)
+void checkExact(CheckList& checks, const QString& name, const std::optional<Context>& got,
+                const std::optional<Context>& expected)
 {
     const bool same = got.has_value() == expected.has_value()
         && (!got || (got->before == expected->before && got->after == expected->after));
@@ -48,9 +49,11 @@ void checkContextCases(CheckList& checks)
     const QString sentences = QStringLiteral("前面的第一句。前面的第二句。中间选中。后面第一句。后面第二句。");
     const QString startText = QStringLiteral("开头就选这段。后面还有内容垫着。");
     const QString endText = QStringLiteral("前面有内容垫着。结尾选这段");
-    checkExact(checks, QStringLiteral("sentences around the selection"), contextAround(sentences, QStringLiteral("中间选中")),
+    checkExact(checks, QStringLiteral("sentences around the selection"),
+               contextAround(sentences, QStringLiteral("中间选中")),
                Context{QStringLiteral("前面的第一句。前面的第二句。"), QStringLiteral("。后面第一句。后面第二句。")});
-    checkExact(checks, QStringLiteral("selection at the start"), contextAround(startText, QStringLiteral("开头就选这段")),
+    checkExact(checks, QStringLiteral("selection at the start"),
+               contextAround(startText, QStringLiteral("开头就选这段")),
                Context{QString(), QStringLiteral("。后面还有内容垫着。")});
     checkExact(checks, QStringLiteral("selection at the end"), contextAround(endText, QStringLiteral("结尾选这段")),
                Context{QStringLiteral("前面有内容垫着。"), QString()});
@@ -59,11 +62,15 @@ void checkContextCases(CheckList& checks)
     const QString shortText = QStringLiteral("短文本");
     const QString stale = QStringLiteral("前文。这才是真选区。后文。");
     const QString wrongSelection = QStringLiteral("完全不一样的一长串选中文字");
-    checkExact(checks, QStringLiteral("location beyond the text"), SelectionCapture::contextWindow(shortText, 999, 1, QStringLiteral("短")), std::nullopt);
+    checkExact(checks, QStringLiteral("location beyond the text"),
+               SelectionCapture::contextWindow(shortText, 999, 1, QStringLiteral("短")), std::nullopt);
     checkExact(checks, QStringLiteral("length beyond the text"),
-               SelectionCapture::contextWindow(QStringLiteral("短文本短文本"), 2, 100, QStringLiteral("本短文本")), std::nullopt);
-    checkExact(checks, QStringLiteral("stale range"), SelectionCapture::contextWindow(stale, 3, 6, wrongSelection), std::nullopt);
-    checkExact(checks, QStringLiteral("negative location"), SelectionCapture::contextWindow(shortText, -1, 1, QStringLiteral("短")), std::nullopt);
+               SelectionCapture::contextWindow(QStringLiteral("短文本短文本"), 2, 100, QStringLiteral("本短文本")),
+               std::nullopt);
+    checkExact(checks, QStringLiteral("stale range"), SelectionCapture::contextWindow(stale, 3, 6, wrongSelection),
+               std::nullopt);
+    checkExact(checks, QStringLiteral("negative location"),
+               SelectionCapture::contextWindow(shortText, -1, 1, QStringLiteral("短")), std::nullopt);
 
     const QString chinese = QStringLiteral("天地玄黄宇宙洪荒日月盈昃辰宿列张").repeated(100);
     checks.check(boundedAndWhole(SelectionCapture::contextWindow(chinese, 800, 4, chinese.mid(800, 4))),
@@ -77,7 +84,8 @@ void checkContextCases(CheckList& checks)
                  QStringLiteral("a 400-unit cut inside a surrogate pair keeps whole characters"));
     const QString huge = QStringLiteral("字").repeated(40000);
     const std::optional<Context> hugeContext = SelectionCapture::contextWindow(huge, 20000, 2, QStringLiteral("字字"));
-    checks.check(boundedAndWhole(hugeContext) && hugeContext->before.size() + hugeContext->after.size() <= SelectionCapture::contextTotalLimit,
+    checks.check(boundedAndWhole(hugeContext)
+                     && hugeContext->before.size() + hugeContext->after.size() <= SelectionCapture::contextTotalLimit,
                  QStringLiteral("40,000-character text: sides bounded"));
 }
 
@@ -112,4 +120,5 @@ int selftestContext(const QStringList&)
 
 }
 
-const Mode selftestContextMode = {AppObject::none, nullptr, "check the context window and mark stripping", selftestContext};
+const Mode selftestContextMode = {AppObject::none, nullptr, "check the context window and mark stripping",
+                                  selftestContext};

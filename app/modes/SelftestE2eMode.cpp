@@ -33,7 +33,8 @@ public:
         QObject::connect(&session, &ActionSession::deltaAppended, [this] { ++m_fragments; });
         QObject::connect(&session, &ActionSession::answered, [this] { ++m_answers; });
         QObject::connect(&session, &ActionSession::runFailed, [this](const QString& message) { m_failure = message; });
-        QObject::connect(&session, &ActionSession::revisionFailed, [this](const QString& message) { m_failure = message; });
+        QObject::connect(&session, &ActionSession::revisionFailed,
+                         [this](const QString& message) { m_failure = message; });
     }
 
     static bool step(bool passed, const QString& what)
@@ -44,8 +45,10 @@ public:
 
     QPushButton* button(const QString& name) const
     {
-        const QList<QPushButton*> buttons = m_panel.content() ? m_panel.content()->findChildren<QPushButton*>() : QList<QPushButton*>();
-        const auto found = std::find_if(buttons.cbegin(), buttons.cend(), [&name](QPushButton* b) { return b->accessibleName() == name; });
+        const QList<QPushButton*> buttons =
+            m_panel.content() ? m_panel.content()->findChildren<QPushButton*>() : QList<QPushButton*>();
+        const auto found = std::find_if(buttons.cbegin(), buttons.cend(),
+                                        [&name](QPushButton* b) { return b->accessibleName() == name; });
         return found == buttons.cend() ? nullptr : *found;
     }
 
@@ -86,7 +89,8 @@ bool run(PopupPanel& panel, KnowledgeStore& store)
     if (!drive.step(panel.isShown(), QStringLiteral("popup shown")))
         return false;
 
-    const PopupAction explain = *std::find_if(actions.cbegin(), actions.cend(), [](const PopupAction& a) { return a.actionKey == ActionKey::explain; });
+    const PopupAction explain = *std::find_if(actions.cbegin(), actions.cend(),
+                                              [](const PopupAction& a) { return a.actionKey == ActionKey::explain; });
     if (!drive.clickForAnswer(explain.title))
         return false;
     const ActionSession& session = panel.session();
@@ -118,7 +122,8 @@ bool run(PopupPanel& panel, KnowledgeStore& store)
 
     const auto collected = [&store] {
         const QList<KnowledgeEntry> all = store.all();
-        return std::count_if(all.cbegin(), all.cend(), [](const KnowledgeEntry& e) { return e.isCollected && e.sourceText == sample; });
+        return std::count_if(all.cbegin(), all.cend(),
+                             [](const KnowledgeEntry& e) { return e.isCollected && e.sourceText == sample; });
     };
     const qsizetype before = collected();
     if (QPushButton* collect = drive.button(L10n::t("popup.btn.collect")))
@@ -130,8 +135,10 @@ int selftestE2e(const QStringList&)
 {
     const QString knowledgeFile = qEnvironmentVariable("SELVANE_KNOWLEDGE_FILE");
     const QString realStore = HomeDir::dataDir() + QStringLiteral("/knowledge.json");
-    if (knowledgeFile.isEmpty() || QFileInfo(knowledgeFile).absoluteFilePath() == QFileInfo(realStore).absoluteFilePath()) {
-        out(QStringLiteral("E2E_SELFTEST_FAIL: set SELVANE_KNOWLEDGE_FILE to a throw-away file, away from ") + realStore);
+    if (knowledgeFile.isEmpty()
+        || QFileInfo(knowledgeFile).absoluteFilePath() == QFileInfo(realStore).absoluteFilePath()) {
+        out(QStringLiteral("E2E_SELFTEST_FAIL: set SELVANE_KNOWLEDGE_FILE to a throw-away file, away from ")
+            + realStore);
         return 1;
     }
     if (AIReadiness::current(SettingsStore::load()) == AIReadiness::neitherConfigured) {
@@ -153,4 +160,5 @@ int selftestE2e(const QStringList&)
 
 }
 
-const Mode selftestE2eMode = {AppObject::none, nullptr, "drive the action popup end to end on a throw-away knowledge file", selftestE2e};
+const Mode selftestE2eMode = {AppObject::none, nullptr,
+                              "drive the action popup end to end on a throw-away knowledge file", selftestE2e};

@@ -28,15 +28,17 @@ int selftestHomedir(const QStringList&)
     AppSettings changed;
     changed.autoRemember = false;
     checks.check(SettingsStore::save(changed), QStringLiteral("settings saved"));
-    checks.check(QFile::permissions(expected) == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
-                    QStringLiteral("settings file is readable by the owner only"));
-    checks.check(!SettingsStore::load(true).autoRemember, QStringLiteral("saved value read back from the scratch home"));
+    checks.check(QFile::permissions(expected)
+                     == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QStringLiteral("settings file is readable by the owner only"));
+    checks.check(!SettingsStore::load(true).autoRemember,
+                 QStringLiteral("saved value read back from the scratch home"));
 
     qputenv("HOME", QByteArray());
     const passwd* entry = getpwuid(getuid());
     const QString systemHome = entry ? QString::fromLocal8Bit(entry->pw_dir) : QString();
     checks.check(!systemHome.isEmpty() && HomeDir::path() == systemHome,
-                    QStringLiteral("empty HOME falls back to the account's home: ") + HomeDir::path());
+                 QStringLiteral("empty HOME falls back to the account's home: ") + HomeDir::path());
 
     if (hadHome)
         qputenv("HOME", originalHome);

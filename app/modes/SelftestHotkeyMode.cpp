@@ -6,9 +6,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "app/Out.h"
 #include "core/HotKey.h"
 #include "core/KeyFormatter.h"
-#include "app/Out.h"
 #include "platform/PlatformServices.h"
 #include "platform/linux/X11Session.h"
 
@@ -18,7 +18,8 @@ namespace {
 // usual shortcuts nor disturbs a running Quillo: all four modifiers with F7, F8, F9.
 constexpr quint32 probeModifiers =
     KeyFormatter::controlMask | KeyFormatter::optionMask | KeyFormatter::shiftMask | KeyFormatter::commandMask;
-const std::map<quint32, quint32> probeKeys = {{HotKey::mainId, 98}, {HotKey::screenshotId, 100}, {HotKey::escapeId, 101}};
+const std::map<quint32, quint32> probeKeys = {
+    {HotKey::mainId, 98}, {HotKey::screenshotId, 100}, {HotKey::escapeId, 101}};
 
 // The callbacks that ran since the last press.
 struct Presses {
@@ -63,9 +64,12 @@ int run(const QStringList&)
     Presses presses;
     std::map<quint32, std::unique_ptr<HotKey>> hotKeys;
     for (const auto& [id, key] : probeKeys) {
-        hotKeys[id] = std::make_unique<HotKey>(Shortcut{key, probeModifiers}, id, [id, &presses] { presses.record(id); });
+        hotKeys[id] =
+            std::make_unique<HotKey>(Shortcut{key, probeModifiers}, id, [id, &presses] { presses.record(id); });
         if (!hotKeys[id]->isRegistered())
-            return fail(QStringLiteral("id %1 (%2) could not be registered").arg(id).arg(KeyFormatter::format(key, probeModifiers)));
+            return fail(QStringLiteral("id %1 (%2) could not be registered")
+                            .arg(id)
+                            .arg(KeyFormatter::format(key, probeModifiers)));
     }
     out(QStringLiteral("registered ids 1, 2 and 3"));
     hotKeys.erase(HotKey::escapeId);
@@ -88,4 +92,5 @@ int run(const QStringList&)
 
 }
 
-const Mode selftestHotkeyMode = {AppObject::desktop, nullptr, "check that the global shortcuts 1, 2 and 3 do not disturb each other", run};
+const Mode selftestHotkeyMode = {AppObject::desktop, nullptr,
+                                 "check that the global shortcuts 1, 2 and 3 do not disturb each other", run};

@@ -36,7 +36,8 @@ int selftestKnowledge(const QStringList&)
         lookup = store.add(QStringLiteral("解释"), text, QStringLiteral("熵总是增加"), QStringLiteral("Firefox"));
         checks.check(lookup && store.addCollection(QStringLiteral("saved"), QStringLiteral("划词"), QString()),
                      QStringLiteral("a lookup and a snippet are stored"));
-        checks.check(lookup && store.toggleFavorite(*lookup) == true && store.updateResult(*lookup, QStringLiteral("新的回答")),
+        checks.check(lookup && store.toggleFavorite(*lookup) == true
+                         && store.updateResult(*lookup, QStringLiteral("新的回答")),
                      QStringLiteral("the lookup is starred and answered again"));
     }
     KnowledgeStore store(file, noModels);
@@ -44,7 +45,8 @@ int selftestKnowledge(const QStringList&)
     checks.check(store.count() == 2 && reread && reread->sourceText == text && reread->favorite
                      && reread->resultText == QStringLiteral("新的回答"),
                  QStringLiteral("a reopened store reads both back unchanged"));
-    checks.check(QFile::permissions(file) == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+    checks.check(QFile::permissions(file)
+                     == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
                  QStringLiteral("the file is readable by its owner only"));
     const std::optional<KnowledgeStore::RecallHit> hit = store.recall(QStringLiteral("  quantum   熵增 "));
     checks.check(hit && !hit->semantic && reread && hit->latest.id == reread->id,
@@ -61,4 +63,5 @@ int selftestKnowledge(const QStringList&)
 
 }
 
-const Mode selftestKnowledgeMode = {AppObject::none, nullptr, "check the knowledge store on a throw-away file", selftestKnowledge};
+const Mode selftestKnowledgeMode = {AppObject::none, nullptr, "check the knowledge store on a throw-away file",
+                                    selftestKnowledge};

@@ -34,18 +34,22 @@ std::optional<Result> recognize(const QImage& image)
 
 int selftestOcr(const QStringList&)
 {
-    const QStringList paragraph = {QStringLiteral("屏幕取字：框选一块区域，"), QStringLiteral("Quillo reads the text in it."),
+    const QStringList paragraph = {QStringLiteral("屏幕取字：框选一块区域，"),
+                                   QStringLiteral("Quillo reads the text in it."),
                                    QStringLiteral("识别在本机完成 2024 年不上传。")};
     const ThrowAwayHome home;
     CheckList checks;
 
     const std::optional<Result> read = recognize(TextSample::render(paragraph, 16));
-    if (checks.check(read && read->kind == Result::Kind::text, QStringLiteral("a rendered Chinese and English paragraph gives text"))) {
+    if (checks.check(read && read->kind == Result::Kind::text,
+                     QStringLiteral("a rendered Chinese and English paragraph gives text"))) {
         checks.note(QString(read->text).replace(QLatin1Char('\n'), QStringLiteral(" ⏎ ")));
         const double errorRate = TextSample::errorRate(read->text, paragraph.join(QLatin1Char('\n')));
-        checks.check(errorRate <= 0.03, QStringLiteral("character error rate %1 % (at most 3 %)").arg(errorRate * 100, 0, 'f', 1));
+        checks.check(errorRate <= 0.03,
+                     QStringLiteral("character error rate %1 % (at most 3 %)").arg(errorRate * 100, 0, 'f', 1));
         const QStringList lines = read->text.split(QLatin1Char('\n'));
-        checks.check(lines.size() == 3 && lines[0].startsWith(QStringLiteral("屏幕")) && lines[1].startsWith(QStringLiteral("Quillo"))
+        checks.check(lines.size() == 3 && lines[0].startsWith(QStringLiteral("屏幕"))
+                         && lines[1].startsWith(QStringLiteral("Quillo"))
                          && lines[2].startsWith(QStringLiteral("识别")),
                      QStringLiteral("the three lines in reading order"));
     }

@@ -29,7 +29,9 @@ void checkRules(CheckList& checks)
     bool cleaned = true;
     for (const auto& [reply, expected] : replies)
         cleaned &= ProfileEngine::sanitize(reply) == expected;
-    checks.check(cleaned, QStringLiteral("sanitize strips markup, labels and quotes, rejects refusals and injections, cuts at 120"));
+    checks.check(
+        cleaned,
+        QStringLiteral("sanitize strips markup, labels and quotes, rejects refusals and injections, cuts at 120"));
     checks.check(!ProfileEngine::shouldInject(QStringLiteral("翻译"), true, QStringLiteral("p"))
                      && ProfileEngine::shouldInject(QStringLiteral("解释"), true, QStringLiteral("p"))
                      && ProfileEngine::shouldInject(QStringLiteral("改写"), true, QStringLiteral("p"))
@@ -63,16 +65,19 @@ void checkGeneration(CheckList& checks, const ThrowAwayHome& home)
     const std::optional<UserProfile> generated = ProfileStore::load();
     checks.check(generated && generated->text == reply && generated->generatedAtCount == 5 && !generated->userEdited,
                  QStringLiteral("five entries: the profile is generated and stored"));
-    checks.check(QFile::permissions(home.profileFile()) == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+    checks.check(QFile::permissions(home.profileFile())
+                     == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
                  QStringLiteral("the profile file is readable by its owner only"));
 
     ProfileEngine::saveUserEdit(QStringLiteral("我自己写的画像"), store.count());
     reply = QStringLiteral("新生成的画像");
     ProfileEngine::regenerate(store, engine);
-    checks.check(ProfileStore::load()->text == QStringLiteral("我自己写的画像"), QStringLiteral("a user edit survives regeneration"));
+    checks.check(ProfileStore::load()->text == QStringLiteral("我自己写的画像"),
+                 QStringLiteral("a user edit survives regeneration"));
     ProfileEngine::releaseUserEdit();
     ProfileEngine::regenerate(store, engine);
-    checks.check(ProfileStore::load()->text == reply, QStringLiteral("after a refresh the next generation replaces it"));
+    checks.check(ProfileStore::load()->text == reply,
+                 QStringLiteral("after a refresh the next generation replaces it"));
 
     during = [&store] { ProfileEngine::saveUserEdit(QStringLiteral("生成时改的"), store.count()); };
     ProfileEngine::regenerate(store, engine);
@@ -92,4 +97,5 @@ int selftestProfile(const QStringList&)
 
 }
 
-const Mode selftestProfileMode = {AppObject::none, nullptr, "check the profile rules on throw-away files", selftestProfile};
+const Mode selftestProfileMode = {AppObject::none, nullptr, "check the profile rules on throw-away files",
+                                  selftestProfile};

@@ -70,4 +70,5 @@ int selftestPull(const QStringList& args)
 
 }
 
-const Mode selftestPullMode = {AppObject::none, "[MODEL]", "pull a model into the built-in engine and run one answer", selftestPull};
+const Mode selftestPullMode = {AppObject::none, "[MODEL]", "pull a model into the built-in engine and run one answer",
+                               selftestPull};

@@ -22,12 +22,15 @@ void checkDecisions(CheckList& checks)
         bool local, cloud;
         AIReadiness expected;
     };
-    const Case cases[] = {{true, true, AIReadiness::localReady}, {true, false, AIReadiness::localReady},
-                          {false, true, AIReadiness::cloudOnly}, {false, false, AIReadiness::neitherConfigured}};
+    const Case cases[] = {{true, true, AIReadiness::localReady},
+                          {true, false, AIReadiness::localReady},
+                          {false, true, AIReadiness::cloudOnly},
+                          {false, false, AIReadiness::neitherConfigured}};
     for (const Case& c : cases) {
         const AIReadiness got = AIReadiness::decide(c.local, c.cloud);
-        checks.check(got == c.expected, QStringLiteral("decide(local=%1, cloudKey=%2) = %3")
-                                             .arg(QLatin1String(c.local ? "yes" : "no"), QLatin1String(c.cloud ? "yes" : "no"), name(got)));
+        checks.check(got == c.expected,
+                     QStringLiteral("decide(local=%1, cloudKey=%2) = %3")
+                         .arg(QLatin1String(c.local ? "yes" : "no"), QLatin1String(c.cloud ? "yes" : "no"), name(got)));
     }
 }
 
@@ -42,8 +45,14 @@ void checkCloudKeys(CheckList& checks)
     const Case cases[] = {
         {"fresh settings have no cloud key", {}, {}, false},
         {"the legacy key alone counts", QStringLiteral("sk-legacy"), {}, true},
-        {"blank keys do not count", QStringLiteral(" \n"), {{QStringLiteral("deepseek"), QStringLiteral("  ")}, {QStringLiteral("openai"), QString()}}, false},
-        {"one real key among blank ones counts", {}, {{QStringLiteral("deepseek"), QStringLiteral("\t")}, {QStringLiteral("kimi"), QStringLiteral("sk-1")}}, true},
+        {"blank keys do not count",
+         QStringLiteral(" \n"),
+         {{QStringLiteral("deepseek"), QStringLiteral("  ")}, {QStringLiteral("openai"), QString()}},
+         false},
+        {"one real key among blank ones counts",
+         {},
+         {{QStringLiteral("deepseek"), QStringLiteral("\t")}, {QStringLiteral("kimi"), QStringLiteral("sk-1")}},
+         true},
     };
     for (const Case& c : cases) {
         AppSettings settings;
@@ -64,7 +73,8 @@ void checkLiveSystem(CheckList& checks)
     const AIReadiness bare = engines.readiness(withoutKey, {});
     const AIReadiness keyed = engines.readiness(withKey, {});
     checks.note(QStringLiteral("this system: %1 without a cloud key, %2 with one").arg(name(bare), name(keyed)));
-    const AIReadiness expectedWithKey = bare == AIReadiness::localReady ? AIReadiness::localReady : AIReadiness::cloudOnly;
+    const AIReadiness expectedWithKey =
+        bare == AIReadiness::localReady ? AIReadiness::localReady : AIReadiness::cloudOnly;
     checks.check(bare != AIReadiness::cloudOnly, QStringLiteral("without a key the cloud is never offered"));
     checks.check(keyed == expectedWithKey, QStringLiteral("a key adds the cloud only when no local engine exists"));
 }

@@ -20,8 +20,14 @@ struct ReplayCase {
     QStringList fragments;
 };
 
-StreamLine delta(const char* text) { return StreamLine::delta(QString::fromUtf8(text)); }
-StreamLine error(const char* text) { return StreamLine::error(QString::fromUtf8(text)); }
+StreamLine delta(const char* text)
+{
+    return StreamLine::delta(QString::fromUtf8(text));
+}
+StreamLine error(const char* text)
+{
+    return StreamLine::error(QString::fromUtf8(text));
+}
 
 QString shown(const StreamLine& line)
 {
@@ -37,7 +43,8 @@ bool check(const char* name, StreamLineParser parse, const QList<LineCase>& line
     for (const LineCase& c : lines) {
         const StreamLine got = parse(QByteArray(c.line));
         if (!(got == c.expected)) {
-            out(QStringLiteral("%1: %2 → %3, expected %4").arg(QLatin1String(name), QString::fromUtf8(c.line), shown(got), shown(c.expected)));
+            out(QStringLiteral("%1: %2 → %3, expected %4")
+                    .arg(QLatin1String(name), QString::fromUtf8(c.line), shown(got), shown(c.expected)));
             ++failures;
         }
     }
@@ -51,11 +58,16 @@ bool check(const char* name, StreamLineParser parse, const QList<LineCase>& line
             reader.finish();
         if (reader.answer() != replay.answer || fragments != replay.fragments) {
             out(QStringLiteral("%1: replay gave \"%2\" in %3 fragments, expected \"%4\"")
-                    .arg(QLatin1String(name), reader.answer()).arg(fragments.size()).arg(replay.answer));
+                    .arg(QLatin1String(name), reader.answer())
+                    .arg(fragments.size())
+                    .arg(replay.answer));
             ++failures;
         }
     }
-    out(QStringLiteral("%1: %2 of %3 cases passed").arg(QLatin1String(name)).arg(lines.size() + replays.size() - failures).arg(lines.size() + replays.size()));
+    out(QStringLiteral("%1: %2 of %3 cases passed")
+            .arg(QLatin1String(name))
+            .arg(lines.size() + replays.size() - failures)
+            .arg(lines.size() + replays.size()));
     return failures == 0;
 }
 
@@ -89,10 +101,12 @@ bool checkOllama()
         {R"({"message":{"content":"他说\"你好\""},"done":false})", delta("他说\"你好\"")},
     };
     const QList<ReplayCase> replays = {
-        {{ollamaContent("椰林"), ollamaContent("深处"), "{broken", ollamaContent("有家小店"), R"({"done":true})", ollamaContent("不该出现")},
+        {{ollamaContent("椰林"), ollamaContent("深处"), "{broken", ollamaContent("有家小店"), R"({"done":true})",
+          ollamaContent("不该出现")},
          QStringLiteral("椰林深处有家小店"),
          {QStringLiteral("椰林"), QStringLiteral("深处"), QStringLiteral("有家小店")}},
-        {{ollamaContent("<th"), ollamaContent("ink>\\n想想"), ollamaContent("</thi"), ollamaContent("nk>\\n\\n答"), ollamaContent("案"), R"({"done":true})"},
+        {{ollamaContent("<th"), ollamaContent("ink>\\n想想"), ollamaContent("</thi"), ollamaContent("nk>\\n\\n答"),
+          ollamaContent("案"), R"({"done":true})"},
          QStringLiteral("答案"),
          {QStringLiteral("答"), QStringLiteral("案")}},
     };
@@ -111,7 +125,8 @@ bool checkSse()
         {R"(data: {"choices":[{"delta":{"content":null,"reasoning_content":"We"}}]})", StreamLine::ignore()},
         {R"(data: {"choices":[],"usage":{"total_tokens":25}})", StreamLine::ignore()},
         {R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})", StreamLine::ignore(true)},
-        {R"(data: {"choices":[{"delta":{"content":"尾"},"finish_reason":"length"}]})", StreamLine::delta(QStringLiteral("尾"), true)},
+        {R"(data: {"choices":[{"delta":{"content":"尾"},"finish_reason":"length"}]})",
+         StreamLine::delta(QStringLiteral("尾"), true)},
         {"event: message", StreamLine::ignore()},
         {": this is a comment", StreamLine::ignore()},
         {"", StreamLine::ignore()},
@@ -122,8 +137,9 @@ bool checkSse()
         {R"(data: {"choices":[{"delta":{"content":"🎉 好"}}]})", delta("🎉 好")},
     };
     const QList<ReplayCase> replays = {
-        {{R"(data: {"choices":[{"delta":{"role":"assistant","content":""}}]})", sseContent("今天"), sseContent("天气"), sseContent("不错"),
-          R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})", "data: [DONE]", sseContent("多余")},
+        {{R"(data: {"choices":[{"delta":{"role":"assistant","content":""}}]})", sseContent("今天"), sseContent("天气"),
+          sseContent("不错"), R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})", "data: [DONE]",
+          sseContent("多余")},
          QStringLiteral("今天天气不错"),
          {QStringLiteral("今天"), QStringLiteral("天气"), QStringLiteral("不错")}},
     };

@@ -5,7 +5,7 @@
 
 namespace {
 
-template<SingleInstance::Command command>
+template <SingleInstance::Command command>
 int sendToRunningInstance(const QStringList&)
 {
     switch (SingleInstance::send(command)) {
@@ -15,7 +15,8 @@ int sendToRunningInstance(const QStringList&)
         break;
     case SingleInstance::Delivery::notAnswering:
         // The call stays queued: a stopped instance that is continued still carries it out.
-        out(QStringLiteral("quillo: Quillo is running but not answering (stopped or busy); it may still carry this out when it resumes"));
+        out(QStringLiteral("quillo: Quillo is running but not answering (stopped or busy); it may still carry this out "
+                           "when it resumes"));
         break;
     case SingleInstance::Delivery::unreachable:
         out(QStringLiteral("quillo: Quillo is running, but not on this session bus, so it cannot be reached"));
@@ -26,7 +27,9 @@ int sendToRunningInstance(const QStringList&)
 
 }
 
-const Mode triggerMode = {AppObject::core, nullptr, "open the popup for the current selection in the running Quillo (bind it to a desktop shortcut where Quillo cannot grab one, e.g. Wayland)",
+const Mode triggerMode = {AppObject::core, nullptr,
+                          "open the popup for the current selection in the running Quillo (bind it to a desktop "
+                          "shortcut where Quillo cannot grab one, e.g. Wayland)",
                           sendToRunningInstance<SingleInstance::Command::trigger>};
 const Mode triggerOcrMode = {AppObject::core, nullptr, "start a screenshot text grab in the running Quillo",
                              sendToRunningInstance<SingleInstance::Command::triggerOcr>};

@@ -3,6 +3,6 @@
 #include "app/Out.h"
 
 const Mode versionMode = {AppObject::none, nullptr, "print the version and exit", [](const QStringList&) {
-    out(QStringLiteral("quillo " QUILLO_VERSION));
-    return 0;
-}};
+                              out(QStringLiteral("quillo " QUILLO_VERSION));
+                              return 0;
+                          }};

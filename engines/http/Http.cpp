@@ -45,7 +45,9 @@ TransportError transportErrorFor(CURLcode code, const char* explanation)
     using Code = TransportError::Code;
     Code mapped = Code::other;
     switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST: mapped = hasNetworkInterface() ? Code::cannotFindHost : Code::notConnectedToInternet; break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        mapped = hasNetworkInterface() ? Code::cannotFindHost : Code::notConnectedToInternet;
+        break;
     case CURLE_COULDNT_RESOLVE_PROXY: mapped = Code::dnsLookupFailed; break;
     case CURLE_COULDNT_CONNECT: mapped = Code::cannotConnectToHost; break;
     case CURLE_OPERATION_TIMEDOUT: mapped = Code::timedOut; break;
@@ -59,8 +61,8 @@ TransportError transportErrorFor(CURLcode code, const char* explanation)
     case CURLE_HTTP2_STREAM: mapped = Code::networkConnectionLost; break;
     default: break;
     }
-    const QString detail = explanation && *explanation ? QString::fromUtf8(explanation)
-                                                       : QString::fromUtf8(curl_easy_strerror(code));
+    const QString detail =
+        explanation && *explanation ? QString::fromUtf8(explanation) : QString::fromUtf8(curl_easy_strerror(code));
     return {mapped, detail};
 }
 
@@ -201,7 +203,9 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
     // A line break inside a header would let its value forge further headers.
     for (const QByteArray& header : request.headers) {
         if (header.contains('\r') || header.contains('\n'))
-            return {0, {}, TransportError{TransportError::Code::other, QStringLiteral("a request header holds a line break")}};
+            return {0,
+                    {},
+                    TransportError{TransportError::Code::other, QStringLiteral("a request header holds a line break")}};
     }
     initialise();
     Transfer transfer;
@@ -228,7 +232,8 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
         int running = 1;
         while (!failure) {
             if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-                failure = TransportError{TransportError::Code::other, QStringLiteral("the transfer could not be driven")};
+                failure =
+                    TransportError{TransportError::Code::other, QStringLiteral("the transfer could not be driven")};
                 break;
             }
             if (!running)
@@ -248,8 +253,9 @@ Response perform(const Request& request, const LineHandler* onLine, std::stop_to
             if (request.deadline) {
                 const auto taken = std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
                 if (taken >= *request.deadline) {
-                    failure = TransportError{TransportError::Code::timedOut,
-                                             QStringLiteral("not finished within %1 ms").arg(request.deadline->count())};
+                    failure =
+                        TransportError{TransportError::Code::timedOut,
+                                       QStringLiteral("not finished within %1 ms").arg(request.deadline->count())};
                     break;
                 }
                 wait = std::min(wait, *request.deadline - taken);

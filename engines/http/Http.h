@@ -45,10 +45,10 @@ struct Request {
 };
 
 struct Response {
-    int status = 0; // 0 when no response head arrived
-    QByteArray body; // streamLines: only the body of a status outside 200–299
+    int status = 0;                      // 0 when no response head arrived
+    QByteArray body;                     // streamLines: only the body of a status outside 200–299
     std::optional<TransportError> error; // the exchange failed; status tells whether a head came
-    bool connected = false; // the connection stood and the request went out
+    bool connected = false;              // the connection stood and the request went out
 
     bool ok() const { return !error; }
 };

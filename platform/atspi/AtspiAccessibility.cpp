@@ -21,7 +21,8 @@ constexpr std::size_t rememberedLimit = 32;
 // An edit that has not shown in the text by then did not happen.
 constexpr auto editShowsWithin = std::chrono::milliseconds(150);
 
-const char* const events[] = {"object:state-changed:focused", "object:text-caret-moved", "object:text-selection-changed"};
+const char* const events[] = {"object:state-changed:focused", "object:text-caret-moved",
+                              "object:text-selection-changed"};
 
 bool alive(qint64 pid)
 {

@@ -17,11 +17,12 @@ constexpr auto statusInterface = "org.a11y.Status";
 GVariant* callLauncher(const char* interface, const char* method, GVariant* parameters, const GVariantType* replyType)
 {
     GVariant* owned = parameters ? g_variant_ref_sink(parameters) : nullptr;
-    GDBusConnection* connection = AtspiBus::sessionBusKnown() ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr;
-    GVariant* reply = connection ? g_dbus_connection_call_sync(connection, busName, busPath, interface, method, owned,
-                                                               replyType, G_DBUS_CALL_FLAGS_NONE, callTimeoutMs,
-                                                               nullptr, nullptr)
-                                 : nullptr;
+    GDBusConnection* connection =
+        AtspiBus::sessionBusKnown() ? g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr) : nullptr;
+    GVariant* reply = connection
+        ? g_dbus_connection_call_sync(connection, busName, busPath, interface, method, owned, replyType,
+                                      G_DBUS_CALL_FLAGS_NONE, callTimeoutMs, nullptr, nullptr)
+        : nullptr;
     if (connection)
         g_object_unref(connection);
     if (owned)
@@ -34,7 +35,8 @@ void keepOnInGnome()
     if (!qgetenv("XDG_CURRENT_DESKTOP").toUpper().contains("GNOME"))
         return;
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema = source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE) : nullptr;
+    GSettingsSchema* schema =
+        source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE) : nullptr;
     if (!schema)
         return;
     if (g_settings_schema_has_key(schema, "toolkit-accessibility")) {
@@ -82,9 +84,9 @@ bool isEnabled()
 
 bool enable()
 {
-    GVariant* reply = callLauncher("org.freedesktop.DBus.Properties", "Set",
-                                   g_variant_new("(ssv)", statusInterface, "IsEnabled", g_variant_new_boolean(TRUE)),
-                                   nullptr);
+    GVariant* reply =
+        callLauncher("org.freedesktop.DBus.Properties", "Set",
+                     g_variant_new("(ssv)", statusInterface, "IsEnabled", g_variant_new_boolean(TRUE)), nullptr);
     if (reply)
         g_variant_unref(reply);
     keepOnInGnome();

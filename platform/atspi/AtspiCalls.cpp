@@ -22,7 +22,8 @@ bool countsUtf16(AtspiAccessible* object)
 {
     CallError error;
     const GRef<AtspiAccessible> application(atspi_accessible_get_application(object, error.out()));
-    gchar* toolkit = application && !error ? atspi_accessible_get_toolkit_name(application.get(), error.out()) : nullptr;
+    gchar* toolkit =
+        application && !error ? atspi_accessible_get_toolkit_name(application.get(), error.out()) : nullptr;
     const bool qt = !error && toolkit && g_ascii_strncasecmp(toolkit, "qt", 2) == 0;
     g_free(toolkit);
     return qt;

@@ -15,11 +15,11 @@ namespace AtspiCalls {
 struct GObjectUnref {
     void operator()(void* object) const { g_object_unref(object); }
 };
-template<typename T>
+template <typename T>
 using GRef = std::unique_ptr<T, GObjectUnref>;
 
 // A new reference to an object the caller only borrows.
-template<typename T>
+template <typename T>
 GRef<T> share(T* object)
 {
     return GRef<T>(object ? static_cast<T*>(g_object_ref(object)) : nullptr);

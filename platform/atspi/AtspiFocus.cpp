@@ -81,7 +81,8 @@ GRef<AtspiAccessible> byWalk(AtspiAccessible* application)
     std::deque<GRef<AtspiAccessible>> pending;
     pending.push_back(activeFrame(application));
     Best best;
-    for (int visited = 0; !pending.empty() && visited < walkLimit && std::chrono::steady_clock::now() < deadline; ++visited) {
+    for (int visited = 0; !pending.empty() && visited < walkLimit && std::chrono::steady_clock::now() < deadline;
+         ++visited) {
         const GRef<AtspiAccessible> node = std::move(pending.front());
         pending.pop_front();
         const GRef<AtspiStateSet> states(atspi_accessible_get_state_set(node.get()));
@@ -114,10 +115,9 @@ std::optional<GRef<AtspiAccessible>> byCollection(AtspiAccessible* application)
     GArray* interfaces = g_array_new(FALSE, FALSE, sizeof(const gchar*));
     const gchar* textInterface = "Text";
     g_array_append_val(interfaces, textInterface);
-    const GRef<AtspiMatchRule> rule(atspi_match_rule_new(focused.get(), ATSPI_Collection_MATCH_ALL, nullptr,
-                                                         ATSPI_Collection_MATCH_NONE, nullptr,
-                                                         ATSPI_Collection_MATCH_NONE, interfaces,
-                                                         ATSPI_Collection_MATCH_ALL, FALSE));
+    const GRef<AtspiMatchRule> rule(
+        atspi_match_rule_new(focused.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_NONE, nullptr,
+                             ATSPI_Collection_MATCH_NONE, interfaces, ATSPI_Collection_MATCH_ALL, FALSE));
     g_array_unref(interfaces);
     CallError error;
     GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL,
@@ -165,7 +165,8 @@ std::optional<qint64> activeApplicationProcess()
     for (gint i = 0; i < applications && !error; ++i) {
         // One application that does not answer must not hide the others.
         CallError childError;
-        const GRef<AtspiAccessible> application(atspi_accessible_get_child_at_index(desktop.get(), i, childError.out()));
+        const GRef<AtspiAccessible> application(
+            atspi_accessible_get_child_at_index(desktop.get(), i, childError.out()));
         const std::optional<qint64> pid = application ? processOf(application.get()) : std::nullopt;
         if (pid && *pid != getpid() && activeWindowOf(application.get()))
             return pid;

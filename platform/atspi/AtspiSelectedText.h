@@ -11,7 +11,7 @@ struct Held {
     AtspiCalls::GRef<AtspiAccessible> object; // the innermost element holding the whole selection
     AtspiCalls::GRef<AtspiText> text;
     AtspiCalls::Selection range; // in the element's own units
-    QString selected; // empty: nothing is selected
+    QString selected;            // empty: nothing is selected
     // Whether the element's text surrounds the selection as read (false when pieced together
     // from several elements).
     bool hasContext = false;

@@ -23,9 +23,9 @@ xcb_keycode_t keycode(quint32 storedKeyCode)
 const QList<ModifierKey>& modifierKeys()
 {
     static const QList<ModifierKey> keys = {
-        {KeyFormatter::controlMask, x(29)}, // Control_L
-        {KeyFormatter::optionMask, x(56)},  // Alt_L
-        {KeyFormatter::shiftMask, x(42)},   // Shift_L
+        {KeyFormatter::controlMask, x(29)},  // Control_L
+        {KeyFormatter::optionMask, x(56)},   // Alt_L
+        {KeyFormatter::shiftMask, x(42)},    // Shift_L
         {KeyFormatter::commandMask, x(125)}, // Super_L
     };
     return keys;

@@ -47,7 +47,8 @@ Clipboard::Snapshot XClipboard::snapshot()
             offered.append({target, name});
     }
     // One image format is enough: the others are conversions of the same picture.
-    const bool hasPng = std::any_of(offered.cbegin(), offered.cend(), [](const auto& f) { return f.second == "image/png"; });
+    const bool hasPng =
+        std::any_of(offered.cbegin(), offered.cend(), [](const auto& f) { return f.second == "image/png"; });
     bool imageKept = false;
     qsizetype total = 0;
     for (const auto& [target, name] : std::as_const(offered)) {
@@ -82,7 +83,8 @@ void XClipboard::setText(const QString& text)
     if (!m_reader.isValid())
         return;
     const QByteArray utf8 = text.toUtf8();
-    own({{QString::fromLatin1(utf8String), utf8}, {QString::fromLatin1(utf8PlainText), utf8},
+    own({{QString::fromLatin1(utf8String), utf8},
+         {QString::fromLatin1(utf8PlainText), utf8},
          {QStringLiteral("text/plain"), utf8}});
 }
 

@@ -64,8 +64,8 @@ std::optional<quint32> XConnection::cardinal(xcb_window_t window, xcb_atom_t nam
 xcb_window_t XConnection::createWindow(quint32 eventMask) const
 {
     const xcb_window_t window = xcb_generate_id(m_connection);
-    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, m_root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &eventMask);
+    xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, m_root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &eventMask);
     return window;
 }
 
@@ -76,7 +76,8 @@ XcbEvent XConnection::waitForEvent(std::chrono::steady_clock::time_point deadlin
             return XcbEvent(event);
         if (!isValid())
             return nullptr;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return nullptr;
         pollfd descriptor{xcb_get_file_descriptor(m_connection), POLLIN, 0};

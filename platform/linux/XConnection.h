@@ -13,7 +13,7 @@
 struct XcbFree {
     void operator()(void* pointer) const { std::free(pointer); }
 };
-template<typename T>
+template <typename T>
 using XcbReply = std::unique_ptr<T, XcbFree>;
 using XcbEvent = XcbReply<xcb_generic_event_t>;
 

@@ -75,7 +75,8 @@ PanelPlacement::Backdrop XPanelPlacement::backdrop(QWindow* window)
     if (blur == XCB_NONE || !window)
         return Backdrop::rounded;
     // An empty region asks for the whole window.
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), blur, XCB_ATOM_CARDINAL, 32, 0, nullptr);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), blur, XCB_ATOM_CARDINAL, 32,
+                        0, nullptr);
     xcb_flush(connection);
     return Backdrop::glass;
 }
@@ -88,7 +89,8 @@ std::optional<QPoint> XPanelPlacement::origin(QWindow* window)
     if (!connection || !window || !window->isVisible())
         return std::nullopt;
     const XcbReply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
-        connection, xcb_translate_coordinates(connection, xcb_window_t(window->winId()), rootOf(connection), 0, 0), nullptr));
+        connection, xcb_translate_coordinates(connection, xcb_window_t(window->winId()), rootOf(connection), 0, 0),
+        nullptr));
     if (!reply)
         return std::nullopt;
     return QPointF(QPointF(reply->dst_x, reply->dst_y) / window->devicePixelRatio()).toPoint();

@@ -32,9 +32,11 @@ XSelectionOwner::XSelectionOwner()
 
     const xcb_query_extension_reply_t* fixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (fixes && fixes->present) {
-        free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr));
+        free(xcb_xfixes_query_version_reply(
+            c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr));
         m_fixesEventBase = fixes->first_event;
-        xcb_xfixes_select_selection_input(c, m_window, m_clipboard, XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+        xcb_xfixes_select_selection_input(c, m_window, m_clipboard,
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
     }
     xcb_flush(c);
     m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -148,8 +150,8 @@ void XSelectionOwner::answer(const xcb_selection_request_event_t& request)
     {
         std::lock_guard lock(m_mutex);
         const auto owned = m_owned.constFind(request.selection);
-        const bool current = owned != m_owned.constEnd()
-            && (request.time == XCB_CURRENT_TIME || request.time >= owned->time);
+        const bool current =
+            owned != m_owned.constEnd() && (request.time == XCB_CURRENT_TIME || request.time >= owned->time);
         if (current) {
             if (request.target == m_targetsAtom) {
                 QList<xcb_atom_t> atoms = {m_targetsAtom, m_timestampAtom};
@@ -186,8 +188,8 @@ bool XSelectionOwner::sendValue(xcb_window_t requestor, xcb_atom_t property, xcb
     const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(c, requestor, XCB_CW_EVENT_MASK, &mask);
     const quint32 size = static_cast<quint32>(data.size());
-    const xcb_void_cookie_t cookie = xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, requestor, property,
-                                                                 m_incrAtom, 32, 1, &size);
+    const xcb_void_cookie_t cookie =
+        xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, requestor, property, m_incrAtom, 32, 1, &size);
     if (!m_x.check(cookie))
         return false;
     m_transfers.append({requestor, property, type, data});
@@ -201,9 +203,9 @@ void XSelectionOwner::continueTransfer(xcb_window_t window, xcb_atom_t property)
         if (transfer.requestor != window || transfer.property != property)
             continue;
         const qsizetype length = std::min(pieceSize, transfer.data.size() - transfer.sent);
-        const xcb_void_cookie_t cookie = xcb_change_property_checked(
-            m_x.get(), XCB_PROP_MODE_REPLACE, window, property, transfer.type, 8, length,
-            transfer.data.constData() + transfer.sent);
+        const xcb_void_cookie_t cookie =
+            xcb_change_property_checked(m_x.get(), XCB_PROP_MODE_REPLACE, window, property, transfer.type, 8, length,
+                                        transfer.data.constData() + transfer.sent);
         transfer.sent += length;
         if (length == 0 || !m_x.check(cookie)) // the empty piece ends it
             m_transfers.removeAt(i);

@@ -65,11 +65,11 @@ std::optional<QByteArray> XSelectionReader::read(xcb_atom_t selection, xcb_atom_
     xcb_convert_selection(c, m_window, selection, target, m_transferProperty, XCB_CURRENT_TIME);
     xcb_flush(c);
 
-    const XcbEvent event = waitFor(XCB_SELECTION_NOTIFY, std::chrono::steady_clock::now() + answerTimeout,
-                                   [&](const xcb_generic_event_t* e) {
-        const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
-        return notify->requestor == m_window && notify->selection == selection && notify->target == target;
-    });
+    const XcbEvent event = waitFor(
+        XCB_SELECTION_NOTIFY, std::chrono::steady_clock::now() + answerTimeout, [&](const xcb_generic_event_t* e) {
+            const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
+            return notify->requestor == m_window && notify->selection == selection && notify->target == target;
+        });
     if (!event || reinterpret_cast<const xcb_selection_notify_event_t*>(event.get())->property == XCB_NONE)
         return std::nullopt;
 
@@ -88,15 +88,17 @@ std::optional<QByteArray> XSelectionReader::readIncrementally(std::chrono::stead
     xcb_flush(m_x.get()); // the deletion of the INCR marker starts the transfer
     QByteArray data;
     for (;;) {
-        const XcbEvent event = waitFor(XCB_PROPERTY_NOTIFY, std::min(deadline, std::chrono::steady_clock::now() + answerTimeout),
-                                       [&](const xcb_generic_event_t* e) {
-            const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(e);
-            return notify->window == m_window && notify->atom == m_transferProperty
-                && notify->state == XCB_PROPERTY_NEW_VALUE;
-        });
+        const XcbEvent event =
+            waitFor(XCB_PROPERTY_NOTIFY, std::min(deadline, std::chrono::steady_clock::now() + answerTimeout),
+                    [&](const xcb_generic_event_t* e) {
+                        const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+                        return notify->window == m_window && notify->atom == m_transferProperty
+                            && notify->state == XCB_PROPERTY_NEW_VALUE;
+                    });
         if (!event)
             return std::nullopt;
-        const std::optional<XConnection::Property> piece = m_x.property(m_window, m_transferProperty, XCB_ATOM_ANY, true);
+        const std::optional<XConnection::Property> piece =
+            m_x.property(m_window, m_transferProperty, XCB_ATOM_ANY, true);
         if (!piece)
             return std::nullopt;
         xcb_flush(m_x.get());
@@ -117,8 +119,8 @@ xcb_timestamp_t XSelectionReader::serverTime()
     xcb_flush(m_x.get());
     const XcbEvent event = waitFor(XCB_PROPERTY_NOTIFY, std::chrono::steady_clock::now() + answerTimeout,
                                    [&](const xcb_generic_event_t* e) {
-        const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(e);
-        return notify->window == m_window && notify->atom == property;
-    });
+                                       const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(e);
+                                       return notify->window == m_window && notify->atom == property;
+                                   });
     return event ? reinterpret_cast<const xcb_property_notify_event_t*>(event.get())->time : XCB_CURRENT_TIME;
 }

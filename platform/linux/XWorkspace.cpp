@@ -62,8 +62,8 @@ std::optional<qint64> XWorkspace::frontmostProcessId()
 
 bool XWorkspace::frontmostIsTerminal()
 {
-    static const QList<QByteArray> terminals = {"konsole", "alacritty", "kitty", "tilix", "st", "st-256color", "foot",
-                                                "guake", "yakuake", "tilda", "sakura"};
+    static const QList<QByteArray> terminals = {"konsole", "alacritty", "kitty",   "tilix", "st",    "st-256color",
+                                                "foot",    "guake",     "yakuake", "tilda", "sakura"};
     std::lock_guard lock(m_mutex);
     const std::optional<xcb_window_t> window = activeWindow();
     if (!window)
@@ -130,8 +130,7 @@ bool XWorkspace::activate(qint64 pid)
     message.type = m_activeWindow;
     message.data.data32[0] = 2; // from a pager: window managers honour it without focus-stealing checks
     message.data.data32[1] = XCB_CURRENT_TIME;
-    xcb_send_event(m_x.get(), 0, m_x.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+    xcb_send_event(m_x.get(), 0, m_x.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(m_x.get());
     return true;

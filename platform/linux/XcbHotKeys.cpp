@@ -16,7 +16,8 @@ XcbHotKeys::XcbHotKeys()
         return;
     xcb_connection_t* c = m_x.get();
     // Without this, a held key sends release/press pairs and every repeat would count as a press.
-    free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+    free(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION),
+                                     nullptr));
     const quint32 detectable = XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT;
     free(xcb_xkb_per_client_flags_reply(
         c, xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, detectable, detectable, 0, 0, 0), nullptr));
@@ -64,7 +65,8 @@ bool XcbHotKeys::grab(quint32 keyCode, quint32 modifiers, quint32 id)
         taken.append(variant);
     }
     // Replies may have brought events along that the socket will not announce again.
-    QMetaObject::invokeMethod(m_notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_notifier.get(), [this] { readEvents(); }, Qt::QueuedConnection);
     if (refused) {
         ungrabVariants(keycode, mask, taken);
         xcb_flush(m_x.get());
@@ -80,7 +82,8 @@ void XcbHotKeys::ungrab(quint32 keyCode, quint32 modifiers)
     if (!m_x.isValid() || keycode == 0)
         return;
     const quint16 mask = m_modifierMap.mask(modifiers);
-    const auto removed = m_grabs.removeIf([&](const Grab& grab) { return grab.keycode == keycode && grab.modifiers == mask; });
+    const auto removed =
+        m_grabs.removeIf([&](const Grab& grab) { return grab.keycode == keycode && grab.modifiers == mask; });
     if (removed == 0)
         return;
     if (m_held && m_held->keycode == keycode && m_held->modifiers == mask)

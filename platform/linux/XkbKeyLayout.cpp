@@ -19,18 +19,19 @@ XkbKeyLayout::XkbKeyLayout()
     if (m_device < 0)
         return;
 
-    const quint16 events = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY
-                         | XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
+    const quint16 events =
+        XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY | XCB_XKB_EVENT_TYPE_STATE_NOTIFY;
     const quint16 mapParts = XCB_XKB_MAP_PART_KEY_TYPES | XCB_XKB_MAP_PART_KEY_SYMS | XCB_XKB_MAP_PART_MODIFIER_MAP
-                           | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS | XCB_XKB_MAP_PART_KEY_ACTIONS
-                           | XCB_XKB_MAP_PART_VIRTUAL_MODS | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
+        | XCB_XKB_MAP_PART_EXPLICIT_COMPONENTS | XCB_XKB_MAP_PART_KEY_ACTIONS | XCB_XKB_MAP_PART_VIRTUAL_MODS
+        | XCB_XKB_MAP_PART_VIRTUAL_MOD_MAP;
     xcb_xkb_select_events_details_t details{};
     details.affectNewKeyboard = XCB_XKB_NKN_DETAIL_KEYCODES;
     details.newKeyboardDetails = XCB_XKB_NKN_DETAIL_KEYCODES;
-    details.affectState = XCB_XKB_STATE_PART_GROUP_BASE | XCB_XKB_STATE_PART_GROUP_LATCH | XCB_XKB_STATE_PART_GROUP_LOCK;
+    details.affectState =
+        XCB_XKB_STATE_PART_GROUP_BASE | XCB_XKB_STATE_PART_GROUP_LATCH | XCB_XKB_STATE_PART_GROUP_LOCK;
     details.stateDetails = details.affectState;
-    xcb_xkb_select_events_aux(m_x.get(), static_cast<xcb_xkb_device_spec_t>(m_device), events, 0, 0, mapParts,
-                              mapParts, &details);
+    xcb_xkb_select_events_aux(m_x.get(), static_cast<xcb_xkb_device_spec_t>(m_device), events, 0, 0, mapParts, mapParts,
+                              &details);
     loadKeymap();
 }
 
@@ -82,8 +83,7 @@ QString XkbKeyLayout::characterFor(quint32 keyCode) const
     applyNotifications();
     const xkb_layout_index_t layout = xkb_state_key_get_layout(m_state, keycode);
     const xkb_keysym_t* symbols = nullptr;
-    if (layout == XKB_LAYOUT_INVALID
-        || xkb_keymap_key_get_syms_by_level(m_keymap, keycode, layout, 0, &symbols) < 1)
+    if (layout == XKB_LAYOUT_INVALID || xkb_keymap_key_get_syms_by_level(m_keymap, keycode, layout, 0, &symbols) < 1)
         return {};
     const char32_t character = xkb_keysym_to_utf32(symbols[0]);
     if (character < 0x20 || character == 0x7f)

@@ -33,8 +33,7 @@ WaylandWorkspace::CompositorFocus compositorFocus(const Session& session)
         return [socket = HyprlandIpc::socketPath(qEnvironmentVariable("HYPRLAND_INSTANCE_SIGNATURE"))] {
             return HyprlandIpc::focusedProcess(socket);
         };
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -81,14 +80,9 @@ PlatformServices services(const Session& session)
 {
     PlatformServices services;
     switch (session.display) {
-    case Session::Display::x11:
-        services = LinuxPlatform::services();
-        break;
-    case Session::Display::wayland:
-        services = waylandServices(session);
-        break;
-    case Session::Display::none:
-        break;
+    case Session::Display::x11: services = LinuxPlatform::services(); break;
+    case Session::Display::wayland: services = waylandServices(session); break;
+    case Session::Display::none: break;
     }
     services.session = session;
     // A display named but not answering is no display: nothing can be read, whatever is trusted.

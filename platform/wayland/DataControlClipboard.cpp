@@ -17,8 +17,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto answerTimeout = 500ms;  // the owner starts writing, or closes, by then
-constexpr auto transferTimeout = 3s;   // and has written everything by then
+constexpr auto answerTimeout = 500ms; // the owner starts writing, or closes, by then
+constexpr auto transferTimeout = 3s;  // and has written everything by then
 
 // Both protocols have the same messages in the same order: one code path speaks either.
 enum ManagerRequest : uint32_t { createDataSource = 0, getDataDevice = 1, destroyManager = 2 };
@@ -57,7 +57,8 @@ void request(wl_proxy* proxy, uint32_t opcode, uint32_t flags = 0)
 // Waits for the descriptor to be readable; false when the time ran out.
 bool readable(int fd, std::chrono::steady_clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
         return false;
     pollfd entry{fd, POLLIN, 0};
@@ -76,17 +77,22 @@ struct DataControlClipboard::Protocol {
 
 namespace {
 
-const DataControlClipboard::Protocol extProtocol{&ext_data_control_manager_v1_interface, &ext_data_control_device_v1_interface,
-                                                 &ext_data_control_source_v1_interface, &ext_data_control_offer_v1_interface, 1};
-const DataControlClipboard::Protocol wlrProtocol{&zwlr_data_control_manager_v1_interface, &zwlr_data_control_device_v1_interface,
-                                                 &zwlr_data_control_source_v1_interface, &zwlr_data_control_offer_v1_interface, 2};
+const DataControlClipboard::Protocol extProtocol{
+    &ext_data_control_manager_v1_interface, &ext_data_control_device_v1_interface,
+    &ext_data_control_source_v1_interface, &ext_data_control_offer_v1_interface, 1};
+const DataControlClipboard::Protocol wlrProtocol{
+    &zwlr_data_control_manager_v1_interface, &zwlr_data_control_device_v1_interface,
+    &zwlr_data_control_source_v1_interface, &zwlr_data_control_offer_v1_interface, 2};
 
 }
 
 struct DataControlClipboard::Offer {
     wl_proxy* proxy;
     QStringList mimeTypes;
-    explicit Offer(wl_proxy* offer) : proxy(offer) {}
+    explicit Offer(wl_proxy* offer)
+        : proxy(offer)
+    {
+    }
     ~Offer() { request(proxy, destroyOffer, WL_MARSHAL_FLAG_DESTROY); }
     Offer(const Offer&) = delete;
     Offer& operator=(const Offer&) = delete;
@@ -97,7 +103,11 @@ struct DataControlClipboard::Source {
     wl_proxy* proxy;
     Snapshot formats;
     Source(DataControlClipboard* clipboard, wl_proxy* source, Snapshot offered)
-        : owner(clipboard), proxy(source), formats(std::move(offered)) {}
+        : owner(clipboard)
+        , proxy(source)
+        , formats(std::move(offered))
+    {
+    }
     ~Source() { request(proxy, destroySource, WL_MARSHAL_FLAG_DESTROY); }
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
@@ -112,7 +122,8 @@ std::shared_ptr<DataControlClipboard> DataControlClipboard::connect()
     return clipboard;
 }
 
-void DataControlClipboard::onGlobal(void* data, wl_proxy* registry, uint32_t name, const char* interface, uint32_t version)
+void DataControlClipboard::onGlobal(void* data, wl_proxy* registry, uint32_t name, const char* interface,
+                                    uint32_t version)
 {
     auto* self = static_cast<DataControlClipboard*>(data);
     const auto bind = [&](const wl_interface* type, uint32_t bound) {
@@ -143,7 +154,8 @@ bool DataControlClipboard::setUp()
     if (!m_display)
         return false;
     static const wl_registry_listener registryListener{
-        reinterpret_cast<void (*)(void*, wl_registry*, uint32_t, const char*, uint32_t)>(&DataControlClipboard::onGlobal),
+        reinterpret_cast<void (*)(void*, wl_registry*, uint32_t, const char*, uint32_t)>(
+            &DataControlClipboard::onGlobal),
         [](void*, wl_registry*, uint32_t) {},
     };
     m_registry = reinterpret_cast<wl_proxy*>(wl_display_get_registry(m_display));
@@ -152,7 +164,8 @@ bool DataControlClipboard::setUp()
         return false;
     m_device = wl_proxy_marshal_flags(m_manager, getDataDevice, m_protocol->device, m_version, 0, nullptr, m_seat);
     static const DeviceListener deviceListener{&DataControlClipboard::onDataOffer, &DataControlClipboard::onSelection,
-                                               &DataControlClipboard::onFinished, &DataControlClipboard::onPrimarySelection};
+                                               &DataControlClipboard::onFinished,
+                                               &DataControlClipboard::onPrimarySelection};
     listen(m_device, &deviceListener, this);
     // The compositor names the current selections at once.
     if (wl_display_roundtrip(m_display) < 0)

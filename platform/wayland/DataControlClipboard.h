@@ -64,7 +64,7 @@ private:
     uint32_t m_version = 0;
     int m_wake = -1; // an eventfd that ends the worker's wait
 
-    std::mutex m_mutex; // guards what follows; the worker changes it, callers read it
+    std::mutex m_mutex;                            // guards what follows; the worker changes it, callers read it
     std::vector<std::unique_ptr<Offer>> m_pending; // introduced, not yet named clipboard or primary
     std::unique_ptr<Offer> m_clipboard;
     std::unique_ptr<Offer> m_primary;

@@ -17,7 +17,8 @@ namespace HyprlandIpc {
 
 QString socketPath(const QString& instanceSignature)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/hypr/") + instanceSignature + QStringLiteral("/.socket.sock");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/hypr/") + instanceSignature
+        + QStringLiteral("/.socket.sock");
     if (QFileInfo::exists(runtime))
         return runtime;
     return QStringLiteral("/tmp/hypr/") + instanceSignature + QStringLiteral("/.socket.sock");

@@ -54,7 +54,8 @@ void HyprlandPlacement::shown(QWindow*)
         const std::optional<QJsonDocument> cursor = ask(socketPath, "j/cursorpos");
         if (!cursor)
             return;
-        const QPoint pointer(cursor->object().value(QLatin1String("x")).toInt(), cursor->object().value(QLatin1String("y")).toInt());
+        const QPoint pointer(cursor->object().value(QLatin1String("x")).toInt(),
+                             cursor->object().value(QLatin1String("y")).toInt());
         const QString address = panelAddress(socketPath, pid);
         if (address.isEmpty())
             return;

@@ -24,8 +24,8 @@ QDBusMessage scriptingCall(const QString& method, const QVariantList& arguments)
 void runScript(int id, bool newPath = true)
 {
     const QString path = newPath ? QStringLiteral("/Scripting/Script%1").arg(id) : QStringLiteral("/%1").arg(id);
-    const QDBusMessage run = QDBusMessage::createMethodCall(QString::fromLatin1(service), path, QStringLiteral("org.kde.kwin.Script"),
-                                                            QStringLiteral("run"));
+    const QDBusMessage run = QDBusMessage::createMethodCall(
+        QString::fromLatin1(service), path, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(run));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [id, newPath](QDBusPendingCallWatcher* done) {
         done->deleteLater();
@@ -48,8 +48,8 @@ KWinPlacement::KWinPlacement()
     file.write(panelScript(QCoreApplication::applicationPid()).toUtf8());
     if (!file.commit())
         return;
-    auto* watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(scriptingCall(QStringLiteral("loadScript"), {m_scriptPath, m_pluginName})));
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(
+        scriptingCall(QStringLiteral("loadScript"), {m_scriptPath, m_pluginName})));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusPendingReply<int> id = *done;

@@ -42,8 +42,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
 
 QDBusMessage portalCall(const char* interface, const QString& method, const QVariantList& arguments)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(portalService), QString::fromLatin1(portalPath),
-                                                       QString::fromLatin1(interface), method);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(portalService), QString::fromLatin1(portalPath), QString::fromLatin1(interface), method);
     call.setArguments(arguments);
     return call;
 }
@@ -91,7 +91,8 @@ QString PortalShortcuts::portalId(quint32 id)
 
 QString PortalShortcuts::preferredTrigger(quint32 keyCode, quint32 modifiers)
 {
-    const QString key = KeyFormatter::isFunctionKey(keyCode) ? KeyFormatter::displayChar(keyCode) : UsKeyLayout().characterFor(keyCode).toLower();
+    const QString key = KeyFormatter::isFunctionKey(keyCode) ? KeyFormatter::displayChar(keyCode)
+                                                             : UsKeyLayout().characterFor(keyCode).toLower();
     if (key.isEmpty())
         return {};
     QStringList parts;
@@ -135,7 +136,8 @@ void PortalShortcuts::createSession()
     m_step = Step::creating;
     const QString token = QStringLiteral("quillo_session_%1").arg(++m_tokens);
     request(QStringLiteral("CreateSession"),
-            {QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}}}, token);
+            {QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}}},
+            token);
 }
 
 void PortalShortcuts::bindIfReady()
@@ -147,8 +149,9 @@ void PortalShortcuts::bindIfReady()
     for (const quint32 id : {HotKey::mainId, HotKey::screenshotId}) {
         if (!m_wanted.contains(id))
             continue;
-        QVariantMap properties{{QStringLiteral("description"), id == HotKey::mainId ? QStringLiteral("Read the selection and open Quillo")
-                                                                                    : QStringLiteral("Read the text in a region of the screen")}};
+        QVariantMap properties{{QStringLiteral("description"),
+                                id == HotKey::mainId ? QStringLiteral("Read the selection and open Quillo")
+                                                     : QStringLiteral("Read the text in a region of the screen")}};
         if (!m_wanted.value(id).isEmpty())
             properties.insert(QStringLiteral("preferred_trigger"), m_wanted.value(id));
         shortcuts.append({portalId(id), properties});
@@ -165,15 +168,18 @@ void PortalShortcuts::request(const QString& method, const QVariantList& argumen
     static const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
     const auto listen = [this](const QString& path) {
         if (!m_requestPath.isEmpty())
-            m_bus.disconnect(QString(), m_requestPath, requestInterface, QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+            m_bus.disconnect(QString(), m_requestPath, requestInterface, QStringLiteral("Response"), this,
+                             SLOT(onResponse(uint, QVariantMap)));
         m_requestPath = path;
-        m_bus.connect(QString(), path, requestInterface, QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+        m_bus.connect(QString(), path, requestInterface, QStringLiteral("Response"), this,
+                      SLOT(onResponse(uint, QVariantMap)));
     };
     // Listening before asking: the answer may come before the reply that names its object.
     QString sender = m_bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     listen(QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(portalCall(shortcutsInterface, method, arguments)), this);
+    auto* watcher =
+        new QDBusPendingCallWatcher(m_bus.asyncCall(portalCall(shortcutsInterface, method, arguments)), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, listen](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *done;
@@ -193,7 +199,8 @@ void PortalShortcuts::onResponse(uint code, const QVariantMap& results)
         m_step = Step::created;
         // Signals are matched by path and told apart by the session, not by the portal's name,
         // whose owner QtDBus stops following once no subscription names it.
-        m_bus.connect(QString(), QString::fromLatin1(portalPath), QString::fromLatin1(shortcutsInterface), QStringLiteral("Activated"), this,
+        m_bus.connect(QString(), QString::fromLatin1(portalPath), QString::fromLatin1(shortcutsInterface),
+                      QStringLiteral("Activated"), this,
                       SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
         bindIfReady();
         return;
@@ -217,7 +224,8 @@ void PortalShortcuts::onResponse(uint code, const QVariantMap& results)
     }
 }
 
-void PortalShortcuts::onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong, const QVariantMap&)
+void PortalShortcuts::onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong,
+                                  const QVariantMap&)
 {
     if (session.path() != m_session || !m_pressed)
         return;

@@ -9,8 +9,6 @@
 
 #include "platform/GlobalHotKeys.h"
 
-
-
 // The user's two shortcuts through the desktop's GlobalShortcuts portal. A session is created
 // at start; only when the desktop accepts it (a portal that lists the interface may still refuse
 // the session) are both shortcuts bound, once, and the session kept for the whole run. The
@@ -42,7 +40,8 @@ public:
 
 private Q_SLOTS:
     void onResponse(uint code, const QVariantMap& results);
-    void onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong timestamp, const QVariantMap& options);
+    void onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong timestamp,
+                     const QVariantMap& options);
 
 private:
     enum class Step { registering, creating, created, binding, bound, failed };
@@ -59,7 +58,7 @@ private:
     QString m_session;
     QString m_requestPath;
     int m_tokens = 0;
-    QHash<quint32, QString> m_wanted;                 // id → suggested trigger
+    QHash<quint32, QString> m_wanted;                  // id → suggested trigger
     QHash<QPair<quint32, quint32>, quint32> m_grabbed; // combination → id
     QSet<quint32> m_active;
     Road m_road{Road::Kind::portalPending, {}};

@@ -27,13 +27,14 @@ constexpr int lookTries = 50; // every 10 ms: half a second for the window to be
 
 QByteArray panelCriteria(qint64 pid)
 {
-    return QByteArrayLiteral("[pid=") + QByteArray::number(pid) + QByteArrayLiteral(" title=\"^") + PanelPlacement::panelTitle
-        + QByteArrayLiteral("$\"] ");
+    return QByteArrayLiteral("[pid=") + QByteArray::number(pid) + QByteArrayLiteral(" title=\"^")
+        + PanelPlacement::panelTitle + QByteArrayLiteral("$\"] ");
 }
 
 bool holdsPanel(const QJsonObject& node, qint64 pid)
 {
-    if (node.value(QLatin1String("pid")).toInteger() == pid && node.value(QLatin1String("name")).toString() == QLatin1String(PanelPlacement::panelTitle))
+    if (node.value(QLatin1String("pid")).toInteger() == pid
+        && node.value(QLatin1String("name")).toString() == QLatin1String(PanelPlacement::panelTitle))
         return true;
     for (const char* children : {"nodes", "floating_nodes"}) {
         for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
@@ -73,5 +74,6 @@ void SwayPlacement::shown(QWindow*)
 
 QByteArray SwayPlacement::panelRule(qint64 pid)
 {
-    return QByteArrayLiteral("for_window ") + panelCriteria(pid) + QByteArrayLiteral("floating enable, sticky enable, border none");
+    return QByteArrayLiteral("for_window ") + panelCriteria(pid)
+        + QByteArrayLiteral("floating enable, sticky enable, border none");
 }

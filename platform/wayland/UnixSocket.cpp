@@ -36,7 +36,8 @@ UnixSocket::~UnixSocket()
 
 bool UnixSocket::waitFor(short events)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
         return false;
     pollfd entry{m_fd, events, 0};
@@ -51,7 +52,8 @@ bool UnixSocket::write(const QByteArray& bytes)
 {
     qsizetype written = 0;
     while (m_fd >= 0 && written < bytes.size()) {
-        const ssize_t sent = send(m_fd, bytes.constData() + written, static_cast<std::size_t>(bytes.size() - written), MSG_NOSIGNAL);
+        const ssize_t sent =
+            send(m_fd, bytes.constData() + written, static_cast<std::size_t>(bytes.size() - written), MSG_NOSIGNAL);
         if (sent > 0)
             written += sent;
         else if (!(sent < 0 && (errno == EAGAIN || errno == EINTR) && waitFor(POLLOUT)))

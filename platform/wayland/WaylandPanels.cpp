@@ -15,7 +15,8 @@ std::shared_ptr<PanelPlacement> forSession(const Session& session)
             return placement;
         break;
     case Session::Desktop::hyprland:
-        return std::make_shared<HyprlandPlacement>(HyprlandIpc::socketPath(qEnvironmentVariable("HYPRLAND_INSTANCE_SIGNATURE")));
+        return std::make_shared<HyprlandPlacement>(
+            HyprlandIpc::socketPath(qEnvironmentVariable("HYPRLAND_INSTANCE_SIGNATURE")));
     case Session::Desktop::kde: return std::make_shared<KWinPlacement>();
     case Session::Desktop::gnome:
     case Session::Desktop::other: break;

@@ -48,14 +48,10 @@ const char* optionLabelKey(const QString& actionKey)
 const char* optionTipKey(ActionOptions::Option option)
 {
     switch (option) {
-    case ActionOptions::Option::scenario:
-        return "popup.opt.tip.scenario";
-    case ActionOptions::Option::creativity:
-        return "popup.opt.tip.creativity";
-    case ActionOptions::Option::explainMode:
-        return "popup.opt.tip.explain";
-    case ActionOptions::Option::translation:
-        break;
+    case ActionOptions::Option::scenario: return "popup.opt.tip.scenario";
+    case ActionOptions::Option::creativity: return "popup.opt.tip.creativity";
+    case ActionOptions::Option::explainMode: return "popup.opt.tip.explain";
+    case ActionOptions::Option::translation: break;
     }
     return "popup.opt.tip.translate";
 }
@@ -89,7 +85,8 @@ int fitView(QWidget* view)
 {
     QLayout* layout = view->layout();
     layout->activate();
-    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(panelWidth) : layout->totalSizeHint().height();
+    const int height =
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(panelWidth) : layout->totalSizeHint().height();
     view->setFixedHeight(height);
     return height;
 }
@@ -139,7 +136,8 @@ QWidget* recallBand(const QString& text, qreal fontScale, std::function<void()> 
     band->setAttribute(Qt::WA_StyledBackground);
     QColor fill = color(Tint::accent);
     fill.setAlphaF(0.12);
-    band->setStyleSheet(QStringLiteral("#recallBand { background: %1; border-radius: 7px; }").arg(fill.name(QColor::HexArgb)));
+    band->setStyleSheet(
+        QStringLiteral("#recallBand { background: %1; border-radius: 7px; }").arg(fill.name(QColor::HexArgb)));
     band->setFixedHeight(26);
     band->setCursor(Qt::PointingHandCursor);
     band->setAccessibleName(text);

@@ -131,7 +131,13 @@ public:
         m_window->show();
         // Closing ends the grab, which must not happen inside the grab's own callback.
         m_escapeHotKey = std::make_unique<HotKey>(escapeKey, HotKey::escapeId, [panel = QPointer<PopupPanel>(&q)] {
-            QMetaObject::invokeMethod(panel, [panel] { if (panel) panel->close(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                panel,
+                [panel] {
+                    if (panel)
+                        panel->close();
+                },
+                Qt::QueuedConnection);
         });
         if (autoCloseMs > 0)
             m_autoClose.start(autoCloseMs);
@@ -144,7 +150,10 @@ public:
     {
         PopupViews::Handlers h;
         h.close = [this] { close(); };
-        h.runAction = [this](int index) { m_autoClose.stop(); m_session.runAction(index); };
+        h.runAction = [this](int index) {
+            m_autoClose.stop();
+            m_session.runAction(index);
+        };
         h.optionsChanged = [this] { optionsChanged(); };
         h.recall = [this] { showRecalledAnswer(); };
         h.replace = [this] { replaceSelection(); };
@@ -153,7 +162,10 @@ public:
         h.favourite = [this] { toggleFavourite(); };
         h.send = [this] { sendInstruction(); };
         h.mic = [this] { m_recording ? stopDictation() : startDictation(); };
-        h.inputPressed = [this] { if (m_window) m_window->makeKey(); };
+        h.inputPressed = [this] {
+            if (m_window)
+                m_window->makeKey();
+        };
         return h;
     }
 
@@ -162,8 +174,12 @@ public:
         QStringList titles;
         for (const PopupAction& action : m_session.actions())
             titles.append(action.title);
-        return {m_header, m_session.selectedText(), titles, withOptionRow ? m_session.activeActionKey() : std::nullopt,
-                m_session.options(), m_fontScale};
+        return {m_header,
+                m_session.selectedText(),
+                titles,
+                withOptionRow ? m_session.activeActionKey() : std::nullopt,
+                m_session.options(),
+                m_fontScale};
     }
 
     QString recallText() const
@@ -208,22 +224,25 @@ public:
             if (m_window && m_session.recallHit() && !m_session.activeActionKey() && !m_session.isRunning())
                 present(initialActionsView(), false, 0, false);
         });
-        QObject::connect(&m_session, &ActionSession::runStarted, &q, [this](const QString& title) { runStarted(title); });
-        QObject::connect(&m_session, &ActionSession::revisionStarted, &q, [this](int version) { revisionStarted(version); });
+        QObject::connect(&m_session, &ActionSession::runStarted, &q,
+                         [this](const QString& title) { runStarted(title); });
+        QObject::connect(&m_session, &ActionSession::revisionStarted, &q,
+                         [this](int version) { revisionStarted(version); });
         QObject::connect(&m_session, &ActionSession::generating, &q, [this] {
             m_animation.stop();
             startAnimation(streamStatus(true));
         });
-        QObject::connect(&m_session, &ActionSession::deltaAppended, &q, [this](const QString& fragment) { appendDelta(fragment); });
+        QObject::connect(&m_session, &ActionSession::deltaAppended, &q,
+                         [this](const QString& fragment) { appendDelta(fragment); });
         QObject::connect(&m_session, &ActionSession::answered, &q, [this](const QString&) { answered(); });
-        QObject::connect(&m_session, &ActionSession::runFailed, &q, [this](const QString& message, bool partialKept) {
-            runFailed(message, partialKept);
-        });
+        QObject::connect(&m_session, &ActionSession::runFailed, &q,
+                         [this](const QString& message, bool partialKept) { runFailed(message, partialKept); });
         QObject::connect(&m_session, &ActionSession::revisionFailed, &q, [this](const QString& message) {
             endStreaming(false);
             showConversation({L10n::tf("popup.status.error", {message}), Tint::orange}, true);
         });
-        QObject::connect(&m_session, &ActionSession::storeFailed, &q, [this](const QString& message) { m_storeWarning = message; });
+        QObject::connect(&m_session, &ActionSession::storeFailed, &q,
+                         [this](const QString& message) { m_storeWarning = message; });
     }
 
     QString m_streamBase;
@@ -255,8 +274,11 @@ public:
         showConversation({L10n::t("popup.status.connectingShort"), Tint::yellow}, false);
         TextArea* transcript = m_controls.transcript;
         if (!transcript->document()->isEmpty())
-            transcript->appendFragment(QStringLiteral("\n\n"), PopupViews::transcriptBodyFormat(ActionSession::TranscriptEntry::Kind::answer, m_fontScale));
-        PopupViews::appendTranscriptHeader(*transcript, ActionSession::TranscriptEntry::Kind::answer, version, m_fontScale);
+            transcript->appendFragment(
+                QStringLiteral("\n\n"),
+                PopupViews::transcriptBodyFormat(ActionSession::TranscriptEntry::Kind::answer, m_fontScale));
+        PopupViews::appendTranscriptHeader(*transcript, ActionSession::TranscriptEntry::Kind::answer, version,
+                                           m_fontScale);
         startStream(transcript, false, QString());
     }
 
@@ -311,15 +333,19 @@ public:
     {
         endStreaming(true);
         const bool warn = !m_storeWarning.isEmpty();
-        showConversation({warn ? m_storeWarning : L10n::t("popup.status.done"), warn ? Tint::orange : Tint::green}, true);
+        showConversation({warn ? m_storeWarning : L10n::t("popup.status.done"), warn ? Tint::orange : Tint::green},
+                         true);
         m_storeWarning.clear();
         // Once the view is in place, the user can type the next instruction at once.
-        QMetaObject::invokeMethod(&q, [this] {
-            if (!m_window || !m_controls.input)
-                return;
-            m_window->makeKey();
-            m_controls.input->setFocus();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &q,
+            [this] {
+                if (!m_window || !m_controls.input)
+                    return;
+                m_window->makeKey();
+                m_controls.input->setFocus();
+            },
+            Qt::QueuedConnection);
     }
 
     void runFailed(const QString& message, bool partialKept)
@@ -487,7 +513,8 @@ public:
             return;
         m_controls.mic->setText(L10n::t(m_recording ? "popup.mic.recording" : "popup.mic.idle"));
         QPalette palette = m_controls.mic->palette();
-        palette.setColor(QPalette::ButtonText, m_recording ? PanelParts::color(Tint::red) : QPalette().color(QPalette::ButtonText));
+        palette.setColor(QPalette::ButtonText,
+                         m_recording ? PanelParts::color(Tint::red) : QPalette().color(QPalette::ButtonText));
         m_controls.mic->setPalette(palette);
     }
 
@@ -519,7 +546,8 @@ PopupPanel::~PopupPanel()
 }
 
 void PopupPanel::showActions(const QString& header, const QString& selectedText, const QList<PopupAction>& actions,
-                             std::shared_ptr<ActionOptions> options, std::optional<qint64> targetPid, SourceKind sourceKind)
+                             std::shared_ptr<ActionOptions> options, std::optional<qint64> targetPid,
+                             SourceKind sourceKind)
 {
     m_impl->open(header, selectedText, actions, std::move(options), targetPid, sourceKind);
 }
@@ -553,7 +581,8 @@ void PopupPanel::showAuthGuide(const QString& header, const QString& body, Tint 
         if (onClick)
             onClick();
     };
-    m_impl->present(PopupViews::guide(header, body, accent, titles, m_impl->m_fontScale, [impl] { impl->close(); }, onButton),
+    m_impl->present(PopupViews::guide(
+                        header, body, accent, titles, m_impl->m_fontScale, [impl] { impl->close(); }, onButton),
                     false, 0, true);
 }
 

@@ -23,22 +23,24 @@
 
 namespace {
 
-const QString chineseSample = QStringLiteral(
-    "春天的河流从山里出来，带着融化的雪水和一路上的碎石，把两岸的田野重新唤醒。"
-    "农人们趁着天气转暖，开始修整水渠、翻耕土地，孩子们在堤坝上追着风筝奔跑。"
-    "河水一天比一天涨，颜色也从清澈慢慢变得浑黄，那是上游的泥土被冲了下来，"
-    "也是新一年的养分被送到了平原上。");
-const QString englishSample = QStringLiteral(
-    "The river came down from the hills swollen with snowmelt, and by April the fields on both banks "
-    "were green again.");
+const QString chineseSample =
+    QStringLiteral("春天的河流从山里出来，带着融化的雪水和一路上的碎石，把两岸的田野重新唤醒。"
+                   "农人们趁着天气转暖，开始修整水渠、翻耕土地，孩子们在堤坝上追着风筝奔跑。"
+                   "河水一天比一天涨，颜色也从清澈慢慢变得浑黄，那是上游的泥土被冲了下来，"
+                   "也是新一年的养分被送到了平原上。");
+const QString englishSample =
+    QStringLiteral("The river came down from the hills swollen with snowmelt, and by April the fields on both banks "
+                   "were green again.");
 
 // What the sample answers stream, by action, and the revision.
 QStringList answerFragments(const QString& actionKey, const QString& selected)
 {
     if (selected == englishSample)
-        return {QStringLiteral("河水裹着融雪从山里奔流而下，"), QStringLiteral("到了四月，"), QStringLiteral("两岸的田野又绿了。")};
+        return {QStringLiteral("河水裹着融雪从山里奔流而下，"), QStringLiteral("到了四月，"),
+                QStringLiteral("两岸的田野又绿了。")};
     if (actionKey == ActionKey::translate)
-        return {QStringLiteral("The spring river comes out of the mountains, "), QStringLiteral("carrying meltwater and gravel, "),
+        return {QStringLiteral("The spring river comes out of the mountains, "),
+                QStringLiteral("carrying meltwater and gravel, "),
                 QStringLiteral("and wakes the fields on both banks once more.")};
     if (actionKey == ActionKey::rewrite)
         return {QStringLiteral("春水出山，裹挟雪水与碎石，"), QStringLiteral("唤醒了两岸沉睡的田野。")};
@@ -48,7 +50,8 @@ QStringList answerFragments(const QString& actionKey, const QString& selected)
             QStringLiteral("3. 河水变浑是因为上游泥土被冲下，这些泥土正是平原新一年的养分。")};
 }
 
-const QStringList revisionFragments = {QStringLiteral("春天融雪汇成河流，"), QStringLiteral("唤醒田野，也把上游的沃土送到平原。")};
+const QStringList revisionFragments = {QStringLiteral("春天融雪汇成河流，"),
+                                       QStringLiteral("唤醒田野，也把上游的沃土送到平原。")};
 
 // Streams the answer it was told to give next, whatever it is asked.
 class SampleEngine final : public ActionEngine {
@@ -127,14 +130,16 @@ public:
         const std::shared_ptr<ActionOptions> options = ActionOptions::fromStoredDefaults(SettingsStore::load());
         const int recalls = m_recalls;
         m_panel.showActions(L10n::tf("popup.header.read", {QString::number(text.size())}), text,
-                            buildActions(text, *options, std::nullopt, std::nullopt), options, std::nullopt, SourceKind::selection);
+                            buildActions(text, *options, std::nullopt, std::nullopt), options, std::nullopt,
+                            SourceKind::selection);
         waitUntil([&] { return m_recalls > recalls; });
     }
 
     bool run(const QString& actionKey, const QStringList& fragments)
     {
         const QList<PopupAction>& actions = m_panel.session().actions();
-        const auto action = std::find_if(actions.cbegin(), actions.cend(), [&](const PopupAction& a) { return a.actionKey == actionKey; });
+        const auto action = std::find_if(actions.cbegin(), actions.cend(),
+                                         [&](const PopupAction& a) { return a.actionKey == actionKey; });
         m_engine->willAnswer(fragments);
         const int answers = m_answers;
         m_panel.session().runAction(int(action - actions.cbegin()));
@@ -159,8 +164,8 @@ public:
     void clickRecall()
     {
         if (QWidget* band = m_panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"))) {
-            QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), band->mapToGlobal(QPointF(10, 10)), Qt::LeftButton,
-                              Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), band->mapToGlobal(QPointF(10, 10)),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(band, &press);
         }
     }
@@ -206,7 +211,8 @@ QStringList render(const QString& directory)
     QTemporaryDir home;
     const EnvOverride homeDir("HOME", QFile::encodeName(home.path()));
     const EnvOverride uiLanguage("SELVANE_UI_LANG", language);
-    const EnvOverride profileFile("SELVANE_PROFILE_FILE", QFile::encodeName(home.filePath(QStringLiteral("profile.json"))));
+    const EnvOverride profileFile("SELVANE_PROFILE_FILE",
+                                  QFile::encodeName(home.filePath(QStringLiteral("profile.json"))));
     SettingsStore::resetCache();
     QStringList written;
     {
@@ -215,11 +221,12 @@ QStringList render(const QString& directory)
         renderer.open(chineseSample);
         renderer.save(QStringLiteral("popup-initial.png"));
 
-        renderer.guide("auth.notTrusted.header", L10n::t("auth.notTrusted.body"), Tint::orange, {"auth.btn.open", "auth.btn.relaunch"});
+        renderer.guide("auth.notTrusted.header", L10n::t("auth.notTrusted.body"), Tint::orange,
+                       {"auth.btn.open", "auth.btn.relaunch"});
         renderer.save(QStringLiteral("popup-auth-guide.png"));
 
-        renderer.guide("update.available.header", L10n::tf("update.available.body", {QStringLiteral("0.2.0")}), Tint::accent,
-                       {"update.btn.download", "update.btn.later"});
+        renderer.guide("update.available.header", L10n::tf("update.available.body", {QStringLiteral("0.2.0")}),
+                       Tint::accent, {"update.btn.download", "update.btn.later"});
         renderer.save(QStringLiteral("popup-update.png"));
 
         renderer.open(chineseSample);
@@ -232,7 +239,9 @@ QStringList render(const QString& directory)
 
         renderer.open(chineseSample);
         drawn = renderer.run(ActionKey::rewrite, answerFragments(ActionKey::rewrite, chineseSample))
-            && renderer.revise(L10n::current() == L10n::Lang::zh ? QStringLiteral("再短一点") : QStringLiteral("shorter"), revisionFragments);
+            && renderer.revise(L10n::current() == L10n::Lang::zh ? QStringLiteral("再短一点")
+                                                                 : QStringLiteral("shorter"),
+                               revisionFragments);
         renderer.save(QStringLiteral("popup-conversation.png"), drawn);
 
         setFontScale(1.45);

@@ -73,7 +73,8 @@ void addSelection(QVBoxLayout* layout, const Selection& selection, int selection
     }
     buttons->addStretch(1);
     if (selection.optionKey) {
-        if (QWidget* options = PanelParts::optionRow(*selection.optionKey, selection.options, selection.fontScale, handlers.optionsChanged))
+        if (QWidget* options = PanelParts::optionRow(*selection.optionKey, selection.options, selection.fontScale,
+                                                     handlers.optionsChanged))
             layout->addWidget(options);
     }
 }
@@ -105,10 +106,12 @@ Built actions(const ActionsView& state, const Handlers& handlers)
     QVBoxLayout* layout = PanelParts::newView(view);
     Controls controls;
     const qreal scale = state.selection.fontScale;
-    addSelection(layout, state.selection, selectionMaxHeight, state.recallText, state.actionsEnabled, handlers, controls);
+    addSelection(layout, state.selection, selectionMaxHeight, state.recallText, state.actionsEnabled, handlers,
+                 controls);
     controls.status = statusLine(state.status, scale);
     layout->addWidget(controls.status);
-    controls.result = textArea(state.result, 13, scale, state.resultTint, resultMaxHeight, L10n::t("popup.a11y.result"));
+    controls.result =
+        textArea(state.result, 13, scale, state.resultTint, resultMaxHeight, L10n::t("popup.a11y.result"));
     layout->addWidget(controls.result);
     if (state.resultButtons) {
         addResultButtons(layout, state.favourite, handlers, controls);
@@ -129,8 +132,8 @@ Built conversation(const ConversationView& state, const Handlers& handlers)
     controls.status = statusLine(state.status, scale);
     layout->addWidget(controls.status);
 
-    controls.transcript = new TextArea(Typography::font(13, scale), PanelParts::color(Tint::label), resultMaxHeight,
-                                       transcriptMinHeight);
+    controls.transcript =
+        new TextArea(Typography::font(13, scale), PanelParts::color(Tint::label), resultMaxHeight, transcriptMinHeight);
     controls.transcript->setAccessibleName(L10n::t("popup.a11y.transcript"));
     for (qsizetype i = 0; i < state.transcript.size(); ++i) {
         const ActionSession::TranscriptEntry& entry = state.transcript[i];
@@ -204,13 +207,15 @@ Built guide(const QString& header, const QString& body, Tint accent, const QStri
     return finish(view, {});
 }
 
-void appendTranscriptHeader(TextArea& transcript, ActionSession::TranscriptEntry::Kind kind, int version, qreal fontScale)
+void appendTranscriptHeader(TextArea& transcript, ActionSession::TranscriptEntry::Kind kind, int version,
+                            qreal fontScale)
 {
     const bool answer = kind == ActionSession::TranscriptEntry::Kind::answer;
     QTextCharFormat format;
     format.setFont(Typography::font(11, fontScale, QFont::DemiBold));
     format.setForeground(PanelParts::color(answer ? Tint::green : Tint::blue));
-    const QString title = answer ? L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) : L10n::t("popup.transcript.you");
+    const QString title =
+        answer ? L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) : L10n::t("popup.transcript.you");
     transcript.appendFragment(title + QLatin1Char('\n'), format);
 }
 
@@ -218,7 +223,8 @@ QTextCharFormat transcriptBodyFormat(ActionSession::TranscriptEntry::Kind kind, 
 {
     QTextCharFormat format;
     format.setFont(Typography::font(13, fontScale));
-    format.setForeground(PanelParts::color(kind == ActionSession::TranscriptEntry::Kind::answer ? Tint::label : Tint::secondaryLabel));
+    format.setForeground(
+        PanelParts::color(kind == ActionSession::TranscriptEntry::Kind::answer ? Tint::label : Tint::secondaryLabel));
     return format;
 }
 
@@ -227,7 +233,8 @@ void setFavourite(QPushButton& button, bool on)
     button.setText(L10n::t(on ? "popup.btn.fav.on" : "popup.btn.fav.off"));
     button.setAccessibleName(button.text());
     QPalette palette = button.palette();
-    palette.setColor(QPalette::ButtonText, on ? PanelParts::color(Tint::yellow) : QApplication::palette().color(QPalette::ButtonText));
+    palette.setColor(QPalette::ButtonText,
+                     on ? PanelParts::color(Tint::yellow) : QApplication::palette().color(QPalette::ButtonText));
     button.setPalette(palette);
 }
 

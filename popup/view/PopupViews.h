@@ -104,7 +104,8 @@ Built guide(const QString& header, const QString& body, Tint accent, const QStri
             std::function<void()> onClose, std::function<void(int index)> onButton);
 
 // Appends the header of an answer ("AI · v2") or an instruction ("You") to a transcript.
-void appendTranscriptHeader(TextArea& transcript, ActionSession::TranscriptEntry::Kind kind, int version, qreal fontScale);
+void appendTranscriptHeader(TextArea& transcript, ActionSession::TranscriptEntry::Kind kind, int version,
+                            qreal fontScale);
 // The text format of a transcript entry's body.
 QTextCharFormat transcriptBodyFormat(ActionSession::TranscriptEntry::Kind kind, qreal fontScale);
 void setFavourite(QPushButton& button, bool on);

@@ -49,8 +49,8 @@ void emit(const char* kind, const std::string& text)
 }
 
 // Decodes what the stream has, reports changed text, and ends the segment at a pause.
-void decodeReady(const SherpaOnnx::Api& api, const SherpaOnnx::Recognizer* recognizer,
-                 const SherpaOnnx::Stream* stream, std::string& shown)
+void decodeReady(const SherpaOnnx::Api& api, const SherpaOnnx::Recognizer* recognizer, const SherpaOnnx::Stream* stream,
+                 std::string& shown)
 {
     while (api.isReady(recognizer, stream))
         api.decode(recognizer, stream);

@@ -27,7 +27,8 @@ TEST_F(EntryTest, HelpAndVersion)
     EXPECT_TRUE(help.out.contains("--selftest-pull [MODEL]"));
     EXPECT_TRUE(help.out.contains("--check-ax"));
 
-    const ProgramResult version = quillo({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")});
+    const ProgramResult version =
+        quillo({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QByteArray("quillo " QUILLO_VERSION "\n")) << "Qt's own options are no unknown switches";
 }
@@ -35,8 +36,9 @@ TEST_F(EntryTest, HelpAndVersion)
 // A misspelt switch must not start the tray application, also where a desktop is there to start it in.
 TEST_F(EntryTest, AnUnknownSwitchIsNamedOnOneLineAndExitsTwo)
 {
-    for (const QStringList& args : {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--version"), QStringLiteral("-x")},
-                                    QStringList{QStringLiteral("--selftest-homedir=1")}}) {
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--version"), QStringLiteral("-x")},
+          QStringList{QStringLiteral("--selftest-homedir=1")}}) {
         const ProgramResult result = quillo(args, true);
         EXPECT_EQ(result.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(result.out.isEmpty());
@@ -44,7 +46,8 @@ TEST_F(EntryTest, AnUnknownSwitchIsNamedOnOneLineAndExitsTwo)
     }
     EXPECT_FALSE(QDir(home.dataDir()).exists()) << "nothing started";
 
-    const ProgramResult ask = quillo({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("--bogus"), QStringLiteral("x")});
+    const ProgramResult ask =
+        quillo({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("--bogus"), QStringLiteral("x")});
     EXPECT_FALSE(ask.err.contains("unknown switch")) << "the options after --ask are its own to judge";
 }
 
@@ -57,7 +60,8 @@ TEST_F(EntryTest, CheckAxWithoutADisplayIsOneLineAndExitOne)
 
 TEST_F(EntryTest, FirstSwitchInTableOrderWinsAndAWindowModeWithoutADesktopSaysSo)
 {
-    const ProgramResult first = quillo({QStringLiteral("--demo"), QStringLiteral("--selftest-homedir"), QStringLiteral("--check-ax")});
+    const ProgramResult first =
+        quillo({QStringLiteral("--demo"), QStringLiteral("--selftest-homedir"), QStringLiteral("--check-ax")});
     EXPECT_TRUE(first.out.endsWith("HOMEDIR_SELFTEST_PASS\n")) << first.out.toStdString();
     EXPECT_FALSE(first.out.contains("AX_") || first.out.contains("DEMO")) << "only one mode runs";
     EXPECT_EQ(first.exitCode, 0);

@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "update/UpdateChecker.h"
 #include "tests/support/Files.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
+#include "update/UpdateChecker.h"
 
 namespace {
 
@@ -48,8 +48,9 @@ TEST_F(UpdateCheckerTest, ReadsTheVersionDocumentAndNothingElse)
     serve("/html", 200, "<html>maintenance</html>", "text/html");
     start();
 
-    EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/full")),
-              (UpdateInfo{QStringLiteral("9.1.0"), QStringLiteral("https://example.org/get"), QStringLiteral("更快了")}));
+    EXPECT_EQ(
+        UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/full")),
+        (UpdateInfo{QStringLiteral("9.1.0"), QStringLiteral("https://example.org/get"), QStringLiteral("更快了")}));
     EXPECT_EQ(UpdateChecker::fetch(std::chrono::seconds(3), {}, url("/bare")),
               (UpdateInfo{QStringLiteral("9.1"), UpdateChecker::fallbackDownloadPage(), QString()}))
         << "only a web page is offered to open";
@@ -79,7 +80,8 @@ TEST_F(UpdateCheckerTest, TheManualCheckAlwaysAnswersAndSilencesTheSilentOne)
 {
     serve("/v98", 200, R"({"latest":"98.5"})");
     start();
-    EXPECT_EQ(UpdateChecker::checkManually({}, QStringLiteral("http://127.0.0.1:1/v.json")), std::nullopt) << "unreachable: up to date";
+    EXPECT_EQ(UpdateChecker::checkManually({}, QStringLiteral("http://127.0.0.1:1/v.json")), std::nullopt)
+        << "unreachable: up to date";
     ASSERT_TRUE(UpdateChecker::checkManually({}, url("/v98")));
     EXPECT_TRUE(UpdateChecker::checkManually({}, url("/v98"))) << "asked again, answered again";
     EXPECT_EQ(UpdateChecker::checkSilently({}, url("/v98")), std::nullopt);
@@ -99,7 +101,8 @@ TEST_F(UpdateCheckerTest, DownloadReplacesTheFileInTheNamedDownloadsFolder)
 
     EXPECT_EQ(UpdateChecker::download(QStringLiteral("2.0/rc"), {}, url("/quillo_amd64.deb")), target);
     EXPECT_EQ(readFile(target), QByteArray("new build"));
-    EXPECT_EQ(QDir(home.path() + QStringLiteral("/Fetched")).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(target).fileName()});
+    EXPECT_EQ(QDir(home.path() + QStringLiteral("/Fetched")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QFileInfo(target).fileName()});
 }
 
 }

@@ -16,7 +16,8 @@
 namespace {
 
 // Emoji before and inside the selection, so code points and UTF-16 units differ.
-const QString sample = QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
+const QString sample =
+    QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
 const QString selected = QStringLiteral("世界，选中的😀文字");
 const QString userClipboard = QStringLiteral("用户自己复制的字");
 
@@ -46,9 +47,12 @@ protected:
     // A freshly opened editor may miss the first keys; PRIMARY shows what got selected.
     static bool selectThePhrase()
     {
-        const auto primary = [] { return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o")}).out); };
+        const auto primary = [] {
+            return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o")}).out);
+        };
         for (int attempt = 0; attempt < 3; ++attempt) {
-            if (DesktopSession::selectByKeyboard(8, 9) && processEventsUntil([&] { return primary() == selected; }, 1000))
+            if (DesktopSession::selectByKeyboard(8, 9)
+                && processEventsUntil([&] { return primary() == selected; }, 1000))
                 return true;
         }
         return false;
@@ -86,7 +90,8 @@ protected:
 TEST_F(SelectionAppsX11Test, Gtk4Editor)
 {
     ASSERT_TRUE(writeFile(file, sample.toUtf8()));
-    readAndReplaceInEditor(desktop.startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
+    readAndReplaceInEditor(
+        desktop.startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
 }
 
 TEST_F(SelectionAppsX11Test, Qt5Editor)
@@ -99,7 +104,8 @@ TEST_F(SelectionAppsX11Test, VteTerminal)
 {
     const QString line = QStringLiteral("终端里选中的一行 selected line");
     const QString script = desktop.homePath() + QStringLiteral("/lines.sh");
-    ASSERT_TRUE(writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + line.toUtf8() + "'\nexec sleep 600\n"));
+    ASSERT_TRUE(
+        writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + line.toUtf8() + "'\nexec sleep 600\n"));
     QProcess* terminal = desktop.startWindow(QStringLiteral("sakura"), {QStringLiteral("-x"), script});
     ASSERT_TRUE(terminal && DesktopSession::clickFirstLine(3));
     const auto result = captureAsTheShortcutDoes();

@@ -33,7 +33,8 @@ protected:
         platform.clipboard->formats = userClipboard;
         platform.keys->onChord = [this](Shortcut chord) {
             if (chord == controlC && targetCopies)
-                platform.clipboard->copyFromApplication({{"text/plain", targetSelection.toUtf8()}, {"text/html", "<i>x</i>"}});
+                platform.clipboard->copyFromApplication(
+                    {{"text/plain", targetSelection.toUtf8()}, {"text/html", "<i>x</i>"}});
         };
     }
 
@@ -52,7 +53,8 @@ TEST_F(SelectionCaptureFlowTest, AccessibilityKeepsSurroundingSpacesAndAddsOnlyA
         platform.accessibility->range = range;
         const auto result = SelectionCapture::captureViaAX(*platform.accessibility);
         EXPECT_TRUE(result && result->text == selected && result->method == QStringLiteral("AX"));
-        return result ? result->contextBefore.value_or(QStringLiteral("-")) + u'|' + result->contextAfter.value_or(QStringLiteral("-"))
+        return result ? result->contextBefore.value_or(QStringLiteral("-")) + u'|'
+                + result->contextAfter.value_or(QStringLiteral("-"))
                       : QString();
     };
     EXPECT_EQ(context({5, selected.size()}), QStringLiteral("前面一句。|后面一句。"));
@@ -161,14 +163,13 @@ TEST_F(SelectionCaptureFlowTest, TheServiceAnswersAtOnceFromAccessibilityOrLater
     EXPECT_TRUE(nothing) << "answered at once, without the copy";
 }
 
-
-
 // The self-check's cases (sentences around, either end, untrusted ranges, long texts) are not repeated below.
 TEST(ContextWindow, TheSelfCheckPasses)
 {
     const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--selftest-context")});
     EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
-    EXPECT_TRUE(result.out.endsWith("\nCONTEXT_SELFTEST_PASS\n") && !result.out.contains("FAIL")) << result.out.toStdString();
+    EXPECT_TRUE(result.out.endsWith("\nCONTEXT_SELFTEST_PASS\n") && !result.out.contains("FAIL"))
+        << result.out.toStdString();
 }
 
 using Context = SelectionCapture::Context;
@@ -185,7 +186,8 @@ TEST(ContextWindow, RangeMayDifferFromTheSelectionByFourUnitsAndNeverWrapsAround
     EXPECT_FALSE(SelectionCapture::contextWindow(text, 3, 6, QStringLiteral("这")));
     EXPECT_TRUE(SelectionCapture::contextWindow(text, 3, 2, QStringLiteral("这才是真选区")));
     EXPECT_FALSE(SelectionCapture::contextWindow(text, 3, std::numeric_limits<qsizetype>::max(), QString()));
-    EXPECT_TRUE(SelectionCapture::contextWindow(text, text.size(), 0, QString())) << "an empty selection at the very end";
+    EXPECT_TRUE(SelectionCapture::contextWindow(text, text.size(), 0, QString()))
+        << "an empty selection at the very end";
 }
 
 TEST(ContextWindow, CutSidesSnapToTheCurrentSentence)
@@ -198,14 +200,18 @@ TEST(ContextWindow, CutSidesSnapToTheCurrentSentence)
         QString before;
         QString after;
     } cases[] = {
-        {"before: the current sentence only", filler + QStringLiteral("。上一句\n这一句的") + sel, QStringLiteral("这一句的"), QString()},
+        {"before: the current sentence only", filler + QStringLiteral("。上一句\n这一句的") + sel,
+         QStringLiteral("这一句的"), QString()},
         {"before: exactly 400 units, no snapping", QStringLiteral("第一句。") + filler.left(396) + sel,
          QStringLiteral("第一句。") + filler.left(396), QString()},
         {"before: no boundary within reach", filler + sel, filler.right(400), QString()},
-        {"after: to the end of the sentence", sel + QStringLiteral("还没完！下一句？") + filler, QString(), QStringLiteral("还没完！")},
-        {"after: only the full stop that follows", QStringLiteral("整句。") + sel + QStringLiteral("；下一句？") + filler,
-         QStringLiteral("整句。"), QStringLiteral("；")},
-        {"after: a line feed ends it and is trimmed", sel + QStringLiteral("\n下一段。") + filler, QString(), QString()},
+        {"after: to the end of the sentence", sel + QStringLiteral("还没完！下一句？") + filler, QString(),
+         QStringLiteral("还没完！")},
+        {"after: only the full stop that follows",
+         QStringLiteral("整句。") + sel + QStringLiteral("；下一句？") + filler, QStringLiteral("整句。"),
+         QStringLiteral("；")},
+        {"after: a line feed ends it and is trimmed", sel + QStringLiteral("\n下一段。") + filler, QString(),
+         QString()},
         {"after: no boundary within reach", sel + filler, QString(), filler.left(400)},
     };
     for (const auto& c : cases) {
@@ -242,8 +248,12 @@ TEST(ContextWindow, TotalCapCountsCharactersAndKeepsTheTextNextToTheSelection)
         {{QStringLiteral("ab"), QStringLiteral("uvwxyz")}, 5, {QStringLiteral("ab"), QStringLiteral("uvw")}},
         {{QStringLiteral("abc"), QStringLiteral("xyz")}, 2, {QString(), QStringLiteral("xy")}},
         // A family emoji is one character of eight units, an e with a combining accent one of two.
-        {{QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}, 5, {QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}},
-        {{QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}, 4, {QStringLiteral("e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}},
+        {{QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")},
+         5,
+         {QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}},
+        {{QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")},
+         4,
+         {QStringLiteral("e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}},
     };
     for (auto c : cases) {
         capContextCharacters(c.context, c.limit);

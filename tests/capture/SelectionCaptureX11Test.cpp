@@ -19,7 +19,8 @@
 namespace {
 
 // Chinese with emoji before and inside the selection, so code points and UTF-16 units differ.
-const QString sample = QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
+const QString sample =
+    QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
 const QString selected = QStringLiteral("世界，选中的😀文字");
 const QString before = QStringLiteral("第一句话。你好🙂");
 const QString after = QStringLiteral("在这里。后面还有一句！");
@@ -77,13 +78,18 @@ protected:
 
     static QString readPrimary()
     {
-        return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")}).out);
+        return QString::fromUtf8(
+            runProgram(QStringLiteral("xclip"),
+                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")})
+                .out);
     }
 
     static QByteArray readClipboard(const QString& target)
     {
-        return runProgram(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                    QStringLiteral("clipboard"), QStringLiteral("-t"), target}).out;
+        return runProgram(QStringLiteral("xclip"),
+                          {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                           QStringLiteral("-t"), target})
+            .out;
     }
 };
 
@@ -106,13 +112,17 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextAndReplacesItInPl
         EXPECT_EQ(result->contextAfter, after);
         ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Right")}));
         EXPECT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == QString(); }, 15000));
-        EXPECT_FALSE(captureAsTheShortcutDoes()) << "a collapsed selection is no selection, whatever PRIMARY still holds";
+        EXPECT_FALSE(captureAsTheShortcutDoes())
+            << "a collapsed selection is no selection, whatever PRIMARY still holds";
         ASSERT_TRUE(selectByKeyboard());
         if (!gtk) { // the probe mode reads it as the shortcut would
-            const ProgramResult probe = runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")});
+            const ProgramResult probe =
+                runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")});
             const QJsonObject report = QJsonDocument::fromJson(probe.out).object();
-            EXPECT_EQ(report.value("text").toString() + report.value("method").toString(), selected + QStringLiteral("AX"));
-            EXPECT_EQ(report.value("pid").toInteger(), target->processId()) << probe.exitCode << probe.out.toStdString() << probe.err.toStdString();
+            EXPECT_EQ(report.value("text").toString() + report.value("method").toString(),
+                      selected + QStringLiteral("AX"));
+            EXPECT_EQ(report.value("pid").toInteger(), target->processId())
+                << probe.exitCode << probe.out.toStdString() << probe.err.toStdString();
         }
 
         EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));
@@ -138,8 +148,9 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, line + QLatin1Char('\n')) << "xterm selects the whole line";
     EXPECT_EQ(result->method, QStringLiteral("复制"));
-    QProcess* elsewhere = desktop.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
-                                                                  QStringLiteral("primary"), mousepadFile});
+    QProcess* elsewhere = desktop.start(
+        QStringLiteral("xclip"),
+        {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"), mousepadFile});
     ASSERT_TRUE(elsewhere && processEventsUntil([&] { return readPrimary() == sample; }));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "PRIMARY held by a program that is not in front";
     EXPECT_EQ(xterm->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
@@ -153,17 +164,19 @@ TEST_F(SelectionCaptureX11Test, CopyFallbackPutsEveryClipboardFormatBackAndPaste
     ASSERT_TRUE(noise.save(pngPath, "PNG"));
     QProcess* owner = desktop.start(QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),
                                     {QStringLiteral("--own-clipboard"), QStringLiteral("剪贴板原有的文字 🙂"),
-                                     QStringLiteral("<b>粗体</b> and <i>italic</i> 🙂"), pngPath}, {}, true);
+                                     QStringLiteral("<b>粗体</b> and <i>italic</i> 🙂"), pngPath},
+                                    {}, true);
     ASSERT_TRUE(owner && processEventsUntil([&] { return owner->canReadLine(); }));
-    const QStringList formats = {QStringLiteral("UTF8_STRING"), QStringLiteral("text/html"), QStringLiteral("image/png")};
+    const QStringList formats = {QStringLiteral("UTF8_STRING"), QStringLiteral("text/html"),
+                                 QStringLiteral("image/png")};
     QList<QByteArray> original;
     for (const QString& format : formats)
         original << readClipboard(format);
     ASSERT_GT(original[2].size(), 256 * 1024);
 
     // An editor without accessibility, with a selection made in code (which does not set PRIMARY).
-    QProcess* editor = desktop.startQtEditor(sample, false, {QStringLiteral("--select"), QString::number(selectionStart),
-                                                             QString::number(selected.size())});
+    QProcess* editor = desktop.startQtEditor(
+        sample, false, {QStringLiteral("--select"), QString::number(selectionStart), QString::number(selected.size())});
     ASSERT_TRUE(editor);
     DesktopSession::clearPrimarySelection();
     const auto result = captureAsTheShortcutDoes();

@@ -33,12 +33,17 @@ Probe probe(const QProcessEnvironment& changes = {}, const QStringList& removed 
     env.insert(changes);
     for (const QString& name : removed)
         env.remove(name);
-    const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")}, env);
+    const ProgramResult result =
+        runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")}, env);
     const QJsonObject json = QJsonDocument::fromJson(result.out).object();
-    return {json[QLatin1String("method")].toString(), json[QLatin1String("text")].toString(),
-            json[QLatin1String("contextBeforeLength")].toInt(-1), json[QLatin1String("contextAfterLength")].toInt(-1),
+    return {json[QLatin1String("method")].toString(),
+            json[QLatin1String("text")].toString(),
+            json[QLatin1String("contextBeforeLength")].toInt(-1),
+            json[QLatin1String("contextAfterLength")].toInt(-1),
             json[QLatin1String("pid")].toInteger(),
-            QStringLiteral("exit %1: %2 %3").arg(result.exitCode).arg(QString::fromUtf8(result.out), QString::fromUtf8(result.err.right(2000)))};
+            QStringLiteral("exit %1: %2 %3")
+                .arg(result.exitCode)
+                .arg(QString::fromUtf8(result.out), QString::fromUtf8(result.err.right(2000)))};
 }
 
 // mutter has no data-control: there PRIMARY is read, and taken, on Xwayland, as Quillo does.
@@ -50,25 +55,30 @@ bool onGnome()
 QString primarySelection()
 {
     if (onGnome())
-        return QString::fromUtf8(runProgram(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                                      QStringLiteral("primary"), QStringLiteral("-t"),
-                                                                      QStringLiteral("UTF8_STRING")})
-                                     .out);
-    return QString::fromUtf8(runProgram(QStringLiteral("wl-paste"), {QStringLiteral("--primary"), QStringLiteral("--no-newline")}).out);
+        return QString::fromUtf8(
+            runProgram(QStringLiteral("xclip"),
+                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary"),
+                        QStringLiteral("-t"), QStringLiteral("UTF8_STRING")})
+                .out);
+    return QString::fromUtf8(
+        runProgram(QStringLiteral("wl-paste"), {QStringLiteral("--primary"), QStringLiteral("--no-newline")}).out);
 }
 
 // Another client owns PRIMARY with the text, until the session ends.
 QProcess* takePrimary(DesktopSession& session, const QString& text)
 {
     if (onGnome()) {
-        QProcess* owner = session.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary")});
+        QProcess* owner =
+            session.start(QStringLiteral("xclip"),
+                          {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary")});
         if (owner) {
             owner->write(text.toUtf8());
             owner->closeWriteChannel();
         }
         return owner;
     }
-    return session.start(QStringLiteral("wl-copy"), {QStringLiteral("--primary"), QStringLiteral("--foreground"), text});
+    return session.start(QStringLiteral("wl-copy"),
+                         {QStringLiteral("--primary"), QStringLiteral("--foreground"), text});
 }
 
 class WaylandCaptureTest : public ::testing::Test {
@@ -86,7 +96,8 @@ protected:
         mousepad = session.start(QStringLiteral("mousepad"), {path});
         ASSERT_TRUE(mousepad);
         pid = mousepad->processId();
-        ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs))
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs))
             << "mousepad shows the document in the window in front";
     }
 
@@ -95,7 +106,8 @@ protected:
         ASSERT_TRUE(AtspiDriver::select(pid, start, end));
         // GTK hands a selection to the compositor as PRIMARY; wait until it has arrived or gone.
         const QString expected = document.mid(start, end - start);
-        ASSERT_TRUE(processEventsUntil([&] { return primarySelection() == expected; }, waitMs)) << expected.toStdString();
+        ASSERT_TRUE(processEventsUntil([&] { return primarySelection() == expected; }, waitMs))
+            << expected.toStdString();
     }
 };
 
@@ -120,9 +132,9 @@ TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsRead)
 {
     select(0, 12); // "Quillo reads"
     // An accessibility bus where no application is registered: accessibility finds nothing.
-    QProcess* emptyBus = session.start(QStringLiteral("dbus-daemon"),
-                                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")},
-                                       {}, true);
+    QProcess* emptyBus = session.start(
+        QStringLiteral("dbus-daemon"),
+        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")}, {}, true);
     ASSERT_TRUE(emptyBus && emptyBus->waitForReadyRead(waitMs));
     const QString address = QString::fromUtf8(emptyBus->readLine().trimmed());
     QProcessEnvironment elsewhere;
@@ -159,8 +171,9 @@ TEST_F(WaylandCaptureTest, TrustFollowsTheAccessibilitySwitchNotAnXServer)
     };
     const auto setSwitch = [](bool on) {
         return runProgram(QStringLiteral("dbus-send"),
-                          {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.a11y.Bus"),
-                           QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                          {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                           QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                           QStringLiteral("org.freedesktop.DBus.Properties.Set"),
                            QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
                            on ? QStringLiteral("variant:boolean:true") : QStringLiteral("variant:boolean:false")})
                    .exitCode

@@ -64,16 +64,21 @@ TEST(TaskPool, RunHandsTheResultToTheGuiThreadOnlyWhileItsContextLivesAndItsCall
     QObject context;
     QStringList seen;
     QThread* gui = QThread::currentThread();
-    pool.run(&context, [&context](std::stop_token) {
-        for (const char* step : {"a", "b"})
-            TaskPool::toGui(&context, [&context, step] { context.setObjectName(context.objectName() + QLatin1String(step)); });
-        return 42;
-    }, [&](int result) {
-        EXPECT_EQ(QThread::currentThread(), gui);
-        seen << context.objectName() + QString::number(result);
-    });
+    pool.run(
+        &context,
+        [&context](std::stop_token) {
+            for (const char* step : {"a", "b"})
+                TaskPool::toGui(
+                    &context, [&context, step] { context.setObjectName(context.objectName() + QLatin1String(step)); });
+            return 42;
+        },
+        [&](int result) {
+            EXPECT_EQ(QThread::currentThread(), gui);
+            seen << context.objectName() + QString::number(result);
+        });
     bool voidDone = false;
-    pool.run(&context, [](std::stop_token) {}, [&] { voidDone = true; });
+    pool.run(
+        &context, [](std::stop_token) {}, [&] { voidDone = true; });
     ASSERT_TRUE(processEventsUntil([&] { return !seen.isEmpty() && voidDone; }));
     EXPECT_EQ(seen, QStringList{QStringLiteral("ab42")}) << "progress first, then the result";
 
@@ -81,9 +86,22 @@ TEST(TaskPool, RunHandsTheResultToTheGuiThreadOnlyWhileItsContextLivesAndItsCall
     auto gone = std::make_unique<QObject>();
     std::stop_source caller;
     std::atomic<bool> release = false;
-    pool.run(gone.get(), [&](std::stop_token) { while (!release) QThread::msleep(1); return 1; }, [&](int) { late = true; });
-    pool.run(&context, [&](std::stop_token) { while (!release) QThread::msleep(1); return 2; }, [&](int) { late = true; },
-             caller.get_token());
+    pool.run(
+        gone.get(),
+        [&](std::stop_token) {
+            while (!release)
+                QThread::msleep(1);
+            return 1;
+        },
+        [&](int) { late = true; });
+    pool.run(
+        &context,
+        [&](std::stop_token) {
+            while (!release)
+                QThread::msleep(1);
+            return 2;
+        },
+        [&](int) { late = true; }, caller.get_token());
     gone.reset();
     caller.request_stop();
     release = true;

@@ -34,12 +34,18 @@ struct Client {
     ChatResult (*oneShot)(const ChatMessages&, std::stop_token);
     ChatResult (*run)(const QString&, const QString&, std::stop_token);
 };
-void PrintTo(const Client& client, std::ostream* os) { *os << client.name; }
+void PrintTo(const Client& client, std::ostream* os)
+{
+    *os << client.name;
+}
 
 const Client qwen = {"Qwen", true, &QwenClient::runChatStream, &QwenClient::runChat, &QwenClient::run};
 const Client cloud = {"Cloud", false, &CloudClient::runChatStream, &CloudClient::runChat, &CloudClient::run};
 
-struct Streamed { ChatResult result; QStringList fragments; };
+struct Streamed {
+    ChatResult result;
+    QStringList fragments;
+};
 
 // A streamed call of `text` after a system message; `stopAt` requests a stop from inside the
 // handler once that many fragments arrived, so the client then waits for more with a stopped token.
@@ -47,41 +53,53 @@ Streamed ask(const Client& client, const QString& text, qsizetype stopAt = 0)
 {
     Streamed streamed;
     std::stop_source stop;
-    streamed.result = client.stream({ChatMessage::system(QStringLiteral("系统")), ChatMessage::user(text)}, [&](const QString& fragment) {
-        streamed.fragments.append(fragment);
-        if (streamed.fragments.size() == stopAt)
-            stop.request_stop();
-    }, stop.get_token());
+    streamed.result = client.stream(
+        {ChatMessage::system(QStringLiteral("系统")), ChatMessage::user(text)},
+        [&](const QString& fragment) {
+            streamed.fragments.append(fragment);
+            if (streamed.fragments.size() == stopAt)
+                stop.request_stop();
+        },
+        stop.get_token());
     return streamed;
 }
 
-ChatResult once(const Client& client, const QString& text) { return client.oneShot({ChatMessage::user(text)}, {}); }
+ChatResult once(const Client& client, const QString& text)
+{
+    return client.oneShot({ChatMessage::user(text)}, {});
+}
 
 // How a call ended, in words both clients share (their errors name their common cases alike).
 template <class Error>
 QString words(const Error& error)
 {
     using Kind = typename Error::Kind;
-    return error.kind == Kind::httpError        ? QStringLiteral("refused %1%2").arg(error.status).arg(error.text.contains(QLatin1String("busy now")) ? ": busy now" : "")
-         : error.kind == Kind::emptyResponse    ? QStringLiteral("empty")
-         : error.kind == Kind::answerCutOff     ? QStringLiteral("cut off")
-         : error.kind == Kind::decodingFailed   ? QStringLiteral("undecodable")
-                                                : error.description();
+    return error.kind == Kind::httpError ? QStringLiteral("refused %1%2")
+                                               .arg(error.status)
+                                               .arg(error.text.contains(QLatin1String("busy now")) ? ": busy now" : "")
+        : error.kind == Kind::emptyResponse  ? QStringLiteral("empty")
+        : error.kind == Kind::answerCutOff   ? QStringLiteral("cut off")
+        : error.kind == Kind::decodingFailed ? QStringLiteral("undecodable")
+                                             : error.description();
 }
 
 QString outcome(const ChatResult& result)
 {
     using Kind = QwenError::Kind;
     if (result.ok() || result.cancelled())
-        return result.ok() ? result.answer : result.description().isEmpty() ? QStringLiteral("cancelled") : QStringLiteral("cancelled aloud");
+        return result.ok()                   ? result.answer
+            : result.description().isEmpty() ? QStringLiteral("cancelled")
+                                             : QStringLiteral("cancelled aloud");
     if (const auto* transport = result.error<TransportError>())
         return transport->code == Code::networkConnectionLost ? QStringLiteral("connection lost")
-             : transport->code == Code::timedOut              ? QStringLiteral("timed out")
-             : transport->code == Code::notConnectedToInternet ? QStringLiteral("offline")
-                                                               : transport->description();
+            : transport->code == Code::timedOut               ? QStringLiteral("timed out")
+            : transport->code == Code::notConnectedToInternet ? QStringLiteral("offline")
+                                                              : transport->description();
     if (const auto* local = result.error<QwenError>())
-        return local->kind == Kind::modelNotReady ? QStringLiteral("model not ready") : local->kind == Kind::ollamaNotRunning ? QStringLiteral("not running")
-             : local->kind == Kind::notAnswering ? QStringLiteral("not answering") : words(*local);
+        return local->kind == Kind::modelNotReady   ? QStringLiteral("model not ready")
+            : local->kind == Kind::ollamaNotRunning ? QStringLiteral("not running")
+            : local->kind == Kind::notAnswering     ? QStringLiteral("not answering")
+                                                    : words(*local);
     return words(*result.error<CloudError>());
 }
 
@@ -109,20 +127,25 @@ class ChatClientTest : public ServedClient, public ::testing::WithParamInterface
 protected:
     const Client& client = GetParam();
 };
-INSTANTIATE_TEST_SUITE_P(Clients, ChatClientTest, ::testing::Values(qwen, cloud), [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Clients, ChatClientTest, ::testing::Values(qwen, cloud),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_P(ChatClientTest, StreamsTheAnswerAndSendsTheMessagesInOrder)
 {
     ASSERT_TRUE(serve(client));
     const Streamed streamed = ask(client, QStringLiteral("椰林深处有家小店😀"));
-    EXPECT_EQ(streamed.result.answer, QStringLiteral("回声：椰林深处有家小店😀")) << streamed.result.description().toStdString();
+    EXPECT_EQ(streamed.result.answer, QStringLiteral("回声：椰林深处有家小店😀"))
+        << streamed.result.description().toStdString();
     EXPECT_EQ(streamed.fragments, QStringLiteral("回声：|椰林深|处有家|小店😀").split(QLatin1Char('|')));
     EXPECT_EQ(client.run(QStringLiteral("规则"), QStringLiteral("你好"), {}).answer, QStringLiteral("回声：你好"));
 
     const QList<QJsonObject> sent = bodies();
     ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(messagesOf(sent[0]), (ChatMessages{ChatMessage::system(QStringLiteral("系统")), ChatMessage::user(QStringLiteral("椰林深处有家小店😀"))}));
-    EXPECT_EQ(messagesOf(sent[1]), (ChatMessages{ChatMessage::system(QStringLiteral("规则")), ChatMessage::user(QStringLiteral("你好"))}));
+    EXPECT_EQ(messagesOf(sent[0]),
+              (ChatMessages{ChatMessage::system(QStringLiteral("系统")),
+                            ChatMessage::user(QStringLiteral("椰林深处有家小店😀"))}));
+    EXPECT_EQ(messagesOf(sent[1]),
+              (ChatMessages{ChatMessage::system(QStringLiteral("规则")), ChatMessage::user(QStringLiteral("你好"))}));
 }
 
 TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
@@ -138,8 +161,10 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
         {QStringLiteral("[[empty]]"), 0, "", "empty", "empty"},
         {QStringLiteral("[[fail:503:busy now]]"), 0, "", "refused 503: busy now", "refused 503: busy now"},
         {QStringLiteral("[[fail:404]]"), 0, "", "model not ready|refused 404", "model not ready|refused 404"},
-        {QStringLiteral("[[fail:500:model is missing, try pulling it first]]"), 0, "", "model not ready|refused 500", "model not ready|refused 500"},
-        {QStringLiteral("[[fail:500:Model Not Found]]"), 0, "", "model not ready|refused 500", "model not ready|refused 500"},
+        {QStringLiteral("[[fail:500:model is missing, try pulling it first]]"), 0, "", "model not ready|refused 500",
+         "model not ready|refused 500"},
+        {QStringLiteral("[[fail:500:Model Not Found]]"), 0, "", "model not ready|refused 500",
+         "model not ready|refused 500"},
         {half + QStringLiteral("[[midstream]]"), 0, "回声：一二三", "refused 200", "refused 500"},
         {half + QStringLiteral("[[drop]]"), 0, "回声：一二三", "cut off|connection lost", "cut off|connection lost"},
         {half + QStringLiteral("[[unfinished]]"), 0, "回声：一二三", "cut off", "回声：一二三四五六七八九"},
@@ -147,14 +172,17 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
         {half + QStringLiteral("[[stall:60]]"), 2, "回声：一二三", "cancelled", ""},
     };
     const int side = client.local ? 0 : -1;
-    const auto pick = [side](const char* both) { return QString::fromUtf8(both).section(QLatin1Char('|'), side, side); };
+    const auto pick = [side](const char* both) {
+        return QString::fromUtf8(both).section(QLatin1Char('|'), side, side);
+    };
     qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000"); // short, yet long enough for a busy machine to send a head
     for (const auto& [text, stopAt, shown, streamedOutcome, oneShotOutcome] : cases) {
         SCOPED_TRACE(text.toStdString());
         const Streamed streamed = ask(client, text, stopAt);
         EXPECT_EQ(outcome(streamed.result), pick(streamedOutcome));
         EXPECT_EQ(streamed.fragments.join(QString()).trimmed(), QString::fromUtf8(shown));
-        EXPECT_TRUE(!*oneShotOutcome || outcome(once(client, text)) == pick(oneShotOutcome)) << outcome(once(client, text)).toStdString();
+        EXPECT_TRUE(!*oneShotOutcome || outcome(once(client, text)) == pick(oneShotOutcome))
+            << outcome(once(client, text)).toStdString();
     }
     qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
 }
@@ -178,7 +206,9 @@ TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
     std::mutex reply; // the server's thread reads what the test sets between requests
     QByteArray body;
     LocalHttpServer local;
-    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("{}", "application/json");
+    });
     local.server.Post("/api/chat", [&](const httplib::Request&, httplib::Response& res) {
         const std::lock_guard held(reply);
         res.set_content(body.toStdString(), "text/event-stream");
@@ -208,7 +238,9 @@ TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
         serveBody(whole);
         EXPECT_EQ(outcome(ask(client, QStringLiteral("hi")).result), QString::fromUtf8(answer)) << fixture;
         const QList<QByteArray> lines = whole.split('\n');
-        const auto ending = std::find_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) { return QString::fromUtf8(line).contains(endMarker); });
+        const auto ending = std::find_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) {
+            return QString::fromUtf8(line).contains(endMarker);
+        });
         ASSERT_NE(ending, lines.cend()) << fixture;
         serveBody(lines.mid(0, ending - lines.cbegin()).join('\n') + '\n');
         const Streamed cutOff = ask(client, QStringLiteral("hi"));
@@ -218,10 +250,12 @@ TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
 
     // A damaged character shows as U+FFFD; the text around it stays.
     const QByteArray damaged = "坏\xff\xfe\xc3(字";
-    serveBody(client.local ? R"({"message":{"role":"assistant","content":")" + damaged + "\"},\"done\":false}\n{\"done\":true}\n"
-                           : R"(data: {"choices":[{"delta":{"content":")" + damaged + "\"}}]}\n\ndata: [DONE]\n\n");
+    serveBody(client.local
+                  ? R"({"message":{"role":"assistant","content":")" + damaged + "\"},\"done\":false}\n{\"done\":true}\n"
+                  : R"(data: {"choices":[{"delta":{"content":")" + damaged + "\"}}]}\n\ndata: [DONE]\n\n");
     const QString shown = ask(client, QStringLiteral("hi")).result.answer;
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("坏\ufffd")) && shown.endsWith(QStringLiteral("(字")) && QString(shown).remove(QChar(0xfffd)) == QStringLiteral("坏(字"))
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("坏\ufffd")) && shown.endsWith(QStringLiteral("(字"))
+                && QString(shown).remove(QChar(0xfffd)) == QStringLiteral("坏(字"))
         << shown.toStdString();
 }
 
@@ -232,7 +266,9 @@ TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
     int status = 200;
     QByteArray body;
     LocalHttpServer local;
-    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("{}", "application/json");
+    });
     local.server.Post("/api/chat", [&](const httplib::Request&, httplib::Response& res) {
         const std::lock_guard held(reply);
         res.status = status;
@@ -243,34 +279,45 @@ TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
         std::tie(status, body) = std::pair(code, text);
     };
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
-    EXPECT_TRUE(!client.local || outcome(once(client, QStringLiteral("hi"))) == QStringLiteral("not running")) << "nothing answered for 12 s";
+    EXPECT_TRUE(!client.local || outcome(once(client, QStringLiteral("hi"))) == QStringLiteral("not running"))
+        << "nothing answered for 12 s";
     ASSERT_TRUE(local.start(11434));
     useCustomCloud(local.url(QStringLiteral("/api/chat")), apiKey);
 
     const QByteArray noContent = R"({"message":{"role":"assistant"},"choices":[{"message":{"role":"assistant"}}]})";
-    const std::tuple<bool, int, QByteArray, ChatResult> cases[] = { // for the local client?, status, body, result
-        {true, 200, R"({"error":"model 'qwen2.5:7b' not found"})", ChatResult::failed(QwenError::modelNotReady(localModel))},
-        {true, 200, R"({"error":"out of memory"})", ChatResult::failed(QwenError::httpError(200, QStringLiteral("out of memory")))},
+    const std::tuple<bool, int, QByteArray, ChatResult> cases[] = {
+        // for the local client?, status, body, result
+        {true, 200, R"({"error":"model 'qwen2.5:7b' not found"})",
+         ChatResult::failed(QwenError::modelNotReady(localModel))},
+        {true, 200, R"({"error":"out of memory"})",
+         ChatResult::failed(QwenError::httpError(200, QStringLiteral("out of memory")))},
         {true, 200, noContent, ChatResult::failed(QwenError::emptyResponse())},
         {true, 500, "\xff\xfe not utf-8", ChatResult::failed(QwenError::httpError(500, QString()))},
-        {false, 200, readFile(QStringLiteral(QUILLO_TEST_FIXTURES "/wire/providers/deepseek/chat-nonstream-keepalive-blank-lines.200.txt")),
+        {false, 200,
+         readFile(QStringLiteral(QUILLO_TEST_FIXTURES
+                                 "/wire/providers/deepseek/chat-nonstream-keepalive-blank-lines.200.txt")),
          ChatResult::success(QStringLiteral("Hello! How can I help you today?"))},
         {false, 200, noContent, ChatResult::failed(CloudError::emptyResponse())},
         {false, 200, R"({"choices":[]})", ChatResult::failed(CloudError::emptyResponse())},
-        {false, 500, "\xff\xfe\xfd", ChatResult::failed(CloudError::httpError(500, QStringLiteral("<无法解码的响应体>")))},
+        {false, 500, "\xff\xfe\xfd",
+         ChatResult::failed(CloudError::httpError(500, QStringLiteral("<无法解码的响应体>")))},
     };
     for (const auto& [local, code, text, expected] : cases) {
         answerWith(code, text);
         const ChatResult result = local == client.local ? once(client, QStringLiteral("hi")) : expected;
-        EXPECT_TRUE(result.failure == expected.failure && result.answer == expected.answer) << text.constData() << ": " << result.description().toStdString();
-        EXPECT_TRUE(client.local || code != 200 || CloudClient::smokeTest().ok()) << "the connection test takes any answer";
+        EXPECT_TRUE(result.failure == expected.failure && result.answer == expected.answer)
+            << text.constData() << ": " << result.description().toStdString();
+        EXPECT_TRUE(client.local || code != 200 || CloudClient::smokeTest().ok())
+            << "the connection test takes any answer";
     }
     for (const char* undecodable : {"[1,2]", "{truncated", R"({"message":"text","choices":[{"message":"text"}]})"}) {
         answerWith(200, undecodable);
         EXPECT_EQ(outcome(once(client, QStringLiteral("hi"))), QStringLiteral("undecodable")) << undecodable;
     }
     answerWith(401, QByteArray());
-    EXPECT_TRUE(client.local || ask(client, QStringLiteral("hi")).result.failure == ChatFailure(CloudError::httpError(401, QStringLiteral("<空响应体>"))));
+    EXPECT_TRUE(client.local
+                || ask(client, QStringLiteral("hi")).result.failure
+                    == ChatFailure(CloudError::httpError(401, QStringLiteral("<空响应体>"))));
 }
 
 TEST_F(QwenWireTest, OptionsKeepAliveExplainAndPrewarm)
@@ -282,16 +329,25 @@ TEST_F(QwenWireTest, OptionsKeepAliveExplainAndPrewarm)
     QwenClient::prewarm();
     QStringList sent; // model, temperature, keep_alive, stream
     for (const QJsonObject& body : bodies())
-        sent << QStringLiteral("%1 %2 %3 %4").arg(body.value(QStringLiteral("model")).toString()).arg(body.value(QStringLiteral("options"))[QStringLiteral("temperature")].toDouble())
-                    .arg(body.value(QStringLiteral("keep_alive")).toString(QStringLiteral("-")), body.value(QStringLiteral("stream")).toBool() ? QStringLiteral("streamed") : QStringLiteral("once"));
-    EXPECT_EQ(sent, QStringLiteral("qwen2.5:7b 0.7 30m streamed|qwen2.5:7b 0.7 - once|qwen2.5:7b 0.4 - once|qwen2.5:7b 0 30m once").split(QLatin1Char('|')))
+        sent << QStringLiteral("%1 %2 %3 %4")
+                    .arg(body.value(QStringLiteral("model")).toString())
+                    .arg(body.value(QStringLiteral("options"))[QStringLiteral("temperature")].toDouble())
+                    .arg(body.value(QStringLiteral("keep_alive")).toString(QStringLiteral("-")),
+                         body.value(QStringLiteral("stream")).toBool() ? QStringLiteral("streamed")
+                                                                       : QStringLiteral("once"));
+    EXPECT_EQ(
+        sent,
+        QStringLiteral("qwen2.5:7b 0.7 30m streamed|qwen2.5:7b 0.7 - once|qwen2.5:7b 0.4 - once|qwen2.5:7b 0 30m once")
+            .split(QLatin1Char('|')))
         << "one-shot calls keep nothing loaded, prewarm does";
 }
 
 TEST_F(QwenWireTest, AnEngineThatTakesTheRequestAndNeverAnswersIsNotSaidToBeStopped)
 {
     LocalHttpServer local;
-    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) { res.set_content("{}", "application/json"); });
+    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("{}", "application/json");
+    });
     local.server.Post("/api/chat", [&local](const httplib::Request&, httplib::Response& res) {
         local.holdUntilReleased();
         res.set_content("{}", "application/json");
@@ -311,8 +367,12 @@ TEST_F(CloudWireTest, TheKeyTravelsAsBearerAndIsNeverRepeated)
     ASSERT_TRUE(CloudClient::smokeTest().ok());
     const QList<QJsonObject> sent = bodies();
     ASSERT_EQ(sent.size(), 2);
-    EXPECT_EQ(sent[0], (QJsonObject{{QStringLiteral("model"), QStringLiteral("fake-model")}, {QStringLiteral("messages"), sent[0].value(QStringLiteral("messages"))},
-                                    {QStringLiteral("temperature"), 0.7}, {QStringLiteral("max_tokens"), 4096}, {QStringLiteral("stream"), true}}));
+    EXPECT_EQ(sent[0],
+              (QJsonObject{{QStringLiteral("model"), QStringLiteral("fake-model")},
+                           {QStringLiteral("messages"), sent[0].value(QStringLiteral("messages"))},
+                           {QStringLiteral("temperature"), 0.7},
+                           {QStringLiteral("max_tokens"), 4096},
+                           {QStringLiteral("stream"), true}}));
     EXPECT_EQ(sent[1].value(QStringLiteral("max_tokens")), QJsonValue(1)) << "the connection test asks for one token";
 
     useCustomCloud(provider->endpoint(), QStringLiteral("sk-wrong\n-key"));
@@ -328,7 +388,8 @@ TEST_F(CloudWireTest, TheProfileChatFollowsTheReadinessTheEnginesReport)
     engines->change([](FakeEngineControl::Script& script) { script.readiness = AIReadiness::cloudOnly; });
     ClientEngine engine(engines);
     const ProfileEngine::OneShotChat chat = engine.profileChat({});
-    EXPECT_EQ(chat ? chat({ChatMessage::user(QStringLiteral("画像"))}, {}) : std::nullopt, QStringLiteral("回声：画像"));
+    EXPECT_EQ(chat ? chat({ChatMessage::user(QStringLiteral("画像"))}, {}) : std::nullopt,
+              QStringLiteral("回声：画像"));
     engines->change([](FakeEngineControl::Script& script) { script.readiness = AIReadiness::neitherConfigured; });
     EXPECT_FALSE(engine.profileChat({}));
     EXPECT_EQ(engines->calls(), (QStringList{QStringLiteral("readiness"), QStringLiteral("readiness")}));
@@ -341,12 +402,15 @@ TEST(CloudSettingsTest, ConfigurationProblemsSurfaceBeforeAnyTrafficAndWithoutAN
     EXPECT_EQ(ask(cloud, QStringLiteral("hi")).result.failure, ChatFailure(CloudError::missingBaseURL()));
     useCustomCloud(QStringLiteral("not a url"), apiKey);
     EXPECT_EQ(once(cloud, QStringLiteral("hi")).failure, ChatFailure(CloudError::invalidEndpoint()));
-    useCustomCloud(QStringLiteral("https://llm.example.com/v1/chat/completions"), QStringLiteral("key"), QStringLiteral("  "));
-    EXPECT_EQ(std::get<CloudClient::Target>(CloudClient::resolve()).model, QStringLiteral("doubao-seed-2-0-pro-260215")) << "the last fallback";
+    useCustomCloud(QStringLiteral("https://llm.example.com/v1/chat/completions"), QStringLiteral("key"),
+                   QStringLiteral("  "));
+    EXPECT_EQ(std::get<CloudClient::Target>(CloudClient::resolve()).model, QStringLiteral("doubao-seed-2-0-pro-260215"))
+        << "the last fallback";
 
     changeSettings([](AppSettings& settings) {
         settings.activeProvider = QStringLiteral("deepseek");
-        settings.cloudKeys = {{QStringLiteral("deepseek"), QStringLiteral("   ")}, {QStringLiteral("openai"), QStringLiteral("sk-other")}};
+        settings.cloudKeys = {{QStringLiteral("deepseek"), QStringLiteral("   ")},
+                              {QStringLiteral("openai"), QStringLiteral("sk-other")}};
     });
     EXPECT_EQ(once(cloud, QStringLiteral("hi")).failure, ChatFailure(CloudError::missingApiKey(SettingsStore::path())));
 
@@ -382,14 +446,16 @@ TEST(HttpLayerTest, LinesArriveAsTheyAreSentWithoutTheirEndings)
     });
     ASSERT_TRUE(local.start());
     QList<QByteArray> lines;
-    const Http::Response response = Http::streamLines(get(local.url(QStringLiteral("/lines"))), [&](const QByteArray& line) {
-        lines.append(line);
-        seen = true;
-        local.release();
-        return true;
-    });
+    const Http::Response response =
+        Http::streamLines(get(local.url(QStringLiteral("/lines"))), [&](const QByteArray& line) {
+            lines.append(line);
+            seen = true;
+            local.release();
+            return true;
+        });
     EXPECT_TRUE(response.ok());
-    EXPECT_EQ(lines, (QList<QByteArray>{"one", "two", "three"})) << "CRLF is stripped, split lines are joined, the last one is kept";
+    EXPECT_EQ(lines, (QList<QByteArray>{"one", "two", "three"}))
+        << "CRLF is stripped, split lines are joined, the last one is kept";
 }
 
 TEST(HttpLayerTest, NoRedirectNoOtherProtocolAndNothingSentForAStoppedTask)
@@ -401,7 +467,8 @@ TEST(HttpLayerTest, NoRedirectNoOtherProtocolAndNothingSentForAStoppedTask)
         res.set_redirect("http://127.0.0.1:1/elsewhere");
     });
     ASSERT_TRUE(local.start());
-    EXPECT_EQ(Http::fetch(get(local.url(QStringLiteral("/moved")))).status, 302) << "a key must never follow a redirect to another host";
+    EXPECT_EQ(Http::fetch(get(local.url(QStringLiteral("/moved")))).status, 302)
+        << "a key must never follow a redirect to another host";
 
     std::stop_source stopped;
     stopped.request_stop();
@@ -410,10 +477,13 @@ TEST(HttpLayerTest, NoRedirectNoOtherProtocolAndNothingSentForAStoppedTask)
     EXPECT_EQ(requests, 1);
 
     const Http::Response refused = Http::fetch(get(QStringLiteral("http://127.0.0.1:9/"))); // nothing listens there
-    EXPECT_TRUE(refused.error && refused.error->code == Code::cannotConnectToHost && refused.status == 0) << "no head arrived";
+    EXPECT_TRUE(refused.error && refused.error->code == Code::cannotConnectToHost && refused.status == 0)
+        << "no head arrived";
 
-    EXPECT_TRUE(Http::isWebUrl(QStringLiteral("https://api.example.com/v1/chat/completions")) && Http::isWebUrl(QStringLiteral("http://127.0.0.1:11434/api/chat")));
-    for (const char* bad : {"", "api.example.com/v1", "ftp://example.com/", "file:///etc/passwd", "https://", "http://exa mple.com/"})
+    EXPECT_TRUE(Http::isWebUrl(QStringLiteral("https://api.example.com/v1/chat/completions"))
+                && Http::isWebUrl(QStringLiteral("http://127.0.0.1:11434/api/chat")));
+    for (const char* bad :
+         {"", "api.example.com/v1", "ftp://example.com/", "file:///etc/passwd", "https://", "http://exa mple.com/"})
         EXPECT_FALSE(Http::isWebUrl(QString::fromLatin1(bad))) << bad;
     const Http::Response file = Http::fetch(get(QStringLiteral("file:///etc/hostname")));
     EXPECT_TRUE(!file.ok() && file.body.isEmpty()) << "other protocols are refused by the transport too";
@@ -423,8 +493,11 @@ TEST(HttpLayerTest, ASelfSignedCertificateIsRefused)
 {
     QTemporaryDir dir;
     const QString cert = dir.filePath(QStringLiteral("cert.pem")), key = dir.filePath(QStringLiteral("key.pem"));
-    const QString arguments = QStringLiteral("req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1");
-    const ProgramResult made = runProgram(QStringLiteral("openssl"), arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+    const QString arguments = QStringLiteral(
+        "req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1");
+    const ProgramResult made = runProgram(
+        QStringLiteral("openssl"),
+        arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 
     httplib::SSLServer server(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());

@@ -39,7 +39,10 @@ protected:
         env.remove(QStringLiteral("DISPLAY"));
         return env;
     }
-    ProgramResult check(const QString& program, const QStringList& args) const { return runProgram(program, args, environment()); }
+    ProgramResult check(const QString& program, const QStringList& args) const
+    {
+        return runProgram(program, args, environment());
+    }
 };
 
 TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhatFailed)
@@ -54,15 +57,22 @@ TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhat
             percents.append(QString::fromUtf8(line).section(QLatin1Char(' '), 2).chopped(1).toInt());
     }
     EXPECT_TRUE(!percents.isEmpty() && std::ranges::all_of(percents, [](int percent) { return percent % 20 == 0; })
-                && std::ranges::adjacent_find(percents) == percents.end()) << ::testing::PrintToString(percents);
-    EXPECT_TRUE(lines.contains("下载完成。落地校验 hasModel=true") && lines.contains("INFER_OK: 回声：请解释下面这段内容： 你好"));
+                && std::ranges::adjacent_find(percents) == percents.end())
+        << ::testing::PrintToString(percents);
+    EXPECT_TRUE(lines.contains("下载完成。落地校验 hasModel=true")
+                && lines.contains("INFER_OK: 回声：请解释下面这段内容： 你好"));
     EXPECT_EQ(lines.last(), "PULL_SELFTEST_PASS");
-    EXPECT_EQ(SettingsStore::load(true).qwenModel, QStringLiteral("qwen2.5:0.5b")) << "the default model, now configured";
+    EXPECT_EQ(SettingsStore::load(true).qwenModel, QStringLiteral("qwen2.5:0.5b"))
+        << "the default model, now configured";
     EXPECT_EQ(ChildProcesses::running(engine), QList<pid_t>()) << "the check stops the engine it started";
 
-    const ProgramResult unknown = check(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen9:1b[[unknown]]")});
-    EXPECT_TRUE(unknown.exitCode == 1 && unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n"));
-    EXPECT_EQ(check(quilloBinary(), {QStringLiteral("--selftest-pull")}).out, "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
+    const ProgramResult unknown =
+        check(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen9:1b[[unknown]]")});
+    EXPECT_TRUE(
+        unknown.exitCode == 1
+        && unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n"));
+    EXPECT_EQ(check(quilloBinary(), {QStringLiteral("--selftest-pull")}).out,
+              "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
 }
 
 // SIGTERM reaches an ask, whose event loop then ends in order: the engine is stopped and quillo exits
@@ -76,8 +86,11 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
         const FakeOllamaServer earlier(QStringLiteral("127.0.0.1:11435"), models);
         ASSERT_TRUE(earlier.isAnswering() && earlier.pull(QStringLiteral("qwen2.5:7b")));
     }
-    const std::tuple<int, QStringList, QByteArray> runs[] = { // signal, arguments, printed before it is sent
-        {SIGTERM, {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("停很久的文字[[stall:60]]")}, QByteArray()},
+    const std::tuple<int, QStringList, QByteArray> runs[] = {
+        // signal, arguments, printed before it is sent
+        {SIGTERM,
+         {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("停很久的文字[[stall:60]]")},
+         QByteArray()},
         {SIGKILL, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")}, "PROGRESS"},
     };
     for (const auto& [signal, args, marker] : runs) {
@@ -87,14 +100,16 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
         quillo.setProcessEnvironment(env);
         quillo.start(installedQuillo, args);
         QByteArray printed;
-        while (quillo.waitForReadyRead(60000) && !(printed += quillo.readAllStandardOutput()).contains(marker)) {}
+        while (quillo.waitForReadyRead(60000) && !(printed += quillo.readAllStandardOutput()).contains(marker)) { }
         const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(quillo.processId()));
         ASSERT_EQ(children.size(), 1) << printed.toStdString();
         ::kill(pid_t(quillo.processId()), signal);
         ASSERT_TRUE(quillo.waitForFinished(10000));
-        EXPECT_TRUE(signal != SIGTERM || (quillo.exitStatus() == QProcess::NormalExit && quillo.exitCode() == 128 + SIGTERM))
+        EXPECT_TRUE(signal != SIGTERM
+                    || (quillo.exitStatus() == QProcess::NormalExit && quillo.exitCode() == 128 + SIGTERM))
             << "not killed by the signal";
-        EXPECT_TRUE(ChildProcesses::waitGone(children.first(), 5s)) << "the engine outlived quillo (signal " << signal << ")";
+        EXPECT_TRUE(ChildProcesses::waitGone(children.first(), 5s))
+            << "the engine outlived quillo (signal " << signal << ")";
         if (!ChildProcesses::waitGone(children.first(), 0ms))
             ChildProcesses::killAndReap(children.first());
     }
@@ -118,17 +133,21 @@ TEST_F(EngineLifetimeTest, TheContextCheckRunsEachActionWithItsContextAndNeverPr
     ASSERT_EQ(chats.size(), 3);
     const QString apple = messagesOf(chats[0]).value(1).content;
     const QString bank = messagesOf(chats[1]).value(1).content;
-    EXPECT_TRUE(apple.contains(QStringLiteral("《苹果》")) && apple.contains(QStringLiteral("iPhone"))) << apple.toStdString();
-    EXPECT_TRUE(bank.contains(QStringLiteral("《bank》")) && bank.contains(QStringLiteral("river"))) << bank.toStdString();
+    EXPECT_TRUE(apple.contains(QStringLiteral("《苹果》")) && apple.contains(QStringLiteral("iPhone")))
+        << apple.toStdString();
+    EXPECT_TRUE(bank.contains(QStringLiteral("《bank》")) && bank.contains(QStringLiteral("river")))
+        << bank.toStdString();
 
     const QString key = QStringLiteral("sk-livetest-5ecret-0042");
     const QByteArray settings = readFile(SettingsStore::path());
     for (const QString& given : {QString(), key}) {
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("SELVANE_TEST_DOUBAO_KEY"), given); // empty counts as unset
-        const ProgramResult cloud = runProgram(quilloBinary(), {QStringLiteral("--context-livetest"), QStringLiteral("cloud")}, env);
+        const ProgramResult cloud =
+            runProgram(quilloBinary(), {QStringLiteral("--context-livetest"), QStringLiteral("cloud")}, env);
         EXPECT_EQ(cloud.exitCode, 1) << "without the key, or without a network";
-        EXPECT_TRUE(cloud.out.contains(given.isEmpty() ? "CONTEXT_LIVETEST_FAIL: SELVANE_TEST_DOUBAO_KEY" : "CONTEXT_LIVETEST_FAIL"));
+        EXPECT_TRUE(cloud.out.contains(given.isEmpty() ? "CONTEXT_LIVETEST_FAIL: SELVANE_TEST_DOUBAO_KEY"
+                                                       : "CONTEXT_LIVETEST_FAIL"));
         EXPECT_FALSE(cloud.out.contains(key.toUtf8()) || cloud.err.contains(key.toUtf8()));
     }
     EXPECT_EQ(readFile(SettingsStore::path()), settings) << "the user's settings are left alone";

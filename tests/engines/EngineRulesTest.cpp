@@ -6,7 +6,6 @@
 
 #include <QSet>
 
-#include "update/UpdateChecker.h"
 #include "engines/ChatStream.h"
 #include "engines/CloudClient.h"
 #include "engines/LocalEngineHeal.h"
@@ -20,6 +19,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/Printers.h"
 #include "tests/support/ScratchHome.h"
+#include "update/UpdateChecker.h"
 
 namespace {
 
@@ -27,21 +27,28 @@ using PullLine = ManagedOllama::PullLine;
 using PullPhase = ManagedOllama::PullPhase;
 using Outcome = LocalEngineHeal::Outcome;
 
-PullLine progress(const PullPhase& phase) { return {PullLine::Kind::progress, phase, {}}; }
+PullLine progress(const PullPhase& phase)
+{
+    return {PullLine::Kind::progress, phase, {}};
+}
 
 TEST(ManagedOllamaRules, PullLinesAreClassified)
 {
     const std::pair<const char*, PullLine> cases[] = {
-        {R"({"status":"pulling 8eeb52dfb3bb","digest":"sha256:8e","total":100,"completed":25})", progress(PullPhase::downloading(0.25))},
+        {R"({"status":"pulling 8eeb52dfb3bb","digest":"sha256:8e","total":100,"completed":25})",
+         progress(PullPhase::downloading(0.25))},
         {R"({"status":"pulling 8eeb52dfb3bb","total":100})", progress(PullPhase::downloading(0))},
         {R"({"status":"pulling 8eeb52dfb3bb","total":100,"completed":250})", progress(PullPhase::downloading(1))},
-        {R"({"status":"verifying sha256 digest"})", progress(PullPhase::verifying())}, {R"({"status":"writing manifest"})", progress(PullPhase::verifying())},
+        {R"({"status":"verifying sha256 digest"})", progress(PullPhase::verifying())},
+        {R"({"status":"writing manifest"})", progress(PullPhase::verifying())},
         {R"({"status":"Digest check"})", progress(PullPhase::verifying())},
         {R"({"status":"SUCCESS","total":100,"completed":1})", progress(PullPhase::done())},
-        {R"({"error":"pull model manifest: file does not exist"})", {PullLine::Kind::error, {}, QStringLiteral("pull model manifest: file does not exist")}},
+        {R"({"error":"pull model manifest: file does not exist"})",
+         {PullLine::Kind::error, {}, QStringLiteral("pull model manifest: file does not exist")}},
         {R"({"error":"","status":"removing unused layers"})", {}},
         {R"({"status":"pulling x","total":0})", progress(PullPhase::downloading(0))},
-        {"not json {{", {}}, {R"(["status","success"])", {}},
+        {"not json {{", {}},
+        {R"(["status","success"])", {}},
     };
     for (const auto& [line, expected] : cases)
         EXPECT_EQ(ManagedOllama::parsePullLine(QByteArray(line)), expected) << line;
@@ -56,9 +63,10 @@ TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
 {
     // listed, asked for, matched by ManagedOllama, matched by OllamaService
     const std::tuple<const char*, const char*, bool, bool> cases[] = {
-        {"qwen2.5:7b", "qwen2.5:7b", true, true},     {"qwen2.5:7b", "qwen2.5", true, true}, {"qwen2.5:7b", "qwen3:8b", false, false},
-        {"qwen2.5:latest", "qwen2.5", true, true},    {"qwen2.5", "qwen2.5:latest", true, false},
-        {"qwen2.5", "qwen2.5:7b", true, false},       {"qwen2.5:7b", "qwen2", false, false},   {"", "qwen2.5", false, false},
+        {"qwen2.5:7b", "qwen2.5:7b", true, true},   {"qwen2.5:7b", "qwen2.5", true, true},
+        {"qwen2.5:7b", "qwen3:8b", false, false},   {"qwen2.5:latest", "qwen2.5", true, true},
+        {"qwen2.5", "qwen2.5:latest", true, false}, {"qwen2.5", "qwen2.5:7b", true, false},
+        {"qwen2.5:7b", "qwen2", false, false},      {"", "qwen2.5", false, false},
     };
     for (const auto& [listed, name, managed, own] : cases) {
         const QStringList models = QString::fromLatin1(listed).split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -84,7 +92,8 @@ TEST(LocalEngineHealRules, SwitchesOnlyAnEmptyBuiltInEngineToAnOfferingOwnOllama
     EXPECT_EQ(LocalEngineHeal::decide(false, {qwen}, {qwen}, qwen), Outcome::noChange());
     EXPECT_EQ(LocalEngineHeal::decide(false, {}, {}, qwen), Outcome::noChange());
     EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, qwen}, qwen), Outcome::switchedToExternal(qwen));
-    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, QStringLiteral("mistral:7b")}, qwen), Outcome::switchedToExternal(llama));
+    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, QStringLiteral("mistral:7b")}, qwen),
+              Outcome::switchedToExternal(llama));
 }
 
 TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
@@ -95,10 +104,12 @@ TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
         {"ollama/chat-stream.200.ndjson", false, "The sky is blue because of Rayleigh scattering.", nullptr},
         {"ollama/chat-stream-length.200.ndjson", false, "The sky", nullptr},
         {"ollama/chat-stream-thinking.200.ndjson", false, "There are 3.", nullptr},
-        {"ollama/chat-stream-midstream-error.200.ndjson", false, "The sky", "an error was encountered while running the model"},
+        {"ollama/chat-stream-midstream-error.200.ndjson", false, "The sky",
+         "an error was encountered while running the model"},
         {"openai/chat-stream-doc-example.200.sse", true, "Hello", nullptr},
         {"openai/chat-stream-include-usage.200.sse", true, "**Holiday Name:** Harmony.", nullptr},
-        {"openai/chat-stream-midstream-error.200.sse", true, "", "The server had an error while processing your request. Sorry about that!"},
+        {"openai/chat-stream-midstream-error.200.sse", true, "",
+         "The server had an error while processing your request. Sorry about that!"},
         {"providers/dashscope/chat-stream-reasoning.200.sse", true, "**Answer: 3**", nullptr},
         {"providers/deepseek/chat-stream-keepalive.200.sse", true, "## **Holiday", nullptr},
         {"providers/gemini-openai/chat-stream-empty-completion.200.sse", true, "", nullptr},
@@ -109,9 +120,12 @@ TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
     };
     for (const auto& [fixture, sse, answer, error] : cases) {
         QString shown;
-        ChatStreamReader reader(sse ? &CloudClient::parseSSELine : &QwenClient::parseOllamaStreamLine, [&shown](const QString& fragment) { shown += fragment; });
-        const QList<QByteArray> lines = readFile(QStringLiteral(QUILLO_TEST_FIXTURES "/wire/") + QLatin1String(fixture)).split('\n');
-        if (std::ranges::all_of(lines, [&reader](const QByteArray& line) { return reader.consume(line); })) // until done or an error
+        ChatStreamReader reader(sse ? &CloudClient::parseSSELine : &QwenClient::parseOllamaStreamLine,
+                                [&shown](const QString& fragment) { shown += fragment; });
+        const QList<QByteArray> lines =
+            readFile(QStringLiteral(QUILLO_TEST_FIXTURES "/wire/") + QLatin1String(fixture)).split('\n');
+        if (std::ranges::all_of(
+                lines, [&reader](const QByteArray& line) { return reader.consume(line); })) // until done or an error
             reader.finish();
         EXPECT_GT(lines.size(), 1) << fixture;
         EXPECT_EQ(reader.answer().trimmed(), QString::fromUtf8(answer)) << fixture;
@@ -125,13 +139,21 @@ TEST(StreamRules, EndMarkersAndDamagedBytes)
 {
     // Both parsers: the line, what it says, whether it marks the answer's end.
     const std::tuple<StreamLineParser, QByteArray, StreamLine> cases[] = {
-        {&QwenClient::parseOllamaStreamLine, R"({"message":{"content":"尾"},"done":true,"done_reason":"length"})", StreamLine::delta(QStringLiteral("尾"), true)},
+        {&QwenClient::parseOllamaStreamLine, R"({"message":{"content":"尾"},"done":true,"done_reason":"length"})",
+         StreamLine::delta(QStringLiteral("尾"), true)},
         {&QwenClient::parseOllamaStreamLine, R"({"message":{"content":""},"done":false})", StreamLine::ignore()},
-        {&QwenClient::parseOllamaStreamLine, "{\"message\":{\"content\":\"a\xff" "b\"},\"done\":false}", StreamLine::delta(QStringLiteral("a\ufffdb"))},
-        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})", StreamLine::ignore(true)},
-        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{"content":"尾"},"finish_reason":"length"}]})", StreamLine::delta(QStringLiteral("尾"), true)},
-        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{"content":"中"},"finish_reason":null}]})", StreamLine::delta(QStringLiteral("中"))},
-        {&CloudClient::parseSSELine, "data: {\"choices\":[{\"delta\":{\"content\":\"a\xc3(b\"}}]}", StreamLine::delta(QStringLiteral("a\ufffd(b"))},
+        {&QwenClient::parseOllamaStreamLine,
+         "{\"message\":{\"content\":\"a\xff"
+         "b\"},\"done\":false}",
+         StreamLine::delta(QStringLiteral("a\ufffdb"))},
+        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{},"finish_reason":"stop"}]})",
+         StreamLine::ignore(true)},
+        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{"content":"尾"},"finish_reason":"length"}]})",
+         StreamLine::delta(QStringLiteral("尾"), true)},
+        {&CloudClient::parseSSELine, R"(data: {"choices":[{"delta":{"content":"中"},"finish_reason":null}]})",
+         StreamLine::delta(QStringLiteral("中"))},
+        {&CloudClient::parseSSELine, "data: {\"choices\":[{\"delta\":{\"content\":\"a\xc3(b\"}}]}",
+         StreamLine::delta(QStringLiteral("a\ufffd(b"))},
         {&CloudClient::parseSSELine, "data: [DONE]", StreamLine::done()},
     };
     for (const auto& [parse, line, expected] : cases)
@@ -140,7 +162,8 @@ TEST(StreamRules, EndMarkersAndDamagedBytes)
 
 TEST(StreamRules, AnOpeningThinkingBlockIsHiddenHoweverTheFragmentsAreCut)
 {
-    const std::pair<const char*, const char*> cases[] = { // text, what is shown of it
+    const std::pair<const char*, const char*> cases[] = {
+        // text, what is shown of it
         {"<think>\n嗯，先想想。\n</think>\n\n答案是 42。", "答案是 42。"},
         {"  \n<think></think>答", "答"},
         {"<think>没想完", ""},
@@ -168,9 +191,16 @@ TEST(StreamRules, AnOpeningThinkingBlockIsHiddenHoweverTheFragmentsAreCut)
 TEST(UpdateCheckerRules, VersionsCompareByNumberedPieces)
 {
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"1.10", "1.9", true},   {"1.2.1", "1.2", true},  {"1.2", "1.2.0", false}, {"1.9", "1.10", false},
-        {" 1.3 ", "1.2", true},  {"1.02", "1.1", true},   {"18446744073709551617", "18446744073709551616", true},
-        {"1..2", "1.0", false},  {"1.2b", "1.0", false},  {"2.0", "", false},
+        {"1.10", "1.9", true},
+        {"1.2.1", "1.2", true},
+        {"1.2", "1.2.0", false},
+        {"1.9", "1.10", false},
+        {" 1.3 ", "1.2", true},
+        {"1.02", "1.1", true},
+        {"18446744073709551617", "18446744073709551616", true},
+        {"1..2", "1.0", false},
+        {"1.2b", "1.0", false},
+        {"2.0", "", false},
     };
     for (const auto& [a, b, newer] : cases)
         EXPECT_EQ(UpdateChecker::isNewer(QString::fromLatin1(a), QString::fromLatin1(b)), newer) << a << " vs " << b;
@@ -181,9 +211,11 @@ TEST(CloudProviderRules, EveryProviderSpeaksHttpsAndUnknownIdsFallBackToTheDefau
     QSet<QString> ids;
     for (const CloudProvider& provider : CloudProviders::all()) {
         ids.insert(provider.id);
-        const bool https = provider.baseURL.startsWith(QLatin1String("https://")) && provider.baseURL.endsWith(QLatin1String("/chat/completions"))
+        const bool https = provider.baseURL.startsWith(QLatin1String("https://"))
+            && provider.baseURL.endsWith(QLatin1String("/chat/completions"))
             && provider.keyURL.startsWith(QLatin1String("https://")) && !provider.defaultModel.isEmpty();
-        EXPECT_NE(https, provider.isCustom()) << provider.id.toStdString() << ": only the custom entry leaves them to the user";
+        EXPECT_NE(https, provider.isCustom())
+            << provider.id.toStdString() << ": only the custom entry leaves them to the user";
     }
     EXPECT_EQ(ids.size(), CloudProviders::all().size()) << "ids are unique";
     EXPECT_TRUE(CloudProviders::all().last().isCustom());
@@ -196,7 +228,8 @@ TEST(UserFlagsRules, ANoticeIsClaimedOncePerAccountAndStaysInTheScratchHome)
     ScratchHome home;
     EXPECT_TRUE(LocalEngineHeal::claimSwitchNotice());
     EXPECT_FALSE(LocalEngineHeal::claimSwitchNotice());
-    EXPECT_TRUE(UserFlags::isSet(UserFlags::autoSwitchedToExternalNotified) && !UserFlags::isSet(UserFlags::upgradeAXPrompted));
+    EXPECT_TRUE(UserFlags::isSet(UserFlags::autoSwitchedToExternalNotified)
+                && !UserFlags::isSet(UserFlags::upgradeAXPrompted));
     EXPECT_TRUE(UserFlags::path().startsWith(home.path()) && QFileInfo::exists(UserFlags::path()));
 
     ScratchHome another;

@@ -62,14 +62,22 @@ protected:
     QList<PullPhase> phases;
 
     void TearDown() override { engines.shutdown(); }
-    void bundle(const QByteArray& script = {}) { prefix.installEngine(script); installed.emplace(prefix); }
+    void bundle(const QByteArray& script = {})
+    {
+        prefix.installEngine(script);
+        installed.emplace(prefix);
+    }
     QString ownCommand() const { return home.path() + QStringLiteral("/.local/bin/ollama"); }
     // The user's `ollama` command, in the first place it is looked for.
-    void installOwnCommand(const QByteArray& script = {}) const { writeExecutable(ownCommand(), script.isEmpty() ? readFile(fakeOllamaBinary()) : script); }
+    void installOwnCommand(const QByteArray& script = {}) const
+    {
+        writeExecutable(ownCommand(), script.isEmpty() ? readFile(fakeOllamaBinary()) : script);
+    }
     // How the pull ended: nothing, or the case of its error.
     std::optional<PullError::Case> pull(const QString& model)
     {
-        const auto error = engines.pull(model, [this](const PullPhase& phase, const QString&) { phases.append(phase); }, {});
+        const auto error =
+            engines.pull(model, [this](const PullPhase& phase, const QString&) { phases.append(phase); }, {});
         return error ? std::optional(error->kind) : std::nullopt;
     }
 };
@@ -87,7 +95,8 @@ TEST_F(LocalEnginesTest, TheBuiltInEngineRunsAsOurChildWithItsPrivateLogUntilShu
     EXPECT_TRUE(readFile(log).contains("Listening on 127.0.0.1:11435"));
 
     engines.shutdown();
-    EXPECT_TRUE(ChildProcesses::waitGone(engine, 0ms) && !engines.isRunning({})) << "stopped and reaped before shutdown returns";
+    EXPECT_TRUE(ChildProcesses::waitGone(engine, 0ms) && !engines.isRunning({}))
+        << "stopped and reaped before shutdown returns";
     FakeOllamaServer earlier(QStringLiteral("127.0.0.1:11435"));
     EXPECT_TRUE(earlier.isAnswering() && engines.ensureRunning({}));
     EXPECT_EQ(EngineProcess::pid(), 0) << "an engine already answering is adopted, not launched again";
@@ -118,9 +127,11 @@ TEST_F(LocalEnginesTest, PullsIntoOurModelDirectoryThenListsAndDeletes)
 {
     bundle();
     ASSERT_EQ(pull(small), std::nullopt);
-    EXPECT_TRUE(phases.first() == PullPhase::downloading(0) && phases.contains(PullPhase::downloading(0.5)) && phases.contains(PullPhase::verifying())
-                && phases.last() == PullPhase::done());
-    EXPECT_TRUE(QFileInfo(ManagedOllama::dataDir() + QStringLiteral("/manifests/registry.ollama.ai/library/qwen2.5/0.5b")).isFile());
+    EXPECT_TRUE(phases.first() == PullPhase::downloading(0) && phases.contains(PullPhase::downloading(0.5))
+                && phases.contains(PullPhase::verifying()) && phases.last() == PullPhase::done());
+    EXPECT_TRUE(
+        QFileInfo(ManagedOllama::dataDir() + QStringLiteral("/manifests/registry.ollama.ai/library/qwen2.5/0.5b"))
+            .isFile());
 
     EXPECT_EQ(engines.models({}), QStringList{small});
     EXPECT_TRUE(engines.hasModel(QStringLiteral("qwen2.5"), {}));
@@ -133,10 +144,13 @@ TEST_F(LocalEnginesTest, APullEndsCancelledWithItsErrorOrDoneOnlyWhenTheModelIsT
 {
     bundle();
     std::stop_source stop;
-    const auto cancelled = engines.pull(small + QStringLiteral("[[stall:60]]"), [&](const PullPhase& phase, const QString&) {
-        if (phase.fraction >= 0.5)
-            stop.request_stop(); // the engine then stalls: the pull must notice while it waits
-    }, stop.get_token());
+    const auto cancelled = engines.pull(
+        small + QStringLiteral("[[stall:60]]"),
+        [&](const PullPhase& phase, const QString&) {
+            if (phase.fraction >= 0.5)
+                stop.request_stop(); // the engine then stalls: the pull must notice while it waits
+        },
+        stop.get_token());
     EXPECT_EQ(cancelled, (PullError{PullError::Case::cancelled, 0, {}}));
 
     EXPECT_EQ(engines.pull(small + QStringLiteral("[[fail:500:registry down]]"), {}, {}),
@@ -150,13 +164,16 @@ TEST_F(LocalEnginesTest, APullEndsCancelledWithItsErrorOrDoneOnlyWhenTheModelIsT
     bool listed = false;
     LocalHttpServer engine;
     engine.server.Get("/api/tags", [&listed](const httplib::Request&, httplib::Response& response) {
-        response.set_content(listed ? R"({"models":[{"name":"qwen2.5:0.5b"}]})" : R"({"models":[]})", "application/json");
+        response.set_content(listed ? R"({"models":[{"name":"qwen2.5:0.5b"}]})" : R"({"models":[]})",
+                             "application/json");
     });
     engine.server.Post("/api/pull", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content("{\"status\":\"pulling manifest\"}\n{\"status\":\"writing manifest\"}\n", "application/x-ndjson");
+        response.set_content("{\"status\":\"pulling manifest\"}\n{\"status\":\"writing manifest\"}\n",
+                             "application/x-ndjson");
     });
     ASSERT_TRUE(engine.start(ManagedOllama::managedPort));
-    EXPECT_EQ(engines.pull(small, {}, {}), (PullError{PullError::Case::streamError, 0, QStringLiteral("下载未完成，请重试")}));
+    EXPECT_EQ(engines.pull(small, {}, {}),
+              (PullError{PullError::Case::streamError, 0, QStringLiteral("下载未完成，请重试")}));
     listed = true;
     phases.clear();
     EXPECT_EQ(pull(small), std::nullopt);
@@ -167,8 +184,10 @@ TEST_F(LocalEnginesTest, WaitingEndsOnAStopRequestAndShutdownKillsAnEngineThatIg
 {
     const QString asked = home.path() + QStringLiteral("/asked-to-stop");
     const QString trapped = home.path() + QStringLiteral("/trapped"); // a TERM before the trap would kill it at once
-    bundle("#!/bin/sh\ntrap 'echo > \"" + asked.toUtf8() + "\"' TERM\necho > \"" + trapped.toUtf8() + "\"\nwhile :; do sleep 0.1; done\n");
-    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(trapped); }, [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
+    bundle("#!/bin/sh\ntrap 'echo > \"" + asked.toUtf8() + "\"' TERM\necho > \"" + trapped.toUtf8()
+           + "\"\nwhile :; do sleep 0.1; done\n");
+    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(trapped); },
+                             [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
     const pid_t stubborn = EngineProcess::pid();
     ASSERT_GT(stubborn, 0);
     engines.shutdown();
@@ -186,7 +205,8 @@ TEST_F(LocalEnginesTest, TheUsersCommandListsTheirModelsStartsTheirServerAndIsKi
         ASSERT_TRUE(own.pull(qwen));
         EXPECT_EQ(OllamaService::ollamaPath(), ownCommand());
         EXPECT_EQ(OllamaService::installedModels(), QStringList{qwen});
-        EXPECT_TRUE(OllamaService::hasModel(QStringLiteral("qwen2.5")) && !OllamaService::hasModel(QStringLiteral("qwen3:8b")));
+        EXPECT_TRUE(OllamaService::hasModel(QStringLiteral("qwen2.5"))
+                    && !OllamaService::hasModel(QStringLiteral("qwen3:8b")));
     }
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     EXPECT_FALSE(engines.isRunning({}));
@@ -200,11 +220,14 @@ TEST_F(LocalEnginesTest, TheUsersCommandListsTheirModelsStartsTheirServerAndIsKi
 
     // A command that hangs, as `serve` (never answering) and as `list`.
     const QByteArray pidFile = home.path().toUtf8() + "/hanging.pid";
-    installOwnCommand("#!/bin/sh\necho $$ > " + pidFile + ".new\nmv " + pidFile + ".new " + pidFile + "\nexec sleep 60\n");
-    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(pidFile); }, [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
+    installOwnCommand("#!/bin/sh\necho $$ > " + pidFile + ".new\nmv " + pidFile + ".new " + pidFile
+                      + "\nexec sleep 60\n");
+    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(pidFile); },
+                             [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
     ChildProcesses::killAndReap(readFile(pidFile).trimmed().toInt());
     QFile::remove(pidFile);
-    const auto listed = stoppedWhen([&] { return QFileInfo::exists(pidFile); }, [](std::stop_token stop) { return OllamaService::installedModels(stop); });
+    const auto listed = stoppedWhen([&] { return QFileInfo::exists(pidFile); },
+                                    [](std::stop_token stop) { return OllamaService::installedModels(stop); });
     EXPECT_EQ(listed, QStringList());
     EXPECT_TRUE(ChildProcesses::waitGone(readFile(pidFile).trimmed().toInt(), 0ms)) << "the hanging command is gone";
     bundle();
@@ -226,10 +249,12 @@ TEST_F(LocalEnginesTest, WithoutABuiltInEngineReadinessNeedsAnOwnOllamaOrACloudK
     {
         FakeOllamaServer own;
         ASSERT_TRUE(own.pull(qwen));
-        EXPECT_EQ(engines.readiness(withKey, {}), AIReadiness::localReady) << "a server listing the model counts without a command";
+        EXPECT_EQ(engines.readiness(withKey, {}), AIReadiness::localReady)
+            << "a server listing the model counts without a command";
     }
     installOwnCommand();
-    EXPECT_TRUE(engines.readiness(AppSettings(), {}) == AIReadiness::localReady && engines.readiness(withKey, {}) == AIReadiness::localReady)
+    EXPECT_TRUE(engines.readiness(AppSettings(), {}) == AIReadiness::localReady
+                && engines.readiness(withKey, {}) == AIReadiness::localReady)
         << "an installed command counts, running or not, and comes first";
 }
 

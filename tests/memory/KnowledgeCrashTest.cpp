@@ -51,7 +51,9 @@ TEST(KnowledgeCrash, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
     ScratchHome home;
     const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
-    const int rounds = qEnvironmentVariableIsSet("KNOWLEDGE_CRASH_ROUNDS") ? qEnvironmentVariableIntValue("KNOWLEDGE_CRASH_ROUNDS") : 20;
+    const int rounds = qEnvironmentVariableIsSet("KNOWLEDGE_CRASH_ROUNDS")
+        ? qEnvironmentVariableIntValue("KNOWLEDGE_CRASH_ROUNDS")
+        : 20;
     std::mt19937 random(20250301);
     QHash<char, QSet<QString>> reported;
     for (int round = 0; round < rounds; ++round) {
@@ -88,7 +90,8 @@ TEST(KnowledgeCrash, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
         const KnowledgeStore reopened(file, noModels);
         const std::optional<QList<KnowledgeEntry>> entries = KnowledgeCodec::decode(readFile(file));
         ASSERT_TRUE(entries) << "the file always decodes";
-        EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden), QStringList({".knowledge.json.lock", "knowledge.json"}));
+        EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList({".knowledge.json.lock", "knowledge.json"}));
         QHash<QString, bool> favorite;
         for (const KnowledgeEntry& entry : *entries)
             favorite.insert(entry.id, entry.favorite);

@@ -72,12 +72,14 @@ TEST_F(KnowledgeSharingTest, ProcessesChangingOneBaseAtOnceLoseNothingAndAnOpenS
     const auto second = startWriter(file, QStringLiteral("b"), each);
     // This process changes the base too, while the others do.
     for (int i = 0; i < each; ++i) {
-        const std::optional<QString> id = watcher->add(QStringLiteral("解释"), QStringLiteral("c-") + QString::number(i), {}, {});
+        const std::optional<QString> id =
+            watcher->add(QStringLiteral("解释"), QStringLiteral("c-") + QString::number(i), {}, {});
         ASSERT_TRUE(id && (i % 5 != 4 || watcher->remove(*id)));
     }
     expectCleanExit(first);
     expectCleanExit(second);
-    const QSet<QString> expected = kept(QStringLiteral("a"), each) + kept(QStringLiteral("b"), each) + kept(QStringLiteral("c"), each);
+    const QSet<QString> expected =
+        kept(QStringLiteral("a"), each) + kept(QStringLiteral("b"), each) + kept(QStringLiteral("c"), each);
 
     const QDeadlineTimer deadline(30000);
     while (sourcesOf(watcher->all()) != expected && !deadline.hasExpired())
@@ -137,22 +139,26 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
     EXPECT_EQ(sourcesOf(KnowledgeCodec::decode(readFile(target)).value_or(QList<KnowledgeEntry>())),
               QSet<QString>({"after clearing"}));
     EXPECT_EQ(readFile(hardLinked), backup) << "the old file's other name keeps its content";
-    EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"knowledge.json"}))
+    EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList({"knowledge.json"}))
         << "the journal and the lock lie beside the file itself";
     EXPECT_EQ(posixMode(target), 0600);
 
     // The profile and the settings' own writer do the same.
     const QString realProfile = synced + QStringLiteral("/profile.json");
-    ASSERT_TRUE(writeFile(realProfile, "not a profile") && QFile::link(realProfile, home.dataDir() + QStringLiteral("/profile.json")));
+    ASSERT_TRUE(writeFile(realProfile, "not a profile")
+                && QFile::link(realProfile, home.dataDir() + QStringLiteral("/profile.json")));
     const ScopedEnv noProfileOverride("SELVANE_PROFILE_FILE", "");
     UserProfile profile;
     profile.text = QStringLiteral("follows physics");
     ASSERT_TRUE(ProfileStore::save(profile));
     EXPECT_TRUE(QFileInfo(home.dataDir() + QStringLiteral("/profile.json")).isSymLink());
     EXPECT_EQ(ProfileStore::load().value_or(UserProfile()).text, profile.text);
-    EXPECT_EQ(QDir(synced).entryList({QStringLiteral("profile.json.corrupt-*")}).size(), 1) << "the unreadable one is kept beside its file";
+    EXPECT_EQ(QDir(synced).entryList({QStringLiteral("profile.json.corrupt-*")}).size(), 1)
+        << "the unreadable one is kept beside its file";
     const QString config = home.dataDir() + QStringLiteral("/config.json");
-    ASSERT_TRUE(writeFile(synced + QStringLiteral("/config.json"), "{}") && QFile::link(synced + QStringLiteral("/config.json"), config));
+    ASSERT_TRUE(writeFile(synced + QStringLiteral("/config.json"), "{}")
+                && QFile::link(synced + QStringLiteral("/config.json"), config));
     ASSERT_TRUE(PrivateFile::writeAtomically(config, "{\"a\": 1}"));
     EXPECT_TRUE(QFileInfo(config).isSymLink());
     EXPECT_EQ(readFile(synced + QStringLiteral("/config.json")), "{\"a\": 1}");

@@ -27,9 +27,15 @@ protected:
     const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
 
-    std::unique_ptr<KnowledgeStore> open(int foldAfter = 1000) { return std::make_unique<KnowledgeStore>(file, noModels, foldAfter); }
+    std::unique_ptr<KnowledgeStore> open(int foldAfter = 1000)
+    {
+        return std::make_unique<KnowledgeStore>(file, noModels, foldAfter);
+    }
     QStringList filesBeside() const { return QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden); }
-    QList<KnowledgeEntry> inFile() const { return KnowledgeCodec::decode(readFile(file)).value_or(QList<KnowledgeEntry>()); }
+    QList<KnowledgeEntry> inFile() const
+    {
+        return KnowledgeCodec::decode(readFile(file)).value_or(QList<KnowledgeEntry>());
+    }
 };
 
 QString lookup(KnowledgeStore& store, const QString& source, const QString& answer = {})
@@ -52,24 +58,31 @@ TEST_F(KnowledgeStoreTest, HostileTextsSurviveAReopenUnchangedInAPrivateFileOfTh
 {
     const ScopedEnv unset("SELVANE_KNOWLEDGE_FILE", "");
     EXPECT_EQ(KnowledgeStore::defaultPath(), file);
-    const QStringList texts = {QStringLiteral("line\nbreak\r\ntab\t\"double\" \\n \\u0041 </script> \x01 \x7f 👩‍👩‍👧 🇨🇳"), QString(),
-                               QStringLiteral("熵增 entropy \"quoted\" \\ 😀\n").repeated(12000)};
+    const QStringList texts = {
+        QStringLiteral("line\nbreak\r\ntab\t\"double\" \\n \\u0041 </script> \x01 \x7f 👩‍👩‍👧 🇨🇳"),
+        QString(), QStringLiteral("熵增 entropy \"quoted\" \\ 😀\n").repeated(12000)};
     QStringList ids;
     for (const QString& text : texts)
         ids.append(open()->add(text, text, text, text).value_or(QString()));
-    EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"})) << "a store that closes folds its journal in";
+    EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"}))
+        << "a store that closes folds its journal in";
     EXPECT_EQ(QJsonDocument::fromJson(readFile(file)).array().size(), texts.size());
     const auto store = open();
     EXPECT_TRUE(posixMode(home.dataDir()) == 0700 && posixMode(file) == 0600);
     const QJsonObject first = QJsonDocument::fromJson(readFile(file)).array().first().toObject();
-    EXPECT_EQ(first.keys(), QStringList({"action", "appName", "category", "createdAt", "favorite", "id", "isCollected", "note",
-                                         "resultText", "sourceText", "updatedAt"}));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$")).match(first.value("updatedAt").toString()).hasMatch());
+    EXPECT_EQ(first.keys(),
+              QStringList({"action", "appName", "category", "createdAt", "favorite", "id", "isCollected", "note",
+                           "resultText", "sourceText", "updatedAt"}));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"))
+                    .match(first.value("updatedAt").toString())
+                    .hasMatch());
     ASSERT_EQ(store->count(), texts.size());
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const KnowledgeEntry e = store->entry(ids[i]).value_or(KnowledgeEntry());
-        EXPECT_TRUE(e.action == texts[i] && e.sourceText == texts[i] && e.resultText == texts[i] && e.appName == texts[i]
-                    && e.note.isEmpty() && e.category.isEmpty() && !e.favorite && !e.isCollected) << i;
+        EXPECT_TRUE(e.action == texts[i] && e.sourceText == texts[i] && e.resultText == texts[i]
+                    && e.appName == texts[i] && e.note.isEmpty() && e.category.isEmpty() && !e.favorite
+                    && !e.isCollected)
+            << i;
     }
 }
 
@@ -82,18 +95,21 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
     const auto store = open();
     const KnowledgeEntry old = *store->entry(QStringLiteral("OLD"));
-    EXPECT_TRUE(old.note.isEmpty() && old.appName.isEmpty() && old.category.isEmpty() && !old.favorite && !old.isCollected);
+    EXPECT_TRUE(old.note.isEmpty() && old.appName.isEmpty() && old.category.isEmpty() && !old.favorite
+                && !old.isCollected);
     EXPECT_TRUE(old.createdAt >= before && old.updatedAt == old.createdAt);
     const QList<KnowledgeEntry> all = store->all();
     EXPECT_EQ(sources(all), QStringList({"a", "c", "b", "d"})) << "equal dates keep the stored order";
-    EXPECT_TRUE(all[1].createdAt == QDateTime(QDate(2024, 5, 5), QTime(23, 8, 9), Qt::UTC) && all[1].updatedAt == all[1].createdAt);
+    EXPECT_TRUE(all[1].createdAt == QDateTime(QDate(2024, 5, 5), QTime(23, 8, 9), Qt::UTC)
+                && all[1].updatedAt == all[1].createdAt);
     EXPECT_FALSE(all[2].id.isEmpty()) << "a missing id is made up";
     EXPECT_EQ(sources(store->search(QString(), false)), sources(all)) << "entries without isCollected are lookups";
     EXPECT_EQ(readFile(file).count("OLD"), 1) << "loading does not rewrite the file";
 
     // The user's export keeps the permissions it had; a missing folder is a failure.
     const QString exported = home.path() + QStringLiteral("/export.json");
-    ASSERT_TRUE(writeFile(exported, "old content") && QFile::setPermissions(exported, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    ASSERT_TRUE(writeFile(exported, "old content")
+                && QFile::setPermissions(exported, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     ASSERT_TRUE(store->exportJSON(exported));
     EXPECT_EQ(sources(KnowledgeCodec::decode(readFile(exported)).value_or(QList<KnowledgeEntry>())), sources(all));
     EXPECT_EQ(posixMode(exported), 0604);
@@ -111,21 +127,39 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
         {"", {}, {}, keptFile},
         {R"({"sourceText": "object"})", {}, {}, keptFile},
         {"[1]", {}, {}, keptFile},
-        {R"([{"sourceText": "a", "favorite": 1}, {"sourceText": "b"}, {"sourceText": "c", "createdAt": "2025-03-01"}])", {}, {"b"}, keptFile},
+        {R"([{"sourceText": "a", "favorite": 1}, {"sourceText": "b"}, {"sourceText": "c", "createdAt": "2025-03-01"}])",
+         {},
+         {"b"},
+         keptFile},
         {R"([{"sourceText": "a"}, {"favorite": "yes"}, "text", null])", {}, {"a"}, keptFile},
-        {"[{\"sourceText\": \"bad \xff\xfe byte\"}, {\"sourceText\": \"b\"}]", {}, {"b", "bad \uFFFD\uFFFD byte"}, keptFile},
-        {R"([{"sourceText": "ms", "createdAt": "2026-01-01T00:00:00.123+08:00", "updatedAt": "2026-01-01T00:00:00.5Z"}])", {}, {"ms"}, keptNothing},
+        {"[{\"sourceText\": \"bad \xff\xfe byte\"}, {\"sourceText\": \"b\"}]",
+         {},
+         {"b", "bad \uFFFD\uFFFD byte"},
+         keptFile},
+        {R"([{"sourceText": "ms", "createdAt": "2026-01-01T00:00:00.123+08:00", "updatedAt": "2026-01-01T00:00:00.5Z"}])",
+         {},
+         {"ms"},
+         keptNothing},
         {"[]", binary, {}, keptJournal},
-        {"[]", R"({"op":"add","entry":{"id":"J","sourceText":"journalled"}})" "\n" + binary, {"journalled"}, keptJournal},
+        {"[]",
+         R"({"op":"add","entry":{"id":"J","sourceText":"journalled"}})"
+         "\n" + binary,
+         {"journalled"},
+         keptJournal},
         {"[]", "{\"op\":\"add\",\"entry\":{\"id\":\"U\",\"sourceText\":\"\xc3\x28 x\"}}\n", {"\uFFFD( x"}, keptJournal},
         {"[]", torn, {}, keptNothing},
-        {"[]", R"({"op":"add","entry":{"id":"Z","sourceText":"z"}})" "\n" + QByteArray(4096, '\0'), {"z"}, keptNothing},
+        {"[]",
+         R"({"op":"add","entry":{"id":"Z","sourceText":"z"}})"
+         "\n" + QByteArray(4096, '\0'),
+         {"z"},
+         keptNothing},
     };
     for (const auto& [content, journalled, expected, aside] : cases) {
         SCOPED_TRACE(content.left(60).toStdString() + " / " + journalled.left(40).toStdString());
         QDir(home.dataDir()).removeRecursively();
         DataNotices::take();
-        ASSERT_TRUE(writeFile(file, content) && (journalled.isEmpty() || writeFile(file + QStringLiteral(".journal"), journalled)));
+        ASSERT_TRUE(writeFile(file, content)
+                    && (journalled.isEmpty() || writeFile(file + QStringLiteral(".journal"), journalled)));
         auto store = open();
         EXPECT_EQ(sources(store->all(), true), expected);
         const QStringList kept = QDir(home.dataDir()).entryList({QStringLiteral("knowledge.json*.corrupt-*")});
@@ -133,46 +167,63 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
         const QStringList notices = DataNotices::take();
         ASSERT_EQ(notices.size(), kept.size());
         if (aside != keptNothing) {
-            EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + kept.first()), aside == keptFile ? content : journalled) << "kept untouched";
+            EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + kept.first()),
+                      aside == keptFile ? content : journalled)
+                << "kept untouched";
             EXPECT_TRUE(notices.first().contains(kept.first())) << notices.first().toStdString();
         }
         EXPECT_EQ(sources(inFile(), true), expected) << "the rest is written back at once, in full";
         ASSERT_TRUE(lookup(*store, QStringLiteral("new")).size() > 0);
         store = open();
         EXPECT_EQ(store->count(), expected.size() + 1);
-        EXPECT_TRUE(DataNotices::take().isEmpty() && QDir(home.dataDir()).entryList({QStringLiteral("*.corrupt-*")}).size() == kept.size())
+        EXPECT_TRUE(DataNotices::take().isEmpty()
+                    && QDir(home.dataDir()).entryList({QStringLiteral("*.corrupt-*")}).size() == kept.size())
             << "told once";
     }
 }
 
 TEST_F(KnowledgeStoreTest, SearchAndCollectionsMatchTheirOwnKindAndFieldsInAnyCase)
 {
-    ASSERT_TRUE(writeFile(file, R"([{"action": "解释", "sourceText": "Quantum Entropy", "resultText": "熵是无序的度量", "favorite": true},
+    ASSERT_TRUE(writeFile(
+        file, R"([{"action": "解释", "sourceText": "Quantum Entropy", "resultText": "熵是无序的度量", "favorite": true},
         {"action": "翻译", "sourceText": "hello", "resultText": "你好 World"}, {"action": "改写", "sourceText": "draft", "note": "Remember THIS"},
         {"action": "收藏", "sourceText": "shot", "note": "截图", "category": "Quotes", "isCollected": true},
         {"action": "收藏", "sourceText": "Quantum snippet", "note": "划词", "isCollected": true}])"));
     const auto store = open();
     enum Kind { lookups, favourites, snippets };
     const QList<std::tuple<const char*, Kind, QStringList>> cases = {
-        {"QUANTUM", lookups, {"Quantum Entropy"}}, {"熵", lookups, {"Quantum Entropy"}}, {"world", lookups, {"hello"}},
-        {"this", lookups, {"draft"}}, {"翻译", lookups, {"hello"}}, {" \t\n ", lookups, {"Quantum Entropy", "draft", "hello"}},
-        {"", favourites, {"Quantum Entropy"}}, {"hello", favourites, {}}, {"", snippets, {"Quantum snippet", "shot"}},
-        {"截图", snippets, {"shot"}}, {" quotes ", snippets, {"shot"}}, {"QUANTUM S", snippets, {"Quantum snippet"}},
+        {"QUANTUM", lookups, {"Quantum Entropy"}},
+        {"熵", lookups, {"Quantum Entropy"}},
+        {"world", lookups, {"hello"}},
+        {"this", lookups, {"draft"}},
+        {"翻译", lookups, {"hello"}},
+        {" \t\n ", lookups, {"Quantum Entropy", "draft", "hello"}},
+        {"", favourites, {"Quantum Entropy"}},
+        {"hello", favourites, {}},
+        {"", snippets, {"Quantum snippet", "shot"}},
+        {"截图", snippets, {"shot"}},
+        {" quotes ", snippets, {"shot"}},
+        {"QUANTUM S", snippets, {"Quantum snippet"}},
     };
     for (const auto& [query, kind, expected] : cases)
-        EXPECT_EQ(sources(kind == snippets ? store->collections(QString::fromUtf8(query)) : store->search(QString::fromUtf8(query), kind == favourites), true),
-                  expected) << query << " " << kind;
+        EXPECT_EQ(sources(kind == snippets ? store->collections(QString::fromUtf8(query))
+                                           : store->search(QString::fromUtf8(query), kind == favourites),
+                          true),
+                  expected)
+            << query << " " << kind;
 }
 
 TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade)
 {
     auto store = open();
     const QString kept = lookup(*store, QStringLiteral("kept"), QStringLiteral("answer"));
-    const QString snippet = *store->addCollection(QStringLiteral("saved"), QStringLiteral("截图"), QStringLiteral("App"));
+    const QString snippet =
+        *store->addCollection(QStringLiteral("saved"), QStringLiteral("截图"), QStringLiteral("App"));
     EXPECT_EQ(store->toggleFavorite(snippet), true);
     KnowledgeEntry stranger = *store->entry(kept);
     stranger.id = QStringLiteral("NO-SUCH-ID");
-    EXPECT_FALSE(store->update(stranger) || store->updateResult(stranger.id, QStringLiteral("x")) || store->toggleFavorite(stranger.id));
+    EXPECT_FALSE(store->update(stranger) || store->updateResult(stranger.id, QStringLiteral("x"))
+                 || store->toggleFavorite(stranger.id));
     EXPECT_TRUE(store->remove(stranger.id) && store->count() == 2) << "nothing to remove is no failure";
 
     ASSERT_TRUE(store->updateResult(snippet, QStringLiteral("now with an answer")));
@@ -183,7 +234,8 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
     store = open();
     const KnowledgeEntry updated = *store->entry(snippet);
     EXPECT_TRUE(updated.resultText == QStringLiteral("now with an answer") && updated.favorite && updated.isCollected
-                && updated.action == QStringLiteral("收藏") && updated.note == QStringLiteral("截图") && updated.appName == QStringLiteral("App"));
+                && updated.action == QStringLiteral("收藏") && updated.note == QStringLiteral("截图")
+                && updated.appName == QStringLiteral("App"));
     EXPECT_GT(store->entry(kept)->updatedAt.date().year(), 2000) << "update stamps the time itself";
 
     ASSERT_TRUE(store->remove(kept) && store->clearAll() && store->count() == 0);
@@ -191,7 +243,8 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
     EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"}));
 
     KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
-    EXPECT_TRUE(lookup(unwritable, QStringLiteral("lost")).isEmpty() && !unwritable.addCollection(QStringLiteral("lost"), {}, {}) && !unwritable.clearAll());
+    EXPECT_TRUE(lookup(unwritable, QStringLiteral("lost")).isEmpty()
+                && !unwritable.addCollection(QStringLiteral("lost"), {}, {}) && !unwritable.clearAll());
     EXPECT_EQ(unwritable.count(), 0) << "what could not be written is not kept either";
 }
 
@@ -224,8 +277,9 @@ TEST_F(KnowledgeStoreTest, ThreadsChangingWhileFoldsRunLoseNothingAndEveryChange
     const QList<KnowledgeEntry> all = open()->all();
     QSet<QString> ids;
     for (const KnowledgeEntry& entry : all) {
-        EXPECT_TRUE(entry.action == entry.sourceText && entry.resultText == entry.sourceText && entry.appName == entry.sourceText
-                    && entry.favorite && entry.sourceText.toInt() % 100 % 3 != 0) << entry.sourceText.toStdString();
+        EXPECT_TRUE(entry.action == entry.sourceText && entry.resultText == entry.sourceText
+                    && entry.appName == entry.sourceText && entry.favorite && entry.sourceText.toInt() % 100 % 3 != 0)
+            << entry.sourceText.toStdString();
         ids.insert(entry.id);
     }
     EXPECT_TRUE(all.size() == 6 * 20 && ids.size() == all.size()) << "every kept entry is stored exactly once";
@@ -233,27 +287,38 @@ TEST_F(KnowledgeStoreTest, ThreadsChangingWhileFoldsRunLoseNothingAndEveryChange
 
 KnowledgeEntry snippet(const QString& text, const QString& source, const QString& app, QDate day)
 {
-    return {.id = {}, .action = KnowledgeEntry::collectionAction, .sourceText = text, .resultText = {}, .note = source, .appName = app,
-            .favorite = false, .isCollected = true, .category = {}, .createdAt = QDateTime(day, QTime(23, 59)), .updatedAt = {}};
+    return {.id = {},
+            .action = KnowledgeEntry::collectionAction,
+            .sourceText = text,
+            .resultText = {},
+            .note = source,
+            .appName = app,
+            .favorite = false,
+            .isCollected = true,
+            .category = {},
+            .createdAt = QDateTime(day, QTime(23, 59)),
+            .updatedAt = {}};
 }
 
 TEST(CollectionExport, UserPromptNumbersEachSnippetWithItsSourceAppAndDateAfterTheRequestLine)
 {
     const QString longText = QStringLiteral("长").repeated(500);
     const QList<KnowledgeEntry> entries = {
-        snippet(QStringLiteral("  first saved\n"), QStringLiteral("划词"), QStringLiteral("Mousepad"), QDate(2025, 3, 1)),
+        snippet(QStringLiteral("  first saved\n"), QStringLiteral("划词"), QStringLiteral("Mousepad"),
+                QDate(2025, 3, 1)),
         snippet(longText, QStringLiteral(" 截图 "), QStringLiteral(" \t"), QDate(2025, 11, 23)),
         snippet(QStringLiteral("no label"), QString(), QStringLiteral("Firefox"), QDate(2024, 1, 5)),
     };
     EXPECT_EQ(CollectionExport::userPrompt(entries, false),
               QStringLiteral("下面是我收藏的零散内容。请严格按规则，把它们按主题归类，并给每类做简短归纳。\n\n"
                              "1. [划词 · Mousepad · 2025年3月1日] first saved\n"
-                             "2. [截图 · 2025年11月23日] ") + longText
-                  + QStringLiteral("\n3. [Firefox · 2024年1月5日] no label"));
+                             "2. [截图 · 2025年11月23日] ")
+                  + longText + QStringLiteral("\n3. [Firefox · 2024年1月5日] no label"));
     EXPECT_EQ(CollectionExport::userPrompt(entries.mid(0, 1), true),
               QStringLiteral("Here are my saved snippets. Group them by theme and summarize each group, following the "
                              "rules strictly.\n\n1. [划词 · Mousepad · 2025-03-01] first saved"));
-    EXPECT_EQ(CollectionExport::userPrompt({}, false), QStringLiteral("下面是我收藏的零散内容。请严格按规则，把它们按主题归类，并给每类做简短归纳。\n"))
+    EXPECT_EQ(CollectionExport::userPrompt({}, false),
+              QStringLiteral("下面是我收藏的零散内容。请严格按规则，把它们按主题归类，并给每类做简短归纳。\n"))
         << "an empty collection gives the request line alone";
 }
 

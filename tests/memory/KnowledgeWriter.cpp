@@ -16,7 +16,8 @@ int main(int argc, char** argv)
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(QString::fromLocal8Bit(argv[1]), noModels, 7);
     for (int i = 0; i < count; ++i) {
-        const std::optional<QString> id = store.add(QStringLiteral("解释"), tag + QLatin1Char('-') + QString::number(i), {}, {});
+        const std::optional<QString> id =
+            store.add(QStringLiteral("解释"), tag + QLatin1Char('-') + QString::number(i), {}, {});
         if (!id || (i % 5 == 4 && !store.remove(*id)))
             return 1;
     }

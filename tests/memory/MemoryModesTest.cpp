@@ -50,7 +50,8 @@ TEST_F(MemoryModesTest, TheSemanticCheckFailsWithoutAModelAndPassesWithOne)
 {
     QStringList lines = run(QStringLiteral("--selftest-semantic"), 1);
     EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
-    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^FAIL "))).size(), 1) << "only the model step fails: " << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^FAIL "))).size(), 1)
+        << "only the model step fails: " << lines.join('\n').toStdString();
     const auto ollama = ownOllamaWith(QStringLiteral("bge-m3"));
     ASSERT_TRUE(ollama);
     lines = run(QStringLiteral("--selftest-semantic"), 0);

@@ -43,7 +43,10 @@ protected:
     SemanticRecall semantic{embedder, [this] { return now; }};
     KnowledgeStore store{file, semantic};
 
-    QString lookup(const QString& source) { return store.add(QStringLiteral("解释"), source, QStringLiteral("answer"), QString()).value_or(QString()); }
+    QString lookup(const QString& source)
+    {
+        return store.add(QStringLiteral("解释"), source, QStringLiteral("answer"), QString()).value_or(QString());
+    }
 };
 
 TEST_F(RecallTest, ExactRecallMatchesNormalisedTextsBothWaysButNeverTooShortOnes)
@@ -51,7 +54,8 @@ TEST_F(RecallTest, ExactRecallMatchesNormalisedTextsBothWaysButNeverTooShortOnes
     embedder->chineseModel = embedder->englishModel = false;
     const QString id = lookup(QStringLiteral("  Quantum 熵增  "));
     lookup(QStringLiteral("熵"));
-    for (const char* selection : {"quantum 熵增", "Quantum   熵增", "QUANTUM\n\t熵增", "tum 熵", "Quantum 熵增的现象"}) {
+    for (const char* selection :
+         {"quantum 熵增", "Quantum   熵增", "QUANTUM\n\t熵增", "tum 熵", "Quantum 熵增的现象"}) {
         const auto hit = store.recall(QString::fromUtf8(selection));
         ASSERT_TRUE(hit) << selection;
         EXPECT_EQ(hit->count, 1) << "a one-character entry is not hit by a text containing it";
@@ -65,7 +69,8 @@ TEST_F(RecallTest, ExactRecallMatchesNormalisedTextsBothWaysButNeverTooShortOnes
 
 TEST_F(RecallTest, CountsAllMatchesAndShowsTheLatestUnlessExcluded)
 {
-    ASSERT_TRUE(writeFile(file, R"([{"id": "EARLY", "sourceText": "entropy", "resultText": "first", "updatedAt": "2025-01-01T00:00:00Z"},
+    ASSERT_TRUE(writeFile(
+        file, R"([{"id": "EARLY", "sourceText": "entropy", "resultText": "first", "updatedAt": "2025-01-01T00:00:00Z"},
         {"id": "SNIPPET", "sourceText": "entropy", "isCollected": true, "action": "收藏", "updatedAt": "2025-09-01T00:00:00Z"},
         {"id": "LATE", "sourceText": "Entropy", "resultText": "second", "updatedAt": "2025-03-01T00:00:00Z"},
         {"id": "TIE", "sourceText": "entropy!", "resultText": "tie", "updatedAt": "2025-03-01T00:00:00Z"}])"));
@@ -82,8 +87,10 @@ TEST_F(RecallTest, CountsAllMatchesAndShowsTheLatestUnlessExcluded)
 TEST_F(RecallTest, SemanticRecallTakesTheClosestEntryAtOrAboveTheThreshold)
 {
     // Cosines with the query: 0.8, 0.6 and 0.8 again, stored later.
-    embedder->vectors = {{QStringLiteral("what grows in a closed system"), {1, 0, 0}}, {QStringLiteral("exactly at the threshold"), {4, 3, 0}},
-                         {QStringLiteral("just below the threshold"), {3, 4, 0}}, {QStringLiteral("also at the threshold"), {4, 0, 3}}};
+    embedder->vectors = {{QStringLiteral("what grows in a closed system"), {1, 0, 0}},
+                         {QStringLiteral("exactly at the threshold"), {4, 3, 0}},
+                         {QStringLiteral("just below the threshold"), {3, 4, 0}},
+                         {QStringLiteral("also at the threshold"), {4, 0, 3}}};
     lookup(QStringLiteral("just below the threshold"));
     const QString first = lookup(QStringLiteral("exactly at the threshold"));
     const QString later = lookup(QStringLiteral("also at the threshold"));
@@ -102,8 +109,10 @@ TEST_F(RecallTest, SemanticRecallTakesTheClosestEntryAtOrAboveTheThreshold)
 
 TEST_F(RecallTest, ChineseQueriesOnlyEmbedEntriesSharingAHanCharacter)
 {
-    embedder->vectors = {{QStringLiteral("熵是什么意思"), {1, 0}}, {QStringLiteral("热力学第二定律讲熵"), {1, 0.1}},
-                         {QStringLiteral("今天天气很好"), {1, 0}}, {QStringLiteral("entropy in english"), {1, 0}}};
+    embedder->vectors = {{QStringLiteral("熵是什么意思"), {1, 0}},
+                         {QStringLiteral("热力学第二定律讲熵"), {1, 0.1}},
+                         {QStringLiteral("今天天气很好"), {1, 0}},
+                         {QStringLiteral("entropy in english"), {1, 0}}};
     const QString related = lookup(QStringLiteral("热力学第二定律讲熵"));
     lookup(QStringLiteral("今天天气很好"));
     lookup(QStringLiteral("entropy in english"));
@@ -145,22 +154,43 @@ TEST_F(RecallTest, AMissingModelIsLookedUpAgainAfterAMinuteAndAfterForgetting)
 
 TEST(SemanticRecallMath, CosineIsSymmetricAndNeverDividesByZeroAndCjkIsIdeographsAndKana)
 {
-    const QList<std::tuple<Embedding, Embedding, double>> cases = {{{0.3, -1.2, 2.5}, {0.3, -1.2, 2.5}, 1.0}, {{1, 0}, {0, 1}, 0.0},
-                                                                   {{1, 2}, {-1, -2}, -1.0}, {{}, {}, 0.0}, {{1, 2}, {1, 2, 3}, 0.0}, {{0, 0}, {1, 1}, 0.0}};
+    const QList<std::tuple<Embedding, Embedding, double>> cases = {{{0.3, -1.2, 2.5}, {0.3, -1.2, 2.5}, 1.0},
+                                                                   {{1, 0}, {0, 1}, 0.0},
+                                                                   {{1, 2}, {-1, -2}, -1.0},
+                                                                   {{}, {}, 0.0},
+                                                                   {{1, 2}, {1, 2, 3}, 0.0},
+                                                                   {{0, 0}, {1, 1}, 0.0}};
     for (const auto& [a, b, expected] : cases) {
         EXPECT_NEAR(SemanticRecall::cosine(a, b), expected, 1e-12);
         EXPECT_EQ(SemanticRecall::cosine(a, b), SemanticRecall::cosine(b, a));
     }
-    for (const auto& [text, cjk] : QList<std::pair<const char*, bool>>{{"", false}, {"plain", false}, {"a熵", true}, {"カタカナ", true}, {"ひらがな", true},
-                                                                        {"\u3400", true}, {"\uF900", true}, {"한국어", false}, {"\U00020000", false}, {"，。", false}})
+    for (const auto& [text, cjk] : QList<std::pair<const char*, bool>>{{"", false},
+                                                                       {"plain", false},
+                                                                       {"a熵", true},
+                                                                       {"カタカナ", true},
+                                                                       {"ひらがな", true},
+                                                                       {"\u3400", true},
+                                                                       {"\uF900", true},
+                                                                       {"한국어", false},
+                                                                       {"\U00020000", false},
+                                                                       {"，。", false}})
         EXPECT_EQ(SemanticRecall::containsCJK(QString::fromUtf8(text)), cjk) << text;
     EXPECT_EQ(SemanticRecall::hanSet(QStringLiteral("熵增 x 熵カ")), QSet<QString>({"熵", "增"}));
 }
 
 KnowledgeEntry remembered(const QString& note)
 {
-    return {.id = {}, .action = QStringLiteral("解释"), .sourceText = {}, .resultText = QStringLiteral("the old answer"), .note = note,
-            .appName = {}, .favorite = false, .isCollected = false, .category = {}, .createdAt = {}, .updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30))};
+    return {.id = {},
+            .action = QStringLiteral("解释"),
+            .sourceText = {},
+            .resultText = QStringLiteral("the old answer"),
+            .note = note,
+            .appName = {},
+            .favorite = false,
+            .isCollected = false,
+            .category = {},
+            .createdAt = {},
+            .updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30))};
 }
 
 TEST(RecallBanner, TextsFollowTheKindOfHitTheNoteAndTheLanguage)
@@ -171,11 +201,14 @@ TEST(RecallBanner, TextsFollowTheKindOfHitTheNoteAndTheLanguage)
     {
         ScopedEnv zh("SELVANE_UI_LANG", "zh");
         L10n::invalidate();
-        EXPECT_EQ(RecallBanner::text({3, remembered(QStringLiteral(" \n ")), false}), QStringLiteral("📌 你查过这个（3 次）· 点击看上次结果"));
-        EXPECT_EQ(RecallBanner::text({1, remembered(thirty), false}), QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty);
+        EXPECT_EQ(RecallBanner::text({3, remembered(QStringLiteral(" \n ")), false}),
+                  QStringLiteral("📌 你查过这个（3 次）· 点击看上次结果"));
+        EXPECT_EQ(RecallBanner::text({1, remembered(thirty), false}),
+                  QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty);
         EXPECT_EQ(RecallBanner::text({1, remembered(thirty + QStringLiteral("👍🏽")), false}),
                   QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty + QStringLiteral("…"));
-        EXPECT_EQ(RecallBanner::text({1, remembered(QString()), true}), QStringLiteral("📌 你问过意思相近的 · 点击看上次结果"));
+        EXPECT_EQ(RecallBanner::text({1, remembered(QString()), true}),
+                  QStringLiteral("📌 你问过意思相近的 · 点击看上次结果"));
         EXPECT_EQ(RecallBanner::text({1, noted, true}), QStringLiteral("📌 你问过意思相近的 · 笔记：keep this"));
         EXPECT_EQ(RecallBanner::rememberedAnswer(remembered(QStringLiteral("\t"))), QStringLiteral("the old answer"));
         EXPECT_EQ(RecallBanner::memoryStatus(noted), QStringLiteral("来自你的记忆 · 上次 3月1日 08:30（解释）"));

@@ -15,8 +15,8 @@
 #include "ocr/ScreenGrab.h"
 #include "ocr/ScreenOCR.h"
 #include "tests/support/EventLoop.h"
-#include "tests/support/ScratchHome.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/ScratchHome.h"
 
 namespace {
 
@@ -82,8 +82,8 @@ TEST_F(OcrCaptureX11, DraggedRectangleCropsExactlyThePixelsUnderIt)
     std::optional<QImage> crop;
     ASSERT_TRUE(RegionPicker::pick(screens, [&](const QImage& image) { crop = image; }));
     ASSERT_TRUE(overlayReady());
-    ASSERT_TRUE(xdotool({"mousemove", "300", "170", "mousedown", "1", "mousemove", "200", "150",
-                         "mousemove", "100", "120", "mouseup", "1"}));
+    ASSERT_TRUE(xdotool({"mousemove", "300", "170", "mousedown", "1", "mousemove", "200", "150", "mousemove", "100",
+                         "120", "mouseup", "1"}));
     ASSERT_TRUE(processEventsUntil([&] { return crop.has_value(); }));
     EXPECT_EQ(*crop, screens.first().image.copy(100, 120, 200, 50).convertToFormat(crop->format()));
     EXPECT_TRUE(processEventsUntil([] { return overlays().isEmpty(); }));

@@ -21,7 +21,8 @@ Result recognize(const QImage& image)
 }
 
 const QList<QStringList> samples = {
-    {QStringLiteral("屏幕取字把截图里的文字读出来，"), QStringLiteral("Quillo reads text from a screenshot."), QStringLiteral("中英混排 mixed 文本 2024 年。")},
+    {QStringLiteral("屏幕取字把截图里的文字读出来，"), QStringLiteral("Quillo reads text from a screenshot."),
+     QStringLiteral("中英混排 mixed 文本 2024 年。")},
     {QStringLiteral("设置窗口里可以修改快捷键和字号。"), QStringLiteral("Open Settings to change the shortcut.")},
     {QStringLiteral("知识库会记住你查过的每一段文字"), QStringLiteral("翻译、解释和改写三个动作")},
 };

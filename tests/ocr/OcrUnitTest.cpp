@@ -64,8 +64,11 @@ TEST(OCRDebugLog, WritesStampedLinesAndKeepsOneOldFilePastOneMegabyte)
     OCRDebugLog::flush();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\] hotkey · 触发，开始截图\n$)"))
-                    .match(QString::fromUtf8(file.readAll())).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(
+            QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\] hotkey · 触发，开始截图\n$)"))
+            .match(QString::fromUtf8(file.readAll()))
+            .hasMatch());
     file.close();
 
     for (const auto& [name, fill] : {std::pair{path, 'n'}, std::pair{path + QStringLiteral(".1"), 'o'}}) {

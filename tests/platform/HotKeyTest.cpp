@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 
 #include "core/HotKey.h"
-#include "settings/HotKeyRegistrar.h"
 #include "core/KeyFormatter.h"
+#include "settings/HotKeyRegistrar.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakePlatform.h"
@@ -24,7 +24,10 @@ protected:
     FakePlatform platform;
     QStringList calls;
 
-    std::function<void()> record(const QString& name) { return [this, name] { calls << name; }; }
+    std::function<void()> record(const QString& name)
+    {
+        return [this, name] { calls << name; };
+    }
 
     void press(Shortcut shortcut)
     {
@@ -93,8 +96,6 @@ TEST_F(HotKeyTest, APendingPressOfADestroyedHotKeyIsDroppedAndACallbackMayDestro
     EXPECT_FALSE(platform.hotKeys->isGrabbed(escape));
 }
 
-
-
 const Shortcut defaultMain{AppSettings::defaultHotKeyCode, AppSettings::defaultHotKeyModifiers};
 const Shortcut defaultScreenshot{AppSettings::defaultOCRHotKeyCode, AppSettings::defaultOCRHotKeyModifiers};
 const Shortcut commandE{14, KeyFormatter::commandMask};
@@ -142,11 +143,21 @@ TEST(HotKeyRegistrarTest, AFreeShortcutIsTakenQuietlyATakenOneFallsBackCorrectsT
         {"free, registered again as after a save", true, commandE, commandE, {}, commandE, commandE},
         {"main: the last working one", true, controlF1, controlF2, {controlF2}, controlF1, controlF1},
         {"main at launch: the default", true, std::nullopt, commandE, {commandE}, defaultMain, defaultMain},
-        {"main, everything taken: the default kept", true, std::nullopt, controlF2, {controlF2, defaultMain},
-         std::nullopt, defaultMain},
+        {"main, everything taken: the default kept",
+         true,
+         std::nullopt,
+         controlF2,
+         {controlF2, defaultMain},
+         std::nullopt,
+         defaultMain},
         {"screenshot: the default", false, std::nullopt, controlF1, {controlF1}, defaultScreenshot, defaultScreenshot},
-        {"screenshot, everything taken: disabled", false, std::nullopt, controlF2, {controlF2, defaultScreenshot},
-         std::nullopt, defaultScreenshot},
+        {"screenshot, everything taken: disabled",
+         false,
+         std::nullopt,
+         controlF2,
+         {controlF2, defaultScreenshot},
+         std::nullopt,
+         defaultScreenshot},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -167,16 +178,18 @@ TEST(HotKeyRegistrarTest, AFreeShortcutIsTakenQuietlyATakenOneFallsBackCorrectsT
             EXPECT_TRUE(c.main ? hotKey && !hotKey->isRegistered() : !hotKey);
         const AppSettings after = SettingsStore::load(true);
         EXPECT_EQ(c.main ? Shortcut(after.hotKeyCode, after.hotKeyModifiers)
-                         : Shortcut(after.ocrHotKeyCode, after.ocrHotKeyModifiers), c.stored);
+                         : Shortcut(after.ocrHotKeyCode, after.ocrHotKeyModifiers),
+                  c.stored);
         EXPECT_EQ(rig.corrections, c.stored == c.wanted ? 0 : 1) << "whatever shows the shortcuts is told";
         ASSERT_EQ(rig.notices.size(), c.taken.isEmpty() ? 0 : 1);
         if (c.taken.isEmpty())
             continue;
         const bool disabled = !c.main && !c.held;
         EXPECT_EQ(rig.notices[0].header, L10n::t(disabled ? "hotkey.ocrDisabled.header" : "hotkey.conflict.header"));
-        EXPECT_EQ(rig.notices[0].body, disabled ? L10n::t("hotkey.ocrDisabled.body")
-                                                : L10n::tf("hotkey.conflict.body", {KeyFormatter::format(c.wanted),
-                                                                                     KeyFormatter::format(c.stored)}));
+        EXPECT_EQ(rig.notices[0].body,
+                  disabled ? L10n::t("hotkey.ocrDisabled.body")
+                           : L10n::tf("hotkey.conflict.body",
+                                      {KeyFormatter::format(c.wanted), KeyFormatter::format(c.stored)}));
     }
 }
 

@@ -4,8 +4,8 @@
 
 #include <xcb/xcb.h>
 
-#include "core/HotKey.h"
 #include "app/InstalledPlatform.h"
+#include "core/HotKey.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/RunProgram.h"
 
@@ -39,7 +39,10 @@ protected:
     InstalledPlatform platform;
     QStringList presses;
 
-    std::function<void()> record(const QString& name) { return [this, name] { presses << name; }; }
+    std::function<void()> record(const QString& name)
+    {
+        return [this, name] { presses << name; };
+    }
 
     bool pressesReach(qsizetype count)
     {
@@ -102,7 +105,8 @@ TEST_F(HotKeysX11Test, ACombinationAnotherClientHoldsFailsWithoutLeavingHalfAGra
     ASSERT_TRUE(grab(other, 39, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_2)); // Control+Alt+S with NumLock
     HotKey taken(controlOptionS, HotKey::screenshotId, record("taken"));
     EXPECT_FALSE(taken.isRegistered());
-    EXPECT_TRUE(grab(otherClient(), 39, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1)) << "the variants taken first were let go";
+    EXPECT_TRUE(grab(otherClient(), 39, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1))
+        << "the variants taken first were let go";
     HotKey superE(Shortcut{keyE, KeyFormatter::commandMask}, HotKey::mainId, record("main"));
     EXPECT_FALSE(superE.isRegistered()) << "openbox's own binding";
 }

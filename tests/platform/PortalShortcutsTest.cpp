@@ -50,8 +50,10 @@ TEST_F(PortalShortcutsTest, BindsBothShortcutsOnceAndDeliversPressesOfTheLiveOne
     ASSERT_EQ(settledRoad(shortcuts), Kind::portalBound) << bus->log().toStdString();
     EXPECT_EQ(shortcuts.road().trigger, QStringLiteral("ALT+LOGO+e")) << "the desktop's own words are shown";
     EXPECT_EQ(roadChanges, 1);
-    EXPECT_TRUE(bus->log().startsWith(QStringLiteral("fake portal up\nfirst call Register\nRegistry.Register org.quillo.Quillo\n")))
-        << "the application id is registered before any other portal call\n" << bus->log().toStdString();
+    EXPECT_TRUE(bus->log().startsWith(
+        QStringLiteral("fake portal up\nfirst call Register\nRegistry.Register org.quillo.Quillo\n")))
+        << "the application id is registered before any other portal call\n"
+        << bus->log().toStdString();
     EXPECT_TRUE(bus->log().contains(QStringLiteral("BindShortcuts popup=ALT+LOGO+e screenshot=CTRL+ALT+s")));
 
     ASSERT_TRUE(bus->press(QStringLiteral("popup")));
@@ -97,7 +99,8 @@ TEST_F(PortalShortcutsTest, EveryRefusalLeavesTheBindingToTheDesktopsSettings)
         shortcuts.setPressedHandler([&](quint32 id) { pressed.append(id); });
         EXPECT_TRUE(shortcuts.grab(keyE, altSuper, HotKey::mainId)) << c.what << ": no conflict notice on this road";
         EXPECT_EQ(settledRoad(shortcuts), Kind::desktopBinding) << c.what << "\n" << bus->log().toStdString();
-        EXPECT_EQ(bus->log().contains(QStringLiteral("BindShortcuts")), c.binds) << c.what << "\n" << bus->log().toStdString();
+        EXPECT_EQ(bus->log().contains(QStringLiteral("BindShortcuts")), c.binds) << c.what << "\n"
+                                                                                 << bus->log().toStdString();
         if (c.portalRuns) {
             ASSERT_TRUE(bus->press(QStringLiteral("popup")));
             processEventsFor(200);

@@ -28,12 +28,14 @@ TEST(WaylandReplaceTest, TheSelectionIsReplacedInTheEditorWhileOurWindowHasTheFo
     QProcess* mousepad = session.start(QStringLiteral("mousepad"), {path});
     ASSERT_TRUE(mousepad);
     const qint64 pid = mousepad->processId();
-    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs));
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs));
     ASSERT_TRUE(AtspiDriver::select(pid, 7, 21)); // "reads selected"
 
     const InstalledPlatform platform;
     Accessibility& accessibility = *Platform::services().accessibility;
-    ASSERT_EQ(accessibility.selectedText(), QStringLiteral("reads selected")) << "read before the panel shows, as the shortcut does";
+    ASSERT_EQ(accessibility.selectedText(), QStringLiteral("reads selected"))
+        << "read before the panel shows, as the shortcut does";
 
     QWidget panel;
     panel.setAccessibleName(QStringLiteral("panel"));

@@ -30,7 +30,8 @@ protected:
     void SetUp() override { L10n::invalidate(); }
 
     static void configure(bool compareMode, const QString& explain = QStringLiteral("local"),
-                          const QString& translate = QStringLiteral("local"), const QString& rewrite = QStringLiteral("cloud"))
+                          const QString& translate = QStringLiteral("local"),
+                          const QString& rewrite = QStringLiteral("cloud"))
     {
         changeSettings([&](AppSettings& settings) {
             settings.compareMode = compareMode;
@@ -40,7 +41,10 @@ protected:
         });
     }
 
-    QList<PopupAction> build(const QString& text) const { return buildActions(text, options, std::nullopt, std::nullopt); }
+    QList<PopupAction> build(const QString& text) const
+    {
+        return buildActions(text, options, std::nullopt, std::nullopt);
+    }
 };
 
 TEST_F(ActionListTest, ForeignTextPutsTranslateFirstInBothModes)
@@ -69,7 +73,8 @@ TEST_F(ActionListTest, EnginesAndTitlesFollowCompareModeOrTheSettings)
     configure(true, QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("local"));
     const QList<PopupAction> actions = build(chinese);
     ASSERT_EQ(actions.size(), 4);
-    const QStringList titles = {QStringLiteral("解释·本地"), QStringLiteral("翻译·本地"), QStringLiteral("改写·本地"), QStringLiteral("改写·云端")};
+    const QStringList titles = {QStringLiteral("解释·本地"), QStringLiteral("翻译·本地"), QStringLiteral("改写·本地"),
+                                QStringLiteral("改写·云端")};
     const QList<bool> local = {true, true, true, false};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(actions[i].title, titles[i]);

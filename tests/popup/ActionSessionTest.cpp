@@ -50,18 +50,25 @@ protected:
     void record(ActionSession& s)
     {
         QObject::connect(&s, &ActionSession::recallReady, [this] { events << QStringLiteral("recall"); });
-        QObject::connect(&s, &ActionSession::runStarted, [this](const QString& title) { events << QStringLiteral("started ") + title; });
-        QObject::connect(&s, &ActionSession::revisionStarted, [this](int version) { events << QStringLiteral("revision %1").arg(version); });
+        QObject::connect(&s, &ActionSession::runStarted,
+                         [this](const QString& title) { events << QStringLiteral("started ") + title; });
+        QObject::connect(&s, &ActionSession::revisionStarted,
+                         [this](int version) { events << QStringLiteral("revision %1").arg(version); });
         QObject::connect(&s, &ActionSession::generating, [this] { events << QStringLiteral("generating"); });
-        QObject::connect(&s, &ActionSession::deltaAppended, [this](const QString& fragment) { events << QStringLiteral("delta ") + fragment; });
-        QObject::connect(&s, &ActionSession::answered, [this](const QString& latest) { events << QStringLiteral("answered ") + latest; });
+        QObject::connect(&s, &ActionSession::deltaAppended,
+                         [this](const QString& fragment) { events << QStringLiteral("delta ") + fragment; });
+        QObject::connect(&s, &ActionSession::answered,
+                         [this](const QString& latest) { events << QStringLiteral("answered ") + latest; });
         QObject::connect(&s, &ActionSession::runFailed, [this](const QString& message, bool partialKept) {
-            events << QStringLiteral("failed ") + message + (partialKept ? QStringLiteral(" (partial kept)") : QString());
+            events << QStringLiteral("failed ") + message
+                    + (partialKept ? QStringLiteral(" (partial kept)") : QString());
         });
-        QObject::connect(&s, &ActionSession::revisionFailed, [this](const QString& message) { events << QStringLiteral("revision failed ") + message; });
+        QObject::connect(&s, &ActionSession::revisionFailed,
+                         [this](const QString& message) { events << QStringLiteral("revision failed ") + message; });
     }
 
-    void open(const QString& selected = text, std::optional<qint64> pid = mousepad, SourceKind kind = SourceKind::selection)
+    void open(const QString& selected = text, std::optional<qint64> pid = mousepad,
+              SourceKind kind = SourceKind::selection)
     {
         events.clear();
         session->open(selected, {explain, rewrite}, nullptr, pid, kind);
@@ -105,14 +112,18 @@ TEST_F(ActionSessionTest, StreamsInOrderCleansTheAnswerAndRemembersIt)
     open();
     session->runAction(7); // no such button
     run(0);
-    EXPECT_EQ(events, (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
-                                   QStringLiteral("delta 《量子"), QStringLiteral("delta 纠缠》是"), QStringLiteral("answered 《量子纠缠》是")}));
+    EXPECT_EQ(events,
+              (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
+                           QStringLiteral("delta 《量子"), QStringLiteral("delta 纠缠》是"),
+                           QStringLiteral("answered 《量子纠缠》是")}));
 
     ASSERT_EQ(engine->calls().size(), 1);
     EXPECT_TRUE(engine->calls()[0].useLocal);
-    EXPECT_EQ(engine->calls()[0].messages, (ChatMessages{ChatMessage::system(explain.systemPrompt), ChatMessage::user(explain.initialUserPrompt)}));
+    EXPECT_EQ(engine->calls()[0].messages,
+              (ChatMessages{ChatMessage::system(explain.systemPrompt), ChatMessage::user(explain.initialUserPrompt)}));
     EXPECT_EQ(session->conversation(),
-              (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("《量子纠缠》是"))}));
+              (ChatMessages{ChatMessage::user(explain.initialUserPrompt),
+                            ChatMessage::assistant(QStringLiteral("《量子纠缠》是"))}));
     EXPECT_TRUE(session->inConversation());
     EXPECT_FALSE(session->isRunning());
 
@@ -141,9 +152,11 @@ TEST_F(ActionSessionTest, ANewRunCancelsTheLiveOneSilently)
     run(1);
     processEventsFor(100); // a fragment the cancelled run sends late must not show up
 
-    EXPECT_EQ(events, (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
-                                   QStringLiteral("delta 旧的"), QStringLiteral("started 改写·云端"), QStringLiteral("generating"),
-                                   QStringLiteral("delta 新的"), QStringLiteral("answered 新的")}));
+    EXPECT_EQ(
+        events,
+        (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
+                     QStringLiteral("delta 旧的"), QStringLiteral("started 改写·云端"), QStringLiteral("generating"),
+                     QStringLiteral("delta 新的"), QStringLiteral("answered 新的")}));
     EXPECT_FALSE(engine->calls()[1].useLocal);
     EXPECT_EQ(session->streamBuffer(), QStringLiteral("新的"));
     ASSERT_EQ(store.count(), 1);
@@ -160,7 +173,8 @@ TEST_F(ActionSessionTest, AFailureShowsOneLineAndKeepsWhatHadArrived)
     EXPECT_FALSE(session->inConversation());
     EXPECT_TRUE(session->currentResult().isEmpty());
 
-    engine->add(Script::failing(TransportError{TransportError::Code::networkConnectionLost, {}}, {QStringLiteral("半句")}));
+    engine->add(
+        Script::failing(TransportError{TransportError::Code::networkConnectionLost, {}}, {QStringLiteral("半句")}));
     run(0);
     EXPECT_EQ(events.last(), QStringLiteral("failed 连不上网，检查一下网络再试 (partial kept)"));
     EXPECT_EQ(session->streamBuffer(), QStringLiteral("半句"));
@@ -198,21 +212,24 @@ TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)
     const QString instruction = QStringLiteral("再短一点\n别用术语");
     events.clear();
     revise(instruction + QStringLiteral("\n"));
-    EXPECT_EQ(events, (QStringList{QStringLiteral("revision 2"), QStringLiteral("generating"), QStringLiteral("delta 短稿"),
-                                   QStringLiteral("answered 短稿")}));
+    EXPECT_EQ(events,
+              (QStringList{QStringLiteral("revision 2"), QStringLiteral("generating"), QStringLiteral("delta 短稿"),
+                           QStringLiteral("answered 短稿")}));
     const ScriptedEngine::Call call = engine->calls()[1];
     EXPECT_FALSE(call.useLocal) << "follow-ups stay on the action's engine";
-    EXPECT_EQ(call.messages, (ChatMessages{ChatMessage::system(rewrite.systemPrompt), ChatMessage::user(rewrite.initialUserPrompt),
-                                           ChatMessage::assistant(QStringLiteral("初稿")),
-                                           ChatMessage::user(PromptLibrary::followUpRevisePrompt(instruction))}));
+    EXPECT_EQ(call.messages,
+              (ChatMessages{ChatMessage::system(rewrite.systemPrompt), ChatMessage::user(rewrite.initialUserPrompt),
+                            ChatMessage::assistant(QStringLiteral("初稿")),
+                            ChatMessage::user(PromptLibrary::followUpRevisePrompt(instruction))}));
 
     revise(QStringLiteral("更口语"));
     EXPECT_TRUE(events.contains(QStringLiteral("revision 3")));
-    EXPECT_EQ(session->transcript(), (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("初稿")},
-                                                   {Entry::Kind::instruction, 0, instruction},
-                                                   {Entry::Kind::answer, 2, QStringLiteral("短稿")},
-                                                   {Entry::Kind::instruction, 0, QStringLiteral("更口语")},
-                                                   {Entry::Kind::answer, 3, QStringLiteral("口语稿")}}));
+    EXPECT_EQ(session->transcript(),
+              (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("初稿")},
+                            {Entry::Kind::instruction, 0, instruction},
+                            {Entry::Kind::answer, 2, QStringLiteral("短稿")},
+                            {Entry::Kind::instruction, 0, QStringLiteral("更口语")},
+                            {Entry::Kind::answer, 3, QStringLiteral("口语稿")}}));
     EXPECT_EQ(session->currentResult(), QStringLiteral("口语稿"));
     ASSERT_EQ(store.count(), 1);
     EXPECT_EQ(store.all()[0].resultText, QStringLiteral("口语稿")) << "the entry holds the newest version";
@@ -254,8 +271,10 @@ TEST_F(ActionSessionTest, ANewInstructionReplacesOneStillStreaming)
     ASSERT_TRUE(session->sendInstruction(QStringLiteral("甲")));
     ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
     revise(QStringLiteral("乙"));
-    EXPECT_EQ(session->conversation(), (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("初稿")),
-                                                     ChatMessage::user(QStringLiteral("乙")), ChatMessage::assistant(QStringLiteral("终稿"))}));
+    EXPECT_EQ(
+        session->conversation(),
+        (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("初稿")),
+                      ChatMessage::user(QStringLiteral("乙")), ChatMessage::assistant(QStringLiteral("终稿"))}));
     EXPECT_EQ(engine->calls()[2].messages.size(), 4) << "the unanswered instruction is not sent again";
     EXPECT_EQ(events.count(QStringLiteral("revision 2")), 2);
 }
@@ -354,7 +373,8 @@ TEST_F(ActionSessionTest, TheRecallClickShowsTheRememberedAnswerInPlaceOfTheRun)
     const std::optional<ActionSession::RecalledAnswer> shown = session->showRecalledAnswer();
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->text, QStringLiteral("quantum entanglement\n\n— 你的笔记：考试要点"));
-    EXPECT_TRUE(shown->status.startsWith(QStringLiteral("来自你的记忆 · 上次 ")) && shown->status.endsWith(QStringLiteral("（翻译）")))
+    EXPECT_TRUE(shown->status.startsWith(QStringLiteral("来自你的记忆 · 上次 "))
+                && shown->status.endsWith(QStringLiteral("（翻译）")))
         << shown->status.toStdString();
     EXPECT_EQ(session->currentResult(), shown->text) << "replace and copy use the remembered answer";
     EXPECT_FALSE(session->isRunning() || session->inConversation() || session->currentEntryId());
@@ -394,11 +414,13 @@ TEST_F(ActionSessionTest, AnAnswerTheStoreCannotWriteIsReportedAndNotRemembered)
     KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
     session = std::make_unique<ActionSession>(engine, unwritable, tasks);
     record(*session);
-    QObject::connect(session.get(), &ActionSession::storeFailed, [this](const QString& message) { events << QStringLiteral("not stored ") + message; });
+    QObject::connect(session.get(), &ActionSession::storeFailed,
+                     [this](const QString& message) { events << QStringLiteral("not stored ") + message; });
     engine->add(Script::streamed({QStringLiteral("答案")}));
     open();
     run(0);
-    EXPECT_TRUE(events.contains(QStringLiteral("not stored 未能写入知识库，这次结果没有被记住"))) << events.join('\n').toStdString();
+    EXPECT_TRUE(events.contains(QStringLiteral("not stored 未能写入知识库，这次结果没有被记住")))
+        << events.join('\n').toStdString();
     EXPECT_FALSE(session->currentEntryId());
     EXPECT_FALSE(session->collectSelection());
     EXPECT_EQ(unwritable.count(), 0);

@@ -14,12 +14,12 @@
 #include <QFile>
 #include <QProcess>
 
+#include "core/ActionKey.h"
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "profile/ProfileEngine.h"
 #include "profile/ProfileStore.h"
-#include "core/ActionKey.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
 #include "settings/PrivateFile.h"
@@ -56,7 +56,8 @@ QString line(const char* key)
 class AskModeTest : public ::testing::Test {
 protected:
     ScratchHome home;
-    ScopedEnv knowledgeFile{"SELVANE_KNOWLEDGE_FILE", QFile::encodeName(home.path() + QStringLiteral("/knowledge.json"))};
+    ScopedEnv knowledgeFile{"SELVANE_KNOWLEDGE_FILE",
+                            QFile::encodeName(home.path() + QStringLiteral("/knowledge.json"))};
     ScopedEnv profileFile{"SELVANE_PROFILE_FILE", QFile::encodeName(home.path() + QStringLiteral("/profile.json"))};
     ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
     ScopedEnv noOllamaHost{"OLLAMA_HOST", QByteArray()};
@@ -65,7 +66,8 @@ protected:
 
     static ProgramResult ask(const QStringList& args, const QByteArray& input = {})
     {
-        return runProgram(quilloBinary(), QStringList{QStringLiteral("--ask")} + args, QProcessEnvironment::systemEnvironment(), input);
+        return runProgram(quilloBinary(), QStringList{QStringLiteral("--ask")} + args,
+                          QProcessEnvironment::systemEnvironment(), input);
     }
 
     // The user's own Ollama: installed, running on the standard port and holding the model.
@@ -87,7 +89,6 @@ protected:
         SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
         return KnowledgeStore(KnowledgeStore::defaultPath(), noModels).all();
     }
-
 };
 
 TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
@@ -109,10 +110,13 @@ TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
     const ProgramResult again = ask({QStringLiteral("explain"), QStringLiteral("-")}, "量子纠缠\n");
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(again.err), QStringLiteral("📌 你查过这个（1 次）· 点击看上次结果\n"));
-    EXPECT_EQ(QString::fromUtf8(again.out), echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("量子纠缠\n"))) + QLatin1Char('\n'));
+    EXPECT_EQ(QString::fromUtf8(again.out),
+              echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("量子纠缠\n")))
+                  + QLatin1Char('\n'));
     entries = knowledge();
     ASSERT_EQ(entries.size(), 2) << "every run is a lookup of its own";
-    EXPECT_TRUE(std::any_of(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.sourceText == QStringLiteral("量子纠缠\n"); }));
+    EXPECT_TRUE(std::any_of(entries.cbegin(), entries.cend(),
+                            [](const KnowledgeEntry& e) { return e.sourceText == QStringLiteral("量子纠缠\n"); }));
 }
 
 TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
@@ -132,22 +136,26 @@ TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
         ChatMessages expected;
     };
     const QList<Case> cases = {
-        {{QStringLiteral("explain"), QStringLiteral("--explain-mode"), QStringLiteral("kid"), QStringLiteral("--before"), before,
-          QStringLiteral("--after"), after, QStringLiteral("bank")},
+        {{QStringLiteral("explain"), QStringLiteral("--explain-mode"), QStringLiteral("kid"),
+          QStringLiteral("--before"), before, QStringLiteral("--after"), after, QStringLiteral("bank")},
          true,
          {ChatMessage::system(preamble + PromptLibrary::explainSystem(QStringLiteral("kid"))),
-          ChatMessage::user(PromptLibrary::contextualUserPrompt(ActionKey::explain, QStringLiteral("bank"), before, after))}},
-        {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"), QStringLiteral("--creativity"),
-          QStringLiteral("creative"), QStringLiteral("--before"), before, QStringLiteral("挺好用的")},
+          ChatMessage::user(
+              PromptLibrary::contextualUserPrompt(ActionKey::explain, QStringLiteral("bank"), before, after))}},
+        {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"),
+          QStringLiteral("--creativity"), QStringLiteral("creative"), QStringLiteral("--before"), before,
+          QStringLiteral("挺好用的")},
          false,
-         {ChatMessage::system(PromptLibrary::rewriteSystem(QStringLiteral("general"), PromptLibrary::Creativity::creative)),
+         {ChatMessage::system(
+              PromptLibrary::rewriteSystem(QStringLiteral("general"), PromptLibrary::Creativity::creative)),
           ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::rewrite, QStringLiteral("挺好用的")))}},
     };
     for (const Case& c : cases) {
         changeSettings([&c](AppSettings& s) { s.useContext = s.profileEnabled = c.contextAndProfileOn; });
         const qsizetype sent = ollama->bodies().size();
         const ProgramResult result = ask(c.args);
-        EXPECT_EQ(result.exitCode, 0) << c.args.join(QLatin1Char(' ')).toStdString() << "\n" << result.err.toStdString();
+        EXPECT_EQ(result.exitCode, 0) << c.args.join(QLatin1Char(' ')).toStdString() << "\n"
+                                      << result.err.toStdString();
         const QList<QJsonObject> requests = ollama->bodies();
         ASSERT_EQ(requests.size(), sent + 1);
         EXPECT_EQ(messagesOf(requests.last()), c.expected) << c.args.join(QLatin1Char(' ')).toStdString();
@@ -170,7 +178,8 @@ TEST_F(AskModeTest, RevisionsFollowWithTheirVersionHeadersOnTheActionsEngine)
                                       QStringLiteral("--revise"), QStringLiteral("更口语"), text});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QString::fromUtf8(result.out),
-              first + QStringLiteral("\n\nAI · 第 2 版\n") + second + QStringLiteral("\n\nAI · 第 3 版\n") + third + QLatin1Char('\n'));
+              first + QStringLiteral("\n\nAI · 第 2 版\n") + second + QStringLiteral("\n\nAI · 第 3 版\n") + third
+                  + QLatin1Char('\n'));
     EXPECT_FALSE(result.out.contains(apiKey.toUtf8()) || result.err.contains(apiKey.toUtf8()));
 
     ASSERT_EQ(cloud.bodies().size(), 3) << "the revisions went to the engine of the action";
@@ -193,13 +202,26 @@ TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
     };
     const QList<Case> cases = {
         {QStringLiteral("sk-wrong"), {QStringLiteral("rewrite"), QStringLiteral("你好")}, "err.cloudAuth", {}},
-        {apiKey, {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"), longText + QStringLiteral("[[drop]]")},
-         "err.network", QStringLiteral("partial")},
-        {apiKey, {QStringLiteral("explain"), longText + QStringLiteral("[[unfinished]]")}, "err.cutOff", QStringLiteral("partial")},
-        {apiKey, {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"), longText + QStringLiteral("[[unfinished]]")},
-         "err.cutOff", QStringLiteral("partial")},
-        {apiKey, {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral("改短 [[fail:500]]"), QStringLiteral("你好")},
-         "err.qwenOther", echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好"))) + QStringLiteral("\n\nAI · 第 2 版\n")},
+        {apiKey,
+         {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"),
+          longText + QStringLiteral("[[drop]]")},
+         "err.network",
+         QStringLiteral("partial")},
+        {apiKey,
+         {QStringLiteral("explain"), longText + QStringLiteral("[[unfinished]]")},
+         "err.cutOff",
+         QStringLiteral("partial")},
+        {apiKey,
+         {QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"),
+          longText + QStringLiteral("[[unfinished]]")},
+         "err.cutOff",
+         QStringLiteral("partial")},
+        {apiKey,
+         {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral("改短 [[fail:500]]"),
+          QStringLiteral("你好")},
+         "err.qwenOther",
+         echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好")))
+             + QStringLiteral("\n\nAI · 第 2 版\n")},
     };
     for (const Case& c : cases) {
         useCloud(cloud, c.key);
@@ -210,15 +232,18 @@ TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
         EXPECT_EQ(QString::fromUtf8(result.err), line(c.errorKey)) << what;
         if (c.out == QLatin1String("partial")) {
             const QString shown = QString::fromUtf8(result.out);
-            EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.endsWith(QLatin1Char('\n')) && !shown.contains(longText))
-                << "what arrived stays, on a line of its own: " << what << "\n" << result.out.toStdString();
+            EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.endsWith(QLatin1Char('\n'))
+                        && !shown.contains(longText))
+                << "what arrived stays, on a line of its own: " << what << "\n"
+                << result.out.toStdString();
         } else {
             EXPECT_EQ(QString::fromUtf8(result.out), c.out) << what;
         }
         const QList<KnowledgeEntry> after = knowledge();
         EXPECT_EQ(after.size(), before.size() + (c.args.contains(QStringLiteral("--revise")) ? 1 : 0)) << what;
         if (c.args.contains(QStringLiteral("--revise"))) {
-            EXPECT_EQ(after.first().resultText, echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好"))))
+            EXPECT_EQ(after.first().resultText,
+                      echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好"))))
                 << "a failed revision leaves the remembered answer alone";
         }
     }
@@ -271,9 +296,11 @@ TEST_F(AskModeTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCos
     EXPECT_EQ(status, 0) << shown.toStdString();
     EXPECT_TRUE(shown.contains("AB[31mRED[0m]52;c;aGk=2JCD\tE")) << shown.toStdString();
     const QString text = QString::fromUtf8(shown);
-    EXPECT_TRUE(std::none_of(text.cbegin(), text.cend(), [](QChar c) { return (c < QChar(0x20) && c != u'\n' && c != u'\t') || (c >= QChar(0x7f) && c <= QChar(0x9f)); }))
-        << "no control character but line feeds and tabs reaches the terminal";
-    EXPECT_TRUE(ask({QStringLiteral("explain"), hostile}).out.contains("\x1b[31mRED")) << "a pipe gets the answer as it came";
+    EXPECT_TRUE(std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return (c < QChar(0x20) && c != u'\n' && c != u'\t') || (c >= QChar(0x7f) && c <= QChar(0x9f));
+    })) << "no control character but line feeds and tabs reaches the terminal";
+    EXPECT_TRUE(ask({QStringLiteral("explain"), hostile}).out.contains("\x1b[31mRED"))
+        << "a pipe gets the answer as it came";
 
     // The reader is gone before the first byte: the lookup is still remembered and the run ends well.
     const qsizetype before = knowledge().size();
@@ -300,8 +327,9 @@ TEST_F(AskModeTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCos
     posix_spawnattr_destroy(&attributes);
     int status2 = 0;
     ASSERT_EQ(waitpid(child, &status2, 0), child);
-    EXPECT_TRUE(WIFEXITED(status2) && WEXITSTATUS(status2) == 0) << (WIFSIGNALED(status2) ? "killed by signal " : "exit ")
-                                                                  << (WIFSIGNALED(status2) ? WTERMSIG(status2) : WEXITSTATUS(status2));
+    EXPECT_TRUE(WIFEXITED(status2) && WEXITSTATUS(status2) == 0)
+        << (WIFSIGNALED(status2) ? "killed by signal " : "exit ")
+        << (WIFSIGNALED(status2) ? WTERMSIG(status2) : WEXITSTATUS(status2));
     EXPECT_EQ(knowledge().size(), before + 1);
 }
 
@@ -318,7 +346,8 @@ TEST_F(AskModeTest, UsageErrorsPrintTheUsageAndExitTwo)
         const ProgramResult result = ask(args);
         EXPECT_EQ(result.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(result.out.isEmpty());
-        EXPECT_TRUE(result.err.startsWith("quillo --ask: ") && result.err.contains("\nUsage: quillo --ask ACTION [options] [TEXT]\n"))
+        EXPECT_TRUE(result.err.startsWith("quillo --ask: ")
+                    && result.err.contains("\nUsage: quillo --ask ACTION [options] [TEXT]\n"))
             << result.err.toStdString();
     }
     EXPECT_EQ(ask({QStringLiteral("explain")}, " \n").exitCode, 2) << "blank standard input";
@@ -349,7 +378,9 @@ TEST_F(AskModeTest, CtrlCCancelsSilentlyAndStopsTheBuiltInEngineItStarted)
         ASSERT_TRUE(earlier.isAnswering() && earlier.pull(model));
     }
     QProcess quillo;
-    quillo.start(installed, {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("一段会在中途停很久的文字[[stall:60]]")});
+    quillo.start(
+        installed,
+        {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("一段会在中途停很久的文字[[stall:60]]")});
     ASSERT_TRUE(quillo.waitForReadyRead(60000)) << "the first half of the answer streams";
     const QList<pid_t> engines = ChildProcesses::childrenOf(pid_t(quillo.processId()));
     ASSERT_EQ(engines.size(), 1) << "quillo started its built-in engine";
@@ -382,10 +413,12 @@ TEST_F(AskModeTest, TheBannerComesFirstAndAProfileRegenerationThisRunStartedIsAw
 
     const ProgramResult result = ask({QStringLiteral("explain"), QStringLiteral("通货膨胀")});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(QString::fromUtf8(result.err), QStringLiteral("📌 你查过（1 次）· 笔记：考点 常考\n")) << "the banner is one line";
+    EXPECT_EQ(QString::fromUtf8(result.err), QStringLiteral("📌 你查过（1 次）· 笔记：考点 常考\n"))
+        << "the banner is one line";
     const std::optional<UserProfile> profile = ProfileStore::load();
     ASSERT_TRUE(profile) << "the answer of the slow profile request was waited for";
-    EXPECT_TRUE(profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录"))) << profile->text.toStdString();
+    EXPECT_TRUE(profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录")))
+        << profile->text.toStdString();
     EXPECT_EQ(profile->generatedAtCount, 5);
 }
 

@@ -21,7 +21,8 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {TransportError{Code::cannotFindHost, {}}, "err.network"},
         {TransportError{Code::dnsLookupFailed, {}}, "err.network"},
         {TransportError{Code::timedOut, QStringLiteral("no data for 120000 ms")}, "err.timeout"},
-        {TransportError{Code::untrustedCertificate, QStringLiteral("SSL certificate problem: self-signed certificate")}, "err.certificate"},
+        {TransportError{Code::untrustedCertificate, QStringLiteral("SSL certificate problem: self-signed certificate")},
+         "err.certificate"},
         // Other transport failures are judged by their text.
         {TransportError{Code::other, QStringLiteral("connect to 127.0.0.1:11434 refused")}, "err.ollamaNotRunning"},
         {TransportError{Code::other, QStringLiteral("proxy says: 429 Too Many Requests")}, "err.cloudRateLimit"},
@@ -35,13 +36,16 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {CloudError::missingBaseURL(), "err.cloudAuth"},
         {CloudError::httpError(401, QStringLiteral("whatever")), "err.cloudAuth"},
         {CloudError::httpError(403, QString()), "err.cloudAuth"},
-        {CloudError::httpError(400, QStringLiteral(R"({"error":{"code":"invalid_api_key","message":"Invalid API Key"}})")), "err.cloudAuth"},
+        {CloudError::httpError(400,
+                               QStringLiteral(R"({"error":{"code":"invalid_api_key","message":"Invalid API Key"}})")),
+         "err.cloudAuth"},
         {CloudError::httpError(400, QStringLiteral(R"({"type":"auth"})")), "err.cloudAuth"},
         {CloudError::httpError(402, QStringLiteral("Insufficient Balance")), "err.cloudRateLimit"},
         {CloudError::httpError(429, QString()), "err.cloudRateLimit"},
         {CloudError::httpError(400, QStringLiteral("账户余额不足")), "err.cloudRateLimit"},
         {CloudError::httpError(500, QString()), "err.cloudOther"},
-        {CloudError::httpError(400, QStringLiteral("author field missing")), "err.cloudOther"}, // "auth" alone is not enough
+        {CloudError::httpError(400, QStringLiteral("author field missing")),
+         "err.cloudOther"}, // "auth" alone is not enough
         {CloudError::decodingFailed(QStringLiteral("not JSON")), "err.cloudOther"},
         {CloudError::invalidEndpoint(), "err.cloudOther"},
         {CloudError::emptyResponse(), "err.cloudOther"},

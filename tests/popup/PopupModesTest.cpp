@@ -53,7 +53,8 @@ TEST_F(PopupModesTest, TheEndToEndCheckDrivesThePopupAgainstTheEngineOnAThrowAwa
     const QList<KnowledgeEntry> entries = KnowledgeStore(store, noModels).all();
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.favorite; }), 1);
-    EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.isCollected; }), 1);
+    EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.isCollected; }),
+              1);
 }
 
 TEST_F(PopupModesTest, RenderPreviewDrawsTheNinePopupStatesWithoutADisplay)

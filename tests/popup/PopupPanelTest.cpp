@@ -27,13 +27,18 @@ namespace {
 
 using Script = ScriptedEngine::Script;
 
-const PopupAction explain{QStringLiteral("解释"), QStringLiteral("解释"), QStringLiteral("系统：解释"), QStringLiteral("请解释"), true};
-const QString paragraph = QStringLiteral("春天的河流从山里出来，带着融化的雪水和一路上的碎石，把两岸的田野重新唤醒。").repeated(8);
+const PopupAction explain{QStringLiteral("解释"), QStringLiteral("解释"), QStringLiteral("系统：解释"),
+                          QStringLiteral("请解释"), true};
+const QString paragraph =
+    QStringLiteral("春天的河流从山里出来，带着融化的雪水和一路上的碎石，把两岸的田野重新唤醒。").repeated(8);
 
 // A microphone the test speaks into.
 class FakeDictation final : public Dictation {
 public:
-    void start(TextCallback onPartial, TextCallback onError) override { partial = std::move(onPartial), error = std::move(onError), running = true; }
+    void start(TextCallback onPartial, TextCallback onError) override
+    {
+        partial = std::move(onPartial), error = std::move(onError), running = true;
+    }
     void stop() override { running = false; }
     bool isRunning() const override { return running; }
 
@@ -76,8 +81,10 @@ protected:
     void open(const QString& text)
     {
         bool recalled = false;
-        const auto connection = QObject::connect(&panel.session(), &ActionSession::recallReady, [&] { recalled = true; });
-        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), text, {explain}, nullptr, std::nullopt, SourceKind::selection);
+        const auto connection =
+            QObject::connect(&panel.session(), &ActionSession::recallReady, [&] { recalled = true; });
+        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), text, {explain}, nullptr, std::nullopt,
+                          SourceKind::selection);
         ASSERT_TRUE(processEventsUntil([&] { return recalled; }));
         QObject::disconnect(connection);
     }
@@ -133,14 +140,17 @@ TEST_F(PopupPanelTest, AnOptionMenuWritesTheOptionsThenAsksToStoreThemAndToRerun
     QStringList calls;
     panel.setOnOptionsChanged([&] { calls << QStringLiteral("store ") + options->explainModeId; });
     panel.setOnActionRerun([&](const QString& key) { calls << QStringLiteral("rerun ") + key; });
-    panel.showActions(QStringLiteral("✓"), QStringLiteral("河流"), {explain}, options, std::nullopt, SourceKind::selection);
+    panel.showActions(QStringLiteral("✓"), QStringLiteral("河流"), {explain}, options, std::nullopt,
+                      SourceKind::selection);
     runExplain(Script::streamed({QStringLiteral("答案")}));
     auto* menu = named<QComboBox>(L10n::t("popup.opt.tip.explain"));
     ASSERT_TRUE(menu);
     const int last = menu->count() - 1;
     menu->setCurrentIndex(last);
     Q_EMIT menu->activated(last);
-    EXPECT_EQ(calls, QStringList({QStringLiteral("store ") + PromptLibrary::explainModes()[last].id, QStringLiteral("rerun 解释")}));
+    EXPECT_EQ(
+        calls,
+        QStringList({QStringLiteral("store ") + PromptLibrary::explainModes()[last].id, QStringLiteral("rerun 解释")}));
 }
 
 TEST_F(PopupPanelTest, ANoticeClosesItselfAfterEightSecondsAndAGuideStays)
@@ -168,9 +178,11 @@ TEST_F(PopupPanelTest, ARecallClickShowsTheRememberedAnswerWithItsNoteAndAnEmpty
     open(QStringLiteral("河流"));
     QWidget* band = panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"));
     ASSERT_TRUE(band);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), band->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), band->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(band, &press);
-    const QString shown = QStringLiteral("旧答案\n\n") + L10n::tf("popup.recall.noteTail", {QStringLiteral("记得复习")});
+    const QString shown =
+        QStringLiteral("旧答案\n\n") + L10n::tf("popup.recall.noteTail", {QStringLiteral("记得复习")});
     EXPECT_EQ(area("popup.a11y.result")->toPlainText(), shown);
     button("popup.btn.copy")->click();
     EXPECT_EQ(platform.clipboard->text(), shown);
@@ -209,7 +221,9 @@ TEST_F(PopupPanelTest, DictationAppendsToTheTypedTextAndReturnSendsWhileShiftRet
     EXPECT_FALSE(dictation->running) << "sending stops the dictation";
     ASSERT_TRUE(processEventsUntil([&] { return panel.session().transcript().size() == 3; }));
     EXPECT_EQ(panel.session().conversation()[2].content, QStringLiteral("再短一点，去掉数字"));
-    EXPECT_TRUE(area("popup.a11y.transcript")->toPlainText().contains(L10n::tf("popup.transcript.aiVersion", {QStringLiteral("2")})));
+    EXPECT_TRUE(area("popup.a11y.transcript")
+                    ->toPlainText()
+                    .contains(L10n::tf("popup.transcript.aiVersion", {QStringLiteral("2")})));
 }
 
 }

@@ -26,7 +26,8 @@
 
 namespace {
 
-const PopupAction rewrite{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("系统：改写"), QStringLiteral("请改写"), true};
+const PopupAction rewrite{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("系统：改写"),
+                          QStringLiteral("请改写"), true};
 constexpr xcb_keycode_t escapeKeycode = 9;
 
 QByteArray xdotool(const QStringList& args)
@@ -41,7 +42,8 @@ QByteArray activeWindowPid()
 // Where the X server shows the window (Qt's own idea can be stale, which is what this checks).
 QRect onScreen(const QWidget* window)
 {
-    const QByteArray shell = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window->winId())});
+    const QByteArray shell =
+        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window->winId())});
     QHash<QByteArray, int> values;
     for (const QByteArray& line : shell.split('\n')) {
         const QList<QByteArray> pair = line.split('=');
@@ -96,7 +98,8 @@ protected:
 
     void open(std::optional<qint64> target)
     {
-        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), QStringLiteral("选中这里"), {rewrite}, nullptr, target, SourceKind::selection);
+        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), QStringLiteral("选中这里"), {rewrite}, nullptr, target,
+                          SourceKind::selection);
         ASSERT_TRUE(processEventsUntil([&] { return panel.window() && panel.window()->windowHandle()->isExposed(); }));
         processEventsFor(200);
     }
@@ -147,7 +150,8 @@ TEST_F(PopupX11Test, WithoutACompositorTheRoundedShapeIsAMaskAndWithOneTheCorner
     // What the screen shows there: one read of the root, as a viewer sees it (xwd -root reads
     // each window of another visual on its own and shows a shaped one's cut corners black).
     const auto shown = [c, root = screen->root](QPoint at) {
-        xcb_get_image_reply_t* image = xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, at.x(), at.y(), 1, 1, ~0u), nullptr);
+        xcb_get_image_reply_t* image = xcb_get_image_reply(
+            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, at.x(), at.y(), 1, 1, ~0u), nullptr);
         uint32_t pixel = 0;
         if (image)
             std::memcpy(&pixel, xcb_get_image_data(image), sizeof pixel);
@@ -160,12 +164,14 @@ TEST_F(PopupX11Test, WithoutACompositorTheRoundedShapeIsAMaskAndWithOneTheCorner
     EXPECT_FALSE(panel.window()->mask().contains(QPoint(0, 0))) << "the corner is cut";
     const QPoint at = onScreen(panel.window()).topLeft();
     EXPECT_TRUE(processEventsUntil([&] {
-        return shown(at + QPoint(1, 1)) == desktopColour && shown(at + QPoint(panel.window()->width() / 2, 1)) != desktopColour;
+        return shown(at + QPoint(1, 1)) == desktopColour
+            && shown(at + QPoint(panel.window()->width() / 2, 1)) != desktopColour;
     })) << "the desktop shows in the corner, the panel next to it";
 
     // A compositing manager announces itself by owning _NET_WM_CM_S0.
     const xcb_window_t owner = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 13, "_NET_WM_CM_S0"), nullptr);
     xcb_set_selection_owner(c, owner, atom->atom, XCB_CURRENT_TIME);
     std::free(atom);
@@ -196,7 +202,8 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
     ASSERT_TRUE(Platform::services().workspace->activate(mousepad->processId()));
     ASSERT_TRUE(processEventsUntil([&] { return activeWindowPid() == editor; }));
     const QPoint centre = input->mapToGlobal(input->rect().center());
-    xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")});
+    xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(processEventsUntil([&] { return input->hasFocus() && panel.window()->isActiveWindow(); }));
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("b")}));
     EXPECT_TRUE(processEventsUntil([&] { return input->toPlainText().endsWith(QLatin1Char('b')); }));
@@ -216,7 +223,8 @@ TEST_F(PopupX11Test, ReplaceBringsTheEditorBackAndChangesExactlyTheSelectedText)
     EXPECT_TRUE(processEventsUntil([&] { return activeWindowPid() == QByteArray::number(mousepad->processId()); }));
     const QString replaced = QStringLiteral("第一句。新文字。最后。");
     EXPECT_EQ(saved(replaced), replaced);
-    EXPECT_EQ(Platform::services().clipboard->text().value_or(QString()), QStringLiteral("新文字")) << "the answer stays on the clipboard";
+    EXPECT_EQ(Platform::services().clipboard->text().value_or(QString()), QStringLiteral("新文字"))
+        << "the answer stays on the clipboard";
 }
 
 }

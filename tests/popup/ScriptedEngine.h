@@ -20,11 +20,23 @@ public:
         std::optional<QString> answer;      // the whole answer; the fragments joined when absent
         bool deaf = false;                  // after the fragments, ignore the cancel until releaseDeaf()
 
-        static Script streamed(const QStringList& fragments) { return {fragments, std::nullopt, false, std::nullopt, false}; }
-        static Script failing(const ChatFailure& failure, const QStringList& fragments = {}) { return {fragments, failure, false, std::nullopt, false}; }
-        static Script held(const QStringList& fragments) { return {fragments, std::nullopt, true, std::nullopt, false}; }
+        static Script streamed(const QStringList& fragments)
+        {
+            return {fragments, std::nullopt, false, std::nullopt, false};
+        }
+        static Script failing(const ChatFailure& failure, const QStringList& fragments = {})
+        {
+            return {fragments, failure, false, std::nullopt, false};
+        }
+        static Script held(const QStringList& fragments)
+        {
+            return {fragments, std::nullopt, true, std::nullopt, false};
+        }
         static Script answering(const QString& answer) { return {{}, std::nullopt, false, answer, false}; }
-        static Script deafTo(const QStringList& fragments) { return {fragments, std::nullopt, false, std::nullopt, true}; }
+        static Script deafTo(const QStringList& fragments)
+        {
+            return {fragments, std::nullopt, false, std::nullopt, true};
+        }
     };
 
     struct Call {

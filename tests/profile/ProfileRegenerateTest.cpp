@@ -20,7 +20,8 @@ protected:
     void fill(int count)
     {
         for (int i = 0; i < count; ++i)
-            store.add(QStringLiteral("解释"), QStringLiteral("宏观经济 %1").arg(i), QStringLiteral("answer"), QString());
+            store.add(QStringLiteral("解释"), QStringLiteral("宏观经济 %1").arg(i), QStringLiteral("answer"),
+                      QString());
     }
 
     // An engine that records each request and answers with `reply`, running `during` first.
@@ -97,8 +98,8 @@ TEST_F(ProfileRegenerateTest, AnEditMadeWhileTheEngineIsAnsweringWins)
 {
     fill(8);
     ProfileEngine::regenerate(store, engine(QStringLiteral("生成的画像"), [this] {
-        ProfileEngine::saveUserEdit(QStringLiteral("用户刚改的"), store.count());
-    }));
+                                  ProfileEngine::saveUserEdit(QStringLiteral("用户刚改的"), store.count());
+                              }));
     ASSERT_EQ(requests.size(), 1);
     const std::optional<UserProfile> profile = ProfileStore::load();
     ASSERT_TRUE(profile);

@@ -53,7 +53,8 @@ TEST_F(ProfileStoreTest, MissingFieldsTakeDefaultsAndDamagedFilesAreKeptAside)
     EXPECT_FALSE(partial->userEdited);
     EXPECT_EQ(partial->generatedAtCount, 0);
 
-    for (const QByteArray& damaged : {QByteArray("not json"), QByteArray("{\"text\": \"kept \xff\", \"generatedAtCount\": 1.5}")}) {
+    for (const QByteArray& damaged :
+         {QByteArray("not json"), QByteArray("{\"text\": \"kept \xff\", \"generatedAtCount\": 1.5}")}) {
         SCOPED_TRACE(damaged.toStdString());
         ASSERT_TRUE(writeFile(file, damaged));
         EXPECT_EQ(ProfileStore::load().value_or(UserProfile{.text = QStringLiteral("none")}).text,

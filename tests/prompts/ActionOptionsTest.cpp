@@ -16,8 +16,10 @@ const QList<Option> allOptions{Option::scenario, Option::creativity, Option::exp
 TEST(ActionOptions, CreatedFromTheStoredDefaults)
 {
     const std::pair<QString, Creativity> creativities[] = {
-        {QStringLiteral("faithful"), Creativity::faithful}, {QStringLiteral("creative"), Creativity::creative},
-        {QStringLiteral("Creative"), Creativity::moderate}, {QStringLiteral("wild"), Creativity::moderate},
+        {QStringLiteral("faithful"), Creativity::faithful},
+        {QStringLiteral("creative"), Creativity::creative},
+        {QStringLiteral("Creative"), Creativity::moderate},
+        {QStringLiteral("wild"), Creativity::moderate},
         {QString(), Creativity::moderate},
     };
     AppSettings settings;
@@ -72,7 +74,8 @@ TEST(ActionOptions, EachActionShowsItsOwnMenus)
     EXPECT_EQ(ActionOptions::optionsShown(ActionKey::translate), QList<Option>{Option::translation});
     EXPECT_TRUE(ActionOptions::optionsShown(QStringLiteral("总结")).isEmpty());
     EXPECT_EQ(ActionOptions::optionsShown(std::nullopt), allOptions);
-    EXPECT_EQ(ActionOptions::menuItems(Option::scenario).first(), PromptLibrary::scenario(QStringLiteral("general")).displayName());
+    EXPECT_EQ(ActionOptions::menuItems(Option::scenario).first(),
+              PromptLibrary::scenario(QStringLiteral("general")).displayName());
 }
 
 TEST(ActionOptions, PersistingStoresTheFourDefaultsAndKeepsTheRest)

@@ -28,15 +28,18 @@ const Sample samples[] = {
 TEST(ForeignText, AutoDirectionFollowsTheCjkShareOfLetters)
 {
     for (const Sample& sample : samples) {
-        EXPECT_EQ(PromptLibrary::resolveDirection(QStringLiteral("auto"), sample.text), sample.autoTarget) << sample.name;
+        EXPECT_EQ(PromptLibrary::resolveDirection(QStringLiteral("auto"), sample.text), sample.autoTarget)
+            << sample.name;
         EXPECT_EQ(isForeignText(sample.text), sample.autoTarget == QLatin1String("zh")) << sample.name;
     }
     EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("中文字 abc defg")), 0.3);
     EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("123 ...")), 1.0);
     EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("ab中文")), 0.5);
     EXPECT_DOUBLE_EQ(cjkLetterRatio(QStringLiteral("e\u0301中")), 1.0 / 3) << "combining marks count as letters";
-    for (const QString& direction : {QStringLiteral("ja"), QStringLiteral("zh"), QStringLiteral("klingon"), QStringLiteral("Auto")})
-        EXPECT_EQ(PromptLibrary::resolveDirection(direction, QStringLiteral("hello")), direction) << "only \"auto\" is resolved";
+    for (const QString& direction :
+         {QStringLiteral("ja"), QStringLiteral("zh"), QStringLiteral("klingon"), QStringLiteral("Auto")})
+        EXPECT_EQ(PromptLibrary::resolveDirection(direction, QStringLiteral("hello")), direction)
+            << "only \"auto\" is resolved";
 }
 
 }

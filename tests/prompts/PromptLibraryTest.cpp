@@ -34,9 +34,11 @@ QMap<QString, QString> composedPrompts()
         scenarios.append(scenario.id);
     // The parts of a rewrite prompt are independent: each scenario once, each creativity once.
     for (const QString& scenario : withUnlisted(scenarios))
-        prompts.insert(QStringLiteral("rewrite/%1/moderate").arg(scenario), PromptLibrary::rewriteSystem(scenario, PromptLibrary::Creativity::moderate));
+        prompts.insert(QStringLiteral("rewrite/%1/moderate").arg(scenario),
+                       PromptLibrary::rewriteSystem(scenario, PromptLibrary::Creativity::moderate));
     for (const PromptLibrary::Creativity level : PromptLibrary::creativities())
-        prompts.insert(QStringLiteral("rewrite/general/") + PromptLibrary::rawValue(level), PromptLibrary::rewriteSystem(QStringLiteral("general"), level));
+        prompts.insert(QStringLiteral("rewrite/general/") + PromptLibrary::rawValue(level),
+                       PromptLibrary::rewriteSystem(QStringLiteral("general"), level));
     for (const QString& direction : withUnlisted(PromptLibrary::translateDirectionIds()))
         prompts.insert(QStringLiteral("translate/") + direction, PromptLibrary::translateSystem(direction));
 
@@ -49,15 +51,18 @@ QMap<QString, QString> composedPrompts()
         {"both", {QStringLiteral("  她喜欢画画。"), QStringLiteral("在艺术上与日俱增。  ")}},
     };
     // Every kind of context for one action, every action with context on both sides.
-    for (const QString& action : {ActionKey::explain, ActionKey::translate, ActionKey::rewrite, QStringLiteral("总结")}) {
+    for (const QString& action :
+         {ActionKey::explain, ActionKey::translate, ActionKey::rewrite, QStringLiteral("总结")}) {
         for (const auto& [name, context] : contexts) {
-            if (action == ActionKey::explain || QLatin1String(name) == QLatin1String("both") || QLatin1String(name) == QLatin1String("none"))
+            if (action == ActionKey::explain || QLatin1String(name) == QLatin1String("both")
+                || QLatin1String(name) == QLatin1String("none"))
                 prompts.insert(QStringLiteral("user/%1/%2").arg(action, QLatin1String(name)),
                                PromptLibrary::contextualUserPrompt(action, selected, context.first, context.second));
         }
     }
     prompts.insert(QStringLiteral("followUp"), PromptLibrary::followUpRevisePrompt(QStringLiteral("再短一点")));
-    prompts.insert(QStringLiteral("profile/preamble"), ProfileEngine::injectionPreamble(QStringLiteral("  关注物理\n")));
+    prompts.insert(QStringLiteral("profile/preamble"),
+                   ProfileEngine::injectionPreamble(QStringLiteral("  关注物理\n")));
     prompts.insert(QStringLiteral("profile/system"), ProfileEngine::buildGenerationMessages({}).system);
     return prompts;
 }

@@ -25,7 +25,8 @@ private:
 TEST_F(DataFolderTest, TheTrayMakesItOwnerOnlyBeforeItsFirstWrite)
 {
     const std::unique_ptr<QProcess> tray = session.startTray();
-    ASSERT_TRUE(OffscreenSession::waitFor([&] { return QFile::exists(session.dataDir() + QStringLiteral("/ax-debug.log")); }));
+    ASSERT_TRUE(
+        OffscreenSession::waitFor([&] { return QFile::exists(session.dataDir() + QStringLiteral("/ax-debug.log")); }));
     EXPECT_EQ(posixMode(session.dataDir()), 0700);
 }
 
@@ -35,18 +36,23 @@ TEST_F(DataFolderTest, AskClosesAFolderLeftOpenAndTellsWhatItCouldNotUseOnStanda
     ASSERT_EQ(::chmod(QFile::encodeName(session.dataDir()).constData(), 0755), 0);
     ASSERT_TRUE(writeFile(config(), R"({"fontScale": "large", "autoRemember": false})"));
 
-    const ProgramResult wrongType = session.run({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("word")});
+    const ProgramResult wrongType =
+        session.run({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("word")});
     EXPECT_EQ(posixMode(session.dataDir()), 0700);
-    EXPECT_TRUE(wrongType.err.contains(QStringLiteral("The setting “fontScale” in %1 couldn’t be read").arg(config()).toUtf8()))
+    EXPECT_TRUE(
+        wrongType.err.contains(QStringLiteral("The setting “fontScale” in %1 couldn’t be read").arg(config()).toUtf8()))
         << wrongType.err.toStdString();
     EXPECT_EQ(wrongType.err.count("fontScale"), 1) << "told once";
 
     ASSERT_TRUE(writeFile(config(), "{ not json"));
-    const ProgramResult unreadable = session.run({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("word")});
+    const ProgramResult unreadable =
+        session.run({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("word")});
     const QStringList aside = QDir(session.dataDir()).entryList({QStringLiteral("config.json.corrupt-*")});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readFile(session.dataDir() + QLatin1Char('/') + aside.first()), "{ not json");
-    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("Couldn’t read %1; the untouched file is kept as %2/%3").arg(config(), session.dataDir(), aside.first()).toUtf8()))
+    EXPECT_TRUE(unreadable.err.contains(QStringLiteral("Couldn’t read %1; the untouched file is kept as %2/%3")
+                                            .arg(config(), session.dataDir(), aside.first())
+                                            .toUtf8()))
         << unreadable.err.toStdString();
 }
 

@@ -18,8 +18,15 @@ TEST(KeyFormatter, TextsAndRules)
     EXPECT_EQ(KeyFormatter::format(14, cmd), QStringLiteral("Super+E"));
     EXPECT_EQ(KeyFormatter::format(120, 0), QStringLiteral("F2"));
     EXPECT_EQ(KeyFormatter::format(14, 0x4000 | 0x0001), QStringLiteral("E")) << "unknown bits show nothing";
-    for (const auto& [code, text] : {std::pair{49u, "空格"}, {36u, "回车"}, {76u, "回车"}, {53u, "Esc"}, {122u, "F1"},
-                                     {117u, "Delete"}, {29u, "0"}, {50u, "`"}, {200u, "?"}})
+    for (const auto& [code, text] : {std::pair{49u, "空格"},
+                                     {36u, "回车"},
+                                     {76u, "回车"},
+                                     {53u, "Esc"},
+                                     {122u, "F1"},
+                                     {117u, "Delete"},
+                                     {29u, "0"},
+                                     {50u, "`"},
+                                     {200u, "?"}})
         EXPECT_EQ(KeyFormatter::displayChar(code), QString::fromUtf8(text)) << code;
 
     EXPECT_TRUE(KeyFormatter::isFunctionKey(120) && !KeyFormatter::isFunctionKey(14));

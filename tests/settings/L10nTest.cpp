@@ -8,8 +8,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "settings/CloudProviders.h"
 #include "prompts/PromptLibrary.h"
+#include "settings/CloudProviders.h"
 #include "settings/L10n.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScratchHome.h"
@@ -32,7 +32,8 @@ QStringList placeholders(const QString& text)
     for (const QRegularExpressionMatch& mark : marks.globalMatch(text)) {
         const QString next = mark.captured(1);
         if (next != QLatin1String("%"))
-            found << (next == QLatin1String("@") || next == QLatin1String("d") ? mark.captured(0) : QStringLiteral("%?"));
+            found << (next == QLatin1String("@") || next == QLatin1String("d") ? mark.captured(0)
+                                                                               : QStringLiteral("%?"));
     }
     return found;
 }
@@ -49,7 +50,8 @@ TEST(L10nKeys, AllKeysOnceEachWithBothTextsTheSamePlaceholdersAndNoOtherDesktop)
         EXPECT_FALSE(zh.trimmed().isEmpty() || en.trimmed().isEmpty()) << entry.key;
         EXPECT_FALSE(placeholders(zh).contains(QStringLiteral("%?"))) << entry.key << ": " << entry.zh;
         EXPECT_EQ(placeholders(zh).join(QLatin1Char(' ')).toStdString(),
-                  placeholders(en).join(QLatin1Char(' ')).toStdString()) << entry.key;
+                  placeholders(en).join(QLatin1Char(' ')).toStdString())
+            << entry.key;
         EXPECT_FALSE(zh.contains(otherDesktop) || en.contains(otherDesktop)) << entry.key;
     }
 }
@@ -58,12 +60,15 @@ TEST(L10nKeys, AllKeysOnceEachWithBothTextsTheSamePlaceholdersAndNoOtherDesktop)
 // benchmarks, fuzz targets and build trees.
 QStringList productSources(const QString& root)
 {
-    static const QStringList notProduct = {QStringLiteral("tests"), QStringLiteral("tools"), QStringLiteral("bench"), QStringLiteral("fuzz")};
+    static const QStringList notProduct = {QStringLiteral("tests"), QStringLiteral("tools"), QStringLiteral("bench"),
+                                           QStringLiteral("fuzz")};
     QStringList sources;
     for (const QFileInfo& folder : QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (notProduct.contains(folder.fileName()) || QFileInfo::exists(folder.filePath() + QStringLiteral("/CMakeCache.txt")))
+        if (notProduct.contains(folder.fileName())
+            || QFileInfo::exists(folder.filePath() + QStringLiteral("/CMakeCache.txt")))
             continue;
-        QDirIterator files(folder.filePath(), {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator files(folder.filePath(), {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                           QDirIterator::Subdirectories);
         while (files.hasNext())
             sources << files.next();
     }
@@ -88,7 +93,8 @@ TEST(L10nKeys, EveryKeyTheProgramAsksForIsInTheTable)
         if (path.endsWith(QLatin1String("/L10nStrings.cpp")))
             continue;
         for (const QRegularExpressionMatch& match : literal.globalMatch(QString::fromUtf8(readFile(path)))) {
-            if (segments.contains(match.captured(1).section(QLatin1Char('.'), 0, 0)) && !match.captured(1).contains(fileName)) {
+            if (segments.contains(match.captured(1).section(QLatin1Char('.'), 0, 0))
+                && !match.captured(1).contains(fileName)) {
                 asked << match.captured(1);
                 foldersAsking.insert(path.mid(root.size() + 1).section(QLatin1Char('/'), 0, 0));
             }
@@ -117,10 +123,12 @@ TEST(L10nResolve, EnvironmentThenSettingThenSystem)
     const QStringList chinese{QStringLiteral("zh-Hans-CN")};
     EXPECT_EQ(L10n::resolve(QStringLiteral("EN_gb"), QStringLiteral("zh"), chinese), Lang::en);
     EXPECT_EQ(L10n::resolve(QStringLiteral("zh_TW.UTF-8"), QStringLiteral("en"), {}), Lang::zh);
-    EXPECT_EQ(L10n::resolve(QStringLiteral("fr"), QStringLiteral("en"), chinese), Lang::en) << "unknown values are ignored";
+    EXPECT_EQ(L10n::resolve(QStringLiteral("fr"), QStringLiteral("en"), chinese), Lang::en)
+        << "unknown values are ignored";
 
     EXPECT_EQ(L10n::resolve(std::nullopt, QStringLiteral("auto"), chinese), Lang::zh);
-    EXPECT_EQ(L10n::resolve(std::nullopt, QStringLiteral("auto"), {QStringLiteral("en-GB"), QStringLiteral("zh")}), Lang::en);
+    EXPECT_EQ(L10n::resolve(std::nullopt, QStringLiteral("auto"), {QStringLiteral("en-GB"), QStringLiteral("zh")}),
+              Lang::en);
     EXPECT_EQ(L10n::resolve(std::nullopt, QStringLiteral("auto"), {}), Lang::zh);
     EXPECT_EQ(L10n::resolve(std::nullopt, QStringLiteral("klingon"), {QStringLiteral("de")}), Lang::en);
 }
@@ -129,8 +137,10 @@ TEST(L10nFormat, FillsPlaceholdersInOrderAndAnUnknownKeyShowsItself)
 {
     EXPECT_EQ(L10n::t("no.such.key"), QStringLiteral("no.such.key"));
     EXPECT_EQ(L10n::format(QStringLiteral("正在下载模型… %d%%"), {42}), QStringLiteral("正在下载模型… 42%"));
-    EXPECT_EQ(L10n::format(QStringLiteral("%@ · from %@ · %@"), {QStringLiteral("a"), QStringLiteral("b%@"), QStringLiteral("c")}),
-              QStringLiteral("a · from b%@ · c")) << "arguments are not formatted again";
+    EXPECT_EQ(L10n::format(QStringLiteral("%@ · from %@ · %@"),
+                           {QStringLiteral("a"), QStringLiteral("b%@"), QStringLiteral("c")}),
+              QStringLiteral("a · from b%@ · c"))
+        << "arguments are not formatted again";
     EXPECT_EQ(L10n::format(QStringLiteral("100%% %x %"), {}), QStringLiteral("100% %x %"));
     EXPECT_EQ(L10n::format(QStringLiteral("%@ and %@"), {QStringLiteral("one")}), QStringLiteral("one and "));
 }

@@ -76,11 +76,13 @@ TEST_F(SettingsStoreTest, EachWrongTypedSettingFallsBackAloneAndTheKeysStay)
     cases.append({QStringLiteral("hotKeyModifiers"), -1, {QStringLiteral("hotKeyModifiers")}});
     cases.append({QStringLiteral("hotKeyCode"), 4294967296.0, {QStringLiteral("hotKeyCode")}});
     // One bad entry of a map costs that entry only.
-    cases.append({QStringLiteral("cloudModels"), QJsonObject{{QStringLiteral("deepseek"), 3}, {QStringLiteral("grok"), QStringLiteral("grok-4")}},
+    cases.append({QStringLiteral("cloudModels"),
+                  QJsonObject{{QStringLiteral("deepseek"), 3}, {QStringLiteral("grok"), QStringLiteral("grok-4")}},
                   {QStringLiteral("cloudModels.deepseek")}});
 
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.key.toStdString() + " = " + QJsonDocument(QJsonArray{c.stored}).toJson(QJsonDocument::Compact).toStdString());
+        SCOPED_TRACE(c.key.toStdString() + " = "
+                     + QJsonDocument(QJsonArray{c.stored}).toJson(QJsonDocument::Compact).toStdString());
         QDir(home.dataDir()).removeRecursively();
         QJsonObject stored = good;
         stored.insert(c.key, c.stored);
@@ -110,15 +112,17 @@ TEST_F(SettingsStoreTest, EachWrongTypedSettingFallsBackAloneAndTheKeysStay)
         EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + aside.first()), bytes);
         EXPECT_EQ(DataNotices::take().size(), 1) << "the user learns where the old file went";
         ASSERT_TRUE(SettingsStore::save(loaded));
-        EXPECT_EQ(filesInDataDir().filter(QStringLiteral("config.json.corrupt-")).size(), 1) << "a clean file is simply replaced";
+        EXPECT_EQ(filesInDataDir().filter(QStringLiteral("config.json.corrupt-")).size(), 1)
+            << "a clean file is simply replaced";
     }
 }
 
 TEST_F(SettingsStoreTest, AFileThatCannotBeReadAtAllIsKeptAsideAtOnceAndTold)
 {
     const bool root = ::geteuid() == 0;
-    for (const QByteArray& content : {QByteArray("this is not JSON {"), QByteArray("[1, 2, 3]"), QByteArray(), QByteArray("\"text\""),
-                                      QByteArray("{\"hotKeyCode\": 14,"), QByteArray("unreadable")}) {
+    for (const QByteArray& content :
+         {QByteArray("this is not JSON {"), QByteArray("[1, 2, 3]"), QByteArray(), QByteArray("\"text\""),
+          QByteArray("{\"hotKeyCode\": 14,"), QByteArray("unreadable")}) {
         SCOPED_TRACE(content.toStdString());
         QDir(home.dataDir()).removeRecursively();
         ASSERT_TRUE(writeFile(configPath(), content));
@@ -169,7 +173,8 @@ TEST_F(SettingsStoreTest, SaveWritesAPrivateSortedFileAndTellsTheListenersOnlyWh
         SettingsStore::load(true); // a listener may use the store
     });
     AppSettings settings;
-    settings.cloudKeys = {{QStringLiteral("openai"), QStringLiteral("sk-test")}, {QStringLiteral("deepseek"), QStringLiteral("ds")}};
+    settings.cloudKeys = {{QStringLiteral("openai"), QStringLiteral("sk-test")},
+                          {QStringLiteral("deepseek"), QStringLiteral("ds")}};
     settings.hotKeyModifiers = 0x1B00;
     settings.qwenModel = QStringLiteral("line\nbreak \"quoted\" \\ 中文 🎉");
     ASSERT_TRUE(writeFile(home.dataDir(), "in the way")); // a file where the directory should be
@@ -206,7 +211,8 @@ TEST_F(SettingsStoreTest, ThreadsLoadingAndSavingNeverSeeAMixedRecordNorARemoved
     const auto consistent = [&](const AppSettings& s) { return s == AppSettings() || s == stamped(int(s.hotKeyCode)); };
     std::atomic<int> faults{0};
     std::atomic<bool> listening{true};
-    const int id = SettingsStore::addChangeListener([&](const AppSettings& saved) { faults += !listening || !consistent(saved); });
+    const int id =
+        SettingsStore::addChangeListener([&](const AppSettings& saved) { faults += !listening || !consistent(saved); });
     {
         std::vector<std::jthread> threads;
         for (int t = 0; t < 8; ++t) {
@@ -237,7 +243,9 @@ TEST(SettingsDoubaoMigration, OlderFieldsAreBroughtForwardAndKept)
         {R"({"doubaoApiKey": "  old \n", "cloudKeys": {"doubao": "  "}})", {{doubao, QStringLiteral("old")}}, {}},
         {R"({"doubaoModel": "doubao-seed-2-0-pro-260215"})", {}, {}},
         {R"({"doubaoModel": " doubao-lite "})", {}, {{doubao, QStringLiteral("doubao-lite")}}},
-        {R"({"doubaoModel": "doubao-lite", "cloudModels": {"doubao": "mine"}})", {}, {{doubao, QStringLiteral("mine")}}},
+        {R"({"doubaoModel": "doubao-lite", "cloudModels": {"doubao": "mine"}})",
+         {},
+         {{doubao, QStringLiteral("mine")}}},
     };
     for (const auto& c : cases) {
         AppSettings settings = SettingsCodec::decode(c.json).value().settings;

@@ -33,7 +33,10 @@ void writeModel(const QByteArray& contents)
         ASSERT_TRUE(writeFile(DictationModel::modelDir() + QLatin1Char('/') + QLatin1String(name), contents));
 }
 
-QList<pid_t> runningHelpers() { return ChildProcesses::running(DictationModel::helperProgram()); }
+QList<pid_t> runningHelpers()
+{
+    return ChildProcesses::running(DictationModel::helperProgram());
+}
 
 } // namespace
 
@@ -97,16 +100,19 @@ TEST(DictationHelper, RecognisesMandarinWithARealModel)
     ASSERT_TRUE(QFile::link(QDir(modelDir).absolutePath(), DictationModel::modelDir()));
     const QString expected = QStringLiteral("今天天气很好");
     // Trailing silence longer than the pause that ends a segment.
-    const QByteArray speech = spokenMandarin(QStringLiteral("jin1 tian1 tian1 qi4 hen3 hao3")) + QByteArray(64000, '\0');
+    const QByteArray speech =
+        spokenMandarin(QStringLiteral("jin1 tian1 tian1 qi4 hen3 hao3")) + QByteArray(64000, '\0');
 
     HelperDictation dictation(DictationModel::helperProgram());
     for (qsizetype at = 0; at < speech.size(); at += 3200)
         dictation.microphone->onAudio(speech.mid(at, 3200));
     for (qsizetype seen = -1; seen != dictation.partials.size();) // until it has stopped growing for 3 s
         seen = dictation.partials.size(), processEventsFor(3000);
-    ASSERT_TRUE(dictation.errors.isEmpty() && !dictation.partials.isEmpty()) << dictation.errors.join(u' ').toStdString();
+    ASSERT_TRUE(dictation.errors.isEmpty() && !dictation.partials.isEmpty())
+        << dictation.errors.join(u' ').toStdString();
     const QString heard = dictation.partials.last();
-    const double errorRate = std::count_if(expected.begin(), expected.end(), [&](QChar c) { return !heard.contains(c); })
+    const double errorRate =
+        std::count_if(expected.begin(), expected.end(), [&](QChar c) { return !heard.contains(c); })
         / double(expected.size());
     std::printf("heard \"%s\", character error rate %.2f\n", qPrintable(heard), errorRate);
     EXPECT_LE(errorRate, 0.5) << "synthetic speech, so the bar is low: a working model gets most characters";

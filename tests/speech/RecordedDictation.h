@@ -36,7 +36,10 @@ struct RecordedDictation {
         speech.start([this](const QString& text) { partials.append(text); },
                      [this](const QString& sentence) { errors.append(sentence); });
     }
-    bool waitForError() { return processEventsUntil([this] { return !errors.isEmpty(); }, 20000); }
+    bool waitForError()
+    {
+        return processEventsUntil([this] { return !errors.isEmpty(); }, 20000);
+    }
 
     FakeMicrophone* microphone = new FakeMicrophone;
     SpeechInput speech;

@@ -50,8 +50,9 @@ TEST_F(SpeechInputTest, ChainsSegmentsIntoOneTranscriptFedByTheMicrophone)
     recognizer->say(Kind::partial, QStringLiteral("too late"), 0); // the replaced task
     recognizer->say(Kind::final, QStringLiteral("口语化"));
 
-    EXPECT_EQ(partials, QStringList({QStringLiteral("再短"), QStringLiteral("再短一点"), QStringLiteral("再短一点口语"),
-                                     QStringLiteral("再短一点口语化")}));
+    EXPECT_EQ(partials,
+              QStringList({QStringLiteral("再短"), QStringLiteral("再短一点"), QStringLiteral("再短一点口语"),
+                           QStringLiteral("再短一点口语化")}));
     EXPECT_TRUE(errors.isEmpty());
 }
 

@@ -10,7 +10,7 @@ namespace {
 struct Unref {
     void operator()(void* object) const { g_object_unref(object); }
 };
-template<typename T>
+template <typename T>
 using Ref = std::unique_ptr<T, Unref>;
 
 bool hasState(AtspiAccessible* object, AtspiStateType state)

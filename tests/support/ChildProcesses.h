@@ -44,7 +44,10 @@ inline QList<pid_t> living(const std::function<bool(pid_t)>& matches)
 
 // Makes this process adopt the orphans of its descendants, so a test can reap (and, if it must,
 // kill) an engine whose parent died instead of losing sight of it.
-inline void adoptOrphans() { ::prctl(PR_SET_CHILD_SUBREAPER, 1); }
+inline void adoptOrphans()
+{
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
 
 inline QList<pid_t> childrenOf(pid_t parent)
 {
@@ -57,7 +60,8 @@ inline QList<pid_t> childrenOf(pid_t parent)
 // The processes running the executable at `path`.
 inline QList<pid_t> running(const QString& path)
 {
-    return living([&path](pid_t pid) { return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == path; });
+    return living(
+        [&path](pid_t pid) { return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == path; });
 }
 
 // Waits until the process has exited (reaping it when it is ours); true when it did in time.
@@ -75,6 +79,9 @@ inline bool waitGone(pid_t pid, std::chrono::milliseconds timeout)
 }
 
 // SIGKILLs the process and reaps it, for clean-up after a failed expectation.
-inline void killAndReap(pid_t pid) { ::kill(pid, SIGKILL), waitGone(pid, std::chrono::seconds(5)); }
+inline void killAndReap(pid_t pid)
+{
+    ::kill(pid, SIGKILL), waitGone(pid, std::chrono::seconds(5));
+}
 
 }

@@ -15,7 +15,10 @@ namespace {
 
 constexpr int startTimeoutMs = 15000;
 
-ProgramResult xdotool(const QStringList& args) { return runProgram(QStringLiteral("xdotool"), args); }
+ProgramResult xdotool(const QStringList& args)
+{
+    return runProgram(QStringLiteral("xdotool"), args);
+}
 
 }
 
@@ -50,7 +53,9 @@ void DesktopSession::stop(QProcess* process)
 QProcess* DesktopSession::startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
 {
     QProcess* process = start(program, args, extra);
-    const auto active = [] { return xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")}).out.trimmed(); };
+    const auto active = [] {
+        return xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")}).out.trimmed();
+    };
     if (!process || !processEventsUntil([&] { return active().toLongLong() == process->processId(); }, startTimeoutMs))
         return nullptr;
     processEventsFor(300); // the window hands the focus to its text view
@@ -95,25 +100,28 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
     QProcessEnvironment env;
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     QProcess* xterm = startWindow(QStringLiteral("xterm"),
-                                  {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                   QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
+                                  {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
+                                   QStringLiteral("-c"), QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
                                   env);
     return xterm && clickFirstLine(3) ? xterm : nullptr;
 }
 
 bool DesktopSession::clickFirstLine(int clicks)
 {
-    const bool clicked = xdotool({QStringLiteral("getactivewindow"), QStringLiteral("mousemove"), QStringLiteral("--window"), QStringLiteral("%1"),
-                                  QStringLiteral("30"), QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("--repeat"),
-                                  QString::number(clicks), QStringLiteral("1")})
-                             .exitCode == 0;
+    const bool clicked =
+        xdotool({QStringLiteral("getactivewindow"), QStringLiteral("mousemove"), QStringLiteral("--window"),
+                 QStringLiteral("%1"), QStringLiteral("30"), QStringLiteral("8"), QStringLiteral("click"),
+                 QStringLiteral("--repeat"), QString::number(clicks), QStringLiteral("1")})
+            .exitCode
+        == 0;
     processEventsFor(200);
     return clicked;
 }
 
 bool DesktopSession::typeKeys(const QStringList& keys)
 {
-    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5")} + keys).exitCode == 0;
+    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5")} + keys).exitCode
+        == 0;
 }
 
 bool DesktopSession::selectByKeyboard(int skip, int count)
@@ -134,12 +142,12 @@ void DesktopSession::clearPrimarySelection()
     xcb_disconnect(c);
 }
 
-
 bool DesktopSession::selectionOwned(const char* name)
 {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
-    xcb_get_selection_owner_reply_t* owner = atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
+    xcb_get_selection_owner_reply_t* owner =
+        atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr) : nullptr;
     const bool owned = owner && owner->owner != XCB_NONE;
     free(owner);
     free(atom);

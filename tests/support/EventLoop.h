@@ -22,4 +22,7 @@ inline bool processEventsUntil(const std::function<bool()>& condition, int timeo
 }
 
 // Runs the Qt event loop for the given time.
-inline void processEventsFor(int milliseconds) { processEventsUntil([] { return false; }, milliseconds); }
+inline void processEventsFor(int milliseconds)
+{
+    processEventsUntil([] { return false; }, milliseconds);
+}

@@ -49,11 +49,18 @@ public:
 
     AIReadiness readiness(const AppSettings&, std::stop_token stop) override
     {
-        return enter(QStringLiteral("readiness"), stop) ? script().readiness : AIReadiness(AIReadiness::neitherConfigured);
+        return enter(QStringLiteral("readiness"), stop) ? script().readiness
+                                                        : AIReadiness(AIReadiness::neitherConfigured);
     }
     bool isBundled() override { return script().bundled; }
-    bool isRunning(std::stop_token stop) override { return enter(QStringLiteral("isRunning"), stop) && script().running; }
-    bool ensureRunning(std::stop_token stop) override { return enter(QStringLiteral("ensureRunning"), stop) && script().running; }
+    bool isRunning(std::stop_token stop) override
+    {
+        return enter(QStringLiteral("isRunning"), stop) && script().running;
+    }
+    bool ensureRunning(std::stop_token stop) override
+    {
+        return enter(QStringLiteral("ensureRunning"), stop) && script().running;
+    }
     QStringList models(std::stop_token stop) override
     {
         return enter(QStringLiteral("models"), stop) ? script().models : QStringList();

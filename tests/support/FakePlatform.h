@@ -25,7 +25,8 @@ public:
     // Presses the combination as the user would: reported when this process holds it.
     void press(Shortcut shortcut)
     {
-        if (const auto it = m_grabbed.constFind({shortcut.keyCode, shortcut.modifiers}); it != m_grabbed.constEnd() && m_handler)
+        if (const auto it = m_grabbed.constFind({shortcut.keyCode, shortcut.modifiers});
+            it != m_grabbed.constEnd() && m_handler)
             m_handler(*it);
     }
     bool isGrabbed(Shortcut shortcut) const { return m_grabbed.contains({shortcut.keyCode, shortcut.modifiers}); }
@@ -64,7 +65,8 @@ public:
     quint64 changeCount() override { return changes; }
     std::optional<QString> text() override
     {
-        const auto plain = std::find_if(formats.cbegin(), formats.cend(), [](const Format& f) { return f.type == u"text/plain"; });
+        const auto plain =
+            std::find_if(formats.cbegin(), formats.cend(), [](const Format& f) { return f.type == u"text/plain"; });
         return plain == formats.cend() ? std::nullopt : std::optional(QString::fromUtf8(plain->data));
     }
     void setText(const QString& text) override { copyFromApplication({{QStringLiteral("text/plain"), text.toUtf8()}}); }
@@ -84,7 +86,10 @@ class FakeAccessibility final : public Accessibility {
 public:
     bool isTrusted() override { return true; }
     std::optional<QString> selectedText() override { return selected; }
-    std::optional<QString> value(qsizetype limit) override { return fullText && fullText->size() > limit ? std::nullopt : fullText; }
+    std::optional<QString> value(qsizetype limit) override
+    {
+        return fullText && fullText->size() > limit ? std::nullopt : fullText;
+    }
     std::optional<Range> selectedRange() override { return range; }
     bool setSelectedText(const QString&) override { return false; }
 

@@ -38,7 +38,8 @@ QList<QJsonObject> bodiesTo(const QList<QJsonObject>& requests, const QString& p
 
 }
 
-FakeProcess::FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env, const QString& probeUrl)
+FakeProcess::FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                         const QString& probeUrl)
 {
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
@@ -83,8 +84,9 @@ FakeOllamaServer::FakeOllamaServer(const QString& host, const QProcessEnvironmen
 
 bool FakeOllamaServer::pull(const QString& model) const
 {
-    const Http::Response response = Http::fetch(Http::Request::json(
-        "POST", baseUrl() + QStringLiteral("/api/pull"), {{QStringLiteral("model"), model}, {QStringLiteral("stream"), false}}));
+    const Http::Response response =
+        Http::fetch(Http::Request::json("POST", baseUrl() + QStringLiteral("/api/pull"),
+                                        {{QStringLiteral("model"), model}, {QStringLiteral("stream"), false}}));
     return response.status == 200;
 }
 
@@ -101,11 +103,12 @@ QList<QJsonObject> FakeOllamaServer::bodies(const QString& path) const
 FakeOpenAIServer::FakeOpenAIServer(int port, const QString& apiKey)
     : m_port(port)
 {
-    QStringList args = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("--record"),
-                        m_dir.filePath(QStringLiteral("requests.jsonl"))};
+    QStringList args = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
+                        QStringLiteral("--record"), m_dir.filePath(QStringLiteral("requests.jsonl"))};
     if (!apiKey.isEmpty())
         args << QStringLiteral("--api-key") << apiKey;
-    m_process = std::make_unique<FakeProcess>(fakeOpenAIBinary(), args, QProcessEnvironment::systemEnvironment(), endpoint());
+    m_process =
+        std::make_unique<FakeProcess>(fakeOpenAIBinary(), args, QProcessEnvironment::systemEnvironment(), endpoint());
 }
 
 QList<QJsonObject> FakeOpenAIServer::recorded() const
@@ -133,7 +136,8 @@ ChatMessages messagesOf(const QJsonObject& body)
     ChatMessages messages;
     for (const QJsonValue& value : body.value(QStringLiteral("messages")).toArray()) {
         const QJsonObject message = value.toObject();
-        messages.append({message.value(QStringLiteral("role")).toString(), message.value(QStringLiteral("content")).toString()});
+        messages.append(
+            {message.value(QStringLiteral("role")).toString(), message.value(QStringLiteral("content")).toString()});
     }
     return messages;
 }

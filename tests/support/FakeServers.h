@@ -16,7 +16,8 @@
 // ports are then ours.
 class FakeProcess {
 public:
-    FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env, const QString& probeUrl);
+    FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                const QString& probeUrl);
     ~FakeProcess();
     FakeProcess(const FakeProcess&) = delete;
     FakeProcess& operator=(const FakeProcess&) = delete;
@@ -68,7 +69,8 @@ private:
 };
 
 // Points the settings at a custom cloud provider with this endpoint, key and model.
-void useCustomCloud(const QString& endpoint, const QString& apiKey, const QString& model = QStringLiteral("fake-model"));
+void useCustomCloud(const QString& endpoint, const QString& apiKey,
+                    const QString& model = QStringLiteral("fake-model"));
 
 // The "messages" of a chat request's body.
 ChatMessages messagesOf(const QJsonObject& body);

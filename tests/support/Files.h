@@ -24,7 +24,8 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
 // The same, as an executable only its owner may change.
 inline bool writeExecutable(const QString& path, const QByteArray& bytes)
 {
-    return writeFile(path, bytes) && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return writeFile(path, bytes)
+        && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // The permission bits (for example 0600), or -1 when the path does not exist.

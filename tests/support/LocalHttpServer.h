@@ -37,7 +37,8 @@ public:
     // Port 0 picks a free port. False when the port is taken.
     bool start(int port = 0)
     {
-        m_port = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+        m_port =
+            port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
         if (m_port <= 0)
             return false;
         m_thread = std::thread([this] { server.listen_after_bind(); });
@@ -47,7 +48,10 @@ public:
     QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path); }
 
     void holdUntilReleased(std::chrono::seconds atMost = std::chrono::seconds(30)) { m_released.wait_for(atMost); }
-    void release() { std::call_once(m_releasing, [this] { m_release.set_value(); }); }
+    void release()
+    {
+        std::call_once(m_releasing, [this] { m_release.set_value(); });
+    }
 
 private:
     std::thread m_thread;

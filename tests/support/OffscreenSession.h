@@ -27,7 +27,10 @@ public:
         m_bus = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", busAddress(busName));
     }
 
-    QByteArray busAddress(const char* busName) const { return "unix:path=" + QFile::encodeName(m_dir.path()) + '/' + busName; }
+    QByteArray busAddress(const char* busName) const
+    {
+        return "unix:path=" + QFile::encodeName(m_dir.path()) + '/' + busName;
+    }
     QString home() const { return m_dir.path(); }
     QString dataDir() const { return m_dir.path() + QStringLiteral("/.selvane"); }
     QString runtimeDir() const { return m_dir.path() + QStringLiteral("/runtime"); }

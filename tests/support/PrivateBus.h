@@ -19,11 +19,16 @@ public:
         , m_env("DBUS_SESSION_BUS_ADDRESS", m_address)
     {
         const QString config = m_dir.path() + QStringLiteral("/bus.conf");
-        writeFile(config, "<busconfig><type>session</type><listen>" + m_address + "</listen>"
-                          "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                          "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
-        m_ready = m_daemon.waitForStarted() && processEventsUntil([this] { return QFile::exists(m_dir.path() + QStringLiteral("/bus")); }, 15000);
+        writeFile(config,
+                  "<busconfig><type>session</type><listen>" + m_address
+                      + "</listen>"
+                        "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                        "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        m_daemon.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+        m_ready = m_daemon.waitForStarted()
+            && processEventsUntil([this] { return QFile::exists(m_dir.path() + QStringLiteral("/bus")); }, 15000);
     }
     ~PrivateBus()
     {
@@ -43,8 +48,10 @@ public:
     bool startPortal(const QStringList& options)
     {
         stopPortal();
-        m_portal.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/fake_portal.py"), logPath()} + options);
-        return m_portal.waitForStarted() && processEventsUntil([this] { return log().contains(QLatin1String("fake portal up")); }, 15000);
+        m_portal.start(QStringLiteral("/usr/bin/python3"),
+                       QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/fake_portal.py"), logPath()} + options);
+        return m_portal.waitForStarted()
+            && processEventsUntil([this] { return log().contains(QLatin1String("fake portal up")); }, 15000);
     }
 
     void stopPortal()
@@ -58,9 +65,10 @@ public:
     static bool press(const QString& shortcutId)
     {
         QProcess send;
-        send.start(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.freedesktop.portal.Desktop"),
-                                                 QStringLiteral("/org/quillo/TestHook"), QStringLiteral("org.quillo.TestHook.Press"),
-                                                 QStringLiteral("string:") + shortcutId});
+        send.start(QStringLiteral("dbus-send"),
+                   {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                    QStringLiteral("--dest=org.freedesktop.portal.Desktop"), QStringLiteral("/org/quillo/TestHook"),
+                    QStringLiteral("org.quillo.TestHook.Press"), QStringLiteral("string:") + shortcutId});
         return send.waitForFinished(15000) && send.exitStatus() == QProcess::NormalExit && send.exitCode() == 0;
     }
 

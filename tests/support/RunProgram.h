@@ -33,4 +33,7 @@ inline ProgramResult runProgram(const QString& program, const QStringList& args,
 }
 
 // The quillo executable of this build.
-inline QString quilloBinary() { return QStringLiteral(QUILLO_BIN_DIR "/quillo"); }
+inline QString quilloBinary()
+{
+    return QStringLiteral(QUILLO_BIN_DIR "/quillo");
+}

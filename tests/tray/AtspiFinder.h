@@ -4,8 +4,8 @@
 #include <optional>
 
 #include <QRect>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 #include <atspi/atspi.h>
 
@@ -134,7 +134,8 @@ public:
     };
 
 private:
-    static AtspiAccessible* search(AtspiAccessible* root, const std::function<bool(const QString&, AtspiRole)>& test, int depth)
+    static AtspiAccessible* search(AtspiAccessible* root, const std::function<bool(const QString&, AtspiRole)>& test,
+                                   int depth)
     {
         gchar* name = atspi_accessible_get_name(root, nullptr);
         const bool hit = test(QString::fromUtf8(name ? name : ""), atspi_accessible_get_role(root, nullptr));

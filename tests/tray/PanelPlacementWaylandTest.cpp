@@ -29,9 +29,11 @@ struct Panel {
 
 void findPanel(const QJsonObject& node, qint64 pid, bool floating, std::optional<Panel>& found)
 {
-    if (node.value(QLatin1String("pid")).toInteger() == pid && node.value(QLatin1String("name")).toString() == QLatin1String("Quillo panel")) {
+    if (node.value(QLatin1String("pid")).toInteger() == pid
+        && node.value(QLatin1String("name")).toString() == QLatin1String("Quillo panel")) {
         const QJsonObject r = node.value(QLatin1String("rect")).toObject();
-        found = Panel{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(), r[QLatin1String("width")].toInt(), r[QLatin1String("height")].toInt()},
+        found = Panel{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(), r[QLatin1String("width")].toInt(),
+                       r[QLatin1String("height")].toInt()},
                       floating};
     }
     for (const QJsonValue child : node.value(QLatin1String("nodes")).toArray())
@@ -43,7 +45,8 @@ void findPanel(const QJsonObject& node, qint64 pid, bool floating, std::optional
 // The panel of that process as sway has it; nothing while none is mapped.
 std::optional<Panel> swayPanel(qint64 pid)
 {
-    const ProgramResult tree = runProgram(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")});
+    const ProgramResult tree =
+        runProgram(QStringLiteral("swaymsg"), {QStringLiteral("-r"), QStringLiteral("-t"), QStringLiteral("get_tree")});
     std::optional<Panel> found;
     findPanel(QJsonDocument::fromJson(tree.out).object(), pid, false, found);
     return found;
@@ -51,9 +54,10 @@ std::optional<Panel> swayPanel(qint64 pid)
 
 bool busNameOwned()
 {
-    return runProgram(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.freedesktop.DBus"),
-                                                    QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
-                                                    QStringLiteral("string:org.quillo.Quillo")})
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
         .out.contains("true");
 }
 
@@ -74,18 +78,21 @@ TEST(PanelPlacementWayland, OnSwayThePanelFloatsCentredOnThePointerAndEscapeGive
     QProcess* mousepad = session.start(QStringLiteral("mousepad"), {path});
     ASSERT_TRUE(mousepad);
     const qint64 editor = mousepad->processId();
-    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor) && AtspiDriver::editableText(editor) == text; }, waitMs));
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return AtspiDriver::isActive(editor) && AtspiDriver::editableText(editor) == text; }, waitMs));
 
     QProcessEnvironment env;
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     env.insert(QStringLiteral("SELVANE_UI_LANG"), QStringLiteral("en"));
     QProcess* quillo = session.start(quilloBinary(), {}, env);
     ASSERT_TRUE(quillo && processEventsUntil(busNameOwned, waitMs));
-    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs)) << "starting Quillo shows nothing";
+    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
+        << "starting Quillo shows nothing";
 
     ASSERT_TRUE(AtspiDriver::select(editor, 7, 21));
-    ASSERT_EQ(runProgram(QStringLiteral("swaymsg"), {QStringLiteral("seat"), QStringLiteral("-"), QStringLiteral("cursor"), QStringLiteral("set"),
-                                                     QString::number(pointer.x()), QString::number(pointer.y())})
+    ASSERT_EQ(runProgram(QStringLiteral("swaymsg"),
+                         {QStringLiteral("seat"), QStringLiteral("-"), QStringLiteral("cursor"), QStringLiteral("set"),
+                          QString::number(pointer.x()), QString::number(pointer.y())})
                   .exitCode,
               0);
     ASSERT_EQ(runProgram(quilloBinary(), {QStringLiteral("--trigger")}).exitCode, 0);
@@ -99,13 +106,17 @@ TEST(PanelPlacementWayland, OnSwayThePanelFloatsCentredOnThePointerAndEscapeGive
     ASSERT_TRUE(panel) << "the panel is mapped";
     EXPECT_TRUE(panel->floating) << "not tiled beside the editor";
     const QPoint centre = panel->rect.center();
-    EXPECT_LE(std::abs(centre.x() - pointer.x()), 2) << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x" << panel->rect.height();
+    EXPECT_LE(std::abs(centre.x() - pointer.x()), 2)
+        << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x" << panel->rect.height();
     EXPECT_LE(std::abs(centre.y() - pointer.y()), 2) << centre.y();
 
-    ASSERT_TRUE(processEventsUntil([&] { return !AtspiDriver::isActive(editor); }, waitMs)) << "the panel takes the keys";
+    ASSERT_TRUE(processEventsUntil([&] { return !AtspiDriver::isActive(editor); }, waitMs))
+        << "the panel takes the keys";
     ASSERT_EQ(runProgram(QStringLiteral("wtype"), {QStringLiteral("-k"), QStringLiteral("Escape")}).exitCode, 0);
-    EXPECT_TRUE(processEventsUntil([&] { return !swayPanel(quillo->processId()); }, waitMs)) << "Escape closes the panel";
-    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs)) << "the editor is in front again";
+    EXPECT_TRUE(processEventsUntil([&] { return !swayPanel(quillo->processId()); }, waitMs))
+        << "Escape closes the panel";
+    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
+        << "the editor is in front again";
 }
 
 }

@@ -44,14 +44,18 @@ TEST(SingleInstance, AStoppedTrayIsNotAnsweringAndItsQueuedQuitEndsItWhenContinu
 {
     const OffscreenSession session("bus");
     QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                                              QStringLiteral("--address=") + QString::fromUtf8(session.busAddress("bus"))});
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+               QStringLiteral("--address=") + QString::fromUtf8(session.busAddress("bus"))});
     ASSERT_TRUE(bus.waitForStarted());
     const QString socket = QString::fromUtf8(session.busAddress("bus").mid(int(qstrlen("unix:path="))));
     ASSERT_TRUE(waitFor([&] { return QFileInfo(socket).exists(); }));
-    QDBusConnection connection = QDBusConnection::connectToBus(QString::fromUtf8(session.busAddress("bus")), QStringLiteral("probe"));
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(QString::fromUtf8(session.busAddress("bus")), QStringLiteral("probe"));
     ASSERT_TRUE(connection.isConnected());
-    const auto owned = [&] { return connection.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value(); };
+    const auto owned = [&] {
+        return connection.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
+    };
 
     const std::unique_ptr<QProcess> tray = session.startTray();
     ASSERT_TRUE(waitFor(owned));

@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-
 #include "engines/ManagedOllama.h"
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"
@@ -27,13 +26,17 @@ namespace {
 
 constexpr int waitMs = 15000;
 
-ProgramResult quillo(const QStringList& args) { return runProgram(quilloBinary(), args); }
+ProgramResult quillo(const QStringList& args)
+{
+    return runProgram(quilloBinary(), args);
+}
 
 bool busNameOwned()
 {
-    return runProgram(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                                                    QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                                    QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
         .out.contains("true");
 }
 
@@ -45,8 +48,10 @@ bool trayHostRunning()
 // The tray icon's window: our small window that the tray host holds.
 QString trayIconWindow()
 {
-    static const QRegularExpression line(QStringLiteral(R"((0x[0-9a-f]+) "quillo": \("quillo" "quillo"\)\s+(\d+)x(\d+)\+)"));
-    const QString tree = QString::fromUtf8(runProgram(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}).out);
+    static const QRegularExpression line(
+        QStringLiteral(R"((0x[0-9a-f]+) "quillo": \("quillo" "quillo"\)\s+(\d+)x(\d+)\+)"));
+    const QString tree = QString::fromUtf8(
+        runProgram(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}).out);
     for (const QRegularExpressionMatch& match : line.globalMatch(tree)) {
         if (match.captured(2).toInt() <= 64 && match.captured(3).toInt() <= 64)
             return match.captured(1);
@@ -71,9 +76,10 @@ class TrayApp : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_desktop.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                                              QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                                              QStringLiteral("--height"), QStringLiteral("32")}));
+        ASSERT_TRUE(m_desktop.start(QStringLiteral("trayer"),
+                                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                                     QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                     QStringLiteral("--height"), QStringLiteral("32")}));
         ASSERT_TRUE(processEventsUntil(trayHostRunning, waitMs));
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
     }
@@ -106,9 +112,12 @@ protected:
         // xwininfo gives up on a window that goes while it walks the tree: ask again.
         QString icon;
         processEventsUntil([&] { return !(icon = trayIconWindow()).isEmpty(); }, 5000);
-        if (icon.isEmpty() || runProgram(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"), icon,
-                                                                     QStringLiteral("4"), QStringLiteral("4"), QStringLiteral("click"), QStringLiteral("3")})
-                                      .exitCode != 0) {
+        if (icon.isEmpty()
+            || runProgram(QStringLiteral("xdotool"),
+                          {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("4"),
+                           QStringLiteral("4"), QStringLiteral("click"), QStringLiteral("3")})
+                    .exitCode
+                != 0) {
             ADD_FAILURE() << "no tray icon to click";
             return false;
         }
@@ -121,7 +130,8 @@ protected:
         }
         const QStringList names = m_menuWatch->itemNames();
         DesktopSession::typeKeys({QStringLiteral("Escape")});
-        const bool shown = std::any_of(names.begin(), names.end(), [&](const QString& name) { return name.contains(text); });
+        const bool shown =
+            std::any_of(names.begin(), names.end(), [&](const QString& name) { return name.contains(text); });
         if (!shown)
             ADD_FAILURE() << "menu items: " << names.join(QStringLiteral(" | ")).toStdString();
         return shown;
@@ -138,12 +148,14 @@ protected:
         g_object_unref(test);
         ASSERT_TRUE(pressed);
         AtspiAccessible* result = nullptr;
-        processEventsUntil([&] {
-            result = AtspiFinder::find(pid, [](const QString& name, AtspiRole role) {
-                return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
-            });
-            return result != nullptr;
-        }, waitMs);
+        processEventsUntil(
+            [&] {
+                result = AtspiFinder::find(pid, [](const QString& name, AtspiRole role) {
+                    return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
+                });
+                return result != nullptr;
+            },
+            waitMs);
         ASSERT_TRUE(result) << "the test result is not read out";
         gchar* description = atspi_accessible_get_description(result, nullptr);
         EXPECT_EQ(QString::fromUtf8(description), L10n::t("settings.test.resultName"));
@@ -171,8 +183,10 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     QProcess* app = startQuillo();
     ASSERT_TRUE(app);
     const qint64 pid = app->processId();
-    const QString before = QStringLiteral("The quick "), word = QStringLiteral("fox"), after = QStringLiteral(" jumps over the lazy dog.");
-    QProcess* editor = m_desktop.startMousepad(QDir::home().filePath(QStringLiteral("tray-road.txt")), before + word + after);
+    const QString before = QStringLiteral("The quick "), word = QStringLiteral("fox"),
+                  after = QStringLiteral(" jumps over the lazy dog.");
+    QProcess* editor =
+        m_desktop.startMousepad(QDir::home().filePath(QStringLiteral("tray-road.txt")), before + word + after);
     ASSERT_TRUE(editor);
     ASSERT_TRUE(DesktopSession::selectByKeyboard(before.size(), word.size()));
 
@@ -180,7 +194,8 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     AtspiAccessible* explain = waitFor(pid, L10n::t("popup.action.explain"));
     ASSERT_TRUE(explain) << "the panel with its actions did not appear";
     // xdotool reports "x:640 y:512 screen:0 window:…".
-    const QList<QByteArray> pointer = runProgram(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation")}).out.split(' ');
+    const QList<QByteArray> pointer =
+        runProgram(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation")}).out.split(' ');
     const QPoint at(pointer.value(0).mid(2).toInt(), pointer.value(1).mid(2).toInt());
     const QRect button = AtspiFinder::extents(explain);
     EXPECT_LT((button.center() - at).manhattanLength(), 700) << "the panel is not next to the pointer";
@@ -194,13 +209,16 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
 
     // mousepad now holds the answer where the word was.
     QString text;
-    processEventsUntil([&] {
-        AtspiAccessible* view = AtspiFinder::find(editor->processId(), [](const QString&, AtspiRole role) { return role == ATSPI_ROLE_TEXT; });
-        text = view ? AtspiFinder::text(view).value_or(QString()) : QString();
-        if (view)
-            g_object_unref(view);
-        return text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after);
-    }, waitMs);
+    processEventsUntil(
+        [&] {
+            AtspiAccessible* view = AtspiFinder::find(
+                editor->processId(), [](const QString&, AtspiRole role) { return role == ATSPI_ROLE_TEXT; });
+            text = view ? AtspiFinder::text(view).value_or(QString()) : QString();
+            if (view)
+                g_object_unref(view);
+            return text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after);
+        },
+        waitMs);
     EXPECT_TRUE(text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after)) << text.toStdString();
 
     EXPECT_TRUE(trayMenuShows(QStringLiteral("(1)"))) << "the menu does not count the lookup";
@@ -236,9 +254,13 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);
     EXPECT_TRUE(app->waitForFinished(waitMs));
     for (const qint64 child : children)
-        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(child))) << "process " << child << " outlived Quillo";
-    const QJsonDocument knowledge = QJsonDocument::fromJson(readFile(HomeDir::dataDir() + QStringLiteral("/knowledge.json")));
-    EXPECT_EQ(knowledge.isArray() ? knowledge.array().size() : knowledge.object().value(QStringLiteral("entries")).toArray().size(), 1);
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)))
+            << "process " << child << " outlived Quillo";
+    const QJsonDocument knowledge =
+        QJsonDocument::fromJson(readFile(HomeDir::dataDir() + QStringLiteral("/knowledge.json")));
+    EXPECT_EQ(knowledge.isArray() ? knowledge.array().size()
+                                  : knowledge.object().value(QStringLiteral("entries")).toArray().size(),
+              1);
     EXPECT_EQ(quillo({QStringLiteral("--trigger")}).exitCode, 1) << "a command without an instance must fail";
 }
 
@@ -262,7 +284,8 @@ TEST_F(TrayApp, WithoutAnyEngineTheShortcutGuidesToOneAndUsesTheUsersOllama)
     EXPECT_FALSE(AtspiFinder::named(pid, L10n::t("popup.action.explain"))) << "actions offered without an engine";
 
     FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering() && ollama.pull(QStringLiteral("llama3:8b")) && ollama.pull(QStringLiteral("mistral:7b")));
+    ASSERT_TRUE(ollama.isAnswering() && ollama.pull(QStringLiteral("llama3:8b"))
+                && ollama.pull(QStringLiteral("mistral:7b")));
     const QString first = ManagedOllama::externalModels({}).value(0);
     ASSERT_TRUE(AtspiFinder::press(useOllama));
     g_object_unref(useOllama);

@@ -8,7 +8,6 @@
 #include <QScreen>
 #include <QWindow>
 
-
 #include "platform/PlatformServices.h"
 #include "platform/linux/XPanelPlacement.h"
 #include "tests/support/DesktopSession.h"
@@ -89,7 +88,8 @@ TEST_F(GlassWindowX11, IsShapedWithoutACompositorAndFullyOpaqueUnderOneThatDoesN
     const QImage inside = paintedInside(*panel);
     EXPECT_TRUE(uniform(inside));
     EXPECT_EQ(qAlpha(inside.pixel(0, 0)), 255) << "no glyph of the window beneath may show through an unblurred panel";
-    EXPECT_EQ(qAlpha(panel->grab().toImage().convertToFormat(QImage::Format_ARGB32).pixel(0, 0)), 0) << "the corner stays transparent";
+    EXPECT_EQ(qAlpha(panel->grab().toImage().convertToFormat(QImage::Format_ARGB32).pixel(0, 0)), 0)
+        << "the corner stays transparent";
 }
 
 }

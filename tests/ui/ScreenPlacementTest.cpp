@@ -9,7 +9,8 @@ namespace {
 using ScreenPlacement::Screen;
 
 // A 1920×1080 screen with a 32 px panel at its top, and a 1280×1024 one to its right.
-const QList<Screen> twoScreens = {{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}}, {{1920, 0, 1280, 1024}, {1920, 0, 1280, 1024}}};
+const QList<Screen> twoScreens = {{{0, 0, 1920, 1080}, {0, 32, 1920, 1048}},
+                                  {{1920, 0, 1280, 1024}, {1920, 0, 1280, 1024}}};
 
 TEST(ScreenPlacementTest, ANewPanelOpensBelowRightOfThePointerInsideTheScreenUnderIt)
 {

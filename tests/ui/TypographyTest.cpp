@@ -15,7 +15,8 @@ TEST(Typography, EnglishPunctuationIsLatinWidthAndHanStaysChinese)
 {
     const QString latin = Typography::latinFamily();
     ASSERT_TRUE(QFontDatabase::hasFamily(latin)) << latin.toStdString();
-    EXPECT_FALSE(QFontDatabase::writingSystems(latin).contains(QFontDatabase::SimplifiedChinese)) << latin.toStdString();
+    EXPECT_FALSE(QFontDatabase::writingSystems(latin).contains(QFontDatabase::SimplifiedChinese))
+        << latin.toStdString();
 
     for (const char* lang : {"en", "zh"}) {
         ScopedEnv uiLang("SELVANE_UI_LANG", lang);
@@ -25,7 +26,8 @@ TEST(Typography, EnglishPunctuationIsLatinWidthAndHanStaysChinese)
         const qreal han = metrics.horizontalAdvance(QChar(0x6C49));
         EXPECT_EQ(font.pixelSize(), 19);
         if (QString::fromLatin1(lang) == QLatin1String("en")) {
-            EXPECT_EQ(font.families().mid(0, 2), QStringList({latin, QStringLiteral("Noto Sans CJK SC")})) << "Han right behind";
+            EXPECT_EQ(font.families().mid(0, 2), QStringList({latin, QStringLiteral("Noto Sans CJK SC")}))
+                << "Han right behind";
             for (const QChar mark : {QChar(0x201C), QChar(0x201D), QChar(0x2019)})
                 EXPECT_LT(metrics.horizontalAdvance(mark), han * 0.6) << "narrow U+" << std::hex << int(mark.unicode());
         } else {

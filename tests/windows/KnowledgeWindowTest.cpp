@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QJsonArray>
@@ -90,10 +90,20 @@ protected:
     {
         return store.add(QStringLiteral("解释"), source, result, QStringLiteral("Firefox")).value();
     }
-    QString hint() const { return named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->isVisible()
-            ? named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->text() : QString(); }
-    QPlainTextEdit* editor(const char* name) const { return named<QPlainTextEdit>(window.get(), QString::fromLatin1(name)); }
-    QString shownSource() const { return editor("knowledge-source")->isVisible() ? editor("knowledge-source")->toPlainText() : QString(); }
+    QString hint() const
+    {
+        return named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->isVisible()
+            ? named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->text()
+            : QString();
+    }
+    QPlainTextEdit* editor(const char* name) const
+    {
+        return named<QPlainTextEdit>(window.get(), QString::fromLatin1(name));
+    }
+    QString shownSource() const
+    {
+        return editor("knowledge-source")->isVisible() ? editor("knowledge-source")->toPlainText() : QString();
+    }
     QAbstractItemView* list() const { return named<QAbstractItemView>(window.get(), QStringLiteral("knowledge-list")); }
     void pickRow(int row) const { list()->setCurrentIndex(list()->model()->index(row, 0)); }
     // Entries added within one second keep their order, so tests find rows by their text.
@@ -107,7 +117,10 @@ protected:
     }
     void pick(const QString& source) const { pickRow(rowOf(source)); }
     QString firstListed() const { return store.search({}, false).first().sourceText; }
-    void search(const QString& text) const { named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setText(text); }
+    void search(const QString& text) const
+    {
+        named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setText(text);
+    }
     void click(const char* name) const { named<QPushButton>(window.get(), QString::fromLatin1(name))->click(); }
 };
 
@@ -120,7 +133,9 @@ TEST_F(KnowledgeWindowTest, TitleCountsTheStoreAndEmptyStatesFollowTheirOrder)
     EXPECT_EQ(hint(), L10n::t("kw.empty.collectionNone")) << "the collection's own hint comes first";
     search(QStringLiteral("zzz"));
     EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
-    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(), QStringLiteral("Organize && export")) << "drawn as one &, not a shortcut mark";
+    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(),
+              QStringLiteral("Organize && export"))
+        << "drawn as one &, not a shortcut mark";
 
     add(QStringLiteral("entropy"));
     add(QStringLiteral("marginal utility"));
@@ -175,7 +190,8 @@ TEST_F(KnowledgeWindowTest, LeavingAnEntryWritesOnlyWhatTheUserChanged)
     EXPECT_EQ(changes, 1);
     const KnowledgeEntry stored = store.entry(newer).value();
     EXPECT_EQ(stored.note, QStringLiteral("my note"));
-    EXPECT_EQ(stored.resultText, QStringLiteral("a later answer from the popup")) << "only the note was the user's change";
+    EXPECT_EQ(stored.resultText, QStringLiteral("a later answer from the popup"))
+        << "only the note was the user's change";
     EXPECT_EQ(store.entry(older)->note, QString());
     store.removeChangeListener(listener);
 
@@ -202,7 +218,8 @@ TEST_F(KnowledgeWindowTest, AnotherProcessesChangeShowsWhileOpenAndAnEditInProgr
     EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("(2)"))) << window->windowTitle().toStdString();
     EXPECT_EQ(shownSource(), QStringLiteral("mine"));
     EXPECT_EQ(editor("knowledge-note")->toPlainText(), QStringLiteral("typing"));
-    EXPECT_EQ(store.entry(mine)->note, QStringLiteral("typing")) << "what the user typed is saved before the list is read again";
+    EXPECT_EQ(store.entry(mine)->note, QStringLiteral("typing"))
+        << "what the user typed is saved before the list is read again";
 }
 
 TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRow)
@@ -241,7 +258,8 @@ TEST_F(KnowledgeWindowTest, ExportReplacesTheChosenFileWithTheWholeBaseAsJson)
         sources.append(entry[QStringLiteral("sourceText")].toString());
     sources.sort();
     EXPECT_EQ(sources, (QStringList{QStringLiteral("a saved line"), QStringLiteral("one")})) << "both kinds of entry";
-    EXPECT_EQ(QDir(home.path()).entryList({QStringLiteral("export*")}, QDir::Files | QDir::Hidden), QStringList{QStringLiteral("export.json")})
+    EXPECT_EQ(QDir(home.path()).entryList({QStringLiteral("export*")}, QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("export.json")})
         << "no temporary file is left beside it";
 }
 
@@ -333,7 +351,8 @@ TEST_F(KnowledgeWindowTest, TheProfileCardSwitchesRegeneratesVisiblyAndKeepsTheU
     edit->click();
     EXPECT_EQ(ProfileStore::load()->text, QStringLiteral("关注物理"));
     EXPECT_TRUE(ProfileStore::load()->userEdited);
-    EXPECT_TRUE(named<QLabel>(window.get(), QStringLiteral("profile-meta"))->text().endsWith(QStringLiteral("edited by you")));
+    EXPECT_TRUE(
+        named<QLabel>(window.get(), QStringLiteral("profile-meta"))->text().endsWith(QStringLiteral("edited by you")));
 }
 
 }

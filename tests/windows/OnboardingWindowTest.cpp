@@ -101,7 +101,8 @@ TEST_F(OnboardingWindowTest, TheScreenRowFollowsTheDesktopAndTheShortcutComesFro
     EXPECT_TRUE(statusReadOut(QStringLiteral("✅ No permission needed on this desktop")));
     EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")), 1) << "the accessibility row's only";
     EXPECT_FALSE(button(QStringLiteral("Done — relaunch Quillo")));
-    EXPECT_TRUE(shows(QStringLiteral("Select the line above → press Ctrl+Alt+Q → a small window pops up; click Explain / Translate / Rewrite.")));
+    EXPECT_TRUE(shows(QStringLiteral(
+        "Select the line above → press Ctrl+Alt+Q → a small window pops up; click Explain / Translate / Rewrite.")));
     EXPECT_TRUE(window->findChild<QLineEdit*>()->text().contains(QStringLiteral("press Ctrl+Alt+Q to see")));
 
     OnboardingWindow::Desktop asking;
@@ -121,10 +122,13 @@ TEST_F(OnboardingWindowTest, ADownloadShowsItsProgressCancelsBackToThePickerAndO
     ASSERT_TRUE(waitForButton(QStringLiteral("Recommended · Qwen 7B")));
     button(QStringLiteral("Recommended · Qwen 7B"))->click();
     QPointer<QProgressBar> bar;
-    ASSERT_TRUE(processEventsUntil([&] {
-        bar = window->findChild<QProgressBar*>();
-        return bar && bar->value() >= 250;
-    }, 20000)) << "progress arrives while the model downloads";
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            bar = window->findChild<QProgressBar*>();
+            return bar && bar->value() >= 250;
+        },
+        20000))
+        << "progress arrives while the model downloads";
     EXPECT_TRUE(shows(QStringLiteral("Downloading model… %1%").arg(qRound(bar->value() / 10.0))));
     button(QStringLiteral("Cancel"))->click();
     EXPECT_TRUE(button(QStringLiteral("Light · Qwen 3B"))) << "the picker comes back at once";
@@ -132,10 +136,12 @@ TEST_F(OnboardingWindowTest, ADownloadShowsItsProgressCancelsBackToThePickerAndO
     EXPECT_TRUE(!bar || !bar->isVisible());
 
     button(QStringLiteral("Light · Qwen 3B"))->click();
-    EXPECT_TRUE(processEventsUntil([&] { return shows(QStringLiteral("“Light · Qwen 3B” downloaded. Good to go.")); }, 20000));
+    EXPECT_TRUE(
+        processEventsUntil([&] { return shows(QStringLiteral("“Light · Qwen 3B” downloaded. Good to go.")); }, 20000));
     const AppSettings settings = SettingsStore::load(true);
     EXPECT_TRUE(settings.qwenModel == QStringLiteral("qwen2.5:3b") && !settings.useExternalOllama);
-    EXPECT_EQ(engines->models({}), QStringList{QStringLiteral("qwen2.5:3b")}) << "the cancelled model was not installed";
+    EXPECT_EQ(engines->models({}), QStringList{QStringLiteral("qwen2.5:3b")})
+        << "the cancelled model was not installed";
 }
 
 TEST_F(OnboardingWindowTest, TheUsersOwnOllamaIsOfferedAndAdoptedAndClosingFinishesTheGuide)

@@ -77,7 +77,9 @@ protected:
     // A key press as the X server reports it, with the key's native scan code.
     void press(quint32 storedCode, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        const int key = storedCode == keyEscape ? Qt::Key_Escape : storedCode == keyF5 ? Qt::Key_F5 : Qt::Key_A + int(storedCode);
+        const int key = storedCode == keyEscape ? Qt::Key_Escape
+            : storedCode == keyF5               ? Qt::Key_F5
+                                                : Qt::Key_A + int(storedCode);
         QKeyEvent event(QEvent::KeyPress, key, modifiers, KeyTable::keycode(storedCode), 0, 0);
         QApplication::sendEvent(window.get(), &event);
     }
@@ -104,8 +106,11 @@ TEST_F(SettingsWindowTest, DraftsSurviveProviderSwitchesAndTheFirstSaveRetiresTh
 
     click(QStringLiteral("Save"));
     const AppSettings stored = SettingsStore::load(true);
-    EXPECT_EQ(stored.cloudKeys, (QMap<QString, QString>{{QStringLiteral("doubao"), QStringLiteral("old-key")}, {QStringLiteral("openai"), QStringLiteral("sk-open")}}));
-    EXPECT_EQ(stored.cloudModels, (QMap<QString, QString>{{QStringLiteral("doubao"), QStringLiteral("my-doubao")}})) << "a model equal to the default is not stored";
+    EXPECT_EQ(stored.cloudKeys,
+              (QMap<QString, QString>{{QStringLiteral("doubao"), QStringLiteral("old-key")},
+                                      {QStringLiteral("openai"), QStringLiteral("sk-open")}}));
+    EXPECT_EQ(stored.cloudModels, (QMap<QString, QString>{{QStringLiteral("doubao"), QStringLiteral("my-doubao")}}))
+        << "a model equal to the default is not stored";
     EXPECT_TRUE(stored.doubaoApiKey.isEmpty());
     EXPECT_EQ(stored.activeProvider, QStringLiteral("openai"));
     EXPECT_TRUE(saved == 1 && !window->isVisible());
@@ -116,11 +121,14 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
     LocalHttpServer server;
     server.server.Post("/400/chat/completions", [](const httplib::Request&, httplib::Response& response) {
         response.status = 400;
-        response.set_content(R"({"error":{"message":"Model Not Exist","type":"INVALID_request_error"}})", "application/json");
+        response.set_content(R"({"error":{"message":"Model Not Exist","type":"INVALID_request_error"}})",
+                             "application/json");
     });
     server.server.Post("/402/chat/completions", [](const httplib::Request&, httplib::Response& response) {
         response.status = 402; // as DeepSeek sends it: an "invalid…" code, yet the credit is what is missing
-        response.set_content(R"({"error":{"message":"Insufficient Balance","type":"unknown_error","code":"invalid_request_error"}})", "application/json");
+        response.set_content(
+            R"({"error":{"message":"Insufficient Balance","type":"unknown_error","code":"invalid_request_error"}})",
+            "application/json");
     });
     server.server.Post("/ok/chat/completions", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(R"({"choices":[{"message":{"role":"assistant","content":"hi"}}]})", "application/json");
@@ -134,7 +142,8 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
     click(QStringLiteral("Test"));
     EXPECT_EQ(text("testResultLabel"), QStringLiteral("Enter a key first"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(find<QLabel>("testResultLabel"))->text(QAccessible::Name),
-              QStringLiteral("Enter a key first")) << "a screen reader hears the result, not the button";
+              QStringLiteral("Enter a key first"))
+        << "a screen reader hears the result, not the button";
     find<QLineEdit>("keyField")->setText(QStringLiteral("sk-test"));
     endpoint->setText(QStringLiteral("  "));
     click(QStringLiteral("Test"));
@@ -154,7 +163,8 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
         EXPECT_EQ(text("testResultLabel"), expected) << path;
     }
     click(QStringLiteral("Cancel"));
-    EXPECT_EQ(SettingsStore::load(true).cloudKey(QStringLiteral("custom")), QStringLiteral("sk-test")) << "a tested key stays stored";
+    EXPECT_EQ(SettingsStore::load(true).cloudKey(QStringLiteral("custom")), QStringLiteral("sk-test"))
+        << "a tested key stays stored";
 }
 
 TEST_F(SettingsWindowTest, RecordersFollowTheShortcutRulesAndEqualShortcutsBlockTheSave)
@@ -212,7 +222,8 @@ TEST_F(SettingsWindowTest, SavingKeepsWhatTheControlsCannotTellAndWritesTheAutos
     const QByteArray entry = readFile(Autostart::entryPath());
     EXPECT_TRUE(entry.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
     // The application's own entry, with both languages' names and the autostart key.
-    EXPECT_TRUE(entry.contains("\nComment[zh_CN]=") && entry.endsWith("X-GNOME-Autostart-enabled=true\n")) << entry.constData();
+    EXPECT_TRUE(entry.contains("\nComment[zh_CN]=") && entry.endsWith("X-GNOME-Autostart-enabled=true\n"))
+        << entry.constData();
 
     window->showAndRaise();
     auto* autostart = find<QCheckBox>("autostartCheck");

@@ -55,8 +55,12 @@ std::optional<double> keepAliveSeconds(const QJsonValue& value)
     double seconds = 0;
     for (const QRegularExpressionMatch& piece : part.globalMatch(match.captured(2))) {
         const QString unit = piece.captured(2);
-        const double scale = unit == QLatin1String("h") ? 3600 : unit == QLatin1String("m") ? 60 : unit == QLatin1String("s") ? 1
-            : unit == QLatin1String("ms") ? 1e-3 : unit == QLatin1String("ns") ? 1e-9 : 1e-6;
+        const double scale = unit == QLatin1String("h") ? 3600
+            : unit == QLatin1String("m")                ? 60
+            : unit == QLatin1String("s")                ? 1
+            : unit == QLatin1String("ms")               ? 1e-3
+            : unit == QLatin1String("ns")               ? 1e-9
+                                                        : 1e-6;
         seconds += piece.captured(1).toDouble() * scale;
     }
     return match.captured(1) == QLatin1String("-") ? -seconds : seconds;
@@ -69,17 +73,22 @@ QString timestamp()
 
 QJsonObject details()
 {
-    return {{QStringLiteral("parent_model"), QString()}, {QStringLiteral("format"), QStringLiteral("gguf")},
-            {QStringLiteral("family"), QStringLiteral("qwen2")}, {QStringLiteral("families"), QJsonArray{QStringLiteral("qwen2")}},
-            {QStringLiteral("parameter_size"), QStringLiteral("7.6B")}, {QStringLiteral("quantization_level"), QStringLiteral("Q4_K_M")}};
+    return {{QStringLiteral("parent_model"), QString()},
+            {QStringLiteral("format"), QStringLiteral("gguf")},
+            {QStringLiteral("family"), QStringLiteral("qwen2")},
+            {QStringLiteral("families"), QJsonArray{QStringLiteral("qwen2")}},
+            {QStringLiteral("parameter_size"), QStringLiteral("7.6B")},
+            {QStringLiteral("quantization_level"), QStringLiteral("Q4_K_M")}};
 }
 
 QJsonObject chatLine(const QString& model, const QString& content, bool done)
 {
-    QJsonObject line{{QStringLiteral("model"), model}, {QStringLiteral("created_at"), timestamp()},
-                     {QStringLiteral("message"), QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")},
-                                                             {QStringLiteral("content"), content}}},
-                     {QStringLiteral("done"), done}};
+    QJsonObject line{
+        {QStringLiteral("model"), model},
+        {QStringLiteral("created_at"), timestamp()},
+        {QStringLiteral("message"),
+         QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")}, {QStringLiteral("content"), content}}},
+        {QStringLiteral("done"), done}};
     if (done) {
         line.insert(QStringLiteral("done_reason"), QStringLiteral("stop"));
         line.insert(QStringLiteral("total_duration"), 4883583458.0);
@@ -121,9 +130,12 @@ QList<PullStep> pullSteps(const QString& model, const Markers& markers, bool pre
     auto error = [](const QString& text) { return QJsonObject{{QStringLiteral("error"), text}}; };
     add(status("pulling manifest"));
     if (markers.unknown || markers.newer) {
-        add(error(markers.unknown ? QStringLiteral("pull model manifest: file does not exist")
-                                  : QStringLiteral("pull model manifest: 412: \nThe model you are attempting to pull requires a newer "
-                                                   "version of Ollama.\n\nPlease download the latest version at:\n\n\thttps://ollama.com/download\n\n")));
+        add(error(
+            markers.unknown
+                ? QStringLiteral("pull model manifest: file does not exist")
+                : QStringLiteral("pull model manifest: 412: \nThe model you are attempting to pull requires a newer "
+                                 "version of Ollama.\n\nPlease download the latest version "
+                                 "at:\n\n\thttps://ollama.com/download\n\n")));
         return steps;
     }
     const QString digest = ModelStore::digestOf(model);
@@ -169,12 +181,13 @@ FakeOllama::FakeOllama(Config config)
 
 void FakeOllama::addRoutes(httplib::Server& server)
 {
-    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
-        if (!response.body.empty() || response.status != 404)
-            return httplib::Server::HandlerResponse::Unhandled;
-        response.set_content("404 page not found", "text/plain");
-        return httplib::Server::HandlerResponse::Handled;
-    }));
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
+            if (!response.body.empty() || response.status != 404)
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.set_content("404 page not found", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }));
     // Every request is recorded before it is answered (the body is only known inside a route).
     auto recorded = [this](void (FakeOllama::*handler)(const httplib::Request&, httplib::Response&)) {
         return [this, handler](const httplib::Request& request, httplib::Response& response) {
@@ -207,7 +220,9 @@ void FakeOllama::chat(const httplib::Request& request, httplib::Response& respon
     if (body.contains(QStringLiteral("keep_alive"))) {
         keepAlive = keepAliveSeconds(body.value(QStringLiteral("keep_alive")));
         if (!keepAlive)
-            return replyError(response, 400, QStringLiteral("time: invalid duration \"%1\"").arg(body.value(QStringLiteral("keep_alive")).toString()));
+            return replyError(response, 400,
+                              QStringLiteral("time: invalid duration \"%1\"")
+                                  .arg(body.value(QStringLiteral("keep_alive")).toString()));
     }
     const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
     const Markers markers = Markers::parse(FakeServer::lastUserMessage(messages));
@@ -254,7 +269,8 @@ void FakeOllama::chat(const httplib::Request& request, httplib::Response& respon
                 if (markers.stallSeconds)
                     FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
                 if (markers.keepAliveSeconds
-                    && !FakeServer::keepAlive(std::chrono::seconds(*markers.keepAliveSeconds), [&sink] { return sink.write("\n", 1); }))
+                    && !FakeServer::keepAlive(std::chrono::seconds(*markers.keepAliveSeconds),
+                                              [&sink] { return sink.write("\n", 1); }))
                     return false;
             }
             if (i < pieces.size() && !write(chatLine(model, pieces[i], false)))
@@ -272,7 +288,8 @@ void FakeOllama::pull(const httplib::Request& request, httplib::Response& respon
     const FakeServer::ParsedBody parsed = FakeServer::parseBody(request.body);
     if (!parsed.error.isEmpty())
         return replyError(response, 400, parsed.error);
-    const QString requested = parsed.object.value(QStringLiteral("model")).toString(parsed.object.value(QStringLiteral("name")).toString());
+    const QString requested =
+        parsed.object.value(QStringLiteral("model")).toString(parsed.object.value(QStringLiteral("name")).toString());
     const Markers markers = Markers::parse(requested);
     const std::optional<QString> model = ModelStore::canonical(markers.text);
     if (!model)
@@ -290,20 +307,21 @@ void FakeOllama::pull(const httplib::Request& request, httplib::Response& respon
         }
         return replyJson(response, 200, steps.last().line);
     }
-    response.set_chunked_content_provider("application/x-ndjson", [this, steps, model](size_t, httplib::DataSink& sink) {
-        for (const PullStep& step : steps) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(m_config.pullStepMs));
-            if (step.install)
-                m_store.install(*model);
-            const QByteArray bytes = compact(step.line) + '\n';
-            if (!sink.write(bytes.constData(), size_t(bytes.size())) || step.drop)
-                return false;
-            if (step.stallSeconds)
-                FakeServer::stall(std::chrono::seconds(*step.stallSeconds));
-        }
-        sink.done();
-        return true;
-    });
+    response.set_chunked_content_provider(
+        "application/x-ndjson", [this, steps, model](size_t, httplib::DataSink& sink) {
+            for (const PullStep& step : steps) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(m_config.pullStepMs));
+                if (step.install)
+                    m_store.install(*model);
+                const QByteArray bytes = compact(step.line) + '\n';
+                if (!sink.write(bytes.constData(), size_t(bytes.size())) || step.drop)
+                    return false;
+                if (step.stallSeconds)
+                    FakeServer::stall(std::chrono::seconds(*step.stallSeconds));
+            }
+            sink.done();
+            return true;
+        });
 }
 
 void FakeOllama::remove(const httplib::Request& request, httplib::Response& response)
@@ -311,7 +329,8 @@ void FakeOllama::remove(const httplib::Request& request, httplib::Response& resp
     const FakeServer::ParsedBody parsed = FakeServer::parseBody(request.body);
     if (!parsed.error.isEmpty())
         return replyError(response, 400, parsed.error);
-    const Markers markers = Markers::parse(parsed.object.value(QStringLiteral("model")).toString(parsed.object.value(QStringLiteral("name")).toString()));
+    const Markers markers = Markers::parse(
+        parsed.object.value(QStringLiteral("model")).toString(parsed.object.value(QStringLiteral("name")).toString()));
     if (markers.failStatus)
         return replyFailure(response, markers, markers.text);
     if (!ModelStore::canonical(markers.text))
@@ -353,9 +372,12 @@ void FakeOllama::embed(const httplib::Request& request, httplib::Response& respo
     if (!m_store.find(model))
         return replyError(response, 404, QStringLiteral("model \"%1\" not found, try pulling it first").arg(model));
     markLoaded(*ModelStore::canonical(model), m_keepAliveSeconds);
-    replyJson(response, 200, {{QStringLiteral("model"), model}, {QStringLiteral("embeddings"), embeddings},
-                              {QStringLiteral("total_duration"), 14143917}, {QStringLiteral("load_duration"), 1019500},
-                              {QStringLiteral("prompt_eval_count"), int(texts.size()) * 8}});
+    replyJson(response, 200,
+              {{QStringLiteral("model"), model},
+               {QStringLiteral("embeddings"), embeddings},
+               {QStringLiteral("total_duration"), 14143917},
+               {QStringLiteral("load_duration"), 1019500},
+               {QStringLiteral("prompt_eval_count"), int(texts.size()) * 8}});
 }
 
 void FakeOllama::root(const httplib::Request&, httplib::Response& response)
@@ -372,10 +394,14 @@ void FakeOllama::tags(const httplib::Request&, httplib::Response& response)
 {
     QJsonArray models;
     for (const ModelStore::Model& model : m_store.list()) {
-        models.append(QJsonObject{{QStringLiteral("name"), model.name}, {QStringLiteral("model"), model.name},
-                                  {QStringLiteral("modified_at"), model.modified.toOffsetFromUtc(model.modified.offsetFromUtc()).toString(Qt::ISODateWithMs)},
-                                  {QStringLiteral("size"), double(model.size)}, {QStringLiteral("digest"), model.digest},
-                                  {QStringLiteral("details"), details()}});
+        models.append(
+            QJsonObject{{QStringLiteral("name"), model.name},
+                        {QStringLiteral("model"), model.name},
+                        {QStringLiteral("modified_at"),
+                         model.modified.toOffsetFromUtc(model.modified.offsetFromUtc()).toString(Qt::ISODateWithMs)},
+                        {QStringLiteral("size"), double(model.size)},
+                        {QStringLiteral("digest"), model.digest},
+                        {QStringLiteral("details"), details()}});
     }
     replyJson(response, 200, {{QStringLiteral("models"), models}});
 }
@@ -388,11 +414,14 @@ void FakeOllama::running(const httplib::Request&, httplib::Response& response)
     std::erase_if(m_loaded, [&](const auto& entry) { return entry.second <= now || !m_store.find(entry.first); });
     for (const auto& [name, expiry] : m_loaded) {
         const qint64 size = ModelStore::sizeOf(name);
-        models.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("model"), name},
-                                  {QStringLiteral("size"), double(size)}, {QStringLiteral("digest"), ModelStore::digestOf(name)},
-                                  {QStringLiteral("details"), details()},
-                                  {QStringLiteral("expires_at"), expiry.toOffsetFromUtc(expiry.offsetFromUtc()).toString(Qt::ISODateWithMs)},
-                                  {QStringLiteral("size_vram"), double(size)}});
+        models.append(QJsonObject{
+            {QStringLiteral("name"), name},
+            {QStringLiteral("model"), name},
+            {QStringLiteral("size"), double(size)},
+            {QStringLiteral("digest"), ModelStore::digestOf(name)},
+            {QStringLiteral("details"), details()},
+            {QStringLiteral("expires_at"), expiry.toOffsetFromUtc(expiry.offsetFromUtc()).toString(Qt::ISODateWithMs)},
+            {QStringLiteral("size_vram"), double(size)}});
     }
     replyJson(response, 200, {{QStringLiteral("models"), models}});
 }
@@ -404,5 +433,5 @@ void FakeOllama::markLoaded(const QString& model, double seconds)
         m_loaded.erase(model);
     else
         m_loaded[model] = seconds < 0 ? QDateTime(QDate(2318, 1, 1), QTime(0, 0))
-                                               : QDateTime::currentDateTime().addMSecs(qint64(seconds * 1000));
+                                      : QDateTime::currentDateTime().addMSecs(qint64(seconds * 1000));
 }

@@ -13,10 +13,10 @@
 class FakeOllama {
 public:
     struct Config {
-        QString modelsDir;          // OLLAMA_MODELS
-        QString recordPath;         // FAKE_OLLAMA_RECORD
-        int pullStepMs = 20;        // FAKE_OLLAMA_PULL_STEP_MS: pause between progress lines
-        QString keepAlive;          // OLLAMA_KEEP_ALIVE: a duration or seconds; default 5m
+        QString modelsDir;   // OLLAMA_MODELS
+        QString recordPath;  // FAKE_OLLAMA_RECORD
+        int pullStepMs = 20; // FAKE_OLLAMA_PULL_STEP_MS: pause between progress lines
+        QString keepAlive;   // OLLAMA_KEEP_ALIVE: a duration or seconds; default 5m
     };
 
     static constexpr const char* version = "0.12.3";

@@ -52,7 +52,8 @@ QString humanTime(const QDateTime& when)
 
 QString listTable(const QJsonArray& models, const QString& prefix)
 {
-    QList<std::array<QString, 4>> rows = {{QStringLiteral("NAME"), QStringLiteral("ID"), QStringLiteral("SIZE"), QStringLiteral("MODIFIED")}};
+    QList<std::array<QString, 4>> rows = {
+        {QStringLiteral("NAME"), QStringLiteral("ID"), QStringLiteral("SIZE"), QStringLiteral("MODIFIED")}};
     for (const QJsonValue& value : models) {
         const QJsonObject model = value.toObject();
         const QString name = model.value(QStringLiteral("name")).toString();
@@ -60,7 +61,8 @@ QString listTable(const QJsonArray& models, const QString& prefix)
             continue;
         rows.append({name, model.value(QStringLiteral("digest")).toString().left(12),
                      humanBytes(qint64(model.value(QStringLiteral("size")).toDouble())),
-                     humanTime(QDateTime::fromString(model.value(QStringLiteral("modified_at")).toString(), Qt::ISODateWithMs))});
+                     humanTime(QDateTime::fromString(model.value(QStringLiteral("modified_at")).toString(),
+                                                     Qt::ISODateWithMs))});
     }
     std::array<qsizetype, 4> widths = {};
     for (const auto& row : rows) {

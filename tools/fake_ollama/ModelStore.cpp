@@ -22,7 +22,8 @@ ModelStore::ModelStore(QString root)
 
 std::optional<QString> ModelStore::canonical(const QString& name)
 {
-    static const QRegularExpression valid(QStringLiteral(R"(^[A-Za-z0-9][A-Za-z0-9_.\-]*(/[A-Za-z0-9][A-Za-z0-9_.\-]*)?(:[A-Za-z0-9_][A-Za-z0-9_.\-]*)?$)"));
+    static const QRegularExpression valid(QStringLiteral(
+        R"(^[A-Za-z0-9][A-Za-z0-9_.\-]*(/[A-Za-z0-9][A-Za-z0-9_.\-]*)?(:[A-Za-z0-9_][A-Za-z0-9_.\-]*)?$)"));
     const QString trimmed = name.trimmed();
     if (!valid.match(trimmed).hasMatch())
         return std::nullopt;
@@ -48,7 +49,8 @@ QString ModelStore::manifestPath(const QString& canonicalName) const
     QString repository = canonicalName.section(QLatin1Char(':'), 0, 0);
     if (!repository.contains(QLatin1Char('/')))
         repository.prepend(QStringLiteral("library/"));
-    return QStringLiteral("%1/manifests/%2/%3/%4").arg(m_root, registry, repository, canonicalName.section(QLatin1Char(':'), 1));
+    return QStringLiteral("%1/manifests/%2/%3/%4")
+        .arg(m_root, registry, repository, canonicalName.section(QLatin1Char(':'), 1));
 }
 
 QList<ModelStore::Model> ModelStore::list() const

@@ -31,7 +31,8 @@
 //   [[empty]]       the answer is blank
 //   [[unknown]] [[newer]]  pull: no such model / the model needs a newer server
 // For example, with the model pulled first:
-//   curl -d '{"model":"qwen2.5:7b","messages":[{"role":"user","content":"hi [[drop]]"}]}' http://127.0.0.1:11434/api/chat
+//   curl -d '{"model":"qwen2.5:7b","messages":[{"role":"user","content":"hi [[drop]]"}]}'
+//   http://127.0.0.1:11434/api/chat
 #include <cstdio>
 
 #include <QDir>
@@ -116,8 +117,9 @@ int serve()
     FakeOllama ollama(config);
     ollama.addRoutes(server);
     const Address address = ollamaHost();
-    return FakeServer::serve(server, address.host, address.port,
-                             QStringLiteral("Listening on %1:%3 (version %2)").arg(address.host, QString::fromLatin1(FakeOllama::version)));
+    return FakeServer::serve(
+        server, address.host, address.port,
+        QStringLiteral("Listening on %1:%3 (version %2)").arg(address.host, QString::fromLatin1(FakeOllama::version)));
 }
 
 int list(const QString& prefix)
@@ -131,7 +133,10 @@ int list(const QString& prefix)
         std::fprintf(stderr, "Error: could not connect to ollama app, is it running?\n");
         return 1;
     }
-    const QJsonArray models = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object().value(QStringLiteral("models")).toArray();
+    const QJsonArray models = QJsonDocument::fromJson(QByteArray::fromStdString(result->body))
+                                  .object()
+                                  .value(QStringLiteral("models"))
+                                  .toArray();
     std::fputs(listTable(models, prefix).toUtf8().constData(), stdout);
     return 0;
 }
@@ -152,6 +157,12 @@ int main(int argc, char** argv)
         std::printf("ollama version is %s\n", FakeOllama::version);
         return 0;
     }
-    std::fputs(usage, command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help") ? stdout : stderr);
-    return command.startsWith(QLatin1String("-h")) || command == QLatin1String("--help") || command == QLatin1String("help") ? 0 : 1;
+    std::fputs(usage,
+               command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")
+                   ? stdout
+                   : stderr);
+    return command.startsWith(QLatin1String("-h")) || command == QLatin1String("--help")
+            || command == QLatin1String("help")
+        ? 0
+        : 1;
 }

@@ -52,8 +52,11 @@ Markers in the last user message:
 
 QJsonObject errorBody(const QString& message, const QString& type, const QJsonValue& code)
 {
-    return {{QStringLiteral("error"), QJsonObject{{QStringLiteral("message"), message}, {QStringLiteral("type"), type},
-                                                  {QStringLiteral("param"), QJsonValue::Null}, {QStringLiteral("code"), code}}}};
+    return {{QStringLiteral("error"),
+             QJsonObject{{QStringLiteral("message"), message},
+                         {QStringLiteral("type"), type},
+                         {QStringLiteral("param"), QJsonValue::Null},
+                         {QStringLiteral("code"), code}}}};
 }
 
 // The body real providers send with each status.
@@ -61,17 +64,29 @@ QJsonObject usualError(int status, const QString& model, const QString& message)
 {
     auto wording = [&message](const char* usual) { return message.isEmpty() ? QString::fromUtf8(usual) : message; };
     switch (status) {
-    case 401: return errorBody(wording("Incorrect API key provided. You can find your API key at https://platform.openai.com/account/api-keys."),
-                               QStringLiteral("invalid_request_error"), QStringLiteral("invalid_api_key"));
-    case 402: return errorBody(wording("Insufficient Balance"), QStringLiteral("unknown_error"), QStringLiteral("invalid_request_error"));
-    case 403: return errorBody(wording("Country, region, or territory not supported"), QStringLiteral("request_forbidden"),
-                               QStringLiteral("unsupported_country_region_territory"));
-    case 404: return errorBody(message.isEmpty() ? QStringLiteral("The model `%1` does not exist or you do not have access to it.").arg(model) : message,
-                               QStringLiteral("invalid_request_error"), QStringLiteral("model_not_found"));
-    case 429: return errorBody(wording("Rate limit reached for requests per min (RPM): Limit 3, Used 3, Requested 1. Please try again in 20s."),
-                               QStringLiteral("requests"), QStringLiteral("rate_limit_exceeded"));
-    default: return errorBody(wording("The server had an error processing your request. Sorry about that!"),
-                              QStringLiteral("server_error"), QJsonValue::Null);
+    case 401:
+        return errorBody(wording("Incorrect API key provided. You can find your API key at "
+                                 "https://platform.openai.com/account/api-keys."),
+                         QStringLiteral("invalid_request_error"), QStringLiteral("invalid_api_key"));
+    case 402:
+        return errorBody(wording("Insufficient Balance"), QStringLiteral("unknown_error"),
+                         QStringLiteral("invalid_request_error"));
+    case 403:
+        return errorBody(wording("Country, region, or territory not supported"), QStringLiteral("request_forbidden"),
+                         QStringLiteral("unsupported_country_region_territory"));
+    case 404:
+        return errorBody(
+            message.isEmpty()
+                ? QStringLiteral("The model `%1` does not exist or you do not have access to it.").arg(model)
+                : message,
+            QStringLiteral("invalid_request_error"), QStringLiteral("model_not_found"));
+    case 429:
+        return errorBody(wording("Rate limit reached for requests per min (RPM): Limit 3, Used 3, Requested 1. Please "
+                                 "try again in 20s."),
+                         QStringLiteral("requests"), QStringLiteral("rate_limit_exceeded"));
+    default:
+        return errorBody(wording("The server had an error processing your request. Sorry about that!"),
+                         QStringLiteral("server_error"), QJsonValue::Null);
     }
 }
 
@@ -83,16 +98,22 @@ void replyJson(httplib::Response& response, int status, const QJsonObject& body)
 
 QJsonObject chunk(const QString& model, const QJsonObject& delta, const QJsonValue& finishReason)
 {
-    return {{QStringLiteral("id"), QStringLiteral("chatcmpl-fake")}, {QStringLiteral("object"), QStringLiteral("chat.completion.chunk")},
-            {QStringLiteral("created"), QDateTime::currentSecsSinceEpoch()}, {QStringLiteral("model"), model},
-            {QStringLiteral("choices"), QJsonArray{QJsonObject{{QStringLiteral("index"), 0}, {QStringLiteral("delta"), delta},
-                                                              {QStringLiteral("logprobs"), QJsonValue::Null},
-                                                              {QStringLiteral("finish_reason"), finishReason}}}}};
+    return {{QStringLiteral("id"), QStringLiteral("chatcmpl-fake")},
+            {QStringLiteral("object"), QStringLiteral("chat.completion.chunk")},
+            {QStringLiteral("created"), QDateTime::currentSecsSinceEpoch()},
+            {QStringLiteral("model"), model},
+            {QStringLiteral("choices"),
+             QJsonArray{QJsonObject{{QStringLiteral("index"), 0},
+                                    {QStringLiteral("delta"), delta},
+                                    {QStringLiteral("logprobs"), QJsonValue::Null},
+                                    {QStringLiteral("finish_reason"), finishReason}}}}};
 }
 
 QJsonObject tokenUsage()
 {
-    return {{QStringLiteral("prompt_tokens"), 16}, {QStringLiteral("completion_tokens"), 9}, {QStringLiteral("total_tokens"), 25}};
+    return {{QStringLiteral("prompt_tokens"), 16},
+            {QStringLiteral("completion_tokens"), 9},
+            {QStringLiteral("total_tokens"), 25}};
 }
 
 struct Options {
@@ -105,23 +126,30 @@ struct Options {
 void complete(const Options& options, const httplib::Request& request, httplib::Response& response)
 {
     FakeServer::record(options.recordPath, request);
-    if (!options.apiKey.isEmpty() && request.get_header_value("Authorization") != "Bearer " + options.apiKey.toStdString())
+    if (!options.apiKey.isEmpty()
+        && request.get_header_value("Authorization") != "Bearer " + options.apiKey.toStdString())
         return replyJson(response, 401, usualError(401, {}, {}));
     const FakeServer::ParsedBody parsed = FakeServer::parseBody(request.body);
     if (!parsed.error.isEmpty())
-        return replyJson(response, 400, errorBody(parsed.error, QStringLiteral("invalid_request_error"), QJsonValue::Null));
+        return replyJson(response, 400,
+                         errorBody(parsed.error, QStringLiteral("invalid_request_error"), QJsonValue::Null));
     const QJsonObject& body = parsed.object;
     const QString model = body.value(QStringLiteral("model")).toString();
     if (model.isEmpty())
-        return replyJson(response, 400, errorBody(QStringLiteral("you must provide a model parameter"), QStringLiteral("invalid_request_error"), QJsonValue::Null));
-    const Markers markers = Markers::parse(FakeServer::lastUserMessage(body.value(QStringLiteral("messages")).toArray()));
+        return replyJson(response, 400,
+                         errorBody(QStringLiteral("you must provide a model parameter"),
+                                   QStringLiteral("invalid_request_error"), QJsonValue::Null));
+    const Markers markers =
+        Markers::parse(FakeServer::lastUserMessage(body.value(QStringLiteral("messages")).toArray()));
     if (markers.failStatus)
         return replyJson(response, *markers.failStatus, usualError(*markers.failStatus, model, markers.failMessage));
 
     const QString answer = FakeServer::answer(markers);
-    const QStringList reasoning = markers.reasoning ? QStringList{QStringLiteral("嗯，"), QStringLiteral("让我想想。")} : QStringList{};
-    const QJsonObject midstreamError = errorBody(QStringLiteral("The server had an error while processing your request. Sorry about that!"),
-                                                 QStringLiteral("server_error"), QJsonValue::Null);
+    const QStringList reasoning =
+        markers.reasoning ? QStringList{QStringLiteral("嗯，"), QStringLiteral("让我想想。")} : QStringList{};
+    const QJsonObject midstreamError =
+        errorBody(QStringLiteral("The server had an error while processing your request. Sorry about that!"),
+                  QStringLiteral("server_error"), QJsonValue::Null);
     if (!body.value(QStringLiteral("stream")).toBool()) {
         if (markers.stallSeconds)
             FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
@@ -131,23 +159,35 @@ void complete(const Options& options, const httplib::Request& request, httplib::
         if (markers.reasoning)
             message.insert(QStringLiteral("reasoning_content"), reasoning.join(QString()));
         const QJsonObject completion{
-            {QStringLiteral("id"), QStringLiteral("chatcmpl-fake")}, {QStringLiteral("object"), QStringLiteral("chat.completion")},
-            {QStringLiteral("created"), QDateTime::currentSecsSinceEpoch()}, {QStringLiteral("model"), model},
-            {QStringLiteral("choices"), QJsonArray{QJsonObject{{QStringLiteral("index"), 0}, {QStringLiteral("message"), message},
-                                                              {QStringLiteral("finish_reason"), QStringLiteral("stop")}}}},
+            {QStringLiteral("id"), QStringLiteral("chatcmpl-fake")},
+            {QStringLiteral("object"), QStringLiteral("chat.completion")},
+            {QStringLiteral("created"), QDateTime::currentSecsSinceEpoch()},
+            {QStringLiteral("model"), model},
+            {QStringLiteral("choices"),
+             QJsonArray{QJsonObject{{QStringLiteral("index"), 0},
+                                    {QStringLiteral("message"), message},
+                                    {QStringLiteral("finish_reason"), QStringLiteral("stop")}}}},
             {QStringLiteral("usage"), tokenUsage()}};
-        return FakeServer::replyWhole(response, FakeServer::compact(completion).toStdString(), "application/json", markers.drop);
+        return FakeServer::replyWhole(response, FakeServer::compact(completion).toStdString(), "application/json",
+                                      markers.drop);
     }
 
     const QStringList pieces = FakeServer::fragments(answer, 3);
-    const bool includeUsage = body.value(QStringLiteral("stream_options")).toObject().value(QStringLiteral("include_usage")).toBool();
+    const bool includeUsage =
+        body.value(QStringLiteral("stream_options")).toObject().value(QStringLiteral("include_usage")).toBool();
     response.set_chunked_content_provider("text/event-stream; charset=utf-8", [=](size_t, httplib::DataSink& sink) {
         auto send = [&sink](const QByteArray& event) { return sink.write(event.constData(), size_t(event.size())); };
-        auto data = [&send](const QJsonObject& payload) { return send("data: " + FakeServer::compact(payload) + "\n\n"); };
+        auto data = [&send](const QJsonObject& payload) {
+            return send("data: " + FakeServer::compact(payload) + "\n\n");
+        };
         send(": keep-alive\n\n");
-        data(chunk(model, {{QStringLiteral("role"), QStringLiteral("assistant")}, {QStringLiteral("content"), QString()}}, QJsonValue::Null));
+        data(chunk(model,
+                   {{QStringLiteral("role"), QStringLiteral("assistant")}, {QStringLiteral("content"), QString()}},
+                   QJsonValue::Null));
         for (const QString& thought : reasoning)
-            data(chunk(model, {{QStringLiteral("content"), QJsonValue::Null}, {QStringLiteral("reasoning_content"), thought}}, QJsonValue::Null));
+            data(chunk(model,
+                       {{QStringLiteral("content"), QJsonValue::Null}, {QStringLiteral("reasoning_content"), thought}},
+                       QJsonValue::Null));
         const qsizetype half = pieces.size() / 2;
         for (qsizetype i = 0; i < pieces.size(); ++i) {
             if (i == half) {
@@ -165,7 +205,8 @@ void complete(const Options& options, const httplib::Request& request, httplib::
                 if (markers.stallSeconds)
                     FakeServer::stall(std::chrono::seconds(*markers.stallSeconds));
                 if (markers.keepAliveSeconds
-                    && !FakeServer::keepAlive(std::chrono::seconds(*markers.keepAliveSeconds), [&send] { return send(": keep-alive\n\n"); }))
+                    && !FakeServer::keepAlive(std::chrono::seconds(*markers.keepAliveSeconds),
+                                              [&send] { return send(": keep-alive\n\n"); }))
                     return false;
             }
             if (!data(chunk(model, {{QStringLiteral("content"), pieces[i]}}, QJsonValue::Null)))
@@ -212,5 +253,6 @@ int main(int argc, char** argv)
     server.Post(R"(.*/chat/completions)", [&options](const httplib::Request& request, httplib::Response& response) {
         complete(options, request, response);
     });
-    return FakeServer::serve(server, options.host, options.port, QStringLiteral("Listening on %1:%2").arg(options.host, QStringLiteral("%1")));
+    return FakeServer::serve(server, options.host, options.port,
+                             QStringLiteral("Listening on %1:%2").arg(options.host, QStringLiteral("%1")));
 }
