@@ -11,6 +11,7 @@
 #include "app/SignalQuit.h"
 #include "app/modes/Modes.h"
 #include "engines/ManagedOllama.h"
+#include "settings/KeyNames.h"
 
 namespace Entry {
 
@@ -106,6 +107,7 @@ int run(const Mode& mode, int& argc, char** argv, const QStringList& args)
 {
     QCoreApplication::setApplicationName(QStringLiteral("quillo"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLO_VERSION));
+    KeyFormatter::setWordNames(&interfaceKeyName);
     if (mode.app == AppObject::none)
         return mode.run(args);
     if (mode.app == AppObject::gui && qEnvironmentVariableIsEmpty("DISPLAY")

@@ -1,5 +1,6 @@
 #include "core/KeyFormatter.h"
 
+#include <atomic>
 #include <mutex>
 #include <utility>
 
@@ -18,6 +19,29 @@ std::shared_ptr<const KeyLayout> layout()
     return currentLayout;
 }
 
+QString englishWordName(KeyFormatter::WordKey key)
+{
+    switch (key) {
+    case KeyFormatter::WordKey::enter: return QStringLiteral("Return");
+    case KeyFormatter::WordKey::space: return QStringLiteral("Space");
+    case KeyFormatter::WordKey::backspace: return QStringLiteral("Backspace");
+    }
+    return {};
+}
+
+std::atomic<KeyFormatter::WordNames> wordNames = &englishWordName;
+
+const QHash<quint32, KeyFormatter::WordKey>& wordKeys()
+{
+    static const QHash<quint32, KeyFormatter::WordKey> table = {
+        {36, KeyFormatter::WordKey::enter},
+        {76, KeyFormatter::WordKey::enter},
+        {49, KeyFormatter::WordKey::space},
+        {51, KeyFormatter::WordKey::backspace},
+    };
+    return table;
+}
+
 const QHash<quint32, QString>& functionKeys()
 {
     static const QHash<quint32, QString> table = {
@@ -32,11 +56,10 @@ const QHash<quint32, QString>& functionKeys()
 const QHash<quint32, QString>& specialKeys()
 {
     static const QHash<quint32, QString> table = {
-        {36, QStringLiteral("回车")},    {76, QStringLiteral("回车")},    {48, QStringLiteral("Tab")},
-        {49, QStringLiteral("空格")},    {51, QStringLiteral("退格")},    {117, QStringLiteral("Delete")},
-        {53, QStringLiteral("Esc")},     {115, QStringLiteral("Home")},   {119, QStringLiteral("End")},
-        {116, QStringLiteral("PageUp")}, {121, QStringLiteral("PageDn")}, {123, QStringLiteral("←")},
-        {124, QStringLiteral("→")},      {125, QStringLiteral("↓")},      {126, QStringLiteral("↑")},
+        {48, QStringLiteral("Tab")},     {117, QStringLiteral("Delete")}, {53, QStringLiteral("Esc")},
+        {115, QStringLiteral("Home")},   {119, QStringLiteral("End")},    {116, QStringLiteral("PageUp")},
+        {121, QStringLiteral("PageDn")}, {123, QStringLiteral("←")},      {124, QStringLiteral("→")},
+        {125, QStringLiteral("↓")},      {126, QStringLiteral("↑")},
     };
     return table;
 }
@@ -64,6 +87,8 @@ QString KeyFormatter::displayChar(quint32 keyCode)
 {
     if (auto it = functionKeys().constFind(keyCode); it != functionKeys().constEnd())
         return *it;
+    if (auto it = wordKeys().constFind(keyCode); it != wordKeys().constEnd())
+        return wordNames.load()(*it);
     if (auto it = specialKeys().constFind(keyCode); it != specialKeys().constEnd())
         return *it;
     const QString produced = layout()->characterFor(keyCode).trimmed();
@@ -98,4 +123,9 @@ void KeyFormatter::setLayout(std::shared_ptr<const KeyLayout> layout)
 {
     std::lock_guard lock(layoutMutex);
     currentLayout = layout ? std::move(layout) : std::make_shared<UsKeyLayout>();
+}
+
+void KeyFormatter::setWordNames(WordNames names)
+{
+    wordNames.store(names ? names : &englishWordName);
 }

@@ -11,6 +11,7 @@
 
 // Display texts of shortcuts and the rules a shortcut must follow. Texts use the words and order
 // GNOME and KDE show in both languages: "Ctrl+Alt+Shift+Super+" then the key, e.g. "Alt+Super+E".
+// The few keys named by a word take it from the interface's language through setWordNames.
 // Key codes and modifier masks are the stored ones: positional key codes and Carbon masks
 // (command is Super, option is Alt), so config.json files keep their meaning.
 class KeyFormatter {
@@ -32,6 +33,13 @@ public:
     static bool hasRequiredModifier(quint32 carbonModifiers);
     // Super → command, Alt → option, Ctrl → control, Shift → shift; every other flag is dropped.
     static quint32 carbonModifiers(Qt::KeyboardModifiers modifiers);
+
+    // Keys whose names are words, which the interface's language decides.
+    enum class WordKey { enter, space, backspace };
+    using WordNames = QString (*)(WordKey);
+    // Asked each time such a key is shown, so a change of language shows at once; English
+    // ("Return", "Space", "Backspace") until names are installed or after nullptr.
+    static void setWordNames(WordNames names);
 
     // The layout asked by displayChar; a US layout until the session's one is installed.
     static void setLayout(std::shared_ptr<const KeyLayout> layout);

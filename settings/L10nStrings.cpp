@@ -168,6 +168,9 @@ const L10n::Entry kEntries[] = {
     {"ocr.perm.openBtn", "去开启权限", "Grant access"},
     {"ocr.perm.relaunchBtn", "我已开启 · 重启Quillo", "Done — relaunch Quillo"},
     // hotkey
+    {"key.return", "回车", "Return"},
+    {"key.space", "空格", "Space"},
+    {"key.backspace", "退格", "Backspace"},
     {"hotkey.conflict.header", "这个快捷键被占了", "That shortcut is taken"},
     {"hotkey.conflict.body",
      "%@ 被别的程序占用了，换一个吧。\n已经先帮你换回 %@，可以接着用；想换别的就去设置里重新录。",

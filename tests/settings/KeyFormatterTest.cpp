@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "core/KeyFormatter.h"
+#include "settings/KeyNames.h"
+#include "settings/L10n.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace {
 
@@ -15,12 +18,11 @@ TEST(KeyFormatter, TextsAndRules)
     EXPECT_EQ(KeyFormatter::format(Shortcut{14, 0x900}), QStringLiteral("Alt+Super+E"));
     EXPECT_EQ(KeyFormatter::format(1, 0x1800), QStringLiteral("Ctrl+Alt+S"));
     EXPECT_EQ(KeyFormatter::format(126, cmd | opt | shift | ctrl), QStringLiteral("Ctrl+Alt+Shift+Super+↑"));
-    EXPECT_EQ(KeyFormatter::format(14, cmd), QStringLiteral("Super+E"));
     EXPECT_EQ(KeyFormatter::format(120, 0), QStringLiteral("F2"));
     EXPECT_EQ(KeyFormatter::format(14, 0x4000 | 0x0001), QStringLiteral("E")) << "unknown bits show nothing";
-    for (const auto& [code, text] : {std::pair{49u, "空格"},
-                                     {36u, "回车"},
-                                     {76u, "回车"},
+    for (const auto& [code, text] : {std::pair{49u, "Space"},
+                                     {36u, "Return"},
+                                     {51u, "Backspace"},
                                      {53u, "Esc"},
                                      {122u, "F1"},
                                      {117u, "Delete"},
@@ -28,6 +30,16 @@ TEST(KeyFormatter, TextsAndRules)
                                      {50u, "`"},
                                      {200u, "?"}})
         EXPECT_EQ(KeyFormatter::displayChar(code), QString::fromUtf8(text)) << code;
+
+    // Word keys follow the interface's language once its names are installed, and at once when it changes.
+    KeyFormatter::setWordNames(&interfaceKeyName);
+    for (const auto& [lang, enter] : {std::pair{"en", "Ctrl+Return"}, {"zh", "Ctrl+回车"}}) {
+        const ScopedEnv language("SELVANE_UI_LANG", lang);
+        L10n::invalidate();
+        EXPECT_EQ(KeyFormatter::format(76, ctrl), QString::fromUtf8(enter)) << lang;
+    }
+    KeyFormatter::setWordNames(nullptr);
+    L10n::invalidate();
 
     EXPECT_TRUE(KeyFormatter::isFunctionKey(120) && !KeyFormatter::isFunctionKey(14));
     EXPECT_TRUE(KeyFormatter::hasRequiredModifier(ctrl) && !KeyFormatter::hasRequiredModifier(shift));
