@@ -238,10 +238,6 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
                 && updated.appName == QStringLiteral("App"));
     EXPECT_GT(store->entry(kept)->updatedAt.date().year(), 2000) << "update stamps the time itself";
 
-    ASSERT_TRUE(store->remove(kept) && store->clearAll() && store->count() == 0);
-    EXPECT_EQ(QJsonDocument::fromJson(readFile(file)).array(), QJsonArray()) << "nothing cleared lingers on disk";
-    EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"}));
-
     KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
     EXPECT_TRUE(lookup(unwritable, QStringLiteral("lost")).isEmpty()
                 && !unwritable.addCollection(QStringLiteral("lost"), {}, {}) && !unwritable.clearAll());

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QStringList>
+
 #include "platform/Session.h"
 
 namespace {
@@ -7,67 +9,55 @@ namespace {
 using Display = Session::Display;
 using Desktop = Session::Desktop;
 
-Session::Facts wayland(const QString& currentDesktop = {})
+// The session's variables as "XDG_SESSION_TYPE|WAYLAND_DISPLAY|DISPLAY|XDG_CURRENT_DESKTOP|SWAYSOCK|
+// HYPRLAND_INSTANCE_SIGNATURE", empty ones and those at the end left out.
+Session::Facts facts(const char* variables, bool kwinAnswers = false)
 {
+    const QStringList values = QString::fromLatin1(variables).split(u'|');
     Session::Facts facts;
-    facts.sessionType = QStringLiteral("wayland");
-    facts.waylandDisplay = QStringLiteral("wayland-0");
-    facts.currentDesktop = currentDesktop;
+    facts.sessionType = values.value(0);
+    facts.waylandDisplay = values.value(1);
+    facts.x11Display = values.value(2);
+    facts.currentDesktop = values.value(3);
+    facts.swaySocket = values.value(4);
+    facts.hyprlandSignature = values.value(5);
+    facts.kwinAnswers = kwinAnswers;
     return facts;
 }
 
-TEST(SessionTest, DisplayKindFollowsTheSessionNotALeftoverVariable)
+TEST(SessionTest, DisplayFollowsTheSessionNotALeftoverVariableAndTheDesktopWhatAnswersThenItsName)
 {
-    Session::Facts x11;
-    x11.sessionType = QStringLiteral("x11");
-    x11.x11Display = QStringLiteral(":0");
-    x11.waylandDisplay = QStringLiteral("wayland-1"); // a nested compositor's socket inherited by a terminal
-    EXPECT_EQ(Session::describe(x11).display, Display::x11);
-    EXPECT_FALSE(Session::describe(x11).xwayland);
-
-    Session::Facts withXwayland = wayland();
-    withXwayland.x11Display = QStringLiteral(":1");
-    EXPECT_EQ(Session::describe(withXwayland).display, Display::wayland);
-    EXPECT_TRUE(Session::describe(withXwayland).xwayland);
-    EXPECT_FALSE(Session::describe(wayland()).xwayland) << "no X server at all beside the compositor";
-
-    Session::Facts undeclared; // started by hand or by an old login manager
-    undeclared.waylandDisplay = QStringLiteral("wayland-0");
-    EXPECT_EQ(Session::describe(undeclared).display, Display::wayland);
-    Session::Facts sshForwarded;
-    sshForwarded.sessionType = QStringLiteral("tty");
-    sshForwarded.x11Display = QStringLiteral("localhost:10.0");
-    EXPECT_EQ(Session::describe(sshForwarded).display, Display::x11);
-    x11.x11Display.clear(); // declared X11, yet only a compositor to talk to
-    EXPECT_EQ(Session::describe(x11).display, Display::wayland);
-    Session::Facts declaredOnly;
-    declaredOnly.sessionType = QStringLiteral("wayland"); // without a socket to reach
-    EXPECT_EQ(Session::describe(declaredOnly).display, Display::none);
-}
-
-TEST(SessionTest, DesktopFromWhatAnswersThenFromItsName)
-{
-    EXPECT_EQ(Session::describe(wayland(QStringLiteral("ubuntu:GNOME"))).desktop, Desktop::gnome);
-    EXPECT_EQ(Session::describe(wayland(QStringLiteral("KDE"))).desktop, Desktop::kde);
-    EXPECT_EQ(Session::describe(wayland(QStringLiteral("sway"))).desktop, Desktop::sway);
-    EXPECT_EQ(Session::describe(wayland(QStringLiteral("Hyprland"))).desktop, Desktop::hyprland);
-    EXPECT_EQ(Session::describe(wayland(QStringLiteral("XFCE"))).desktop, Desktop::other);
-
-    Session::Facts swayFromGnomeLogin = wayland(QStringLiteral("GNOME"));
-    swayFromGnomeLogin.swaySocket = QStringLiteral("/run/user/1000/sway-ipc.sock");
-    EXPECT_EQ(Session::describe(swayFromGnomeLogin).desktop, Desktop::sway);
-    Session::Facts hyprland = wayland();
-    hyprland.hyprlandSignature = QStringLiteral("abc_123");
-    EXPECT_EQ(Session::describe(hyprland).desktop, Desktop::hyprland);
-
-    Session::Facts unnamed = wayland();
-    EXPECT_TRUE(Session::needsKWinProbe(unnamed));
-    unnamed.kwinAnswers = true;
-    EXPECT_EQ(Session::describe(unnamed).desktop, Desktop::kde);
-    EXPECT_FALSE(Session::needsKWinProbe(wayland(QStringLiteral("GNOME")))) << "the name already tells";
-    Session::Facts x11;
-    x11.x11Display = QStringLiteral(":0");
-    EXPECT_FALSE(Session::needsKWinProbe(x11)) << "X11 sessions keep their backends whatever the desktop";
+    const struct {
+        const char* variables;
+        Display display;
+        Desktop desktop = Desktop::other;
+        bool xwayland = false;
+        bool kwinAnswers = false;
+    } cases[] = {
+        {"x11|wayland-1|:0", Display::x11}, // a nested compositor's socket inherited by a terminal
+        {"wayland|wayland-0|:1", Display::wayland, Desktop::other, true},
+        {"wayland|wayland-0", Display::wayland},
+        {"|wayland-0", Display::wayland},      // undeclared: started by hand or an old login manager
+        {"tty||localhost:10.0", Display::x11}, // forwarded over ssh
+        {"x11|wayland-1", Display::wayland},   // declared X11, yet only a compositor to talk to
+        {"wayland", Display::none},            // declared, without a socket to reach
+        {"|wayland-0||ubuntu:GNOME", Display::wayland, Desktop::gnome},
+        {"|wayland-0||KDE", Display::wayland, Desktop::kde},
+        {"|wayland-0||sway", Display::wayland, Desktop::sway},
+        {"|wayland-0||Hyprland", Display::wayland, Desktop::hyprland},
+        {"|wayland-0||XFCE", Display::wayland, Desktop::other},
+        {"|wayland-0||GNOME|/run/user/1000/sway-ipc.sock", Display::wayland, Desktop::sway}, // what answers wins
+        {"|wayland-0||||abc_123", Display::wayland, Desktop::hyprland},
+        {"|wayland-0", Display::wayland, Desktop::kde, false, true},
+    };
+    for (const auto& c : cases) {
+        const Session session = Session::describe(facts(c.variables, c.kwinAnswers));
+        EXPECT_TRUE(session.display == c.display && session.desktop == c.desktop && session.xwayland == c.xwayland)
+            << c.variables << (c.kwinAnswers ? " with KWin" : "");
+    }
+    EXPECT_TRUE(Session::needsKWinProbe(facts("|wayland-0")));
+    EXPECT_FALSE(Session::needsKWinProbe(facts("|wayland-0||GNOME"))) << "the name tells";
+    EXPECT_FALSE(Session::needsKWinProbe(facts("||:0"))) << "X11 keeps its backends whatever the desktop";
 }
 
 }

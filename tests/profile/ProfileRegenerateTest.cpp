@@ -9,6 +9,8 @@
 
 namespace {
 
+// A user edit surviving regeneration, and one made while the engine answers, are checked by
+// --selftest-profile (ProfileModesTest).
 class ProfileRegenerateTest : public ::testing::Test {
 protected:
     ScratchHome home;
@@ -24,13 +26,11 @@ protected:
                       QString());
     }
 
-    // An engine that records each request and answers with `reply`, running `during` first.
-    ProfileEngine::OneShotChat engine(std::optional<QString> reply, std::function<void()> during = {})
+    // An engine that records each request and answers with `reply`.
+    ProfileEngine::OneShotChat engine(std::optional<QString> reply)
     {
-        return [this, reply, during](const ChatMessages& messages, std::stop_token) {
+        return [this, reply](const ChatMessages& messages, std::stop_token) {
             requests.append(messages);
-            if (during)
-                during();
             return reply;
         };
     }
@@ -78,33 +78,6 @@ TEST_F(ProfileRegenerateTest, NoEngineAFailureOrARejectedReplyKeepTheOldProfile)
     ProfileEngine::regenerate(store, engine(QStringLiteral("被取消的画像")), cancelled.get_token());
     EXPECT_EQ(requests.size(), 3);
     EXPECT_EQ(ProfileStore::load(), before);
-}
-
-TEST_F(ProfileRegenerateTest, AUserEditSurvivesRegenerationUntilARefresh)
-{
-    fill(8);
-    ASSERT_TRUE(ProfileEngine::saveUserEdit(QStringLiteral("我自己写的"), 8));
-    ProfileEngine::regenerate(store, engine(QStringLiteral("生成的画像")));
-    EXPECT_TRUE(requests.isEmpty()) << "a user-edited profile is not even sent for";
-    EXPECT_EQ(ProfileStore::load()->text, QStringLiteral("我自己写的"));
-
-    ProfileEngine::releaseUserEdit();
-    ProfileEngine::regenerate(store, engine(QStringLiteral("生成的画像")));
-    EXPECT_EQ(ProfileStore::load()->text, QStringLiteral("生成的画像"));
-    EXPECT_FALSE(ProfileStore::load()->userEdited);
-}
-
-TEST_F(ProfileRegenerateTest, AnEditMadeWhileTheEngineIsAnsweringWins)
-{
-    fill(8);
-    ProfileEngine::regenerate(store, engine(QStringLiteral("生成的画像"), [this] {
-                                  ProfileEngine::saveUserEdit(QStringLiteral("用户刚改的"), store.count());
-                              }));
-    ASSERT_EQ(requests.size(), 1);
-    const std::optional<UserProfile> profile = ProfileStore::load();
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(profile->text, QStringLiteral("用户刚改的"));
-    EXPECT_TRUE(profile->userEdited);
 }
 
 }

