@@ -23,6 +23,7 @@
 #include "engines/OllamaEngineControl.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "settings/SettingsStore.h"
@@ -197,7 +198,8 @@ void BM_LongStream_session(benchmark::State& state)
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(dir.filePath(QStringLiteral("knowledge.json")), noModels);
     TaskPool tasks;
-    ActionSession session(std::make_shared<ClientEngine>(std::make_shared<OllamaEngineControl>()), store, tasks);
+    ActionSession session(std::make_shared<ClientEngine>(std::make_shared<OllamaEngineControl>()), store, tasks,
+                          *Platform::services().workspace);
     const PopupAction action{QStringLiteral("改写"), QStringLiteral("改写"), QStringLiteral("system"), longStreamAsk,
                              false};
     qsizetype characters = 0;

@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 
 #include "app/InstalledPlatform.h"
+#include "capture/PutBack.h"
 #include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
 #include "platform/atspi/AtspiAccessibility.h"
@@ -280,13 +281,10 @@ QString replaceAndReadBack(const App& app, const PlatformServices& services)
         return QStringLiteral("n/a");
     if (!app.reselect())
         return QStringLiteral("reselect failed");
-    QString road = QStringLiteral("AT-SPI");
-    if (!SelectionCapture::replace(*services.accessibility, answer)) {
-        road = QStringLiteral("paste");
-        services.clipboard->setText(answer);
-        SelectionCapture::pasteFallback(*services.keys);
+    const PutBack::Outcome outcome = PutBack::apply(services, std::nullopt, answer);
+    const QString road = outcome == PutBack::Outcome::replaced ? QStringLiteral("AT-SPI") : QStringLiteral("paste");
+    if (outcome != PutBack::Outcome::replaced)
         processEventsFor(300);
-    }
     DesktopSession::typeKeys({QStringLiteral("ctrl+a")});
     processEventsFor(300);
     const Capture all = captureOnce(services);

@@ -13,6 +13,7 @@
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "popup/view/PopupPanel.h"
 
@@ -56,7 +57,7 @@ int main(int argc, char** argv)
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(home.filePath(QStringLiteral("knowledge.json")), noModels);
     TaskPool tasks(2);
-    PopupPanel panel({std::make_shared<NoEngine>(), store, tasks, {}});
+    PopupPanel panel({std::make_shared<NoEngine>(), store, tasks, {}, Platform::services(), [] { return 1.0; }});
 
     const double fresh = showOnce(panel);
     QList<double> warm;

@@ -16,6 +16,7 @@
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "popup/view/PopupPanel.h"
@@ -103,7 +104,7 @@ int main(int argc, char** argv)
     SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     KnowledgeStore store(home.filePath(QStringLiteral("knowledge.json")), noModels);
     TaskPool tasks(2);
-    PopupPanel panel({std::make_shared<PacedEngine>(), store, tasks, {}});
+    PopupPanel panel({std::make_shared<PacedEngine>(), store, tasks, {}, Platform::services(), [] { return 1.0; }});
     ActionSession& session = panel.session();
     int answers = 0;
     QObject::connect(&session, &ActionSession::answered, [&answers] { ++answers; });

@@ -14,9 +14,7 @@ constexpr auto modifierReleaseWait = 600ms;
 constexpr auto modifierPollInterval = 10ms;
 constexpr auto copyWait = 800ms;
 constexpr auto copyPollInterval = 15ms;
-constexpr auto pasteDelay = 40ms;
 constexpr quint32 cKey = 8;
-constexpr quint32 vKey = 9;
 
 bool isBlank(const QString& text)
 {
@@ -97,15 +95,4 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const P
     if (!copied || isBlank(*copied))
         return std::nullopt;
     return Result{*copied, methodCopy, std::nullopt, std::nullopt};
-}
-
-bool SelectionCapture::replace(Accessibility& accessibility, const QString& with)
-{
-    return accessibility.setSelectedText(with);
-}
-
-void SelectionCapture::pasteFallback(SyntheticKeys& keys)
-{
-    std::this_thread::sleep_for(pasteDelay);
-    keys.sendChord(vKey, KeyFormatter::controlMask);
 }

@@ -8,7 +8,7 @@
 #include "platform/PlatformServices.h"
 
 // Reads the text the user selected in another application, with a little of the text around
-// it, and writes a replacement back.
+// it (capture/PutBack writes an answer back).
 class SelectionCapture {
 public:
     struct Result {
@@ -45,13 +45,6 @@ public:
     // back afterwards (never into a terminal, nor where no key can be sent). Blocks for up to about 1.4 s, so it
     // belongs on a background thread; a stop ends its waits early, and a clipboard it changed is still put back.
     static std::optional<Result> captureViaCopy(const PlatformServices& platform, std::stop_token stop = {});
-
-    // Replaces the focused element's selection through the accessibility service. Main thread.
-    static bool replace(Accessibility& accessibility, const QString& with);
-
-    // For applications that cannot be written through accessibility: waits 40 ms (the target
-    // takes the focus meanwhile), then types Control+V.
-    static void pasteFallback(SyntheticKeys& keys);
 
     // The text around a selection, cut at sentence boundaries. Offsets are UTF-16 units. Nothing
     // when the range cannot be trusted (out of bounds, or stale against the selected text).

@@ -5,7 +5,7 @@
 #include <QPointer>
 
 #include "memory/RecallBanner.h"
-#include "platform/PlatformServices.h"
+#include "platform/Workspace.h"
 #include "popup/ActionEngine.h"
 #include "popup/ErrorLines.h"
 #include "popup/SelectionMarks.h"
@@ -21,10 +21,11 @@ const QString userRole = QStringLiteral("user");
 }
 
 ActionSession::ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks,
-                             QObject* parent)
+                             Workspace& workspace, QObject* parent)
     : QObject(parent)
     , m_engine(std::move(engine))
     , m_store(store)
+    , m_workspace(workspace)
     , m_tasks(tasks)
 {
 }
@@ -132,13 +133,13 @@ std::optional<bool> ActionSession::toggleFavorite()
     return m_store.toggleFavorite(*m_currentEntryId);
 }
 
-bool ActionSession::collectSelection()
+ActionSession::Collected ActionSession::collectSelection()
 {
     if (m_selectedText.trimmed().isEmpty())
-        return false;
+        return Collected::blank;
     const QString source = m_sourceKind == SourceKind::ocr ? L10n::t("popup.collect.source.ocr")
                                                            : L10n::t("popup.collect.source.selection");
-    return m_store.addCollection(m_selectedText, source, sourceAppName()).has_value();
+    return m_store.addCollection(m_selectedText, source, sourceAppName()) ? Collected::saved : Collected::failed;
 }
 
 std::optional<ActionSession::RecalledAnswer> ActionSession::showRecalledAnswer()
@@ -172,10 +173,9 @@ QList<ActionSession::TranscriptEntry> ActionSession::transcript() const
 
 QString ActionSession::sourceAppName() const
 {
-    const std::shared_ptr<Workspace> workspace = Platform::services().workspace;
-    if (!m_targetPid || !workspace->isRunning(*m_targetPid))
+    if (!m_targetPid || !m_workspace.isRunning(*m_targetPid))
         return {};
-    return workspace->localizedName(*m_targetPid);
+    return m_workspace.localizedName(*m_targetPid);
 }
 
 void ActionSession::startStream(bool useLocal, const ChatMessages& messages,

@@ -17,6 +17,7 @@
 
 class ActionEngine;
 class ActionOptions;
+class Workspace;
 
 // Everything about one lookup except its drawing: the text and its actions, the one engine run
 // that may be live, the streamed fragments, the follow-up conversation with its versions, and
@@ -47,8 +48,12 @@ public:
         QString status; // "From your memory · last <time> (<action>)"
     };
 
-    // `store` must outlive the pool, and the pool the session's tasks.
-    ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks,
+    // What saving the selection to the collection came to.
+    enum class Collected { blank, saved, failed };
+
+    // `store` must outlive the pool, and the pool the session's tasks. `workspace` names the
+    // application the text came from.
+    ActionSession(std::shared_ptr<ActionEngine> engine, KnowledgeStore& store, TaskPool& tasks, Workspace& workspace,
                   QObject* parent = nullptr);
     ~ActionSession() override;
 
@@ -71,9 +76,9 @@ public:
 
     // Flips the star of the remembered entry; nothing without one.
     std::optional<bool> toggleFavorite();
-    // Saves the selected text (not the answer) to the collection with its source label; false
-    // for a blank selection, which is not stored, and when it could not be saved.
-    bool collectSelection();
+    // Saves the selected text (not the answer) to the collection with its source label; a blank
+    // selection is not stored.
+    Collected collectSelection();
     // Cancels what runs and shows the answer of the recall hit; nothing without a hit.
     std::optional<RecalledAnswer> showRecalledAnswer();
 
@@ -139,6 +144,7 @@ private:
 
     std::shared_ptr<ActionEngine> m_engine;
     KnowledgeStore& m_store;
+    Workspace& m_workspace;
 
     QString m_selectedText;
     QList<PopupAction> m_actions;

@@ -229,6 +229,8 @@ const L10n::Entry kEntries[] = {
     {"popup.applied.ax", "✓ 已替换原文，用的是原文的格式", "✓ Replaced, keeping the original formatting"},
     {"popup.applied.paste", "✓ 已粘贴替换（若没生效，结果已复制，可手动 Ctrl+V）",
      "✓ Pasted (if it didn't work, the result is copied — paste with Ctrl+V)"},
+    {"popup.applied.copiedOnly", "结果已复制，这里无法自动粘贴，请手动 Ctrl+V",
+     "Copied — it can't be pasted in for you here; paste it with Ctrl+V"},
     {"popup.copied", "✓ 复制好了，粘到哪都自动跟随当地格式",
      "✓ Copied — it follows the local formatting wherever you paste"},
     {"popup.btn.collect", "存入Quillo", "Save to pouch"},

@@ -71,7 +71,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent)
     , m_services(std::move(services))
     , m_popup(std::make_unique<PopupPanel>(
-          PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks, m_services.dictation}))
+          PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks, m_services.dictation,
+                               Platform::services(), [] { return SettingsStore::load().fontScale; }}))
 {
     m_windows = std::make_unique<AppWindows>(
         AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks},

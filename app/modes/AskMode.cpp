@@ -11,6 +11,7 @@
 #include "engines/AIReadiness.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/RecallBanner.h"
+#include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "prompts/ActionOptions.h"
@@ -144,7 +145,8 @@ int runAsk(const QStringList& args)
     int status = exitFailed;
     {
         AppServices services;
-        ActionSession session(services.actionEngine(), services.knowledge(), services.tasks());
+        ActionSession session(services.actionEngine(), services.knowledge(), services.tasks(),
+                              *Platform::services().workspace);
         status = drive(session, text, action, options, request.revisions);
     }
     tellDataNotices();

@@ -10,9 +10,11 @@
 #include "app/AppServices.h"
 #include "core/ActionKey.h"
 #include "engines/EngineControl.h"
+#include "platform/PlatformServices.h"
 #include "popup/view/PopupPanel.h"
 #include "prompts/ActionOptions.h"
 #include "settings/L10n.h"
+#include "settings/SettingsStore.h"
 #include "speech/SpeechInput.h"
 
 namespace {
@@ -86,7 +88,8 @@ int runDemo(const QStringList&)
     options->creativity = PromptLibrary::Creativity::moderate;
     options->explainModeId = QStringLiteral("solve");
     options->translateDirection = QStringLiteral("auto");
-    PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), &SpeechInput::onDevice});
+    PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), &SpeechInput::onDevice,
+                      Platform::services(), [] { return SettingsStore::load().fontScale; }});
     // Options changed here are not stored, and nothing reruns.
     panel.setOnOptionsChanged([] {});
     panel.showActions(QStringLiteral("✓ 读到你选中的 168 个字"), sampleParagraph, demoActions(*options), options,

@@ -10,6 +10,7 @@
 #include "core/ActionKey.h"
 #include "engines/AIReadiness.h"
 #include "engines/EngineControl.h"
+#include "platform/PlatformServices.h"
 #include "popup/ActionSession.h"
 #include "popup/view/PopupPanel.h"
 #include "prompts/ActionOptions.h"
@@ -149,7 +150,10 @@ int selftestE2e(const QStringList&)
     bool passed = false;
     {
         AppServices services;
-        PopupPanel panel({services.actionEngine(), services.knowledge(), services.tasks(), {}});
+        PopupPanel panel(
+            {services.actionEngine(), services.knowledge(), services.tasks(), {}, Platform::services(), [] {
+                 return SettingsStore::load().fontScale;
+             }});
         passed = run(panel, services.knowledge());
         panel.close();
         services.engines()->shutdown();

@@ -6,15 +6,23 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QSize>
 #include <QString>
+#include <QTimer>
 
+#include "platform/PlatformServices.h"
 #include "popup/ActionList.h"
+#include "popup/ActionSession.h"
+#include "popup/view/DictationControl.h"
+#include "popup/view/PopupViews.h"
+#include "popup/view/StreamPresenter.h"
 #include "ui/Tint.h"
 
 class ActionEngine;
 class ActionOptions;
-class ActionSession;
-class Dictation;
+class GlassWindow;
+class HotKey;
 class KnowledgeStore;
 class QWidget;
 class TaskPool;
@@ -35,7 +43,25 @@ public:
         KnowledgeStore& knowledge;
         TaskPool& tasks;
         // Makes the microphone's dictation on first use; empty: no dictation (the button says so).
-        std::function<std::unique_ptr<Dictation>()> dictation;
+        DictationControl::Factory dictation;
+        // The clipboard for copying, and everything putting an answer back touches: every member
+        // set, as Platform::services() has them.
+        PlatformServices platform;
+        // The size of the panel's text, read whenever something new is shown.
+        std::function<qreal()> fontScale;
+    };
+
+    // What the panel shows.
+    enum class Shown {
+        nothing,
+        notice,       // a short message
+        guide,        // a message with buttons
+        actions,      // a new selection's actions; nothing asked yet
+        running,      // a first answer streams in
+        failed,       // a first answer failed: the actions again, or the part that arrived
+        recalled,     // the answer of an earlier lookup
+        conversation, // the answer and its revisions, ready for the next instruction
+        revising,     // a revision streams into the conversation
     };
 
     struct GuideButton {
@@ -57,6 +83,7 @@ public:
     void showAuthGuide(const QString& header, const QString& body, Tint accent, QList<GuideButton> buttons);
     void close();
     bool isShown() const;
+    Shown showing() const { return m_shown; }
 
     // Called after every option change with the options already updated: the controller
     // stores them as defaults.
@@ -77,6 +104,51 @@ Q_SIGNALS:
     void closed();
 
 private:
-    class Impl;
-    std::unique_ptr<Impl> m_impl;
+    // Puts a built view in a new panel, or into the one shown.
+    void present(PopupViews::Built built, Shown what, bool newPanel, bool clickToClose = false, int autoCloseMs = 0);
+    // Grows the panel by that many pixels, its top edge staying where it is.
+    void grow(int pixels);
+    // Fits the panel to its view after a line appeared or disappeared.
+    void refit();
+    PopupViews::Handlers handlers();
+    PopupViews::Selection selection(bool withOptionRow) const;
+    QString recallText() const;
+    PopupViews::Built initialActionsView();
+    void showConversation(const PopupViews::StatusLine& status, bool inputEnabled, Shown what);
+    void setStatus(const QString& text, Tint tint);
+
+    // What the session says.
+    void connectSession();
+    void runStarted(const QString& title);
+    void revisionStarted(int version);
+    void answered();
+    void runFailed(const QString& message, bool partialKept);
+
+    // What the user asks for.
+    void optionsChanged();
+    void sendInstruction();
+    void replaceSelection();
+    void copyResult();
+    void collectSelection();
+    void toggleFavorite();
+    void showRecalledAnswer();
+
+    Services m_services;
+    ActionSession m_session;
+    StreamPresenter m_stream;
+    DictationControl m_dictation;
+    Shown m_shown = Shown::nothing;
+    QPointer<GlassWindow> m_window;
+    std::unique_ptr<HotKey> m_escapeHotKey;
+    QTimer m_autoClose;
+
+    QString m_header;
+    qreal m_fontScale = 1.0;
+    QSize m_size;
+    PopupViews::Controls m_controls;
+    QList<GuideButton> m_guideButtons;
+    std::function<void()> m_onOptionsChanged;
+    std::function<void(const QString&)> m_onActionRerun;
+    bool m_favorite = false;
+    QString m_storeWarning; // shown instead of "done" once, when an answer could not be remembered
 };

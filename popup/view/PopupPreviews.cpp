@@ -14,6 +14,7 @@
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "platform/PlatformServices.h"
 #include "popup/ActionEngine.h"
 #include "popup/ActionSession.h"
 #include "popup/view/PopupPanel.h"
@@ -187,7 +188,8 @@ private:
     KnowledgeStore m_store{m_home.filePath(QStringLiteral("knowledge.json")), m_noModels};
     TaskPool m_tasks{2};
     std::shared_ptr<SampleEngine> m_engine = std::make_shared<SampleEngine>();
-    PopupPanel m_panel{{m_engine, m_store, m_tasks, {}}};
+    PopupPanel m_panel{
+        {m_engine, m_store, m_tasks, {}, Platform::services(), [] { return SettingsStore::load().fontScale; }}};
     int m_recalls = 0;
     int m_answers = 0;
     QStringList m_written;

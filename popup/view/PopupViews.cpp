@@ -79,7 +79,7 @@ void addSelection(QVBoxLayout* layout, const Selection& selection, int selection
     }
 }
 
-void addResultButtons(QVBoxLayout* layout, bool favourite, const Handlers& handlers, Controls& controls)
+void addResultButtons(QVBoxLayout* layout, bool favorite, const Handlers& handlers, Controls& controls)
 {
     QHBoxLayout* buttons = row(layout, 6, 28);
     QPushButton* replace = button(L10n::t("popup.btn.replace"), handlers.replace);
@@ -87,9 +87,9 @@ void addResultButtons(QVBoxLayout* layout, bool favourite, const Handlers& handl
     buttons->addWidget(replace);
     buttons->addWidget(button(L10n::t("popup.btn.copy"), handlers.copy));
     buttons->addWidget(button(L10n::t("popup.btn.collect"), handlers.collect));
-    controls.favourite = button(QString(), handlers.favourite);
-    setFavourite(*controls.favourite, favourite);
-    buttons->addWidget(controls.favourite);
+    controls.favorite = button(QString(), handlers.favorite);
+    setFavorite(*controls.favorite, favorite);
+    buttons->addWidget(controls.favorite);
     buttons->addStretch(1);
 }
 
@@ -114,7 +114,7 @@ Built actions(const ActionsView& state, const Handlers& handlers)
         textArea(state.result, 13, scale, state.resultTint, resultMaxHeight, L10n::t("popup.a11y.result"));
     layout->addWidget(controls.result);
     if (state.resultButtons) {
-        addResultButtons(layout, state.favourite, handlers, controls);
+        addResultButtons(layout, state.favorite, handlers, controls);
         layout->addWidget(PanelParts::hint(L10n::t("popup.hint.replaceExplain"), scale));
     } else {
         layout->addWidget(PanelParts::hint(L10n::t("popup.hint.drag"), scale));
@@ -144,7 +144,7 @@ Built conversation(const ConversationView& state, const Handlers& handlers)
     }
     controls.transcript->fitHeight();
     layout->addWidget(controls.transcript);
-    addResultButtons(layout, state.favourite, handlers, controls);
+    addResultButtons(layout, state.favorite, handlers, controls);
 
     QHBoxLayout* inputRow = row(layout, 6);
     controls.input = new InstructionInput;
@@ -228,7 +228,7 @@ QTextCharFormat transcriptBodyFormat(ActionSession::TranscriptEntry::Kind kind, 
     return format;
 }
 
-void setFavourite(QPushButton& button, bool on)
+void setFavorite(QPushButton& button, bool on)
 {
     button.setText(L10n::t(on ? "popup.btn.fav.on" : "popup.btn.fav.off"));
     button.setAccessibleName(button.text());

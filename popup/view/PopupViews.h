@@ -32,7 +32,7 @@ struct Handlers {
     std::function<void()> replace;
     std::function<void()> copy;
     std::function<void()> collect;
-    std::function<void()> favourite;
+    std::function<void()> favorite;
     std::function<void()> send;
     std::function<void()> mic;
     std::function<void()> inputPressed;
@@ -62,7 +62,7 @@ struct ActionsView {
     QString result;
     Tint resultTint = Tint::label;
     bool resultButtons = false;
-    bool favourite = false;
+    bool favorite = false;
 };
 
 struct ConversationView {
@@ -70,7 +70,7 @@ struct ConversationView {
     StatusLine status;
     QList<ActionSession::TranscriptEntry> transcript;
     bool inputEnabled = true;
-    bool favourite = false;
+    bool favorite = false;
 };
 
 // The controls the panel changes after building.
@@ -81,7 +81,7 @@ struct Controls {
     QPointer<InstructionInput> input;
     QPointer<QPushButton> mic;
     QPointer<QPushButton> send;
-    QPointer<QPushButton> favourite;
+    QPointer<QPushButton> favorite;
     QPointer<QLabel> voiceHint;
     QList<QPointer<QPushButton>> actions;
 };
@@ -108,7 +108,7 @@ void appendTranscriptHeader(TextArea& transcript, ActionSession::TranscriptEntry
                             qreal fontScale);
 // The text format of a transcript entry's body.
 QTextCharFormat transcriptBodyFormat(ActionSession::TranscriptEntry::Kind kind, qreal fontScale);
-void setFavourite(QPushButton& button, bool on);
+void setFavorite(QPushButton& button, bool on);
 void setStatus(ElidedLabel& label, const StatusLine& status);
 
 }

@@ -78,7 +78,7 @@ protected:
 
         ASSERT_TRUE(selectThePhrase());
         const QString answer = QStringLiteral("替换成🎉新文字");
-        EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));
+        EXPECT_TRUE(services.accessibility->setSelectedText(answer));
         ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("ctrl+s")}));
         // The editor may still be writing the file when it first changes.
         const QString expected = QString(sample).replace(selected, answer);

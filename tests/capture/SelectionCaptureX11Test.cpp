@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include "app/InstalledPlatform.h"
+#include "capture/PutBack.h"
 #include "capture/SelectionCaptureService.h"
 #include "core/TaskPool.h"
 #include "platform/linux/XClipboard.h"
@@ -116,7 +117,7 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextInUtf16UnitsAndRe
         << probe.exitCode << probe.out.toStdString() << probe.err.toStdString();
 
     const QString answer = QStringLiteral("替换成🎉新文字");
-    EXPECT_TRUE(SelectionCapture::replace(*services.accessibility, answer));
+    EXPECT_TRUE(services.accessibility->setSelectedText(answer));
     EXPECT_EQ(DesktopSession::waitForEditorText(target, replaced(answer)), replaced(answer));
 }
 
@@ -172,9 +173,7 @@ TEST_F(SelectionCaptureX11Test, CopyFallbackPutsEveryClipboardFormatBackAndPaste
         EXPECT_EQ(readClipboard(formats[i]), original[i]) << formats[i].toStdString();
 
     const QString answer = QStringLiteral("粘贴进去的🎉答案");
-    services.clipboard->setText(answer);
-    EXPECT_FALSE(SelectionCapture::replace(*services.accessibility, answer));
-    SelectionCapture::pasteFallback(*services.keys);
+    EXPECT_EQ(PutBack::apply(services, std::nullopt, answer), PutBack::Outcome::pasted);
     EXPECT_EQ(DesktopSession::waitForEditorText(editor, replaced(answer)), replaced(answer));
 }
 

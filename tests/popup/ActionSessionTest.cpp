@@ -37,7 +37,7 @@ protected:
     FakePlatform platform;
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
     TaskPool tasks{8};
-    std::unique_ptr<ActionSession> session = std::make_unique<ActionSession>(engine, store, tasks);
+    std::unique_ptr<ActionSession> session = std::make_unique<ActionSession>(engine, store, tasks, *platform.workspace);
     QStringList events; // what the view was told, in order
 
     void SetUp() override
@@ -235,15 +235,25 @@ TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)
     EXPECT_EQ(store.all()[0].resultText, QStringLiteral("口语稿")) << "the entry holds the newest version";
 }
 
-TEST_F(ActionSessionTest, AFailedInstructionLeavesNoTraceAndCanBeSentAgain)
+TEST_F(ActionSessionTest, AReplacedOrFailedInstructionLeavesNoTraceAndCanBeSentAgain)
 {
-    for (const char* answer : {"v1", "v2", "v3"})
+    engine->add(Script::streamed({QStringLiteral("v1")}));
+    engine->add(Script::held({QStringLiteral("半")}));
+    for (const char* answer : {"v2", "v3"})
         engine->add(Script::streamed({QString::fromUtf8(answer)}));
     engine->add(Script::failing(QwenError::httpError(500, QStringLiteral("boom"))));
     engine->add(Script::streamed({QStringLiteral("v4")}));
     open();
     run(0);
-    revise(QStringLiteral("第一条"));
+    ASSERT_TRUE(session->sendInstruction(QStringLiteral("甲")));
+    ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
+    revise(QStringLiteral("乙")); // replaces the one still streaming
+    EXPECT_EQ(session->conversation(),
+              (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("v1")),
+                            ChatMessage::user(QStringLiteral("乙")), ChatMessage::assistant(QStringLiteral("v2"))}));
+    EXPECT_EQ(engine->calls()[2].messages.size(), 4) << "the unanswered instruction is not sent again";
+    EXPECT_EQ(events.count(QStringLiteral("revision 2")), 2);
+
     revise(QStringLiteral("第二条"));
     const ChatMessages beforeFailure = session->conversation();
     events.clear();
@@ -259,24 +269,6 @@ TEST_F(ActionSessionTest, AFailedInstructionLeavesNoTraceAndCanBeSentAgain)
     EXPECT_EQ(events.count(QStringLiteral("revision 4")), 2);
     EXPECT_EQ(session->conversation().size(), beforeFailure.size() + 2);
     EXPECT_EQ(store.all()[0].resultText, QStringLiteral("v4"));
-}
-
-TEST_F(ActionSessionTest, ANewInstructionReplacesOneStillStreaming)
-{
-    engine->add(Script::streamed({QStringLiteral("初稿")}));
-    engine->add(Script::held({QStringLiteral("半")}));
-    engine->add(Script::streamed({QStringLiteral("终稿")}));
-    open();
-    run(0);
-    ASSERT_TRUE(session->sendInstruction(QStringLiteral("甲")));
-    ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
-    revise(QStringLiteral("乙"));
-    EXPECT_EQ(
-        session->conversation(),
-        (ChatMessages{ChatMessage::user(explain.initialUserPrompt), ChatMessage::assistant(QStringLiteral("初稿")),
-                      ChatMessage::user(QStringLiteral("乙")), ChatMessage::assistant(QStringLiteral("终稿"))}));
-    EXPECT_EQ(engine->calls()[2].messages.size(), 4) << "the unanswered instruction is not sent again";
-    EXPECT_EQ(events.count(QStringLiteral("revision 2")), 2);
 }
 
 TEST_F(ActionSessionTest, ARerunAfterAnOptionChangeStartsOverAndRewritesTheEntry)
@@ -382,7 +374,7 @@ TEST_F(ActionSessionTest, TheRecallClickShowsTheRememberedAnswerInPlaceOfTheRun)
     EXPECT_FALSE(events.last().startsWith(QLatin1String("delta [after"))) << "the cancelled run is silent";
 }
 
-TEST_F(ActionSessionTest, FavouriteAndCollection)
+TEST_F(ActionSessionTest, FavoriteAndCollection)
 {
     engine->add(Script::streamed({QStringLiteral("答案")}));
     open();
@@ -392,12 +384,13 @@ TEST_F(ActionSessionTest, FavouriteAndCollection)
     EXPECT_TRUE(store.entry(*session->currentEntryId())->favorite);
     EXPECT_EQ(session->toggleFavorite(), false);
 
+    using Collected = ActionSession::Collected;
     open(QStringLiteral("  \n\t"));
-    EXPECT_FALSE(session->collectSelection());
+    EXPECT_EQ(session->collectSelection(), Collected::blank);
     open(QStringLiteral(" 熵增 \n"));
-    EXPECT_TRUE(session->collectSelection());
+    EXPECT_EQ(session->collectSelection(), Collected::saved);
     open(QStringLiteral("截来的字"), 999, SourceKind::ocr); // that application has quit
-    EXPECT_TRUE(session->collectSelection());
+    EXPECT_EQ(session->collectSelection(), Collected::saved);
 
     ASSERT_EQ(store.collections(QString()).size(), 2);
     const KnowledgeEntry selection = store.collections(QStringLiteral("熵增")).value(0);
@@ -412,7 +405,7 @@ TEST_F(ActionSessionTest, FavouriteAndCollection)
 TEST_F(ActionSessionTest, AnAnswerTheStoreCannotWriteIsReportedAndNotRemembered)
 {
     KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
-    session = std::make_unique<ActionSession>(engine, unwritable, tasks);
+    session = std::make_unique<ActionSession>(engine, unwritable, tasks, *platform.workspace);
     record(*session);
     QObject::connect(session.get(), &ActionSession::storeFailed,
                      [this](const QString& message) { events << QStringLiteral("not stored ") + message; });
@@ -422,7 +415,7 @@ TEST_F(ActionSessionTest, AnAnswerTheStoreCannotWriteIsReportedAndNotRemembered)
     EXPECT_TRUE(events.contains(QStringLiteral("not stored 未能写入知识库，这次结果没有被记住")))
         << events.join('\n').toStdString();
     EXPECT_FALSE(session->currentEntryId());
-    EXPECT_FALSE(session->collectSelection());
+    EXPECT_EQ(session->collectSelection(), ActionSession::Collected::failed);
     EXPECT_EQ(unwritable.count(), 0);
     session.reset();
     tasks.waitForDone();

@@ -57,11 +57,14 @@ protected:
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
     TaskPool tasks{4};
     FakeDictation* dictation = nullptr;
-    PopupPanel panel{{engine, store, tasks, [this] {
+    qreal fontScale = 1.0;
+    PopupPanel panel{{engine, store, tasks,
+                      [this] {
                           auto made = std::make_unique<FakeDictation>();
                           dictation = made.get();
                           return made;
-                      }}};
+                      },
+                      platform.services(), [this] { return fontScale; }}};
 
     void SetUp() override { L10n::invalidate(); }
 
@@ -77,6 +80,14 @@ protected:
     QPushButton* button(const char* key) const { return named<QPushButton>(L10n::t(key)); }
     TextArea* area(const char* key) const { return named<TextArea>(L10n::t(key)); }
     QString status() const { return panel.content()->findChild<ElidedLabel*>(QStringLiteral("status"))->text(); }
+    void clickRecall() const
+    {
+        QWidget* band = panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"));
+        ASSERT_TRUE(band);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), band->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(band, &press);
+    }
 
     void open(const QString& text)
     {
@@ -113,7 +124,7 @@ TEST_F(PopupPanelTest, TheSelectionAreaFollowsItsTextAndTheInputTheFontScale)
     EXPECT_GT(selection->verticalScrollBar()->maximum(), 0) << "the rest scrolls";
 
     for (const auto& [scale, inputHeight] : {std::pair(1.45, 75), std::pair(0.85, 58)}) {
-        changeSettings([scale](AppSettings& s) { s.fontScale = scale; });
+        fontScale = scale;
         open(QStringLiteral("河流"));
         runExplain(Script::streamed({QStringLiteral("答案")}));
         EXPECT_EQ(panel.content()->findChild<InstructionInput*>()->height(), inputHeight) << scale;
@@ -125,6 +136,7 @@ TEST_F(PopupPanelTest, AFailureBeforeTheFirstFragmentOffersTheActionsAgainAndALa
     open(QStringLiteral("河流"));
     const QString localProblem = L10n::t("err.qwenOther");
     runExplain(Script::failing(QwenError::httpError(500, QStringLiteral("boom"))));
+    EXPECT_EQ(panel.showing(), PopupPanel::Shown::failed);
     EXPECT_TRUE(named<QPushButton>(explain.title)->isEnabled());
     EXPECT_EQ(status(), L10n::t("popup.status.errorShort"));
     EXPECT_EQ(area("popup.a11y.result")->toPlainText(), localProblem);
@@ -155,7 +167,7 @@ TEST_F(PopupPanelTest, AnOptionMenuWritesTheOptionsThenAsksToStoreThemAndToRerun
 
 TEST_F(PopupPanelTest, ANoticeClosesItselfAfterEightSecondsAndAGuideStays)
 {
-    PopupPanel guide{{engine, store, tasks, {}}};
+    PopupPanel guide{{engine, store, tasks, {}, platform.services(), [] { return 1.0; }}};
     int clicks = 0;
     guide.showAuthGuide(QStringLiteral("还差一步"), QStringLiteral("去开启权限"), Tint::orange,
                         {{QStringLiteral("去开启"), [&clicks] { ++clicks; }}, {QStringLiteral("以后"), {}}});
@@ -169,35 +181,31 @@ TEST_F(PopupPanelTest, ANoticeClosesItselfAfterEightSecondsAndAGuideStays)
     EXPECT_EQ(clicks, 1);
 }
 
-TEST_F(PopupPanelTest, ARecallClickShowsTheRememberedAnswerWithItsNoteAndAnEmptyAnswerIsNeitherCopiedNorReplaced)
+TEST_F(PopupPanelTest, ARecallClickShowsTheRememberedAnswerForCopyAndReplaceAndAnEmptyOneIsNeither)
 {
-    const QString id = *store.add(explain.actionKey, QStringLiteral("河流"), QStringLiteral("旧答案"), QString());
-    KnowledgeEntry entry = *store.entry(id);
-    entry.note = QStringLiteral("  记得复习  ");
-    ASSERT_TRUE(store.update(entry));
+    store.add(explain.actionKey, QStringLiteral("河流"), QStringLiteral("旧答案"), QString());
     open(QStringLiteral("河流"));
-    QWidget* band = panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"));
-    ASSERT_TRUE(band);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), band->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(band, &press);
-    const QString shown =
-        QStringLiteral("旧答案\n\n") + L10n::tf("popup.recall.noteTail", {QStringLiteral("记得复习")});
-    EXPECT_EQ(area("popup.a11y.result")->toPlainText(), shown);
+    clickRecall();
+    EXPECT_EQ(panel.showing(), PopupPanel::Shown::recalled);
+    EXPECT_EQ(area("popup.a11y.result")->toPlainText(), QStringLiteral("旧答案"));
     button("popup.btn.copy")->click();
-    EXPECT_EQ(platform.clipboard->text(), shown);
+    EXPECT_EQ(platform.clipboard->text(), QStringLiteral("旧答案"));
+    platform.accessibility->writable = true;
+    button("popup.btn.replace")->click();
+    EXPECT_EQ(platform.accessibility->written, QStringLiteral("旧答案"));
+    EXPECT_EQ(status(), L10n::t("popup.applied.ax"));
+    platform.accessibility->writable = platform.keys->sendable = false;
+    button("popup.btn.replace")->click();
+    EXPECT_EQ(status(), L10n::t("popup.applied.copiedOnly")) << "no key reaches the target: no claim of a paste";
 
     store.add(explain.actionKey, QStringLiteral("湖泊"), QString(), QString());
     open(QStringLiteral("湖泊"));
-    QWidget* emptyBand = panel.content()->findChild<QWidget*>(QStringLiteral("recallBand"));
-    ASSERT_TRUE(emptyBand);
-    QCoreApplication::sendEvent(emptyBand, &press);
+    clickRecall();
     const quint64 changes = platform.clipboard->changes;
     const QString before = status();
     button("popup.btn.copy")->click();
     button("popup.btn.replace")->click();
     EXPECT_EQ(platform.clipboard->changes, changes);
-    EXPECT_TRUE(platform.keys->chords.isEmpty());
     EXPECT_EQ(status(), before);
 }
 

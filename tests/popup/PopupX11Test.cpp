@@ -75,7 +75,7 @@ protected:
     KnowledgeStore store{desktop.homePath() + QStringLiteral("/knowledge.json"), noModels};
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
     TaskPool tasks{2};
-    PopupPanel panel{{engine, store, tasks, {}}};
+    PopupPanel panel{{engine, store, tasks, {}, Platform::services(), [] { return 1.0; }}};
     const QString file = desktop.homePath() + QStringLiteral("/notes.txt");
 
     void SetUp() override { L10n::invalidate(); }

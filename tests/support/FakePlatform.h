@@ -44,6 +44,8 @@ public:
     bool modifiersHeld() override { return modifierPolls++ < heldModifierPolls; }
     bool sendChord(quint32 keyCode, quint32 modifiers) override
     {
+        if (!delivers)
+            return false;
         chords.append({keyCode, modifiers});
         if (onChord)
             onChord({keyCode, modifiers});
@@ -51,6 +53,7 @@ public:
     }
 
     bool sendable = true;
+    bool delivers = true;      // false: the display refuses the keys
     int heldModifierPolls = 0; // modifiersHeld answers true this many times
     int modifierPolls = 0;
     QList<Shortcut> chords;
@@ -91,8 +94,15 @@ public:
         return fullText && fullText->size() > limit ? std::nullopt : fullText;
     }
     std::optional<Range> selectedRange() override { return range; }
-    bool setSelectedText(const QString&) override { return false; }
+    bool setSelectedText(const QString& text) override
+    {
+        if (writable)
+            written = text;
+        return writable;
+    }
 
+    bool writable = false; // whether the focused element takes a replacement
+    QString written;
     std::optional<QString> selected;
     std::optional<QString> fullText;
     std::optional<Range> range;
@@ -104,11 +114,16 @@ public:
     QString localizedName(qint64 pid) override { return names.value(pid); }
     bool isRunning(qint64 pid) override { return names.contains(pid); }
     bool frontmostIsTerminal() override { return terminalInFront; }
-    bool activate(qint64 pid) override { return names.contains(pid); }
+    bool activate(qint64 pid) override
+    {
+        activated.append(pid);
+        return names.contains(pid);
+    }
 
     std::optional<qint64> frontmost;
     bool terminalInFront = false;
     QHash<qint64, QString> names; // the running applications
+    QList<qint64> activated;
 };
 
 // A fresh set of fakes, installed for the lifetime of the object; the do-nothing services after.

@@ -1,0 +1,70 @@
+// Every way of putting an answer back, on the faked platform: what is reported, where the
+// answer went, and what the user's desktop saw.
+#include <gtest/gtest.h>
+
+#include "capture/PutBack.h"
+#include "core/KeyFormatter.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/Printers.h"
+
+namespace {
+
+const QString answer = QStringLiteral("新答案 🎉");
+const QString usersOwn = QStringLiteral("the user's own text");
+constexpr qint64 editor = 4242;
+constexpr qint64 quitEditor = 4343;
+
+struct Case {
+    const char* name;
+    QString text;
+    std::optional<qint64> target;
+    bool writable;
+    bool sendable;
+    bool delivers;
+    PutBack::Outcome outcome;
+};
+
+TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowItLanded)
+{
+    using Outcome = PutBack::Outcome;
+    const Case cases[] = {
+        {"accessibility takes it", answer, editor, true, true, true, Outcome::replaced},
+        {"accessibility refuses: Control+V", answer, editor, false, true, true, Outcome::pasted},
+        {"no keys in this session", answer, editor, false, false, true, Outcome::copiedOnly},
+        {"the display refuses the keys", answer, editor, false, true, false, Outcome::copiedOnly},
+        {"the target has quit: whatever has the focus", answer, quitEditor, false, true, true, Outcome::pasted},
+        {"no target", answer, std::nullopt, true, true, true, Outcome::replaced},
+        {"no answer", QString(), editor, true, true, true, Outcome::nothing},
+    };
+    for (const Case& c : cases) {
+        FakePlatform platform;
+        platform.clipboard->setText(usersOwn);
+        platform.workspace->names.insert(editor, QStringLiteral("Mousepad"));
+        platform.accessibility->writable = c.writable;
+        platform.keys->sendable = c.sendable;
+        platform.keys->delivers = c.delivers;
+        QString pastedFromClipboard;
+        QList<qint64> activatedBeforePaste;
+        platform.keys->onChord = [&](Shortcut) {
+            pastedFromClipboard = platform.clipboard->text().value_or(QString());
+            activatedBeforePaste = platform.workspace->activated;
+        };
+
+        EXPECT_EQ(PutBack::apply(platform.services(), c.target, c.text), c.outcome) << c.name;
+        EXPECT_EQ(platform.clipboard->text(), c.text.isEmpty() ? usersOwn : answer) << c.name;
+        const bool attempted = c.outcome != Outcome::nothing;
+        EXPECT_EQ(platform.workspace->activated,
+                  attempted && c.target == editor ? QList<qint64>{editor} : QList<qint64>{})
+            << c.name;
+        EXPECT_EQ(platform.accessibility->written, c.outcome == Outcome::replaced ? answer : QString()) << c.name;
+        const bool pasted = c.outcome == Outcome::pasted;
+        EXPECT_EQ(platform.keys->chords, (pasted ? QList<Shortcut>{{9, KeyFormatter::controlMask}} : QList<Shortcut>{}))
+            << c.name;
+        if (pasted) {
+            EXPECT_EQ(pastedFromClipboard, answer) << c.name;
+            EXPECT_EQ(activatedBeforePaste, platform.workspace->activated) << c.name;
+        }
+    }
+}
+
+}
