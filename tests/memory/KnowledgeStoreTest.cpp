@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include "memory/CollectionExport.h"
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
@@ -279,43 +278,6 @@ TEST_F(KnowledgeStoreTest, ThreadsChangingWhileFoldsRunLoseNothingAndEveryChange
         ids.insert(entry.id);
     }
     EXPECT_TRUE(all.size() == 6 * 20 && ids.size() == all.size()) << "every kept entry is stored exactly once";
-}
-
-KnowledgeEntry snippet(const QString& text, const QString& source, const QString& app, QDate day)
-{
-    return {.id = {},
-            .action = KnowledgeEntry::collectionAction,
-            .sourceText = text,
-            .resultText = {},
-            .note = source,
-            .appName = app,
-            .favorite = false,
-            .isCollected = true,
-            .category = {},
-            .createdAt = QDateTime(day, QTime(23, 59)),
-            .updatedAt = {}};
-}
-
-TEST(CollectionExport, UserPromptNumbersEachSnippetWithItsSourceAppAndDateAfterTheRequestLine)
-{
-    const QString longText = QStringLiteral("长").repeated(500);
-    const QList<KnowledgeEntry> entries = {
-        snippet(QStringLiteral("  first saved\n"), QStringLiteral("划词"), QStringLiteral("Mousepad"),
-                QDate(2025, 3, 1)),
-        snippet(longText, QStringLiteral(" 截图 "), QStringLiteral(" \t"), QDate(2025, 11, 23)),
-        snippet(QStringLiteral("no label"), QString(), QStringLiteral("Firefox"), QDate(2024, 1, 5)),
-    };
-    EXPECT_EQ(CollectionExport::userPrompt(entries, false),
-              QStringLiteral("下面是我收藏的零散内容。请严格按规则，把它们按主题归类，并给每类做简短归纳。\n\n"
-                             "1. [划词 · Mousepad · 2025年3月1日] first saved\n"
-                             "2. [截图 · 2025年11月23日] ")
-                  + longText + QStringLiteral("\n3. [Firefox · 2024年1月5日] no label"));
-    EXPECT_EQ(CollectionExport::userPrompt(entries.mid(0, 1), true),
-              QStringLiteral("Here are my saved snippets. Group them by theme and summarize each group, following the "
-                             "rules strictly.\n\n1. [划词 · Mousepad · 2025-03-01] first saved"));
-    EXPECT_EQ(CollectionExport::userPrompt({}, false),
-              QStringLiteral("下面是我收藏的零散内容。请严格按规则，把它们按主题归类，并给每类做简短归纳。\n"))
-        << "an empty collection gives the request line alone";
 }
 
 }

@@ -1,12 +1,13 @@
-// Every prompt the library and the profile compose, compared byte for byte with tests/prompts/golden-prompts.json
-// (one prompt a line). QUILLO_UPDATE_GOLDEN=1 rewrites the file from the library instead; review
-// its diff like code.
+// Every prompt the library, the profile and the collection export compose, compared byte for byte with
+// tests/prompts/golden-prompts.json (one prompt a line). QUILLO_UPDATE_GOLDEN=1 rewrites the file from the library
+// instead; review its diff like code.
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "core/ActionKey.h"
+#include "memory/CollectionExport.h"
 #include "profile/ProfileEngine.h"
 #include "prompts/PromptLibrary.h"
 #include "tests/support/Files.h"
@@ -19,6 +20,25 @@ const QString goldenFile = QStringLiteral(QUILLO_TESTS_DIR "/prompts/golden-prom
 QStringList withUnlisted(QStringList ids)
 {
     return ids << QStringLiteral("unlisted");
+}
+
+KnowledgeEntry entry(const QString& action, const QString& source, const QString& result)
+{
+    KnowledgeEntry entry;
+    entry.action = action;
+    entry.sourceText = source;
+    entry.resultText = result;
+    return entry;
+}
+
+KnowledgeEntry snippet(const QString& text, const QString& label, const QString& app, QDate day)
+{
+    KnowledgeEntry saved = entry(KnowledgeEntry::collectionAction, text, {});
+    saved.note = label;
+    saved.appName = app;
+    saved.isCollected = true;
+    saved.createdAt = QDateTime(day, QTime(23, 59));
+    return saved;
 }
 
 QMap<QString, QString> composedPrompts()
@@ -64,6 +84,32 @@ QMap<QString, QString> composedPrompts()
     prompts.insert(QStringLiteral("profile/preamble"),
                    ProfileEngine::injectionPreamble(QStringLiteral("  关注物理\n")));
     prompts.insert(QStringLiteral("profile/system"), ProfileEngine::buildGenerationMessages({}).system);
+    // No records; a long source cut and a multi-line result joined, a record without an action;
+    // only the thirty newest of many.
+    prompts.insert(QStringLiteral("profile/user/none"), ProfileEngine::buildGenerationMessages({}).user);
+    prompts.insert(QStringLiteral("profile/user/two"),
+                   ProfileEngine::buildGenerationMessages(
+                       {entry(QStringLiteral("解释"), QStringLiteral("一二三四五六七八九十").repeated(5),
+                              QStringLiteral(" line\none\r\ntwo ")),
+                        entry(QString(), QStringLiteral("abcdefghij").repeated(4), QString())})
+                       .user);
+    QList<KnowledgeEntry> many;
+    for (int i = 1; i <= 35; ++i)
+        many.append(entry(QStringLiteral("翻译"), QStringLiteral("text %1").arg(i), QString()));
+    prompts.insert(QStringLiteral("profile/user/many"), ProfileEngine::buildGenerationMessages(many).user);
+
+    // Snippets numbered with their source, app and date; blank labels left out, long texts whole.
+    const QList<KnowledgeEntry> snippets = {
+        snippet(QStringLiteral("  first saved\n"), QStringLiteral("划词"), QStringLiteral("Mousepad"), {2025, 3, 1}),
+        snippet(QStringLiteral("长").repeated(500), QStringLiteral(" 截图 "), QStringLiteral(" \t"), {2025, 11, 23}),
+        snippet(QStringLiteral("no label"), QString(), QStringLiteral("Firefox"), {2024, 1, 5}),
+    };
+    for (const bool english : {false, true}) {
+        const QString lang = QLatin1String(english ? "en" : "zh");
+        prompts.insert(QStringLiteral("collection/system/") + lang, CollectionExport::systemPrompt(english));
+        prompts.insert(QStringLiteral("collection/user/") + lang, CollectionExport::userPrompt(snippets, english));
+    }
+    prompts.insert(QStringLiteral("collection/user/none"), CollectionExport::userPrompt({}, false));
     return prompts;
 }
 
