@@ -11,7 +11,7 @@ packages="
   libxkbcommon-dev libxkbcommon-x11-dev
   libatspi2.0-dev at-spi2-core dbus dbus-x11
   libwayland-dev qt6-wayland
-  sway xwayland mutter wtype wl-clipboard python3-gi python3-dbus gir1.2-atspi-2.0
+  sway xwayland mutter kwin-wayland gnome-shell wtype wl-clipboard python3-gi python3-dbus gir1.2-atspi-2.0
   libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xdotool xclip x11-xkb-utils x11-utils openbox mousepad xterm iproute2 util-linux

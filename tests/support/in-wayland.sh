@@ -1,12 +1,15 @@
 #!/bin/sh
-# Runs the command in a private headless Wayland session of the named compositor (sway, or
-# mutter as GNOME's): its own home, runtime directory, session and accessibility buses, Xwayland,
+# Runs the command in a private headless Wayland session of the named compositor (sway, KWin,
+# GNOME Shell, or mutter alone): its own home, runtime directory, session and accessibility buses, Xwayland,
 # and a keyboard on the seat (without one no window is ever ACTIVE). All of it ends with the
 # command. The session's variables (WAYLAND_DISPLAY, DISPLAY, XDG_SESSION_TYPE,
-# XDG_CURRENT_DESKTOP, and SWAYSOCK on sway) reach the command. sway refuses to run as root: as
+# XDG_CURRENT_DESKTOP, SWAYSOCK on sway, and QUILLO_TEST_COMPOSITOR_LOG, where the compositor writes
+# what its scripts print) reach the command. sway refuses to run as root: as
 # root, the whole run moves to the user nobody, which must be able to run the command; else the
-# run is skipped (exit 77), as it is when the compositor is not installed.
-#   in-wayland.sh sway|mutter COMMAND [ARG...]
+# run is skipped (exit 77), as it is when the compositor is not installed. GNOME Shell wants a
+# system bus and no logind to ask for a seat: it runs only as root, in mount and process
+# namespaces of its own where /run is private and a system bus runs as long as the session.
+#   in-wayland.sh sway|kwin|gnome-shell|mutter COMMAND [ARG...]
 set -eu
 compositor=$1
 shift
@@ -15,10 +18,23 @@ if [ "$(id -u)" -eq 0 ]; then
     echo "skipped: the user nobody cannot run $1 (sway refuses root, so Wayland tests run as nobody)"
     exit 77
   fi
+  if [ "$compositor" = gnome-shell ]; then
+    unshare --mount --pid --fork true 2>/dev/null || { echo "skipped: no mount and process namespaces here for GNOME Shell's system bus"; exit 77; }
+    exec unshare --mount --pid --fork --kill-child --mount-proc --propagation private sh -c '
+      mount -t tmpfs -o mode=755 none /run && mkdir /run/dbus && dbus-daemon --system --fork --nopidfile &&
+      exec setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/nonexistent QUILLO_PRIVATE_RUN=1 sh "$@"' \
+      - "$0" "$compositor" "$@"
+  fi
   exec setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/nonexistent sh "$0" "$compositor" "$@"
+fi
+if [ "$compositor" = gnome-shell ] && [ -z "${QUILLO_PRIVATE_RUN:-}" ]; then
+  echo "skipped: GNOME Shell runs here only as root (it needs a private system bus)"
+  exit 77
 fi
 case $compositor in
   sway) needed="sway wtype" ;;
+  kwin) needed="kwin_wayland" ;;
+  gnome-shell) needed="gnome-shell python3" ;;
   mutter) needed="mutter python3" ;;
   *) echo "in-wayland.sh: unknown compositor $compositor" >&2; exit 2 ;;
 esac
@@ -33,7 +49,7 @@ trap 'exit 143' TERM INT HUP
 mkdir -m 700 "$dir/home" "$dir/runtime"
 export HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" XDG_CONFIG_HOME="$dir/home/.config" \
   DBUS_SESSION_BUS_ADDRESS="unix:path=$dir/runtime/bus"
-unset AT_SPI_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY SWAYSOCK HYPRLAND_INSTANCE_SIGNATURE SESSION_MANAGER \
+unset AT_SPI_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY SWAYSOCK HYPRLAND_INSTANCE_SIGNATURE SESSION_MANAGER QUILLO_PRIVATE_RUN \
   QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 
 # Starts a program in the background, then polls the condition for 30 s at most.
@@ -79,15 +95,48 @@ CONF
   done
   export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway
   start keyboard 'swaymsg -t get_seats | grep -q keyboard' wtype -s 86400000
+elif [ "$compositor" = kwin ]; then
+  # The installed binary carries a file capability that an unprivileged exec may be refused; a
+  # plain copy runs, and KWin accepts it while its name stays kwin_wayland. Its seat has a keyboard.
+  mkdir "$dir/bin"
+  cp "$(command -v kwin_wayland)" "$dir/bin/kwin_wayland"
+  printf '#!/bin/sh\nenv > %s/kwin.env.part && mv %s/kwin.env.part %s/kwin.env\nexec sleep 86400\n' \
+    "$dir" "$dir" "$dir" >"$dir/session.sh"
+  chmod 755 "$dir/session.sh"
+  export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
+  start kwin '[ -s "$dir/kwin.env" ]' env KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 "$dir/bin/kwin_wayland" --virtual \
+    --width 1280 --height 800 --xwayland --socket quillo-test-0 --no-lockscreen -- "$dir/session.sh"
+  export WAYLAND_DISPLAY=quillo-test-0 QUILLO_TEST_COMPOSITOR_LOG="$dir/kwin.log"
+  for name in DISPLAY XAUTHORITY; do
+    value=$(sed -n "s/^$name=//p" "$dir/kwin.env")
+    [ -z "$value" ] || export "$name=$value"
+  done
 else
   export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
-  start mutter '[ -S "$dir/runtime/quillo-test-0" ] && pgrep -P "$last" Xwayland' \
-    mutter --headless --wayland --wayland-display=quillo-test-0 --virtual-monitor 1280x800
+  # GNOME Shell with the tests' extension (tests/support/gnome-shell), its settings in a file.
+  if [ "$compositor" = gnome-shell ]; then
+    mkdir -p "$HOME/.local/share/gnome-shell/extensions"
+    cp -r "$(dirname "$0")/gnome-shell/quillo-test@quillo.org" "$HOME/.local/share/gnome-shell/extensions/"
+    GSETTINGS_BACKEND=keyfile gsettings set org.gnome.shell enabled-extensions "['quillo-test@quillo.org']"
+  fi
+  # Two screens side by side: panels must open on the one with the pointer.
+  start "$compositor" '[ -S "$dir/runtime/quillo-test-0" ] && pgrep -P "$last" Xwayland' \
+    env GSETTINGS_BACKEND=keyfile "$compositor" --headless --wayland --wayland-display=quillo-test-0 \
+    --virtual-monitor 1280x800 --virtual-monitor 1280x800
   export WAYLAND_DISPLAY=quillo-test-0
   # Xwayland's display is the one on its command line; its cookie is in the runtime directory.
   export DISPLAY="$(pgrep -P "$last" -a Xwayland | grep -o ' :[0-9]*' | head -n 1 | tr -d ' ')"
   export XAUTHORITY="$(ls "$dir"/runtime/.mutter-Xwaylandauth.* | head -n 1)"
   start keyboard '[ -s "$dir/keyboard.ready" ]' python3 "$(dirname "$0")/mutter-keyboard.py" "$dir/keyboard.ready"
+  if [ "$compositor" = gnome-shell ]; then
+    tries=0
+    until dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner string:org.quillo.TestShell 2>/dev/null | grep -q true; do
+      tries=$((tries + 1))
+      [ "$tries" -lt 600 ] || { echo "Wayland session: the tests' GNOME Shell extension did not start" >&2; cat "$dir/gnome-shell.log" >&2; exit 1; }
+      sleep 0.05
+    done
+  fi
 fi
 # Toolkits look for the accessibility bus when they start, so clients must wait for it. Its
 # switch is kept in memory: no settings service is started for it on this bus.

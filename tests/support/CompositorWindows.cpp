@@ -1,0 +1,201 @@
+#include "tests/support/CompositorWindows.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryFile>
+
+#include "platform/wayland/SwayIpc.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+
+namespace {
+
+constexpr int scriptWaitMs = 15000;
+constexpr int escapeKeyCode = 1; // Linux input code
+constexpr uint escapeKeysym = 0xff1b;
+
+enum class Compositor { sway, kwin, gnomeShell };
+
+Compositor compositor()
+{
+    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    if (desktop == QLatin1String("KDE"))
+        return Compositor::kwin;
+    return desktop == QLatin1String("GNOME") ? Compositor::gnomeShell : Compositor::sway;
+}
+
+// The tests' GNOME Shell extension (tests/support/gnome-shell).
+QDBusMessage testShellCall(const QString& method, const QVariantList& arguments = {})
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.quillo.TestShell"), QStringLiteral("/org/quillo/TestShell"),
+                                       QStringLiteral("org.quillo.TestShell"), method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+std::optional<CompositorWindows::Window> gnomeShellWindow(qint64 pid, const QString& titleStart)
+{
+    const QDBusReply<QString> windows = testShellCall(QStringLiteral("Windows"));
+    if (!windows.isValid())
+        return std::nullopt;
+    for (const QJsonValue value : QJsonDocument::fromJson(windows.value().toUtf8()).array()) {
+        const QJsonObject w = value.toObject();
+        if (w[QLatin1String("pid")].toInteger() == pid && w[QLatin1String("title")].toString().startsWith(titleStart))
+            return CompositorWindows::Window{{w[QLatin1String("x")].toInt(), w[QLatin1String("y")].toInt(),
+                                              w[QLatin1String("width")].toInt(), w[QLatin1String("height")].toInt()},
+                                             false,
+                                             false};
+    }
+    return std::nullopt;
+}
+
+QString fakeInput()
+{
+    return QStringLiteral(QUILLO_BIN_DIR "/kwin_fake_input");
+}
+
+void findInSwayTree(const QJsonObject& node, qint64 pid, const QString& titleStart, bool floating,
+                    std::optional<CompositorWindows::Window>& found)
+{
+    if (node.value(QLatin1String("pid")).toInteger() == pid
+        && node.value(QLatin1String("name")).toString().startsWith(titleStart)) {
+        const QJsonObject r = node.value(QLatin1String("rect")).toObject();
+        found = CompositorWindows::Window{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(),
+                                           r[QLatin1String("width")].toInt(), r[QLatin1String("height")].toInt()},
+                                          floating,
+                                          false};
+    }
+    for (const QJsonValue child : node.value(QLatin1String("nodes")).toArray())
+        findInSwayTree(child.toObject(), pid, titleStart, floating, found);
+    for (const QJsonValue child : node.value(QLatin1String("floating_nodes")).toArray())
+        findInSwayTree(child.toObject(), pid, titleStart, true, found);
+}
+
+std::optional<CompositorWindows::Window> swayWindow(qint64 pid, const QString& titleStart)
+{
+    const std::optional<QJsonDocument> tree =
+        SwayIpc::request(qEnvironmentVariable("SWAYSOCK"), SwayIpc::Message::getTree);
+    std::optional<CompositorWindows::Window> found;
+    if (tree)
+        findInSwayTree(tree->object(), pid, titleStart, false, found);
+    return found;
+}
+
+QDBusMessage kwinCall(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), path, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+// Runs a KWin script and returns the lines it printed, which KWin writes to its log (named by
+// in-wayland.sh) as "js: ..."; each printed line starts with a mark of this run.
+QStringList runKWinScript(const QString& body)
+{
+    static int runs = 0;
+    const QString mark = QStringLiteral("quillo-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++runs);
+    QTemporaryFile file;
+    if (!file.open())
+        return {};
+    file.write(QStringLiteral("var mark = \"%1\";\n%2\nprint(mark + \" end\");\n").arg(mark, body).toUtf8());
+    file.close();
+    const QDBusReply<int> id = kwinCall(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"),
+                                        QStringLiteral("loadScript"), {file.fileName(), mark});
+    if (!id.isValid() || id.value() < 0)
+        return {};
+    // KWin 5 puts a loaded script at /<id>, KWin 6 at /Scripting/Script<id>.
+    const QString script = QStringLiteral("org.kde.kwin.Script");
+    if (kwinCall(QStringLiteral("/%1").arg(id.value()), script, QStringLiteral("run")).type()
+        == QDBusMessage::ErrorMessage)
+        kwinCall(QStringLiteral("/Scripting/Script%1").arg(id.value()), script, QStringLiteral("run"));
+    const QString log = qEnvironmentVariable("QUILLO_TEST_COMPOSITOR_LOG");
+    QStringList lines;
+    processEventsUntil(
+        [&] {
+            lines.clear();
+            for (const QByteArray& line : readFile(log).split('\n')) {
+                const qsizetype at = line.indexOf((mark + QLatin1Char(' ')).toUtf8());
+                if (at >= 0)
+                    lines << QString::fromUtf8(line.mid(at + mark.size() + 1));
+            }
+            return lines.contains(QLatin1String("end"));
+        },
+        scriptWaitMs);
+    kwinCall(QStringLiteral("/Scripting"), QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("unloadScript"),
+             {mark});
+    return lines;
+}
+
+std::optional<CompositorWindows::Window> kwinWindow(qint64 pid, const QString& titleStart)
+{
+    const QString title = QString::fromUtf8(QJsonDocument(QJsonArray{titleStart}).toJson(QJsonDocument::Compact));
+    const QStringList lines = runKWinScript(QStringLiteral(R"JS(
+var windows = workspace.windowList ? workspace.windowList() : workspace.clientList();
+for (var i = 0; i < windows.length; ++i) {
+    var w = windows[i], g = w.frameGeometry;
+    if (w.pid === %1 && String(w.caption).indexOf(%2[0]) === 0)
+        print(mark + " window " + g.x + " " + g.y + " " + g.width + " " + g.height + " " + w.keepAbove);
+})JS")
+                                                .arg(pid)
+                                                .arg(title));
+    for (const QString& line : lines) {
+        const QStringList f = line.split(QLatin1Char(' '));
+        if (f.size() == 6 && f[0] == QLatin1String("window"))
+            return CompositorWindows::Window{
+                {f[1].toInt(), f[2].toInt(), f[3].toInt(), f[4].toInt()}, false, f[5] == QLatin1String("true")};
+    }
+    return std::nullopt;
+}
+
+}
+
+namespace CompositorWindows {
+
+std::optional<Window> find(qint64 pid, const QString& titleStart)
+{
+    switch (compositor()) {
+    case Compositor::kwin: return kwinWindow(pid, titleStart);
+    case Compositor::gnomeShell: return gnomeShellWindow(pid, titleStart);
+    case Compositor::sway: break;
+    }
+    return swayWindow(pid, titleStart);
+}
+
+bool movePointer(QPoint to)
+{
+    const QString x = QString::number(to.x()), y = QString::number(to.y());
+    switch (compositor()) {
+    case Compositor::kwin: return runProgram(fakeInput(), {QStringLiteral("pointer"), x, y}).exitCode == 0;
+    case Compositor::gnomeShell:
+        return testShellCall(QStringLiteral("MovePointer"), {double(to.x()), double(to.y())}).type()
+            == QDBusMessage::ReplyMessage;
+    case Compositor::sway: break;
+    }
+    return runProgram(
+               QStringLiteral("swaymsg"),
+               {QStringLiteral("seat"), QStringLiteral("-"), QStringLiteral("cursor"), QStringLiteral("set"), x, y})
+               .exitCode
+        == 0;
+}
+
+bool tapEscape()
+{
+    switch (compositor()) {
+    case Compositor::kwin:
+        return runProgram(fakeInput(), {QStringLiteral("key"), QString::number(escapeKeyCode)}).exitCode == 0;
+    case Compositor::gnomeShell:
+        return testShellCall(QStringLiteral("TapKey"), {escapeKeysym}).type() == QDBusMessage::ReplyMessage;
+    case Compositor::sway: break;
+    }
+    return runProgram(QStringLiteral("wtype"), {QStringLiteral("-k"), QStringLiteral("Escape")}).exitCode == 0;
+}
+
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+// The windows of the private sway, KWin or GNOME Shell session a test or benchmark runs in
+// (tests/support/in-wayland.sh), as the compositor has them, and input sent through the
+// compositor the way a user's would arrive: what no client can see or do by itself on Wayland.
+namespace CompositorWindows {
+
+struct Window {
+    QRect rect;
+    bool floating = false;  // sway: out of the tiling
+    bool keptAbove = false; // KWin: above the other windows
+};
+
+// The window of the process whose title starts with the text; nothing while none is mapped.
+std::optional<Window> find(qint64 pid, const QString& titleStart);
+bool movePointer(QPoint to);
+bool tapEscape();
+
+}

@@ -1,0 +1,215 @@
+// Quillo's tray application on Wayland as the user meets it, in the private sway, KWin and GNOME
+// Shell sessions of tests/support/in-wayland.sh, with mousepad in front: the desktop's shortcut portal
+// (a fake one speaking its protocol) opens the panel with the selection at the pointer, Escape
+// gives the editor back, and the missing-tray guide comes once, only where no tray is watching.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "settings/HomeDir.h"
+#include "settings/L10n.h"
+#include "settings/SettingsStore.h"
+#include "settings/UserFlags.h"
+#include "tests/support/AtspiDriver.h"
+#include "tests/support/CompositorWindows.h"
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/RunProgram.h"
+#include "tests/tray/AtspiFinder.h"
+
+namespace {
+
+constexpr int waitMs = 30000;
+const QString document = QStringLiteral("Quillo reads selected words on Wayland.");
+const QString panelTitle = QStringLiteral("Quillo panel");
+
+const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+const bool onKWin = desktop == QLatin1String("KDE");
+const bool onGnome = desktop == QLatin1String("GNOME");
+// GNOME's session has two screens side by side: the pointer goes to the second.
+const QPoint pointer = onGnome ? QPoint(1580, 250) : QPoint(300, 250);
+
+// Where the desktop puts the panel: sway floats it centred on the pointer; KWin's script puts its
+// corner 12 px past the pointer and keeps it above; GNOME Shell places it itself, on the
+// pointer's screen.
+bool placedWhereItBelongs(const CompositorWindows::Window& panel)
+{
+    if (onGnome)
+        return QRect(1280, 0, 1280, 800).contains(panel.rect);
+    if (onKWin)
+        return (panel.rect.topLeft() - (pointer + QPoint(12, 12))).manhattanLength() <= 2 && panel.keptAbove;
+    return (panel.rect.center() - pointer).manhattanLength() <= 2 && panel.floating;
+}
+
+bool nameOwned(const QString& name)
+{
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:") + name})
+        .out.contains("true");
+}
+
+bool shows(qint64 pid, const QString& name)
+{
+    AtspiAccessible* found = AtspiFinder::named(pid, name);
+    if (found)
+        g_object_unref(found);
+    return found != nullptr;
+}
+
+class TrayAppWaylandTest : public ::testing::Test {
+protected:
+    DesktopSession session;
+    QTemporaryDir files;
+    AtspiFinder atspi;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
+        // The desktop's accessibility switch is on, as Quillo asks of its users.
+        ASSERT_EQ(
+            runProgram(QStringLiteral("dbus-send"),
+                       {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                        QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                        QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("string:org.a11y.Status"),
+                        QStringLiteral("string:IsEnabled"), QStringLiteral("variant:boolean:true")})
+                .exitCode,
+            0);
+        // Onboarded, and told about the shortcut and the accessibility switch before: only what a
+        // case asks for shows.
+        ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
+        UserFlags::set("shortcutBindingGuideShown", true);
+        UserFlags::set(UserFlags::upgradeAXPrompted, true);
+    }
+
+    // A helper script of tests/support on the session bus, up once it owns the name.
+    QProcess* startService(const QString& script, const QStringList& args, const QString& name)
+    {
+        QProcess* service = session.start(QStringLiteral("/usr/bin/python3"),
+                                          QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/") + script} + args);
+        return service && processEventsUntil([&] { return nameOwned(name); }, waitMs) ? service : nullptr;
+    }
+
+    qint64 startEditor()
+    {
+        const QString path = files.filePath(QStringLiteral("doc.txt"));
+        QProcess* mousepad =
+            writeFile(path, document.toUtf8()) ? session.start(QStringLiteral("mousepad"), {path}) : nullptr;
+        const qint64 pid = mousepad ? mousepad->processId() : 0;
+        return pid
+                && processEventsUntil(
+                    [&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs)
+            ? pid
+            : 0;
+    }
+
+    QProcess* startQuillo()
+    {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1")); // read over AT-SPI
+        QProcess* quillo = session.start(quilloBinary(), {}, env);
+        return quillo && processEventsUntil([] { return nameOwned(QStringLiteral("org.quillo.Quillo")); }, waitMs)
+            ? quillo
+            : nullptr;
+    }
+
+    static bool stopQuillo(QProcess* quillo)
+    {
+        DesktopSession::stop(quillo);
+        return processEventsUntil([] { return !nameOwned(QStringLiteral("org.quillo.Quillo")); }, waitMs);
+    }
+};
+
+TEST_F(TrayAppWaylandTest, TheDesktopsShortcutOpensThePanelWithTheSelectionAtThePointerAndEscapeGivesTheEditorBack)
+{
+    UserFlags::set("noTrayNotified", true);
+    // An engine is set up (a cloud key; nothing is asked of it): the panel offers its actions.
+    AppSettings settings = SettingsStore::load(true);
+    settings.doubaoApiKey = QStringLiteral("test-key");
+    ASSERT_TRUE(SettingsStore::save(settings));
+    const QString portalLog = files.filePath(QStringLiteral("portal.log"));
+    ASSERT_TRUE(
+        startService(QStringLiteral("fake_portal.py"), {portalLog}, QStringLiteral("org.freedesktop.portal.Desktop")));
+    const qint64 editor = startEditor();
+    ASSERT_TRUE(editor) << "mousepad shows the document in the window in front";
+    QProcess* quillo = startQuillo();
+    ASSERT_TRUE(quillo);
+    ASSERT_TRUE(processEventsUntil([&] { return readFile(portalLog).contains("BindShortcuts popup="); }, waitMs))
+        << "the shortcut is bound through the portal\n"
+        << readFile(portalLog).toStdString();
+    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
+        << "starting Quillo shows nothing";
+
+    ASSERT_TRUE(AtspiDriver::select(editor, 7, 21)); // "reads selected"
+    ASSERT_TRUE(CompositorWindows::movePointer(pointer));
+    ASSERT_TRUE(PrivateBus::press(QStringLiteral("popup")));
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return shows(quillo->processId(), L10n::tf("popup.header.read", {QStringLiteral("14")})); }, waitMs))
+        << "the panel tells of the 14 selected characters";
+
+    // Mapped first, then moved: waited for until it is where it belongs.
+    std::optional<CompositorWindows::Window> panel;
+    const bool placed = processEventsUntil(
+        [&] {
+            return (panel = CompositorWindows::find(quillo->processId(), panelTitle)) && placedWhereItBelongs(*panel);
+        },
+        waitMs);
+    ASSERT_TRUE(panel) << "the panel is mapped";
+    EXPECT_TRUE(placed) << "the pointer at " << pointer.x() << "," << pointer.y() << ", the panel at "
+                        << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x"
+                        << panel->rect.height() << (panel->floating ? " floating" : "")
+                        << (panel->keptAbove ? " kept above" : "");
+
+    ASSERT_TRUE(processEventsUntil([&] { return !AtspiDriver::isActive(editor); }, waitMs))
+        << "the panel takes the keys";
+    ASSERT_TRUE(CompositorWindows::tapEscape());
+    EXPECT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(quillo->processId(), panelTitle); }, waitMs))
+        << "Escape closes the panel";
+    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
+        << "the editor is in front again";
+}
+
+// At its look for a tray, Quillo tells of what it could not read in its settings right after the
+// tray guide, or, while a guide is up, once that closes: the notice is the sign the look is over.
+TEST_F(TrayAppWaylandTest, TheTrayGuideComesOnceAndOnlyWhereNoTrayIsWatching)
+{
+    if (onKWin || onGnome)
+        GTEST_SKIP() << "the tray is looked for the same way on every compositor: tested on sway";
+    UserFlags::set("noTrayNotified", false);
+    const QString guide = L10n::t("tray.missing.header"), notice = L10n::t("data.notice.header");
+    struct Launch {
+        const char* what;
+        bool watcher;
+        bool guide;
+    };
+    const Launch launches[] = {
+        {"a tray is watching", true, false},
+        {"no tray", false, true},
+        {"no tray, and told before", false, false},
+    };
+    const QString watcherLog = files.filePath(QStringLiteral("watcher.log"));
+    for (const Launch& launch : launches) {
+        ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/config.json"), R"({"doubaoModel": 5})"));
+        QProcess* watcher = launch.watcher ? startService(QStringLiteral("fake_sni_watcher.py"), {watcherLog},
+                                                          QStringLiteral("org.kde.StatusNotifierWatcher"))
+                                           : nullptr;
+        ASSERT_EQ(watcher != nullptr, launch.watcher) << launch.what;
+        QProcess* quillo = startQuillo();
+        ASSERT_TRUE(quillo) << launch.what;
+        const qint64 pid = quillo->processId();
+        EXPECT_TRUE(processEventsUntil([&] { return shows(pid, launch.guide ? guide : notice); }, waitMs))
+            << launch.what;
+        EXPECT_FALSE(shows(pid, launch.guide ? notice : guide)) << launch.what;
+        if (launch.watcher) {
+            EXPECT_TRUE(readFile(watcherLog).contains("item ")) << "the icon is registered with the tray";
+        }
+        ASSERT_TRUE(stopQuillo(quillo)) << launch.what;
+        DesktopSession::stop(watcher);
+    }
+}
+
+}
