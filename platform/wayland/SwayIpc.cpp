@@ -22,16 +22,15 @@ QByteArray header(quint32 length, quint32 type)
     return bytes;
 }
 
-std::optional<qint64> focusedIn(const QJsonObject& node)
+std::optional<SwayIpc::Node> findIn(const QJsonObject& node, bool floating, const SwayIpc::NodeTest& test)
 {
-    if (node.value(QLatin1String("focused")).toBool()) {
-        const qint64 pid = node.value(QLatin1String("pid")).toInteger();
-        return pid > 0 ? std::optional(pid) : std::nullopt;
-    }
+    if (test(node))
+        return SwayIpc::Node{node, floating};
     for (const char* children : {"nodes", "floating_nodes"}) {
+        const bool floats = floating || std::strcmp(children, "floating_nodes") == 0;
         for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
-            if (std::optional<qint64> pid = focusedIn(child.toObject()))
-                return pid;
+            if (std::optional<SwayIpc::Node> found = findIn(child.toObject(), floats, test))
+                return found;
         }
     }
     return std::nullopt;
@@ -61,10 +60,28 @@ std::optional<QJsonDocument> request(const QString& socketPath, Message type, co
     return document;
 }
 
+std::optional<Node> findNode(const QJsonObject& tree, const NodeTest& test)
+{
+    return findIn(tree, false, test);
+}
+
+std::optional<Node> findWindow(const QJsonObject& tree, qint64 pid, const QString& title)
+{
+    return findNode(tree, [&](const QJsonObject& node) {
+        return node.value(QLatin1String("pid")).toInteger() == pid
+            && node.value(QLatin1String("name")).toString() == title;
+    });
+}
+
 std::optional<qint64> focusedProcess(const QString& socketPath)
 {
     const std::optional<QJsonDocument> tree = request(socketPath, Message::getTree);
-    return tree ? focusedIn(tree->object()) : std::nullopt;
+    const std::optional<Node> focused = tree
+        ? findNode(tree->object(),
+                   [](const QJsonObject& node) { return node.value(QLatin1String("focused")).toBool(); })
+        : std::nullopt;
+    const qint64 pid = focused ? focused->object.value(QLatin1String("pid")).toInteger() : 0;
+    return pid > 0 ? std::optional(pid) : std::nullopt;
 }
 
 }

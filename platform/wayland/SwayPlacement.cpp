@@ -31,20 +31,6 @@ QByteArray panelCriteria(qint64 pid)
         + PanelPlacement::panelTitle + QByteArrayLiteral("$\"] ");
 }
 
-bool holdsPanel(const QJsonObject& node, qint64 pid)
-{
-    if (node.value(QLatin1String("pid")).toInteger() == pid
-        && node.value(QLatin1String("name")).toString() == QLatin1String(PanelPlacement::panelTitle))
-        return true;
-    for (const char* children : {"nodes", "floating_nodes"}) {
-        for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
-            if (holdsPanel(child.toObject(), pid))
-                return true;
-        }
-    }
-    return false;
-}
-
 }
 
 SwayPlacement::SwayPlacement(const QString& socketPath)
@@ -63,7 +49,7 @@ void SwayPlacement::shown(QWindow*)
             const std::optional<QJsonDocument> tree = SwayIpc::request(socketPath, SwayIpc::Message::getTree);
             if (!tree)
                 return;
-            if (holdsPanel(tree->object(), pid)) {
+            if (SwayIpc::findWindow(tree->object(), pid, QLatin1String(PanelPlacement::panelTitle))) {
                 SwayIpc::request(socketPath, SwayIpc::Message::runCommand, panelCriteria(pid) + "move position cursor");
                 return;
             }

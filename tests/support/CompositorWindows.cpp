@@ -40,14 +40,14 @@ QDBusMessage testShellCall(const QString& method, const QVariantList& arguments 
     return QDBusConnection::sessionBus().call(call);
 }
 
-std::optional<CompositorWindows::Window> gnomeShellWindow(qint64 pid, const QString& titleStart)
+std::optional<CompositorWindows::Window> gnomeShellWindow(qint64 pid, const QString& title)
 {
     const QDBusReply<QString> windows = testShellCall(QStringLiteral("Windows"));
     if (!windows.isValid())
         return std::nullopt;
     for (const QJsonValue value : QJsonDocument::fromJson(windows.value().toUtf8()).array()) {
         const QJsonObject w = value.toObject();
-        if (w[QLatin1String("pid")].toInteger() == pid && w[QLatin1String("title")].toString().startsWith(titleStart))
+        if (w[QLatin1String("pid")].toInteger() == pid && w[QLatin1String("title")].toString() == title)
             return CompositorWindows::Window{{w[QLatin1String("x")].toInt(), w[QLatin1String("y")].toInt(),
                                               w[QLatin1String("width")].toInt(), w[QLatin1String("height")].toInt()},
                                              false,
@@ -61,31 +61,18 @@ QString fakeInput()
     return QStringLiteral(QUILLO_BIN_DIR "/kwin_fake_input");
 }
 
-void findInSwayTree(const QJsonObject& node, qint64 pid, const QString& titleStart, bool floating,
-                    std::optional<CompositorWindows::Window>& found)
-{
-    if (node.value(QLatin1String("pid")).toInteger() == pid
-        && node.value(QLatin1String("name")).toString().startsWith(titleStart)) {
-        const QJsonObject r = node.value(QLatin1String("rect")).toObject();
-        found = CompositorWindows::Window{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(),
-                                           r[QLatin1String("width")].toInt(), r[QLatin1String("height")].toInt()},
-                                          floating,
-                                          false};
-    }
-    for (const QJsonValue child : node.value(QLatin1String("nodes")).toArray())
-        findInSwayTree(child.toObject(), pid, titleStart, floating, found);
-    for (const QJsonValue child : node.value(QLatin1String("floating_nodes")).toArray())
-        findInSwayTree(child.toObject(), pid, titleStart, true, found);
-}
-
-std::optional<CompositorWindows::Window> swayWindow(qint64 pid, const QString& titleStart)
+std::optional<CompositorWindows::Window> swayWindow(qint64 pid, const QString& title)
 {
     const std::optional<QJsonDocument> tree =
         SwayIpc::request(qEnvironmentVariable("SWAYSOCK"), SwayIpc::Message::getTree);
-    std::optional<CompositorWindows::Window> found;
-    if (tree)
-        findInSwayTree(tree->object(), pid, titleStart, false, found);
-    return found;
+    const std::optional<SwayIpc::Node> window = tree ? SwayIpc::findWindow(tree->object(), pid, title) : std::nullopt;
+    if (!window)
+        return std::nullopt;
+    const QJsonObject r = window->object.value(QLatin1String("rect")).toObject();
+    return CompositorWindows::Window{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(),
+                                      r[QLatin1String("width")].toInt(), r[QLatin1String("height")].toInt()},
+                                     window->floating,
+                                     false};
 }
 
 QDBusMessage kwinCall(const QString& path, const QString& interface, const QString& method,
@@ -134,18 +121,18 @@ QStringList runKWinScript(const QString& body)
     return lines;
 }
 
-std::optional<CompositorWindows::Window> kwinWindow(qint64 pid, const QString& titleStart)
+std::optional<CompositorWindows::Window> kwinWindow(qint64 pid, const QString& title)
 {
-    const QString title = QString::fromUtf8(QJsonDocument(QJsonArray{titleStart}).toJson(QJsonDocument::Compact));
+    const QString quoted = QString::fromUtf8(QJsonDocument(QJsonArray{title}).toJson(QJsonDocument::Compact));
     const QStringList lines = runKWinScript(QStringLiteral(R"JS(
 var windows = workspace.windowList ? workspace.windowList() : workspace.clientList();
 for (var i = 0; i < windows.length; ++i) {
     var w = windows[i], g = w.frameGeometry;
-    if (w.pid === %1 && String(w.caption).indexOf(%2[0]) === 0)
+    if (w.pid === %1 && String(w.caption) === %2[0])
         print(mark + " window " + g.x + " " + g.y + " " + g.width + " " + g.height + " " + w.keepAbove);
 })JS")
                                                 .arg(pid)
-                                                .arg(title));
+                                                .arg(quoted));
     for (const QString& line : lines) {
         const QStringList f = line.split(QLatin1Char(' '));
         if (f.size() == 6 && f[0] == QLatin1String("window"))
@@ -159,14 +146,14 @@ for (var i = 0; i < windows.length; ++i) {
 
 namespace CompositorWindows {
 
-std::optional<Window> find(qint64 pid, const QString& titleStart)
+std::optional<Window> find(qint64 pid, const QString& title)
 {
     switch (compositor()) {
-    case Compositor::kwin: return kwinWindow(pid, titleStart);
-    case Compositor::gnomeShell: return gnomeShellWindow(pid, titleStart);
+    case Compositor::kwin: return kwinWindow(pid, title);
+    case Compositor::gnomeShell: return gnomeShellWindow(pid, title);
     case Compositor::sway: break;
     }
-    return swayWindow(pid, titleStart);
+    return swayWindow(pid, title);
 }
 
 bool movePointer(QPoint to)

@@ -17,8 +17,8 @@ struct Window {
     bool keptAbove = false; // KWin: above the other windows
 };
 
-// The window of the process whose title starts with the text; nothing while none is mapped.
-std::optional<Window> find(qint64 pid, const QString& titleStart);
+// The window of the process with that title; nothing while none is mapped.
+std::optional<Window> find(qint64 pid, const QString& title);
 bool movePointer(QPoint to);
 bool tapEscape();
 
