@@ -6,13 +6,14 @@
 #include "settings/SettingsStore.h"
 
 AppServices::AppServices()
-    : m_semantic(std::make_shared<OllamaEmbedder>())
+    : m_platform(Platform::services())
+    , m_semantic(std::make_shared<OllamaEmbedder>())
     , m_knowledge(KnowledgeStore::defaultPath(), m_semantic)
     , m_engines(std::make_shared<OllamaEngineControl>())
     , m_actionEngine(std::make_shared<ClientEngine>(m_engines))
     // A cancelled task may take a moment to notice; the next one must not queue behind it.
     , m_tasks(8)
-    , m_selectionCapture(std::make_unique<PlatformSelectionCapture>(Platform::services(), m_tasks))
+    , m_selectionCapture(std::make_unique<PlatformSelectionCapture>(m_platform, m_tasks))
 {
     // Another embedding model or engine address may serve semantic recall now.
     m_settingsListener =

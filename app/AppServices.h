@@ -6,6 +6,8 @@
 #include "core/TaskPool.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "ocr/ScreenOCR.h"
+#include "platform/PlatformServices.h"
 
 class ActionEngine;
 class EngineControl;
@@ -26,8 +28,12 @@ public:
     const std::shared_ptr<EngineControl>& engines() const { return m_engines; }
     const std::shared_ptr<ActionEngine>& actionEngine() const { return m_actionEngine; }
     SelectionCaptureService& selectionCapture() { return *m_selectionCapture; }
+    ScreenTextCapture& screenText() { return m_screenText; }
+    Clipboard& clipboard() { return *m_platform.clipboard; }
+    Workspace& workspace() { return *m_platform.workspace; }
 
 private:
+    PlatformServices m_platform; // the installed platform, held for the references handed out
     SemanticRecall m_semantic;
     KnowledgeStore m_knowledge;
     std::shared_ptr<EngineControl> m_engines;
@@ -36,4 +42,5 @@ private:
     // After what its tasks use, so it is destroyed first: no task outlives what it uses.
     TaskPool m_tasks;
     std::unique_ptr<SelectionCaptureService> m_selectionCapture;
+    ScreenOCR m_screenText;
 };

@@ -8,8 +8,8 @@
 #include <QApplication>
 
 #include "app/InstalledPlatform.h"
+#include "app/Modes.h"
 #include "app/SignalQuit.h"
-#include "app/modes/Modes.h"
 #include "engines/ManagedOllama.h"
 #include "settings/KeyNames.h"
 
@@ -18,10 +18,19 @@ namespace Entry {
 const QList<EntrySwitch>& switches()
 {
     static const QList<EntrySwitch> table = {
+        // The commands a user runs.
         {"--help", &helpMode},
         {"--version", &versionMode},
+        {"--ask", &askMode},
+        {"--trigger", &triggerMode},
+        {"--trigger-ocr", &triggerOCRMode},
+        {"--settings", &settingsMode},
+        {"--knowledge", &knowledgeMode},
+        {"--quit", &quitMode},
+        {"--demo", &demoMode},
+        // The built-in checks, each ending in a verdict line.
         {"--selftest-hotkey", &selftestHotkeyMode},
-        {"--selftest-ocr", &selftestOcrMode},
+        {"--selftest-ocr", &selftestOCRMode},
         {"--selftest-knowledge", &selftestKnowledgeMode},
         {"--selftest-semantic", &selftestSemanticMode},
         {"--selftest-homedir", &selftestHomedirMode},
@@ -34,15 +43,8 @@ const QList<EntrySwitch>& switches()
         {"--selftest-e2e", &selftestE2eMode},
         {"--selftest-pull", &selftestPullMode},
         {"--check-ax", &checkAxMode},
-        {"--demo", &demoMode},
         {"--render-preview", &renderPreviewMode},
         {"--probe-selection", &probeSelectionMode},
-        {"--ask", &askMode},
-        {"--trigger", &triggerMode},
-        {"--trigger-ocr", &triggerOcrMode},
-        {"--settings", &settingsMode},
-        {"--knowledge", &knowledgeMode},
-        {"--quit", &quitMode},
     };
     return table;
 }

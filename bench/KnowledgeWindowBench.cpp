@@ -17,6 +17,7 @@
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "platform/PlatformServices.h"
 #include "settings/PrivateFile.h"
 #include "windows/KnowledgeWindow.h"
 
@@ -101,7 +102,7 @@ void BM_TimeToShow(benchmark::State& state)
     TaskPool tasks(1);
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        KnowledgeWindow window(store, tasks, nullptr);
+        KnowledgeWindow window(store, tasks, nullptr, *Platform::services().clipboard);
         PaintWatch painted(window.findChild<QListView*>()->viewport());
         window.showAndRaise();
         painted.waitForPaint();
@@ -122,7 +123,7 @@ void keystroke(benchmark::State& state, bool narrowing)
 {
     KnowledgeStore store(fixture().path, fixture().semantic);
     TaskPool tasks(1);
-    KnowledgeWindow window(store, tasks, nullptr);
+    KnowledgeWindow window(store, tasks, nullptr, *Platform::services().clipboard);
     PaintWatch painted(window.findChild<QListView*>()->viewport());
     window.showAndRaise();
     painted.waitForPaint();

@@ -7,7 +7,7 @@
 #include <QPointer>
 
 #include "core/TaskPool.h"
-#include "ocr/OcrEngine.h"
+#include "ocr/OCREngine.h"
 
 // The one warm recognition engine of the process and the thread it runs on. It belongs to the
 // application object and ends with it, stopping a recognition that is still running.
@@ -25,6 +25,6 @@ public:
 private:
     explicit RecognitionWorker(QObject* parent);
 
-    OcrEngine m_engine; // used on the pool's one thread only
+    OCREngine m_engine; // used on the pool's one thread only
     TaskPool m_pool{1}; // declared last: it stops and waits before the engine goes
 };

@@ -12,11 +12,11 @@
 
 namespace {
 
-using Result = ScreenOCR::CaptureResult;
+using Result = ScreenTextCapture::Result;
 
 }
 
-void ScreenOCR::captureAndRecognize(QObject* context, std::function<void(CaptureResult)> done)
+void ScreenOCR::capture(QObject* context, Done done)
 {
     QPointer<QObject> guard(context);
     auto answer = [guard, done](Result result) { TaskPool::toGui(guard, [done, result] { done(result); }); };
@@ -43,7 +43,7 @@ void ScreenOCR::captureAndRecognize(QObject* context, std::function<void(Capture
     });
 }
 
-void ScreenOCR::recognize(const QImage& image, QObject* context, std::function<void(CaptureResult)> done)
+void ScreenOCR::recognize(const QImage& image, QObject* context, Done done)
 {
     QElapsedTimer clock;
     clock.start();

@@ -1,7 +1,7 @@
 #include "ocr/TextRecognizer.h"
 
 #include "ocr/CropLayout.h"
-#include "ocr/OcrEngine.h"
+#include "ocr/OCREngine.h"
 #include "ocr/ScreenOCR.h"
 
 namespace {
@@ -12,7 +12,7 @@ constexpr int readableLineHeight = 24;
 
 }
 
-QString TextRecognizer::recognizeText(OcrEngine& engine, const QImage& image, std::stop_token stop)
+QString TextRecognizer::recognizeText(OCREngine& engine, const QImage& image, std::stop_token stop)
 {
     const QImage grey = CropLayout::readableGrey(image);
     const int lineHeight = CropLayout::lineHeight(grey);

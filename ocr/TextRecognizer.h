@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-class OcrEngine;
+class OCREngine;
 
 // The text of a crop, the way every capture and the self-check read it.
 class TextRecognizer {
@@ -13,5 +13,5 @@ public:
     // Columns left to right, each in reading order, separated by a line feed; trimmed, empty when
     // nothing is legible. Small text is scaled up first, so its lines are
     // 24 px high.
-    static QString recognizeText(OcrEngine& engine, const QImage& image, std::stop_token stop = {});
+    static QString recognizeText(OCREngine& engine, const QImage& image, std::stop_token stop = {});
 };

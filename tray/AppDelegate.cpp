@@ -15,7 +15,7 @@
 #include "memory/KnowledgeStore.h"
 #include "ocr/OCRDebugLog.h"
 #include "ocr/ScreenCapturePermission.h"
-#include "ocr/ScreenOCR.h"
+#include "ocr/ScreenTextCapture.h"
 #include "platform/PlatformServices.h"
 #include "popup/view/PopupPanel.h"
 #include "prompts/ActionOptions.h"
@@ -65,6 +65,16 @@ void logTrustStatus()
             .toUtf8());
 }
 
+// A box of its own, not modal: the event loop, the shortcuts and the popup go on meanwhile. Gone
+// when closed, or with its owner.
+QMessageBox* messageBox(QMessageBox::Icon icon, const QString& title, const QString& text, QObject* owner)
+{
+    auto* box = new QMessageBox(icon, title, text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(owner, &QObject::destroyed, box, [box] { delete box; });
+    return box;
+}
+
 }
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
@@ -75,7 +85,8 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
                                Platform::services(), [] { return SettingsStore::load().fontScale; }}))
 {
     m_windows = std::make_unique<AppWindows>(
-        AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks},
+        AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks,
+                             m_services.clipboard},
         AppWindows::Callbacks{[this] { settingsSaved(); }, [this] { showScreenRecordingGuide(); },
                               [this] { relaunch(); }});
     m_updates = std::make_unique<UpdatePopups>(*m_popup, m_services.tasks);
@@ -153,7 +164,7 @@ void AppDelegate::handle(SingleInstance::Command command)
 {
     switch (command) {
     case SingleInstance::Command::trigger: onHotKey(); break;
-    case SingleInstance::Command::triggerOcr: startScreenOCR(QStringLiteral("command")); break;
+    case SingleInstance::Command::triggerOCR: startScreenOCR(QStringLiteral("command")); break;
     case SingleInstance::Command::settings: m_windows->showSettings(); break;
     case SingleInstance::Command::knowledge: m_windows->showKnowledge(); break;
     case SingleInstance::Command::quit: QCoreApplication::exit(0); break;
@@ -293,7 +304,7 @@ void AppDelegate::onHotKey()
             m_popup->show(L10n::t("auth.noDesktop.header"), L10n::t("auth.noDesktop.body"), Tint::orange);
         return;
     }
-    const std::optional<qint64> targetPid = Platform::services().workspace->frontmostProcessId();
+    const std::optional<qint64> targetPid = m_services.workspace.frontmostProcessId();
     m_services.capture.capture(this, [this, targetPid](std::optional<SelectionCapture::Result> result) {
         if (result)
             presentActions(*result, targetPid);
@@ -310,10 +321,10 @@ void AppDelegate::startScreenOCR(const QString& source)
     }
     m_ocrCaptureInProgress = true;
     OCRDebugLog::log(source + QStringLiteral(" · 触发，开始截图"));
-    ScreenOCR::captureAndRecognize(this, [this, source](const ScreenOCR::CaptureResult& result) {
+    m_services.screenText.capture(this, [this, source](const ScreenTextCapture::Result& result) {
         m_ocrCaptureInProgress = false;
         const QString prefix = source + QStringLiteral(" · 拿到结果 · ");
-        using Kind = ScreenOCR::CaptureResult::Kind;
+        using Kind = ScreenTextCapture::Result::Kind;
         switch (result.kind) {
         case Kind::needsScreenPermission:
             OCRDebugLog::log(prefix + QStringLiteral("needsScreenPermission"));
@@ -454,25 +465,26 @@ void AppDelegate::setFontScale(int step)
 void AppDelegate::deleteDownloadedModel()
 {
     const QString model = SettingsStore::load(true).qwenModel;
-    QMessageBox confirm(QMessageBox::Warning, L10n::t("model.delete.confirmTitle"),
-                        L10n::tf("model.delete.confirmBody", {model}));
-    QPushButton* remove = confirm.addButton(L10n::t("common.delete"), QMessageBox::DestructiveRole);
-    confirm.addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);
-    confirm.exec();
-    if (confirm.clickedButton() != remove)
-        return;
-    const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(
-        this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
-        [this](bool deleted) {
-            QMessageBox done(deleted ? QMessageBox::Information : QMessageBox::Warning,
-                             L10n::t(deleted ? "model.delete.doneTitle" : "model.delete.failTitle"),
-                             L10n::t(deleted ? "model.delete.doneBody" : "model.delete.failBody"));
-            done.addButton(L10n::t("common.close"), QMessageBox::AcceptRole);
-            done.exec();
-            if (deleted)
-                setupStatusItem();
-        });
+    QMessageBox* confirm = messageBox(QMessageBox::Warning, L10n::t("model.delete.confirmTitle"),
+                                      L10n::tf("model.delete.confirmBody", {model}), this);
+    QPushButton* remove = confirm->addButton(L10n::t("common.delete"), QMessageBox::DestructiveRole);
+    confirm->addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);
+    connect(remove, &QPushButton::clicked, this, [this, model] {
+        const std::shared_ptr<EngineControl> engines = m_services.engines;
+        m_services.tasks.run(
+            this, [engines, model](std::stop_token stop) { return engines->deleteModel(model, stop); },
+            [this](bool deleted) {
+                QMessageBox* done =
+                    messageBox(deleted ? QMessageBox::Information : QMessageBox::Warning,
+                               L10n::t(deleted ? "model.delete.doneTitle" : "model.delete.failTitle"),
+                               L10n::t(deleted ? "model.delete.doneBody" : "model.delete.failBody"), this);
+                done->addButton(L10n::t("common.close"), QMessageBox::AcceptRole);
+                done->show();
+                if (deleted)
+                    setupStatusItem();
+            });
+    });
+    confirm->show();
 }
 
 void AppDelegate::relaunch()

@@ -13,16 +13,19 @@
 class ActionEngine;
 class ActionOptions;
 class AppWindows;
+class Clipboard;
 class Dictation;
 class EngineControl;
 class HotKeyRegistrar;
 class KnowledgeStore;
 class PopupPanel;
+class ScreenTextCapture;
 class SelectionCaptureService;
 class StatusMenu;
 class TaskPool;
 class TrayIcon;
 class UpdatePopups;
+class Workspace;
 
 // The tray application's controller, alive for the whole run: the tray icon and its menu, the two
 // global shortcuts, the one popup and the windows. Turns a shortcut press into a popup for the
@@ -39,6 +42,9 @@ public:
         KnowledgeStore& knowledge;
         TaskPool& tasks;
         SelectionCaptureService& capture;
+        ScreenTextCapture& screenText;
+        Clipboard& clipboard;
+        Workspace& workspace;
         std::function<std::unique_ptr<Dictation>()> dictation;
     };
 

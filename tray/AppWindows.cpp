@@ -60,8 +60,8 @@ void AppWindows::showSettings()
 void AppWindows::showKnowledge()
 {
     if (!m_windows->knowledge)
-        m_windows->knowledge =
-            std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks, m_services.actionEngine);
+        m_windows->knowledge = std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks,
+                                                                 m_services.actionEngine, m_services.clipboard);
     m_windows->knowledge->showAndRaise();
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 
 class ActionEngine;
+class Clipboard;
 class EngineControl;
 class KnowledgeStore;
 class TaskPool;
@@ -23,6 +24,7 @@ public:
         std::shared_ptr<ActionEngine> actionEngine;
         KnowledgeStore& knowledge;
         TaskPool& tasks;
+        Clipboard& clipboard;
     };
     struct Callbacks {
         std::function<void()> settingsSaved;

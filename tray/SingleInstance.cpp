@@ -15,7 +15,7 @@ const char* methodOf(SingleInstance::Command command)
 {
     switch (command) {
     case SingleInstance::Command::trigger: return "Trigger";
-    case SingleInstance::Command::triggerOcr: return "TriggerOcr";
+    case SingleInstance::Command::triggerOCR: return "TriggerOcr";
     case SingleInstance::Command::settings: return "OpenSettings";
     case SingleInstance::Command::knowledge: return "OpenKnowledge";
     case SingleInstance::Command::quit: return "Quit";
@@ -98,7 +98,7 @@ void SingleInstance::Trigger()
 }
 void SingleInstance::TriggerOcr()
 {
-    post(Command::triggerOcr);
+    post(Command::triggerOCR);
 }
 void SingleInstance::OpenSettings()
 {

@@ -19,7 +19,7 @@ public:
     static constexpr char serviceName[] = "org.quillo.Quillo";
     static constexpr char objectPath[] = "/org/quillo/Quillo";
 
-    enum class Command { trigger, triggerOcr, settings, knowledge, quit };
+    enum class Command { trigger, triggerOCR, settings, knowledge, quit };
     // What became of a command: carried out; nobody runs; an instance owns the name but did not
     // answer in time (stopped or busy: the call stays queued and may reach it later); an
     // instance holds the lock but is not on this session bus, so nothing can reach it.
@@ -41,6 +41,7 @@ public:
     static Delivery send(Command command, int quitWaitMs = 15000);
 
 public Q_SLOTS:
+    // The bus method names are what other versions and desktop shortcuts call: never renamed.
     Q_SCRIPTABLE void Trigger();
     Q_SCRIPTABLE void TriggerOcr();
     Q_SCRIPTABLE void OpenSettings();

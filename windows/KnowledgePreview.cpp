@@ -7,6 +7,7 @@
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
+#include "platform/PlatformServices.h"
 #include "profile/ProfileStore.h"
 #include "settings/PrivateFile.h"
 #include "windows/KnowledgeWindow.h"
@@ -91,8 +92,8 @@ QStringList KnowledgePreview::render(const QString& directory)
         return {};
     KnowledgeStore store(knowledgeFile, noModels);
     TaskPool tasks(1);
-    // Nothing is clicked in a preview, so no engine is ever asked.
-    KnowledgeWindow window(store, tasks, nullptr);
+    // Nothing is clicked in a preview, so no engine is ever asked and nothing is copied.
+    KnowledgeWindow window(store, tasks, nullptr, *Platform::services().clipboard);
     window.setAttribute(Qt::WA_DontShowOnScreen);
     window.showAndRaise();
     QCoreApplication::processEvents();

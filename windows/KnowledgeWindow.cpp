@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "memory/KnowledgeStore.h"
-#include "platform/PlatformServices.h"
+#include "platform/Clipboard.h"
 #include "settings/L10n.h"
 #include "windows/ExportJson.h"
 #include "windows/KnowledgeBrowser.h"
@@ -35,12 +35,13 @@ QString buttonText(const char* key)
 }
 
 KnowledgeWindow::KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
-                                 QWidget* parent)
+                                 Clipboard& clipboard, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_store(store)
     , m_tasks(tasks)
+    , m_clipboard(clipboard)
     , m_browser(new KnowledgeBrowser(store, this))
-    , m_organise(new OrganiseFlow(store, tasks, engine, this))
+    , m_organise(new OrganiseFlow(store, tasks, engine, clipboard, this))
 {
     setWindowTitle(L10n::t("kw.title"));
     setAccessibleName(QStringLiteral("knowledge-window"));
@@ -249,7 +250,7 @@ void KnowledgeWindow::copyResult()
 {
     commitEdits();
     if (const std::optional<KnowledgeEntry>& entry = m_browser->current()) {
-        Platform::services().clipboard->setText(entry->resultText);
+        m_clipboard.setText(entry->resultText);
         m_detail->flash(L10n::t("kw.resultCopied"));
     }
 }
@@ -263,12 +264,16 @@ void KnowledgeWindow::deleteCurrent()
 void KnowledgeWindow::confirmClear()
 {
     commitEdits();
-    QMessageBox box(QMessageBox::Warning, L10n::t("kw.clear.title"), L10n::t("kw.clear.body"), QMessageBox::NoButton,
-                    this);
-    QPushButton* confirm = box.addButton(L10n::t("kw.clear.confirm"), QMessageBox::DestructiveRole);
+    // Window-modal and answered through its button: the window waits, the application does not.
+    auto* box = new QMessageBox(QMessageBox::Warning, L10n::t("kw.clear.title"), L10n::t("kw.clear.body"),
+                                QMessageBox::NoButton, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* confirm = box->addButton(L10n::t("kw.clear.confirm"), QMessageBox::DestructiveRole);
     confirm->setAccessibleName(QStringLiteral("knowledge-clear-confirm"));
-    box.addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);
-    box.exec();
-    if (box.clickedButton() == confirm && !m_browser->clearAll())
-        m_detail->flash(L10n::t("kw.saveFailed"), true);
+    box->addButton(L10n::t("common.cancel"), QMessageBox::RejectRole);
+    connect(confirm, &QPushButton::clicked, this, [this] {
+        if (!m_browser->clearAll())
+            m_detail->flash(L10n::t("kw.saveFailed"), true);
+    });
+    box->open();
 }

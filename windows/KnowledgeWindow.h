@@ -8,6 +8,7 @@
 #include "memory/KnowledgeEntry.h"
 
 class ActionEngine;
+class Clipboard;
 class KnowledgeBrowser;
 class KnowledgeDetail;
 class KnowledgeStore;
@@ -29,7 +30,7 @@ class KnowledgeWindow : public QWidget {
 public:
     // The store must outlive the pool, and the pool the window's tasks (profile regeneration,
     // organising, exports); the engine answers the one-shot requests of both.
-    KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
+    KnowledgeWindow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, Clipboard& clipboard,
                     QWidget* parent = nullptr);
     ~KnowledgeWindow() override;
 
@@ -55,6 +56,7 @@ private:
 
     KnowledgeStore& m_store;
     TaskPool& m_tasks;
+    Clipboard& m_clipboard;
     KnowledgeBrowser* m_browser;
     OrganiseFlow* m_organise;
     QLineEdit* m_search = nullptr;

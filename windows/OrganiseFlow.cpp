@@ -13,7 +13,7 @@
 #include "core/TaskPool.h"
 #include "memory/CollectionExport.h"
 #include "memory/KnowledgeStore.h"
-#include "platform/PlatformServices.h"
+#include "platform/Clipboard.h"
 #include "popup/ActionEngine.h"
 #include "settings/L10n.h"
 #include "ui/Typography.h"
@@ -59,11 +59,12 @@ void alert(QWidget* window, const char* titleKey, const char* textKey)
 }
 
 OrganiseFlow::OrganiseFlow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine,
-                           QWidget* window)
+                           Clipboard& clipboard, QWidget* window)
     : QObject(window)
     , m_store(store)
     , m_tasks(tasks)
     , m_engine(std::move(engine))
+    , m_clipboard(clipboard)
     , m_window(window)
 {
 }
@@ -112,7 +113,7 @@ void OrganiseFlow::showResult(const QString& reply)
 {
     switch (askWhatToDo(reply, m_window)) {
     case copyChoice:
-        Platform::services().clipboard->setText(reply);
+        m_clipboard.setText(reply);
         Q_EMIT copied();
         return;
     case saveChoice: saveMarkdown(reply); return;

@@ -7,6 +7,7 @@
 #include <QString>
 
 class ActionEngine;
+class Clipboard;
 class KnowledgeStore;
 class QWidget;
 class TaskPool;
@@ -19,8 +20,9 @@ class OrganiseFlow : public QObject {
 
 public:
     // The store must outlive the pool, and the pool the flow's tasks. Alerts and dialogs open
-    // over `window`.
-    OrganiseFlow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, QWidget* window);
+    // over `window`; a reply the user copies goes to `clipboard`.
+    OrganiseFlow(KnowledgeStore& store, TaskPool& tasks, std::shared_ptr<ActionEngine> engine, Clipboard& clipboard,
+                 QWidget* window);
 
     bool isRunning() const { return m_running; }
     // Starts a run; nothing while one runs.
@@ -44,6 +46,7 @@ private:
     KnowledgeStore& m_store;
     TaskPool& m_tasks;
     std::shared_ptr<ActionEngine> m_engine;
+    Clipboard& m_clipboard;
     QPointer<QWidget> m_window;
     bool m_running = false;
 };

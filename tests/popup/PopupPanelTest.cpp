@@ -10,7 +10,7 @@
 
 #include "memory/SemanticRecall.h"
 #include "popup/ActionSession.h"
-#include "popup/view/PopupPanel.h"
+#include "popup/view/PanelDriver.h"
 #include "prompts/ActionOptions.h"
 #include "settings/L10n.h"
 #include "speech/Dictation.h"
@@ -68,14 +68,12 @@ protected:
 
     void SetUp() override { L10n::invalidate(); }
 
+    PanelDriver driver{panel};
+
     template <typename T>
     T* named(const QString& name) const
     {
-        for (T* control : panel.content()->findChildren<T*>()) {
-            if (control->accessibleName() == name && control->isVisibleTo(panel.content()))
-                return control;
-        }
-        return nullptr;
+        return driver.named<T>(name);
     }
     QPushButton* button(const char* key) const { return named<QPushButton>(L10n::t(key)); }
     TextArea* area(const char* key) const { return named<TextArea>(L10n::t(key)); }
@@ -103,13 +101,8 @@ protected:
     void runExplain(const Script& script)
     {
         engine->add(script);
-        bool ended = false;
-        const auto answered = QObject::connect(&panel.session(), &ActionSession::answered, [&] { ended = true; });
-        const auto failed = QObject::connect(&panel.session(), &ActionSession::runFailed, [&] { ended = true; });
-        named<QPushButton>(explain.title)->click();
-        ASSERT_TRUE(processEventsUntil([&] { return ended; }));
-        QObject::disconnect(answered);
-        QObject::disconnect(failed);
+        const PanelDriver::Run run = driver.clickForAnswer(explain.title, 15000);
+        ASSERT_TRUE(run == PanelDriver::Run::answered || run == PanelDriver::Run::failed);
         processEventsFor(20);
     }
 };

@@ -92,9 +92,14 @@ public:
     {
         return enter(QStringLiteral("ownOllamaModels"), stop) ? script().ownOllamaModels : QStringList();
     }
+    // A switch is reported once, as the real heal saves the switched settings.
     LocalEngineHeal::Outcome heal(std::stop_token stop) override
     {
-        return enter(QStringLiteral("heal"), stop) ? script().healOutcome : LocalEngineHeal::Outcome::noChange();
+        if (!enter(QStringLiteral("heal"), stop))
+            return LocalEngineHeal::Outcome::noChange();
+        LocalEngineHeal::Outcome outcome;
+        change([&outcome](Script& script) { outcome = std::exchange(script.healOutcome, {}); });
+        return outcome;
     }
     void shutdown() override
     {

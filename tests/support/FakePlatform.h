@@ -87,7 +87,7 @@ public:
 
 class FakeAccessibility final : public Accessibility {
 public:
-    bool isTrusted() override { return true; }
+    bool isTrusted() override { return trusted; }
     std::optional<QString> selectedText() override { return selected; }
     std::optional<QString> value(qsizetype limit) override
     {
@@ -106,6 +106,7 @@ public:
     std::optional<QString> selected;
     std::optional<QString> fullText;
     std::optional<Range> range;
+    bool trusted = true;
 };
 
 class FakeWorkspace final : public Workspace {

@@ -10,7 +10,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include "engines/ManagedOllama.h"
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
@@ -234,14 +233,14 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     DesktopSession::typeKeys({QStringLiteral("Escape")});
 
     EXPECT_EQ(quillo({QStringLiteral("--trigger-ocr")}).exitCode, 0);
-    EXPECT_EQ(quillo({QStringLiteral("--trigger-ocr")}).exitCode, 0);
     const QString ocrLog = HomeDir::dataDir() + QStringLiteral("/ocr-debug.log");
-    processEventsUntil([&] { return readFile(ocrLog).contains("触发被忽略"); }, waitMs);
-    processEventsFor(300);
-    DesktopSession::typeKeys({QStringLiteral("Escape")});
-    const QString log = QString::fromUtf8(readFile(ocrLog));
-    EXPECT_EQ(log.count(QStringLiteral("触发，开始截图")), 1) << log.toStdString();
-    EXPECT_EQ(log.count(QStringLiteral("触发被忽略")), 1) << log.toStdString();
+    EXPECT_TRUE(processEventsUntil(
+        [&] {
+            DesktopSession::typeKeys({QStringLiteral("Escape")}); // until the grab's overlay takes it
+            return readFile(ocrLog).contains("command · 拿到结果 · cancelled");
+        },
+        waitMs))
+        << "quillo --trigger-ocr started no screen grab";
 
     EXPECT_EQ(quillo({}).exitCode, 0) << "a second quillo did not hand over";
     AtspiAccessible* settingsWindow = waitFor(pid, L10n::t("settings.title"));
@@ -262,38 +261,6 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
                                   : knowledge.object().value(QStringLiteral("entries")).toArray().size(),
               1);
     EXPECT_EQ(quillo({QStringLiteral("--trigger")}).exitCode, 1) << "a command without an instance must fail";
-}
-
-TEST_F(TrayApp, WithoutAnyEngineTheShortcutGuidesToOneAndUsesTheUsersOllama)
-{
-    if (systemHasOllama())
-        GTEST_SKIP() << "an installed ollama counts as a local engine";
-    AppSettings settings = SettingsStore::load(true);
-    settings.useExternalOllama = false;
-    ASSERT_TRUE(SettingsStore::save(settings));
-    QProcess* app = startQuillo();
-    ASSERT_TRUE(app);
-    const qint64 pid = app->processId();
-    const QString text = QStringLiteral("nothing to run on");
-    ASSERT_TRUE(m_desktop.startQtEditor(text, false));
-    ASSERT_TRUE(DesktopSession::selectByKeyboard(0, text.size()));
-
-    ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("alt+super+e")}));
-    AtspiAccessible* useOllama = waitFor(pid, L10n::t("notReady.btn.useOllama"));
-    ASSERT_TRUE(useOllama) << "no not-ready guide";
-    EXPECT_FALSE(AtspiFinder::named(pid, L10n::t("popup.action.explain"))) << "actions offered without an engine";
-
-    FakeOllamaServer ollama;
-    ASSERT_TRUE(ollama.isAnswering() && ollama.pull(QStringLiteral("llama3:8b"))
-                && ollama.pull(QStringLiteral("mistral:7b")));
-    const QString first = ManagedOllama::externalModels({}).value(0);
-    ASSERT_TRUE(AtspiFinder::press(useOllama));
-    g_object_unref(useOllama);
-    processEventsUntil([&] { return SettingsStore::load(true).qwenModel == first; }, waitMs);
-    EXPECT_EQ(SettingsStore::load(true).qwenModel, first);
-    EXPECT_TRUE(SettingsStore::load().useExternalOllama);
-    EXPECT_TRUE(trayMenuShows(QStringLiteral("Local: ") + first));
-    EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);
 }
 
 }

@@ -23,6 +23,7 @@
 #include "profile/ProfileStore.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/FakeEngineControl.h"
+#include "tests/support/FakePlatform.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
@@ -79,11 +80,12 @@ protected:
     KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
     std::shared_ptr<FakeEngineControl> engines = std::make_shared<FakeEngineControl>();
     TaskPool tasks{2};
+    FakeClipboard clipboard;
     std::unique_ptr<KnowledgeWindow> window;
 
     void open()
     {
-        window = std::make_unique<KnowledgeWindow>(store, tasks, std::make_shared<ClientEngine>(engines));
+        window = std::make_unique<KnowledgeWindow>(store, tasks, std::make_shared<ClientEngine>(engines), clipboard);
         window->showAndRaise();
     }
     QString add(const QString& source, const QString& result = QStringLiteral("answer"))
@@ -224,7 +226,7 @@ TEST_F(KnowledgeWindowTest, AnotherProcessesChangeShowsWhileOpenAndAnEditInProgr
         << "what the user typed is saved before the list is read again";
 }
 
-TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRow)
+TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRowAndClearingAsksFirst)
 {
     add(QStringLiteral("one"));
     const QString middle = add(QStringLiteral("two"));
@@ -237,6 +239,11 @@ TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRow)
     EXPECT_EQ(list()->currentIndex().row(), 0);
     EXPECT_EQ(shownSource(), firstListed());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillo · Knowledge base (2)"));
+
+    click("knowledge-clear"); // returns at once: the confirmation waits without an event loop of its own
+    EXPECT_EQ(store.count(), 2) << "nothing goes before the user confirms";
+    click("knowledge-clear-confirm");
+    EXPECT_EQ(store.count(), 0);
 }
 
 TEST_F(KnowledgeWindowTest, ExportReplacesTheChosenFileWithTheWholeBaseAsJson)

@@ -1,0 +1,180 @@
+// The controller's decisions off-screen: what a shortcut press or a screen-text grab ends in, with
+// fakes for the desktop, the selection, the screen and the engines.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+
+#include "core/TaskPool.h"
+#include "memory/KnowledgeStore.h"
+#include "memory/SemanticRecall.h"
+#include "ocr/ScreenTextCapture.h"
+#include "settings/L10n.h"
+#include "settings/SettingsStore.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakeEngineControl.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/FakeSelectionCapture.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/ScratchHome.h"
+#include "tray/AppDelegate.h"
+
+namespace {
+
+using Kind = ScreenTextCapture::Result::Kind;
+constexpr AIReadiness::Value ready = AIReadiness::localReady;
+
+// A screen-text capture that ends the way the test says, when it says.
+class FakeScreenText final : public ScreenTextCapture {
+public:
+    void capture(QObject*, Done done) override { waiting.append(std::move(done)); }
+    QList<Done> waiting;
+};
+
+// The shortcut is pressed on a trusted X11 desktop unless the row says otherwise.
+enum class Trigger { shortcut, untrusted, untrustedWithoutDesktop, screenText };
+
+struct Row {
+    Trigger trigger;
+    Kind captured; // for the shortcut, noText is a selection capture that found nothing
+    AIReadiness::Value readiness;
+    bool healSwitches;
+    const char* shown;  // the key of the panel's header; nullptr: nothing is shown
+    int readinessAsked; // twice: the actions were presented again
+};
+
+const Row rows[] = {
+    {Trigger::untrusted, Kind::text, ready, false, "auth.notTrusted.header", 0},
+    {Trigger::untrustedWithoutDesktop, Kind::text, ready, false, "auth.noDesktop.header", 0},
+    {Trigger::shortcut, Kind::noText, ready, false, "capture.notFound.header", 0},
+    {Trigger::shortcut, Kind::text, AIReadiness::neitherConfigured, false, "notReady.title", 1},
+    {Trigger::shortcut, Kind::text, ready, false, "popup.header.read", 1},
+    {Trigger::shortcut, Kind::text, ready, true, "popup.header.read", 2},
+    {Trigger::screenText, Kind::needsScreenPermission, ready, false, "ocr.perm.header", 0},
+    {Trigger::screenText, Kind::cancelled, ready, false, nullptr, 0},
+    {Trigger::screenText, Kind::noText, ready, false, "ocr.noText.header", 0},
+    {Trigger::screenText, Kind::text, ready, false, "popup.header.read", 1},
+};
+
+const QString selected = QStringLiteral("河流");
+
+void PrintTo(const Row& row, std::ostream* os)
+{
+    *os << int(row.trigger) << " → " << (row.shown ? row.shown : "nothing shown");
+}
+
+// The accessible names in every shown window, as a screen reader finds them.
+QStringList shownNames()
+{
+    QStringList names;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        for (const QWidget* child : window->findChildren<QWidget*>()) {
+            if (window->isVisible() && child->isVisibleTo(window))
+                names.append(child->accessibleName());
+        }
+    }
+    return names;
+}
+
+class AppDelegateTest : public ::testing::TestWithParam<Row> {
+protected:
+    ScratchHome home;
+    ScopedEnv lang{"SELVANE_UI_LANG", "en"};
+    FakePlatform platform;
+    SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
+    KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
+    std::shared_ptr<FakeEngineControl> engines = std::make_shared<FakeEngineControl>();
+    TaskPool tasks{4};
+    FakeSelectionCapture selection;
+    FakeScreenText screen;
+
+    void SetUp() override { L10n::invalidate(); }
+    void onDesktop(Session::Display display, bool trusted)
+    {
+        platform.accessibility->trusted = trusted;
+        PlatformServices services = platform.services();
+        services.session.display = display;
+        Platform::install(services);
+    }
+    AppDelegate::Services services()
+    {
+        return {engines, nullptr, store, tasks, selection, screen, *platform.clipboard, *platform.workspace, {}};
+    }
+    // Lets every task end and its answer reach the controller, with what those answers start.
+    void settle()
+    {
+        for (int round = 0; round < 3; ++round) {
+            tasks.waitForDone();
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+TEST_P(AppDelegateTest, DecidesWhatTheUserSees)
+{
+    const Row& row = GetParam();
+    onDesktop(row.trigger == Trigger::untrustedWithoutDesktop ? Session::Display::none : Session::Display::x11,
+              row.trigger == Trigger::shortcut || row.trigger == Trigger::screenText);
+    engines->change([&row](FakeEngineControl::Script& script) {
+        script.readiness = row.readiness;
+        if (row.healSwitches)
+            script.healOutcome = LocalEngineHeal::Outcome::switchedToExternal(QStringLiteral("qwen3:8b"));
+    });
+    AppDelegate controller(services());
+    if (row.trigger == Trigger::screenText) {
+        controller.startScreenOCR(QStringLiteral("test"));
+        ASSERT_EQ(screen.waiting.size(), 1);
+        screen.waiting.takeFirst()({row.captured, row.captured == Kind::text ? selected : QString()});
+    } else {
+        controller.onHotKey();
+        if (!selection.waiting.isEmpty())
+            selection.deliver(row.captured == Kind::text ? std::optional(SelectionCapture::Result{selected, {}, {}, {}})
+                                                         : std::nullopt);
+    }
+
+    const QString header = !row.shown                        ? QString()
+        : row.shown == std::string_view("popup.header.read") ? L10n::tf(row.shown, {QString::number(selected.size())})
+                                                             : L10n::t(row.shown);
+    if (row.shown) {
+        EXPECT_TRUE(processEventsUntil([&] { return shownNames().contains(header); }))
+            << shownNames().join(" | ").toStdString();
+    }
+    settle();
+    EXPECT_EQ(engines->calls().count(QStringLiteral("readiness")), row.readinessAsked);
+    EXPECT_EQ(shownNames().contains(header), bool(row.shown)) << shownNames().join(" | ").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Decisions, AppDelegateTest, ::testing::ValuesIn(rows));
+
+using AppDelegateCommands = AppDelegateTest;
+
+TEST_F(AppDelegateCommands, OneScreenGrabAtATimeAndTheNotReadyPromptTakesTheUsersOllama)
+{
+    onDesktop(Session::Display::x11, true);
+    AppDelegate controller(services());
+    controller.startScreenOCR(QStringLiteral("menu"));
+    controller.startScreenOCR(QStringLiteral("command"));
+    EXPECT_EQ(screen.waiting.size(), 1) << "a second grab while one is under way is ignored";
+    screen.waiting.takeFirst()({Kind::cancelled, {}});
+    controller.startScreenOCR(QStringLiteral("command"));
+    EXPECT_EQ(screen.waiting.size(), 1) << "the next one starts once the first has ended";
+
+    engines->change([](FakeEngineControl::Script& script) {
+        script.readiness = AIReadiness::neitherConfigured;
+        script.ownOllamaModels = {QStringLiteral("llama3:8b"), QStringLiteral("mistral:7b")};
+    });
+    controller.presentActions({selected, {}, {}, {}}, std::nullopt);
+    QPushButton* useOllama = nullptr;
+    ASSERT_TRUE(processEventsUntil([&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            for (QPushButton* button : window->findChildren<QPushButton*>())
+                useOllama = button->accessibleName() == L10n::t("notReady.btn.useOllama") ? button : useOllama;
+        }
+        return useOllama != nullptr;
+    }));
+    useOllama->click();
+    ASSERT_TRUE(processEventsUntil([] { return SettingsStore::load(true).useExternalOllama; }));
+    EXPECT_EQ(SettingsStore::load().qwenModel, QStringLiteral("llama3:8b"));
+}
+
+}
