@@ -61,6 +61,8 @@ protected:
     void readAndReplaceInEditor(QProcess* editor)
     {
         ASSERT_TRUE(editor && selectThePhrase());
+        // A freshly started GTK 4 editor joins the accessibility bus a moment after its window shows.
+        ASSERT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == selected; }, 15000));
         services.clipboard->setText(userClipboard);
         const quint64 clipboardChanges = services.clipboard->changeCount();
         const auto result = captureAsTheShortcutDoes();
