@@ -212,7 +212,11 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
 TEST_F(PopupX11Test, ReplaceBringsTheEditorBackAndChangesExactlyTheSelectedText)
 {
     QProcess* mousepad = desktop.startMousepad(file, QStringLiteral("第一句。选中这里。最后。"));
-    ASSERT_TRUE(mousepad && DesktopSession::selectByKeyboard(4, 4));
+    // Keys typed before the editor shows the file select nothing, so they go again until they do.
+    ASSERT_TRUE(mousepad && processEventsUntil([] {
+                    return DesktopSession::selectByKeyboard(4, 4)
+                        && Platform::services().accessibility->selectedText() == QStringLiteral("选中这里");
+                }));
     open(mousepad->processId());
     answer(QStringLiteral("新文字"));
     QPushButton* replace = nullptr;

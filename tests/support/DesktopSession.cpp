@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int startTimeoutMs = 15000;
+constexpr int startTimeoutMs = 60000; // a first start on a busy machine loads every font and library cold
 
 ProgramResult xdotool(const QStringList& args)
 {
