@@ -1,7 +1,7 @@
 #include "app/AppServices.h"
 
-#include "engines/OllamaEmbedder.h"
-#include "engines/OllamaEngineControl.h"
+#include "engines/ollama/OllamaEmbedder.h"
+#include "engines/ollama/OllamaEngineControl.h"
 #include "popup/ActionEngine.h"
 #include "settings/SettingsStore.h"
 

@@ -10,7 +10,7 @@
 #include "app/InstalledPlatform.h"
 #include "app/Modes.h"
 #include "app/SignalQuit.h"
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/ManagedOllama.h"
 #include "settings/KeyNames.h"
 
 namespace Entry {

@@ -20,7 +20,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "engines/OllamaEngineControl.h"
+#include "engines/ollama/OllamaEngineControl.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "platform/PlatformServices.h"

@@ -16,8 +16,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "engines/OllamaService.h"
 #include "engines/http/Http.h"
+#include "engines/ollama/OllamaService.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/LocalHttpServer.h"

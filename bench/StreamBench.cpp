@@ -13,9 +13,9 @@
 
 #include <QTemporaryDir>
 
-#include "engines/ChatStream.h"
-#include "engines/CloudClient.h"
-#include "engines/QwenClient.h"
+#include "engines/chat/ChatStream.h"
+#include "engines/chat/CloudClient.h"
+#include "engines/ollama/QwenClient.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/LocalHttpServer.h"
 

@@ -1,7 +1,7 @@
 #include "engines/EngineChats.h"
 
-#include "engines/CloudClient.h"
-#include "engines/QwenClient.h"
+#include "engines/chat/CloudClient.h"
+#include "engines/ollama/QwenClient.h"
 
 ProfileEngine::OneShotChat EngineChats::oneShot(AIReadiness readiness)
 {

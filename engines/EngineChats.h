@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engines/AIReadiness.h"
+#include "engines/ollama/AIReadiness.h"
 #include "profile/ProfileEngine.h"
 
 // The engines as the one-shot chat the profile asks for.

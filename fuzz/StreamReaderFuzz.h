@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/ChatStream.h"
-#include "engines/ThinkFilter.h"
+#include "engines/chat/ChatStream.h"
+#include "engines/chat/ThinkFilter.h"
 #include "fuzz/FuzzCheck.h"
 
 // Feeds a body to the stream reader line by line, split as the HTTP client splits it ("\n",

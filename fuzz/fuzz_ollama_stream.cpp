@@ -1,4 +1,4 @@
-#include "engines/QwenClient.h"
+#include "engines/ollama/QwenClient.h"
 #include "fuzz/StreamReaderFuzz.h"
 
 // The local engine's NDJSON answer stream.

@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/ManagedOllama.h"
 #include "fuzz/FuzzCheck.h"
 
 // The lines of a model download's progress stream, each one alone: a phase with a fraction the

@@ -1,4 +1,4 @@
-#include "engines/CloudClient.h"
+#include "engines/chat/CloudClient.h"
 #include "fuzz/StreamReaderFuzz.h"
 
 // The cloud providers' server-sent events answer stream.

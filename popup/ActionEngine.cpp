@@ -1,10 +1,10 @@
 #include "popup/ActionEngine.h"
 
-#include "engines/CloudClient.h"
 #include "engines/EngineChats.h"
-#include "engines/EngineControl.h"
-#include "engines/QwenClient.h"
+#include "engines/chat/CloudClient.h"
 #include "engines/http/Http.h"
+#include "engines/ollama/EngineControl.h"
+#include "engines/ollama/QwenClient.h"
 #include "settings/SettingsStore.h"
 
 ClientEngine::ClientEngine(std::shared_ptr<EngineControl> engines)

@@ -4,7 +4,7 @@
 #include <stop_token>
 
 #include "core/ChatMessage.h"
-#include "engines/ChatResult.h"
+#include "engines/chat/ChatResult.h"
 #include "profile/ProfileEngine.h"
 
 class EngineControl;

@@ -11,7 +11,7 @@
 
 #include "core/ChatMessage.h"
 #include "core/TaskPool.h"
-#include "engines/ChatResult.h"
+#include "engines/chat/ChatResult.h"
 #include "memory/KnowledgeStore.h"
 #include "popup/ActionList.h"
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "engines/ChatResult.h"
+#include "engines/chat/ChatResult.h"
 
 // Every failure of an engine call becomes one short localised line; the raw error text
 // is never shown. Cancellation is never humanised: it is silent.

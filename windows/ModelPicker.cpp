@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/TaskPool.h"
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
 #include "ui/Tint.h"

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/ManagedOllama.h"
 
 class EngineControl;
 class TaskPool;

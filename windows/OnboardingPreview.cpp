@@ -1,7 +1,7 @@
 #include <QDir>
 
 #include "core/TaskPool.h"
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 #include "windows/ModelPicker.h"
 #include "windows/OnboardingWindow.h"
 

@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 #include "platform/PlatformServices.h"
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"

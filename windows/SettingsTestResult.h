@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "engines/ChatResult.h"
+#include "engines/chat/ChatResult.h"
 
 // The line the settings window shows for a failed connection test: the localisation key of one
 // of a few short texts that tell the user what to fix.

@@ -22,8 +22,8 @@
 
 #include "core/KeyFormatter.h"
 #include "core/TaskPool.h"
-#include "engines/CloudClient.h"
-#include "engines/EngineControl.h"
+#include "engines/chat/CloudClient.h"
+#include "engines/ollama/EngineControl.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/CloudProviders.h"
 #include "settings/EndpointSecurity.h"

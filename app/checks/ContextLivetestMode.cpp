@@ -5,8 +5,8 @@
 
 #include "app/Out.h"
 #include "core/ActionKey.h"
-#include "engines/CloudClient.h"
-#include "engines/QwenClient.h"
+#include "engines/chat/CloudClient.h"
+#include "engines/ollama/QwenClient.h"
 #include "popup/SelectionMarks.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/SettingsStore.h"

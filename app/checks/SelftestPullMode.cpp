@@ -1,8 +1,8 @@
 #include "app/Modes.h"
 
 #include "app/Out.h"
-#include "engines/OllamaEngineControl.h"
-#include "engines/QwenClient.h"
+#include "engines/ollama/OllamaEngineControl.h"
+#include "engines/ollama/QwenClient.h"
 #include "settings/SettingsStore.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "app/Modes.h"
 
 #include "app/checks/CheckList.h"
-#include "engines/OllamaEngineControl.h"
+#include "engines/ollama/OllamaEngineControl.h"
 #include "settings/AppSettings.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "app/Modes.h"
 
 #include "app/checks/CheckList.h"
-#include "engines/ManagedOllama.h"
-#include "engines/OllamaEmbedder.h"
+#include "engines/ollama/ManagedOllama.h"
+#include "engines/ollama/OllamaEmbedder.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "settings/SettingsStore.h"

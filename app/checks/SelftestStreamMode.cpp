@@ -3,9 +3,9 @@
 #include <QStringList>
 
 #include "app/Out.h"
-#include "engines/ChatStream.h"
-#include "engines/CloudClient.h"
-#include "engines/QwenClient.h"
+#include "engines/chat/ChatStream.h"
+#include "engines/chat/CloudClient.h"
+#include "engines/ollama/QwenClient.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "app/AppServices.h"
 #include "app/commands/AskArguments.h"
 #include "app/commands/AskOutput.h"
-#include "engines/AIReadiness.h"
+#include "engines/ollama/AIReadiness.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/RecallBanner.h"
 #include "platform/PlatformServices.h"

@@ -9,7 +9,7 @@
 
 #include "app/AppServices.h"
 #include "core/ActionKey.h"
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 #include "platform/PlatformServices.h"
 #include "popup/view/PopupPanel.h"
 #include "prompts/ActionOptions.h"

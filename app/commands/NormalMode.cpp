@@ -7,7 +7,7 @@
 
 #include "app/AppServices.h"
 #include "app/Out.h"
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 #include "speech/SpeechInput.h"
 #include "tray/AppDelegate.h"
 #include "tray/PouchIcon.h"

@@ -7,9 +7,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "engines/CloudClient.h"
-#include "engines/QwenClient.h"
+#include "engines/chat/CloudClient.h"
 #include "engines/http/Http.h"
+#include "engines/ollama/QwenClient.h"
 #include "popup/ActionEngine.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeEngineControl.h"

@@ -6,13 +6,13 @@
 
 #include <QSet>
 
-#include "engines/ChatStream.h"
-#include "engines/CloudClient.h"
-#include "engines/LocalEngineHeal.h"
-#include "engines/ManagedOllama.h"
-#include "engines/OllamaService.h"
-#include "engines/QwenClient.h"
-#include "engines/ThinkFilter.h"
+#include "engines/chat/ChatStream.h"
+#include "engines/chat/CloudClient.h"
+#include "engines/chat/ThinkFilter.h"
+#include "engines/ollama/LocalEngineHeal.h"
+#include "engines/ollama/ManagedOllama.h"
+#include "engines/ollama/OllamaService.h"
+#include "engines/ollama/QwenClient.h"
 #include "settings/CloudProviders.h"
 #include "settings/L10n.h"
 #include "settings/UserFlags.h"

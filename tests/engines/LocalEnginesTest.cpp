@@ -7,9 +7,9 @@
 #include <QFileInfo>
 #include <QThreadPool>
 
-#include "engines/EngineProcess.h"
-#include "engines/OllamaEngineControl.h"
-#include "engines/OllamaService.h"
+#include "engines/ollama/EngineProcess.h"
+#include "engines/ollama/OllamaEngineControl.h"
+#include "engines/ollama/OllamaService.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/FakeServers.h"

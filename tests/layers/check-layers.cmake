@@ -1,17 +1,23 @@
 # Fails when a folder includes one above it, when a file of the display-free core includes a
 # widget, X11 or AT-SPI header, or when pool work is handed back to the GUI thread other than by
 # TaskPool, or when a file outside a platform backend folder (platform/<backend>/, the loader
-# aside) includes an X11, xcb, xkbcommon, AT-SPI or Wayland header. A folder's subfolders belong to it unless listed as a layer. Run with -DROOT=<source dir> -DCORE_SOURCES=<list>.
+# aside) includes an X11, xcb, xkbcommon, AT-SPI or Wayland header. A file belongs to the longest
+# layer its path starts with (a folder's subfolders belong to it unless listed as a layer). Run with
+# -DROOT=<source dir> -DCORE_SOURCES=<list>.
 # The platform backends rank directly above the core; the loader, which chooses among them, above them all.
+# In engines/, the HTTP transport, reading answers (chat/), the local engine (ollama/), then what picks between them.
 set(layers platform core platform/atspi platform/linux platform/wayland platform/loader settings prompts memory profile
-    engines capture update speech popup ui popup/view windows ocr tray app)
+    engines/http engines/chat engines/ollama engines capture update speech popup ui popup/view windows ocr tray app)
 
 function(layer_of path out)
   set(found -1)
+  set(longest 0)
   set(index 0)
   foreach(layer IN LISTS layers)
-    if(path MATCHES "^${layer}/")
+    string(LENGTH "${layer}" length)
+    if(path MATCHES "^${layer}/" AND length GREATER longest)
       set(found ${index})
+      set(longest ${length})
     endif()
     math(EXPR index "${index} + 1")
   endforeach()

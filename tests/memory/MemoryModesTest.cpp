@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include "engines/OllamaEmbedder.h"
+#include "engines/ollama/OllamaEmbedder.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"

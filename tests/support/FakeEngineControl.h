@@ -5,7 +5,7 @@
 
 #include <QSet>
 
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 
 // EngineControl with canned answers and a record of its calls, for controller and window tests.
 // Safe from any task. A call whose name is in `held` waits, recorded, until release() or its stop

@@ -5,7 +5,7 @@
 
 #include <QFileInfo>
 
-#include "engines/OllamaService.h"
+#include "engines/ollama/OllamaService.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"
 

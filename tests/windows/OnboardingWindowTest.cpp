@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "core/TaskPool.h"
-#include "engines/OllamaEngineControl.h"
+#include "engines/ollama/OllamaEngineControl.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/EventLoop.h"

@@ -1,12 +1,12 @@
-#include "engines/OllamaService.h"
+#include "engines/ollama/OllamaService.h"
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringDecoder>
 
-#include "engines/EngineLogs.h"
-#include "engines/ManagedOllama.h"
-#include "engines/OllamaHttp.h"
+#include "engines/ollama/EngineLogs.h"
+#include "engines/ollama/ManagedOllama.h"
+#include "engines/ollama/OllamaHttp.h"
 #include "settings/HomeDir.h"
 #include "settings/SettingsStore.h"
 

@@ -1,4 +1,4 @@
-#include "engines/AnswerBody.h"
+#include "engines/chat/AnswerBody.h"
 
 #include <QJsonDocument>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "engines/ThinkFilter.h"
+#include "engines/chat/ThinkFilter.h"
 
 namespace {
 

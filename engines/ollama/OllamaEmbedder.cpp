@@ -1,11 +1,11 @@
-#include "engines/OllamaEmbedder.h"
+#include "engines/ollama/OllamaEmbedder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "engines/ManagedOllama.h"
 #include "engines/http/Http.h"
+#include "engines/ollama/ManagedOllama.h"
 #include "settings/SettingsStore.h"
 
 using namespace std::chrono_literals;

@@ -1,4 +1,4 @@
-#include "engines/ChatResult.h"
+#include "engines/chat/ChatResult.h"
 
 QString ChatResult::description() const
 {

@@ -6,8 +6,8 @@
 
 #include <QString>
 
-#include "engines/CloudError.h"
-#include "engines/QwenError.h"
+#include "engines/chat/CloudError.h"
+#include "engines/chat/QwenError.h"
 #include "engines/http/TransportError.h"
 
 // The calling task was cancelled. Never shown to the user.

@@ -1,7 +1,7 @@
-#include "engines/AIReadiness.h"
+#include "engines/ollama/AIReadiness.h"
 
-#include "engines/ManagedOllama.h"
-#include "engines/OllamaService.h"
+#include "engines/ollama/ManagedOllama.h"
+#include "engines/ollama/OllamaService.h"
 #include "settings/AppSettings.h"
 
 AIReadiness AIReadiness::current(const AppSettings& settings, std::stop_token stop)

@@ -5,8 +5,8 @@
 #include <QByteArray>
 
 #include "core/ChatMessage.h"
-#include "engines/ChatResult.h"
-#include "engines/StreamLine.h"
+#include "engines/chat/ChatResult.h"
+#include "engines/chat/StreamLine.h"
 
 // Chat with the local engine, an Ollama server on loopback, through /api/chat. Stateless: every
 // call reads the settings afresh, makes sure the engine answers and sends one request. Calls

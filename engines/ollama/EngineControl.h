@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "engines/AIReadiness.h"
-#include "engines/LocalEngineHeal.h"
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/AIReadiness.h"
+#include "engines/ollama/LocalEngineHeal.h"
+#include "engines/ollama/ManagedOllama.h"
 
 struct AppSettings;
 

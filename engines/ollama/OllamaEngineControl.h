@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engines/EngineControl.h"
+#include "engines/ollama/EngineControl.h"
 
 // The real engines: the built-in engine (ManagedOllama), the user's own Ollama (OllamaService)
 // and healing (LocalEngineHeal). Holds no state of its own: the settings live in SettingsStore,

@@ -6,8 +6,8 @@
 #include <QByteArray>
 
 #include "core/ChatMessage.h"
-#include "engines/ChatResult.h"
-#include "engines/StreamLine.h"
+#include "engines/chat/ChatResult.h"
+#include "engines/chat/StreamLine.h"
 #include "settings/CloudProviders.h"
 
 // Chat with the cloud provider chosen in the settings over the OpenAI-compatible

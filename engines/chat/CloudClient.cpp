@@ -1,13 +1,13 @@
-#include "engines/CloudClient.h"
+#include "engines/chat/CloudClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
-#include "engines/AnswerBody.h"
-#include "engines/AnswerDeadline.h"
-#include "engines/ChatStream.h"
-#include "engines/ThinkFilter.h"
+#include "engines/chat/AnswerBody.h"
+#include "engines/chat/AnswerDeadline.h"
+#include "engines/chat/ChatStream.h"
+#include "engines/chat/ThinkFilter.h"
 #include "settings/SettingsStore.h"
 
 using namespace std::chrono_literals;

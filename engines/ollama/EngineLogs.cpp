@@ -1,4 +1,4 @@
-#include "engines/EngineLogs.h"
+#include "engines/ollama/EngineLogs.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // Model downloads into the built-in engine.
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/ManagedOllama.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "engines/AnswerBody.h"
+#include "engines/chat/AnswerBody.h"
 #include "engines/http/Http.h"
 #include "settings/L10n.h"
 

@@ -5,9 +5,9 @@
 
 #include <QByteArray>
 
-#include "engines/ChatResult.h"
-#include "engines/StreamLine.h"
-#include "engines/ThinkFilter.h"
+#include "engines/chat/ChatResult.h"
+#include "engines/chat/StreamLine.h"
+#include "engines/chat/ThinkFilter.h"
 #include "engines/http/Http.h"
 
 using StreamLineParser = StreamLine (*)(const QByteArray& line);

@@ -1,13 +1,13 @@
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/ManagedOllama.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
-#include "engines/EngineLogs.h"
-#include "engines/EngineProcess.h"
-#include "engines/OllamaHttp.h"
 #include "engines/http/Http.h"
+#include "engines/ollama/EngineLogs.h"
+#include "engines/ollama/EngineProcess.h"
+#include "engines/ollama/OllamaHttp.h"
 #include "settings/AppBundle.h"
 #include "settings/HomeDir.h"
 #include "settings/SettingsStore.h"

@@ -1,4 +1,4 @@
-#include "engines/QwenError.h"
+#include "engines/chat/QwenError.h"
 
 QString QwenError::description() const
 {

@@ -1,14 +1,14 @@
-#include "engines/QwenClient.h"
+#include "engines/ollama/QwenClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include "engines/AnswerBody.h"
-#include "engines/AnswerDeadline.h"
-#include "engines/ChatStream.h"
-#include "engines/ManagedOllama.h"
-#include "engines/OllamaService.h"
-#include "engines/ThinkFilter.h"
+#include "engines/chat/AnswerBody.h"
+#include "engines/chat/AnswerDeadline.h"
+#include "engines/chat/ChatStream.h"
+#include "engines/chat/ThinkFilter.h"
+#include "engines/ollama/ManagedOllama.h"
+#include "engines/ollama/OllamaService.h"
 #include "settings/SettingsStore.h"
 
 using namespace std::chrono_literals;

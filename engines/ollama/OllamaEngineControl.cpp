@@ -1,6 +1,6 @@
-#include "engines/OllamaEngineControl.h"
+#include "engines/ollama/OllamaEngineControl.h"
 
-#include "engines/OllamaService.h"
+#include "engines/ollama/OllamaService.h"
 
 AIReadiness OllamaEngineControl::readiness(const AppSettings& settings, std::stop_token stop)
 {

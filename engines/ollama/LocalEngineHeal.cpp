@@ -1,6 +1,6 @@
-#include "engines/LocalEngineHeal.h"
+#include "engines/ollama/LocalEngineHeal.h"
 
-#include "engines/ManagedOllama.h"
+#include "engines/ollama/ManagedOllama.h"
 #include "settings/SettingsStore.h"
 #include "settings/UserFlags.h"
 

@@ -1,4 +1,4 @@
-#include "engines/CloudError.h"
+#include "engines/chat/CloudError.h"
 
 QString CloudError::description() const
 {

@@ -1,4 +1,4 @@
-#include "engines/EngineProcess.h"
+#include "engines/ollama/EngineProcess.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "engines/OllamaHttp.h"
+#include "engines/ollama/OllamaHttp.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "engines/ChatStream.h"
+#include "engines/chat/ChatStream.h"
 
-#include "engines/AnswerBody.h"
+#include "engines/chat/AnswerBody.h"
 
 ChatStreamReader::ChatStreamReader(StreamLineParser parse, DeltaHandler onDelta)
     : m_parse(parse)
