@@ -80,11 +80,20 @@ bool waitForControl(qint64 pid, const QString& name, bool present)
         waitMs);
 }
 
+// The panel is hidden, not destroyed, between rounds: its control is found before the panel shows
+// again, and pressed then it does nothing.
 bool pressWhenShown(qint64 pid, const QString& name)
 {
     AtspiAccessible* control = nullptr;
-    processEventsUntil([&] { return (control = AtspiFinder::named(pid, name)) != nullptr; }, waitMs);
-    const bool pressed = control && AtspiFinder::press(control);
+    processEventsUntil(
+        [&] {
+            if (control)
+                g_object_unref(control);
+            control = AtspiFinder::named(pid, name);
+            return control && showing(control);
+        },
+        waitMs);
+    const bool pressed = control && showing(control) && AtspiFinder::press(control);
     if (control)
         g_object_unref(control);
     return pressed;
