@@ -161,7 +161,7 @@ TEST_F(LocalEnginesTest, APullEndsCancelledWithItsErrorOrDoneOnlyWhenTheModelIsT
 
     // A stream that ends cleanly without "success" counts only when the model is listed afterwards.
     engines.shutdown();
-    bool listed = false;
+    std::atomic<bool> listed = false; // read by the server's thread
     LocalHttpServer engine;
     engine.server.Get("/api/tags", [&listed](const httplib::Request&, httplib::Response& response) {
         response.set_content(listed ? R"({"models":[{"name":"qwen2.5:0.5b"}]})" : R"({"models":[]})",
