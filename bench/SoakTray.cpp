@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     AppSettings settings = SettingsStore::load(true);
     settings.qwenModel = model;
     settings.compareMode = false;
-    settings.explainEngine = QStringLiteral("local");
+    settings.explainEngine = EngineChoice::local;
     if (!ollama || !SettingsStore::save(settings)) {
         std::fprintf(stderr, "soak: the fake engine did not start\n");
         return 2;

@@ -52,10 +52,10 @@ Prompts promptsOf(const QString& actionKey, const QString& selectedText, const A
 
 bool usesLocalEngine(const AppSettings& settings, const QString& actionKey)
 {
-    const QString& engine = actionKey == ActionKey::explain ? settings.explainEngine
-        : actionKey == ActionKey::translate                 ? settings.translateEngine
-                                                            : settings.rewriteEngine;
-    return engine == QLatin1String("local");
+    const EngineChoice engine = actionKey == ActionKey::explain ? settings.explainEngine
+        : actionKey == ActionKey::translate                     ? settings.translateEngine
+                                                                : settings.rewriteEngine;
+    return engine == EngineChoice::local;
 }
 
 QList<PopupAction> buildActions(const QString& selectedText, const ActionOptions& options,

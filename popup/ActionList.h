@@ -22,8 +22,7 @@ struct PopupAction {
 // Where the text of a popup came from.
 enum class SourceKind { selection, ocr };
 
-// Whether an action runs on the local engine by the settings outside compare mode: its engine
-// setting is "local" (anything else means the cloud).
+// Whether an action runs on the local engine by the settings outside compare mode.
 bool usesLocalEngine(const AppSettings& settings, const QString& actionKey);
 
 // The actions offered for a text, from the current settings and stored profile: explain,

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+#include "settings/EngineChoice.h"
+
 // The one record of user preferences. A plain value: copies are independent.
 struct AppSettings {
     QString doubaoApiKey;
@@ -18,9 +20,9 @@ struct AppSettings {
     quint32 hotKeyModifiers = defaultHotKeyModifiers;
     quint32 ocrHotKeyCode = defaultOCRHotKeyCode;
     quint32 ocrHotKeyModifiers = defaultOCRHotKeyModifiers;
-    QString explainEngine = QStringLiteral("local");
-    QString rewriteEngine = QStringLiteral("cloud");
-    QString translateEngine = QStringLiteral("local");
+    EngineChoice explainEngine = EngineChoice::local;
+    EngineChoice rewriteEngine = EngineChoice::cloud;
+    EngineChoice translateEngine = EngineChoice::local;
     QString defaultTranslateDirection = QStringLiteral("auto");
     bool compareMode = true;
     QString defaultScenario = QStringLiteral("general");

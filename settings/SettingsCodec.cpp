@@ -14,7 +14,7 @@ namespace {
 
 using StringMap = QMap<QString, QString>;
 using Member = std::variant<QString AppSettings::*, bool AppSettings::*, quint32 AppSettings::*, double AppSettings::*,
-                            StringMap AppSettings::*>;
+                            StringMap AppSettings::*, EngineChoice AppSettings::*>;
 
 struct Field {
     const char* key;
@@ -68,6 +68,11 @@ QJsonValue write(double value)
     return value;
 }
 
+QJsonValue write(EngineChoice choice)
+{
+    return EngineChoices::stored(choice);
+}
+
 QJsonValue write(const StringMap& map)
 {
     QJsonObject object;
@@ -82,6 +87,15 @@ template <typename T>
 void readField(const QJsonObject& object, const QString& key, T& out, QStringList& ignored)
 {
     if (!JsonFields::read(object, key, out))
+        ignored << key;
+}
+
+void readField(const QJsonObject& object, const QString& key, EngineChoice& out, QStringList& ignored)
+{
+    QString word = EngineChoices::stored(out);
+    if (JsonFields::read(object, key, word))
+        out = EngineChoices::fromStored(word);
+    else
         ignored << key;
 }
 

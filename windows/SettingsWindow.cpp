@@ -331,9 +331,9 @@ void SettingsWindow::loadIntoControls()
     updateExternalModelEnabled();
 
     m_compareCheck->setChecked(settings.compareMode);
-    m_explainSeg->button(settings.explainEngine == QLatin1String("cloud") ? 1 : 0)->setChecked(true);
-    m_rewriteSeg->button(settings.rewriteEngine == QLatin1String("cloud") ? 1 : 0)->setChecked(true);
-    m_translateSeg->button(settings.translateEngine == QLatin1String("cloud") ? 1 : 0)->setChecked(true);
+    m_explainSeg->button(settings.explainEngine == EngineChoice::cloud ? 1 : 0)->setChecked(true);
+    m_rewriteSeg->button(settings.rewriteEngine == EngineChoice::cloud ? 1 : 0)->setChecked(true);
+    m_translateSeg->button(settings.translateEngine == EngineChoice::cloud ? 1 : 0)->setChecked(true);
 
     stopRecorders();
     m_hotkeyRecorder->setPending({settings.hotKeyCode, settings.hotKeyModifiers});
@@ -540,7 +540,7 @@ void SettingsWindow::save()
 
     settings.compareMode = m_compareCheck->isChecked();
     auto engine = [](const QButtonGroup* group) {
-        return group->checkedId() == 1 ? QStringLiteral("cloud") : QStringLiteral("local");
+        return group->checkedId() == 1 ? EngineChoice::cloud : EngineChoice::local;
     };
     settings.explainEngine = engine(m_explainSeg);
     settings.rewriteEngine = engine(m_rewriteSeg);

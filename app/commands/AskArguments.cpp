@@ -1,6 +1,7 @@
 #include "app/commands/AskArguments.h"
 
 #include "core/ActionKey.h"
+#include "settings/EngineChoice.h"
 
 namespace {
 
@@ -39,9 +40,11 @@ std::optional<QString> take(AskRequest& request, const QString& option, const QS
         return std::nullopt;
     };
     if (option == QLatin1String("--engine")) {
-        if (value != QLatin1String("local") && value != QLatin1String("cloud"))
-            return notOneOf(option, value, {QStringLiteral("local"), QStringLiteral("cloud")});
-        request.useLocal = value == QLatin1String("local");
+        const std::optional<EngineChoice> engine = EngineChoices::parse(value);
+        if (!engine)
+            return notOneOf(option, value,
+                            {EngineChoices::stored(EngineChoice::local), EngineChoices::stored(EngineChoice::cloud)});
+        request.useLocal = engine == EngineChoice::local;
     } else if (option == QLatin1String("--creativity")) {
         request.creativity = PromptLibrary::creativity(value);
         if (!request.creativity)

@@ -29,9 +29,8 @@ protected:
 
     void SetUp() override { L10n::invalidate(); }
 
-    static void configure(bool compareMode, const QString& explain = QStringLiteral("local"),
-                          const QString& translate = QStringLiteral("local"),
-                          const QString& rewrite = QStringLiteral("cloud"))
+    static void configure(bool compareMode, EngineChoice explain = EngineChoice::local,
+                          EngineChoice translate = EngineChoice::local, EngineChoice rewrite = EngineChoice::cloud)
     {
         changeSettings([&](AppSettings& settings) {
             settings.compareMode = compareMode;
@@ -70,7 +69,7 @@ TEST_F(ActionListTest, ForeignTextPutsTranslateFirstInBothModes)
 
 TEST_F(ActionListTest, EnginesAndTitlesFollowCompareModeOrTheSettings)
 {
-    configure(true, QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("local"));
+    configure(true, EngineChoice::cloud, EngineChoice::cloud, EngineChoice::local);
     const QList<PopupAction> actions = build(chinese);
     ASSERT_EQ(actions.size(), 4);
     const QStringList titles = {QStringLiteral("解释·本地"), QStringLiteral("翻译·本地"), QStringLiteral("改写·本地"),
@@ -82,8 +81,8 @@ TEST_F(ActionListTest, EnginesAndTitlesFollowCompareModeOrTheSettings)
     }
     EXPECT_EQ(actions[2].systemPrompt, actions[3].systemPrompt);
 
-    // Outside compare mode only the exact word "local" picks the local engine.
-    configure(false, QStringLiteral("local"), QStringLiteral("Local"), QString());
+    // Outside compare mode each action runs where the settings say.
+    configure(false, EngineChoice::local, EngineChoice::cloud, EngineChoice::cloud);
     EXPECT_EQ(build(chinese)[0].title, QStringLiteral("解释"));
     EXPECT_EQ((QList<bool>{build(chinese)[0].useLocal, build(chinese)[1].useLocal, build(chinese)[2].useLocal}),
               (QList<bool>{true, false, false}));

@@ -56,7 +56,7 @@ TEST_F(SettingsStoreTest, EachWrongTypedSettingFallsBackAloneAndTheKeysStay)
     AppSettings base;
     base.activeProvider = QStringLiteral("openai");
     base.cloudKeys = {{QStringLiteral("openai"), QStringLiteral("sk-x")}};
-    base.rewriteEngine = QStringLiteral("cloud");
+    base.rewriteEngine = EngineChoice::cloud;
     base.fontScale = 1.2;
     base.hotKeyCode = 3;
     const QJsonObject good = QJsonDocument::fromJson(SettingsCodec::encode(base)).object();

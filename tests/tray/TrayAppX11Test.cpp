@@ -176,7 +176,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     AppSettings settings = SettingsStore::load(true);
     settings.qwenModel = model;
     settings.compareMode = false;
-    settings.explainEngine = QStringLiteral("local");
+    settings.explainEngine = EngineChoice::local;
     ASSERT_TRUE(SettingsStore::save(settings));
 
     QProcess* app = startQuillo();
