@@ -13,18 +13,9 @@
 #include "ocr/ScreenGrab.h"
 #include "ocr/ScreenOCR.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/RegionOverlays.h"
 
 namespace {
-
-QList<QWidget*> exposedOverlays()
-{
-    QList<QWidget*> shown;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->accessibleName() == QStringLiteral("screen region picker") && widget->isVisible()
-            && widget->windowHandle() && widget->windowHandle()->isExposed())
-            shown.append(widget);
-    return shown;
-}
 
 void BM_GrabAllScreens(benchmark::State& state)
 {
@@ -42,14 +33,14 @@ void BM_TriggerToOverlayShown(benchmark::State& state)
     for (auto _ : state) {
         bool answered = false;
         screenText.capture(&context, [&](ScreenTextCapture::Result) { answered = true; });
-        if (!processEventsUntil([] { return !exposedOverlays().isEmpty(); }, 5000)) {
+        if (!processEventsUntil([] { return !shownRegionOverlays().isEmpty(); }, 5000)) {
             state.SkipWithError("the overlay never showed");
             return;
         }
         state.PauseTiming();
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QApplication::sendEvent(exposedOverlays().first(), &escape);
-        processEventsUntil([&] { return answered && exposedOverlays().isEmpty(); });
+        QApplication::sendEvent(shownRegionOverlays().first(), &escape);
+        processEventsUntil([&] { return answered && shownRegionOverlays().isEmpty(); });
         processEventsFor(50);
         state.ResumeTiming();
     }

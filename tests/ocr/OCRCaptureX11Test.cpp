@@ -15,6 +15,7 @@
 #include "ocr/ScreenGrab.h"
 #include "ocr/ScreenOCR.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/RegionOverlays.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
@@ -36,19 +37,9 @@ protected:
     }
 };
 
-QList<QWidget*> overlays()
-{
-    QList<QWidget*> shown;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->accessibleName() == QStringLiteral("screen region picker") && widget->isVisible()
-            && widget->windowHandle() && widget->windowHandle()->isExposed())
-            shown.append(widget);
-    return shown;
-}
-
 bool overlayReady()
 {
-    if (!processEventsUntil([] { return !overlays().isEmpty(); }))
+    if (!processEventsUntil([] { return !shownRegionOverlays().isEmpty(); }))
         return false;
     processEventsFor(150); // the keyboard grab
     return true;
@@ -86,7 +77,7 @@ TEST_F(OCRCaptureX11, DraggedRectangleCropsExactlyThePixelsUnderIt)
                          "120", "mouseup", "1"}));
     ASSERT_TRUE(processEventsUntil([&] { return crop.has_value(); }));
     EXPECT_EQ(*crop, screens.first().image.copy(100, 120, 200, 50).convertToFormat(crop->format()));
-    EXPECT_TRUE(processEventsUntil([] { return overlays().isEmpty(); }));
+    EXPECT_TRUE(processEventsUntil([] { return shownRegionOverlays().isEmpty(); }));
 }
 
 TEST_F(OCRCaptureX11, EscapeCancelsAndASecondCaptureMeanwhileLeavesTheFirstAlone)
@@ -102,7 +93,7 @@ TEST_F(OCRCaptureX11, EscapeCancelsAndASecondCaptureMeanwhileLeavesTheFirstAlone
     ASSERT_TRUE(processEventsUntil([&] { return second.has_value(); }));
     EXPECT_EQ(second->kind, Result::Kind::cancelled);
     EXPECT_FALSE(first.has_value());
-    EXPECT_FALSE(overlays().isEmpty());
+    EXPECT_FALSE(shownRegionOverlays().isEmpty());
 
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     ASSERT_TRUE(processEventsUntil([&] { return first.has_value(); }));
