@@ -48,15 +48,6 @@ Usage usageOf(qint64 pid)
     return usage;
 }
 
-bool busNameOwned()
-{
-    return runProgram(QStringLiteral("dbus-send"),
-                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
-        .out.contains("true");
-}
-
 bool showing(AtspiAccessible* object)
 {
     AtspiStateSet* states = atspi_accessible_get_state_set(object);
@@ -126,7 +117,7 @@ int main(int argc, char** argv)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     QProcess* tray = desktop.start(quilloBinary(), {}, env);
-    if (!tray || !processEventsUntil(busNameOwned, waitMs)) {
+    if (!tray || !processEventsUntil(quilloOnSessionBus, waitMs)) {
         std::fprintf(stderr, "soak: the tray application did not start\n");
         return 2;
     }

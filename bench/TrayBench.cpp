@@ -167,15 +167,6 @@ QString quillo()
     return QStringLiteral(QUILLO_BIN_DIR "/quillo");
 }
 
-bool quilloRuns()
-{
-    return runProgram(QStringLiteral("dbus-send"),
-                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
-        .out.contains("true");
-}
-
 QProcess* launchQuillo(DesktopSession& desktop)
 {
     QProcessEnvironment env;
@@ -186,7 +177,7 @@ QProcess* launchQuillo(DesktopSession& desktop)
 QProcess* startQuillo(DesktopSession& desktop)
 {
     QProcess* process = launchQuillo(desktop);
-    return process && processEventsUntil(quilloRuns, 15000) ? process : nullptr;
+    return process && processEventsUntil(quilloOnSessionBus, 15000) ? process : nullptr;
 }
 
 void stopQuillo(QProcess* process)
@@ -254,7 +245,7 @@ int main(int argc, char** argv)
         if (!process || !processEventsUntil([&] { return std::ranges::any_of(probe.trayIcons(), isNew); }, 15000))
             continue;
         startTimes.push_back(ms(Clock::now() - start));
-        processEventsUntil(quilloRuns, 15000);
+        processEventsUntil(quilloOnSessionBus, 15000);
         stopQuillo(process);
     }
     std::printf("median %.1f ms (%zu of %d)\n\n", stats(startTimes).median, startTimes.size(), starts);

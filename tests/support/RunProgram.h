@@ -37,3 +37,13 @@ inline QString quilloBinary()
 {
     return QStringLiteral(QUILLO_BIN_DIR "/quillo");
 }
+
+// Whether a Quillo owns its name on the session bus, i.e. the tray application is up.
+inline bool quilloOnSessionBus()
+{
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
+        .out.contains("true");
+}

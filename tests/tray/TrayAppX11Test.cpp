@@ -30,15 +30,6 @@ ProgramResult quillo(const QStringList& args)
     return runProgram(quilloBinary(), args);
 }
 
-bool busNameOwned()
-{
-    return runProgram(QStringLiteral("dbus-send"),
-                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
-        .out.contains("true");
-}
-
 bool trayHostRunning()
 {
     return DesktopSession::selectionOwned("_NET_SYSTEM_TRAY_S0");
@@ -91,7 +82,7 @@ protected:
         env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         env.insert(QStringLiteral("SELVANE_UI_LANG"), QStringLiteral("en"));
         QProcess* process = m_desktop.start(quilloBinary(), {}, env);
-        if (!process || !processEventsUntil(busNameOwned, waitMs))
+        if (!process || !processEventsUntil(quilloOnSessionBus, waitMs))
             return nullptr;
         // Listening before the menu is ever opened: an application learns of new listeners late.
         m_menuWatch = std::make_unique<AtspiFinder::MenuWatch>(process->processId());
