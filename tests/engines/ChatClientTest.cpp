@@ -199,27 +199,40 @@ TEST_P(ChatClientTest, KeepAlivesDoNotExtendTheAnswersDeadline)
     EXPECT_EQ(streamed.fragments.join(QString()), QStringLiteral("回声：一二三")) << "what came before stays shown";
 }
 
+// A server on both protocols' chat path whose answer the test sets between requests.
+struct ScriptedEngine {
+    explicit ScriptedEngine(const char* contentType)
+    {
+        local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("{}", "application/json");
+        });
+        local.server.Post("/api/chat", [this, contentType](const httplib::Request&, httplib::Response& res) {
+            const std::lock_guard held(reply);
+            res.status = status;
+            res.set_content(body.toStdString(), contentType);
+        });
+    }
+    void answerWith(int code, const QByteArray& text)
+    {
+        const std::lock_guard held(reply);
+        std::tie(status, body) = std::pair(code, text);
+    }
+
+    std::mutex reply; // the server's thread reads what the test sets between requests
+    int status = 200;
+    QByteArray body;
+    LocalHttpServer local;
+};
+
 // The stream ends the recorded answers arrive with, served whole and then cut right before the line
 // that marks the end; and a line with bytes that are not UTF-8.
 TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
 {
-    std::mutex reply; // the server's thread reads what the test sets between requests
-    QByteArray body;
-    LocalHttpServer local;
-    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("{}", "application/json");
-    });
-    local.server.Post("/api/chat", [&](const httplib::Request&, httplib::Response& res) {
-        const std::lock_guard held(reply);
-        res.set_content(body.toStdString(), "text/event-stream");
-    });
+    ScriptedEngine engine("text/event-stream");
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
-    ASSERT_TRUE(local.start(11434));
-    useCustomCloud(local.url(QStringLiteral("/api/chat")), apiKey);
-    auto serveBody = [&](const QByteArray& bytes) {
-        const std::lock_guard held(reply);
-        body = bytes;
-    };
+    ASSERT_TRUE(engine.local.start(11434));
+    useCustomCloud(engine.local.url(QStringLiteral("/api/chat")), apiKey);
+    auto serveBody = [&](const QByteArray& bytes) { engine.answerWith(200, bytes); };
 
     const QList<std::pair<const char*, const char*>> recorded = client.local ? QList<std::pair<const char*, const char*>>{
         {"ollama/chat-stream.200.ndjson", "The sky is blue because of Rayleigh scattering."},
@@ -262,27 +275,13 @@ TEST_P(ChatClientTest, AnAnswerIsCompleteOnlyWithItsEndMarker)
 // Answers the fakes never give, served byte for byte.
 TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
 {
-    std::mutex reply; // the server's thread reads what the test sets between requests
-    int status = 200;
-    QByteArray body;
-    LocalHttpServer local;
-    local.server.Get("/api/version", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("{}", "application/json");
-    });
-    local.server.Post("/api/chat", [&](const httplib::Request&, httplib::Response& res) {
-        const std::lock_guard held(reply);
-        res.status = status;
-        res.set_content(body.toStdString(), "application/json");
-    });
-    auto answerWith = [&](int code, const QByteArray& text) {
-        const std::lock_guard held(reply);
-        std::tie(status, body) = std::pair(code, text);
-    };
+    ScriptedEngine engine("application/json");
+    auto answerWith = [&](int code, const QByteArray& text) { engine.answerWith(code, text); };
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     EXPECT_TRUE(!client.local || outcome(once(client, QStringLiteral("hi"))) == QStringLiteral("not running"))
         << "nothing answered for 12 s";
-    ASSERT_TRUE(local.start(11434));
-    useCustomCloud(local.url(QStringLiteral("/api/chat")), apiKey);
+    ASSERT_TRUE(engine.local.start(11434));
+    useCustomCloud(engine.local.url(QStringLiteral("/api/chat")), apiKey);
 
     const QByteArray noContent = R"({"message":{"role":"assistant"},"choices":[{"message":{"role":"assistant"}}]})";
     const std::tuple<bool, int, QByteArray, ChatResult> cases[] = {
