@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 
 #include <QRect>
 #include <QString>
@@ -10,19 +9,19 @@
 #include <atspi/atspi.h>
 
 // Finds controls of a running application over the accessibility bus by their accessible name,
-// as an assistive tool would, and presses them or reads their text.
+// as an assistive tool would, presses them and reads what is selected.
 class AtspiFinder {
 public:
+    using Test = std::function<bool(const QString& name, AtspiRole role)>;
+
     AtspiFinder() { atspi_init(); }
 
-    // The first object of the process (breadth first) whose name satisfies the test; the caller
-    // owns the reference.
-    static AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test)
+    // The first object of the process (depth first) that passes the test; the caller owns the reference.
+    static AtspiAccessible* find(qint64 pid, const Test& test)
     {
         AtspiAccessible* desktop = atspi_get_desktop(0);
         AtspiAccessible* found = nullptr;
-        const int apps = atspi_accessible_get_child_count(desktop, nullptr);
-        for (int i = 0; i < apps && !found; ++i) {
+        for (int i = 0; i < atspi_accessible_get_child_count(desktop, nullptr) && !found; ++i) {
             AtspiAccessible* app = atspi_accessible_get_child_at_index(desktop, i, nullptr);
             if (app && atspi_accessible_get_process_id(app, nullptr) == pid) {
                 atspi_accessible_clear_cache(app);
@@ -49,27 +48,34 @@ public:
         return done;
     }
 
-    static std::optional<QString> text(AtspiAccessible* object)
+    // The text selected in the process's first text view; empty when nothing is.
+    static QString selectedText(qint64 pid)
     {
-        AtspiText* text = atspi_accessible_get_text_iface(object);
-        if (!text)
-            return std::nullopt;
-        gchar* chars = atspi_text_get_text(text, 0, -1, nullptr);
-        const QString result = QString::fromUtf8(chars);
+        AtspiAccessible* view = find(pid, [](const QString&, AtspiRole role) { return role == ATSPI_ROLE_TEXT; });
+        AtspiText* text = view ? atspi_accessible_get_text_iface(view) : nullptr;
+        AtspiRange* range = text && atspi_text_get_n_selections(text, nullptr) > 0
+            ? atspi_text_get_selection(text, 0, nullptr)
+            : nullptr;
+        gchar* chars = range ? atspi_text_get_text(text, range->start_offset, range->end_offset, nullptr) : nullptr;
+        const QString selected = QString::fromUtf8(chars ? chars : "");
         g_free(chars);
-        g_object_unref(text);
-        return result;
+        g_free(range);
+        if (text)
+            g_object_unref(text);
+        if (view)
+            g_object_unref(view);
+        return selected;
     }
 
     static QRect extents(AtspiAccessible* object)
     {
         AtspiComponent* component = atspi_accessible_get_component_iface(object);
-        if (!component)
-            return {};
-        AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+        AtspiRect* rect =
+            component ? atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr) : nullptr;
         const QRect result = rect ? QRect(rect->x, rect->y, rect->width, rect->height) : QRect();
         g_free(rect);
-        g_object_unref(component);
+        if (component)
+            g_object_unref(component);
         return result;
     }
 
@@ -86,8 +92,7 @@ public:
         {
             atspi_event_listener_deregister(m_listener, "object:state-changed:focused", nullptr);
             g_object_unref(m_listener);
-            if (m_item)
-                g_object_unref(m_item);
+            forget();
         }
         MenuWatch(const MenuWatch&) = delete;
         MenuWatch& operator=(const MenuWatch&) = delete;
@@ -103,15 +108,8 @@ public:
         {
             QStringList names;
             AtspiAccessible* menu = m_item ? atspi_accessible_get_parent(m_item, nullptr) : nullptr;
-            const int count = menu ? atspi_accessible_get_child_count(menu, nullptr) : 0;
-            for (int i = 0; i < count; ++i) {
-                AtspiAccessible* child = atspi_accessible_get_child_at_index(menu, i, nullptr);
-                gchar* name = child ? atspi_accessible_get_name(child, nullptr) : nullptr;
-                names << QString::fromUtf8(name ? name : "");
-                g_free(name);
-                if (child)
-                    g_object_unref(child);
-            }
+            for (int i = 0; menu && i < atspi_accessible_get_child_count(menu, nullptr); ++i)
+                names << nameOf(atspi_accessible_get_child_at_index(menu, i, nullptr), true);
             if (menu)
                 g_object_unref(menu);
             return names;
@@ -134,25 +132,28 @@ public:
     };
 
 private:
-    static AtspiAccessible* search(AtspiAccessible* root, const std::function<bool(const QString&, AtspiRole)>& test,
-                                   int depth)
+    // The object's name; with `release`, the reference passed in is dropped.
+    static QString nameOf(AtspiAccessible* object, bool release)
     {
-        gchar* name = atspi_accessible_get_name(root, nullptr);
-        const bool hit = test(QString::fromUtf8(name ? name : ""), atspi_accessible_get_role(root, nullptr));
+        gchar* name = object ? atspi_accessible_get_name(object, nullptr) : nullptr;
+        const QString result = QString::fromUtf8(name ? name : "");
         g_free(name);
-        if (hit)
+        if (object && release)
+            g_object_unref(object);
+        return result;
+    }
+
+    static AtspiAccessible* search(AtspiAccessible* root, const Test& test, int depth)
+    {
+        if (test(nameOf(root, false), atspi_accessible_get_role(root, nullptr)))
             return static_cast<AtspiAccessible*>(g_object_ref(root));
-        if (depth > 30)
-            return nullptr;
-        const int children = atspi_accessible_get_child_count(root, nullptr);
-        for (int i = 0; i < children; ++i) {
+        AtspiAccessible* found = nullptr;
+        for (int i = 0; depth < 30 && !found && i < atspi_accessible_get_child_count(root, nullptr); ++i) {
             AtspiAccessible* child = atspi_accessible_get_child_at_index(root, i, nullptr);
-            AtspiAccessible* found = child ? search(child, test, depth + 1) : nullptr;
+            found = child ? search(child, test, depth + 1) : nullptr;
             if (child)
                 g_object_unref(child);
-            if (found)
-                return found;
         }
-        return nullptr;
+        return found;
     }
 };

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +12,8 @@
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/AtspiDriver.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
@@ -49,19 +50,6 @@ QString trayIconWindow()
     return {};
 }
 
-// The process ids of the process's children.
-QList<qint64> childrenOf(qint64 pid)
-{
-    QList<qint64> children;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(entry));
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.value(1).toLongLong() == pid)
-            children << entry.toLongLong();
-    }
-    return children;
-}
-
 class TrayApp : public ::testing::Test {
 protected:
     void SetUp() override
@@ -94,6 +82,17 @@ protected:
         AtspiAccessible* found = nullptr;
         processEventsUntil([&] { return (found = AtspiFinder::named(pid, name)) != nullptr; }, waitMs);
         return found;
+    }
+
+    // Selects by keyboard in the editor until the editor reports the expected selection: keys typed
+    // while a closing menu or panel still has the keyboard reach the editor only when typed again.
+    static bool selectInEditor(qint64 editor, int skip, int count, const QString& expected)
+    {
+        return processEventsUntil(
+            [&] {
+                return DesktopSession::selectByKeyboard(skip, count) && AtspiFinder::selectedText(editor) == expected;
+            },
+            waitMs);
     }
 
     // Opens the tray menu and tells whether one of its items, disabled ones included, has the text.
@@ -181,7 +180,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     QProcess* editor =
         m_desktop.startMousepad(QDir::home().filePath(QStringLiteral("tray-road.txt")), before + word + after);
     ASSERT_TRUE(editor);
-    ASSERT_TRUE(DesktopSession::selectByKeyboard(before.size(), word.size()));
+    ASSERT_TRUE(selectInEditor(editor->processId(), before.size(), word.size(), word));
 
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("alt+super+e")}));
     AtspiAccessible* explain = waitFor(pid, L10n::t("popup.action.explain"));
@@ -199,16 +198,14 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     ASSERT_TRUE(replace) << "no answer arrived";
     ASSERT_TRUE(AtspiFinder::press(replace));
     g_object_unref(replace);
+    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor->processId()); }, waitMs))
+        << "the editor is not back in front";
 
     // mousepad now holds the answer where the word was.
     QString text;
     processEventsUntil(
         [&] {
-            AtspiAccessible* view = AtspiFinder::find(
-                editor->processId(), [](const QString&, AtspiRole role) { return role == ATSPI_ROLE_TEXT; });
-            text = view ? AtspiFinder::text(view).value_or(QString()) : QString();
-            if (view)
-                g_object_unref(view);
+            text = AtspiDriver::editableText(editor->processId()).value_or(QString());
             return text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after);
         },
         waitMs);
@@ -218,7 +215,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
 
     // The command line: a panel for the selection, one screenshot at a time, settings on a second launch.
     DesktopSession::typeKeys({QStringLiteral("Escape")});
-    ASSERT_TRUE(DesktopSession::selectByKeyboard(0, 3));
+    ASSERT_TRUE(selectInEditor(editor->processId(), 0, 3, before.left(3)));
     EXPECT_EQ(quillo({QStringLiteral("--trigger")}).exitCode, 0);
     AtspiAccessible* again = waitFor(pid, L10n::t("popup.action.explain"));
     EXPECT_TRUE(again) << "quillo --trigger opened no panel";
@@ -243,11 +240,11 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
         g_object_unref(settingsWindow);
     expectTestResultReadOut(pid);
 
-    const QList<qint64> children = childrenOf(pid);
+    const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(pid));
     EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);
     EXPECT_TRUE(app->waitForFinished(waitMs));
-    for (const qint64 child : children)
-        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)))
+    for (const pid_t child : children)
+        EXPECT_TRUE(ChildProcesses::waitGone(child, std::chrono::milliseconds(0)))
             << "process " << child << " outlived Quillo";
     const QJsonDocument knowledge =
         QJsonDocument::fromJson(readFile(HomeDir::dataDir() + QStringLiteral("/knowledge.json")));
