@@ -2,7 +2,9 @@
 //   HelperStartup/engine  process start, loading the engine library and checking its version
 //   HelperStartup/model   process start until the model is loaded and the helper says "ready"
 //   RealTimeFactor        recognition time over audio time, for 10 s of speech with pauses
-// The last two need a model: QUILLO_DICTATION_MODEL_DIR names an unpacked streaming Chinese
+//   CharacterErrorRate    the share of the characters of a spoken sentence missing from what the
+//                         helper heard (synthetic speech: a working model gets most of them)
+// The last three need a model: QUILLO_DICTATION_MODEL_DIR names an unpacked streaming Chinese
 // zipformer; without it they report "not measured".
 // Run by hand: build/bin/bench_dictation
 #include <benchmark/benchmark.h>
@@ -98,6 +100,35 @@ void RealTimeFactor(benchmark::State& state)
     }
 }
 BENCHMARK(RealTimeFactor)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void CharacterErrorRate(benchmark::State& state)
+{
+    const QStringList arguments = modelArguments();
+    if (arguments.isEmpty())
+        return state.SkipWithError("not measured: set QUILLO_DICTATION_MODEL_DIR");
+    const QString expected = QStringLiteral("今天天气很好");
+    // Trailing silence longer than the pause that ends a segment.
+    const QByteArray speech =
+        spokenMandarin(QStringLiteral("jin1 tian1 tian1 qi4 hen3 hao3")) + QByteArray(64000, '\0');
+    for (auto _ : state) {
+        QProcess process;
+        process.start(helper, arguments);
+        if (!waitForReady(process))
+            return state.SkipWithError("the model did not load");
+        process.write(speech);
+        process.closeWriteChannel();
+        process.waitForFinished(120000);
+        QString heard;
+        for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+            if (line.startsWith("final\t") || line.startsWith("partial\t"))
+                heard = QString::fromUtf8(line.mid(line.indexOf('\t') + 1));
+        }
+        state.counters["cer"] =
+            std::count_if(expected.begin(), expected.end(), [&](QChar c) { return !heard.contains(c); })
+            / double(expected.size());
+    }
+}
+BENCHMARK(CharacterErrorRate)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

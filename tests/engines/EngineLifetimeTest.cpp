@@ -75,9 +75,10 @@ TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhat
               "PULL_SELFTEST_FAIL: 不是内置模式（包里没注入 ollama 二进制）\n");
 }
 
-// SIGTERM reaches an ask, whose event loop then ends in order: the engine is stopped and quillo exits
-// by its own hand. SIGKILL reaches a pull check (a mode without an event loop, which any signal ends
-// outright): the engine then goes by its parent-death signal.
+// SIGINT (Ctrl+C) and SIGTERM reach an ask, whose event loop then ends in order: the stalled answer is
+// cancelled without a word, the engine is stopped and quillo exits by its own hand. SIGKILL reaches a
+// pull check (a mode without an event loop, which any signal ends outright): the engine then goes by
+// its parent-death signal.
 TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
 {
     {
@@ -86,11 +87,12 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
         const FakeOllamaServer earlier(QStringLiteral("127.0.0.1:11435"), models);
         ASSERT_TRUE(earlier.isAnswering() && earlier.pull(QStringLiteral("qwen2.5:7b")));
     }
+    const QStringList stalledAsk = {QStringLiteral("--ask"), QStringLiteral("explain"),
+                                    QStringLiteral("停很久的文字[[stall:60]]")};
     const std::tuple<int, QStringList, QByteArray> runs[] = {
         // signal, arguments, printed before it is sent
-        {SIGTERM,
-         {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("停很久的文字[[stall:60]]")},
-         QByteArray()},
+        {SIGINT, stalledAsk, QByteArray()},
+        {SIGTERM, stalledAsk, QByteArray()},
         {SIGKILL, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")}, "PROGRESS"},
     };
     for (const auto& [signal, args, marker] : runs) {
@@ -105,9 +107,10 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
         ASSERT_EQ(children.size(), 1) << printed.toStdString();
         ::kill(pid_t(quillo.processId()), signal);
         ASSERT_TRUE(quillo.waitForFinished(10000));
-        EXPECT_TRUE(signal != SIGTERM
-                    || (quillo.exitStatus() == QProcess::NormalExit && quillo.exitCode() == 128 + SIGTERM))
-            << "not killed by the signal";
+        EXPECT_TRUE(signal == SIGKILL
+                    || (quillo.exitStatus() == QProcess::NormalExit && quillo.exitCode() == 128 + signal
+                        && quillo.readAllStandardError().isEmpty()))
+            << "not ended in order by signal " << signal;
         EXPECT_TRUE(ChildProcesses::waitGone(children.first(), 5s))
             << "the engine outlived quillo (signal " << signal << ")";
         if (!ChildProcesses::waitGone(children.first(), 0ms))

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/ActionKey.h"
 #include "prompts/ActionOptions.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/Printers.h"
@@ -60,22 +59,6 @@ TEST(ActionOptions, MenuIndicesMapToCatalogueEntriesAndBack)
             EXPECT_EQ(options.selectedIndex(option), 1) << "index " << outside << " leaves the field unchanged";
         }
     }
-    ActionOptions options;
-    options.select(Option::creativity, 2);
-    options.select(Option::translation, 8);
-    EXPECT_EQ(options.creativity, Creativity::creative);
-    EXPECT_EQ(options.translateDirection, QStringLiteral("ru"));
-}
-
-TEST(ActionOptions, EachActionShowsItsOwnMenus)
-{
-    EXPECT_EQ(ActionOptions::optionsShown(ActionKey::rewrite), (QList<Option>{Option::scenario, Option::creativity}));
-    EXPECT_EQ(ActionOptions::optionsShown(ActionKey::explain), QList<Option>{Option::explainMode});
-    EXPECT_EQ(ActionOptions::optionsShown(ActionKey::translate), QList<Option>{Option::translation});
-    EXPECT_TRUE(ActionOptions::optionsShown(QStringLiteral("总结")).isEmpty());
-    EXPECT_EQ(ActionOptions::optionsShown(std::nullopt), allOptions);
-    EXPECT_EQ(ActionOptions::menuItems(Option::scenario).first(),
-              PromptLibrary::scenario(QStringLiteral("general")).displayName());
 }
 
 TEST(ActionOptions, PersistingStoresTheFourDefaultsAndKeepsTheRest)

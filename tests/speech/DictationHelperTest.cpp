@@ -1,15 +1,11 @@
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QProcess>
 
 #include "speech/DictationModel.h"
 #include "speech/HelperRecognizer.h"
 #include "speech/SpeechInput.h"
 #include "tests/speech/RecordedDictation.h"
-#include "tests/speech/SpokenMandarin.h"
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
@@ -87,33 +83,4 @@ TEST(DictationHelper, SegmentsComeThroughThePipeAndADyingHelperInterrupts)
     dictation.microphone->onAudio(QByteArray(3200, '\0'));
     ASSERT_TRUE(dictation.waitForError());
     EXPECT_EQ(dictation.errors, QStringList{SpeechInput::interrupted});
-}
-
-// Runs only with a real model: QUILLO_DICTATION_MODEL_DIR names an unpacked streaming zipformer.
-TEST(DictationHelper, RecognisesMandarinWithARealModel)
-{
-    const QString modelDir = qEnvironmentVariable("QUILLO_DICTATION_MODEL_DIR");
-    if (modelDir.isEmpty())
-        GTEST_SKIP() << "set QUILLO_DICTATION_MODEL_DIR to an unpacked streaming Chinese zipformer to run this";
-    ScratchHome home;
-    QDir().mkpath(QFileInfo(DictationModel::modelDir()).absolutePath());
-    ASSERT_TRUE(QFile::link(QDir(modelDir).absolutePath(), DictationModel::modelDir()));
-    const QString expected = QStringLiteral("今天天气很好");
-    // Trailing silence longer than the pause that ends a segment.
-    const QByteArray speech =
-        spokenMandarin(QStringLiteral("jin1 tian1 tian1 qi4 hen3 hao3")) + QByteArray(64000, '\0');
-
-    HelperDictation dictation(DictationModel::helperProgram());
-    for (qsizetype at = 0; at < speech.size(); at += 3200)
-        dictation.microphone->onAudio(speech.mid(at, 3200));
-    for (qsizetype seen = -1; seen != dictation.partials.size();) // until it has stopped growing for 3 s
-        seen = dictation.partials.size(), processEventsFor(3000);
-    ASSERT_TRUE(dictation.errors.isEmpty() && !dictation.partials.isEmpty())
-        << dictation.errors.join(u' ').toStdString();
-    const QString heard = dictation.partials.last();
-    const double errorRate =
-        std::count_if(expected.begin(), expected.end(), [&](QChar c) { return !heard.contains(c); })
-        / double(expected.size());
-    std::printf("heard \"%s\", character error rate %.2f\n", qPrintable(heard), errorRate);
-    EXPECT_LE(errorRate, 0.5) << "synthetic speech, so the bar is low: a working model gets most characters";
 }
