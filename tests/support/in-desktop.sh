@@ -35,7 +35,9 @@ start() {
 }
 
 # -displayfd: the server picks a free display and writes its number once it accepts clients.
-start Xvfb '[ -s "$dir/display" ]' sh -c 'exec Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$0"' "$dir/display"
+# -noreset: else the server resets whenever its last client leaves, as each poll below does, and a
+# window manager still connecting at that moment loses its connection and exits.
+start Xvfb '[ -s "$dir/display" ]' sh -c 'exec Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$0"' "$dir/display"
 export DISPLAY=":$(cat "$dir/display")"
 start "the session bus" '[ -S "$dir/runtime/bus" ]' dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
 # Without a window manager no window ever gets the focus.
