@@ -1,5 +1,6 @@
-// `quillo --ask` end to end against fake_ollama and fake_openai on the real ports, in a private
-// network namespace, with every file of the run in a scratch home.
+// The popup's command-line modes run as the program: `quillo --ask` end to end against fake_ollama and
+// fake_openai on the real ports, the end-to-end check and the images of the popup's states; in a
+// private network namespace, with every file of the run in a scratch home.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -11,16 +12,16 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
 
 #include "core/ActionKey.h"
-#include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "profile/ProfileEngine.h"
 #include "profile/ProfileStore.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/L10n.h"
-#include "settings/PrivateFile.h"
 #include "settings/SettingsStore.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
@@ -47,7 +48,7 @@ QString line(const char* key)
     return L10n::t(key) + QLatin1Char('\n');
 }
 
-class AskModeTest : public ::testing::Test {
+class PopupCommandsTest : public ::testing::Test {
 protected:
     ScratchHome home;
     ScopedEnv knowledgeFile{"SELVANE_KNOWLEDGE_FILE",
@@ -55,13 +56,17 @@ protected:
     ScopedEnv profileFile{"SELVANE_PROFILE_FILE", QFile::encodeName(home.path() + QStringLiteral("/profile.json"))};
     ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
     ScopedEnv noOllamaHost{"OLLAMA_HOST", QByteArray()};
+    ScopedEnv noDisplay{"DISPLAY", QByteArray()};
 
     void SetUp() override { L10n::invalidate(); }
 
+    static ProgramResult quillo(const QStringList& args, const QByteArray& input = {})
+    {
+        return runProgram(quilloBinary(), args, QProcessEnvironment::systemEnvironment(), input);
+    }
     static ProgramResult ask(const QStringList& args, const QByteArray& input = {})
     {
-        return runProgram(quilloBinary(), QStringList{QStringLiteral("--ask")} + args,
-                          QProcessEnvironment::systemEnvironment(), input);
+        return quillo(QStringList{QStringLiteral("--ask")} + args, input);
     }
 
     // The user's own Ollama: installed, running on the standard port and holding the model.
@@ -85,7 +90,7 @@ protected:
     }
 };
 
-TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
+TEST_F(PopupCommandsTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
 {
     const auto ollama = startLocalEngine();
     ASSERT_TRUE(ollama);
@@ -113,7 +118,7 @@ TEST_F(AskModeTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
                             [](const KnowledgeEntry& e) { return e.sourceText == QStringLiteral("量子纠缠\n"); }));
 }
 
-TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
+TEST_F(PopupCommandsTest, RequestsCarryTheOptionsTheContextAndTheProfile)
 {
     const auto ollama = startLocalEngine();
     ASSERT_TRUE(ollama);
@@ -159,7 +164,7 @@ TEST_F(AskModeTest, RequestsCarryTheOptionsTheContextAndTheProfile)
     EXPECT_EQ(stored.defaultScenario, QStringLiteral("general")) << "options given on the command line are not saved";
 }
 
-TEST_F(AskModeTest, AFailurePrintsItsOneLineAndExitsOne)
+TEST_F(PopupCommandsTest, AFailurePrintsItsOneLineAndExitsOne)
 {
     const auto ollama = startLocalEngine();
     FakeOpenAIServer cloud(18080, apiKey);
@@ -236,7 +241,7 @@ int exitCodeOf(pid_t child)
     return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(AskModeTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCostsNothing)
+TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCostsNothing)
 {
     const auto ollama = startLocalEngine();
     ASSERT_TRUE(ollama);
@@ -278,7 +283,7 @@ TEST_F(AskModeTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCos
     EXPECT_EQ(knowledge().size(), before + 1);
 }
 
-TEST_F(AskModeTest, UsageErrorsPrintTheUsageAndExitTwo)
+TEST_F(PopupCommandsTest, UsageErrorsPrintTheUsageAndExitTwo)
 {
     const QList<QStringList> cases = {
         {},
@@ -298,7 +303,7 @@ TEST_F(AskModeTest, UsageErrorsPrintTheUsageAndExitTwo)
     EXPECT_EQ(ask({QStringLiteral("explain")}, " \n").exitCode, 2) << "blank standard input";
 }
 
-TEST_F(AskModeTest, WithoutAnyEngineItSaysHowToSetOneUp)
+TEST_F(PopupCommandsTest, WithoutAnyEngineItSaysHowToSetOneUp)
 {
     if (systemHasOllama())
         GTEST_SKIP() << "an ollama installed on this machine makes the local engine available";
@@ -309,20 +314,18 @@ TEST_F(AskModeTest, WithoutAnyEngineItSaysHowToSetOneUp)
     EXPECT_TRUE(knowledge().isEmpty());
 }
 
-TEST_F(AskModeTest, TheBannerComesFirstAndAProfileRegenerationThisRunStartedIsAwaited)
+TEST_F(PopupCommandsTest, TheBannerComesFirstAndAProfileRegenerationThisRunStartedIsAwaited)
 {
-    QList<KnowledgeEntry> earlier;
-    for (const char* source : {"通货膨胀", "美联储加息", "量化宽松", "滞胀[[stall:2]]"}) {
-        KnowledgeEntry entry;
-        entry.id = KnowledgeEntry::newId();
-        entry.action = ActionKey::explain;
-        entry.sourceText = QString::fromUtf8(source);
-        entry.resultText = QStringLiteral("一个解释");
-        entry.createdAt = entry.updatedAt = QDateTime::currentDateTimeUtc();
-        earlier.append(entry);
+    {
+        SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
+        KnowledgeStore store(KnowledgeStore::defaultPath(), noModels);
+        for (const char* source : {"美联储加息", "量化宽松", "滞胀[[stall:2]]"})
+            store.add(ActionKey::explain, QString::fromUtf8(source), QStringLiteral("一个解释"), QString());
+        KnowledgeEntry noted = *store.entry(
+            *store.add(ActionKey::explain, QStringLiteral("通货膨胀"), QStringLiteral("一个解释"), QString()));
+        noted.note = QStringLiteral("考点\n常考");
+        ASSERT_TRUE(store.update(noted));
     }
-    earlier[0].note = QStringLiteral("考点\n常考");
-    ASSERT_TRUE(PrivateFile::writeAtomically(KnowledgeStore::defaultPath(), KnowledgeCodec::encode(earlier)));
     const auto ollama = startLocalEngine();
 
     const ProgramResult result = ask({QStringLiteral("explain"), QStringLiteral("通货膨胀")});
@@ -334,6 +337,43 @@ TEST_F(AskModeTest, TheBannerComesFirstAndAProfileRegenerationThisRunStartedIsAw
     EXPECT_TRUE(profile->text.startsWith(QStringLiteral("回声：以下是这个人的最近记录")))
         << profile->text.toStdString();
     EXPECT_EQ(profile->generatedAtCount, 5);
+}
+
+TEST_F(PopupCommandsTest, TheEndToEndCheckDrivesThePopupAgainstTheEngineOnAThrowAwayStore)
+{
+    {
+        const ScopedEnv usersOwn("SELVANE_KNOWLEDGE_FILE", QByteArray());
+        const ProgramResult refused = quillo({QStringLiteral("--selftest-e2e")});
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.out.startsWith("E2E_SELFTEST_FAIL")) << "it would write into the user's own knowledge base";
+    }
+    const auto ollama = startLocalEngine();
+    ASSERT_TRUE(ollama);
+    const ProgramResult result = quillo({QStringLiteral("--selftest-e2e")});
+    EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
+    EXPECT_TRUE(result.out.endsWith("E2E_SELFTEST_PASS\n")) << result.out.toStdString();
+    // The run and its revision went to the engine, and the throw-away store holds the answer
+    // (starred) and the collected snippet.
+    EXPECT_EQ(ollama->bodies().size(), 2);
+    const QList<KnowledgeEntry> entries = knowledge();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.favorite; }), 1);
+    EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.isCollected; }),
+              1);
+}
+
+TEST_F(PopupCommandsTest, RenderPreviewDrawsTheNinePopupStatesWithoutADisplay)
+{
+    QTemporaryDir out;
+    const ProgramResult result = quillo({QStringLiteral("--render-preview"), out.path()});
+    EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
+    for (const char* name : {"initial", "auth-guide", "update", "explain-result", "translate-result", "conversation",
+                             "xlarge", "recall", "translate-foreign"}) {
+        const QImage image(out.filePath(QStringLiteral("popup-%1.png").arg(QLatin1String(name))));
+        EXPECT_EQ(image.width(), 540) << name;
+        EXPECT_GT(image.height(), 100) << name;
+    }
+    EXPECT_FALSE(QFile::exists(KnowledgeStore::defaultPath())) << "nothing was written into the knowledge base";
 }
 
 }
