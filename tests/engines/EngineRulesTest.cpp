@@ -14,7 +14,6 @@
 #include "engines/ollama/OllamaService.h"
 #include "engines/ollama/QwenClient.h"
 #include "settings/CloudProviders.h"
-#include "settings/L10n.h"
 #include "settings/UserFlags.h"
 #include "tests/support/Files.h"
 #include "tests/support/Printers.h"
@@ -52,11 +51,6 @@ TEST(ManagedOllamaRules, PullLinesAreClassified)
     };
     for (const auto& [line, expected] : cases)
         EXPECT_EQ(ManagedOllama::parsePullLine(QByteArray(line)), expected) << line;
-
-    ScratchHome home;
-    qputenv("SELVANE_UI_LANG", "zh");
-    L10n::invalidate();
-    EXPECT_EQ(PullPhase::downloading(0.456).text(), QStringLiteral("正在下载模型… 46%"));
 }
 
 TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
