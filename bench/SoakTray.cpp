@@ -16,12 +16,12 @@
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
+#include "tests/support/AtspiDriver.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
 #include "tests/support/OwnOllama.h"
 #include "tests/support/RunProgram.h"
-#include "tests/tray/AtspiFinder.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ bool waitForControl(qint64 pid, const QString& name, bool present)
 {
     return processEventsUntil(
         [&] {
-            AtspiAccessible* found = AtspiFinder::named(pid, name);
+            AtspiAccessible* found = AtspiDriver::named(pid, name);
             const bool shown = found && showing(found);
             if (found)
                 g_object_unref(found);
@@ -80,11 +80,11 @@ bool pressWhenShown(qint64 pid, const QString& name)
         [&] {
             if (control)
                 g_object_unref(control);
-            control = AtspiFinder::named(pid, name);
+            control = AtspiDriver::named(pid, name);
             return control && showing(control);
         },
         waitMs);
-    const bool pressed = control && showing(control) && AtspiFinder::press(control);
+    const bool pressed = control && showing(control) && AtspiDriver::press(control);
     if (control)
         g_object_unref(control);
     return pressed;
@@ -97,7 +97,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
     qputenv("SELVANE_UI_LANG", "en");
-    AtspiFinder atspi;
     DesktopSession desktop;
 
     const QString model = QStringLiteral("qwen2.5:0.5b");

@@ -10,7 +10,6 @@
 #include "popup/SelectionMarks.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/Printers.h"
-#include "tests/support/RunProgram.h"
 
 namespace {
 
@@ -163,15 +162,7 @@ TEST_F(SelectionCaptureFlowTest, TheServiceAnswersAtOnceFromAccessibilityOrLater
     EXPECT_TRUE(nothing) << "answered at once, without the copy";
 }
 
-// The self-check's cases (sentences around, either end, untrusted ranges, long texts) are not repeated below.
-TEST(ContextWindow, TheSelfCheckPasses)
-{
-    const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--selftest-context")});
-    EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
-    EXPECT_TRUE(result.out.endsWith("\nCONTEXT_SELFTEST_PASS\n") && !result.out.contains("FAIL"))
-        << result.out.toStdString();
-}
-
+// Beyond the self-check (context_selftest): ranges a little off, snapping, both sides of a pair, the total cap.
 using Context = SelectionCapture::Context;
 
 std::optional<Context> contextOf(const QString& fullText, qsizetype location, qsizetype length)

@@ -14,8 +14,13 @@
 #include "platform/linux/XClipboard.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 
+// The selection read and replaced as the shortcut and the replace button do: in the Qt editor of
+// the test helpers, the distribution's editors and terminals (GTK 4, Qt 5, which joins the
+// accessibility bus only because it starts after it, and a VTE terminal), and through the
+// clipboard where no accessibility answers.
 namespace {
 
 // Chinese with emoji before and inside the selection, so code points and UTF-16 units differ.
@@ -25,6 +30,7 @@ const QString selected = QStringLiteral("世界，选中的😀文字");
 const QString before = QStringLiteral("第一句话。你好🙂");
 const QString after = QStringLiteral("在这里。后面还有一句！");
 const qsizetype selectionStart = sample.indexOf(selected); // in UTF-16 units
+const QString userClipboard = QStringLiteral("用户自己复制的字");
 
 QString replaced(const QString& with)
 {
@@ -60,7 +66,7 @@ protected:
     InstalledPlatform platform;
     PlatformServices services = Platform::services();
     DesktopSession desktop;
-    const QString mousepadFile = desktop.homePath() + QStringLiteral("/sample.txt");
+    const QString file = desktop.homePath() + QStringLiteral("/sample.txt");
 
     // As the cursor moves, 🙂 is one step: 8 steps to the selection, 9 over it.
     static bool selectByKeyboard() { return DesktopSession::selectByKeyboard(8, 9); }
@@ -91,10 +97,53 @@ protected:
                            QStringLiteral("-t"), target})
             .out;
     }
+
+    // A freshly opened editor may miss the first keys; PRIMARY shows what got selected.
+    static bool selectThePhrase()
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (selectByKeyboard() && processEventsUntil([&] { return readPrimary() == selected; }, 1000))
+                return true;
+        }
+        return false;
+    }
+
+    // The phrase with its context, the clipboard left alone, nothing once the selection is
+    // collapsed (though the editor may keep the old text in PRIMARY), then the phrase replaced in
+    // place as the saved file shows.
+    void readAndReplaceInEditor(QProcess* editor)
+    {
+        ASSERT_TRUE(editor && selectThePhrase());
+        // A freshly started GTK 4 editor joins the accessibility bus a moment after its window shows.
+        ASSERT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == selected; }, 15000));
+        services.clipboard->setText(userClipboard);
+        const quint64 clipboardChanges = services.clipboard->changeCount();
+        const auto result = captureAsTheShortcutDoes();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->text, selected);
+        EXPECT_EQ(result->method, QStringLiteral("AX"));
+        EXPECT_EQ(result->contextBefore, before);
+        EXPECT_EQ(result->contextAfter, after);
+        EXPECT_EQ(services.clipboard->changeCount(), clipboardChanges);
+        EXPECT_EQ(services.clipboard->text(), userClipboard);
+
+        ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Right")}));
+        EXPECT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == QString(); }, 15000));
+        EXPECT_FALSE(captureAsTheShortcutDoes()) << "nothing is selected any more";
+
+        ASSERT_TRUE(selectThePhrase());
+        const QString answer = QStringLiteral("替换成🎉新文字");
+        EXPECT_TRUE(services.accessibility->setSelectedText(answer));
+        ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("ctrl+s")}));
+        // The editor may still be writing the file when it first changes.
+        const auto saved = [&] { return QString::fromUtf8(readFile(file)).trimmed(); };
+        processEventsUntil([&] { return saved() == replaced(answer); }, 15000);
+        EXPECT_EQ(saved(), replaced(answer));
+    }
 };
 
-// GTK's offsets in code points are read and replaced in SelectionAppsX11Test (GTK 4),
-// PopupX11Test and TrayAppX11Test (mousepad).
+// GTK's offsets in code points are read and replaced below (GTK 4), in PopupX11Test and
+// TrayAppX11Test (mousepad).
 TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextInUtf16UnitsAndReplacesItInPlace)
 {
     QProcess* target = desktop.startQtEditor(sample, true);
@@ -123,7 +172,7 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextInUtf16UnitsAndRe
 
 TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAndATerminalGetsNoControlC)
 {
-    QProcess* mousepad = desktop.startMousepad(mousepadFile, sample);
+    QProcess* mousepad = desktop.startMousepad(file, sample);
     ASSERT_TRUE(mousepad && selectByKeyboard()); // left behind in a window that is no longer in front
     const QString line = QStringLiteral("终端里的一行 selected line");
     QProcess* xterm = desktop.startXtermWithSelectedLine(line);
@@ -133,9 +182,9 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, line + QLatin1Char('\n')) << "xterm selects the whole line";
     EXPECT_EQ(result->method, QStringLiteral("复制"));
-    QProcess* elsewhere = desktop.start(
-        QStringLiteral("xclip"),
-        {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"), mousepadFile});
+    QProcess* elsewhere =
+        desktop.start(QStringLiteral("xclip"),
+                      {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"), file});
     ASSERT_TRUE(elsewhere && processEventsUntil([&] { return readPrimary() == sample; }));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "PRIMARY held by a program that is not in front";
     EXPECT_EQ(xterm->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
@@ -189,6 +238,49 @@ TEST_F(SelectionCaptureX11Test, AClipboardPutBackOutlivesUsWhenAClipboardManager
     const QHash<QByteArray, QByteArray> saved = manager.get();
     for (const Clipboard::Format& format : userClipboard)
         EXPECT_EQ(saved.value(format.type.toLatin1()), format.data) << format.type.toStdString();
+}
+
+TEST_F(SelectionCaptureX11Test, Gtk4Editor)
+{
+    ASSERT_TRUE(writeFile(file, sample.toUtf8()));
+    readAndReplaceInEditor(
+        desktop.startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
+}
+
+TEST_F(SelectionCaptureX11Test, Qt5Editor)
+{
+    ASSERT_TRUE(writeFile(file, sample.toUtf8()));
+    readAndReplaceInEditor(desktop.startWindow(QStringLiteral("featherpad"), {file}));
+}
+
+TEST_F(SelectionCaptureX11Test, VteTerminal)
+{
+    const QString line = QStringLiteral("终端里选中的一行 selected line");
+    const QString script = desktop.homePath() + QStringLiteral("/lines.sh");
+    ASSERT_TRUE(
+        writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + line.toUtf8() + "'\nexec sleep 600\n"));
+    QProcess* terminal = desktop.startWindow(QStringLiteral("sakura"), {QStringLiteral("-x"), script});
+    ASSERT_TRUE(terminal && DesktopSession::clickFirstLine(3));
+    const auto result = captureAsTheShortcutDoes();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text.trimmed(), line);
+    EXPECT_EQ(result->method, QStringLiteral("AX"));
+    EXPECT_EQ(result->contextAfter.value_or(QString()).left(5), QStringLiteral("后面一行。"));
+
+    ASSERT_TRUE(DesktopSession::clickFirstLine(1));
+    EXPECT_FALSE(captureAsTheShortcutDoes()) << "the terminal keeps the old line in PRIMARY";
+    EXPECT_EQ(terminal->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
+}
+
+// Last: the switch stays on for the rest of the session.
+TEST_F(SelectionCaptureX11Test, Qt6ApplicationsStartedOnceTheSessionSwitchIsOnExposeTheirText)
+{
+    EXPECT_FALSE(services.accessibility->sessionSwitchOn());
+    EXPECT_TRUE(services.accessibility->turnOnSessionSwitch());
+    EXPECT_TRUE(services.accessibility->sessionSwitchOn());
+    ASSERT_TRUE(desktop.startQtEditor(sample, false) && selectThePhrase());
+    const auto result = SelectionCapture::captureViaAX(*services.accessibility);
+    EXPECT_EQ(result ? result->text + result->method : QString(), selected + QStringLiteral("AX"));
 }
 
 }

@@ -1,13 +1,18 @@
-// One knowledge base shared by several processes, and one kept behind symbolic links: real
-// processes, each with its own store on the same file, and real links in a scratch home.
+// One knowledge base shared by several processes, one kept behind symbolic links, and one whose
+// writer is killed at random moments: real processes, each with its own store on the same file,
+// and real links in a scratch home.
 #include <gtest/gtest.h>
 
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <random>
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QThread>
 
@@ -28,20 +33,30 @@ protected:
     const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
 
-    // A process with a store of its own (tests/memory/KnowledgeWriter.cpp) that adds `count`
-    // lookups named "<tag>-<n>", removing every fifth one again.
-    static std::unique_ptr<QProcess> startWriter(const QString& path, const QString& tag, int count)
+    // A process with a store of its own that adds `count` lookups named "<tag>-<n>", removing every
+    // fifth one again, folds every 7 changes and quits cleanly; it exits 1 when a change was not made.
+    static pid_t startWriter(const QString& path, const QString& tag, int count)
     {
-        auto writer = std::make_unique<QProcess>();
-        writer->setProcessChannelMode(QProcess::ForwardedChannels);
-        writer->start(QStringLiteral(QUILLO_BIN_DIR "/knowledge_writer"), {path, tag, QString::number(count)});
-        EXPECT_TRUE(writer->waitForStarted());
-        return writer;
+        const pid_t child = ::fork();
+        if (child != 0)
+            return child;
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        bool made = true;
+        {
+            SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
+            KnowledgeStore store(path, noModels, 7);
+            for (int i = 0; i < count && made; ++i) {
+                const std::optional<QString> id =
+                    store.add(QStringLiteral("解释"), tag + QLatin1Char('-') + QString::number(i), {}, {});
+                made = id && (i % 5 != 4 || store.remove(*id));
+            }
+        }
+        ::_exit(made ? 0 : 1);
     }
-    static void expectCleanExit(const std::unique_ptr<QProcess>& writer)
+    static void expectCleanExit(pid_t writer)
     {
-        EXPECT_TRUE(writer->waitForFinished(120000));
-        EXPECT_TRUE(writer->exitStatus() == QProcess::NormalExit && writer->exitCode() == 0) << writer->exitCode();
+        int status = 0;
+        EXPECT_TRUE(::waitpid(writer, &status, 0) == writer && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     // The lookups a writer keeps.
     static QSet<QString> kept(const QString& tag, int count)
@@ -66,10 +81,11 @@ TEST_F(KnowledgeSharingTest, ProcessesChangingOneBaseAtOnceLoseNothingAndAnOpenS
 {
     constexpr int each = 150;
     std::atomic<int> announced{0};
+    // Started before this process has a store, so no thread of it is copied into theirs.
+    const pid_t first = startWriter(file, QStringLiteral("a"), each);
+    const pid_t second = startWriter(file, QStringLiteral("b"), each);
     auto watcher = std::make_unique<KnowledgeStore>(file, noModels, 7);
     watcher->addChangeListener([&] { ++announced; });
-    const auto first = startWriter(file, QStringLiteral("a"), each);
-    const auto second = startWriter(file, QStringLiteral("b"), each);
     // This process changes the base too, while the others do.
     for (int i = 0; i < each; ++i) {
         const std::optional<QString> id =
@@ -147,6 +163,92 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
     ASSERT_TRUE(PrivateFile::writeAtomically(config, "{\"a\": 1}"));
     EXPECT_TRUE(QFileInfo(config).isSymLink());
     EXPECT_EQ(readFile(synced + QStringLiteral("/config.json")), "{\"a\": 1}");
+}
+
+// A child changes the knowledge base and reports each change once its call has returned; it is
+// killed at a random moment, and a reopened store must hold every reported change, from a file
+// that decodes, with nothing else beside it. KNOWLEDGE_CRASH_ROUNDS: 20 by default, 200 by hand.
+
+// Reports "+id" after an add, "*id" after a star, "?id" before and "-id" after a removal; folds
+// every 20 changes, so kills land in folds too. Ends the process after a minute at most.
+[[noreturn]] void changeUntilKilled(const QString& file, int report)
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
+    KnowledgeStore store(file, noModels, 20);
+    const auto say = [report](char what, const QString& id) {
+        const QByteArray line = what + id.toLatin1() + '\n';
+        return ::write(report, line.constData(), size_t(line.size())) == line.size();
+    };
+    const QString padding = QStringLiteral("熵增与信息论 \"quoted\" \\ 😀\n").repeated(20);
+    QString previous;
+    const QDeadlineTimer deadline(60000);
+    for (int i = 0; !deadline.hasExpired(); ++i) {
+        const QString id = store.add(QStringLiteral("解释"), previous, padding, QString()).value_or(QString());
+        if (id.isEmpty() || !say('+', id) || (i % 4 == 0 && !(store.toggleFavorite(id) && say('*', id)))
+            || (i % 5 == 1 && !(say('?', previous) && store.remove(previous) && say('-', previous))))
+            ::_exit(2);
+        previous = id;
+    }
+    ::_exit(0);
+}
+
+TEST(KnowledgeCrash, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
+{
+    ScratchHome home;
+    const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
+    SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
+    const int rounds = qEnvironmentVariableIsSet("KNOWLEDGE_CRASH_ROUNDS")
+        ? qEnvironmentVariableIntValue("KNOWLEDGE_CRASH_ROUNDS")
+        : 20;
+    std::mt19937 random(20250301);
+    QHash<char, QSet<QString>> reported;
+    for (int round = 0; round < rounds; ++round) {
+        SCOPED_TRACE(round);
+        int pipe[2];
+        ASSERT_EQ(::pipe(pipe), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            changeUntilKilled(file, pipe[1]);
+        ::close(pipe[1]);
+        QFile reports;
+        ASSERT_TRUE(reports.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QByteArray lines;
+        for (int wanted = std::uniform_int_distribution(0, 60)(random); wanted > 0; --wanted)
+            lines += reports.readLine(); // blocks until the child reports a change or is gone
+        ::usleep(std::uniform_int_distribution(0, 4000)(random));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        lines += reports.readAll(); // what was reported before the kill
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed on its own: " << WEXITSTATUS(status);
+        for (const QByteArray& line : lines.first(lines.lastIndexOf('\n') + 1).split('\n'))
+            reported[line.isEmpty() ? 0 : line[0]].insert(QString::fromLatin1(line.mid(1)));
+
+        // What a kill in the middle of a line or of a whole-file write leaves, every time (a
+        // real retired file may be a second name of the live one: it is never written to).
+        const QString retired = home.dataDir() + QStringLiteral("/.knowledge.json.retire");
+        ASSERT_TRUE(writeFile(home.dataDir() + QStringLiteral("/.knowledge.json.Ab12Cd"), "[{\"half")
+                    && (QFile::exists(retired) || writeFile(retired, "[]")));
+        QFile journal(file + QStringLiteral(".journal"));
+        ASSERT_TRUE(journal.open(QIODevice::Append) && journal.write(R"({"op":"clear"})") > 0);
+        journal.close();
+        const KnowledgeStore reopened(file, noModels);
+        const std::optional<QList<KnowledgeEntry>> entries = KnowledgeCodec::decode(readFile(file));
+        ASSERT_TRUE(entries) << "the file always decodes";
+        EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList({".knowledge.json.lock", "knowledge.json"}));
+        QHash<QString, bool> favorite;
+        for (const KnowledgeEntry& entry : *entries)
+            favorite.insert(entry.id, entry.favorite);
+        for (const QString& id : reported['+'] - reported['?'])
+            ASSERT_TRUE(favorite.contains(id)) << "a reported add is on disk: " << id.toStdString();
+        for (const QString& id : reported['*'] - reported['?'])
+            ASSERT_TRUE(favorite.value(id)) << "a reported star is on disk: " << id.toStdString();
+        for (const QString& id : reported['-'])
+            ASSERT_FALSE(favorite.contains(id)) << "a reported removal is on disk: " << id.toStdString();
+    }
 }
 
 }

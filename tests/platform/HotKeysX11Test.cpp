@@ -125,11 +125,4 @@ TEST_F(HotKeysX11Test, NamesFollowTheLayoutAndGrabsStayOnThePhysicalKey)
     layout("us", keyE, QStringLiteral("E"));
 }
 
-TEST_F(HotKeysX11Test, SelftestModePasses)
-{
-    const ProgramResult result = runProgram(quilloBinary(), {QStringLiteral("--selftest-hotkey")});
-    EXPECT_TRUE(result.out.endsWith("HOTKEY_SELFTEST_PASS\n")) << result.out.toStdString();
-    EXPECT_EQ(result.exitCode, 0);
-}
-
 }

@@ -2,8 +2,7 @@
 
 #include <functional>
 #include <memory>
-
-#include <atspi/atspi.h>
+#include <utility>
 
 namespace {
 
@@ -37,6 +36,7 @@ int childCount(AtspiAccessible* parent)
 
 Ref<AtspiAccessible> application(qint64 pid)
 {
+    AtspiDriver::join();
     const Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
     for (int i = 0; desktop && i < childCount(desktop.get()); ++i) {
         Ref<AtspiAccessible> app = childAt(desktop.get(), i);
@@ -49,15 +49,21 @@ Ref<AtspiAccessible> application(qint64 pid)
     return nullptr;
 }
 
-Ref<AtspiAccessible> firstEditable(AtspiAccessible* node, int depth = 0)
+QString nameOf(AtspiAccessible* object)
 {
-    if (hasState(node, ATSPI_STATE_EDITABLE)) {
-        if (Ref<AtspiText> text{atspi_accessible_get_text_iface(node)})
-            return Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(node)));
-    }
+    gchar* name = atspi_accessible_get_name(object, nullptr);
+    const QString result = QString::fromUtf8(name ? name : "");
+    g_free(name);
+    return result;
+}
+
+AtspiAccessible* search(AtspiAccessible* node, const std::function<bool(AtspiAccessible*)>& test, int depth = 0)
+{
+    if (test(node))
+        return static_cast<AtspiAccessible*>(g_object_ref(node));
     for (int i = 0; depth < 30 && i < childCount(node); ++i) {
         if (Ref<AtspiAccessible> child = childAt(node, i)) {
-            if (Ref<AtspiAccessible> found = firstEditable(child.get(), depth + 1))
+            if (AtspiAccessible* found = search(child.get(), test, depth + 1))
                 return found;
         }
     }
@@ -67,7 +73,12 @@ Ref<AtspiAccessible> firstEditable(AtspiAccessible* node, int depth = 0)
 Ref<AtspiText> editableOf(qint64 pid)
 {
     const Ref<AtspiAccessible> app = application(pid);
-    const Ref<AtspiAccessible> editable = app ? firstEditable(app.get()) : nullptr;
+    const Ref<AtspiAccessible> editable(app ? search(app.get(),
+                                                     [](AtspiAccessible* node) {
+                                                         return hasState(node, ATSPI_STATE_EDITABLE)
+                                                             && Ref<AtspiText>(atspi_accessible_get_text_iface(node));
+                                                     })
+                                            : nullptr);
     return Ref<AtspiText>(editable ? atspi_accessible_get_text_iface(editable.get()) : nullptr);
 }
 
@@ -79,6 +90,38 @@ bool join()
 {
     const int status = atspi_init();
     return status == 0 || status == 1;
+}
+
+AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test)
+{
+    const Ref<AtspiAccessible> app = application(pid);
+    if (!app)
+        return nullptr;
+    atspi_accessible_clear_cache(app.get());
+    return search(app.get(), [&test](AtspiAccessible* node) {
+        return test(nameOf(node), atspi_accessible_get_role(node, nullptr));
+    });
+}
+
+AtspiAccessible* named(qint64 pid, const QString& name)
+{
+    return find(pid, [&name](const QString& candidate, AtspiRole) { return candidate == name; });
+}
+
+bool press(AtspiAccessible* object)
+{
+    const Ref<AtspiAction> action(atspi_accessible_get_action_iface(object));
+    return action && atspi_action_do_action(action.get(), 0, nullptr);
+}
+
+QRect extents(AtspiAccessible* object)
+{
+    const Ref<AtspiComponent> component(atspi_accessible_get_component_iface(object));
+    AtspiRect* rect =
+        component ? atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, nullptr) : nullptr;
+    const QRect result = rect ? QRect(rect->x, rect->y, rect->width, rect->height) : QRect();
+    g_free(rect);
+    return result;
 }
 
 bool isActive(qint64 pid)
@@ -105,6 +148,19 @@ std::optional<QString> editableText(qint64 pid)
     return ok ? std::optional(result) : std::nullopt;
 }
 
+QString selectedText(qint64 pid)
+{
+    const Ref<AtspiText> text = editableOf(pid);
+    AtspiRange* range = text && atspi_text_get_n_selections(text.get(), nullptr) > 0
+        ? atspi_text_get_selection(text.get(), 0, nullptr)
+        : nullptr;
+    gchar* chars = range ? atspi_text_get_text(text.get(), range->start_offset, range->end_offset, nullptr) : nullptr;
+    const QString selected = QString::fromUtf8(chars ? chars : "");
+    g_free(chars);
+    g_free(range);
+    return selected;
+}
+
 bool select(qint64 pid, int start, int end)
 {
     const Ref<AtspiText> text = editableOf(pid);
@@ -123,6 +179,47 @@ bool select(qint64 pid, int start, int end)
     const bool ok = done && !error;
     g_clear_error(&error);
     return ok;
+}
+
+MenuWatch::MenuWatch(qint64 pid)
+    : m_pid(pid)
+    , m_listener((join(), atspi_event_listener_new(onEvent, this, nullptr)))
+{
+    atspi_event_listener_register(m_listener, "object:state-changed:focused", nullptr);
+}
+
+MenuWatch::~MenuWatch()
+{
+    atspi_event_listener_deregister(m_listener, "object:state-changed:focused", nullptr);
+    g_object_unref(m_listener);
+    forget();
+}
+
+void MenuWatch::forget()
+{
+    if (m_item)
+        g_object_unref(std::exchange(m_item, nullptr));
+}
+
+QStringList MenuWatch::itemNames() const
+{
+    QStringList names;
+    const Ref<AtspiAccessible> menu(m_item ? atspi_accessible_get_parent(m_item, nullptr) : nullptr);
+    for (int i = 0; menu && i < childCount(menu.get()); ++i) {
+        const Ref<AtspiAccessible> child = childAt(menu.get(), i);
+        names << (child ? nameOf(child.get()) : QString());
+    }
+    return names;
+}
+
+void MenuWatch::onEvent(AtspiEvent* event, void* data)
+{
+    auto* self = static_cast<MenuWatch*>(data);
+    if (!self->m_item && event->source && event->detail1 == 1
+        && atspi_accessible_get_role(event->source, nullptr) == ATSPI_ROLE_MENU_ITEM
+        && atspi_accessible_get_process_id(event->source, nullptr) == self->m_pid)
+        self->m_item = static_cast<AtspiAccessible*>(g_object_ref(event->source));
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
 }

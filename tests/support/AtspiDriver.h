@@ -1,20 +1,55 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
+#include <QRect>
 #include <QString>
+#include <QStringList>
 
-// Drives other applications over AT-SPI as an assistive tool would, for the tests that run in a
-// Wayland session (where no X tool reaches a window): whether an application's window is
-// ACTIVE, and the text and selection of its first editable text element.
+#include <atspi/atspi.h>
+
+// Drives other applications over the accessibility bus as an assistive tool would: finds controls
+// by accessible name and presses or reads them, tells whether an application's window is ACTIVE,
+// and reads and selects the text of its first editable element (on Wayland no X tool reaches a
+// window). Objects returned are the caller's to unref.
 namespace AtspiDriver {
 
 // Joins the session's accessibility bus; false when there is none.
 bool join();
+
+// The first object of the process, depth first, for which the test holds.
+AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test);
+AtspiAccessible* named(qint64 pid, const QString& name);
+bool press(AtspiAccessible* object);
+QRect extents(AtspiAccessible* object);
+
 bool isActive(qint64 pid);
 // The whole text of the application's first editable element; nothing while it has none.
 std::optional<QString> editableText(qint64 pid);
+// The text selected in that element; empty when nothing is.
+QString selectedText(qint64 pid);
 // Selects [start, end) in that element (start == end collapses the selection to the caret).
 bool select(qint64 pid, int start, int end);
+
+// The names of the items of the menu that holds the next focused menu item of the process.
+class MenuWatch {
+public:
+    explicit MenuWatch(qint64 pid);
+    ~MenuWatch();
+    MenuWatch(const MenuWatch&) = delete;
+    MenuWatch& operator=(const MenuWatch&) = delete;
+
+    bool seen() const { return m_item != nullptr; }
+    void forget();
+    QStringList itemNames() const;
+
+private:
+    static void onEvent(AtspiEvent* event, void* data);
+
+    qint64 m_pid;
+    AtspiEventListener* m_listener;
+    AtspiAccessible* m_item = nullptr;
+};
 
 }

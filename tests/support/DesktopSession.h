@@ -29,7 +29,7 @@ public:
                     const QProcessEnvironment& extra = QProcessEnvironment(), bool readOutput = false);
     static void stop(QProcess* process);
 
-    // The Qt editor of the test helpers (quillo_text_target) showing the text; an accessible one
+    // The Qt editor of tools/text_target (quillo_text_target) showing the text; an accessible one
     // registers with the accessibility bus. Extra arguments as the helper takes them (--select).
     QProcess* startQtEditor(const QString& text, bool accessible, const QStringList& extraArgs = {});
     // Waits until the Qt editor shows the text; returns the last text it showed.

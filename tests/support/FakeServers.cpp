@@ -14,30 +14,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-
-QList<QJsonObject> readRecord(const QString& path)
-{
-    QList<QJsonObject> requests;
-    for (const QByteArray& line : readFile(path).split('\n')) {
-        if (!line.isEmpty())
-            requests.append(QJsonDocument::fromJson(line).object());
-    }
-    return requests;
-}
-
-QList<QJsonObject> bodiesTo(const QList<QJsonObject>& requests, const QString& path)
-{
-    QList<QJsonObject> bodies;
-    for (const QJsonObject& request : requests) {
-        if (request.value(QStringLiteral("path")).toString() == path)
-            bodies.append(request.value(QStringLiteral("body")).toObject());
-    }
-    return bodies;
-}
-
-}
-
 FakeProcess::FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env,
                          const QString& probeUrl)
 {
@@ -69,56 +45,58 @@ FakeProcess::~FakeProcess()
     }
 }
 
+QList<QJsonObject> FakeServer::recorded() const
+{
+    QList<QJsonObject> requests;
+    for (const QByteArray& line : readFile(recordPath()).split('\n')) {
+        if (!line.isEmpty())
+            requests.append(QJsonDocument::fromJson(line).object());
+    }
+    return requests;
+}
+
+QList<QJsonObject> FakeServer::bodies() const
+{
+    QList<QJsonObject> bodies;
+    for (const QJsonObject& request : recorded()) {
+        if (request.value(QStringLiteral("path")).toString() == m_chatPath)
+            bodies.append(request.value(QStringLiteral("body")).toObject());
+    }
+    return bodies;
+}
+
 FakeOllamaServer::FakeOllamaServer(const QString& host, const QProcessEnvironment& extraEnv)
-    : m_host(host)
+    : FakeServer("/api/chat")
+    , m_host(host)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("OLLAMA_HOST"), host);
-    env.insert(QStringLiteral("OLLAMA_MODELS"), modelsDir());
-    env.insert(QStringLiteral("FAKE_OLLAMA_RECORD"), m_dir.filePath(QStringLiteral("requests.jsonl")));
+    env.insert(QStringLiteral("OLLAMA_MODELS"), m_dir.filePath(QStringLiteral("models")));
+    env.insert(QStringLiteral("FAKE_OLLAMA_RECORD"), recordPath());
     env.insert(QStringLiteral("FAKE_OLLAMA_PULL_STEP_MS"), QStringLiteral("1"));
     env.insert(extraEnv);
     m_process = std::make_unique<FakeProcess>(fakeOllamaBinary(), QStringList{QStringLiteral("serve")}, env,
-                                              baseUrl() + QStringLiteral("/api/version"));
+                                              QStringLiteral("http://%1/api/version").arg(host));
 }
 
 bool FakeOllamaServer::pull(const QString& model) const
 {
     const Http::Response response =
-        Http::fetch(Http::Request::json("POST", baseUrl() + QStringLiteral("/api/pull"),
+        Http::fetch(Http::Request::json("POST", QStringLiteral("http://%1/api/pull").arg(m_host),
                                         {{QStringLiteral("model"), model}, {QStringLiteral("stream"), false}}));
     return response.status == 200;
 }
 
-QList<QJsonObject> FakeOllamaServer::recorded() const
-{
-    return readRecord(m_dir.filePath(QStringLiteral("requests.jsonl")));
-}
-
-QList<QJsonObject> FakeOllamaServer::bodies(const QString& path) const
-{
-    return bodiesTo(recorded(), path);
-}
-
 FakeOpenAIServer::FakeOpenAIServer(int port, const QString& apiKey)
-    : m_port(port)
+    : FakeServer("/v1/chat/completions")
+    , m_port(port)
 {
     QStringList args = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
-                        QStringLiteral("--record"), m_dir.filePath(QStringLiteral("requests.jsonl"))};
+                        QStringLiteral("--record"), recordPath()};
     if (!apiKey.isEmpty())
         args << QStringLiteral("--api-key") << apiKey;
-    m_process =
-        std::make_unique<FakeProcess>(fakeOpenAIBinary(), args, QProcessEnvironment::systemEnvironment(), endpoint());
-}
-
-QList<QJsonObject> FakeOpenAIServer::recorded() const
-{
-    return readRecord(m_dir.filePath(QStringLiteral("requests.jsonl")));
-}
-
-QList<QJsonObject> FakeOpenAIServer::bodies() const
-{
-    return bodiesTo(recorded(), QStringLiteral("/v1/chat/completions"));
+    m_process = std::make_unique<FakeProcess>(QStringLiteral(QUILLO_BIN_DIR "/fake_openai"), args,
+                                              QProcessEnvironment::systemEnvironment(), endpoint());
 }
 
 void useCustomCloud(const QString& endpoint, const QString& apiKey, const QString& model)
@@ -145,9 +123,4 @@ ChatMessages messagesOf(const QJsonObject& body)
 QString fakeOllamaBinary()
 {
     return QStringLiteral(QUILLO_BIN_DIR "/fake_ollama");
-}
-
-QString fakeOpenAIBinary()
-{
-    return QStringLiteral(QUILLO_BIN_DIR "/fake_openai");
 }

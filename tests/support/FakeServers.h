@@ -29,43 +29,51 @@ private:
     bool m_answering = false;
 };
 
-// fake_ollama serve on OLLAMA_HOST `host`, with a fresh model directory and a request record.
-class FakeOllamaServer {
+// A fake server running for the length of a test, and the record of the requests it received.
+class FakeServer {
 public:
-    explicit FakeOllamaServer(const QString& host = QStringLiteral("127.0.0.1:11434"),
-                              const QProcessEnvironment& extraEnv = {});
-
     bool isAnswering() const { return m_process->isAnswering(); }
-    QString baseUrl() const { return QStringLiteral("http://") + m_host; }
-    QString modelsDir() const { return m_dir.filePath(QStringLiteral("models")); }
-    // Pulls the model through the API; true when the server reports success.
-    bool pull(const QString& model) const;
     // Every request received so far: {method, path, body}.
-    QList<QJsonObject> recorded() const;
-    // The bodies of the requests to `path` received so far.
-    QList<QJsonObject> bodies(const QString& path = QStringLiteral("/api/chat")) const;
-
-private:
-    QTemporaryDir m_dir;
-    QString m_host;
-    std::unique_ptr<FakeProcess> m_process;
-};
-
-// fake_openai on 127.0.0.1:`port`, demanding `apiKey` as bearer when not empty.
-class FakeOpenAIServer {
-public:
-    explicit FakeOpenAIServer(int port = 18080, const QString& apiKey = {});
-
-    bool isAnswering() const { return m_process->isAnswering(); }
-    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1/chat/completions").arg(m_port); }
     QList<QJsonObject> recorded() const;
     // The bodies of the chat requests received so far.
     QList<QJsonObject> bodies() const;
 
-private:
+protected:
+    explicit FakeServer(const char* chatPath)
+        : m_chatPath(QLatin1String(chatPath))
+    {
+    }
+    QString recordPath() const { return m_dir.filePath(QStringLiteral("requests.jsonl")); }
+
     QTemporaryDir m_dir;
-    int m_port;
     std::unique_ptr<FakeProcess> m_process;
+
+private:
+    QString m_chatPath;
+};
+
+// fake_ollama serve on OLLAMA_HOST `host`, with a fresh model directory.
+class FakeOllamaServer : public FakeServer {
+public:
+    explicit FakeOllamaServer(const QString& host = QStringLiteral("127.0.0.1:11434"),
+                              const QProcessEnvironment& extraEnv = {});
+
+    // Pulls the model through the API; true when the server reports success.
+    bool pull(const QString& model) const;
+
+private:
+    QString m_host;
+};
+
+// fake_openai on 127.0.0.1:`port`, demanding `apiKey` as bearer when not empty.
+class FakeOpenAIServer : public FakeServer {
+public:
+    explicit FakeOpenAIServer(int port = 18080, const QString& apiKey = {});
+
+    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1/chat/completions").arg(m_port); }
+
+private:
+    int m_port;
 };
 
 // Points the settings at a custom cloud provider with this endpoint, key and model.
@@ -75,6 +83,5 @@ void useCustomCloud(const QString& endpoint, const QString& apiKey,
 // The "messages" of a chat request's body.
 ChatMessages messagesOf(const QJsonObject& body);
 
-// The fake servers of this build.
+// The fake Ollama of this build.
 QString fakeOllamaBinary();
-QString fakeOpenAIBinary();

@@ -17,7 +17,6 @@
 #include "tests/support/Files.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/RunProgram.h"
-#include "tests/tray/AtspiFinder.h"
 
 namespace {
 
@@ -54,7 +53,7 @@ bool nameOwned(const QString& name)
 
 bool shows(qint64 pid, const QString& name)
 {
-    AtspiAccessible* found = AtspiFinder::named(pid, name);
+    AtspiAccessible* found = AtspiDriver::named(pid, name);
     if (found)
         g_object_unref(found);
     return found != nullptr;
@@ -64,7 +63,6 @@ class TrayAppWaylandTest : public ::testing::Test {
 protected:
     DesktopSession session;
     QTemporaryDir files;
-    AtspiFinder atspi;
 
     void SetUp() override
     {

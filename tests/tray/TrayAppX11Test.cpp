@@ -20,7 +20,6 @@
 #include "tests/support/OwnOllama.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
-#include "tests/tray/AtspiFinder.h"
 
 namespace {
 
@@ -73,14 +72,14 @@ protected:
         if (!process || !processEventsUntil(quilloOnSessionBus, waitMs))
             return nullptr;
         // Listening before the menu is ever opened: an application learns of new listeners late.
-        m_menuWatch = std::make_unique<AtspiFinder::MenuWatch>(process->processId());
+        m_menuWatch = std::make_unique<AtspiDriver::MenuWatch>(process->processId());
         return process;
     }
 
     static AtspiAccessible* waitFor(qint64 pid, const QString& name)
     {
         AtspiAccessible* found = nullptr;
-        processEventsUntil([&] { return (found = AtspiFinder::named(pid, name)) != nullptr; }, waitMs);
+        processEventsUntil([&] { return (found = AtspiDriver::named(pid, name)) != nullptr; }, waitMs);
         return found;
     }
 
@@ -90,7 +89,7 @@ protected:
     {
         return processEventsUntil(
             [&] {
-                return DesktopSession::selectByKeyboard(skip, count) && AtspiFinder::selectedText(editor) == expected;
+                return DesktopSession::selectByKeyboard(skip, count) && AtspiDriver::selectedText(editor) == expected;
             },
             waitMs);
     }
@@ -132,17 +131,17 @@ protected:
     // A screen reader hears the settings' connection test result itself, named as what it shows.
     static void expectTestResultReadOut(qint64 pid)
     {
-        AtspiAccessible* test = AtspiFinder::find(pid, [](const QString& name, AtspiRole role) {
+        AtspiAccessible* test = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
             return role == ATSPI_ROLE_PUSH_BUTTON && name == L10n::t("settings.btn.test");
         });
         ASSERT_TRUE(test) << "no test button";
-        const bool pressed = AtspiFinder::press(test);
+        const bool pressed = AtspiDriver::press(test);
         g_object_unref(test);
         ASSERT_TRUE(pressed);
         AtspiAccessible* result = nullptr;
         processEventsUntil(
             [&] {
-                result = AtspiFinder::find(pid, [](const QString& name, AtspiRole role) {
+                result = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
                     return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
                 });
                 return result != nullptr;
@@ -156,9 +155,8 @@ protected:
     }
 
     ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
-    AtspiFinder m_atspi;
     DesktopSession m_desktop;
-    std::unique_ptr<AtspiFinder::MenuWatch> m_menuWatch;
+    std::unique_ptr<AtspiDriver::MenuWatch> m_menuWatch;
 };
 
 TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance)
@@ -189,14 +187,14 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
     const QList<QByteArray> pointer =
         runProgram(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation")}).out.split(' ');
     const QPoint at(pointer.value(0).mid(2).toInt(), pointer.value(1).mid(2).toInt());
-    const QRect button = AtspiFinder::extents(explain);
+    const QRect button = AtspiDriver::extents(explain);
     EXPECT_LT((button.center() - at).manhattanLength(), 700) << "the panel is not next to the pointer";
-    ASSERT_TRUE(AtspiFinder::press(explain));
+    ASSERT_TRUE(AtspiDriver::press(explain));
     g_object_unref(explain);
 
     AtspiAccessible* replace = waitFor(pid, L10n::t("popup.btn.replace"));
     ASSERT_TRUE(replace) << "no answer arrived";
-    ASSERT_TRUE(AtspiFinder::press(replace));
+    ASSERT_TRUE(AtspiDriver::press(replace));
     g_object_unref(replace);
     EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor->processId()); }, waitMs))
         << "the editor is not back in front";
