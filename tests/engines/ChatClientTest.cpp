@@ -207,9 +207,12 @@ struct ScriptedEngine {
             res.set_content("{}", "application/json");
         });
         local.server.Post("/api/chat", [this](const httplib::Request&, httplib::Response& res) {
-            if (const std::lock_guard held(reply); status == 0)
+            std::unique_lock held(reply);
+            if (status == 0) {
+                held.unlock();
                 local.holdUntilReleased();
-            const std::lock_guard held(reply);
+                held.lock();
+            }
             res.status = status;
             res.set_content(body.toStdString(), "application/json");
         });
