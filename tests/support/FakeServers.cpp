@@ -25,6 +25,18 @@ FakeProcess::FakeProcess(const QString& program, const QStringList& args, const 
         return;
     Http::Request probe;
     probe.url = probeUrl;
+    if (probeUrl.contains(QLatin1String("%1"))) {
+        // Its standard error, not forwarded, says "Listening on HOST:PORT".
+        m_process.setReadChannel(QProcess::StandardError);
+        while (m_port == 0 && (m_process.canReadLine() || m_process.waitForReadyRead(5000))) {
+            const QByteArray line = m_process.canReadLine() ? m_process.readLine() : QByteArray();
+            if (line.startsWith("Listening on "))
+                m_port = line.trimmed().split(':').last().toInt();
+        }
+        if (m_port == 0)
+            return;
+        probe.url = probeUrl.arg(m_port);
+    }
     probe.connectTimeout = 200ms;
     probe.idleTimeout = 1s;
     for (int attempt = 0; attempt < 100 && !m_answering; ++attempt) {
@@ -96,7 +108,10 @@ FakeOpenAIServer::FakeOpenAIServer(int port, const QString& apiKey)
     if (!apiKey.isEmpty())
         args << QStringLiteral("--api-key") << apiKey;
     m_process = std::make_unique<FakeProcess>(QStringLiteral(QUILLO_BIN_DIR "/fake_openai"), args,
-                                              QProcessEnvironment::systemEnvironment(), endpoint());
+                                              QProcessEnvironment::systemEnvironment(),
+                                              endpointAt(port ? QString::number(port) : QStringLiteral("%1")));
+    if (port == 0)
+        m_port = m_process->port();
 }
 
 void useCustomCloud(const QString& endpoint, const QString& apiKey, const QString& model)

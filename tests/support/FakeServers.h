@@ -13,7 +13,7 @@
 // The fake servers of tools/ run as child processes for the length of a test. A child gets
 // SIGTERM if the thread that started it ends, so none outlives a crashed test; the destructor
 // stops it and waits. Use them inside a private network namespace (NETNS tests): the fixed
-// ports are then ours.
+// ports are then ours. A probe URL with %1 for its port waits for the port the server reports.
 class FakeProcess {
 public:
     FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env,
@@ -23,10 +23,13 @@ public:
     FakeProcess& operator=(const FakeProcess&) = delete;
 
     bool isAnswering() const { return m_answering; }
+    // The port a server told to take a free one reported taking.
+    int port() const { return m_port; }
 
 private:
     QProcess m_process;
     bool m_answering = false;
+    int m_port = 0;
 };
 
 // A fake server running for the length of a test, and the record of the requests it received.
@@ -65,14 +68,20 @@ private:
     QString m_host;
 };
 
-// fake_openai on 127.0.0.1:`port`, demanding `apiKey` as bearer when not empty.
+// fake_openai on 127.0.0.1:`port` (0: a free one, for tests outside a private network), demanding
+// `apiKey` as bearer when not empty.
 class FakeOpenAIServer : public FakeServer {
 public:
     explicit FakeOpenAIServer(int port = 18080, const QString& apiKey = {});
 
-    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1/v1/chat/completions").arg(m_port); }
+    QString endpoint() const { return endpointAt(QString::number(m_port)); }
 
 private:
+    static QString endpointAt(const QString& port)
+    {
+        return QStringLiteral("http://127.0.0.1:%1/v1/chat/completions").arg(port);
+    }
+
     int m_port;
 };
 

@@ -1,7 +1,8 @@
 // Quillo's tray application on Wayland as the user meets it, in the private sway, KWin and GNOME
 // Shell sessions of tests/support/in-wayland.sh, with mousepad in front: the desktop's shortcut portal
-// (a fake one speaking its protocol) opens the panel with the selection at the pointer, Escape
-// gives the editor back, and the missing-tray guide comes once, only where no tray is watching.
+// (a fake one speaking its protocol) opens the panel with the selection at the pointer, an answer
+// streams from a cloud engine (fake_openai) and replaces the selection, Escape gives the editor
+// back, and the missing-tray guide comes once, only where no tray is watching.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -14,9 +15,11 @@
 #include "tests/support/CompositorWindows.h"
 #include "tests/support/DesktopSession.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/ScratchHome.h"
 
 namespace {
 
@@ -57,6 +60,24 @@ bool shows(qint64 pid, const QString& name)
     if (found)
         g_object_unref(found);
     return found != nullptr;
+}
+
+bool press(qint64 pid, const QString& name)
+{
+    AtspiAccessible* control = AtspiDriver::named(pid, name);
+    const bool pressed = control && AtspiDriver::press(control);
+    if (control)
+        g_object_unref(control);
+    return pressed;
+}
+
+QString textOf(qint64 pid, const QString& name)
+{
+    AtspiAccessible* found = AtspiDriver::named(pid, name);
+    const QString text = found ? AtspiDriver::text(found).value_or(QString()) : QString();
+    if (found)
+        g_object_unref(found);
+    return text;
 }
 
 class TrayAppWaylandTest : public ::testing::Test {
@@ -122,13 +143,18 @@ protected:
     }
 };
 
-TEST_F(TrayAppWaylandTest, TheDesktopsShortcutOpensThePanelWithTheSelectionAtThePointerAndEscapeGivesTheEditorBack)
+TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAndReplacesAndEscapeGivesTheEditorBack)
 {
     UserFlags::set("noTrayNotified", true);
-    // An engine is set up (a cloud key; nothing is asked of it): the panel offers its actions.
-    AppSettings settings = SettingsStore::load(true);
-    settings.doubaoApiKey = QStringLiteral("test-key");
-    ASSERT_TRUE(SettingsStore::save(settings));
+    // Explain asks a cloud engine speaking the real protocol, on a free port: the session shares
+    // the machine's network.
+    const FakeOpenAIServer cloud(0, QStringLiteral("test-key"));
+    ASSERT_TRUE(cloud.isAnswering());
+    useCustomCloud(cloud.endpoint(), QStringLiteral("test-key"));
+    changeSettings([](AppSettings& settings) {
+        settings.explainEngine = EngineChoice::cloud;
+        settings.compareMode = false;
+    });
     const QString portalLog = files.filePath(QStringLiteral("portal.log"));
     ASSERT_TRUE(
         startService(QStringLiteral("fake_portal.py"), {portalLog}, QStringLiteral("org.freedesktop.portal.Desktop")));
@@ -136,6 +162,7 @@ TEST_F(TrayAppWaylandTest, TheDesktopsShortcutOpensThePanelWithTheSelectionAtThe
     ASSERT_TRUE(editor) << "mousepad shows the document in the window in front";
     QProcess* quillo = startQuillo();
     ASSERT_TRUE(quillo);
+    const qint64 pid = quillo->processId();
     ASSERT_TRUE(processEventsUntil([&] { return readFile(portalLog).contains("BindShortcuts popup="); }, waitMs))
         << "the shortcut is bound through the portal\n"
         << readFile(portalLog).toStdString();
@@ -145,17 +172,14 @@ TEST_F(TrayAppWaylandTest, TheDesktopsShortcutOpensThePanelWithTheSelectionAtThe
     ASSERT_TRUE(AtspiDriver::select(editor, 7, 21)); // "reads selected"
     ASSERT_TRUE(CompositorWindows::movePointer(pointer));
     ASSERT_TRUE(PrivateBus::press(QStringLiteral("popup")));
-    EXPECT_TRUE(processEventsUntil(
-        [&] { return shows(quillo->processId(), L10n::tf("popup.header.read", {QStringLiteral("14")})); }, waitMs))
+    EXPECT_TRUE(
+        processEventsUntil([&] { return shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")})); }, waitMs))
         << "the panel tells of the 14 selected characters";
 
     // Mapped first, then moved: waited for until it is where it belongs.
     std::optional<CompositorWindows::Window> panel;
     const bool placed = processEventsUntil(
-        [&] {
-            return (panel = CompositorWindows::find(quillo->processId(), panelTitle)) && placedWhereItBelongs(*panel);
-        },
-        waitMs);
+        [&] { return (panel = CompositorWindows::find(pid, panelTitle)) && placedWhereItBelongs(*panel); }, waitMs);
     ASSERT_TRUE(panel) << "the panel is mapped";
     EXPECT_TRUE(placed) << "the pointer at " << pointer.x() << "," << pointer.y() << ", the panel at "
                         << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x"
@@ -164,8 +188,24 @@ TEST_F(TrayAppWaylandTest, TheDesktopsShortcutOpensThePanelWithTheSelectionAtThe
 
     ASSERT_TRUE(processEventsUntil([&] { return !AtspiDriver::isActive(editor); }, waitMs))
         << "the panel takes the keys";
+
+    // Explain, pressed as an assistive tool would: the whole answer streams in, then goes in place
+    // of the selection in the editor.
+    ASSERT_TRUE(press(pid, L10n::t("popup.action.explain")));
+    EXPECT_TRUE(processEventsUntil([&] { return shows(pid, L10n::t("popup.status.done")); }, waitMs))
+        << "the answer ends";
+    ASSERT_EQ(cloud.bodies().size(), 1);
+    ASSERT_TRUE(cloud.bodies().first().value(QStringLiteral("stream")).toBool());
+    const QString answer = QStringLiteral("回声：") + messagesOf(cloud.bodies().first()).last().content;
+    EXPECT_TRUE(textOf(pid, L10n::t("popup.a11y.transcript")).contains(answer))
+        << textOf(pid, L10n::t("popup.a11y.transcript")).toStdString();
+    ASSERT_TRUE(press(pid, L10n::t("popup.btn.replace")));
+    const QString replaced = QStringLiteral("Quillo ") + answer + QStringLiteral(" words on Wayland.");
+    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::editableText(editor) == replaced; }, waitMs))
+        << AtspiDriver::editableText(editor).value_or(QString()).toStdString();
+
     ASSERT_TRUE(CompositorWindows::tapEscape());
-    EXPECT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(quillo->processId(), panelTitle); }, waitMs))
+    EXPECT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(pid, panelTitle); }, waitMs))
         << "Escape closes the panel";
     EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
         << "the editor is in front again";
