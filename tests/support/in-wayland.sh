@@ -8,7 +8,9 @@
 # root, the whole run moves to the user nobody, which must be able to run the command; else the
 # run is skipped (exit 77), as it is when the compositor is not installed. GNOME Shell wants a
 # system bus and no logind to ask for a seat: it runs only as root, in mount and process
-# namespaces of its own where /run is private and a system bus runs as long as the session.
+# namespaces of its own where /run and /tmp are private and a system bus runs as long as the
+# session (Xwayland's lock file there names a pid of that namespace: in the machine's /tmp it
+# would never be seen as stale, and after 50 runs no display would be left).
 #   in-wayland.sh sway|kwin|gnome-shell|mutter COMMAND [ARG...]
 set -eu
 compositor=$1
@@ -21,7 +23,8 @@ if [ "$(id -u)" -eq 0 ]; then
   if [ "$compositor" = gnome-shell ]; then
     unshare --mount --pid --fork true 2>/dev/null || { echo "skipped: no mount and process namespaces here for GNOME Shell's system bus"; exit 77; }
     exec unshare --mount --pid --fork --kill-child --mount-proc --propagation private sh -c '
-      mount -t tmpfs -o mode=755 none /run && mkdir /run/dbus && dbus-daemon --system --fork --nopidfile &&
+      mount -t tmpfs -o mode=755 none /run && mount -t tmpfs -o mode=1777 none /tmp && mkdir -m 1777 /tmp/.X11-unix &&
+      mkdir /run/dbus && dbus-daemon --system --fork --nopidfile &&
       exec setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/nonexistent QUILLO_PRIVATE_RUN=1 sh "$@"' \
       - "$0" "$compositor" "$@"
   fi

@@ -74,10 +74,15 @@ bool press(qint64 pid, const QString& name)
 QString textOf(qint64 pid, const QString& name)
 {
     AtspiAccessible* found = AtspiDriver::named(pid, name);
-    const QString text = found ? AtspiDriver::text(found).value_or(QString()) : QString();
+    AtspiText* text = found ? atspi_accessible_get_text_iface(found) : nullptr;
+    gchar* chars = text ? atspi_text_get_text(text, 0, -1, nullptr) : nullptr;
+    const QString result = QString::fromUtf8(chars);
+    g_free(chars);
+    if (text)
+        g_object_unref(text);
     if (found)
         g_object_unref(found);
-    return text;
+    return result;
 }
 
 class TrayAppWaylandTest : public ::testing::Test {
