@@ -119,10 +119,16 @@ protected:
                 processEventsUntil([&] { return m_menuWatch->seen(); }, 800);
             }
         }
-        const QStringList names = m_menuWatch->itemNames();
+        // The menu's items reach the bus after the first one has the focus: read them until the text is there.
+        QStringList names;
+        const bool shown = processEventsUntil(
+            [&] {
+                names = m_menuWatch->itemNames();
+                return std::any_of(names.begin(), names.end(),
+                                   [&](const QString& name) { return name.contains(text); });
+            },
+            waitMs);
         DesktopSession::typeKeys({QStringLiteral("Escape")});
-        const bool shown =
-            std::any_of(names.begin(), names.end(), [&](const QString& name) { return name.contains(text); });
         if (!shown)
             ADD_FAILURE() << "menu items: " << names.join(QStringLiteral(" | ")).toStdString();
         return shown;
