@@ -72,22 +72,19 @@ bool waitForControl(qint64 pid, const QString& name, bool present)
 }
 
 // The panel is hidden, not destroyed, between rounds: its control is found before the panel shows
-// again, and pressed then it does nothing.
+// again, and pressed then it does nothing. A control replaced while the panel lays itself out is
+// looked up again.
 bool pressWhenShown(qint64 pid, const QString& name)
 {
-    AtspiAccessible* control = nullptr;
-    processEventsUntil(
+    return processEventsUntil(
         [&] {
+            AtspiAccessible* control = AtspiDriver::named(pid, name);
+            const bool pressed = control && showing(control) && AtspiDriver::press(control);
             if (control)
                 g_object_unref(control);
-            control = AtspiDriver::named(pid, name);
-            return control && showing(control);
+            return pressed;
         },
         waitMs);
-    const bool pressed = control && showing(control) && AtspiDriver::press(control);
-    if (control)
-        g_object_unref(control);
-    return pressed;
 }
 
 }

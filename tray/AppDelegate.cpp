@@ -232,10 +232,31 @@ void AppDelegate::checkAccessibilityForUpgradedUser()
     });
 }
 
+void AppDelegate::whenPopupFree(std::function<void()> tell)
+{
+    // A notice nobody asked for never takes a popup in use: it waits until the popup closes. Looked
+    // at again from the event loop, as a popup also closes on its way to showing the next one.
+    if (!m_popup->isShown()) {
+        tell();
+        return;
+    }
+    connect(
+        m_popup.get(), &PopupPanel::closed, this, [this, tell = std::move(tell)] { whenPopupFree(tell); },
+        Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
 void AppDelegate::tellIfNoTray()
 {
-    if (TrayIcon::desktopHasTray() || !UserFlags::claim(noTrayNotified))
+    if (TrayIcon::desktopHasTray())
         return;
+    whenPopupFree([this] {
+        if (!TrayIcon::desktopHasTray() && UserFlags::claim(noTrayNotified))
+            showNoTrayGuide();
+    });
+}
+
+void AppDelegate::showNoTrayGuide()
+{
     QString body = L10n::t("tray.missing.body");
     if (Platform::services().session.desktop == Session::Desktop::gnome)
         body += QLatin1Char('\n') + L10n::t("tray.missing.gnome");
@@ -253,32 +274,34 @@ void AppDelegate::tellIfNoTray()
 
 void AppDelegate::tellDataNotices()
 {
-    // A popup in use is never taken from the user: the notice waits until it closes. Looked at
-    // again from the event loop, as a popup also closes on its way to showing the next one.
-    if (m_popup->isShown()) {
-        if (!std::exchange(m_dataNoticeWaiting, true))
-            connect(
-                m_popup.get(), &PopupPanel::closed, this,
-                [this] {
-                    m_dataNoticeWaiting = false;
-                    tellDataNotices();
-                },
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    if (std::exchange(m_dataNoticeWaiting, true))
         return;
-    }
-    const QStringList notices = DataNotices::take();
-    if (!notices.isEmpty())
-        m_popup->show(L10n::t("data.notice.header"), notices.join(QLatin1Char('\n')), Tint::orange);
+    whenPopupFree([this] {
+        m_dataNoticeWaiting = false;
+        const QStringList notices = DataNotices::take();
+        if (!notices.isEmpty())
+            m_popup->show(L10n::t("data.notice.header"), notices.join(QLatin1Char('\n')), Tint::orange);
+    });
 }
 
 void AppDelegate::shortcutRoadChanged()
 {
     // Told once: where the desktop takes no shortcut from us, or binds none by itself.
+    const auto unbound = [] {
+        const GlobalHotKeys::Road road = Platform::services().hotKeys->road();
+        return road.kind == GlobalHotKeys::Road::Kind::desktopBinding
+            || (road.kind == GlobalHotKeys::Road::Kind::portalBound && road.trigger.isEmpty());
+    };
+    if (unbound())
+        whenPopupFree([this, unbound] {
+            if (unbound() && UserFlags::claim(shortcutGuideShown))
+                showShortcutGuide();
+        });
+}
+
+void AppDelegate::showShortcutGuide()
+{
     const GlobalHotKeys::Road road = Platform::services().hotKeys->road();
-    const bool unbound = road.kind == GlobalHotKeys::Road::Kind::desktopBinding
-        || (road.kind == GlobalHotKeys::Road::Kind::portalBound && road.trigger.isEmpty());
-    if (!unbound || !UserFlags::claim(shortcutGuideShown))
-        return;
     const AppSettings settings = SettingsStore::load();
     WaylandCapabilities::Facts facts;
     facts.desktop = Platform::services().session.desktop;

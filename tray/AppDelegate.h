@@ -73,11 +73,14 @@ private:
     void healLocalEngineOnLaunch();
     void refreshReadiness();
     void checkAccessibilityForUpgradedUser();
+    void whenPopupFree(std::function<void()> tell);
     void tellIfNoTray();
+    void showNoTrayGuide();
     // Files kept aside and settings ignored, told once in a notice.
     void tellDataNotices();
     // The desktop answered about the shortcuts: where the user must bind them, a guide once.
     void shortcutRoadChanged();
+    void showShortcutGuide();
 
     void showPermissionGuide(const QString& body);
     void showScreenRecordingGuide();
