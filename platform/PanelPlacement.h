@@ -20,6 +20,8 @@ public:
 
     virtual ~PanelPlacement() = default;
 
+    // The panel is about to be shown: a window that must take a role before it is mapped takes it.
+    virtual void aboutToShow(QWindow*) { }
     // Asked once per showing of a panel, before it is shown.
     virtual Backdrop backdrop(QWindow* window) = 0;
     // Whether moving the window ourselves puts it where asked (else the desktop places it).

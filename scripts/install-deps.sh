@@ -26,6 +26,13 @@ packages="
   clang libclang-rt-dev clang-format
 "
 
+# Panels as overlay layer surfaces need layer-shell-qt for Qt 6, which Debian 13 has (Debian
+# 12's is built for Qt 5, and its Qt 6.4 is too old for it anyway).
+case "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" in
+  bookworm) ;;
+  *) packages="$packages liblayershellqtinterface-dev" ;;
+esac
+
 if [ "$(id -u)" -eq 0 ]; then
   as_root=""
 else

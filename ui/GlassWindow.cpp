@@ -133,6 +133,7 @@ void GlassWindow::showEvent(QShowEvent* event)
 {
     // Asked once per showing: a compositor starting or stopping meanwhile is rare, and every
     // question is a round trip to the display server.
+    panels()->aboutToShow(windowHandle());
     m_backdrop = panels()->backdrop(windowHandle());
     applyShape();
     QWidget::showEvent(event);

@@ -39,4 +39,13 @@ std::optional<qint64> focusedProcess(const QString& socketPath)
     return pid > 0 ? std::optional(pid) : std::nullopt;
 }
 
+std::optional<QPoint> pointer(const QString& socketPath)
+{
+    const std::optional<QByteArray> reply = request(socketPath, QByteArrayLiteral("j/cursorpos"));
+    const QJsonObject at = reply ? QJsonDocument::fromJson(*reply).object() : QJsonObject();
+    if (!at.contains(QLatin1String("x")) || !at.contains(QLatin1String("y")))
+        return std::nullopt;
+    return QPoint(at.value(QLatin1String("x")).toInt(), at.value(QLatin1String("y")).toInt());
+}
+
 }

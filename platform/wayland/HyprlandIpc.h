@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonDocument>
+#include <QPoint>
 #include <QString>
 
 // Hyprland's request socket (.socket.sock of the instance named by HYPRLAND_INSTANCE_SIGNATURE):
@@ -15,5 +16,7 @@ QString socketPath(const QString& instanceSignature);
 std::optional<QByteArray> request(const QString& socketPath, const QByteArray& command);
 // The process of the active window; nothing when none is active.
 std::optional<qint64> focusedProcess(const QString& socketPath);
+// Where the pointer is on the desktop (cursorpos); nothing when the compositor does not say.
+std::optional<QPoint> pointer(const QString& socketPath);
 
 }

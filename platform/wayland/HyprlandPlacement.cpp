@@ -51,15 +51,13 @@ HyprlandPlacement::HyprlandPlacement(QString socketPath)
 void HyprlandPlacement::shown(QWindow*)
 {
     QThreadPool::globalInstance()->start([socketPath = m_socketPath, pid = QCoreApplication::applicationPid()] {
-        const std::optional<QJsonDocument> cursor = ask(socketPath, "j/cursorpos");
-        if (!cursor)
+        const std::optional<QPoint> pointer = HyprlandIpc::pointer(socketPath);
+        if (!pointer)
             return;
-        const QPoint pointer(cursor->object().value(QLatin1String("x")).toInt(),
-                             cursor->object().value(QLatin1String("y")).toInt());
         const QString address = panelAddress(socketPath, pid);
         if (address.isEmpty())
             return;
-        HyprlandIpc::request(socketPath, placeBatch(address, pointer + QPoint(offset, offset)));
+        HyprlandIpc::request(socketPath, placeBatch(address, *pointer + QPoint(offset, offset)));
     });
 }
 

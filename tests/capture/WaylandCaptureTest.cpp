@@ -47,14 +47,11 @@ Probe probe(const QProcessEnvironment& changes = {}, const QStringList& removed 
 }
 
 // mutter has no data-control: there PRIMARY is read, and taken, on Xwayland, as Quillo does.
-bool onGnome()
-{
-    return qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("GNOME");
-}
+const bool onGnome = qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("GNOME");
 
 QString primarySelection()
 {
-    if (onGnome())
+    if (onGnome)
         return QString::fromUtf8(
             runProgram(QStringLiteral("xclip"),
                        {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary"),
@@ -67,7 +64,7 @@ QString primarySelection()
 // Another client owns PRIMARY with the text, until the session ends.
 QProcess* takePrimary(DesktopSession& session, const QString& text)
 {
-    if (onGnome()) {
+    if (onGnome) {
         QProcess* owner =
             session.start(QStringLiteral("xclip"),
                           {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary")});
@@ -85,20 +82,13 @@ class WaylandCaptureTest : public ::testing::Test {
 protected:
     DesktopSession session;
     QTemporaryDir files;
-    QProcess* mousepad = nullptr;
     qint64 pid = 0;
 
     void SetUp() override
     {
         ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
-        const QString path = files.filePath(QStringLiteral("doc.txt"));
-        ASSERT_TRUE(writeFile(path, document.toUtf8()));
-        mousepad = session.start(QStringLiteral("mousepad"), {path});
-        ASSERT_TRUE(mousepad);
-        pid = mousepad->processId();
-        ASSERT_TRUE(processEventsUntil(
-            [&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs))
-            << "mousepad shows the document in the window in front";
+        pid = AtspiDriver::startEditor(session, files.filePath(QStringLiteral("doc.txt")), document);
+        ASSERT_TRUE(pid) << "mousepad shows the document in the window in front";
     }
 
     void select(int start, int end)
@@ -141,7 +131,7 @@ TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsRead)
     elsewhere.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), address);
 
     // sway's road needs no X server; GNOME's is Xwayland.
-    const Probe read = probe(elsewhere, onGnome() ? QStringList() : QStringList{QStringLiteral("DISPLAY")});
+    const Probe read = probe(elsewhere, onGnome ? QStringList() : QStringList{QStringLiteral("DISPLAY")});
     EXPECT_EQ(read.method, QStringLiteral("复制")) << read.report.toStdString();
     EXPECT_EQ(read.text, QStringLiteral("Quillo reads"));
     EXPECT_EQ(read.contextBefore, 0) << "no context without accessibility";
@@ -172,21 +162,11 @@ TEST_F(WaylandCaptureTest, TrustFollowsTheAccessibilitySwitchNotAnXServer)
         env.remove(QStringLiteral("DISPLAY"));
         return runProgram(quilloBinary(), {QStringLiteral("--check-ax")}, env).out.trimmed();
     };
-    const auto setSwitch = [](bool on) {
-        return runProgram(QStringLiteral("dbus-send"),
-                          {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                           QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                           QStringLiteral("org.freedesktop.DBus.Properties.Set"),
-                           QStringLiteral("string:org.a11y.Status"), QStringLiteral("string:IsEnabled"),
-                           on ? QStringLiteral("variant:boolean:true") : QStringLiteral("variant:boolean:false")})
-                   .exitCode
-            == 0;
-    };
-    ASSERT_TRUE(setSwitch(false));
+    ASSERT_TRUE(AtspiDriver::setSwitch(false));
     EXPECT_EQ(checkAx(), QByteArray("AX_NOT_TRUSTED"));
-    ASSERT_TRUE(setSwitch(true));
+    ASSERT_TRUE(AtspiDriver::setSwitch(true));
     EXPECT_EQ(checkAx(), QByteArray("AX_TRUSTED"));
-    EXPECT_TRUE(setSwitch(false));
+    EXPECT_TRUE(AtspiDriver::setSwitch(false));
 }
 
 }

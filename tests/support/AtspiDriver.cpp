@@ -4,6 +4,11 @@
 #include <memory>
 #include <utility>
 
+#include "tests/support/DesktopSession.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
+
 namespace {
 
 struct Unref {
@@ -133,6 +138,26 @@ bool isActive(qint64 pid)
             return true;
     }
     return false;
+}
+
+bool setSwitch(bool on)
+{
+    return runProgram(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                       QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("string:org.a11y.Status"),
+                       QStringLiteral("string:IsEnabled"),
+                       QStringLiteral("variant:boolean:") + QLatin1String(on ? "true" : "false")})
+               .exitCode
+        == 0;
+}
+
+qint64 startEditor(DesktopSession& session, const QString& path, const QString& text)
+{
+    QProcess* mousepad = writeFile(path, text.toUtf8()) ? session.start(QStringLiteral("mousepad"), {path}) : nullptr;
+    const qint64 pid = mousepad ? mousepad->processId() : 0;
+    const bool shown = pid && processEventsUntil([&] { return isActive(pid) && editableText(pid) == text; }, 30000);
+    return shown ? pid : 0;
 }
 
 std::optional<QString> editableText(qint64 pid)

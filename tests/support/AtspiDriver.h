@@ -9,6 +9,8 @@
 
 #include <atspi/atspi.h>
 
+class DesktopSession;
+
 // Drives other applications over the accessibility bus as an assistive tool would: finds controls
 // by accessible name and presses or reads them, tells whether an application's window is ACTIVE,
 // and reads and selects the text of its first editable element (on Wayland no X tool reaches a
@@ -17,6 +19,8 @@ namespace AtspiDriver {
 
 // Joins the session's accessibility bus; false when there is none.
 bool join();
+// Turns the desktop's accessibility switch (org.a11y.Status IsEnabled) on or off.
+bool setSwitch(bool on);
 
 // The first object of the process, depth first, for which the test holds.
 AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test);
@@ -25,6 +29,9 @@ bool press(AtspiAccessible* object);
 QRect extents(AtspiAccessible* object);
 
 bool isActive(qint64 pid);
+// mousepad on a file at `path` holding the text, once its window is ACTIVE and shows the text;
+// its process id, 0 when it never got there.
+qint64 startEditor(DesktopSession& session, const QString& path, const QString& text);
 // The whole text of the application's first editable element; nothing while it has none.
 std::optional<QString> editableText(qint64 pid);
 // The text selected in that element; empty when nothing is.

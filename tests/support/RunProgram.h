@@ -38,12 +38,18 @@ inline QString quilloBinary()
     return QStringLiteral(QUILLO_BIN_DIR "/quillo");
 }
 
-// Whether a Quillo owns its name on the session bus, i.e. the tray application is up.
-inline bool quilloOnSessionBus()
+// Whether some client owns the name on the session bus.
+inline bool sessionBusNameOwned(const QString& name)
 {
     return runProgram(QStringLiteral("dbus-send"),
                       {QStringLiteral("--session"), QStringLiteral("--print-reply"),
                        QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:org.quillo.Quillo")})
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:") + name})
         .out.contains("true");
+}
+
+// Whether a Quillo owns its name on the session bus, i.e. the tray application is up.
+inline bool quilloOnSessionBus()
+{
+    return sessionBusNameOwned(QStringLiteral("org.quillo.Quillo"));
 }

@@ -45,15 +45,6 @@ bool placedWhereItBelongs(const CompositorWindows::Window& panel)
     return (panel.rect.center() - pointer).manhattanLength() <= 2 && panel.floating;
 }
 
-bool nameOwned(const QString& name)
-{
-    return runProgram(QStringLiteral("dbus-send"),
-                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:") + name})
-        .out.contains("true");
-}
-
 bool shows(qint64 pid, const QString& name)
 {
     AtspiAccessible* found = AtspiDriver::named(pid, name);
@@ -94,14 +85,7 @@ protected:
     {
         ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
         // The desktop's accessibility switch is on, as Quillo asks of its users.
-        ASSERT_EQ(
-            runProgram(QStringLiteral("dbus-send"),
-                       {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                        QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                        QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("string:org.a11y.Status"),
-                        QStringLiteral("string:IsEnabled"), QStringLiteral("variant:boolean:true")})
-                .exitCode,
-            0);
+        ASSERT_TRUE(AtspiDriver::setSwitch(true));
         // Onboarded, and told about the shortcut and the accessibility switch before: only what a
         // case asks for shows.
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
@@ -114,20 +98,7 @@ protected:
     {
         QProcess* service = session.start(QStringLiteral("/usr/bin/python3"),
                                           QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/") + script} + args);
-        return service && processEventsUntil([&] { return nameOwned(name); }, waitMs) ? service : nullptr;
-    }
-
-    qint64 startEditor()
-    {
-        const QString path = files.filePath(QStringLiteral("doc.txt"));
-        QProcess* mousepad =
-            writeFile(path, document.toUtf8()) ? session.start(QStringLiteral("mousepad"), {path}) : nullptr;
-        const qint64 pid = mousepad ? mousepad->processId() : 0;
-        return pid
-                && processEventsUntil(
-                    [&] { return AtspiDriver::isActive(pid) && AtspiDriver::editableText(pid) == document; }, waitMs)
-            ? pid
-            : 0;
+        return service && processEventsUntil([&] { return sessionBusNameOwned(name); }, waitMs) ? service : nullptr;
     }
 
     QProcess* startQuillo()
@@ -136,15 +107,13 @@ protected:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1")); // read over AT-SPI
         QProcess* quillo = session.start(quilloBinary(), {}, env);
-        return quillo && processEventsUntil([] { return nameOwned(QStringLiteral("org.quillo.Quillo")); }, waitMs)
-            ? quillo
-            : nullptr;
+        return quillo && processEventsUntil(quilloOnSessionBus, waitMs) ? quillo : nullptr;
     }
 
     static bool stopQuillo(QProcess* quillo)
     {
         DesktopSession::stop(quillo);
-        return processEventsUntil([] { return !nameOwned(QStringLiteral("org.quillo.Quillo")); }, waitMs);
+        return processEventsUntil([] { return !quilloOnSessionBus(); }, waitMs);
     }
 };
 
@@ -163,7 +132,7 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
     const QString portalLog = files.filePath(QStringLiteral("portal.log"));
     ASSERT_TRUE(
         startService(QStringLiteral("fake_portal.py"), {portalLog}, QStringLiteral("org.freedesktop.portal.Desktop")));
-    const qint64 editor = startEditor();
+    const qint64 editor = AtspiDriver::startEditor(session, files.filePath(QStringLiteral("doc.txt")), document);
     ASSERT_TRUE(editor) << "mousepad shows the document in the window in front";
     QProcess* quillo = startQuillo();
     ASSERT_TRUE(quillo);
