@@ -82,14 +82,6 @@ protected:
         return delivered.value_or(std::nullopt);
     }
 
-    static QString readPrimary()
-    {
-        return QString::fromUtf8(
-            runProgram(QStringLiteral("xclip"),
-                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")})
-                .out);
-    }
-
     static QByteArray readClipboard(const QString& target)
     {
         return runProgram(QStringLiteral("xclip"),
@@ -102,7 +94,8 @@ protected:
     static bool selectThePhrase()
     {
         for (int attempt = 0; attempt < 3; ++attempt) {
-            if (selectByKeyboard() && processEventsUntil([&] { return readPrimary() == selected; }, 1000))
+            if (selectByKeyboard()
+                && processEventsUntil([&] { return DesktopSession::primarySelection() == selected; }, 1000))
                 return true;
         }
         return false;
@@ -185,7 +178,7 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
     QProcess* elsewhere =
         desktop.start(QStringLiteral("xclip"),
                       {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"), file});
-    ASSERT_TRUE(elsewhere && processEventsUntil([&] { return readPrimary() == sample; }));
+    ASSERT_TRUE(elsewhere && processEventsUntil([&] { return DesktopSession::primarySelection() == sample; }));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "PRIMARY held by a program that is not in front";
     EXPECT_EQ(xterm->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
 }

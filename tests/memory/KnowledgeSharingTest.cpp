@@ -193,11 +193,8 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
     ::_exit(0);
 }
 
-TEST(KnowledgeCrash, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
+TEST_F(KnowledgeSharingTest, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
 {
-    ScratchHome home;
-    const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
-    SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
     const int rounds = qEnvironmentVariableIsSet("KNOWLEDGE_CRASH_ROUNDS")
         ? qEnvironmentVariableIntValue("KNOWLEDGE_CRASH_ROUNDS")
         : 20;

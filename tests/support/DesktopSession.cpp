@@ -103,7 +103,12 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
                                   {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
                                    QStringLiteral("-c"), QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
                                   env);
-    return xterm && clickFirstLine(3) ? xterm : nullptr;
+    // A busy machine may take the three clicks for fewer: click again until PRIMARY holds the line.
+    for (int attempt = 0; xterm && attempt < 3; ++attempt) {
+        if (clickFirstLine(3) && processEventsUntil([&] { return primarySelection() == line + u'\n'; }, 3000))
+            return xterm;
+    }
+    return nullptr;
 }
 
 bool DesktopSession::clickFirstLine(int clicks)
@@ -132,6 +137,13 @@ bool DesktopSession::selectByKeyboard(int skip, int count)
     const bool typed = typeKeys(keys);
     processEventsFor(200);
     return typed;
+}
+
+QString DesktopSession::primarySelection()
+{
+    return QString::fromUtf8(runProgram(QStringLiteral("xclip"),
+                                        {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")})
+                                 .out);
 }
 
 void DesktopSession::clearPrimarySelection()

@@ -46,6 +46,7 @@ public:
     static bool typeKeys(const QStringList& keys);
     // From the start of the text: past `skip` characters, then `count` selected with shift+Right.
     static bool selectByKeyboard(int skip, int count);
+    static QString primarySelection();
     static void clearPrimarySelection();
     // Whether some client owns the X selection of that name (a tray host, a compositing manager).
     static bool selectionOwned(const char* name);
