@@ -71,9 +71,8 @@ bool waitForControl(qint64 pid, const QString& name, bool present)
         waitMs);
 }
 
-// The panel is hidden, not destroyed, between rounds: its control is found before the panel shows
-// again, and pressed then it does nothing. A control replaced while the panel lays itself out is
-// looked up again.
+// A control found while the last round's panel is still going, or before the new one has laid
+// itself out, does nothing when pressed: it is looked up again until a press lands.
 bool pressWhenShown(qint64 pid, const QString& name)
 {
     return processEventsUntil(
