@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPalette>
+#include <QPixmapCache>
 #include <QProcess>
 
 #include "app/AppServices.h"
@@ -15,10 +16,16 @@
 
 namespace {
 
+constexpr int pixmapCacheKb = 1024;
+
 int runTrayApplication(const QStringList& args)
 {
     // The tray application has no window of its own: closing one never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The panel is built anew at every showing, and every new widget's palette gives the style's
+    // pixmaps new cache keys: the default 10 MB cache would fill with pixmaps never drawn again.
+    // One panel and one window need far less.
+    QPixmapCache::setCacheLimit(pixmapCacheKb);
     // Taskbars, window switchers and Wayland compositors match the windows to the installed
     // desktop entry and icon by this application id.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quillo.Quillo"));

@@ -70,14 +70,29 @@ void AtspiAccessibility::remember(AtspiAccessible* source)
     // A pane without text taking the focus must not make us forget the editor, nor our own popup.
     // Our own objects are never asked anything: we would be waiting for ourselves.
     const std::optional<qint64> pid = processOf(source);
-    if (!pid || *pid == getpid())
+    if (!pid)
         return;
+    if (*pid == getpid()) {
+        forgetOwnObjects(source);
+        return;
+    }
     const GRef<AtspiText> text(atspi_accessible_get_text_iface(source));
     if (!text)
         return;
     if (m_remembered.size() >= rememberedLimit)
         std::erase_if(m_remembered, [](const auto& entry) { return !alive(entry.first); });
     m_remembered[*pid] = share(source);
+}
+
+void AtspiAccessibility::forgetOwnObjects(AtspiAccessible* ownObject)
+{
+    // The client library keeps every object an event names until its application announces the
+    // removal, which Qt never does; our panel makes new widgets at every showing, so the objects
+    // of our own process would pile up for its whole life. We never ask our own objects anything,
+    // so the cache of our own application is simply emptied; whoever still holds one keeps it.
+    AtspiApplication* ownApplication = ATSPI_OBJECT(ownObject)->app;
+    if (ownApplication && ownApplication->hash)
+        g_hash_table_remove_all(ownApplication->hash);
 }
 
 AtspiAccessibility::TextElement AtspiAccessibility::focusedText()

@@ -39,6 +39,7 @@ public:
 private:
     static void onEvent(AtspiEvent* event, void* self);
     void remember(AtspiAccessible* source);
+    static void forgetOwnObjects(AtspiAccessible* ownObject);
     struct TextElement {
         AtspiCalls::GRef<AtspiAccessible> object;
         bool focused = false; // false: only remembered
