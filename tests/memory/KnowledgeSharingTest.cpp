@@ -20,7 +20,6 @@
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "profile/ProfileStore.h"
-#include "settings/PrivateFile.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
@@ -145,7 +144,7 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
         << "the journal and the lock lie beside the file itself";
     EXPECT_EQ(posixMode(target), 0600);
 
-    // The profile and the settings' own writer do the same.
+    // The profile, and with it the settings' writer it shares, do the same.
     const QString realProfile = synced + QStringLiteral("/profile.json");
     ASSERT_TRUE(writeFile(realProfile, "not a profile")
                 && QFile::link(realProfile, home.dataDir() + QStringLiteral("/profile.json")));
@@ -157,12 +156,6 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
     EXPECT_EQ(ProfileStore::load().value_or(UserProfile()).text, profile.text);
     EXPECT_EQ(QDir(synced).entryList({QStringLiteral("profile.json.corrupt-*")}).size(), 1)
         << "the unreadable one is kept beside its file";
-    const QString config = home.dataDir() + QStringLiteral("/config.json");
-    ASSERT_TRUE(writeFile(synced + QStringLiteral("/config.json"), "{}")
-                && QFile::link(synced + QStringLiteral("/config.json"), config));
-    ASSERT_TRUE(PrivateFile::writeAtomically(config, "{\"a\": 1}"));
-    EXPECT_TRUE(QFileInfo(config).isSymLink());
-    EXPECT_EQ(readFile(synced + QStringLiteral("/config.json")), "{\"a\": 1}");
 }
 
 // A child changes the knowledge base and reports each change once its call has returned; it is

@@ -109,18 +109,19 @@ protected:
 TEST_F(PopupPanelTest, TheSelectionAreaFollowsItsTextAndTheInputTheFontScale)
 {
     open(QStringLiteral("河流"));
-    EXPECT_EQ(area("popup.a11y.selection")->height(), 24);
+    const int oneLine = area("popup.a11y.selection")->height();
     open(paragraph);
-    TextArea* selection = area("popup.a11y.selection");
-    EXPECT_EQ(selection->height(), 96);
-    EXPECT_GT(selection->verticalScrollBar()->maximum(), 0) << "the rest scrolls";
+    EXPECT_GT(area("popup.a11y.selection")->height(), 2 * oneLine);
+    EXPECT_GT(area("popup.a11y.selection")->verticalScrollBar()->maximum(), 0) << "the rest scrolls";
 
-    for (const auto& [scale, inputHeight] : {std::pair(1.45, 75), std::pair(0.85, 58)}) {
+    QList<int> inputHeights;
+    for (const qreal scale : {0.85, 1.45}) {
         fontScale = scale;
         open(QStringLiteral("河流"));
         runExplain(Script::streamed({QStringLiteral("答案")}));
-        EXPECT_EQ(panel.content()->findChild<InstructionInput*>()->height(), inputHeight) << scale;
+        inputHeights << panel.content()->findChild<InstructionInput*>()->height();
     }
+    EXPECT_LT(inputHeights[0], inputHeights[1]);
 }
 
 TEST_F(PopupPanelTest, AFailureBeforeTheFirstFragmentOffersTheActionsAgainAndALaterOneKeepsThePartialAnswer)

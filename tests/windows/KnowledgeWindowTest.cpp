@@ -59,14 +59,12 @@ void whenModal(std::function<void(QWidget*)> answer)
 }
 
 // Types the path into the next file dialog's name field and saves, as the user would.
-void saveAs(const QString& path, std::function<void()> beforeSaving = {})
+void saveAs(const QString& path)
 {
-    whenModal([path, beforeSaving](QWidget* modal) {
+    whenModal([path](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_TRUE(dialog);
         dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
-        if (beforeSaving)
-            beforeSaving();
         static_cast<QDialog*>(dialog)->accept(); // the Save button
     });
 }
@@ -145,9 +143,6 @@ TEST_F(KnowledgeWindowTest, TitleCountsTheStoreAndEmptyStatesFollowTheirOrder)
     EXPECT_EQ(hint(), L10n::t("kw.empty.collectionNone")) << "the collection's own hint comes first";
     search(QStringLiteral("zzz"));
     EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
-    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(),
-              QStringLiteral("Organize && export"))
-        << "drawn as one &, not a shortcut mark";
 
     add(QStringLiteral("entropy"));
     add(QStringLiteral("marginal utility"));
@@ -158,7 +153,6 @@ TEST_F(KnowledgeWindowTest, TitleCountsTheStoreAndEmptyStatesFollowTheirOrder)
     search(QStringLiteral("zzz"));
     EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
     click("knowledge-filter-all");
-    EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
     search({});
     EXPECT_EQ(hint(), QString()) << "the newest entry is shown";
     EXPECT_EQ(shownSource(), firstListed());
@@ -246,20 +240,15 @@ TEST_F(KnowledgeWindowTest, DeletingTheShownEntrySelectsTheFirstRowAndClearingAs
     EXPECT_EQ(store.count(), 0);
 }
 
-TEST_F(KnowledgeWindowTest, ExportReplacesTheChosenFileWithTheWholeBaseAsJson)
+TEST_F(KnowledgeWindowTest, ExportWritesTheWholeBaseAsJsonToTheChosenFile)
 {
     add(QStringLiteral("one"));
     store.addCollection(QStringLiteral("a saved line"), QStringLiteral("Selection"), {});
     const QString path = home.path() + QStringLiteral("/export.json");
-    writeFile(path, "old content");
     open();
-    saveAs(path, [] {
-        whenModal([](QWidget* confirm) { // replacing a file is confirmed first
-            qobject_cast<QMessageBox*>(confirm)->button(QMessageBox::Yes)->click();
-        });
-    });
+    saveAs(path);
     click("knowledge-export");
-    ASSERT_TRUE(processEventsUntil([&] { return readFile(path) != "old content"; }));
+    ASSERT_TRUE(processEventsUntil([&] { return QFile::exists(path); }));
     tasks.waitForDone();
     const QJsonArray exported = QJsonDocument::fromJson(readFile(path)).array();
     QStringList sources;
@@ -296,7 +285,7 @@ TEST_F(KnowledgeWindowTest, OrganiseSendsTheCollectionToTheReadyEngineAndSavesTh
     EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.contains(QStringLiteral("读书不是为了记住")));
     EXPECT_EQ(QString::fromUtf8(readFile(path)), shown);
     EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->text(), QStringLiteral("Organize && export"));
+    EXPECT_EQ(button->text(), QStringLiteral("Organize && export")) << "drawn as one &, not a shortcut mark";
     const QList<QJsonObject> sent = cloud.bodies();
     ASSERT_EQ(sent.size(), 1);
     EXPECT_EQ(messagesOf(sent[0]).first().content, CollectionExport::systemPrompt(true));
@@ -324,12 +313,10 @@ TEST_F(KnowledgeWindowTest, TheProfileCardSwitchesRegeneratesVisiblyAndKeepsTheU
     auto* onOff = named<QCheckBox>(window.get(), QStringLiteral("profile-switch"));
     auto* edit = named<QPushButton>(window.get(), QStringLiteral("profile-edit"));
     auto* refresh = named<QPushButton>(window.get(), QStringLiteral("profile-refresh"));
-    EXPECT_EQ(text->toolTip(), L10n::t("kw.profile.none"));
-    EXPECT_FALSE(edit->isEnabled());
+    EXPECT_FALSE(edit->isEnabled()) << "no profile yet";
 
     onOff->click();
     EXPECT_FALSE(SettingsStore::load().profileEnabled);
-    EXPECT_EQ(text->toolTip(), L10n::t("kw.profile.disabled"));
     EXPECT_FALSE(refresh->isEnabled());
     onOff->click();
 
