@@ -86,22 +86,14 @@ TEST(TaskPool, RunHandsTheResultToTheGuiThreadOnlyWhileItsContextLivesAndItsCall
     auto gone = std::make_unique<QObject>();
     std::stop_source caller;
     std::atomic<bool> release = false;
+    const auto held = [&](std::stop_token) {
+        while (!release)
+            QThread::msleep(1);
+        return 1;
+    };
+    pool.run(gone.get(), held, [&](int) { late = true; });
     pool.run(
-        gone.get(),
-        [&](std::stop_token) {
-            while (!release)
-                QThread::msleep(1);
-            return 1;
-        },
-        [&](int) { late = true; });
-    pool.run(
-        &context,
-        [&](std::stop_token) {
-            while (!release)
-                QThread::msleep(1);
-            return 2;
-        },
-        [&](int) { late = true; }, caller.get_token());
+        &context, held, [&](int) { late = true; }, caller.get_token());
     gone.reset();
     caller.request_stop();
     release = true;

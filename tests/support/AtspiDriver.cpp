@@ -111,6 +111,27 @@ bool press(AtspiAccessible* object)
     return action && atspi_action_do_action(action.get(), 0, nullptr);
 }
 
+bool shows(qint64 pid, const QString& name)
+{
+    return Ref<AtspiAccessible>(named(pid, name)) != nullptr;
+}
+
+bool press(qint64 pid, const QString& name)
+{
+    const Ref<AtspiAccessible> control(named(pid, name));
+    return control && press(control.get());
+}
+
+QString textOf(qint64 pid, const QString& name)
+{
+    const Ref<AtspiAccessible> found(named(pid, name));
+    const Ref<AtspiText> text(found ? atspi_accessible_get_text_iface(found.get()) : nullptr);
+    gchar* chars = text ? atspi_text_get_text(text.get(), 0, -1, nullptr) : nullptr;
+    const QString result = QString::fromUtf8(chars);
+    g_free(chars);
+    return result;
+}
+
 QRect extents(AtspiAccessible* object)
 {
     const Ref<AtspiComponent> component(atspi_accessible_get_component_iface(object));

@@ -27,6 +27,10 @@ AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, 
 AtspiAccessible* named(qint64 pid, const QString& name);
 bool press(AtspiAccessible* object);
 QRect extents(AtspiAccessible* object);
+// The same for the process's first object of that name: whether it is there, pressing it, its text.
+bool shows(qint64 pid, const QString& name);
+bool press(qint64 pid, const QString& name);
+QString textOf(qint64 pid, const QString& name);
 
 bool isActive(qint64 pid);
 // mousepad on a file at `path` holding the text, once its window is ACTIVE and shows the text;

@@ -45,37 +45,6 @@ bool placedWhereItBelongs(const CompositorWindows::Window& panel)
     return (panel.rect.center() - pointer).manhattanLength() <= 2 && panel.floating;
 }
 
-bool shows(qint64 pid, const QString& name)
-{
-    AtspiAccessible* found = AtspiDriver::named(pid, name);
-    if (found)
-        g_object_unref(found);
-    return found != nullptr;
-}
-
-bool press(qint64 pid, const QString& name)
-{
-    AtspiAccessible* control = AtspiDriver::named(pid, name);
-    const bool pressed = control && AtspiDriver::press(control);
-    if (control)
-        g_object_unref(control);
-    return pressed;
-}
-
-QString textOf(qint64 pid, const QString& name)
-{
-    AtspiAccessible* found = AtspiDriver::named(pid, name);
-    AtspiText* text = found ? atspi_accessible_get_text_iface(found) : nullptr;
-    gchar* chars = text ? atspi_text_get_text(text, 0, -1, nullptr) : nullptr;
-    const QString result = QString::fromUtf8(chars);
-    g_free(chars);
-    if (text)
-        g_object_unref(text);
-    if (found)
-        g_object_unref(found);
-    return result;
-}
-
 class TrayAppWaylandTest : public ::testing::Test {
 protected:
     DesktopSession session;
@@ -146,8 +115,8 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
     ASSERT_TRUE(AtspiDriver::select(editor, 7, 21)); // "reads selected"
     ASSERT_TRUE(CompositorWindows::movePointer(pointer));
     ASSERT_TRUE(PrivateBus::press(QStringLiteral("popup")));
-    EXPECT_TRUE(
-        processEventsUntil([&] { return shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")})); }, waitMs))
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return AtspiDriver::shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")})); }, waitMs))
         << "the panel tells of the 14 selected characters";
 
     // Mapped first, then moved: waited for until it is where it belongs.
@@ -165,15 +134,15 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
 
     // Explain, pressed as an assistive tool would: the whole answer streams in, then goes in place
     // of the selection in the editor.
-    ASSERT_TRUE(press(pid, L10n::t("popup.action.explain")));
-    EXPECT_TRUE(processEventsUntil([&] { return shows(pid, L10n::t("popup.status.done")); }, waitMs))
+    ASSERT_TRUE(AtspiDriver::press(pid, L10n::t("popup.action.explain")));
+    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::shows(pid, L10n::t("popup.status.done")); }, waitMs))
         << "the answer ends";
     ASSERT_EQ(cloud.bodies().size(), 1);
     ASSERT_TRUE(cloud.bodies().first().value(QStringLiteral("stream")).toBool());
     const QString answer = QStringLiteral("回声：") + messagesOf(cloud.bodies().first()).last().content;
-    EXPECT_TRUE(textOf(pid, L10n::t("popup.a11y.transcript")).contains(answer))
-        << textOf(pid, L10n::t("popup.a11y.transcript")).toStdString();
-    ASSERT_TRUE(press(pid, L10n::t("popup.btn.replace")));
+    EXPECT_TRUE(AtspiDriver::textOf(pid, L10n::t("popup.a11y.transcript")).contains(answer))
+        << AtspiDriver::textOf(pid, L10n::t("popup.a11y.transcript")).toStdString();
+    ASSERT_TRUE(AtspiDriver::press(pid, L10n::t("popup.btn.replace")));
     const QString replaced = QStringLiteral("Quillo ") + answer + QStringLiteral(" words on Wayland.");
     EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::editableText(editor) == replaced; }, waitMs))
         << AtspiDriver::editableText(editor).value_or(QString()).toStdString();
@@ -213,9 +182,9 @@ TEST_F(TrayAppWaylandTest, TheTrayGuideComesOnceAndOnlyWhereNoTrayIsWatching)
         QProcess* quillo = startQuillo();
         ASSERT_TRUE(quillo) << launch.what;
         const qint64 pid = quillo->processId();
-        EXPECT_TRUE(processEventsUntil([&] { return shows(pid, launch.guide ? guide : notice); }, waitMs))
+        EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::shows(pid, launch.guide ? guide : notice); }, waitMs))
             << launch.what;
-        EXPECT_FALSE(shows(pid, launch.guide ? notice : guide)) << launch.what;
+        EXPECT_FALSE(AtspiDriver::shows(pid, launch.guide ? notice : guide)) << launch.what;
         if (launch.watcher) {
             EXPECT_TRUE(readFile(watcherLog).contains("item ")) << "the icon is registered with the tray";
         }
