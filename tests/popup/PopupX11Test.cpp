@@ -1,11 +1,8 @@
 // The popup on a real X11 desktop (Xvfb and openbox) next to a real editor, mousepad.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include <QApplication>
 #include <QPushButton>
-#include <QRegion>
 #include <QScreen>
 #include <QWindow>
 
@@ -126,39 +123,6 @@ TEST_F(PopupX11Test, OpensInsideTheCornerWithoutTakingTheEditorsKeyboardAndEscap
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Escape")}));
     EXPECT_TRUE(processEventsUntil([&] { return !panel.isShown(); }));
     EXPECT_TRUE(processEventsUntil(escapeIsFree)) << "afterwards Escape reaches the other applications again";
-}
-
-TEST_F(PopupX11Test, WithoutACompositorTheRoundedShapeIsCutFromWhatTheScreenShows)
-{
-    // The desktop beneath is one known colour, so a corner that is not cut shows as a difference.
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const uint32_t desktopColour = 0x2040a0;
-    xcb_change_window_attributes(c, screen->root, XCB_CW_BACK_PIXEL, &desktopColour);
-    xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
-    xcb_flush(c);
-    // What the screen shows there: one read of the root, as a viewer sees it (xwd -root reads
-    // each window of another visual on its own and shows a shaped one's cut corners black).
-    const auto shown = [c, root = screen->root](QPoint at) {
-        xcb_get_image_reply_t* image = xcb_get_image_reply(
-            c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, at.x(), at.y(), 1, 1, ~0u), nullptr);
-        uint32_t pixel = 0;
-        if (image)
-            std::memcpy(&pixel, xcb_get_image_data(image), sizeof pixel);
-        std::free(image);
-        return pixel & 0xffffff;
-    };
-
-    open(std::nullopt);
-    EXPECT_FALSE(panel.window()->mask().isEmpty());
-    EXPECT_FALSE(panel.window()->mask().contains(QPoint(0, 0))) << "the corner is cut";
-    const QPoint at = onScreen(panel.window()).topLeft();
-    EXPECT_TRUE(processEventsUntil([&] {
-        return shown(at + QPoint(1, 1)) == desktopColour
-            && shown(at + QPoint(panel.window()->width() / 2, 1)) != desktopColour;
-    })) << "the desktop shows in the corner, the panel next to it";
-
-    xcb_disconnect(c);
 }
 
 TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
