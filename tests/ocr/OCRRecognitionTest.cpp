@@ -58,11 +58,3 @@ TEST(OCRRecognition, ReadsTwoColumnsOneAfterTheOther)
     const Result read = recognize(TextSample::renderColumns(left, right, 16));
     EXPECT_EQ(read.text, (left + right).join(QLatin1Char('\n')));
 }
-
-TEST(OCRRecognition, BlankImageHasNoText)
-{
-    const ScratchHome home;
-    QImage blank(600, 90, QImage::Format_RGB32);
-    blank.fill(QColor(245, 245, 245));
-    EXPECT_EQ(recognize(blank).kind, Result::Kind::noText);
-}

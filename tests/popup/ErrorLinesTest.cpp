@@ -30,8 +30,6 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {TransportError{Code::other, QStringLiteral("SSL handshake timeout")}, "err.timeout"},
         {TransportError{Code::other, QStringLiteral("network is unreachable")}, "err.network"},
         {TransportError{Code::other, QStringLiteral("a request header holds a line break")}, "err.unknown"},
-        {CloudError::missingConfigFile(QStringLiteral("/x/config.json")), "err.cloudAuth"},
-        {CloudError::malformedConfig(QStringLiteral("/x/config.json"), QStringLiteral("bad")), "err.cloudAuth"},
         {CloudError::missingApiKey(QStringLiteral("/x/config.json")), "err.cloudAuth"},
         {CloudError::missingBaseURL(), "err.cloudAuth"},
         {CloudError::httpError(401, QStringLiteral("whatever")), "err.cloudAuth"},

@@ -130,10 +130,4 @@ TEST(PromptLibrary, EveryComposedPromptMatchesItsGoldenText)
         EXPECT_EQ(it.value(), golden.value(it.key()).toString()) << it.key().toStdString();
 }
 
-TEST(PromptLibrary, OnlyListedDirectionsAreKept)
-{
-    EXPECT_EQ(PromptLibrary::translateDirection(QStringLiteral("ru")), QStringLiteral("ru"));
-    EXPECT_EQ(PromptLibrary::translateDirection(QStringLiteral("it")), QStringLiteral("auto"));
-}
-
 }
