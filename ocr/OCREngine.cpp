@@ -10,8 +10,7 @@
 OCREngine::OCREngine() = default;
 OCREngine::~OCREngine()
 {
-    if (m_api)
-        m_api->End();
+    unload();
 }
 
 bool OCREngine::load()
@@ -26,6 +25,13 @@ bool OCREngine::load()
     api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
     m_api = std::move(api);
     return true;
+}
+
+void OCREngine::unload()
+{
+    if (m_api)
+        m_api->End();
+    m_api.reset();
 }
 
 QList<RecognizedPiece> OCREngine::recognizeLines(const QImage& grey, std::stop_token stop)

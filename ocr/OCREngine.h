@@ -24,6 +24,8 @@ public:
 
     // Loads the models on first use; false when they cannot be loaded.
     bool load();
+    // Frees the models; the next recognition loads them again.
+    void unload();
     // The lines of a greyscale image with dark text on a light ground, placed in normalised
     // coordinates of that image. Empty when nothing is legible, on failure or when stopped.
     QList<RecognizedPiece> recognizeLines(const QImage& grey, std::stop_token stop = {});

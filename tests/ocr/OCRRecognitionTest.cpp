@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "ocr/RecognitionWorker.h"
 #include "ocr/ScreenOCR.h"
 #include "ocr/TextSample.h"
 #include "tests/support/EventLoop.h"
@@ -50,11 +51,14 @@ TEST(OCRRecognition, ReadsRenderedChineseAndEnglishInReadingOrder)
     EXPECT_LE(double(errors) / characters, 0.01) << errors << " of " << characters;
 }
 
-TEST(OCRRecognition, ReadsTwoColumnsOneAfterTheOther)
+TEST(OCRRecognition, ReadsTwoColumnsOneAfterTheOtherAlsoAfterTheModelsWereFreed)
 {
     const ScratchHome home;
     const QStringList left = {QStringLiteral("左边一栏第一行"), QStringLiteral("左边一栏第二行")};
     const QStringList right = {QStringLiteral("Right column one"), QStringLiteral("Right column two")};
-    const Result read = recognize(TextSample::renderColumns(left, right, 16));
-    EXPECT_EQ(read.text, (left + right).join(QLatin1Char('\n')));
+    const QImage columns = TextSample::renderColumns(left, right, 16);
+    EXPECT_EQ(recognize(columns).text, (left + right).join(QLatin1Char('\n')));
+    RecognitionWorker::instance().release();
+    EXPECT_EQ(recognize(columns).text, (left + right).join(QLatin1Char('\n')))
+        << "read again after the models were freed";
 }
