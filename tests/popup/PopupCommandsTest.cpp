@@ -7,12 +7,12 @@
 
 #include <poll.h>
 #include <pty.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "core/ActionKey.h"
@@ -213,32 +213,23 @@ TEST_F(PopupCommandsTest, AFailurePrintsItsOneLineAndExitsOne)
 
 // Starts quillo with standard output (and standard error, with `errorToo`) on `fd` and SIGPIPE at its
 // default, as a shell starts the left side of `quillo … | head`.
-pid_t spawnOn(int fd, bool errorToo, const QStringList& args)
+std::unique_ptr<QProcess> spawnOn(int fd, bool errorToo, const QStringList& args)
 {
-    QList<QByteArray> encoded{QFile::encodeName(quilloBinary())};
-    for (const QString& arg : args)
-        encoded.append(arg.toUtf8());
-    std::vector<char*> argv;
-    for (QByteArray& arg : encoded)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
+    auto child = std::make_unique<QProcess>();
+    child->setChildProcessModifier([fd, errorToo] {
         signal(SIGPIPE, SIG_DFL);
         dup2(fd, STDOUT_FILENO);
         if (errorToo)
             dup2(fd, STDERR_FILENO);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    });
+    child->start(quilloBinary(), args);
     return child;
 }
 
 // The exit code, or -1 when a signal ended it.
-int exitCodeOf(pid_t child)
+int exitCodeOf(QProcess& child)
 {
-    int status = 0;
-    return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
 }
 
 TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCostsNothing)
@@ -252,7 +243,7 @@ TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEa
     termios raw{};
     cfmakeraw(&raw);
     ASSERT_EQ(openpty(&terminal, &side, nullptr, &raw, nullptr), 0);
-    const pid_t shownBy = spawnOn(side, true, {QStringLiteral("--ask"), QStringLiteral("explain"), hostile});
+    const auto shownBy = spawnOn(side, true, {QStringLiteral("--ask"), QStringLiteral("explain"), hostile});
     close(side);
     QByteArray shown;
     char buffer[4096];
@@ -262,7 +253,7 @@ TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEa
             shown.append(buffer, n);
     }
     close(terminal);
-    EXPECT_EQ(exitCodeOf(shownBy), 0) << shown.toStdString();
+    EXPECT_EQ(exitCodeOf(*shownBy), 0) << shown.toStdString();
     EXPECT_TRUE(shown.contains("AB[31mRED[0m]52;c;aGk=2JCD\tE")) << shown.toStdString();
     const QString text = QString::fromUtf8(shown);
     EXPECT_TRUE(std::none_of(text.cbegin(), text.cend(), [](QChar c) {
@@ -276,10 +267,10 @@ TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEa
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
     close(ends[0]);
-    const pid_t child =
+    const auto child =
         spawnOn(ends[1], false, {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("读者提前走了")});
     close(ends[1]);
-    EXPECT_EQ(exitCodeOf(child), 0) << "killed by SIGPIPE, or failed";
+    EXPECT_EQ(exitCodeOf(*child), 0) << "killed by SIGPIPE, or failed";
     EXPECT_EQ(knowledge().size(), before + 1);
 }
 

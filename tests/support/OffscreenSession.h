@@ -7,29 +7,23 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
+#include "tests/support/EventLoop.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
 
 // A session without a desktop for the quillo program: a home and runtime folder of its own, no
-// display (the tray draws off-screen), English texts and the given session bus address (a
-// socket in the session's folder, which may well not exist). Set in this process's environment,
-// so the programs it starts, and whatever the test asks itself, belong to the session.
+// display (the tray draws off-screen), English texts and no session bus (a PrivateBus made after
+// it gives it one). Set in this process's environment, so the programs it starts, and whatever
+// the test asks itself, belong to the session.
 class OffscreenSession {
 public:
     static constexpr int generousMs = 60000;
 
-    explicit OffscreenSession(const char* busName = "no-bus-here")
+    OffscreenSession()
     {
         QDir().mkpath(runtimeDir());
         QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        m_bus = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS", busAddress(busName));
-    }
-
-    QByteArray busAddress(const char* busName) const
-    {
-        return "unix:path=" + QFile::encodeName(m_dir.path()) + '/' + busName;
     }
     QString home() const { return m_dir.path(); }
     QString dataDir() const { return m_dir.path() + QStringLiteral("/.selvane"); }
@@ -52,15 +46,7 @@ public:
     }
 
     // Polls the condition until it holds, for a minute at most.
-    static bool waitFor(const std::function<bool()>& condition)
-    {
-        for (int waited = 0; !condition(); waited += 20) {
-            if (waited >= generousMs)
-                return false;
-            QThread::msleep(20);
-        }
-        return true;
-    }
+    static bool waitFor(const std::function<bool()>& condition) { return processEventsUntil(condition, generousMs); }
 
 private:
     QTemporaryDir m_dir;
@@ -70,5 +56,5 @@ private:
     ScopedEnv m_wayland{"WAYLAND_DISPLAY", QByteArray()};
     ScopedEnv m_platform{"QT_QPA_PLATFORM", "offscreen"};
     ScopedEnv m_language{"SELVANE_UI_LANG", "en"};
-    std::unique_ptr<ScopedEnv> m_bus;
+    ScopedEnv m_bus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(m_dir.path()) + "/no-bus-here"};
 };

@@ -2,11 +2,8 @@
 
 #include <csignal>
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QFileInfo>
-
 #include "tests/support/OffscreenSession.h"
+#include "tests/support/PrivateBus.h"
 #include "tray/InstanceLock.h"
 #include "tray/SingleInstance.h"
 
@@ -17,7 +14,7 @@ constexpr int generousMs = OffscreenSession::generousMs;
 
 TEST(SingleInstance, WithoutASessionBusTheLockLetsOneTrayRunAndGoesWithIt)
 {
-    const OffscreenSession session("no-bus-here");
+    const OffscreenSession session;
     const std::unique_ptr<QProcess> first = session.startTray();
     ASSERT_TRUE(waitFor([] { return InstanceLock::heldElsewhere(); }));
     EXPECT_TRUE(InstanceLock::path().startsWith(session.runtimeDir()));
@@ -42,20 +39,10 @@ TEST(SingleInstance, WithoutASessionBusTheLockLetsOneTrayRunAndGoesWithIt)
 
 TEST(SingleInstance, AStoppedTrayIsNotAnsweringAndItsQueuedQuitEndsItWhenContinued)
 {
-    const OffscreenSession session("bus");
-    QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-               QStringLiteral("--address=") + QString::fromUtf8(session.busAddress("bus"))});
-    ASSERT_TRUE(bus.waitForStarted());
-    const QString socket = QString::fromUtf8(session.busAddress("bus").mid(int(qstrlen("unix:path="))));
-    ASSERT_TRUE(waitFor([&] { return QFileInfo(socket).exists(); }));
-    QDBusConnection connection =
-        QDBusConnection::connectToBus(QString::fromUtf8(session.busAddress("bus")), QStringLiteral("probe"));
-    ASSERT_TRUE(connection.isConnected());
-    const auto owned = [&] {
-        return connection.interface()->isServiceRegistered(QString::fromLatin1(SingleInstance::serviceName)).value();
-    };
+    const OffscreenSession session;
+    const PrivateBus bus; // the session's bus from here on
+    ASSERT_TRUE(bus.isReady());
+    const auto owned = [] { return quilloOnSessionBus(); };
 
     const std::unique_ptr<QProcess> tray = session.startTray();
     ASSERT_TRUE(waitFor(owned));
@@ -71,9 +58,6 @@ TEST(SingleInstance, AStoppedTrayIsNotAnsweringAndItsQueuedQuitEndsItWhenContinu
     EXPECT_EQ(tray->exitCode(), 0);
     EXPECT_FALSE(owned());
     EXPECT_TRUE(session.run({QStringLiteral("--trigger")}).out.contains("Quillo is not running in this session"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
-    bus.terminate();
-    bus.waitForFinished();
 }
 
 }
