@@ -214,7 +214,6 @@ TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)
                             ChatMessage::user(PromptLibrary::followUpRevisePrompt(instruction))}));
 
     revise(QStringLiteral("更口语"));
-    EXPECT_TRUE(events.contains(QStringLiteral("revision 3")));
     EXPECT_EQ(session->transcript(),
               (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("初稿")},
                             {Entry::Kind::instruction, 0, instruction},
@@ -369,7 +368,6 @@ TEST_F(ActionSessionTest, FavoriteAndCollection)
 {
     engine->add(Script::streamed({QStringLiteral("答案")}));
     open();
-    EXPECT_FALSE(session->toggleFavorite()) << "nothing remembered yet";
     run(0);
     EXPECT_EQ(session->toggleFavorite(), true);
     EXPECT_TRUE(store.entry(*session->currentEntryId())->favorite);

@@ -48,7 +48,6 @@ TEST(DictationHelper, LoadsThePinnedEngineAndWithoutAModelSaysWhy)
     const DictationModel::Status status = DictationModel::status();
     EXPECT_FALSE(status.available);
     EXPECT_EQ(status.modelDir, home.path() + QStringLiteral("/.local/share/quillo/dictation-model"));
-    EXPECT_EQ(status.missing, status.modelDir + QStringLiteral("/encoder*.onnx"));
     HelperDictation dictation(DictationModel::helperProgram());
     ASSERT_TRUE(dictation.waitForError());
     EXPECT_EQ(dictation.errors, QStringList{SpeechInput::noOnDeviceSpeech});
@@ -56,7 +55,6 @@ TEST(DictationHelper, LoadsThePinnedEngineAndWithoutAModelSaysWhy)
 
     writeModel("x");
     EXPECT_TRUE(DictationModel::status().available);
-    EXPECT_EQ(DictationModel::files()->decoder, status.modelDir + QStringLiteral("/decoder-epoch-99-avg-1.onnx"));
 }
 
 TEST(DictationHelper, CorruptModelTakesDownOnlyTheHelper)
