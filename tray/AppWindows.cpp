@@ -1,6 +1,7 @@
 #include "tray/AppWindows.h"
 
 #include <QApplication>
+#include <QEvent>
 
 #include "ocr/ScreenCapturePermission.h"
 #include "platform/KeyPositions.h"
@@ -35,7 +36,14 @@ AppWindows::AppWindows(Services services, Callbacks callbacks, QObject* parent)
 {
 }
 
-AppWindows::~AppWindows() = default;
+AppWindows::~AppWindows()
+{
+    // Windows hide as they are destroyed: that is no closing to answer.
+    if (m_windows->settings)
+        m_windows->settings->removeEventFilter(this);
+    if (m_windows->knowledge)
+        m_windows->knowledge->removeEventFilter(this);
+}
 
 bool AppWindows::hasOnboarded()
 {
@@ -47,6 +55,7 @@ void AppWindows::showSettings()
     if (!m_windows->settings) {
         m_windows->settings =
             std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, KeyPositions::storedKeyCode);
+        m_windows->settings->installEventFilter(this);
         m_windows->settings->onDownloadModel = [this] { showModelPicker(); };
         // The window is replaced after its own save has returned.
         m_windows->settings->onSaved = [this] {
@@ -59,9 +68,11 @@ void AppWindows::showSettings()
 
 void AppWindows::showKnowledge()
 {
-    if (!m_windows->knowledge)
+    if (!m_windows->knowledge) {
         m_windows->knowledge = std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks,
                                                                  m_services.actionEngine, m_services.clipboard);
+        m_windows->knowledge->installEventFilter(this);
+    }
     m_windows->knowledge->showAndRaise();
 }
 
@@ -100,4 +111,17 @@ void AppWindows::renew()
 {
     retire(m_windows->settings);
     retire(m_windows->knowledge);
+}
+
+bool AppWindows::eventFilter(QObject* watched, QEvent* event)
+{
+    // A closed window is let go: kept hidden, its widgets and backing store hold megabytes for
+    // nothing, and the next showing builds it from the stored state anyway.
+    if (event->type() == QEvent::Hide && !event->spontaneous()) {
+        if (watched == m_windows->settings.get())
+            retire(m_windows->settings);
+        else if (watched == m_windows->knowledge.get())
+            retire(m_windows->knowledge);
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -13,8 +13,8 @@ class TaskPool;
 class OnboardingWindow;
 
 // The settings, knowledge and getting-started windows, made on first use and shown on demand.
-// After every save of the settings the settings and knowledge windows are made anew, so they
-// are built in the language just chosen.
+// The settings and knowledge windows are destroyed when closed, and made anew after every save
+// of the settings, so they are built in the language just chosen.
 class AppWindows : public QObject {
     Q_OBJECT
 
@@ -45,6 +45,9 @@ public:
 
     // The getting-started guide was left once (~/.selvane/onboarded exists).
     static bool hasOnboarded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Windows;

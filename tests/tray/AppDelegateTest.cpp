@@ -18,6 +18,7 @@
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 #include "tray/AppDelegate.h"
+#include "tray/AppWindows.h"
 
 namespace {
 
@@ -175,6 +176,33 @@ TEST_F(AppDelegateCommands, OneScreenGrabAtATimeAndTheNotReadyPromptTakesTheUser
     useOllama->click();
     ASSERT_TRUE(processEventsUntil([] { return SettingsStore::load(true).useExternalOllama; }));
     EXPECT_EQ(SettingsStore::load().qwenModel, QStringLiteral("llama3:8b"));
+}
+
+using AppWindowsTest = AppDelegateTest;
+
+// A closed settings or knowledge window is destroyed, and the next showing builds it again.
+TEST_F(AppWindowsTest, AClosedWindowIsDestroyedAndBuiltAgainWhenShown)
+{
+    onDesktop(Session::Display::x11, true);
+    AppWindows windows({engines, nullptr, store, tasks, *platform.clipboard}, {});
+    const auto shownWindow = [] {
+        const QWidgetList all = QApplication::topLevelWidgets();
+        const auto shown = std::find_if(all.begin(), all.end(), [](QWidget* window) { return window->isVisible(); });
+        return QPointer<QWidget>(shown == all.end() ? nullptr : *shown);
+    };
+    for (const auto show : {&AppWindows::showSettings, &AppWindows::showKnowledge}) {
+        (windows.*show)();
+        const QPointer<QWidget> first = shownWindow();
+        ASSERT_TRUE(first);
+        const QString title = first->windowTitle();
+        first->close();
+        EXPECT_TRUE(processEventsUntil([&] { return first.isNull(); }, 5000)) << "a closed window is destroyed";
+        (windows.*show)();
+        const QPointer<QWidget> again = shownWindow();
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->windowTitle(), title);
+        again->close();
+    }
 }
 
 }
