@@ -18,7 +18,8 @@
 #include "tests/support/RunProgram.h"
 
 // The selection read and replaced as the shortcut and the replace button do: in the Qt editor of
-// the test helpers, a GTK 4 editor and a VTE terminal of the distribution, and through the
+// the test helpers, the distribution's editors and terminals (GTK 4, Qt 5, which joins the
+// accessibility bus only because it starts after it, and a VTE terminal), and through the
 // clipboard where no accessibility answers.
 namespace {
 
@@ -237,6 +238,12 @@ TEST_F(SelectionCaptureX11Test, Gtk4Editor)
     ASSERT_TRUE(writeFile(file, sample.toUtf8()));
     readAndReplaceInEditor(
         desktop.startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
+}
+
+TEST_F(SelectionCaptureX11Test, Qt5Editor)
+{
+    ASSERT_TRUE(writeFile(file, sample.toUtf8()));
+    readAndReplaceInEditor(desktop.startWindow(QStringLiteral("featherpad"), {file}));
 }
 
 TEST_F(SelectionCaptureX11Test, VteTerminal)
