@@ -73,6 +73,7 @@ protected:
             return nullptr;
         // Listening before the menu is ever opened: an application learns of new listeners late.
         m_menuWatch = std::make_unique<AtspiDriver::MenuWatch>(process->processId());
+        m_pid = process->processId();
         return process;
     }
 
@@ -110,11 +111,16 @@ protected:
                 ADD_FAILURE() << "no tray icon to click";
                 return false;
             }
-            // Moving through the menu focuses an item, which leads to the menu and all its items.
-            for (int attempt = 0; attempt < 4 && !m_menuWatch->seen(); ++attempt) {
-                processEventsFor(200);
+            // Moving through the menu focuses an item, which leads to the menu and all its items. The
+            // menu takes the keyboard once it is mapped: keys typed before go elsewhere.
+            const bool mapped = processEventsUntil([&] { return windowShown(); }, 10000);
+            for (int attempt = 0; mapped && attempt < 4 && !m_menuWatch->seen(); ++attempt) {
                 DesktopSession::typeKeys({QStringLiteral("Down")});
-                processEventsUntil([&] { return m_menuWatch->seen(); }, 800);
+                processEventsUntil([&] { return m_menuWatch->seen(); }, 3000);
+            }
+            if (!m_menuWatch->seen()) { // a click on the icon of an open menu would only close it
+                DesktopSession::typeKeys({QStringLiteral("Escape")});
+                processEventsUntil([&] { return !windowShown(); }, 10000);
             }
         }
         // The menu's items reach the bus after the first one has the focus: read them until the text is there.
@@ -130,6 +136,18 @@ protected:
         if (!shown)
             ADD_FAILURE() << "menu items: " << names.join(QStringLiteral(" | ")).toStdString();
         return shown;
+    }
+
+    // Whether Quillo has a window mapped besides its tray icon: its menu, when nothing else is open.
+    bool windowShown() const
+    {
+        const qulonglong icon = trayIconWindow().toULongLong(nullptr, 16);
+        const QList<QByteArray> shown = runProgram(QStringLiteral("xdotool"),
+                                                   {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                    QStringLiteral("--pid"), QString::number(m_pid)})
+                                            .out.split('\n');
+        return std::any_of(shown.begin(), shown.end(),
+                           [icon](const QByteArray& id) { return !id.isEmpty() && id.toULongLong() != icon; });
     }
 
     // A screen reader hears the settings' connection test result itself, named as what it shows.
@@ -161,6 +179,7 @@ protected:
     ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
     DesktopSession m_desktop;
     std::unique_ptr<AtspiDriver::MenuWatch> m_menuWatch;
+    qint64 m_pid = 0;
 };
 
 TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance)
