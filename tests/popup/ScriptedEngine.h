@@ -14,29 +14,20 @@
 class ScriptedEngine final : public ActionEngine {
 public:
     struct Script {
-        QStringList fragments;
-        std::optional<ChatFailure> failure; // reported after the fragments
-        bool holdUntilStopped = false;      // after the fragments, wait to be cancelled, then try one more
-        std::optional<QString> answer;      // the whole answer; the fragments joined when absent
-        bool deaf = false;                  // after the fragments, ignore the cancel until releaseDeaf()
+        QStringList fragments{};
+        std::optional<ChatFailure> failure{}; // reported after the fragments
+        bool holdUntilStopped = false;        // after the fragments, wait to be cancelled, then try one more
+        std::optional<QString> answer{};      // the whole answer; the fragments joined when absent
+        bool deaf = false;                    // after the fragments, ignore the cancel until releaseDeaf()
 
-        static Script streamed(const QStringList& fragments)
-        {
-            return {fragments, std::nullopt, false, std::nullopt, false};
-        }
+        static Script streamed(const QStringList& fragments) { return {.fragments = fragments}; }
         static Script failing(const ChatFailure& failure, const QStringList& fragments = {})
         {
-            return {fragments, failure, false, std::nullopt, false};
+            return {.fragments = fragments, .failure = failure};
         }
-        static Script held(const QStringList& fragments)
-        {
-            return {fragments, std::nullopt, true, std::nullopt, false};
-        }
-        static Script answering(const QString& answer) { return {{}, std::nullopt, false, answer, false}; }
-        static Script deafTo(const QStringList& fragments)
-        {
-            return {fragments, std::nullopt, false, std::nullopt, true};
-        }
+        static Script held(const QStringList& fragments) { return {.fragments = fragments, .holdUntilStopped = true}; }
+        static Script answering(const QString& answer) { return {.answer = answer}; }
+        static Script deafTo(const QStringList& fragments) { return {.fragments = fragments, .deaf = true}; }
     };
 
     struct Call {
