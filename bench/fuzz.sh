@@ -15,7 +15,8 @@ case $seconds in
 esac
 shift
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
+# A configure that stopped half way leaves a cache but no build files: configure again then.
+if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DQUILLO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" --target fuzz_targets >/dev/null
