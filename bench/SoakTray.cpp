@@ -1,6 +1,7 @@
 // The tray application over many lookups: in a private desktop with the user's own Ollama
 // (fake_ollama), a word selected in mousepad, then ROUNDS times (1,000 unless given) the
-// shortcut, Explain pressed over AT-SPI, the answer awaited, Escape. Every 100 rounds it reports
+// shortcut, Explain pressed over AT-SPI, the answer awaited, Escape; with --no-memory after ROUNDS
+// the lookups are not remembered in the knowledge base. Every 100 rounds it reports
 // the application's resident memory, open file descriptors and threads. Exit status 1 when,
 // after the first 100 rounds, memory grew by 5 MB or more, or descriptors or threads grew at
 // all; 2 when a round did not complete.
@@ -123,6 +124,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 1000;
+    // Every round remembers a lookup unless told: the knowledge base then grows by 1,000 entries,
+    // which is data, not a leak.
+    const bool remember = !(argc > 2 && qstrcmp(argv[2], "--no-memory") == 0);
     qputenv("SELVANE_UI_LANG", "en");
     DesktopSession desktop;
 
@@ -134,6 +138,7 @@ int main(int argc, char** argv)
     settings.qwenModel = model;
     settings.compareMode = false;
     settings.explainEngine = EngineChoice::local;
+    settings.autoRemember = remember;
     if (!ollama || !SettingsStore::save(settings)) {
         std::fprintf(stderr, "soak: the fake engine did not start\n");
         return 2;

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Soaks the tray application (bench/SoakTray.cpp): ROUNDS shortcut → answer → close rounds
-# (1,000 unless given) in a private desktop and network, reporting memory, descriptors and
-# threads every 100 rounds.
+# (1,000 unless given; --no-memory after it keeps the lookups out of the knowledge base) in a
+# private desktop and network, reporting memory, descriptors and threads every 100 rounds.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLO_BUILD_DIR:-$root/build}
