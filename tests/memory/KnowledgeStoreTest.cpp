@@ -118,7 +118,7 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
 {
     enum Aside { keptNothing, keptFile, keptJournal };
     const QByteArray binary = QByteArray(5000, '\x9c').replace(7, 3, "\x00\xff{");
-    const QByteArray torn = R"({"op":"add","entry":{"id":"X","sourceText":"torn")";
+    const QByteArray torn = R"({"entry":{"id":"X","sourceText":"torn")"; // as the codec writes it
     const QList<std::tuple<QByteArray, QByteArray, QStringList, Aside>> cases = {
         // knowledge.json, its journal, what the store holds, what is kept aside
         {"not JSON {", {}, {}, keptFile},
@@ -146,6 +146,7 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
          keptJournal},
         {"[]", "{\"op\":\"add\",\"entry\":{\"id\":\"U\",\"sourceText\":\"\xc3\x28 x\"}}\n", {"\uFFFD( x"}, keptJournal},
         {"[]", torn, {}, keptNothing},
+        {"[]", R"({"id":"Y)", {}, keptNothing},
         {"[]",
          R"({"op":"add","entry":{"id":"Z","sourceText":"z"}})"
          "\n" + QByteArray(4096, '\0'),
