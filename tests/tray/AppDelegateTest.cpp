@@ -190,18 +190,22 @@ TEST_F(AppWindowsTest, AClosedWindowIsDestroyedAndBuiltAgainWhenShown)
         const auto shown = std::find_if(all.begin(), all.end(), [](QWidget* window) { return window->isVisible(); });
         return QPointer<QWidget>(shown == all.end() ? nullptr : *shown);
     };
+    // Waited for each time: a window outliving the test would go with this fixture's store and pool gone.
+    const auto closedAndDestroyed = [](QPointer<QWidget> window) {
+        window->close();
+        return processEventsUntil([&] { return window.isNull(); }, 5000);
+    };
     for (const auto show : {&AppWindows::showSettings, &AppWindows::showKnowledge}) {
         (windows.*show)();
         const QPointer<QWidget> first = shownWindow();
         ASSERT_TRUE(first);
         const QString title = first->windowTitle();
-        first->close();
-        EXPECT_TRUE(processEventsUntil([&] { return first.isNull(); }, 5000)) << "a closed window is destroyed";
+        EXPECT_TRUE(closedAndDestroyed(first)) << "a closed window is destroyed";
         (windows.*show)();
         const QPointer<QWidget> again = shownWindow();
         ASSERT_TRUE(again);
         EXPECT_EQ(again->windowTitle(), title);
-        again->close();
+        EXPECT_TRUE(closedAndDestroyed(again));
     }
 }
 
