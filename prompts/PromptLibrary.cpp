@@ -167,11 +167,6 @@ PromptLibrary::ExplainMode PromptLibrary::explainMode(const QString& id)
     return findOrFirst(explainModes(), id);
 }
 
-QString PromptLibrary::translateDirection(const QString& id)
-{
-    return translateDirectionIds().contains(id) ? id : QStringLiteral("auto");
-}
-
 std::optional<QString> PromptLibrary::targetLanguageName(const QString& id)
 {
     const auto name = targetLanguageNames().constFind(id);

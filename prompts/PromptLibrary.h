@@ -41,10 +41,9 @@ public:
     static QString displayName(Creativity creativity);
     static QString preamble(Creativity creativity);
 
-    // Lookups with their fallbacks: unlisted ids give general, plain and "auto".
+    // Lookups with their fallbacks: unlisted ids give general and plain.
     static Scenario scenario(const QString& id);
     static ExplainMode explainMode(const QString& id);
-    static QString translateDirection(const QString& id);
     // The language name the translation prompt names for a target; none for "auto" or an unlisted id.
     static std::optional<QString> targetLanguageName(const QString& id);
 
