@@ -23,8 +23,10 @@ packages="
   pulseaudio pulseaudio-utils espeak-ng sox
   file desktop-file-utils appstream lintian
   debootstrap
-  clang libclang-rt-dev clang-format
+  clang libclang-rt-dev libomp-dev clang-format
 "
+# clang only recommends its OpenMP, and recommends are not installed: the fuzz build of the
+# screen-text code needs libomp-dev named.
 
 # Panels as overlay layer surfaces need layer-shell-qt for Qt 6, which Debian 13 has (Debian
 # 12's is built for Qt 5, and its Qt 6.4 is too old for it anyway).
