@@ -55,7 +55,7 @@ Usage usageOf(qint64 pid)
 // 45 s have passed, so what is reported stayed.
 Usage settledUsageOf(qint64 pid, const Usage& baseline)
 {
-    Usage usage = usageOf(pid);
+    Usage usage;
     processEventsUntil(
         [&] {
             usage = usageOf(pid);

@@ -135,6 +135,17 @@ QByteArray encodeChange(const Change& change)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
+bool isChangeLineStart(QByteArrayView bytes)
+{
+    // The keys come in order: an addition starts with its entry, a removal with its id.
+    for (const QString& first : {kEntry, kId, kOp}) {
+        const QByteArray start = "{\"" + first.toLatin1() + "\":";
+        if (bytes.startsWith(start) || QByteArrayView(start).startsWith(bytes))
+            return true;
+    }
+    return false;
+}
+
 std::optional<Change> decodeChange(QByteArrayView line, bool* repaired)
 {
     bool replaced = false;

@@ -47,9 +47,11 @@ struct Change {
     static Change cleared() { return {}; }
 };
 
-// One line of compact JSON ending in a line break: {"op":"add"|"replace","entry":{…}},
-// {"op":"remove","id":"…"} or {"op":"clear"}.
+// One line of compact JSON ending in a line break, its keys in order: {"entry":{…},"op":"add"|"replace"},
+// {"id":"…","op":"remove"} or {"op":"clear"}.
 QByteArray encodeChange(const Change& change);
+// Whether bytes are the start of such a line, as a write cut short leaves it.
+bool isChangeLineStart(QByteArrayView bytes);
 // The change of one such line (with or without its line break); nothing for anything else.
 // Bytes that are not UTF-8 become U+FFFD, and `repaired` (when given) says so.
 std::optional<Change> decodeChange(QByteArrayView line, bool* repaired = nullptr);

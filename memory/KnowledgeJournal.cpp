@@ -61,18 +61,11 @@ QByteArray readFrom(int fd, qint64 offset)
 
 // What a write cut short leaves after the last line break: the start of a change line, or the
 // zeros a power cut leaves in blocks the file had claimed.
-// A kill in the middle of an append leaves the start of a line as the codec writes it: compact
-// JSON with its keys in order, so an addition starts with its entry and a removal with its id.
 bool isTornLine(QByteArrayView tail)
 {
     while (!tail.isEmpty() && tail.back() == '\0')
         tail.chop(1);
-    for (const QByteArrayView start :
-         {QByteArrayView("{\"entry\":{"), QByteArrayView("{\"id\":\""), QByteArrayView("{\"op\":\"")}) {
-        if (tail.startsWith(start) || start.startsWith(tail))
-            return true;
-    }
-    return false;
+    return KnowledgeCodec::isChangeLineStart(tail);
 }
 
 void cutAt(const QString& path, qint64 size)

@@ -1,7 +1,7 @@
 #include "tray/AppWindows.h"
 
 #include <QApplication>
-#include <QEvent>
+#include <QPointer>
 
 #include "ocr/ScreenCapturePermission.h"
 #include "platform/KeyPositions.h"
@@ -14,17 +14,21 @@ namespace {
 
 // Takes a window away without pulling it from under a call of its own still running.
 template <typename Window>
-void retire(std::unique_ptr<Window>& window)
+void retire(QPointer<Window>& window)
 {
     if (window)
-        window.release()->deleteLater();
+        window->deleteLater();
+    window.clear();
 }
 
 }
 
+// The settings and knowledge windows delete themselves when closed: kept hidden, their widgets
+// and backing stores would hold megabytes for nothing, and a showing builds them from the
+// stored state anyway.
 struct AppWindows::Windows {
-    std::unique_ptr<SettingsWindow> settings;
-    std::unique_ptr<KnowledgeWindow> knowledge;
+    QPointer<SettingsWindow> settings;
+    QPointer<KnowledgeWindow> knowledge;
     std::unique_ptr<OnboardingWindow> onboarding;
 };
 
@@ -38,11 +42,8 @@ AppWindows::AppWindows(Services services, Callbacks callbacks, QObject* parent)
 
 AppWindows::~AppWindows()
 {
-    // Windows hide as they are destroyed: that is no closing to answer.
-    if (m_windows->settings)
-        m_windows->settings->removeEventFilter(this);
-    if (m_windows->knowledge)
-        m_windows->knowledge->removeEventFilter(this);
+    delete m_windows->settings.data();
+    delete m_windows->knowledge.data();
 }
 
 bool AppWindows::hasOnboarded()
@@ -53,9 +54,8 @@ bool AppWindows::hasOnboarded()
 void AppWindows::showSettings()
 {
     if (!m_windows->settings) {
-        m_windows->settings =
-            std::make_unique<SettingsWindow>(m_services.engines, m_services.tasks, KeyPositions::storedKeyCode);
-        m_windows->settings->installEventFilter(this);
+        m_windows->settings = new SettingsWindow(m_services.engines, m_services.tasks, KeyPositions::storedKeyCode);
+        m_windows->settings->setAttribute(Qt::WA_DeleteOnClose);
         m_windows->settings->onDownloadModel = [this] { showModelPicker(); };
         // The window is replaced after its own save has returned.
         m_windows->settings->onSaved = [this] {
@@ -69,9 +69,9 @@ void AppWindows::showSettings()
 void AppWindows::showKnowledge()
 {
     if (!m_windows->knowledge) {
-        m_windows->knowledge = std::make_unique<KnowledgeWindow>(m_services.knowledge, m_services.tasks,
-                                                                 m_services.actionEngine, m_services.clipboard);
-        m_windows->knowledge->installEventFilter(this);
+        m_windows->knowledge =
+            new KnowledgeWindow(m_services.knowledge, m_services.tasks, m_services.actionEngine, m_services.clipboard);
+        m_windows->knowledge->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_windows->knowledge->showAndRaise();
 }
@@ -111,17 +111,4 @@ void AppWindows::renew()
 {
     retire(m_windows->settings);
     retire(m_windows->knowledge);
-}
-
-bool AppWindows::eventFilter(QObject* watched, QEvent* event)
-{
-    // A closed window is let go: kept hidden, its widgets and backing store hold megabytes for
-    // nothing, and the next showing builds it from the stored state anyway.
-    if (event->type() == QEvent::Hide && !event->spontaneous()) {
-        if (watched == m_windows->settings.get())
-            retire(m_windows->settings);
-        else if (watched == m_windows->knowledge.get())
-            retire(m_windows->knowledge);
-    }
-    return QObject::eventFilter(watched, event);
 }

@@ -46,9 +46,6 @@ public:
     // The getting-started guide was left once (~/.selvane/onboarded exists).
     static bool hasOnboarded();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     struct Windows;
     // Made on first use.

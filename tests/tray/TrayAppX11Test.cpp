@@ -113,14 +113,14 @@ protected:
             }
             // Moving through the menu focuses an item, which leads to the menu and all its items. The
             // menu takes the keyboard once it is mapped: keys typed before go elsewhere.
-            const bool mapped = processEventsUntil([&] { return windowShown(); }, 10000);
+            const bool mapped = processEventsUntil([&] { return windowShown(icon); }, 10000);
             for (int attempt = 0; mapped && attempt < 4 && !m_menuWatch->seen(); ++attempt) {
                 DesktopSession::typeKeys({QStringLiteral("Down")});
                 processEventsUntil([&] { return m_menuWatch->seen(); }, 3000);
             }
             if (!m_menuWatch->seen()) { // a click on the icon of an open menu would only close it
                 DesktopSession::typeKeys({QStringLiteral("Escape")});
-                processEventsUntil([&] { return !windowShown(); }, 10000);
+                processEventsUntil([&] { return !windowShown(icon); }, 10000);
             }
         }
         // The menu's items reach the bus after the first one has the focus: read them until the text is there.
@@ -139,9 +139,9 @@ protected:
     }
 
     // Whether Quillo has a window mapped besides its tray icon: its menu, when nothing else is open.
-    bool windowShown() const
+    bool windowShown(const QString& iconWindow) const
     {
-        const qulonglong icon = trayIconWindow().toULongLong(nullptr, 16);
+        const qulonglong icon = iconWindow.toULongLong(nullptr, 16);
         const QList<QByteArray> shown = runProgram(QStringLiteral("xdotool"),
                                                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                                     QStringLiteral("--pid"), QString::number(m_pid)})
