@@ -46,6 +46,8 @@ mount_at /dev/pts -t devpts -o newinstance,ptmxmode=0666,mode=0620 devpts
 mount_at /dev/ptmx --bind "$root/dev/pts/ptmx"
 mount_at /dev/shm -t tmpfs -o mode=1777,nosuid,nodev tmpfs
 mount_at /tmp -t tmpfs -o mode=1777,nosuid,nodev tmpfs
+# X servers started as another user than root expect this folder to be root's.
+mkdir -m 1777 "$root/tmp/.X11-unix"
 mount_at /src --bind "$src"
 mount -o remount,bind,ro "$root/src"
 

@@ -21,12 +21,19 @@ packages="
   trayer
   qt6-wayland python3-dbus python3-gi xcompmgr
   pulseaudio pulseaudio-utils espeak-ng sox
-  file desktop-file-utils appstream lintian
-  debootstrap
-  clang libclang-rt-dev libomp-dev clang-format
+  file
+  grim
 "
-# clang only recommends its OpenMP, and recommends are not installed: the fuzz build of the
-# screen-text code needs libomp-dev named.
+# The package checks, formatting, fuzzing and the Debian 13 chroot: what a run of the tests alone
+# leaves out (QUILLO_DEPS=tests, as in that chroot). clang only recommends its OpenMP, and
+# recommends are not installed: the fuzz build of the screen-text code needs libomp-dev named.
+if [ "${QUILLO_DEPS:-}" != tests ]; then
+  packages="$packages
+    desktop-file-utils appstream lintian
+    debootstrap
+    clang libclang-rt-dev libomp-dev clang-format
+  "
+fi
 
 # Panels as overlay layer surfaces need layer-shell-qt for Qt 6, which Debian 13 has (Debian
 # 12's is built for Qt 5, and its Qt 6.4 is too old for it anyway).

@@ -156,6 +156,17 @@ std::optional<Window> find(qint64 pid, const QString& title)
     return swayWindow(pid, title);
 }
 
+std::optional<QImage> screenshot()
+{
+    if (compositor() != Compositor::sway)
+        return std::nullopt;
+    const ProgramResult grim = runProgram(QStringLiteral("grim"), {QStringLiteral("-")});
+    QImage image;
+    if (grim.exitCode != 0 || !image.loadFromData(grim.out, "PNG"))
+        return std::nullopt;
+    return image;
+}
+
 bool movePointer(QPoint to)
 {
     const QString x = QString::number(to.x()), y = QString::number(to.y());

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -19,6 +20,9 @@ struct Window {
 
 // The window of the process with that title; nothing while none is mapped.
 std::optional<Window> find(qint64 pid, const QString& title);
+// The whole desktop as shown, layer surfaces included, which sway lists nowhere: through grim
+// (wlroots' screen copy) on sway; nothing on the other compositors.
+std::optional<QImage> screenshot();
 bool movePointer(QPoint to);
 bool tapEscape();
 
