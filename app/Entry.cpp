@@ -24,6 +24,7 @@ const QList<EntrySwitch>& switches()
         {"--ask", &askMode},
         {"--trigger", &triggerMode},
         {"--trigger-ocr", &triggerOCRMode},
+        {"--ocr", &ocrMode},
         {"--settings", &settingsMode},
         {"--knowledge", &knowledgeMode},
         {"--quit", &quitMode},

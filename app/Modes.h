@@ -13,6 +13,7 @@ extern const Mode versionMode;
 extern const Mode askMode;
 extern const Mode triggerMode;
 extern const Mode triggerOCRMode;
+extern const Mode ocrMode;
 extern const Mode settingsMode;
 extern const Mode knowledgeMode;
 extern const Mode quitMode;

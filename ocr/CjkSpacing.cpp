@@ -2,9 +2,7 @@
 
 #include <QList>
 
-namespace {
-
-bool isCjk(char32_t c)
+bool CjkSpacing::isCjk(char32_t c)
 {
     return (c >= 0x2E80 && c <= 0x2FDF)    // radicals
         || (c >= 0x3000 && c <= 0x30FF)    // CJK punctuation, kana
@@ -15,25 +13,29 @@ bool isCjk(char32_t c)
         || (c >= 0x20000 && c <= 0x3FFFF); // supplementary ideographs
 }
 
-}
-
 QString CjkSpacing::removeBetweenCjk(const QString& text)
 {
     QList<uint> scalars = text.toUcs4();
-    for (qsizetype i = 1; i < scalars.size(); ++i)
-        if (isCjk(scalars[i - 1]) && QStringView(u",:;!?").contains(QChar(scalars[i])))
-            scalars[i] += 0xFF01 - '!';
+    uint lastSeen = ' ';
+    for (uint& c : scalars) {
+        if (isCjk(lastSeen) && QStringView(u",:;!?").contains(QChar(c)))
+            c += 0xFF01 - '!';
+        if (c != ' ')
+            lastSeen = c;
+    }
     QList<uint> kept;
     kept.reserve(scalars.size());
     for (qsizetype i = 0; i < scalars.size(); ++i) {
-        if (scalars[i] == ' ' && !kept.isEmpty() && isCjk(kept.last())) {
+        if (scalars[i] == ' ') {
             qsizetype next = i;
             while (next < scalars.size() && scalars[next] == ' ')
                 ++next;
-            if (next < scalars.size() && isCjk(scalars[next])) {
-                i = next - 1;
-                continue;
-            }
+            const bool betweenCjk =
+                !kept.isEmpty() && isCjk(kept.last()) && next < scalars.size() && isCjk(scalars[next]);
+            if (!betweenCjk)
+                kept.append(' ');
+            i = next - 1;
+            continue;
         }
         kept.append(scalars[i]);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <stop_token>
 
 #include <QImage>
@@ -28,9 +29,18 @@ public:
     void unload();
     // The lines of a greyscale image with dark text on a light ground, placed in normalised
     // coordinates of that image. Empty when nothing is legible, on failure or when stopped.
+    // A line or word read as Latin with low confidence in a crop that also holds Chinese is read
+    // again with the Chinese model alone, which reads small Chinese that the two together take
+    // for Latin ("FTF" for 打开); the surer reading wins.
     QList<RecognizedPiece> recognizeLines(const QImage& grey, std::stop_token stop = {});
 
 private:
+    struct Line;
+    QList<Line> readLines(tesseract::TessBaseAPI& api, std::stop_token stop);
+    void retryAsChinese(const QImage& grey, QList<Line>& lines, std::stop_token stop);
+    std::optional<Line> readAsChinese(const QImage& grey, const QRect& box, std::stop_token stop);
+
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
+    std::unique_ptr<tesseract::TessBaseAPI> m_chinese; // loaded at the first retry
     bool m_loadFailed = false;
 };
