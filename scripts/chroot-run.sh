@@ -39,6 +39,9 @@ mount_at() {
   mounted="$target $mounted"
 }
 
+# The tree's root a mount point of its own (with what is mounted in it already): a mount
+# namespace made inside can then change its propagation, as GNOME Shell's test session does.
+mount_at / --rbind "$root"
 mount_at /proc -t proc proc
 mount_at /sys -t sysfs -o ro sysfs
 mount_at /dev --bind /dev
