@@ -11,8 +11,9 @@
 
 // Panels as overlay layer surfaces (wlr-layer-shell, through layer-shell-qt): above every
 // window, fullscreen ones included, on the pointer's screen with the top-left corner 12 px from
-// the pointer and kept inside that screen, taking the keyboard only on demand (a click into the
-// panel), so the editor keeps it. Built only where layer-shell-qt for Qt 6.5 or newer is found.
+// the pointer and kept inside that screen, asking for the keyboard only on demand (a click into
+// the panel): sway leaves it with the editor, KWin 6 gives it to the panel as it maps. Built only
+// where layer-shell-qt for Qt 6.5 or newer is found.
 class LayerShellPlacement final : public WaylandPlacement {
 public:
     // Where the pointer is on the desktop; asked once per showing, nothing when unknown.
