@@ -1,6 +1,7 @@
 #include "ocr/RegionOverlay.h"
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,6 +15,19 @@
 namespace {
 
 constexpr int keyboardGrabTries = 20; // every 5 ms: another client may still hold the keyboard
+
+// A Wayland compositor places and focuses windows itself: a full-screen window on its screen
+// covers it and gets the keys, with nothing to bypass and nothing to grab.
+bool onWayland()
+{
+    return QGuiApplication::platformName() == QLatin1String("wayland");
+}
+
+Qt::WindowFlags overlayFlags()
+{
+    const Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    return onWayland() ? flags : flags | Qt::X11BypassWindowManagerHint;
+}
 
 QString sizeText(const QRect& device)
 {
@@ -32,22 +46,32 @@ QRectF labelBox(const QRectF& selection, const QFontMetricsF& metrics, const QSt
 }
 
 RegionOverlay::RegionOverlay(QScreen* screen, const QImage& frozen, std::function<void(QImage)> finished)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint)
+    : QWidget(nullptr, overlayFlags())
     , m_frozen(frozen)
     , m_drag(frozen)
     , m_finished(std::move(finished))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAccessibleName(QStringLiteral("screen region picker"));
+    setWindowTitle(QString::fromLatin1(title));
     setCursor(Qt::CrossCursor);
     setScreen(screen);
     setGeometry(screen->geometry());
 }
 
+void RegionOverlay::present()
+{
+    if (onWayland())
+        showFullScreen();
+    else
+        show();
+}
+
 void RegionOverlay::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    grabKeyboardSoon(keyboardGrabTries);
+    if (!onWayland())
+        grabKeyboardSoon(keyboardGrabTries);
 }
 
 void RegionOverlay::grabKeyboardSoon(int triesLeft)

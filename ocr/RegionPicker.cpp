@@ -26,7 +26,7 @@ bool RegionPicker::pick(const QList<ScreenImage>& screens, std::function<void(QI
         auto* overlay =
             new RegionOverlay(grab.screen, grab.image, [picker](const QImage& crop) { picker->finish(crop); });
         picker->m_overlays.append(overlay);
-        overlay->show();
+        overlay->present();
     }
     // A screen unplugged under the overlays ends the pick.
     connect(qGuiApp, &QGuiApplication::screenRemoved, picker, [picker] { picker->finish({}); });

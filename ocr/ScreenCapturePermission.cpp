@@ -5,7 +5,17 @@
 #include <QScreen>
 
 #include "ocr/ScreenGrab.h"
+#include "platform/PlatformServices.h"
 #include "platform/Session.h"
+
+namespace {
+
+bool onWayland()
+{
+    return Platform::services().session.display == Session::Display::wayland;
+}
+
+}
 
 bool ScreenCapturePermission::askedFor()
 {
@@ -14,6 +24,8 @@ bool ScreenCapturePermission::askedFor()
 
 bool ScreenCapturePermission::hasAccess()
 {
+    if (onWayland())
+        return Platform::services().screenImages->state() == ScreenImages::State::works;
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen && ScreenGrab::isUsable(screen->grabWindow(0).toImage());
 }
@@ -28,4 +40,24 @@ void ScreenCapturePermission::request() { }
 bool ScreenCapturePermission::openSettings()
 {
     return false;
+}
+
+void ScreenCapturePermission::allow(QObject* context, std::function<void(bool)> done)
+{
+    Platform::services().screenImages->allow(context, [done = std::move(done)](const ScreenImages::Shot& shot) {
+        const bool pictured = shot.outcome == ScreenImages::Shot::Outcome::image;
+        if (pictured)
+            confirmedWorkingThisSession = true;
+        done(pictured);
+    });
+}
+
+WaylandCapabilities::Row ScreenCapturePermission::waylandRow()
+{
+    const PlatformServices services = Platform::services();
+    WaylandCapabilities::Facts facts;
+    facts.desktop = services.session.desktop;
+    facts.screenRoad = services.screenImages->road();
+    facts.screenState = services.screenImages->state();
+    return WaylandCapabilities::screenTextRow(facts);
 }

@@ -14,6 +14,39 @@ QList<ScreenImage> ScreenGrab::grabAll()
     return grabs;
 }
 
+QList<QRect> ScreenGrab::screenRects(QSize desktop, const QList<QRect>& screens)
+{
+    QRect box;
+    for (const QRect& screen : screens)
+        box = box.united(screen);
+    QList<QRect> rects;
+    if (box.isEmpty() || desktop.isEmpty())
+        return QList<QRect>(screens.size());
+    const qreal scale = qreal(desktop.width()) / box.width();
+    for (const QRect& screen : screens) {
+        const QRectF scaled((screen.topLeft() - box.topLeft()) * scale, QSizeF(screen.size()) * scale);
+        rects.append(scaled.toRect().intersected(QRect(QPoint(), desktop)));
+    }
+    return rects;
+}
+
+QList<ScreenImage> ScreenGrab::cropScreens(const QImage& desktop, const QList<QScreen*>& screens)
+{
+    QList<QRect> geometries;
+    for (const QScreen* screen : screens)
+        geometries.append(screen->geometry());
+    const QList<QRect> rects = screenRects(desktop.size(), geometries);
+    QList<ScreenImage> cut;
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        if (rects[i].isEmpty())
+            continue;
+        QImage part = desktop.copy(rects[i]);
+        part.setDevicePixelRatio(qreal(rects[i].width()) / geometries[i].width());
+        cut.append({screens[i], std::move(part)});
+    }
+    return cut;
+}
+
 bool ScreenGrab::isUsable(const QImage& image)
 {
     if (image.isNull())

@@ -3,13 +3,15 @@
 #include <functional>
 
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include "ocr/ScreenGrab.h"
 #include "ocr/ScreenTextCapture.h"
 
 class QImage;
-class QObject;
 
 // One recognised line of a crop, placed in normalised image coordinates (0…1, origin at the
 // bottom left, so a larger midY is higher on the screen).
@@ -20,7 +22,9 @@ struct RecognizedPiece {
 };
 
 // Screen text recognition: the user drags a rectangle over a frozen image of the screens and the
-// text in it is recognised on the device. The recognition engine is a process-wide one, kept warm
+// text in it is recognised on the device. On X11 the screens are read directly; on Wayland the
+// compositor hands out a picture of the whole desktop (the platform's ScreenImages), which is
+// cut into its screens. The recognition engine is a process-wide one, kept warm
 // on a worker thread owned by the application object (created on first use, ended with it).
 // No file is ever written: the frozen screens and the crop stay in memory.
 class ScreenOCR final : public ScreenTextCapture {
@@ -36,4 +40,11 @@ public:
     // Reading order: lines from the top (pieces whose midY lies within 0.02 of a line's first piece
     // join it), pieces of a line from the left, joined by a space; lines by a line feed.
     static QString assembleText(const QList<RecognizedPiece>& pieces);
+
+private:
+    void captureFromDesktop(QPointer<QObject> guard, Done answer);
+    static void pickAndRead(const QList<ScreenImage>& screens, QPointer<QObject> guard, Done answer);
+
+    bool m_grabbing = false; // a picture of the desktop is on its way
+    QObject m_life;          // the context of those pictures: what answers them lives as long as this
 };

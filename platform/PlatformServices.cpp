@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include <QTimer>
+
 namespace {
 
 class NoHotKeys final : public GlobalHotKeys {
@@ -54,6 +56,16 @@ public:
     std::optional<QPoint> origin(QWindow*) override { return std::nullopt; }
 };
 
+class NoScreenImages final : public ScreenImages {
+public:
+    void grab(QObject* context, Done done) override
+    {
+        QTimer::singleShot(0, context, [done = std::move(done)] { done({}); });
+    }
+    Road road() const override { return Road::none; }
+    State state() const override { return State::unavailable; }
+};
+
 template <typename Service, typename Nothing>
 void fill(std::shared_ptr<Service>& service)
 {
@@ -69,6 +81,7 @@ PlatformServices complete(PlatformServices services)
     fill<Accessibility, NoAccessibility>(services.accessibility);
     fill<Workspace, NoWorkspace>(services.workspace);
     fill<PanelPlacement, NoPanelPlacement>(services.panels);
+    fill<ScreenImages, NoScreenImages>(services.screenImages);
     return services;
 }
 

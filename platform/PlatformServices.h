@@ -6,6 +6,7 @@
 #include "platform/Clipboard.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/PanelPlacement.h"
+#include "platform/ScreenImages.h"
 #include "platform/Session.h"
 #include "platform/SyntheticKeys.h"
 #include "platform/Workspace.h"
@@ -18,7 +19,8 @@ struct PlatformServices {
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<PanelPlacement> panels;
-    Session session; // what the services were chosen for
+    std::shared_ptr<ScreenImages> screenImages; // Wayland only: X11 programs read the screen themselves
+    Session session;                            // what the services were chosen for
 };
 
 // The services every layer reaches, installed by the composition root (fakes by tests). Every

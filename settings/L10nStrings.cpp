@@ -165,6 +165,12 @@ const L10n::Entry kEntries[] = {
      "capture the screen: click “Grant access” below to see how, or pick the X11 (Xorg) session on the login screen "
      "and sign in again; once you’re back, click “Done — relaunch Quillo” to make it take effect. (This doesn't affect "
      "selection translate/explain/rewrite.)"},
+    {"ocr.perm.wayland.header", "截图取字要先得到桌面的允许", "Screen text needs your desktop’s permission"},
+    {"ocr.perm.wayland.body", "%@\n（不开也不影响划词翻译/解释/改写。）",
+     "%@\n(This doesn't affect selection translate/explain/rewrite.)"},
+    {"ocr.perm.allowed.header", "✓ 截图取字可以用了", "✓ Screen text is ready"},
+    {"ocr.perm.allowed.body", "按截图快捷键，框住有字的地方就行。",
+     "Press the screen-text shortcut and frame the text."},
     {"ocr.perm.openBtn", "去开启权限", "Grant access"},
     {"ocr.perm.relaunchBtn", "我已开启 · 重启Quillo", "Done — relaunch Quillo"},
     // hotkey
@@ -448,6 +454,29 @@ const L10n::Entry kEntries[] = {
      "log in again. Without a tray, quillo --settings opens the settings."},
     {"wayland.tray.fix.other", "没有托盘时，quillo --settings 打开设置，quillo --knowledge 打开知识库。",
      "Without a tray, quillo --settings opens the settings and quillo --knowledge the knowledge base."},
+    {"wayland.row.screenText", "截图取字", "Screen text"},
+    {"wayland.screen.works", "可以用", "Works"},
+    {"wayland.screen.untried", "还没试过", "Not tried yet"},
+    {"wayland.screen.refused", "桌面没有允许截屏", "The desktop did not allow screenshots"},
+    {"wayland.screen.unavailable", "桌面没有给出截图", "The desktop gave no screenshot"},
+    {"wayland.screen.fix.portal",
+     "点「允许截屏取字」，桌面问「允许应用截屏吗？」时选「允许」。只问这一次，以后截图取字不再打扰你。",
+     "Click “Allow screen text”, then choose “Allow” when the desktop asks whether applications may take "
+     "screenshots. It asks only once; later grabs happen without a question."},
+    {"wayland.screen.fix.kwin",
+     "KDE 只让在桌面文件里登记过的程序截屏。请用 Quillo 的安装包安装它（安装包带着这份登记："
+     "/usr/share/applications/org.quillo.Quillo.desktop），再点「再试一次」。",
+     "KDE lets only programs registered in their installed desktop entry take screenshots. Install Quillo from its "
+     "package (it brings that entry: /usr/share/applications/org.quillo.Quillo.desktop), then click “Try again”."},
+    {"wayland.screen.fix.grim", "这个桌面用 grim 截屏：装上软件包 grim，再点「再试一次」。",
+     "This desktop takes screenshots with grim: install the package grim, then click “Try again”."},
+    {"wayland.screen.fix.other",
+     "这个桌面没有提供截屏的办法。装上桌面门户（xdg-desktop-portal 和你桌面的后端）后再点「再试一次」。",
+     "This desktop offers no way to take screenshots. Install its desktop portal (xdg-desktop-portal with the backend "
+     "for your desktop), then click “Try again”."},
+    {"wayland.btn.allowScreen", "允许截屏取字", "Allow screen text"},
+    {"wayland.btn.retryScreen", "再试一次", "Try again"},
+    {"wayland.btn.asking", "正在询问桌面…", "Asking the desktop…"},
     {"wayland.btn.copy", "复制", "Copy"},
     {"wayland.btn.copied", "已复制", "Copied"},
     {"wayland.btn.turnOn", "打开", "Turn on"},
@@ -550,17 +579,16 @@ const L10n::Entry kEntries[] = {
      "select (apps already open need a restart). This line turns green once it's on."},
     {"onboard.screen.title", "屏幕录制权限（截图取字要用）", "Screen Recording permission (needed for screenshot OCR)"},
     {"onboard.screen.notTrusted", "⚠️ 还没授权", "⚠️ Not granted yet"},
-    {"onboard.screen.trusted", "✅ 已开启，截图取字可用（重启后生效）",
-     "✅ Granted — screenshot OCR ready (takes effect after relaunch)"},
+    {"onboard.screen.allowed", "✅ 已允许，截图取字可用", "✅ Allowed — screen text is ready"},
     {"onboard.screen.free", "✅ 这个桌面不需要授权", "✅ No permission needed on this desktop"},
     {"onboard.screen.whyFree", "截图取字（PDF/图片里的字）在这个桌面上直接能用，不用开任何开关。",
      "Screenshot OCR (text inside PDFs/images) works right away on this desktop; there is nothing to switch on."},
-    {"onboard.screen.grantBtn", "去授权", "Grant access"},
-    {"onboard.screen.relaunchBtn", "我已开启 · 重启Quillo", "Done — relaunch Quillo"},
-    {"onboard.screen.why",
-     "截图取字（PDF/图片里的字）需要它；不开也能用划词翻译/解释/改写。开启后通常要重启Quillo才生效。",
-     "Screenshot OCR (text inside PDFs/images) needs it; without it you can still use selection "
-     "translate/explain/rewrite. It usually takes effect after relaunching Quillo."},
+    {"onboard.screen.askedWhy",
+     "截图取字（PDF/"
+     "图片里的字）要先得到桌面的允许：点「允许截屏取字」，桌面询问时选「允许」，只需一次。不开也能用划词翻译/"
+     "解释/改写。",
+     "Screen text (text inside PDFs/images) needs your desktop’s permission: click “Allow screen text” and choose "
+     "“Allow” when the desktop asks, once. Without it you can still use selection translate/explain/rewrite."},
     {"onboard.menubar.where", "Quillo在面板的系统托盘里，长这样 👆 — 点它能随时打开设置和使用引导。",
      "Quillo lives in the system tray on your panel — it looks like this 👆. Click it anytime to open Settings or this "
      "guide."},

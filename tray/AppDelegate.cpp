@@ -84,11 +84,10 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
           PopupPanel::Services{m_services.actionEngine, m_services.knowledge, m_services.tasks, m_services.dictation,
                                Platform::services(), [] { return SettingsStore::load().fontScale; }}))
 {
-    m_windows = std::make_unique<AppWindows>(
-        AppWindows::Services{m_services.engines, m_services.actionEngine, m_services.knowledge, m_services.tasks,
-                             m_services.clipboard},
-        AppWindows::Callbacks{[this] { settingsSaved(); }, [this] { showScreenRecordingGuide(); },
-                              [this] { relaunch(); }});
+    m_windows =
+        std::make_unique<AppWindows>(AppWindows::Services{m_services.engines, m_services.actionEngine,
+                                                          m_services.knowledge, m_services.tasks, m_services.clipboard},
+                                     AppWindows::Callbacks{[this] { settingsSaved(); }});
     m_updates = std::make_unique<UpdatePopups>(*m_popup, m_services.tasks);
     m_hotKeys = std::make_unique<HotKeyRegistrar>(HotKeyRegistrar::Callbacks{
         [this] { onHotKey(); },
@@ -427,6 +426,10 @@ void AppDelegate::openAccessibilitySettings()
 
 void AppDelegate::showScreenRecordingGuide()
 {
+    if (Platform::services().session.display == Session::Display::wayland) {
+        showScreenTextGuide();
+        return;
+    }
     ScreenCapturePermission::request();
     m_popup->showAuthGuide(L10n::t("ocr.perm.header"), L10n::t("ocr.perm.body"), Tint::orange,
                            {{L10n::t("ocr.perm.openBtn"),
@@ -436,6 +439,25 @@ void AppDelegate::showScreenRecordingGuide()
                                  m_popup->close();
                              }},
                             {L10n::t("ocr.perm.relaunchBtn"), [this] { relaunch(); }}});
+}
+
+// What to allow and where, with the one button that asks the desktop from this focused panel.
+void AppDelegate::showScreenTextGuide()
+{
+    const WaylandCapabilities::Row row = ScreenCapturePermission::waylandRow();
+    const char* button =
+        row.fix == WaylandCapabilities::Fix::allowScreen ? "wayland.btn.allowScreen" : "wayland.btn.retryScreen";
+    m_popup->showAuthGuide(L10n::t("ocr.perm.wayland.header"), L10n::tf("ocr.perm.wayland.body", {row.action}),
+                           Tint::orange, {{L10n::t(button), [this] {
+                                               ScreenCapturePermission::allow(this, [this](bool allowed) {
+                                                   if (!allowed) {
+                                                       showScreenTextGuide();
+                                                       return;
+                                                   }
+                                                   m_popup->show(L10n::t("ocr.perm.allowed.header"),
+                                                                 L10n::t("ocr.perm.allowed.body"), Tint::green);
+                                               });
+                                           }}});
 }
 
 void AppDelegate::showNotReadyPrompt()

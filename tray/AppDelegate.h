@@ -84,6 +84,7 @@ private:
 
     void showPermissionGuide(const QString& body);
     void showScreenRecordingGuide();
+    void showScreenTextGuide();
     void showNotReadyPrompt();
     void tryUseExistingOllama();
     void openAccessibilitySettings();

@@ -84,8 +84,6 @@ OnboardingWindow& AppWindows::onboarding()
             ScreenCapturePermission::askedFor() ? OnboardingWindow::ScreenCapture::askFirst
                                                 : OnboardingWindow::ScreenCapture::free,
             [] { return ScreenCapturePermission::effectiveAccess(); },
-            m_callbacks.grantScreen,
-            m_callbacks.relaunch,
         };
         m_windows->onboarding = std::make_unique<OnboardingWindow>(m_services.engines, m_services.tasks, desktop);
     }

@@ -28,8 +28,6 @@ public:
     };
     struct Callbacks {
         std::function<void()> settingsSaved;
-        std::function<void()> grantScreen; // the screen-capture guide
-        std::function<void()> relaunch;
     };
 
     AppWindows(Services services, Callbacks callbacks, QObject* parent = nullptr);

@@ -140,20 +140,19 @@ QWidget* OnboardingWindow::buildContent()
         permissionRow("onboard.ax.title", m_axStatusLabel, buttonGroup({grantAx}), L10n::t("onboard.ax.why")));
 
     m_screenStatusLabel = text({}, 12.5, Tint::orange);
-    QPushButton* grantScreen = button("onboard.screen.grantBtn");
-    connect(grantScreen, &QPushButton::clicked, this, [this] {
-        if (m_desktop.grantScreen)
-            m_desktop.grantScreen();
-        refreshPermissions();
+    QPushButton* allowScreen = button("wayland.btn.allowScreen");
+    connect(allowScreen, &QPushButton::clicked, this, [this, allowScreen] {
+        allowScreen->setEnabled(false);
+        Platform::services().screenImages->allow(this, [this, allowScreen](const ScreenImages::Shot&) {
+            allowScreen->setEnabled(true);
+            refreshPermissions();
+        });
     });
-    QPushButton* relaunch = button("onboard.screen.relaunchBtn");
-    relaunch->setVisible(bool(m_desktop.relaunch));
-    connect(relaunch, &QPushButton::clicked, this, [this] { m_desktop.relaunch(); });
     const bool screenAsked = m_desktop.screenCapture == ScreenCapture::askFirst;
-    m_screenButtons = buttonGroup({grantScreen, relaunch});
+    m_screenButtons = buttonGroup({allowScreen});
     m_screenButtons->setVisible(screenAsked);
     column->addWidget(permissionRow("onboard.screen.title", m_screenStatusLabel, m_screenButtons,
-                                    L10n::t(screenAsked ? "onboard.screen.why" : "onboard.screen.whyFree")));
+                                    L10n::t(screenAsked ? "onboard.screen.askedWhy" : "onboard.screen.whyFree")));
 
     if (m_modelPicker) {
         column->addWidget(separator());
@@ -227,7 +226,7 @@ void OnboardingWindow::refreshPermissions()
         setStatus(m_screenStatusLabel, true, "onboard.screen.free", "onboard.screen.free");
     else
         setStatus(m_screenStatusLabel, m_desktop.screenCapturable && m_desktop.screenCapturable(),
-                  "onboard.screen.trusted", "onboard.screen.notTrusted");
+                  "onboard.screen.allowed", "onboard.screen.notTrusted");
 }
 
 void OnboardingWindow::closeEvent(QCloseEvent* event)

@@ -20,15 +20,15 @@ class OnboardingWindow : public QWidget {
 public:
     // What the desktop layers above this one provide.
     // Whether this desktop asks the user before a program may capture the screen. X11 lets every
-    // program capture it, so there is nothing to grant or relaunch for.
+    // program capture it, so there is nothing to allow; a Wayland desktop hands out pictures of
+    // the screen through the platform's ScreenImages, which this window asks while it has the
+    // focus (the one moment GNOME shows its question).
     enum class ScreenCapture { free, askFirst };
 
     struct Desktop {
         QIcon trayIcon; // the tray item's picture; else the application's icon
         ScreenCapture screenCapture = ScreenCapture::askFirst;
         std::function<bool()> screenCapturable; // the screen can be captured here
-        std::function<void()> grantScreen;      // opens whatever lets the user allow capturing
-        std::function<void()> relaunch;         // starts Quillo afresh
     };
 
     OnboardingWindow(std::shared_ptr<EngineControl> engines, TaskPool& tasks, Desktop desktop,

@@ -26,7 +26,34 @@ WaylandCapabilities::Facts currentFacts()
             {settings.hotKeyCode, settings.hotKeyModifiers},
             services.accessibility->isTrusted(),
             services.panels->opensAtPointer(),
-            QSystemTrayIcon::isSystemTrayAvailable()};
+            QSystemTrayIcon::isSystemTrayAvailable(),
+            services.screenImages->road(),
+            services.screenImages->state()};
+}
+
+const char* buttonKey(WaylandCapabilities::Fix fix)
+{
+    using Fix = WaylandCapabilities::Fix;
+    switch (fix) {
+    case Fix::copy: return "wayland.btn.copy";
+    case Fix::turnOnAccessibility: return "wayland.btn.turnOn";
+    case Fix::allowScreen: return "wayland.btn.allowScreen";
+    case Fix::retryScreen: return "wayland.btn.retryScreen";
+    case Fix::none: break;
+    }
+    return nullptr;
+}
+
+// Asks the desktop for a picture from this focused window; the button then says how it went.
+void askForScreen(QPushButton* button)
+{
+    button->setEnabled(false);
+    button->setText(L10n::t("wayland.btn.asking"));
+    Platform::services().screenImages->allow(button, [button](const ScreenImages::Shot& shot) {
+        const bool pictured = shot.outcome == ScreenImages::Shot::Outcome::image;
+        button->setText(L10n::t(pictured ? "wayland.screen.works" : "wayland.btn.retryScreen"));
+        button->setEnabled(!pictured);
+    });
 }
 
 QPushButton* fixButton(const WaylandCapabilities::Row& capability)
@@ -34,15 +61,21 @@ QPushButton* fixButton(const WaylandCapabilities::Row& capability)
     using Fix = WaylandCapabilities::Fix;
     if (capability.fix == Fix::none)
         return nullptr;
-    auto* button = new QPushButton(L10n::t(capability.fix == Fix::copy ? "wayland.btn.copy" : "wayland.btn.turnOn"));
+    auto* button = new QPushButton(L10n::t(buttonKey(capability.fix)));
     button->setAccessibleName(button->text() + QStringLiteral(" · ") + L10n::t(capability.nameKey));
     QObject::connect(button, &QPushButton::clicked, button, [button, capability] {
-        if (capability.fix == Fix::copy) {
+        switch (capability.fix) {
+        case Fix::copy:
             QGuiApplication::clipboard()->setText(capability.copyText);
             button->setText(L10n::t("wayland.btn.copied"));
-        } else {
+            break;
+        case Fix::turnOnAccessibility:
             Platform::services().accessibility->turnOnSessionSwitch();
             button->setEnabled(false);
+            break;
+        case Fix::allowScreen:
+        case Fix::retryScreen: askForScreen(button); break;
+        case Fix::none: break;
         }
     });
     return button;

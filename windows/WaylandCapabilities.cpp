@@ -98,6 +98,38 @@ Row shortcutRow(const Facts& facts)
     return row;
 }
 
+Row screenTextRow(const Facts& facts)
+{
+    using Road = ScreenImages::Road;
+    using State = ScreenImages::State;
+    Row row{"wayland.row.screenText", {}, {}, {}, Fix::retryScreen, false};
+    switch (facts.screenState) {
+    case State::works:
+        row.state = L10n::t("wayland.screen.works");
+        row.fix = Fix::none;
+        row.works = true;
+        return row;
+    case State::untried: row.state = L10n::t("wayland.screen.untried"); break;
+    case State::refused: row.state = L10n::t("wayland.screen.refused"); break;
+    case State::unavailable: row.state = L10n::t("wayland.screen.unavailable"); break;
+    }
+    const bool wlroots = facts.desktop == Desktop::sway || facts.desktop == Desktop::hyprland;
+    if (facts.screenRoad == Road::portal && facts.screenState != State::unavailable) {
+        row.action = L10n::t("wayland.screen.fix.portal");
+        row.fix = Fix::allowScreen;
+    } else if (facts.screenState == State::untried) {
+        // KWin and grim need nothing from the user until they said no.
+    } else if (wlroots && facts.screenRoad != Road::grim) {
+        // grim is missing: the portal was all there was, and it did not answer.
+        row.action = L10n::t("wayland.screen.fix.grim");
+    } else if (facts.screenRoad == Road::kwin) {
+        row.action = L10n::t("wayland.screen.fix.kwin");
+    } else {
+        row.action = L10n::t("wayland.screen.fix.other");
+    }
+    return row;
+}
+
 QList<Row> rows(const Facts& facts)
 {
     QList<Row> all{shortcutRow(facts)};
@@ -128,6 +160,7 @@ QList<Row> rows(const Facts& facts)
                     {},
                     Fix::none,
                     false});
+    all.append(screenTextRow(facts));
     return all;
 }
 

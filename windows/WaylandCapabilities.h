@@ -5,6 +5,7 @@
 
 #include "core/Shortcut.h"
 #include "platform/GlobalHotKeys.h"
+#include "platform/ScreenImages.h"
 #include "platform/Session.h"
 
 // What works for Quillo on a Wayland desktop and the one thing that fixes what does not: the
@@ -21,9 +22,11 @@ struct Facts {
     bool readsSelections = false; // the desktop's accessibility switch is on
     bool panelAtPointer = false;
     bool trayShown = false;
+    ScreenImages::Road screenRoad = ScreenImages::Road::none;
+    ScreenImages::State screenState = ScreenImages::State::untried;
 };
 
-enum class Fix { none, copy, turnOnAccessibility };
+enum class Fix { none, copy, turnOnAccessibility, allowScreen, retryScreen };
 
 struct Row {
     const char* nameKey; // the row's label in the interface texts
@@ -34,8 +37,11 @@ struct Row {
     bool works = false;
 };
 
-// Shortcut, reading selections, placement and tray, in that order.
+// Shortcut, reading selections, placement, tray and screen text, in that order.
 QList<Row> rows(const Facts& facts);
+// The screen-text row alone, for the guide: what to allow and where, from the road the
+// desktop's picture takes and what it said last.
+Row screenTextRow(const Facts& facts);
 // The shortcut row alone, for the guide.
 Row shortcutRow(const Facts& facts);
 

@@ -10,8 +10,12 @@
 #include "platform/linux/XClipboard.h"
 #include "platform/linux/XPanelPlacement.h"
 #include "platform/wayland/DataControlClipboard.h"
+#include "platform/wayland/GrimScreenshot.h"
 #include "platform/wayland/HyprlandIpc.h"
+#include "platform/wayland/KWinScreenShot.h"
+#include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/PortalShortcuts.h"
+#include "platform/wayland/ScreenImageChain.h"
 #include "platform/wayland/SwayIpc.h"
 #include "platform/wayland/WaylandPanels.h"
 #include "platform/wayland/WaylandWorkspace.h"
@@ -45,6 +49,20 @@ std::shared_ptr<Clipboard> waylandClipboard(const Session& session)
     return DataControlClipboard::connect();
 }
 
+// KWin hands its picture to programs its desktop entries allow, silently; wlroots compositors
+// let grim copy the screen; the portal serves every desktop, asking the user once on GNOME.
+std::shared_ptr<ScreenImages> screenImages(const Session& session)
+{
+    ScreenImageChain::Roads roads;
+    if (session.desktop == Session::Desktop::kde)
+        roads.push_back(std::make_shared<KWinScreenShot>());
+    if ((session.desktop == Session::Desktop::sway || session.desktop == Session::Desktop::hyprland)
+        && GrimScreenshot::available())
+        roads.push_back(std::make_shared<GrimScreenshot>());
+    roads.push_back(std::make_shared<PortalScreenshot>());
+    return std::make_shared<ScreenImageChain>(std::move(roads));
+}
+
 PlatformServices waylandServices(const Session& session)
 {
     PlatformServices services;
@@ -54,6 +72,7 @@ PlatformServices waylandServices(const Session& session)
     services.clipboard = waylandClipboard(session);
     // Global keys are the desktop's to hand out: through its portal, or the user's own binding.
     services.hotKeys = std::make_shared<PortalShortcuts>();
+    services.screenImages = screenImages(session);
     // Panels follow Qt's own display connection: through Xwayland the window manager lets us
     // place them as on X11.
     if (QGuiApplication::platformName() == QLatin1String("wayland"))

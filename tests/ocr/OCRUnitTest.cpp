@@ -173,3 +173,14 @@ TEST(ScreenGrab, AnAllBlackGrabMeansNoAccessOnlyInAWaylandSession)
     EXPECT_FALSE(ScreenGrab::isUsable(black));
     EXPECT_TRUE(ScreenGrab::isUsable(dot));
 }
+
+// A Wayland desktop's picture spans the screens' bounding box at the scale of its pixels: each
+// screen is cut from its place in the box, wherever the box starts (a screen left of the
+// primary has negative coordinates).
+TEST(ScreenGrab, CutsEachScreenFromItsPlaceInTheDesktopsPictureAtThePicturesScale)
+{
+    const QList<QRect> screens{{-640, 0, 640, 480}, {0, 0, 1280, 800}};
+    EXPECT_EQ(ScreenGrab::screenRects({1920, 800}, screens), (QList<QRect>{{0, 0, 640, 480}, {640, 0, 1280, 800}}));
+    EXPECT_EQ(ScreenGrab::screenRects({3840, 1600}, screens), (QList<QRect>{{0, 0, 1280, 960}, {1280, 0, 2560, 1600}}));
+    EXPECT_EQ(ScreenGrab::screenRects({}, screens), QList<QRect>(2)) << "no picture, nothing to cut";
+}

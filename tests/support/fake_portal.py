@@ -3,7 +3,9 @@
 xdg-desktop-portal does: requests answered by a Response signal on the request object, a little
 after the method's reply. Every call is appended to LOG, one line each. The test hook
 org.quillo.TestHook.Press(id) activates a bound shortcut.
-Usage: fake_portal.py LOG [--deny-bind] [--refuse-session] [--no-globalshortcuts] [--registry]
+Screenshot (version 2) answers with the file given by --screenshot PNG, or refuses (Response 2)
+without it, as GNOME does for a caller it has not asked.
+Usage: fake_portal.py LOG [--deny-bind] [--refuse-session] [--no-globalshortcuts] [--registry] [--screenshot PNG]
   --refuse-session: the interface is listed, CreateSession answers 2 (what a GNOME session with
   another desktop's portal backend does); --registry: also the host Registry, whose Register
   must be the caller's first call."""
@@ -20,6 +22,7 @@ DENY_BIND = "--deny-bind" in args
 REFUSE = "--refuse-session" in args
 NO_GS = "--no-globalshortcuts" in args
 REGISTRY = "--registry" in args
+PNG = args[args.index("--screenshot") + 1] if "--screenshot" in args else ""
 P = "org.freedesktop.portal"
 GS = P + ".GlobalShortcuts"
 REG = "org.freedesktop.host.portal.Registry"
@@ -95,6 +98,17 @@ class Portal(dbus.service.Object):
                  for s in shortcuts]
         self.bound[str(session)] = bound
         respond(path, 0, {"shortcuts": dbus.Array(bound, signature="(sa{sv})")})
+        return path
+
+    @dbus.service.method(P + ".Screenshot", in_signature="sa{sv}", out_signature="o", sender_keyword="sender")
+    def Screenshot(self, parent, options, sender=None):
+        first_call(sender, "Screenshot")
+        path = request_path(sender, options["handle_token"])
+        log("Screenshot parent=%s interactive=%s" % (parent, bool(options.get("interactive", False))))
+        if PNG:
+            respond(path, 0, {"uri": dbus.String("file://" + PNG)})
+        else:
+            respond(path, 2, {})
         return path
 
     @dbus.service.signal(GS, signature="osta{sv}")

@@ -65,15 +65,44 @@ TEST(WaylandCapabilities, EachCapabilityThatFailsSaysHowToFixIt)
     facts.desktop = Desktop::gnome;
     facts.shortcutRoad = {Kind::portalBound, QStringLiteral("Alt+Super+E")};
     const QList<Row> broken = rows(facts);
-    ASSERT_EQ(broken.size(), 4);
+    ASSERT_EQ(broken.size(), 5);
     EXPECT_EQ(broken[1].fix, Fix::turnOnAccessibility);
     EXPECT_FALSE(broken[2].works);
     EXPECT_TRUE(broken[3].action.contains(QStringLiteral("gnome-shell-extension-appindicator")));
     EXPECT_TRUE(broken[3].action.contains(QStringLiteral("quillo --settings")));
 
     facts.readsSelections = facts.panelAtPointer = facts.trayShown = true;
+    facts.screenState = ScreenImages::State::works;
     for (const Row& row : rows(facts))
         EXPECT_TRUE(row.works && row.action.isEmpty()) << row.nameKey;
+}
+
+// Screen text says what to allow and where, after the road the desktop's picture took and its
+// last answer.
+TEST(WaylandCapabilities, ScreenTextSaysWhatToAllowAndWhere)
+{
+    const ScopedEnv english("SELVANE_UI_LANG", "en");
+    L10n::invalidate();
+    using Road = ScreenImages::Road;
+    using State = ScreenImages::State;
+    const std::tuple<Desktop, Road, State, Fix, const char*> cases[] = {
+        {Desktop::gnome, Road::portal, State::refused, Fix::allowScreen, "choose “Allow”"},
+        {Desktop::kde, Road::kwin, State::refused, Fix::retryScreen, "org.quillo.Quillo.desktop"},
+        {Desktop::kde, Road::kwin, State::untried, Fix::retryScreen, ""},
+        {Desktop::sway, Road::portal, State::unavailable, Fix::retryScreen, "install the package grim"},
+        {Desktop::sway, Road::grim, State::works, Fix::none, ""},
+    };
+    for (const auto& [desktop, road, state, fix, advice] : cases) {
+        Facts facts;
+        facts.desktop = desktop;
+        facts.screenRoad = road;
+        facts.screenState = state;
+        const Row row = screenTextRow(facts);
+        EXPECT_EQ(row.fix, fix) << advice;
+        EXPECT_EQ(row.works, state == State::works) << advice;
+        EXPECT_EQ(row.action.isEmpty(), !*advice) << row.action.toStdString();
+        EXPECT_TRUE(row.action.contains(QString::fromUtf8(advice))) << row.action.toStdString();
+    }
 }
 
 }
