@@ -116,7 +116,7 @@ void PortalScreenshot::grab(QObject* context, Done done)
         m_bus.asyncCall(portalCall(QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"),
                                    {QString::fromLatin1(applicationId), QVariantMap()}));
 
-    const QDateTime asked = QDateTime::currentDateTime().addSecs(-1);
+    const QDateTime asked = QDateTime::currentDateTime();
     auto* request = new PortalScreenshotRequest(
         m_bus,
         [this, once, asked](uint code, const QVariantMap& results) {

@@ -238,6 +238,7 @@ TEST_F(OCRCaptureWaylandTest, APortalRefusalShowsTheGuideWhoseButtonAsksTheDeskt
     ASSERT_TRUE(AtspiDriver::press(pid, allow));
     EXPECT_TRUE(
         processEventsUntil([&] { return AtspiDriver::shows(pid, L10n::t("ocr.perm.allowed.header")); }, waitMs));
+    EXPECT_TRUE(QFile::exists(picture)) << "a file the portal answered with but did not write stays";
 }
 
 }
