@@ -55,7 +55,8 @@ export HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" XDG_CONFIG_HOME="$dir/hom
 unset AT_SPI_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY SWAYSOCK HYPRLAND_INSTANCE_SIGNATURE SESSION_MANAGER QUILLO_PRIVATE_RUN \
   QT_QPA_PLATFORM QT_LINUX_ACCESSIBILITY_ALWAYS_ON XDG_SESSION_TYPE XDG_CURRENT_DESKTOP
 
-# Starts a program in the background, then polls the condition for 30 s at most.
+# Starts a program in the background, then polls the condition for two minutes at most (a Shell
+# starting on a busy machine may take most of that), as long as the program runs.
 start() {
   name=$1 ready=$2 tries=0
   shift 2
@@ -64,7 +65,11 @@ start() {
   last=$!
   until eval "$ready" >/dev/null 2>&1; do
     tries=$((tries + 1))
-    [ "$tries" -lt 600 ] || { echo "Wayland session: $name did not start" >&2; cat "$dir/$name.log" >&2; exit 1; }
+    if [ "$tries" -ge 2400 ] || ! kill -0 "$last" 2>/dev/null; then
+      echo "Wayland session: $name did not start" >&2
+      cat "$dir/$name.log" >&2
+      exit 1
+    fi
     sleep 0.05
   done
 }
@@ -141,7 +146,7 @@ else
     until dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
       org.freedesktop.DBus.NameHasOwner string:org.quillo.TestShell 2>/dev/null | grep -q true; do
       tries=$((tries + 1))
-      [ "$tries" -lt 600 ] || { echo "Wayland session: the tests' GNOME Shell extension did not start" >&2; cat "$dir/gnome-shell.log" >&2; exit 1; }
+      [ "$tries" -lt 2400 ] || { echo "Wayland session: the tests' GNOME Shell extension did not start" >&2; cat "$dir/gnome-shell.log" >&2; exit 1; }
       sleep 0.05
     done
   fi
