@@ -18,6 +18,7 @@ public:
             portalPending,  // the desktop's shortcut service is being asked
             portalBound,    // the desktop holds the shortcuts for us
             desktopBinding, // the user binds `quillo --trigger` in the desktop's settings
+            shellHelper,    // Quillo's GNOME Shell extension takes the keys for us
         };
         Kind kind = Kind::keyGrab;
         QString trigger; // portalBound: the desktop's words for the main shortcut; may be empty

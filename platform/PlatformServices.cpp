@@ -66,6 +66,12 @@ public:
     State state() const override { return State::unavailable; }
 };
 
+class NoDesktopHelper final : public DesktopHelper {
+public:
+    State state() const override { return State::none; }
+    void turnOn(QObject*, std::function<void(bool)> done) override { done(false); }
+};
+
 template <typename Service, typename Nothing>
 void fill(std::shared_ptr<Service>& service)
 {
@@ -82,6 +88,7 @@ PlatformServices complete(PlatformServices services)
     fill<Workspace, NoWorkspace>(services.workspace);
     fill<PanelPlacement, NoPanelPlacement>(services.panels);
     fill<ScreenImages, NoScreenImages>(services.screenImages);
+    fill<DesktopHelper, NoDesktopHelper>(services.desktopHelper);
     return services;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Clipboard.h"
+#include "platform/DesktopHelper.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/PanelPlacement.h"
 #include "platform/ScreenImages.h"
@@ -20,7 +21,8 @@ struct PlatformServices {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<PanelPlacement> panels;
     std::shared_ptr<ScreenImages> screenImages; // Wayland only: X11 programs read the screen themselves
-    Session session;                            // what the services were chosen for
+    std::shared_ptr<DesktopHelper> desktopHelper;
+    Session session; // what the services were chosen for
 };
 
 // The services every layer reaches, installed by the composition root (fakes by tests). Every

@@ -23,6 +23,7 @@ packages="
   pulseaudio pulseaudio-utils espeak-ng sox
   file
   grim
+  libglib2.0-bin nodejs
 "
 # The package checks, formatting, fuzzing and the Debian 13 chroot: what a run of the tests alone
 # leaves out (QUILLO_DEPS=tests, as in that chroot). clang only recommends its OpenMP, and

@@ -26,6 +26,7 @@ WaylandCapabilities::Facts currentFacts()
             {settings.hotKeyCode, settings.hotKeyModifiers},
             services.accessibility->isTrusted(),
             services.panels->opensAtPointer(),
+            services.desktopHelper->state(),
             QSystemTrayIcon::isSystemTrayAvailable(),
             services.screenImages->road(),
             services.screenImages->state()};
@@ -39,6 +40,7 @@ const char* buttonKey(WaylandCapabilities::Fix fix)
     case Fix::turnOnAccessibility: return "wayland.btn.turnOn";
     case Fix::allowScreen: return "wayland.btn.allowScreen";
     case Fix::retryScreen: return "wayland.btn.retryScreen";
+    case Fix::turnOnHelper: return "wayland.btn.turnOnHelper";
     case Fix::none: break;
     }
     return nullptr;
@@ -56,18 +58,24 @@ void askForScreen(QPushButton* button)
     });
 }
 
+void setButtonText(QPushButton* button, const QString& text, const char* rowKey)
+{
+    button->setText(text);
+    button->setAccessibleName(text + QStringLiteral(" · ") + L10n::t(rowKey));
+}
+
 QPushButton* fixButton(const WaylandCapabilities::Row& capability)
 {
     using Fix = WaylandCapabilities::Fix;
     if (capability.fix == Fix::none)
         return nullptr;
-    auto* button = new QPushButton(L10n::t(buttonKey(capability.fix)));
-    button->setAccessibleName(button->text() + QStringLiteral(" · ") + L10n::t(capability.nameKey));
+    auto* button = new QPushButton;
+    setButtonText(button, L10n::t(buttonKey(capability.fix)), capability.nameKey);
     QObject::connect(button, &QPushButton::clicked, button, [button, capability] {
         switch (capability.fix) {
         case Fix::copy:
             QGuiApplication::clipboard()->setText(capability.copyText);
-            button->setText(L10n::t("wayland.btn.copied"));
+            setButtonText(button, L10n::t("wayland.btn.copied"), capability.nameKey);
             break;
         case Fix::turnOnAccessibility:
             Platform::services().accessibility->turnOnSessionSwitch();
@@ -75,6 +83,13 @@ QPushButton* fixButton(const WaylandCapabilities::Row& capability)
             break;
         case Fix::allowScreen:
         case Fix::retryScreen: askForScreen(button); break;
+        case Fix::turnOnHelper:
+            button->setEnabled(false);
+            Platform::services().desktopHelper->turnOn(button, [button, row = capability.nameKey](bool on) {
+                setButtonText(button, L10n::t(on ? "wayland.helper.on" : "wayland.helper.failed"), row);
+                button->setEnabled(!on);
+            });
+            break;
         case Fix::none: break;
         }
     });

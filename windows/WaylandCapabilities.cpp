@@ -80,6 +80,10 @@ Row shortcutRow(const Facts& facts)
         row.state = L10n::tf("wayland.shortcut.grab", {KeyFormatter::format(facts.mainShortcut)});
         row.works = true;
         return row;
+    case Kind::shellHelper:
+        row.state = L10n::tf("wayland.shortcut.helper", {KeyFormatter::format(facts.mainShortcut)});
+        row.works = true;
+        return row;
     case Kind::portalPending: row.state = L10n::t("wayland.shortcut.pending"); return row;
     case Kind::portalBound:
         row.works = true;
@@ -144,6 +148,13 @@ QList<Row> rows(const Facts& facts)
                     false});
     if (facts.panelAtPointer)
         all.append({"wayland.row.placement", L10n::t("wayland.placement.pointer"), {}, {}, Fix::none, true});
+    else if (facts.helper == DesktopHelper::State::off)
+        all.append({"wayland.row.placement",
+                    L10n::t("wayland.placement.desktop"),
+                    L10n::t("wayland.placement.fix.helper"),
+                    {},
+                    Fix::turnOnHelper,
+                    false});
     else
         all.append({"wayland.row.placement",
                     L10n::t("wayland.placement.desktop"),

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "core/Shortcut.h"
+#include "platform/DesktopHelper.h"
 #include "platform/GlobalHotKeys.h"
 #include "platform/ScreenImages.h"
 #include "platform/Session.h"
@@ -21,12 +22,13 @@ struct Facts {
     Shortcut mainShortcut;
     bool readsSelections = false; // the desktop's accessibility switch is on
     bool panelAtPointer = false;
+    DesktopHelper::State helper = DesktopHelper::State::none;
     bool trayShown = false;
     ScreenImages::Road screenRoad = ScreenImages::Road::none;
     ScreenImages::State screenState = ScreenImages::State::untried;
 };
 
-enum class Fix { none, copy, turnOnAccessibility, allowScreen, retryScreen };
+enum class Fix { none, copy, turnOnAccessibility, allowScreen, retryScreen, turnOnHelper };
 
 struct Row {
     const char* nameKey; // the row's label in the interface texts

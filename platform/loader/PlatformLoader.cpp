@@ -16,6 +16,10 @@
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/ScreenImageChain.h"
+#include "platform/wayland/ShellHelper.h"
+#include "platform/wayland/ShellHelperClipboard.h"
+#include "platform/wayland/ShellHelperShortcuts.h"
+#include "platform/wayland/ShellHelperSwitch.h"
 #include "platform/wayland/SwayIpc.h"
 #include "platform/wayland/WaylandPanels.h"
 #include "platform/wayland/WaylandWorkspace.h"
@@ -41,12 +45,18 @@ WaylandWorkspace::CompositorFocus compositorFocus(const Session& session)
     }
 }
 
-std::shared_ptr<Clipboard> waylandClipboard(const Session& session)
+std::shared_ptr<Clipboard> waylandClipboard(const Session& session, bool shellHelper)
 {
     // mutter has no data-control but hands the Wayland PRIMARY to Xwayland, where anyone reads it.
+    std::shared_ptr<Clipboard> clipboard;
     if (session.desktop == Session::Desktop::gnome && session.xwayland && X11Session::reachable())
-        return std::make_shared<XClipboard>();
-    return DataControlClipboard::connect();
+        clipboard = std::make_shared<XClipboard>();
+    else
+        clipboard = DataControlClipboard::connect();
+    // Quillo's Shell extension reads PRIMARY where Xwayland does not have it (no X server beside).
+    if (shellHelper)
+        return std::make_shared<ShellHelperClipboard>(std::move(clipboard));
+    return clipboard;
 }
 
 // KWin hands its picture to programs its desktop entries allow, silently; wlroots compositors
@@ -69,9 +79,17 @@ PlatformServices waylandServices(const Session& session)
     auto workspace = std::make_shared<WaylandWorkspace>(compositorFocus(session));
     services.accessibility = std::make_shared<AtspiAccessibility>(workspace);
     services.workspace = workspace;
-    services.clipboard = waylandClipboard(session);
+    // Quillo's own GNOME Shell extension, where the user turned it on, does what the desktop
+    // otherwise lets no Wayland client do.
+    const bool shellHelper = session.desktop == Session::Desktop::gnome && ShellHelper::answers();
+    services.clipboard = waylandClipboard(session, shellHelper);
+    if (session.desktop == Session::Desktop::gnome)
+        services.desktopHelper = std::make_shared<ShellHelperSwitch>(shellHelper);
     // Global keys are the desktop's to hand out: through its portal, or the user's own binding.
-    services.hotKeys = std::make_shared<PortalShortcuts>();
+    if (shellHelper)
+        services.hotKeys = std::make_shared<ShellHelperShortcuts>();
+    else
+        services.hotKeys = std::make_shared<PortalShortcuts>();
     services.screenImages = screenImages(session);
     // Panels follow Qt's own display connection: through Xwayland the window manager lets us
     // place them as on X11.

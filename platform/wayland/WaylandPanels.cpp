@@ -3,6 +3,8 @@
 #include "platform/wayland/HyprlandIpc.h"
 #include "platform/wayland/HyprlandPlacement.h"
 #include "platform/wayland/KWinPlacement.h"
+#include "platform/wayland/ShellHelper.h"
+#include "platform/wayland/ShellHelperPlacement.h"
 #include "platform/wayland/SwayPlacement.h"
 #ifdef QUILLO_LAYER_SHELL
 #include "platform/wayland/LayerShellPlacement.h"
@@ -31,6 +33,9 @@ std::shared_ptr<PanelPlacement> forSession(const Session& session)
     }
     case Session::Desktop::kde: return std::make_shared<KWinPlacement>();
     case Session::Desktop::gnome:
+        if (ShellHelper::answers())
+            return std::make_shared<ShellHelperPlacement>();
+        break;
     case Session::Desktop::other: break;
     }
     return std::make_shared<WaylandPlacement>();

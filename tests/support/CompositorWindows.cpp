@@ -196,4 +196,9 @@ bool tapEscape()
     return runProgram(QStringLiteral("wtype"), {QStringLiteral("-k"), QStringLiteral("Escape")}).exitCode == 0;
 }
 
+bool tapShellKey(uint keysym)
+{
+    return testShellCall(QStringLiteral("TapKey"), {keysym}).type() == QDBusMessage::ReplyMessage;
+}
+
 }

@@ -25,5 +25,7 @@ std::optional<Window> find(qint64 pid, const QString& title);
 std::optional<QImage> screenshot();
 bool movePointer(QPoint to);
 bool tapEscape();
+// GNOME Shell only: taps the key of that keysym.
+bool tapShellKey(uint keysym);
 
 }

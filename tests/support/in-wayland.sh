@@ -130,7 +130,16 @@ else
     [ "$(gnome-shell --version | tr -dc '0-9.' | cut -d. -f1)" -lt 45 ] || helper=gnome-shell-45
     mkdir -p "$HOME/.local/share/gnome-shell/extensions"
     cp -r "$(dirname "$0")/$helper/quillo-test@quillo.org" "$HOME/.local/share/gnome-shell/extensions/"
-    GSETTINGS_BACKEND=keyfile gsettings set org.gnome.shell enabled-extensions "['quillo-test@quillo.org']"
+    enabled="'quillo-test@quillo.org'"
+    # Quillo's own extensions too where asked (QUILLO_SHELL_EXTENSIONS: the folder of their
+    # builds); the Shell runs the build made for its version and leaves the other.
+    if [ -n "${QUILLO_SHELL_EXTENSIONS:-}" ]; then
+      for extension in "$QUILLO_SHELL_EXTENSIONS"/*@*; do
+        cp -r "$extension" "$HOME/.local/share/gnome-shell/extensions/"
+        enabled="$enabled, '$(basename "$extension")'"
+      done
+    fi
+    GSETTINGS_BACKEND=keyfile gsettings set org.gnome.shell enabled-extensions "[$enabled]"
   fi
   # Two screens side by side: panels must open on the one with the pointer.
   start "$compositor" '[ -S "$dir/runtime/quillo-test-0" ] && pgrep -P "$last" Xwayland' \

@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 
+#include "platform/wayland/ShellHelper.h"
 #include "settings/HomeDir.h"
 #include "settings/L10n.h"
 #include "settings/SettingsStore.h"
@@ -152,6 +153,65 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
         << "Escape closes the panel";
     EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
         << "the editor is in front again";
+}
+
+// With Quillo's GNOME Shell extension running (tests/support/in-wayland.sh installs the build for
+// this Shell when asked): the shortcut chosen in Quillo's settings is the extension's key, whose
+// press opens the panel 12 px past the pointer, or kept 8 px inside the screen's work area near
+// its corner; the extension reads the pointer and the editor's primary selection too.
+TEST_F(TrayAppWaylandTest, WithTheGnomeHelperItsKeyOpensThePanelAtThePointer)
+{
+    if (!onGnome || !sessionBusNameOwned(QStringLiteral("org.quillo.Shell")))
+        GTEST_SKIP() << "Quillo's GNOME Shell extension is not running in this session";
+    UserFlags::set("noTrayNotified", true);
+    useCustomCloud(QStringLiteral("http://127.0.0.1:9/v1"), QStringLiteral("test-key")); // an engine, never asked
+    constexpr quint32 f9KeyCode = 101;
+    constexpr uint f9Keysym = 0xffc6;
+    changeSettings([](AppSettings& settings) {
+        settings.hotKeyCode = f9KeyCode;
+        settings.hotKeyModifiers = 0;
+    });
+    const qint64 editor = AtspiDriver::startEditor(session, files.filePath(QStringLiteral("doc.txt")), document);
+    ASSERT_TRUE(editor);
+    QProcess* quillo = startQuillo();
+    ASSERT_TRUE(quillo);
+    const qint64 pid = quillo->processId();
+    const QString shellSettings =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/glib-2.0/settings/keyfile");
+    ASSERT_TRUE(processEventsUntil([&] { return readFile(shellSettings).contains("trigger=['F9']"); }, waitMs))
+        << "Quillo hands its shortcut to the extension\n"
+        << readFile(shellSettings).toStdString();
+    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs));
+    ASSERT_TRUE(AtspiDriver::select(editor, 7, 21));
+    EXPECT_TRUE(
+        processEventsUntil([] { return ShellHelper::primary(waitMs) == QStringLiteral("reads selected"); }, waitMs))
+        << "the extension reads the primary selection";
+
+    const struct {
+        QPoint pointer;
+        std::function<bool(QRect)> placed;
+    } presses[] = {
+        {{1580, 250}, [](QRect panel) { return panel.topLeft() == QPoint(1592, 262); }},
+        // Near the second screen's bottom-right corner: inside it, 8 px from its edges.
+        {{2550, 790}, [](QRect panel) { return panel.right() == 2559 - 8 && panel.bottom() == 799 - 8; }},
+    };
+    for (const auto& press : presses) {
+        ASSERT_TRUE(CompositorWindows::movePointer(press.pointer));
+        std::optional<QPoint> told;
+        ShellHelper::pointer(quillo, [&](std::optional<QPoint> pointer) { told = pointer; });
+        EXPECT_TRUE(processEventsUntil([&] { return told == press.pointer; }, waitMs)) << "the extension's pointer";
+        ASSERT_TRUE(CompositorWindows::tapShellKey(f9Keysym));
+        std::optional<CompositorWindows::Window> panel;
+        const bool placed = processEventsUntil(
+            [&] { return (panel = CompositorWindows::find(pid, panelTitle)) && press.placed(panel->rect); }, waitMs);
+        ASSERT_TRUE(panel) << "the extension's key opens the panel";
+        EXPECT_TRUE(placed) << "the pointer at " << press.pointer.x() << "," << press.pointer.y() << ", the panel at "
+                            << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x"
+                            << panel->rect.height();
+        EXPECT_TRUE(AtspiDriver::shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")})));
+        ASSERT_TRUE(CompositorWindows::tapEscape());
+        ASSERT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(pid, panelTitle); }, waitMs));
+    }
 }
 
 // At its look for a tray, Quillo tells of what it could not read in its settings right after the

@@ -71,8 +71,18 @@ TEST(WaylandCapabilities, EachCapabilityThatFailsSaysHowToFixIt)
     EXPECT_TRUE(broken[3].action.contains(QStringLiteral("gnome-shell-extension-appindicator")));
     EXPECT_TRUE(broken[3].action.contains(QStringLiteral("quillo --settings")));
 
+    // Quillo's GNOME helper, shipped but not running: the placement row offers to turn it on.
+    facts.helper = DesktopHelper::State::off;
+    const Row placement = rows(facts)[2];
+    EXPECT_EQ(placement.fix, Fix::turnOnHelper);
+    EXPECT_TRUE(placement.action.contains(QStringLiteral("after your next login"))) << placement.action.toStdString();
+
+    facts.helper = DesktopHelper::State::running;
+    facts.shortcutRoad = {Kind::shellHelper, {}};
+    facts.mainShortcut = altSuperE;
     facts.readsSelections = facts.panelAtPointer = facts.trayShown = true;
     facts.screenState = ScreenImages::State::works;
+    EXPECT_TRUE(shortcutRow(facts).state.contains(QStringLiteral("Alt+Super+E")));
     for (const Row& row : rows(facts))
         EXPECT_TRUE(row.works && row.action.isEmpty()) << row.nameKey;
 }
