@@ -117,7 +117,8 @@ var QuilloShellHelper = class {
     // The window's corner to (x, y), kept inside the work area of the monitor the pointer is on.
     _placed(window, x, y, margin) {
         const frame = window.get_frame_rect();
-        const area = window.get_workspace().get_work_area_for_monitor(global.display.get_current_monitor());
+        const area = global.workspace_manager.get_active_workspace()
+            .get_work_area_for_monitor(global.display.get_current_monitor());
         const clamp = (value, low, high) => Math.max(low, Math.min(value, high));
         const to = {
             x: clamp(x, area.x + margin, area.x + area.width - frame.width - margin),
