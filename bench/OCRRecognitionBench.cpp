@@ -1,10 +1,11 @@
 // Recognition of a three-line Chinese and English crop (about 600 × 90 px, as a user drags over a
 // paragraph) with the warm engine, on the thread that keeps it. Runs without a display:
-//   QT_QPA_PLATFORM=offscreen build/bin/bench_ocr_recognition
+//   QT_QPA_PLATFORM=offscreen OMP_THREAD_LIMIT=1 build/bin/bench_ocr_recognition
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QThread>
 
 #include "ocr/OCREngine.h"
@@ -59,11 +60,32 @@ void BM_EngineLoad(benchmark::State& state)
 }
 BENCHMARK(BM_EngineLoad)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// Each screenshot of tests/fixtures/ocr, read by the warm engine as a grab reads it: the in-process
+// time beside bench/ocr-accuracy.py's, which starts a process and loads the models per image.
+void BM_WarmScreenshot(benchmark::State& state, const QString& path)
+{
+    const QImage crop(path);
+    runOnOwnThread([&] {
+        OCREngine engine;
+        engine.load();
+        TextRecognizer::recognizeText(engine, crop);
+        for (auto _ : state)
+            benchmark::DoNotOptimize(TextRecognizer::recognizeText(engine, crop));
+    });
+}
+
 }
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    const QDir screenshots(QStringLiteral(QUILLO_OCR_FIXTURES));
+    for (const QString& name : screenshots.entryList({QStringLiteral("*.png")}))
+        benchmark::RegisterBenchmark(("BM_WarmScreenshot/" + name).toStdString().c_str(), BM_WarmScreenshot,
+                                     screenshots.filePath(name))
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;
