@@ -26,10 +26,11 @@ bool isCjk(const QString& text, bool atEnd)
     return !scalars.isEmpty() && CjkSpacing::isCjk(atEnd ? scalars.last() : scalars.first());
 }
 
-// A checkbox, a frame's edge or a caret, read as the strokes it is made of.
+// A checkbox, a frame's edge or a caret, read as the strokes it is made of. Brackets are not
+// among them: a line of code may hold one alone.
 bool isFrame(const QString& text)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return QStringView(u"|_[]{}¦丨").contains(c); });
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return QStringView(u"|_¦丨").contains(c); });
 }
 
 bool isDoubtfulSymbol(const ReadWord& word)

@@ -20,6 +20,6 @@ public:
     // Chinese meets Latin a space is kept only where one was drawn. Words of symbols alone that
     // the engine was unsure of are dropped at the line's ends (the window's edge, a caret or an
     // icon read as "[", "|" or "@") and alone between wide gaps (an icon), as are frame strokes
-    // ("|", "_", "[") at the ends, which a checkbox or a border is read as however sure.
+    // ("|", "_") at the ends, which a checkbox or a border is read as however sure.
     static QString compose(QList<ReadWord> words, int lineHeight);
 };

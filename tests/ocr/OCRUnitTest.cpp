@@ -53,6 +53,7 @@ TEST(LineText, KeepsWidelySpacedLabelsApartAndDropsDoubtfulSymbolsAtTheEdgesOrAl
         {{word("(", 0, 4, 95), word("x)", 5, 20)}, "( x)"},
         {{word("讨论", 0, 24), word("API", 30, 52), word("设计", 53, 72), word("2.bt", 72, 90)}, "讨论 API设计2.bt"},
         {{word("|", 0, 3, 10)}, ""},
+        {{word("}", 0, 8, 90)}, "}"},
         {{word("_", 0, 10, 90), word("|", 20, 21, 92), word("启动", 30, 60), word("$", 70, 78, 95)}, "启动 $"},
     };
     for (const auto& c : cases)
