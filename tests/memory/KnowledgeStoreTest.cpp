@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
@@ -98,7 +99,7 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     EXPECT_TRUE(old.createdAt >= before && old.updatedAt == old.createdAt);
     const QList<KnowledgeEntry> all = store->all();
     EXPECT_EQ(sources(all), QStringList({"a", "c", "b", "d"})) << "equal dates keep the stored order";
-    EXPECT_TRUE(all[1].createdAt == QDateTime(QDate(2024, 5, 5), QTime(23, 8, 9), Qt::UTC)
+    EXPECT_TRUE(all[1].createdAt == QDateTime(QDate(2024, 5, 5), QTime(23, 8, 9), QTimeZone::utc())
                 && all[1].updatedAt == all[1].createdAt);
     EXPECT_FALSE(all[2].id.isEmpty()) << "a missing id is made up";
     EXPECT_EQ(sources(store->search(QString(), false)), sources(all)) << "entries without isCollected are lookups";
@@ -227,7 +228,7 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
 
     ASSERT_TRUE(store->updateResult(snippet, QStringLiteral("now with an answer")));
     KnowledgeEntry backdated = *store->entry(kept);
-    backdated.updatedAt = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC);
+    backdated.updatedAt = QDateTime(QDate(2000, 1, 1), QTime(0, 0), QTimeZone::utc());
     ASSERT_TRUE(store->update(backdated));
     EXPECT_TRUE(store->toggleFavorite(snippet) == false && store->toggleFavorite(snippet) == true);
     store = open();

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimeZone>
 
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
@@ -85,7 +86,7 @@ TEST_F(ProfileTest, SavedProfilesAreReadBackAndDamagedFilesAreKeptAside)
     UserProfile profile;
     profile.text = QStringLiteral("关注物理 \"quoted\"\n");
     profile.basedOnCount = 30;
-    profile.updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30), Qt::UTC);
+    profile.updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30), QTimeZone::utc());
     profile.userEdited = true;
     profile.generatedAtCount = 42;
     ASSERT_TRUE(ProfileStore::save(profile));
