@@ -8,11 +8,11 @@
 namespace {
 
 constexpr auto pasteDelay = std::chrono::milliseconds(40);
-constexpr quint32 vKey = 9;
 
 }
 
-PutBack::Outcome PutBack::apply(const PlatformServices& platform, std::optional<qint64> targetPid, const QString& text)
+PutBack::Outcome PutBack::apply(const PlatformServices& platform, std::optional<qint64> targetPid, const QString& text,
+                                bool userAllowsKeys)
 {
     if (text.isEmpty())
         return Outcome::nothing;
@@ -21,6 +21,9 @@ PutBack::Outcome PutBack::apply(const PlatformServices& platform, std::optional<
         platform.workspace->activate(*targetPid);
     if (platform.accessibility->setSelectedText(text))
         return Outcome::replaced;
+    // Such keys land wherever the focus is: never without knowing where it should be.
+    if (platform.keys->needsLeave())
+        return userAllowsKeys && targetPid ? Outcome::pasteOnceBack : Outcome::copiedOnly;
     if (!platform.keys->canSend())
         return Outcome::copiedOnly;
     std::this_thread::sleep_for(pasteDelay);

@@ -59,7 +59,7 @@ SelectionCapture::AXAnswer SelectionCapture::askAX(Accessibility& accessibility)
 }
 
 std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const PlatformServices& platform,
-                                                                         std::stop_token stop)
+                                                                         std::stop_token stop, bool userAllowsKeys)
 {
     // Two copies at once would snapshot each other's intermediate clipboard.
     static std::mutex copyMutex;
@@ -73,7 +73,7 @@ std::optional<SelectionCapture::Result> SelectionCapture::captureViaCopy(const P
         return Result{primary, methodCopy, std::nullopt, std::nullopt};
     // In a terminal Control+C interrupts the running program instead of copying; where no key
     // can be sent, the clipboard is not worth a snapshot nor the modifiers a wait.
-    if (!keys.canSend() || platform.workspace->frontmostIsTerminal())
+    if (!keys.mayType(userAllowsKeys) || platform.workspace->frontmostIsTerminal())
         return std::nullopt;
 
     const Clipboard::Snapshot saved = clipboard.snapshot();

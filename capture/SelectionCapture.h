@@ -42,9 +42,11 @@ public:
     static std::optional<Result> captureViaAX(Accessibility& accessibility) { return askAX(accessibility).result; }
 
     // The primary selection when the application in front holds it; else a simulated Control+C with the clipboard put
-    // back afterwards (never into a terminal, nor where no key can be sent). Blocks for up to about 1.4 s, so it
-    // belongs on a background thread; a stop ends its waits early, and a clipboard it changed is still put back.
-    static std::optional<Result> captureViaCopy(const PlatformServices& platform, std::stop_token stop = {});
+    // back afterwards (never into a terminal, nor where no key can be sent, nor where keys need the user's leave
+    // and userAllowsKeys is false). Blocks for up to about 1.4 s, so it belongs on a background thread; a stop ends
+    // its waits early, and a clipboard it changed is still put back.
+    static std::optional<Result> captureViaCopy(const PlatformServices& platform, std::stop_token stop = {},
+                                                bool userAllowsKeys = false);
 
     // The text around a selection, cut at sentence boundaries. Offsets are UTF-16 units. Nothing
     // when the range cannot be trusted (out of bounds, or stale against the selected text).

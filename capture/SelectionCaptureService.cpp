@@ -1,6 +1,7 @@
 #include "capture/SelectionCaptureService.h"
 
 #include "core/TaskPool.h"
+#include "settings/SettingsStore.h"
 
 PlatformSelectionCapture::PlatformSelectionCapture(PlatformServices platform, TaskPool& tasks)
     : m_platform(std::move(platform))
@@ -20,9 +21,12 @@ void PlatformSelectionCapture::capture(QObject* context, Done done)
         done(std::move(answer.result));
         return;
     }
+    // Where keys need the user's leave, the choice is read here, with the rest of the settings.
     m_tasks.run(
         context,
-        [platform = m_platform](std::stop_token stop) { return SelectionCapture::captureViaCopy(platform, stop); },
+        [platform = m_platform, allowed = SettingsStore::load().pasteForMe](std::stop_token stop) {
+            return SelectionCapture::captureViaCopy(platform, stop, allowed);
+        },
         std::move(done), m_inFlight.get_token());
 }
 

@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include <QFile>
+#include <QList>
 
 namespace ProcessInfo {
 
@@ -18,6 +19,15 @@ QString commandName(qint64 pid)
 bool isRunning(qint64 pid)
 {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+bool isTerminalName(const QByteArray& name)
+{
+    static const QList<QByteArray> terminals = {"konsole", "alacritty", "kitty",   "tilix", "st",    "st-256color",
+                                                "foot",    "guake",     "yakuake", "tilda", "sakura"};
+    const QByteArray lower = name.toLower();
+    // xterm, gnome-terminal, xfce4-terminal, terminator, wezterm, …
+    return lower.contains("term") || lower.contains("rxvt") || terminals.contains(lower);
 }
 
 }

@@ -37,6 +37,9 @@ struct AppSettings {
     QString embeddingModel = QStringLiteral("bge-m3");
     // The longest one answer may take, however lively its stream (keep-alives included).
     quint32 answerDeadlineSeconds = 300;
+    // Where the desktop hands keys out only with the user's leave (Wayland), Quillo types Ctrl+V
+    // to paste an answer and Ctrl+C to copy a selection it cannot read otherwise.
+    bool pasteForMe = false;
 
     static constexpr quint32 defaultHotKeyCode = 14;             // E
     static constexpr quint32 defaultHotKeyModifiers = 0x0900;    // Alt+Super

@@ -49,6 +49,7 @@ const Field kFields[] = {
     {"appLanguage", &AppSettings::appLanguage},
     {"embeddingModel", &AppSettings::embeddingModel},
     {"answerDeadlineSeconds", &AppSettings::answerDeadlineSeconds},
+    {"pasteForMe", &AppSettings::pasteForMe},
 };
 
 QJsonValue write(const QString& value)

@@ -138,6 +138,10 @@ void AppDelegate::applicationDidFinishLaunching()
     // The windows' callbacks are in place since the windows were made.
     // Applications started from now on join the accessibility bus, Qt 5 ones included.
     Platform::services().accessibility->ensureBusRunning();
+    // A grant for typing keys the desktop remembers is taken up now, without asking, so that the
+    // copy of a selection can use it; the first paste asks.
+    if (SettingsStore::load().pasteForMe)
+        Platform::services().keys->prepare(false, [](bool) {});
     const std::shared_ptr<EngineControl> engines = m_services.engines;
     if (engines->isBundled())
         m_services.tasks.start([engines](std::stop_token stop) { engines->ensureRunning(stop); });
@@ -186,6 +190,9 @@ void AppDelegate::settingsSaved()
     setupStatusItem();
     refreshReadiness();
     m_windows->renew();
+    // Letting Quillo type keys was just chosen, in a window in front: where the desktop asks, now.
+    if (SettingsStore::load().pasteForMe)
+        Platform::services().keys->prepare(true, [](bool) {});
 }
 
 void AppDelegate::healLocalEngineOnLaunch()

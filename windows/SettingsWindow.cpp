@@ -24,6 +24,7 @@
 #include "core/TaskPool.h"
 #include "engines/chat/CloudClient.h"
 #include "engines/ollama/EngineControl.h"
+#include "platform/PlatformServices.h"
 #include "prompts/PromptLibrary.h"
 #include "settings/CloudProviders.h"
 #include "settings/EndpointSecurity.h"
@@ -78,7 +79,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<EngineControl> engines, TaskPool&
                                                       {m_fontSeg, "fontSeg"},
                                                       {m_appLangPopup, "appLangPopup"},
                                                       {m_autoRememberCheck, "autoRememberCheck"},
-                                                      {m_autostartCheck, "autostartCheck"}};
+                                                      {m_autostartCheck, "autostartCheck"},
+                                                      {m_pasteForMeCheck, "pasteForMeCheck"}};
     for (const auto& [object, name] : names)
         object->setObjectName(QLatin1String(name)); // what tests and the picture ask for
 
@@ -294,6 +296,20 @@ void SettingsWindow::buildOtherSections(QGridLayout* grid, int& row)
     m_autostartCheck = checkBox("settings.autostart");
     addRow(grid, row, nullptr, {m_autostartCheck});
 
+    // Only where the desktop hands keys out with the user's leave: elsewhere keys are typed anyway,
+    // and the box keeps the stored choice unseen.
+    m_pasteForMeCheck = checkBox("settings.pasteForMe");
+    m_pasteForMeCheck->setToolTip(L10n::t("settings.pasteForMe.hint"));
+    m_pasteForMeCheck->setAccessibleDescription(m_pasteForMeCheck->toolTip());
+    if (Platform::services().keys->needsLeave()) {
+        addSeparator(grid, row);
+        addHeading(grid, row, "settings.section.paste");
+        addRow(grid, row, nullptr, {m_pasteForMeCheck});
+    } else {
+        m_pasteForMeCheck->setParent(grid->parentWidget());
+        m_pasteForMeCheck->hide();
+    }
+
     WaylandBlock::add(grid, row);
 }
 
@@ -343,6 +359,7 @@ void SettingsWindow::loadIntoControls()
 
     m_fontSeg->button(settings.fontScaleStepIndex())->setChecked(true);
     m_autoRememberCheck->setChecked(settings.autoRemember);
+    m_pasteForMeCheck->setChecked(settings.pasteForMe);
     m_translateDirPopup->setCurrentIndex(
         std::max(0, int(PromptLibrary::translateDirectionIds().indexOf(settings.defaultTranslateDirection))));
     m_appLangPopup->setCurrentIndex(std::max(0, int(m_appLangIds.indexOf(settings.appLanguage))));
@@ -561,6 +578,7 @@ void SettingsWindow::save()
     const auto& steps = AppSettings::fontScaleSteps();
     settings.fontScale = steps[std::clamp(m_fontSeg->checkedId(), 0, int(steps.size()) - 1)].scale;
     settings.autoRemember = m_autoRememberCheck->isChecked();
+    settings.pasteForMe = m_pasteForMeCheck->isChecked();
     const int direction = m_translateDirPopup->currentIndex();
     if (direction >= 0 && direction < PromptLibrary::translateDirectionIds().size())
         settings.defaultTranslateDirection = PromptLibrary::translateDirectionIds()[direction];

@@ -117,4 +117,5 @@ private:
     QComboBox* m_appLangPopup = nullptr;
     QCheckBox* m_autoRememberCheck = nullptr;
     QCheckBox* m_autostartCheck = nullptr;
+    QCheckBox* m_pasteForMeCheck = nullptr;
 };

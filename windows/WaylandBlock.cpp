@@ -29,7 +29,9 @@ WaylandCapabilities::Facts currentFacts()
             services.desktopHelper->state(),
             QSystemTrayIcon::isSystemTrayAvailable(),
             services.screenImages->road(),
-            services.screenImages->state()};
+            services.screenImages->state(),
+            services.keys->needsLeave(),
+            settings.pasteForMe};
 }
 
 const char* buttonKey(WaylandCapabilities::Fix fix)

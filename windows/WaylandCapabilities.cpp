@@ -134,6 +134,15 @@ Row screenTextRow(const Facts& facts)
     return row;
 }
 
+Row pasteRow(const Facts& facts)
+{
+    if (!facts.keysOffered)
+        return {"wayland.row.paste", L10n::t("wayland.paste.none"), {}, {}, Fix::none, false};
+    if (facts.pasteForMe)
+        return {"wayland.row.paste", L10n::t("wayland.paste.auto"), {}, {}, Fix::none, true};
+    return {"wayland.row.paste", L10n::t("wayland.paste.copyOnly"), L10n::t("wayland.paste.fix"), {}, Fix::none, false};
+}
+
 QList<Row> rows(const Facts& facts)
 {
     QList<Row> all{shortcutRow(facts)};
@@ -172,6 +181,7 @@ QList<Row> rows(const Facts& facts)
                     Fix::none,
                     false});
     all.append(screenTextRow(facts));
+    all.append(pasteRow(facts));
     return all;
 }
 

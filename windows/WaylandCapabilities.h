@@ -26,6 +26,8 @@ struct Facts {
     bool trayShown = false;
     ScreenImages::Road screenRoad = ScreenImages::Road::none;
     ScreenImages::State screenState = ScreenImages::State::untried;
+    bool keysOffered = false; // a virtual keyboard or the desktop's portal may type for us
+    bool pasteForMe = false;  // and the user lets us
 };
 
 enum class Fix { none, copy, turnOnAccessibility, allowScreen, retryScreen, turnOnHelper };
@@ -39,13 +41,15 @@ struct Row {
     bool works = false;
 };
 
-// Shortcut, reading selections, placement, tray and screen text, in that order.
+// Shortcut, reading selections, placement, tray, screen text and pasting, in that order.
 QList<Row> rows(const Facts& facts);
 // The screen-text row alone, for the guide: what to allow and where, from the road the
 // desktop's picture takes and what it said last.
 Row screenTextRow(const Facts& facts);
 // The shortcut row alone, for the guide.
 Row shortcutRow(const Facts& facts);
+// Whether Quillo types Control+V after a replacement accessibility refused, or only copies.
+Row pasteRow(const Facts& facts);
 
 // The line for the desktop's configuration file (sway, Hyprland), or the command to bind in its
 // keyboard settings (others). On Hyprland with the desktop's shortcut service the line names

@@ -62,16 +62,12 @@ std::optional<qint64> XWorkspace::frontmostProcessId()
 
 bool XWorkspace::frontmostIsTerminal()
 {
-    static const QList<QByteArray> terminals = {"konsole", "alacritty", "kitty",   "tilix", "st",    "st-256color",
-                                                "foot",    "guake",     "yakuake", "tilda", "sakura"};
     std::lock_guard lock(m_mutex);
     const std::optional<xcb_window_t> window = activeWindow();
     if (!window)
         return false;
     for (const QByteArray& name : windowClass(*window)) {
-        const QByteArray lower = name.toLower();
-        // xterm, gnome-terminal, xfce4-terminal, terminator, wezterm, …
-        if (lower.contains("term") || lower.contains("rxvt") || terminals.contains(lower))
+        if (ProcessInfo::isTerminalName(name))
             return true;
     }
     return false;

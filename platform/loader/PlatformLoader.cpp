@@ -13,6 +13,7 @@
 #include "platform/wayland/GrimScreenshot.h"
 #include "platform/wayland/HyprlandIpc.h"
 #include "platform/wayland/KWinScreenShot.h"
+#include "platform/wayland/PortalKeys.h"
 #include "platform/wayland/PortalScreenshot.h"
 #include "platform/wayland/PortalShortcuts.h"
 #include "platform/wayland/ScreenImageChain.h"
@@ -21,6 +22,7 @@
 #include "platform/wayland/ShellHelperShortcuts.h"
 #include "platform/wayland/ShellHelperSwitch.h"
 #include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/VirtualKeyboard.h"
 #include "platform/wayland/WaylandPanels.h"
 #include "platform/wayland/WaylandWorkspace.h"
 
@@ -73,7 +75,16 @@ std::shared_ptr<ScreenImages> screenImages(const Session& session)
     return std::make_shared<ScreenImageChain>(std::move(roads));
 }
 
-PlatformServices waylandServices(const Session& session)
+// Keys typed into Xwayland never reach a Wayland application: the compositor's virtual keyboard
+// where it offers one (sway, Hyprland), else the desktop's portal, which asks the user.
+std::shared_ptr<SyntheticKeys> waylandKeys(const PlatformLoader::KeyGrantStore& keyGrant)
+{
+    if (std::shared_ptr<VirtualKeyboard> keyboard = VirtualKeyboard::connect())
+        return keyboard;
+    return std::make_shared<PortalKeys>(PortalKeys::TokenStore{keyGrant.read, keyGrant.write});
+}
+
+PlatformServices waylandServices(const Session& session, const PlatformLoader::KeyGrantStore& keyGrant)
 {
     PlatformServices services;
     auto workspace = std::make_shared<WaylandWorkspace>(compositorFocus(session));
@@ -97,7 +108,7 @@ PlatformServices waylandServices(const Session& session)
         services.panels = WaylandPanels::forSession(session);
     else
         services.panels = std::make_shared<XPanelPlacement>();
-    // Keys typed into Xwayland never reach a Wayland application: no synthetic keys here.
+    services.keys = waylandKeys(keyGrant);
     return services;
 }
 
@@ -113,12 +124,12 @@ Session currentSession()
     return Session::describe(facts);
 }
 
-PlatformServices services(const Session& session)
+PlatformServices services(const Session& session, const KeyGrantStore& keyGrant)
 {
     PlatformServices services;
     switch (session.display) {
     case Session::Display::x11: services = LinuxPlatform::services(); break;
-    case Session::Display::wayland: services = waylandServices(session); break;
+    case Session::Display::wayland: services = waylandServices(session, keyGrant); break;
     case Session::Display::none: break;
     }
     services.session = session;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+
+#include <QString>
 
 #include "platform/KeyLayout.h"
 #include "platform/PlatformServices.h"
@@ -20,9 +23,16 @@ namespace PlatformLoader {
 // The session of this process: its environment, and KWin asked on the session bus where the
 // environment does not tell. Needs the Qt application object.
 Session currentSession();
+// Where a grant the desktop gave for typing keys (the RemoteDesktop portal's token) is kept
+// between runs; the caller knows the user's files. Either may be empty: nothing is kept.
+struct KeyGrantStore {
+    std::function<QString()> read;
+    std::function<void(const QString&)> write;
+};
+
 // The services for the session, made for the composition root to install. The services need
 // the Qt application object: hot keys and focus events arrive through its event loop.
-PlatformServices services(const Session& session);
+PlatformServices services(const Session& session, const KeyGrantStore& keyGrant = {});
 // The session's keyboard layout, asked for key names; null when there is none to ask.
 std::shared_ptr<const KeyLayout> keyLayout(const Session& session);
 

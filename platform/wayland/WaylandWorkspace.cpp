@@ -15,10 +15,22 @@ std::optional<qint64> WaylandWorkspace::frontmostProcessId()
     if (m_compositorFocus) {
         // Our own panel in front says nothing about the application the user works in.
         const std::optional<qint64> pid = m_compositorFocus();
-        if (pid && *pid != getpid())
+        if (pid && *pid != getpid()) {
+            m_lastFrontmost = *pid;
             return pid;
+        }
     }
-    return AtspiFocus::activeApplicationProcess();
+    const std::optional<qint64> pid = AtspiFocus::activeApplicationProcess();
+    m_lastFrontmost = pid.value_or(0);
+    return pid;
+}
+
+bool WaylandWorkspace::frontmostIsTerminal()
+{
+    std::optional<qint64> pid = m_compositorFocus ? m_compositorFocus() : std::nullopt;
+    if (!pid && m_lastFrontmost != 0)
+        pid = m_lastFrontmost.load();
+    return pid && ProcessInfo::isTerminalName(ProcessInfo::commandName(*pid).toUtf8());
 }
 
 QString WaylandWorkspace::localizedName(qint64 pid)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -20,8 +21,9 @@ public:
     std::optional<qint64> frontmostProcessId() override;
     QString localizedName(qint64 pid) override;
     bool isRunning(qint64 pid) override;
-    // Only a simulated Control+C cares, and nothing is simulated on Wayland.
-    bool frontmostIsTerminal() override { return false; }
+    // The compositor's focus where it tells, else the application found in front last (the
+    // capture asks right after the controller noted it).
+    bool frontmostIsTerminal() override;
     // Any data-control or Xwayland PRIMARY is the compositor's current one: the accessibility
     // rule (a focused text with nothing selected means nothing) guards against a stale one.
     bool frontmostOwnsPrimary() override { return true; }
@@ -29,4 +31,5 @@ public:
 
 private:
     CompositorFocus m_compositorFocus;
+    std::atomic<qint64> m_lastFrontmost = 0;
 };

@@ -8,6 +8,7 @@
 #include "memory/RecallBanner.h"
 #include "popup/view/PanelParts.h"
 #include "settings/L10n.h"
+#include "settings/SettingsStore.h"
 #include "ui/ElidedLabel.h"
 #include "ui/GlassWindow.h"
 #include "ui/InstructionInput.h"
@@ -45,6 +46,7 @@ void PopupPanel::showActions(const QString& header, const QString& selectedText,
                              std::shared_ptr<ActionOptions> options, std::optional<qint64> targetPid,
                              SourceKind sourceKind)
 {
+    m_pasteWhenBack.cancel();
     close();
     m_fontScale = m_services.fontScale();
     m_header = header;
@@ -59,6 +61,7 @@ void PopupPanel::replaceActionsAndRerun(const QList<PopupAction>& actions, const
 
 void PopupPanel::show(const QString& header, const QString& body, Tint accent)
 {
+    m_pasteWhenBack.cancel();
     close();
     m_fontScale = m_services.fontScale();
     present(PopupViews::notice(header, body, accent, m_fontScale), Shown::notice, true, true, noticeAutoCloseMs);
@@ -66,6 +69,7 @@ void PopupPanel::show(const QString& header, const QString& body, Tint accent)
 
 void PopupPanel::showAuthGuide(const QString& header, const QString& body, Tint accent, QList<GuideButton> buttons)
 {
+    m_pasteWhenBack.cancel();
     close();
     m_fontScale = m_services.fontScale();
     QStringList titles;
@@ -366,8 +370,17 @@ void PopupPanel::sendInstruction()
 
 void PopupPanel::replaceSelection()
 {
-    switch (PutBack::apply(m_services.platform, m_session.targetPid(), m_session.currentResult())) {
+    const std::optional<qint64> target = m_session.targetPid();
+    switch (PutBack::apply(m_services.platform, target, m_session.currentResult(), SettingsStore::load().pasteForMe)) {
     case PutBack::Outcome::nothing: return;
+    case PutBack::Outcome::pasteOnceBack:
+        // Keys go to the active window, which the panel is: it closes, and the target's return is awaited.
+        close();
+        m_pasteWhenBack.start(m_services.platform, *target, [this](bool pasted) {
+            if (!pasted)
+                show(L10n::t("popup.applied.copiedOnly"), L10n::t("popup.applied.notPasted"), Tint::orange);
+        });
+        return;
     case PutBack::Outcome::replaced: return setStatus(L10n::t("popup.applied.ax"), Tint::green);
     case PutBack::Outcome::pasted: return setStatus(L10n::t("popup.applied.paste"), Tint::green);
     case PutBack::Outcome::copiedOnly: return setStatus(L10n::t("popup.applied.copiedOnly"), Tint::orange);

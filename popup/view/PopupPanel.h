@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "capture/PasteWhenBack.h"
 #include "platform/PlatformServices.h"
 #include "popup/ActionList.h"
 #include "popup/ActionSession.h"
@@ -141,6 +142,7 @@ private:
     QPointer<GlassWindow> m_window;
     std::unique_ptr<HotKey> m_escapeHotKey;
     QTimer m_autoClose;
+    PasteWhenBack m_pasteWhenBack;
 
     QString m_header;
     qreal m_fontScale = 1.0;

@@ -2,8 +2,10 @@
 // answer went, and what the user's desktop saw.
 #include <gtest/gtest.h>
 
+#include "capture/PasteWhenBack.h"
 #include "capture/PutBack.h"
 #include "core/KeyFormatter.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/Printers.h"
 
@@ -22,6 +24,8 @@ struct Case {
     bool sendable;
     bool delivers;
     PutBack::Outcome outcome;
+    bool leave = false; // keys as on Wayland
+    bool allowed = false;
 };
 
 TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowItLanded)
@@ -35,6 +39,12 @@ TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowI
         {"the target has quit: whatever has the focus", answer, quitEditor, false, true, true, Outcome::pasted},
         {"no target", answer, std::nullopt, true, true, true, Outcome::replaced},
         {"no answer", QString(), editor, true, true, true, Outcome::nothing},
+        {"Wayland keys without leave: the hint", answer, editor, false, true, true, Outcome::copiedOnly, true, false},
+        {"Wayland keys with leave: after the panel", answer, editor, false, true, true, Outcome::pasteOnceBack, true,
+         true},
+        {"Wayland keys, no target: never blindly", answer, std::nullopt, false, true, true, Outcome::copiedOnly, true,
+         true},
+        {"Wayland keys, accessibility takes it", answer, editor, true, true, true, Outcome::replaced, true, true},
     };
     for (const Case& c : cases) {
         FakePlatform platform;
@@ -43,6 +53,7 @@ TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowI
         platform.accessibility->writable = c.writable;
         platform.keys->sendable = c.sendable;
         platform.keys->delivers = c.delivers;
+        platform.keys->leave = c.leave;
         QString pastedFromClipboard;
         QList<qint64> activatedBeforePaste;
         platform.keys->onChord = [&](Shortcut) {
@@ -50,7 +61,7 @@ TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowI
             activatedBeforePaste = platform.workspace->activated;
         };
 
-        EXPECT_EQ(PutBack::apply(platform.services(), c.target, c.text), c.outcome) << c.name;
+        EXPECT_EQ(PutBack::apply(platform.services(), c.target, c.text, c.allowed), c.outcome) << c.name;
         EXPECT_EQ(platform.clipboard->text(), c.text.isEmpty() ? usersOwn : answer) << c.name;
         const bool attempted = c.outcome != Outcome::nothing;
         EXPECT_EQ(platform.workspace->activated,
@@ -64,6 +75,28 @@ TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowI
             EXPECT_EQ(pastedFromClipboard, answer) << c.name;
             EXPECT_EQ(activatedBeforePaste, platform.workspace->activated) << c.name;
         }
+    }
+}
+
+// Wayland's keys land wherever the focus is: Control+V goes out once, when the target is in
+// front again, and never when it does not come back in time.
+TEST(PutBackTest, APasteAfterThePanelWaitsForTheTargetAndIsDroppedWhenItNeverComes)
+{
+    for (const bool comesBack : {true, false}) {
+        FakePlatform platform;
+        platform.keys->leave = true;
+        platform.workspace->frontmost = 1; // our panel
+        std::optional<bool> pasted;
+        PasteWhenBack paste;
+        paste.start(platform.services(), editor, [&](bool done) { pasted = done; });
+        processEventsFor(200);
+        EXPECT_TRUE(platform.keys->chords.isEmpty()) << "nothing while another window is in front";
+        if (comesBack)
+            platform.workspace->frontmost = editor;
+        ASSERT_TRUE(processEventsUntil([&] { return pasted.has_value(); }, 10000));
+        EXPECT_EQ(*pasted, comesBack);
+        EXPECT_EQ(platform.keys->chords,
+                  (comesBack ? QList<Shortcut>{{9, KeyFormatter::controlMask}} : QList<Shortcut>{}));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "core/KeyFormatter.h"
 #include "memory/SemanticRecall.h"
 #include "popup/ActionSession.h"
 #include "popup/view/PanelDriver.h"
@@ -86,12 +87,12 @@ protected:
         QCoreApplication::sendEvent(band, &press);
     }
 
-    void open(const QString& text)
+    void open(const QString& text, std::optional<qint64> target = std::nullopt)
     {
         bool recalled = false;
         const auto connection =
             QObject::connect(&panel.session(), &ActionSession::recallReady, [&] { recalled = true; });
-        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), text, {explain}, nullptr, std::nullopt,
+        panel.showActions(QStringLiteral("✓ 读到你选中的文字"), text, {explain}, nullptr, target,
                           SourceKind::selection);
         ASSERT_TRUE(processEventsUntil([&] { return recalled; }));
         QObject::disconnect(connection);
@@ -199,6 +200,31 @@ TEST_F(PopupPanelTest, ARecallClickShowsTheRememberedAnswerForCopyAndReplaceAndA
     button("popup.btn.replace")->click();
     EXPECT_EQ(platform.clipboard->changes, changes);
     EXPECT_EQ(status(), before);
+}
+
+// Where keys need the user's leave (Wayland) the panel says how to paste, unless the user let
+// Quillo paste: then the panel steps aside and Control+V follows once the editor is in front.
+TEST_F(PopupPanelTest, WhereKeysNeedLeaveReplaceHintsAtControlVUnlessQuilloMayPaste)
+{
+    constexpr qint64 editor = 4242;
+    platform.workspace->names.insert(editor, QStringLiteral("mousepad"));
+    platform.accessibility->writable = false;
+    platform.keys->leave = true;
+    store.add(explain.actionKey, QStringLiteral("河流"), QStringLiteral("旧答案"), QString());
+    open(QStringLiteral("河流"), editor);
+    clickRecall();
+    button("popup.btn.replace")->click();
+    EXPECT_EQ(status(), QStringLiteral("已复制，按 Ctrl+V 粘贴"));
+    EXPECT_TRUE(platform.keys->chords.isEmpty());
+
+    changeSettings([](AppSettings& settings) { settings.pasteForMe = true; });
+    button("popup.btn.replace")->click();
+    EXPECT_FALSE(panel.isShown()) << "keys go to the window in front: the panel steps aside";
+    EXPECT_TRUE(platform.keys->chords.isEmpty()) << "nothing before the editor is back";
+    platform.workspace->frontmost = editor;
+    ASSERT_TRUE(processEventsUntil([&] { return !platform.keys->chords.isEmpty(); }));
+    EXPECT_EQ(platform.keys->chords, (QList<Shortcut>{{9, KeyFormatter::controlMask}}));
+    EXPECT_EQ(platform.clipboard->text(), QStringLiteral("旧答案"));
 }
 
 TEST_F(PopupPanelTest, DictationAppendsToTheTypedTextAndReturnSendsWhileShiftReturnBreaksTheLine)

@@ -41,6 +41,8 @@ private:
 class FakeKeys final : public SyntheticKeys {
 public:
     bool canSend() override { return sendable; }
+    bool needsLeave() override { return leave; }
+    void prepare(bool, Ready ready) override { ready(sendable); }
     bool modifiersHeld() override { return modifierPolls++ < heldModifierPolls; }
     bool sendChord(quint32 keyCode, quint32 modifiers) override
     {
@@ -54,6 +56,7 @@ public:
 
     bool sendable = true;
     bool delivers = true;      // false: the display refuses the keys
+    bool leave = false;        // true: keys as on Wayland, only with the user's leave
     int heldModifierPolls = 0; // modifiersHeld answers true this many times
     int modifierPolls = 0;
     QList<Shortcut> chords;

@@ -5,10 +5,13 @@ after the method's reply. Every call is appended to LOG, one line each. The test
 org.quillo.TestHook.Press(id) activates a bound shortcut.
 Screenshot (version 2) answers with the file given by --screenshot PNG, or refuses (Response 2)
 without it, as GNOME does for a caller it has not asked.
+It also speaks RemoteDesktop (version 2, keyboard only): a grant is persisted when asked (mode 2)
+and given a new restore token each time; the keysyms typed are logged.
 Usage: fake_portal.py LOG [--deny-bind] [--refuse-session] [--no-globalshortcuts] [--registry] [--screenshot PNG]
+                          [--deny-remote]
   --refuse-session: the interface is listed, CreateSession answers 2 (what a GNOME session with
   another desktop's portal backend does); --registry: also the host Registry, whose Register
-  must be the caller's first call."""
+  must be the caller's first call; --deny-remote: the user refuses RemoteDesktop's Start."""
 import sys
 import dbus
 import dbus.service
@@ -23,6 +26,8 @@ REFUSE = "--refuse-session" in args
 NO_GS = "--no-globalshortcuts" in args
 REGISTRY = "--registry" in args
 PNG = args[args.index("--screenshot") + 1] if "--screenshot" in args else ""
+DENY_RD = "--deny-remote" in args
+RD = "org.freedesktop.portal.RemoteDesktop"
 P = "org.freedesktop.portal"
 GS = P + ".GlobalShortcuts"
 REG = "org.freedesktop.host.portal.Registry"
@@ -53,7 +58,54 @@ def first_call(sender, what):
         log("first call %s" % what)
 
 
-class Portal(dbus.service.Object):
+class RemoteDesktop(dbus.service.Object):
+    """Mixed into the portal object: dbus-python finds a method by its name and interface."""
+    grants = 0
+    persist = 0
+
+    @dbus.service.method(RD, in_signature="a{sv}", out_signature="o", sender_keyword="sender")
+    def CreateSession(self, options, sender=None):
+        path = request_path(sender, options["handle_token"])
+        session = "/org/freedesktop/portal/desktop/session/%s/%s" % (sender[1:].replace(".", "_"), options["session_handle_token"])
+        log("RemoteDesktop.CreateSession")
+        respond(path, 0, {"session_handle": dbus.String(session)})
+        return path
+
+    @dbus.service.method(RD, in_signature="oa{sv}", out_signature="o", sender_keyword="sender")
+    def SelectDevices(self, session, options, sender=None):
+        path = request_path(sender, options["handle_token"])
+        self.persist = int(options.get("persist_mode", 0))
+        log("RemoteDesktop.SelectDevices types=%d persist=%d restore=%s" % (
+            int(options.get("types", 0)), self.persist, str(options.get("restore_token", ""))))
+        respond(path, 0, {})
+        return path
+
+    @dbus.service.method(RD, in_signature="osa{sv}", out_signature="o", sender_keyword="sender")
+    def Start(self, session, parent, options, sender=None):
+        path = request_path(sender, options["handle_token"])
+        log("RemoteDesktop.Start")
+        if DENY_RD:
+            respond(path, 1, {})
+            return path
+        results = {"devices": dbus.UInt32(1)}
+        if self.persist:
+            self.grants += 1
+            results["restore_token"] = dbus.String("fake-restore-token-%d" % self.grants)
+        respond(path, 0, results)
+        return path
+
+    @dbus.service.method(RD, in_signature="oa{sv}iu")
+    def NotifyKeyboardKeysym(self, session, options, keysym, state):
+        log("RemoteDesktop.Keysym 0x%x %s" % (keysym, "down" if state else "up"))
+
+    @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        if interface == RD and name == "version":
+            return dbus.UInt32(2)
+        raise dbus.exceptions.DBusException("No such property", name="org.freedesktop.DBus.Error.InvalidArgs")
+
+
+class Portal(RemoteDesktop):
     def __init__(self):
         super().__init__(bus, "/org/freedesktop/portal/desktop")
         self.bound = {}

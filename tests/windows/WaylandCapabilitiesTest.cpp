@@ -65,11 +65,14 @@ TEST(WaylandCapabilities, EachCapabilityThatFailsSaysHowToFixIt)
     facts.desktop = Desktop::gnome;
     facts.shortcutRoad = {Kind::portalBound, QStringLiteral("Alt+Super+E")};
     const QList<Row> broken = rows(facts);
-    ASSERT_EQ(broken.size(), 5);
+    ASSERT_EQ(broken.size(), 6);
     EXPECT_EQ(broken[1].fix, Fix::turnOnAccessibility);
     EXPECT_FALSE(broken[2].works);
     EXPECT_TRUE(broken[3].action.contains(QStringLiteral("gnome-shell-extension-appindicator")));
     EXPECT_TRUE(broken[3].action.contains(QStringLiteral("quillo --settings")));
+    EXPECT_EQ(broken[5].state, QStringLiteral("This desktop lets no program press keys: copy only"));
+    facts.keysOffered = true;
+    EXPECT_TRUE(pasteRow(facts).action.contains(QStringLiteral("Let Quillo paste for me")));
 
     // Quillo's GNOME helper, shipped but not running: the placement row offers to turn it on.
     facts.helper = DesktopHelper::State::off;
@@ -80,7 +83,7 @@ TEST(WaylandCapabilities, EachCapabilityThatFailsSaysHowToFixIt)
     facts.helper = DesktopHelper::State::running;
     facts.shortcutRoad = {Kind::shellHelper, {}};
     facts.mainShortcut = altSuperE;
-    facts.readsSelections = facts.panelAtPointer = facts.trayShown = true;
+    facts.readsSelections = facts.panelAtPointer = facts.trayShown = facts.pasteForMe = true;
     facts.screenState = ScreenImages::State::works;
     EXPECT_TRUE(shortcutRow(facts).state.contains(QStringLiteral("Alt+Super+E")));
     for (const Row& row : rows(facts))

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QTimer>
+#include <QVariantMap>
+
+// One call of a desktop portal whose answer comes later, as the Response signal of a request
+// object: the code (0 granted, 1 cancelled by the user, 2 anything else) and the results. A call
+// the portal rejects, or that gets no answer in time, answers 2. Main thread.
+class PortalRequest final : public QObject {
+    Q_OBJECT
+
+public:
+    using Answer = std::function<void(uint code, const QVariantMap& results)>;
+
+    static constexpr char service[] = "org.freedesktop.portal.Desktop";
+    static constexpr char path[] = "/org/freedesktop/portal/desktop";
+
+    // The last argument is the call's options, to which the request's handle token is added. The
+    // answer is dropped once context is gone.
+    static void send(const QDBusConnection& bus, QObject* context, const QString& interface, const QString& method,
+                     QVariantList arguments, Answer answer, int timeoutMs);
+
+private Q_SLOTS:
+    void onResponse(uint code, const QVariantMap& results);
+
+private:
+    PortalRequest(const QDBusConnection& bus, QObject* context, Answer answer);
+    void listen(const QString& requestPath);
+    void finish(uint code, const QVariantMap& results);
+
+    QDBusConnection m_bus;
+    QString m_requestPath;
+    Answer m_answer;
+    QTimer m_timeout;
+};

@@ -1,0 +1,78 @@
+// Pasting through the desktop's RemoteDesktop portal, against a fake portal on a private bus:
+// keys are typed only where the user allowed it and only once the target is in front again, and
+// the grant's token is kept privately and offered at the next start.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "app/InstalledPlatform.h"
+#include "capture/PasteWhenBack.h"
+#include "capture/PutBack.h"
+#include "platform/wayland/PortalKeys.h"
+#include "tests/support/EventLoop.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/PrivateBus.h"
+#include "tests/support/ScratchHome.h"
+
+namespace {
+
+constexpr qint64 editor = 4242;
+const QString answer = QStringLiteral("新答案");
+const QString controlV = QStringLiteral("RemoteDesktop.Keysym 0xffe3 down\nRemoteDesktop.Keysym 0x76 down\n"
+                                        "RemoteDesktop.Keysym 0x76 up\nRemoteDesktop.Keysym 0xffe3 up\n");
+
+TEST(PortalKeysTest, ControlVGoesOutOnlyWhenAllowedAndTheEditorIsBackAndTheGrantIsKeptPrivately)
+{
+    ScratchHome home;
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isReady());
+    ASSERT_TRUE(bus.startPortal({}));
+    FakePlatform platform;
+    platform.workspace->names.insert(editor, QStringLiteral("gedit"));
+    PlatformServices services = platform.services();
+    services.keys = std::make_shared<PortalKeys>(
+        PortalKeys::TokenStore{InstalledPlatform::keyGrantStore().read, InstalledPlatform::keyGrantStore().write});
+    // The answer put back into an editor that refuses accessibility while the panel is in front;
+    // whether Control+V went out.
+    const auto run = [&](bool allowed, bool back) {
+        platform.workspace->frontmost = std::nullopt;
+        const PutBack::Outcome outcome = PutBack::apply(services, editor, answer, allowed);
+        if (outcome != PutBack::Outcome::pasteOnceBack)
+            return std::optional<bool>(outcome != PutBack::Outcome::copiedOnly);
+        std::optional<bool> pasted;
+        PasteWhenBack paste;
+        paste.start(services, editor, [&](bool done) { pasted = done; });
+        if (back)
+            platform.workspace->frontmost = editor;
+        processEventsUntil([&] { return pasted.has_value(); }, 20000);
+        return pasted;
+    };
+
+    EXPECT_EQ(run(false, true), false) << "the switch is off: the hint";
+    EXPECT_FALSE(bus.log().contains(QLatin1String("RemoteDesktop"))) << "not even a session is asked for";
+    EXPECT_EQ(platform.clipboard->text(), answer);
+
+    EXPECT_EQ(run(true, true), true) << bus.log().toStdString();
+    EXPECT_TRUE(bus.log().contains(QLatin1String("SelectDevices types=1 persist=2 restore=\n")));
+    EXPECT_TRUE(bus.log().endsWith(controlV)) << bus.log().toStdString();
+
+    const QString tokenFile = home.dataDir() + QStringLiteral("/remote-desktop-token");
+    EXPECT_EQ(readFile(tokenFile), QByteArray("fake-restore-token-1"));
+    struct stat status { };
+    ASSERT_EQ(stat(QFile::encodeName(tokenFile).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    EXPECT_EQ(run(true, false), false) << "the editor never came back";
+    EXPECT_EQ(bus.log().count(controlV), 1) << "so nothing was typed";
+
+    // The next run takes the grant up without asking, and keeps the token it is given instead.
+    PortalKeys nextRun({InstalledPlatform::keyGrantStore().read, InstalledPlatform::keyGrantStore().write});
+    std::optional<bool> ready;
+    nextRun.prepare(false, [&](bool started) { ready = started; });
+    ASSERT_TRUE(processEventsUntil([&] { return ready.has_value(); }, 20000));
+    EXPECT_TRUE(*ready && nextRun.canSend());
+    EXPECT_TRUE(bus.log().contains(QLatin1String("persist=2 restore=fake-restore-token-1\n")));
+    EXPECT_EQ(readFile(tokenFile), QByteArray("fake-restore-token-2"));
+}
+
+}
