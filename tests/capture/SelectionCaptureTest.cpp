@@ -37,9 +37,9 @@ protected:
         };
     }
 
-    std::optional<SelectionCapture::Result> copy(std::stop_token stop = {})
+    std::optional<SelectionCapture::Result> copy(std::stop_token stop = {}, bool keysAllowed = false)
     {
-        return SelectionCapture::captureViaCopy(platform.services(), stop);
+        return SelectionCapture::captureViaCopy(platform.services(), stop, keysAllowed);
     }
 };
 
@@ -122,6 +122,15 @@ TEST_F(SelectionCaptureFlowTest, WhereNoKeyCanBeSentOnlyPrimaryIsReadWithoutWait
     const auto result = copy();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->text, QStringLiteral("划过的字"));
+
+    // Keys that need the user's leave (Wayland) copy only when it was given.
+    platform.clipboard->primary.clear();
+    platform.keys->sendable = true;
+    platform.keys->leave = true;
+    EXPECT_FALSE(copy());
+    EXPECT_TRUE(platform.keys->chords.isEmpty());
+    platform.keys->heldModifierPolls = 0;
+    EXPECT_EQ(copy({}, true).value_or(SelectionCapture::Result{}).text, targetSelection);
 }
 
 TEST_F(SelectionCaptureFlowTest, TheServiceAnswersAtOnceFromAccessibilityOrLaterOnTheMainThreadUnlessCancelled)
