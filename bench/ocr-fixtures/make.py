@@ -36,6 +36,7 @@ EDITORS = [
     ("mousepad-mixed-14", "mousepad", SANS, 14, MIXED, None),
     ("mousepad-mixed-16-selected", "mousepad", SANS, 16, MIXED, 1),
     ("mousepad-mixed-mono-18", "mousepad", MONO, 18, MIXED2, None),
+    ("mousepad-en-20-selected", "mousepad", SANS, 20, EN, 1),
     ("featherpad-zh-16", "featherpad", SANS, 16, ZH2, None),
     ("featherpad-mixed-12", "featherpad", SANS, 12, MIXED2, None),
     ("featherpad-zh-14-selected", "featherpad", SANS, 14, ZH, 0),
