@@ -205,10 +205,13 @@ void PortalShortcuts::onResponse(uint code, const QVariantMap& results)
         bindIfReady();
         return;
     }
-    if (m_step == Step::binding && code == 0) {
-        m_step = Step::bound;
-        QList<PortalShortcut> bound;
+    QList<PortalShortcut> bound;
+    if (m_step == Step::binding && results.contains(QStringLiteral("shortcuts")))
         results.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> bound;
+    // GNOME 48's backend answers a binding it made with 2 all the same, the bound shortcuts
+    // beside: they are what tells.
+    if (m_step == Step::binding && (code == 0 || !bound.isEmpty())) {
+        m_step = Step::bound;
         QString trigger;
         for (const PortalShortcut& shortcut : std::as_const(bound)) {
             if (shortcut.id == portalId(HotKey::mainId))
