@@ -37,10 +37,11 @@ if [ "${QUILLO_DEPS:-}" != tests ]; then
 fi
 
 # Panels as overlay layer surfaces need layer-shell-qt for Qt 6, which Debian 13 has (Debian
-# 12's is built for Qt 5, and its Qt 6.4 is too old for it anyway).
+# 12's is built for Qt 5, and its Qt 6.4 is too old for it anyway). GNOME's own portals are tested
+# from GNOME 48 on, whose backend has the shortcuts portal; Debian 12's has none.
 case "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")" in
   bookworm) ;;
-  *) packages="$packages liblayershellqtinterface-dev" ;;
+  *) packages="$packages liblayershellqtinterface-dev xdg-desktop-portal xdg-desktop-portal-gnome" ;;
 esac
 
 if [ "$(id -u)" -eq 0 ]; then

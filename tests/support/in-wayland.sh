@@ -2,7 +2,10 @@
 # Runs the command in a private headless Wayland session of the named compositor (sway, KWin,
 # GNOME Shell, or mutter alone): its own home, runtime directory, session and accessibility buses, Xwayland,
 # and a keyboard on the seat (without one no window is ever ACTIVE). All of it ends with the
-# command. The session's variables (WAYLAND_DISPLAY, DISPLAY, XDG_SESSION_TYPE,
+# command. With QUILLO_GNOME_PORTALS=1, GNOME Shell 48 or later gets the real desktop portal
+# beside it: xdg-desktop-portal with its GNOME backend, the permission store and GNOME's shortcuts
+# provider, all on the session's bus and settings (skipped where they or Shell 48 are missing).
+# The session's variables (WAYLAND_DISPLAY, DISPLAY, XDG_SESSION_TYPE,
 # XDG_CURRENT_DESKTOP, SWAYSOCK on sway, and QUILLO_TEST_COMPOSITOR_LOG, where the compositor writes
 # what its scripts print) reach the command. sway refuses to run as root: as
 # root, the whole run moves to the user nobody, which must be able to run the command; else the
@@ -41,6 +44,12 @@ case $compositor in
   mutter) needed="mutter python3" ;;
   *) echo "in-wayland.sh: unknown compositor $compositor" >&2; exit 2 ;;
 esac
+if [ -n "${QUILLO_GNOME_PORTALS:-}" ]; then
+  [ "$(gnome-shell --version 2>/dev/null | tr -dc '0-9.' | cut -d. -f1)" -ge 48 ] 2>/dev/null ||
+    { echo "skipped: GNOME's shortcuts portal needs GNOME Shell 48"; exit 77; }
+  needed="$needed /usr/libexec/xdg-permission-store /usr/libexec/xdg-desktop-portal /usr/libexec/xdg-desktop-portal-gnome
+    /usr/libexec/gnome-control-center-global-shortcuts-provider"
+fi
 for tool in $needed dbus-daemon /usr/libexec/at-spi-bus-launcher; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed (scripts/install-deps.sh installs it)"; exit 77; }
 done
@@ -72,6 +81,11 @@ start() {
     fi
     sleep 0.05
   done
+}
+
+owned() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+    org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q true
 }
 
 # A session bus that starts no services on demand: a portal or a document store started by it
@@ -152,8 +166,7 @@ else
   start keyboard '[ -s "$dir/keyboard.ready" ]' python3 "$(dirname "$0")/mutter-keyboard.py" "$dir/keyboard.ready"
   if [ "$compositor" = gnome-shell ]; then
     tries=0
-    until dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-      org.freedesktop.DBus.NameHasOwner string:org.quillo.TestShell 2>/dev/null | grep -q true; do
+    until owned org.quillo.TestShell; do
       tries=$((tries + 1))
       [ "$tries" -lt 2400 ] || { echo "Wayland session: the tests' GNOME Shell extension did not start" >&2; cat "$dir/gnome-shell.log" >&2; exit 1; }
       sleep 0.05
@@ -162,8 +175,16 @@ else
 fi
 # Toolkits look for the accessibility bus when they start, so clients must wait for it. Its
 # switch is kept in memory: no settings service is started for it on this bus.
-start accessibility-bus 'dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus | grep -q true' \
-  env GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately
+start accessibility-bus 'owned org.a11y.Bus' env GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately
+# The frontend finds its backends when it starts: they come first, each once its name is owned.
+if [ -n "${QUILLO_GNOME_PORTALS:-}" ]; then
+  start permission-store 'owned org.freedesktop.impl.portal.PermissionStore' /usr/libexec/xdg-permission-store
+  start portal-gnome 'owned org.freedesktop.impl.portal.desktop.gnome' \
+    env GSETTINGS_BACKEND=keyfile /usr/libexec/xdg-desktop-portal-gnome
+  start shortcuts-provider 'owned org.gnome.Settings.GlobalShortcutsProvider' \
+    env GSETTINGS_BACKEND=keyfile /usr/libexec/gnome-control-center-global-shortcuts-provider
+  start portal 'owned org.freedesktop.portal.Desktop' /usr/libexec/xdg-desktop-portal
+fi
 
 status=0
 "$@" || status=$?
