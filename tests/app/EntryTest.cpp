@@ -20,12 +20,9 @@ protected:
     }
 };
 
-TEST_F(EntryTest, HelpAndVersion)
+// --help is read by the manual page's check (man_page).
+TEST_F(EntryTest, VersionTakesQtsOwnOptions)
 {
-    const ProgramResult help = quillo({QStringLiteral("--help")});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("--selftest-pull [MODEL]"));
-
     const ProgramResult version =
         quillo({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);

@@ -9,9 +9,7 @@
 #include "engines/chat/CloudClient.h"
 #include "engines/http/Http.h"
 #include "engines/ollama/QwenClient.h"
-#include "popup/ActionEngine.h"
 #include "settings/SettingsStore.h"
-#include "tests/support/FakeEngineControl.h"
 #include "tests/support/FakeServers.h"
 #include "tests/support/Files.h"
 #include "tests/support/LocalHttpServer.h"
@@ -325,20 +323,6 @@ TEST_F(CloudWireTest, TheKeyTravelsAsBearerAndIsNeverRepeated)
     const ChatResult refused = CloudClient::smokeTest();
     EXPECT_EQ(outcome(refused).left(11), QStringLiteral("refused 401"));
     EXPECT_FALSE(refused.description().contains(QLatin1String("wrong"))) << "the key is never repeated";
-}
-
-TEST_F(CloudWireTest, TheProfileChatFollowsTheReadinessTheEnginesReport)
-{
-    ASSERT_TRUE(serve(cloud));
-    auto engines = std::make_shared<FakeEngineControl>();
-    engines->change([](FakeEngineControl::Script& script) { script.readiness = AIReadiness::cloudOnly; });
-    ClientEngine engine(engines);
-    const ProfileEngine::OneShotChat chat = engine.profileChat({});
-    EXPECT_EQ(chat ? chat({ChatMessage::user(QStringLiteral("画像"))}, {}) : std::nullopt,
-              QStringLiteral("回声：画像"));
-    engines->change([](FakeEngineControl::Script& script) { script.readiness = AIReadiness::neitherConfigured; });
-    EXPECT_FALSE(engine.profileChat({}));
-    EXPECT_EQ(engines->calls(), (QStringList{QStringLiteral("readiness"), QStringLiteral("readiness")}));
 }
 
 TEST(CloudSettingsTest, ConfigurationProblemsSurfaceBeforeAnyTrafficAndWithoutANetworkTheTransportErrorPassesThrough)

@@ -10,15 +10,13 @@ using Code = TransportError::Code;
 
 TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
 {
+    // One row per branch of the rules: codes that share a case of a switch share a row.
     struct Case {
         ChatFailure failure;
         const char* key;
     };
     const QList<Case> cases = {
         {TransportError{Code::notConnectedToInternet, {}}, "err.network"},
-        {TransportError{Code::networkConnectionLost, {}}, "err.network"},
-        {TransportError{Code::cannotConnectToHost, QStringLiteral("api.example.com")}, "err.network"},
-        {TransportError{Code::cannotFindHost, {}}, "err.network"},
         {TransportError{Code::dnsLookupFailed, {}}, "err.network"},
         {TransportError{Code::timedOut, QStringLiteral("no data for 120000 ms")}, "err.timeout"},
         {TransportError{Code::untrustedCertificate, QStringLiteral("SSL certificate problem: self-signed certificate")},
@@ -31,9 +29,7 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {TransportError{Code::other, QStringLiteral("network is unreachable")}, "err.network"},
         {TransportError{Code::other, QStringLiteral("a request header holds a line break")}, "err.unknown"},
         {CloudError::missingApiKey(QStringLiteral("/x/config.json")), "err.cloudAuth"},
-        {CloudError::missingBaseURL(), "err.cloudAuth"},
         {CloudError::httpError(401, QStringLiteral("whatever")), "err.cloudAuth"},
-        {CloudError::httpError(403, QString()), "err.cloudAuth"},
         {CloudError::httpError(400,
                                QStringLiteral(R"({"error":{"code":"invalid_api_key","message":"Invalid API Key"}})")),
          "err.cloudAuth"},
@@ -45,14 +41,10 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {CloudError::httpError(400, QStringLiteral("author field missing")),
          "err.cloudOther"}, // "auth" alone is not enough
         {CloudError::decodingFailed(QStringLiteral("not JSON")), "err.cloudOther"},
-        {CloudError::invalidEndpoint(), "err.cloudOther"},
-        {CloudError::emptyResponse(), "err.cloudOther"},
         {CloudError::answerCutOff(), "err.cutOff"},
         {QwenError::modelNotReady(QStringLiteral("qwen2.5:7b")), "err.ollamaNotRunning"},
-        {QwenError::ollamaNotRunning(), "err.ollamaNotRunning"},
         {QwenError::httpError(500, QStringLiteral("unauthorized")), "err.qwenOther"}, // a local failure stays local
         {QwenError::decodingFailed(QStringLiteral("not JSON")), "err.qwenOther"},
-        {QwenError::emptyResponse(), "err.qwenOther"},
         {QwenError::notAnswering(), "err.ollamaNotAnswering"},
         {QwenError::answerCutOff(), "err.cutOff"},
     };

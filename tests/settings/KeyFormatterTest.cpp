@@ -20,15 +20,7 @@ TEST(KeyFormatter, TextsAndRules)
     EXPECT_EQ(KeyFormatter::format(126, cmd | opt | shift | ctrl), QStringLiteral("Ctrl+Alt+Shift+Super+↑"));
     EXPECT_EQ(KeyFormatter::format(120, 0), QStringLiteral("F2"));
     EXPECT_EQ(KeyFormatter::format(14, 0x4000 | 0x0001), QStringLiteral("E")) << "unknown bits show nothing";
-    for (const auto& [code, text] : {std::pair{49u, "Space"},
-                                     {36u, "Return"},
-                                     {51u, "Backspace"},
-                                     {53u, "Esc"},
-                                     {122u, "F1"},
-                                     {117u, "Delete"},
-                                     {29u, "0"},
-                                     {50u, "`"},
-                                     {200u, "?"}})
+    for (const auto& [code, text] : {std::pair{49u, "Space"}, {53u, "Esc"}, {122u, "F1"}, {50u, "`"}, {200u, "?"}})
         EXPECT_EQ(KeyFormatter::displayChar(code), QString::fromUtf8(text)) << code;
 
     // Word keys follow the interface's language once its names are installed, and at once when it changes.
