@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include <QApplication>
 #include <QDir>
 #include <QPainter>
 #include <QProcess>
@@ -99,12 +98,4 @@ TEST_F(OCRCaptureX11, EscapeCancelsAndASecondCaptureMeanwhileLeavesTheFirstAlone
     ASSERT_TRUE(processEventsUntil([&] { return first.has_value(); }));
     EXPECT_EQ(first->kind, Result::Kind::cancelled);
     EXPECT_TRUE(QDir(temporary.path()).isEmpty());
-}
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -1,7 +1,7 @@
 // The popup on a real X11 desktop (Xvfb and openbox) next to a real editor, mousepad.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -158,12 +158,4 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
     EXPECT_TRUE(processEventsUntil([&] { return input->toPlainText().endsWith(QLatin1Char('b')); }));
 }
 
-}
-
-// Widgets on the desktop's X server.
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }

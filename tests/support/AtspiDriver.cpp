@@ -89,20 +89,13 @@ bool join()
     return status == 0 || status == 1;
 }
 
-AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test)
+AtspiAccessible* named(qint64 pid, const QString& name)
 {
     const Ref<AtspiAccessible> app = application(pid);
     if (!app)
         return nullptr;
     atspi_accessible_clear_cache(app.get());
-    return search(app.get(), [&test](AtspiAccessible* node) {
-        return test(nameOf(node), atspi_accessible_get_role(node, nullptr));
-    });
-}
-
-AtspiAccessible* named(qint64 pid, const QString& name)
-{
-    return find(pid, [&name](const QString& candidate, AtspiRole) { return candidate == name; });
+    return search(app.get(), [&name](AtspiAccessible* node) { return nameOf(node) == name; });
 }
 
 bool press(AtspiAccessible* object)
@@ -129,16 +122,6 @@ QString textOf(qint64 pid, const QString& name)
     gchar* chars = text ? atspi_text_get_text(text.get(), 0, -1, nullptr) : nullptr;
     const QString result = QString::fromUtf8(chars);
     g_free(chars);
-    return result;
-}
-
-QRect extents(AtspiAccessible* object)
-{
-    const Ref<AtspiComponent> component(atspi_accessible_get_component_iface(object));
-    AtspiRect* rect =
-        component ? atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, nullptr) : nullptr;
-    const QRect result = rect ? QRect(rect->x, rect->y, rect->width, rect->height) : QRect();
-    g_free(rect);
     return result;
 }
 

@@ -2,7 +2,6 @@
 // that does not blur (xcompmgr) an opaque fill, so no glyph of the window beneath shows through.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QProcess>
 #include <QScreen>
@@ -92,12 +91,4 @@ TEST_F(GlassWindowX11, IsShapedWithoutACompositorAndFullyOpaqueUnderOneThatDoesN
         << "the corner stays transparent";
 }
 
-}
-// The panel is looked at on the desktop's X server, never drawn off-screen.
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }
