@@ -125,7 +125,6 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
         {"not JSON {", {}, {}, keptFile},
         {"", {}, {}, keptFile},
         {R"({"sourceText": "object"})", {}, {}, keptFile},
-        {"[1]", {}, {}, keptFile},
         {R"([{"sourceText": "a", "favorite": 1}, {"sourceText": "b"}, {"sourceText": "c", "createdAt": "2025-03-01"}])",
          {},
          {"b"},
@@ -147,7 +146,6 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
          keptJournal},
         {"[]", "{\"op\":\"add\",\"entry\":{\"id\":\"U\",\"sourceText\":\"\xc3\x28 x\"}}\n", {"\uFFFD( x"}, keptJournal},
         {"[]", torn, {}, keptNothing},
-        {"[]", R"({"id":"Y)", {}, keptNothing},
         {"[]",
          R"({"op":"add","entry":{"id":"Z","sourceText":"z"}})"
          "\n" + QByteArray(4096, '\0'),

@@ -150,13 +150,10 @@ TEST_F(KnowledgeWindowTest, TitleCountsTheStoreAndEmptyStatesFollowTheirOrder)
     click("knowledge-filter-saved");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillo · Knowledge base (2)"));
     EXPECT_EQ(hint(), L10n::t("kw.empty.favNone"));
-    search(QStringLiteral("zzz"));
-    EXPECT_EQ(hint(), L10n::t("kw.empty.noMatch"));
     click("knowledge-filter-all");
     search({});
     EXPECT_EQ(hint(), QString()) << "the newest entry is shown";
     EXPECT_EQ(shownSource(), firstListed());
-    EXPECT_EQ(named<QPushButton>(window.get(), QStringLiteral("knowledge-export"))->text(), QStringLiteral("Export"));
 
     // Clearing a search brings the picked entry back.
     const QString other =

@@ -19,11 +19,8 @@ TEST(WaylandCapabilities, BindingsAreWrittenInEachDesktopsOwnNotation)
     EXPECT_EQ(binding(Desktop::sway, altSuperE, false), QStringLiteral("bindsym Mod1+Mod4+e exec quillo --trigger"));
     EXPECT_EQ(binding(Desktop::sway, controlShiftF2, false),
               QStringLiteral("bindsym Control+Shift+F2 exec quillo --trigger"));
-    EXPECT_EQ(binding(Desktop::hyprland, altSuperE, true),
-              QStringLiteral("bind = ALT SUPER, E, global, org.quillo.Quillo:popup"));
     EXPECT_EQ(binding(Desktop::hyprland, altSuperE, false),
               QStringLiteral("bind = ALT SUPER, E, exec, quillo --trigger"));
-    EXPECT_EQ(binding(Desktop::gnome, altSuperE, false), QStringLiteral("quillo --trigger"));
 }
 
 TEST(WaylandCapabilities, TheShortcutRowNamesTheRoadInForceAndOnlyAnUnboundOneAsksForAction)
