@@ -33,10 +33,9 @@ void runOnOwnThread(const std::function<void()>& work)
     delete thread;
 }
 
-void BM_WarmRecognition(benchmark::State& state)
+// Each iteration reads the crop with an engine loaded and used once before, as a grab finds it.
+void readWarm(benchmark::State& state, const QImage& crop)
 {
-    const QImage crop = TextSample::render(state.range(0) == 0 ? densePiece : shortPiece, 16);
-    state.SetLabel(QStringLiteral("%1x%2 px").arg(crop.width()).arg(crop.height()).toStdString());
     runOnOwnThread([&] {
         OCREngine engine;
         engine.load();
@@ -44,6 +43,13 @@ void BM_WarmRecognition(benchmark::State& state)
         for (auto _ : state)
             benchmark::DoNotOptimize(TextRecognizer::recognizeText(engine, crop));
     });
+}
+
+void BM_WarmRecognition(benchmark::State& state)
+{
+    const QImage crop = TextSample::render(state.range(0) == 0 ? densePiece : shortPiece, 16);
+    state.SetLabel(QStringLiteral("%1x%2 px").arg(crop.width()).arg(crop.height()).toStdString());
+    readWarm(state, crop);
 }
 // The text is scaled up by 1.5 before it is read (its lines are 16 px high); the time grows with
 // the number of characters.
@@ -64,14 +70,7 @@ BENCHMARK(BM_EngineLoad)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteratio
 // time beside bench/ocr-accuracy.py's, which starts a process and loads the models per image.
 void BM_WarmScreenshot(benchmark::State& state, const QString& path)
 {
-    const QImage crop(path);
-    runOnOwnThread([&] {
-        OCREngine engine;
-        engine.load();
-        TextRecognizer::recognizeText(engine, crop);
-        for (auto _ : state)
-            benchmark::DoNotOptimize(TextRecognizer::recognizeText(engine, crop));
-    });
+    readWarm(state, QImage(path));
 }
 
 }

@@ -19,7 +19,11 @@ shift
 if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DQUILLO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" --target fuzz_targets >/dev/null
+# Ninja tells a failed compilation on its standard output: shown only then.
+if ! cmake --build "$build" --target fuzz_targets >"$build/fuzz-build.log" 2>&1; then
+  cat "$build/fuzz-build.log" >&2
+  exit 1
+fi
 
 targets=${*:-$(find "$build/fuzz" -maxdepth 1 -type f -perm -u+x -name 'fuzz_*' -printf '%f\n' | sort)}
 fixtures=$root/tests/fixtures/wire

@@ -8,10 +8,10 @@
 #include <QString>
 #include <QStringList>
 
-#include "ocr/ScreenGrab.h"
 #include "ocr/ScreenTextCapture.h"
 
 class QImage;
+struct ScreenImage;
 
 // One recognised line of a crop, placed in normalised image coordinates (0…1, origin at the
 // bottom left, so a larger midY is higher on the screen).

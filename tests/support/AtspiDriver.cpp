@@ -89,13 +89,20 @@ bool join()
     return status == 0 || status == 1;
 }
 
-AtspiAccessible* named(qint64 pid, const QString& name)
+AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test)
 {
     const Ref<AtspiAccessible> app = application(pid);
     if (!app)
         return nullptr;
     atspi_accessible_clear_cache(app.get());
-    return search(app.get(), [&name](AtspiAccessible* node) { return nameOf(node) == name; });
+    return search(app.get(), [&test](AtspiAccessible* node) {
+        return test(nameOf(node), atspi_accessible_get_role(node, nullptr));
+    });
+}
+
+AtspiAccessible* named(qint64 pid, const QString& name)
+{
+    return find(pid, [&name](const QString& candidate, AtspiRole) { return candidate == name; });
 }
 
 bool press(AtspiAccessible* object)

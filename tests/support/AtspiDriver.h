@@ -22,7 +22,8 @@ bool join();
 // Turns the desktop's accessibility switch (org.a11y.Status IsEnabled) on or off.
 bool setSwitch(bool on);
 
-// The first object of the process of that name, depth first.
+// The first object of the process, depth first, for which the test holds.
+AtspiAccessible* find(qint64 pid, const std::function<bool(const QString& name, AtspiRole role)>& test);
 AtspiAccessible* named(qint64 pid, const QString& name);
 bool press(AtspiAccessible* object);
 // The same for the process's first object of that name: whether it is there, pressing it, its text.

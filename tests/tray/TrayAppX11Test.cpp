@@ -150,6 +150,32 @@ protected:
                            [icon](const QByteArray& id) { return !id.isEmpty() && id.toULongLong() != icon; });
     }
 
+    // A screen reader hears the settings' connection test result itself, named as what it shows.
+    static void expectTestResultReadOut(qint64 pid)
+    {
+        AtspiAccessible* test = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
+            return role == ATSPI_ROLE_PUSH_BUTTON && name == L10n::t("settings.btn.test");
+        });
+        ASSERT_TRUE(test) << "no test button";
+        const bool pressed = AtspiDriver::press(test);
+        g_object_unref(test);
+        ASSERT_TRUE(pressed);
+        AtspiAccessible* result = nullptr;
+        processEventsUntil(
+            [&] {
+                result = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
+                    return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
+                });
+                return result != nullptr;
+            },
+            waitMs);
+        ASSERT_TRUE(result) << "the test result is not read out";
+        gchar* description = atspi_accessible_get_description(result, nullptr);
+        EXPECT_EQ(QString::fromUtf8(description), L10n::t("settings.test.resultName"));
+        g_free(description);
+        g_object_unref(result);
+    }
+
     ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
     DesktopSession m_desktop;
     std::unique_ptr<AtspiDriver::MenuWatch> m_menuWatch;
@@ -217,6 +243,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
 
     EXPECT_EQ(quillo({}).exitCode, 0) << "a second quillo did not hand over";
     EXPECT_TRUE(waitFor(pid, L10n::t("settings.title"))) << "the running instance did not open its settings";
+    expectTestResultReadOut(pid);
 
     const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(pid));
     EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);

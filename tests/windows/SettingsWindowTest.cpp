@@ -141,9 +141,8 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
 
     click(QStringLiteral("Test"));
     EXPECT_EQ(text("testResultLabel"), QStringLiteral("Enter a key first"));
-    QAccessibleInterface* result = QAccessible::queryAccessibleInterface(find<QLabel>("testResultLabel"));
-    EXPECT_TRUE(result->text(QAccessible::Name) == QStringLiteral("Enter a key first")
-                && result->text(QAccessible::Description) == QStringLiteral("Test result"))
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(find<QLabel>("testResultLabel"))->text(QAccessible::Name),
+              QStringLiteral("Enter a key first"))
         << "a screen reader hears the result, not the button";
     find<QLineEdit>("keyField")->setText(QStringLiteral("sk-test"));
     endpoint->setText(QStringLiteral("  "));
