@@ -60,6 +60,8 @@ void SwayPlacement::shown(QWindow*)
 
 QByteArray SwayPlacement::panelRule(qint64 pid)
 {
+    // Quoted: unquoted, the commas would end the rule after its first command and run the others
+    // at once, on whatever window has the focus.
     return QByteArrayLiteral("for_window ") + panelCriteria(pid)
-        + QByteArrayLiteral("floating enable, sticky enable, border none");
+        + QByteArrayLiteral("\"floating enable, sticky enable, border none\"");
 }

@@ -72,7 +72,7 @@ std::optional<CompositorWindows::Window> swayWindow(qint64 pid, const QString& t
     return CompositorWindows::Window{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(),
                                       r[QLatin1String("width")].toInt(), r[QLatin1String("height")].toInt()},
                                      window->floating,
-                                     false};
+                                     window->object.value(QLatin1String("sticky")).toBool()};
 }
 
 QDBusMessage kwinCall(const QString& path, const QString& interface, const QString& method,

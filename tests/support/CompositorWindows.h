@@ -15,7 +15,7 @@ namespace CompositorWindows {
 struct Window {
     QRect rect;
     bool floating = false;  // sway: out of the tiling
-    bool keptAbove = false; // KWin: above the other windows
+    bool keptAbove = false; // KWin: above the other windows; sway: on every workspace (sticky)
 };
 
 // The window of the process with that title; nothing while none is mapped.

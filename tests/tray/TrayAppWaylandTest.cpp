@@ -34,7 +34,7 @@ const bool onGnome = desktop == QLatin1String("GNOME");
 // GNOME's session has two screens side by side: the pointer goes to the second.
 const QPoint pointer = onGnome ? QPoint(1580, 250) : QPoint(300, 250);
 
-// Where the desktop puts the panel: sway floats it centred on the pointer; KWin's script puts its
+// Where the desktop puts the panel: sway floats it centred on the pointer, on every workspace; KWin's script puts its
 // corner 12 px past the pointer and keeps it above; GNOME Shell places it itself, on the
 // pointer's screen.
 bool placedWhereItBelongs(const CompositorWindows::Window& panel)
@@ -43,7 +43,7 @@ bool placedWhereItBelongs(const CompositorWindows::Window& panel)
         return QRect(1280, 0, 1280, 800).contains(panel.rect);
     if (onKWin)
         return (panel.rect.topLeft() - (pointer + QPoint(12, 12))).manhattanLength() <= 2 && panel.keptAbove;
-    return (panel.rect.center() - pointer).manhattanLength() <= 2 && panel.floating;
+    return (panel.rect.center() - pointer).manhattanLength() <= 2 && panel.floating && panel.keptAbove;
 }
 
 class TrayAppWaylandTest : public ::testing::Test {
