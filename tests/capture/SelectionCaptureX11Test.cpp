@@ -202,8 +202,9 @@ TEST_F(SelectionCaptureX11Test, CopyFallbackPutsEveryClipboardFormatBackAndPaste
     ASSERT_GT(original[2].size(), 256 * 1024);
 
     // An editor without accessibility, with a selection made in code (which does not set PRIMARY).
-    QProcess* editor = desktop.startQtEditor(
-        sample, false, {QStringLiteral("--select"), QString::number(selectionStart), QString::number(selected.size())});
+    QProcess* editor = desktop.startQtEditor(sample, false,
+                                             {QStringLiteral("--select"), QString::number(selectionStart),
+                                              QString::number(selected.size()), QStringLiteral("--no-accessibility")});
     ASSERT_TRUE(editor);
     DesktopSession::clearPrimarySelection();
     const auto result = captureAsTheShortcutDoes();

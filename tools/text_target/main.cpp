@@ -1,12 +1,15 @@
 // The "other application" tests drive: a text editor window, or a clipboard owner.
-//   quillo_text_target --text TEXT [--select START LENGTH]
+//   quillo_text_target --text TEXT [--select START LENGTH] [--no-accessibility]
 //       an editor showing TEXT (--select selects in code, which does not set PRIMARY); prints
 //       "ready" once it has the focus, then "text:" and the text as JSON after every change.
+//       --no-accessibility: its text is not offered to assistive tools (Qt 6.8 joins the
+//       accessibility bus whatever the desktop's switch says, so staying off it is no way to get one).
 //   quillo_text_target --own-clipboard TEXT HTML PNG-FILE
 //       puts the three formats on the clipboard, prints "ready" and keeps serving them.
 
 #include <cstdio>
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -45,6 +48,12 @@ int main(int argc, char** argv)
         QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
         say("ready");
         return app.exec();
+    }
+    if (args.contains(QStringLiteral("--no-accessibility"))) {
+        QAccessible::installFactory([](const QString&, QObject* object) -> QAccessibleInterface* {
+            auto* edit = qobject_cast<QTextEdit*>(object);
+            return edit ? new QAccessibleWidget(edit, QAccessible::Client) : nullptr;
+        });
     }
     QTextEdit editor;
     editor.setAcceptRichText(false);
