@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what is missing, checks the C++ formatting, builds, runs every test (unit, integration, gui and x11), then builds
-# the Debian package and runs the distribution's validators on it; with QUILLO_DEBIAN13=run, as
-# root, builds and tests once more in a Debian 13 chroot (test-debian13.sh). Extra arguments go to
-# ctest.
+# the Debian package and runs the distribution's validators on it; as root, builds and tests once
+# more in a Debian 13 chroot (test-debian13.sh; QUILLO_DEBIAN13=skip leaves it out). Extra
+# arguments go to ctest.
 # In CI (CI=true) every compiler warning fails the build.
 set -eu
 cd "$(dirname "$0")/.."
