@@ -139,11 +139,16 @@ else
   export XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME
   # GNOME Shell with the tests' extension (tests/support/gnome-shell), its settings in a file.
   if [ "$compositor" = gnome-shell ]; then
-    # Shell 45 made extensions modules: that helper is a copy of its own.
-    helper=gnome-shell
-    [ "$(gnome-shell --version | tr -dc '0-9.' | cut -d. -f1)" -lt 45 ] || helper=gnome-shell-45
-    mkdir -p "$HOME/.local/share/gnome-shell/extensions"
-    cp -r "$(dirname "$0")/$helper/quillo-test@quillo.org" "$HOME/.local/share/gnome-shell/extensions/"
+    # Shell 45 made extensions modules: that build has an extension.js of its own, and the shared
+    # test_shell.js exports what it imports.
+    helper=gnome-shell module_export=""
+    if [ "$(gnome-shell --version | tr -dc '0-9.' | cut -d. -f1)" -ge 45 ]; then
+      helper=gnome-shell-45 module_export="export {startTestShell};"
+    fi
+    test_extension="$HOME/.local/share/gnome-shell/extensions/quillo-test@quillo.org"
+    mkdir -p "$(dirname "$test_extension")"
+    cp -r "$(dirname "$0")/$helper/quillo-test@quillo.org" "$test_extension"
+    { cat "$(dirname "$0")/gnome-shell/test_shell.js"; echo "$module_export"; } >"$test_extension/test_shell.js"
     enabled="'quillo-test@quillo.org'"
     # Quillo's own extensions too where asked (QUILLO_SHELL_EXTENSIONS: the folder of their
     # builds); the Shell runs the build made for its version and leaves the other.
