@@ -34,7 +34,7 @@ void PortalRequest::send(const QDBusConnection& bus, QObject* context, const QSt
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     request->listen(QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
     request->m_timeout.setSingleShot(true);
-    connect(&request->m_timeout, &QTimer::timeout, request, [request] { request->finish(2, {}); });
+    connect(&request->m_timeout, &QTimer::timeout, request, [request] { request->finish(noAnswer, {}); });
     request->m_timeout.start(timeoutMs);
 
     QDBusMessage call =
@@ -45,7 +45,7 @@ void PortalRequest::send(const QDBusConnection& bus, QObject* context, const QSt
         done->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *done;
         if (reply.isError())
-            request->finish(2, {});
+            request->finish(noAnswer, {});
         else if (reply.value().path() != request->m_requestPath)
             request->listen(reply.value().path()); // an older portal names its own object
     });

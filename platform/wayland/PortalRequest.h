@@ -9,7 +9,7 @@
 
 // One call of a desktop portal whose answer comes later, as the Response signal of a request
 // object: the code (0 granted, 1 cancelled by the user, 2 anything else) and the results. A call
-// the portal rejects, or that gets no answer in time, answers 2. Main thread.
+// the portal rejects, or that gets no answer in time, answers noAnswer. Main thread.
 class PortalRequest final : public QObject {
     Q_OBJECT
 
@@ -18,6 +18,8 @@ public:
 
     static constexpr char service[] = "org.freedesktop.portal.Desktop";
     static constexpr char path[] = "/org/freedesktop/portal/desktop";
+    // Not a portal's code: the call failed or its answer did not come in time.
+    static constexpr uint noAnswer = 3;
 
     // The last argument is the call's options, to which the request's handle token is added. The
     // answer is dropped once context is gone.

@@ -1,9 +1,7 @@
 #include "platform/wayland/PortalScreenshot.h"
 
 #include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
+#include <QDBusPendingCall>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -14,11 +12,10 @@
 #include <QUrl>
 #include <QWindow>
 
+#include "platform/wayland/PortalRequest.h"
+
 namespace {
 
-constexpr char portalService[] = "org.freedesktop.portal.Desktop";
-constexpr char portalPath[] = "/org/freedesktop/portal/desktop";
-constexpr char requestInterface[] = "org.freedesktop.portal.Request";
 constexpr char applicationId[] = "org.quillo.Quillo";
 // The user may be reading the desktop's question.
 constexpr int answerTimeoutMs = 60000;
@@ -27,8 +24,8 @@ using Shot = ScreenImages::Shot;
 
 QDBusMessage portalCall(const QString& interface, const QString& method, const QVariantList& arguments)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(portalService),
-                                                       QString::fromLatin1(portalPath), interface, method);
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::service),
+                                                       QString::fromLatin1(PortalRequest::path), interface, method);
     call.setArguments(arguments);
     return call;
 }
@@ -44,32 +41,6 @@ std::shared_ptr<const QImage> readShot(const QString& path, const QDateTime& ask
     return image->isNull() ? nullptr : std::shared_ptr<const QImage>(std::move(image));
 }
 
-}
-
-PortalScreenshotRequest::PortalScreenshotRequest(QDBusConnection bus, Answered answered, QObject* parent)
-    : QObject(parent)
-    , m_bus(std::move(bus))
-    , m_answered(std::move(answered))
-{
-}
-
-void PortalScreenshotRequest::listen(const QString& path)
-{
-    if (path == m_path)
-        return;
-    const QString interface = QString::fromLatin1(requestInterface);
-    if (!m_path.isEmpty())
-        m_bus.disconnect(QString(), m_path, interface, QStringLiteral("Response"), this,
-                         SLOT(onResponse(uint, QVariantMap)));
-    m_path = path;
-    m_bus.connect(QString(), m_path, interface, QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
-}
-
-void PortalScreenshotRequest::onResponse(uint code, const QVariantMap& results)
-{
-    if (const Answered answered = std::exchange(m_answered, nullptr))
-        answered(code, results);
-    deleteLater();
 }
 
 PortalScreenshot::PortalScreenshot()
@@ -117,9 +88,14 @@ void PortalScreenshot::grab(QObject* context, Done done)
                                    {QString::fromLatin1(applicationId), QVariantMap()}));
 
     const QDateTime asked = QDateTime::currentDateTime();
-    auto* request = new PortalScreenshotRequest(
-        m_bus,
+    PortalRequest::send(
+        m_bus, this, QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"),
+        {parentHandle(), QVariantMap{{QStringLiteral("interactive"), false}, {QStringLiteral("modal"), true}}},
         [this, once, asked](uint code, const QVariantMap& results) {
+            if (code == PortalRequest::noAnswer) {
+                once({Shot::Outcome::unavailable, Road::portal, nullptr});
+                return;
+            }
             if (code != 0) {
                 // 1: the user said no; 2: the desktop did (not asked from a focused window, or
                 // a stored no).
@@ -137,32 +113,5 @@ void PortalScreenshot::grab(QObject* context, Done done)
                     once({image ? Shot::Outcome::image : Shot::Outcome::unavailable, Road::portal, image});
                 });
         },
-        this);
-    QTimer::singleShot(answerTimeoutMs, request, [request, once] {
-        once({Shot::Outcome::unavailable, Road::portal, nullptr});
-        request->deleteLater();
-    });
-
-    const QString token = QStringLiteral("quillo_shot_%1").arg(++m_tokens);
-    // Listening before asking: the answer may come before the reply that names its object.
-    QString sender = m_bus.baseService().mid(1);
-    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    request->listen(QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
-    const QVariantMap options{{QStringLiteral("handle_token"), token},
-                              {QStringLiteral("interactive"), false},
-                              {QStringLiteral("modal"), true}};
-    auto* watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(portalCall(QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"),
-                                   {parentHandle(), options})),
-        request);
-    connect(watcher, &QDBusPendingCallWatcher::finished, request, [request, once](QDBusPendingCallWatcher* replied) {
-        replied->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *replied;
-        if (reply.isError()) {
-            once({Shot::Outcome::unavailable, Road::portal, nullptr});
-            request->deleteLater();
-        } else {
-            request->listen(reply.value().path());
-        }
-    });
+        answerTimeoutMs);
 }

@@ -34,26 +34,6 @@ private:
     QString m_connectionName;
     QDBusConnection m_bus;
     bool m_registered = false;
-    int m_tokens = 0;
     State m_state = State::untried;
     TaskPool m_pool{1}; // reads the file; declared last, so it stops before the rest goes
-};
-
-// One request of the portal: its Response signal, delivered once.
-class PortalScreenshotRequest : public QObject {
-    Q_OBJECT
-
-public:
-    using Answered = std::function<void(uint code, const QVariantMap& results)>;
-    PortalScreenshotRequest(QDBusConnection bus, Answered answered, QObject* parent);
-    // Listens on the object the portal names (the same as ours unless the portal is old).
-    void listen(const QString& path);
-
-private Q_SLOTS:
-    void onResponse(uint code, const QVariantMap& results);
-
-private:
-    QDBusConnection m_bus;
-    QString m_path;
-    Answered m_answered;
 };
