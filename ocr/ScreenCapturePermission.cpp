@@ -6,6 +6,7 @@
 
 #include "ocr/ScreenGrab.h"
 #include "platform/PlatformServices.h"
+#include "platform/ScreenImages.h"
 #include "platform/Session.h"
 
 namespace {
@@ -19,7 +20,11 @@ bool onWayland()
 
 bool ScreenCapturePermission::askedFor()
 {
-    return Session::describe(Session::Facts::fromEnvironment()).display != Session::Display::x11;
+    if (Session::describe(Session::Facts::fromEnvironment()).display == Session::Display::x11)
+        return false;
+    // grim reads the screens without asking anyone (sway, Hyprland).
+    const std::shared_ptr<ScreenImages> images = Platform::services().screenImages;
+    return !images || images->road() != ScreenImages::Road::grim;
 }
 
 bool ScreenCapturePermission::hasAccess()

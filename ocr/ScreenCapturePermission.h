@@ -13,7 +13,8 @@ class QObject;
 class ScreenCapturePermission {
 public:
     // Whether the desktop asks the user before a program may capture the screen. An X11 session
-    // never does; a Wayland one does, also for X11 programs it runs (the session decides).
+    // never does; a Wayland one does, also for X11 programs it runs (the session decides), unless
+    // the picture comes from grim.
     static bool askedFor();
     // X11: grabs the primary screen now and looks at it. Wayland: the desktop's last answer.
     // Main thread only.
