@@ -80,13 +80,13 @@ def gset(schema, key, value):
 
 
 def configure(app, font, size):
-    spec = f"{font} {size}px"
+    font_name = f"{font} {size}px"
     if app == "mousepad":
         gset("org.xfce.mousepad.preferences.view", "use-default-monospace-font", "false")
-        gset("org.xfce.mousepad.preferences.view", "font-name", f"'{spec}'")
+        gset("org.xfce.mousepad.preferences.view", "font-name", f"'{font_name}'")
         gset("org.xfce.mousepad.preferences.window", "statusbar-visible", "false")
     elif app == "gnome-text-editor":
-        for key, value in [("use-system-font", "false"), ("custom-font", f"'{spec}'"), ("spellcheck", "false"),
+        for key, value in [("use-system-font", "false"), ("custom-font", f"'{font_name}'"), ("spellcheck", "false"),
                            ("restore-session", "false"), ("highlight-current-line", "false")]:
             gset("org.gnome.TextEditor", key, value)
     elif app == "featherpad":
