@@ -23,8 +23,7 @@ protected:
 // --help is read by the manual page's check (man_page).
 TEST_F(EntryTest, VersionTakesQtsOwnOptions)
 {
-    const ProgramResult version =
-        quillo({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")});
+    const ProgramResult version = quillo(arguments("-platform offscreen --version"));
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, QByteArray("quillo " QUILLO_VERSION "\n")) << "Qt's own options are no unknown switches";
 }
@@ -33,8 +32,7 @@ TEST_F(EntryTest, VersionTakesQtsOwnOptions)
 TEST_F(EntryTest, AnUnknownSwitchIsNamedOnOneLineAndExitsTwo)
 {
     for (const QStringList& args :
-         {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--version"), QStringLiteral("-x")},
-          QStringList{QStringLiteral("--selftest-homedir=1")}}) {
+         {arguments("--bogus"), arguments("--version -x"), arguments("--selftest-homedir=1")}) {
         const ProgramResult result = quillo(args, true);
         EXPECT_EQ(result.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(result.out.isEmpty());
@@ -42,8 +40,7 @@ TEST_F(EntryTest, AnUnknownSwitchIsNamedOnOneLineAndExitsTwo)
     }
     EXPECT_FALSE(QDir(home.dataDir()).exists()) << "nothing started";
 
-    const ProgramResult ask =
-        quillo({QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("--bogus"), QStringLiteral("x")});
+    const ProgramResult ask = quillo(arguments("--ask explain --bogus x"));
     EXPECT_FALSE(ask.err.contains("unknown switch")) << "the options after --ask are its own to judge";
 }
 

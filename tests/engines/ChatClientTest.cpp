@@ -16,6 +16,7 @@
 #include "tests/support/OwnOllama.h"
 #include "tests/support/Printers.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {
@@ -172,7 +173,7 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
     const auto pick = [side](const char* both) {
         return QString::fromUtf8(both).section(QLatin1Char('|'), side, side);
     };
-    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000"); // short, yet long enough for a busy machine to send a head
+    const ScopedEnv idle("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000"); // short, yet long enough for a busy machine's head
     for (const auto& [text, stopAt, shown, streamedOutcome, oneShotOutcome] : cases) {
         SCOPED_TRACE(text.toStdString());
         const Streamed streamed = ask(client, text, stopAt);
@@ -181,7 +182,6 @@ TEST_P(ChatClientTest, EveryWayAnAnswerEnds)
         EXPECT_TRUE(!*oneShotOutcome || outcome(once(client, text)) == pick(oneShotOutcome))
             << outcome(once(client, text)).toStdString();
     }
-    qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
 }
 
 TEST_P(ChatClientTest, KeepAlivesDoNotExtendTheAnswersDeadline)
@@ -231,7 +231,6 @@ struct ScriptedEngine {
 TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
 {
     ScriptedEngine engine;
-    auto answerWith = [&](int code, const QByteArray& text) { engine.answerWith(code, text); };
     changeSettings([](AppSettings& settings) { settings.useExternalOllama = true; });
     EXPECT_TRUE(!client.local || outcome(once(client, QStringLiteral("hi"))) == QStringLiteral("not running"))
         << "nothing answered for 12 s";
@@ -257,7 +256,7 @@ TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
          ChatResult::failed(CloudError::httpError(500, QStringLiteral("<无法解码的响应体>")))},
     };
     for (const auto& [local, code, text, expected] : cases) {
-        answerWith(code, text);
+        engine.answerWith(code, text);
         const ChatResult result = local == client.local ? once(client, QStringLiteral("hi")) : expected;
         EXPECT_TRUE(result.failure == expected.failure && result.answer == expected.answer)
             << text.constData() << ": " << result.description().toStdString();
@@ -265,21 +264,20 @@ TEST_P(ChatClientTest, UnusualBodiesAreReadStrictly)
             << "the connection test takes any answer";
     }
     for (const char* undecodable : {"[1,2]", "{truncated", R"({"message":"text","choices":[{"message":"text"}]})"}) {
-        answerWith(200, undecodable);
+        engine.answerWith(200, undecodable);
         EXPECT_EQ(outcome(once(client, QStringLiteral("hi"))), QStringLiteral("undecodable")) << undecodable;
     }
-    answerWith(401, QByteArray());
+    engine.answerWith(401, QByteArray());
     EXPECT_TRUE(client.local
                 || ask(client, QStringLiteral("hi")).result.failure
                     == ChatFailure(CloudError::httpError(401, QStringLiteral("<空响应体>"))));
 
     // A user's own Ollama that takes the request and never answers is not said to be stopped.
-    answerWith(0, QByteArray());
-    qputenv("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000");
+    engine.answerWith(0, QByteArray());
+    const ScopedEnv idle("SELVANE_HTTP_IDLE_TIMEOUT_MS", "2000");
     const QString silent = client.local ? QStringLiteral("not answering") : QStringLiteral("timed out");
     EXPECT_EQ(outcome(ask(client, QStringLiteral("hi")).result), silent);
     EXPECT_EQ(outcome(once(client, QStringLiteral("hi"))), silent);
-    qunsetenv("SELVANE_HTTP_IDLE_TIMEOUT_MS");
 }
 
 TEST_F(QwenWireTest, OptionsKeepAliveExplainAndPrewarm)
@@ -423,11 +421,10 @@ TEST(HttpLayerTest, ASelfSignedCertificateIsRefused)
 {
     QTemporaryDir dir;
     const QString cert = dir.filePath(QStringLiteral("cert.pem")), key = dir.filePath(QStringLiteral("key.pem"));
-    const QString arguments = QStringLiteral(
-        "req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1");
-    const ProgramResult made = runProgram(
-        QStringLiteral("openssl"),
-        arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+    const ProgramResult made = runProgram(QStringLiteral("openssl"),
+                                          arguments("req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+                                                    "-addext subjectAltName=IP:127.0.0.1 -keyout")
+                                              << key << QStringLiteral("-out") << cert);
     ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 
     httplib::SSLServer server(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());

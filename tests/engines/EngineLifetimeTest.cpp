@@ -57,8 +57,7 @@ TEST_F(EngineLifetimeTest, PullCheckDownloadsAnswersAndStopsItsEngineOrNamesWhat
         << "the default model, now configured";
     EXPECT_EQ(ChildProcesses::running(engine), QList<pid_t>()) << "the check stops the engine it started";
 
-    const ProgramResult unknown =
-        check(installedQuillo, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen9:1b[[unknown]]")});
+    const ProgramResult unknown = check(installedQuillo, arguments("--selftest-pull qwen9:1b[[unknown]]"));
     EXPECT_TRUE(
         unknown.exitCode == 1
         && unknown.out.endsWith("PULL_SELFTEST_FAIL: pull 出错: 下载出错：pull model manifest: file does not exist\n"));
@@ -78,13 +77,12 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
         const FakeOllamaServer earlier(QStringLiteral("127.0.0.1:11435"), models);
         ASSERT_TRUE(earlier.isAnswering() && earlier.pull(QStringLiteral("qwen2.5:7b")));
     }
-    const QStringList stalledAsk = {QStringLiteral("--ask"), QStringLiteral("explain"),
-                                    QStringLiteral("停很久的文字[[stall:60]]")};
+    const QStringList stalledAsk = arguments("--ask explain 停很久的文字[[stall:60]]");
     const std::tuple<int, QStringList, QByteArray> runs[] = {
         // signal, arguments, printed before it is sent
         {SIGINT, stalledAsk, QByteArray()},
         {SIGTERM, stalledAsk, QByteArray()},
-        {SIGKILL, {QStringLiteral("--selftest-pull"), QStringLiteral("qwen2.5:0.5b[[stall:60]]")}, "PROGRESS"},
+        {SIGKILL, arguments("--selftest-pull qwen2.5:0.5b[[stall:60]]"), "PROGRESS"},
     };
     for (const auto& [signal, args, marker] : runs) {
         QProcess quillo;

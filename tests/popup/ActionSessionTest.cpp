@@ -26,6 +26,12 @@ const PopupAction rewrite{QStringLiteral("改写·云端"), QStringLiteral("改�
                           QStringLiteral("请改写：量子纠缠"), false};
 constexpr qint64 mousepad = 4242;
 
+// What the view was told, written as one string with '|' between the events.
+QStringList told(const char* events)
+{
+    return QString::fromUtf8(events).split(QLatin1Char('|'));
+}
+
 const QString localProblem = QStringLiteral("本地模型出了点问题，重试一下；老不行就切到云端模型");
 
 class ActionSessionTest : public ::testing::Test {
@@ -75,28 +81,31 @@ protected:
         ASSERT_TRUE(waitFor(QStringLiteral("recall")));
     }
 
-    // Runs the event loop until the view has been told `event` `times` times in all.
-    bool waitFor(const QString& event, int times = 1)
+    // Runs the event loop until the view has been told `event`.
+    bool waitFor(const QString& event)
     {
-        return processEventsUntil([&] { return events.count(event) >= times; });
+        return processEventsUntil([&] { return events.contains(event); });
     }
-    // Runs the event loop until `count` runs or revisions have ended in all.
-    bool waitForOutcome(int count = 1)
-    {
-        return processEventsUntil([&] { return outcomes() >= count; });
-    }
-    // Runs the action, or sends the instruction, and waits for its outcome.
-    void run(int index)
+    // Starts a run or a revision and waits until it has ended.
+    void awaitOutcome(const std::function<bool()>& start)
     {
         const int before = outcomes();
-        session->runAction(index);
-        ASSERT_TRUE(waitForOutcome(before + 1));
+        ASSERT_TRUE(start());
+        ASSERT_TRUE(processEventsUntil([&] { return outcomes() > before; }));
+    }
+    void run(int index)
+    {
+        awaitOutcome([&] { return session->runAction(index), true; });
     }
     void revise(const QString& instruction)
     {
-        const int before = outcomes();
-        ASSERT_TRUE(session->sendInstruction(instruction));
-        ASSERT_TRUE(waitForOutcome(before + 1));
+        awaitOutcome([&] { return session->sendInstruction(instruction); });
+    }
+    // One streamed single-fragment answer for each of the next calls.
+    void answers(std::initializer_list<const char*> texts)
+    {
+        for (const char* answer : texts)
+            engine->add(Script::streamed({QString::fromUtf8(answer)}));
     }
     int outcomes() const
     {
@@ -112,10 +121,7 @@ TEST_F(ActionSessionTest, StreamsInOrderCleansTheAnswerAndRemembersIt)
     open();
     session->runAction(7); // no such button
     run(0);
-    EXPECT_EQ(events,
-              (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
-                           QStringLiteral("delta 《量子"), QStringLiteral("delta 纠缠》是"),
-                           QStringLiteral("answered 《量子纠缠》是")}));
+    EXPECT_EQ(events, told("recall|started 解释|generating|delta 《量子|delta 纠缠》是|answered 《量子纠缠》是"));
 
     ASSERT_EQ(engine->calls().size(), 1);
     EXPECT_TRUE(engine->calls()[0].useLocal);
@@ -149,11 +155,9 @@ TEST_F(ActionSessionTest, ANewRunCancelsTheLiveOneSilently)
     run(1);
     processEventsFor(100); // a fragment the cancelled run sends late must not show up
 
-    EXPECT_EQ(
-        events,
-        (QStringList{QStringLiteral("recall"), QStringLiteral("started 解释"), QStringLiteral("generating"),
-                     QStringLiteral("delta 旧的"), QStringLiteral("started 改写·云端"), QStringLiteral("generating"),
-                     QStringLiteral("delta 新的"), QStringLiteral("answered 新的")}));
+    EXPECT_EQ(events,
+              told("recall|started 解释|generating|delta 旧的|started 改写·云端|generating|delta 新的|"
+                   "answered 新的"));
     EXPECT_FALSE(engine->calls()[1].useLocal);
     EXPECT_EQ(session->streamBuffer(), QStringLiteral("新的"));
     ASSERT_EQ(store.count(), 1);
@@ -193,8 +197,7 @@ TEST_F(ActionSessionTest, AFailureShowsOneLineAndKeepsWhatHadArrived)
 
 TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)
 {
-    for (const char* answer : {"初稿", "短稿", "口语稿"})
-        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    answers({"初稿", "短稿", "口语稿"});
     open();
     EXPECT_FALSE(session->sendInstruction(QStringLiteral("再短一点"))) << "no conversation before the first answer";
     run(1);
@@ -203,9 +206,7 @@ TEST_F(ActionSessionTest, RevisionsAreNumberedFromTwoAndAskWithTheRevisePrefix)
     const QString instruction = QStringLiteral("再短一点\n别用术语");
     events.clear();
     revise(instruction + QStringLiteral("\n"));
-    EXPECT_EQ(events,
-              (QStringList{QStringLiteral("revision 2"), QStringLiteral("generating"), QStringLiteral("delta 短稿"),
-                           QStringLiteral("answered 短稿")}));
+    EXPECT_EQ(events, told("revision 2|generating|delta 短稿|answered 短稿"));
     const ScriptedEngine::Call call = engine->calls()[1];
     EXPECT_FALSE(call.useLocal) << "follow-ups stay on the action's engine";
     EXPECT_EQ(call.messages,
@@ -229,8 +230,7 @@ TEST_F(ActionSessionTest, AReplacedOrFailedInstructionLeavesNoTraceAndCanBeSentA
 {
     engine->add(Script::streamed({QStringLiteral("v1")}));
     engine->add(Script::held({QStringLiteral("半")}));
-    for (const char* answer : {"v2", "v3"})
-        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    answers({"v2", "v3"});
     engine->add(Script::failing(QwenError::httpError(500, QStringLiteral("boom"))));
     engine->add(Script::streamed({QStringLiteral("v4")}));
     open();
@@ -263,8 +263,7 @@ TEST_F(ActionSessionTest, AReplacedOrFailedInstructionLeavesNoTraceAndCanBeSentA
 
 TEST_F(ActionSessionTest, ARerunAfterAnOptionChangeStartsOverAndRewritesTheEntry)
 {
-    for (const char* answer : {"初稿", "短稿", "大胆稿", "解释稿"})
-        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    answers({"初稿", "短稿", "大胆稿", "解释稿"});
     open();
     run(1);
     const std::optional<QString> entry = session->currentEntryId();
@@ -273,8 +272,7 @@ TEST_F(ActionSessionTest, ARerunAfterAnOptionChangeStartsOverAndRewritesTheEntry
     PopupAction bolder = rewrite;
     bolder.systemPrompt = QStringLiteral("系统：改写（自由创作）");
     events.clear();
-    session->replaceActionsAndRerun({explain, bolder}, QStringLiteral("改写"));
-    ASSERT_TRUE(waitForOutcome());
+    awaitOutcome([&] { return session->replaceActionsAndRerun({explain, bolder}, QStringLiteral("改写")), true; });
     EXPECT_EQ(events.first(), QStringLiteral("started 改写·云端"));
     EXPECT_EQ(engine->calls().last().messages.first(), ChatMessage::system(bolder.systemPrompt));
     EXPECT_EQ(session->transcript(), (QList<Entry>{{Entry::Kind::answer, 1, QStringLiteral("大胆稿")}}));
@@ -295,8 +293,7 @@ TEST_F(ActionSessionTest, WithAutoRememberOffNothingIsStoredOrLearned)
     changeSettings([](AppSettings& s) { s.autoRemember = false; });
     for (int i = 0; i < 5; ++i)
         store.add(QStringLiteral("解释"), QStringLiteral("旧 %1").arg(i), QStringLiteral("答"), QString());
-    engine->add(Script::streamed({QStringLiteral("答案")}));
-    engine->add(Script::streamed({QStringLiteral("修订")}));
+    answers({"答案", "修订"});
     open();
     run(0);
     revise(QStringLiteral("再短"));
@@ -313,8 +310,7 @@ TEST_F(ActionSessionTest, TheProfileIsLearnedInTheBackgroundOneRegenerationAtATi
         store.add(QStringLiteral("解释"), QStringLiteral("旧 %1").arg(i), QStringLiteral("答"), QString());
     changeSettings([](AppSettings& s) { s.profileEnabled = false; });
     engine->holdProfileChat = true;
-    for (const char* answer : {"一", "二", "三"})
-        engine->add(Script::streamed({QString::fromUtf8(answer)}));
+    answers({"一", "二", "三"});
     open();
     run(0);
     EXPECT_FALSE(session->profileRegenerationRunning()) << "switched off";

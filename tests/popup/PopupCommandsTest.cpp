@@ -70,10 +70,11 @@ protected:
     }
 
     // The user's own Ollama: installed, running on the standard port and holding the model.
-    std::unique_ptr<FakeOllamaServer> startLocalEngine() const
+    std::unique_ptr<FakeOllamaServer> ollama;
+    void startLocalEngine()
     {
-        EXPECT_TRUE(writeExecutable(home.path() + QStringLiteral("/.local/bin/ollama"), readFile(fakeOllamaBinary())));
-        return ownOllamaWith(model);
+        ASSERT_TRUE(writeExecutable(home.path() + QStringLiteral("/.local/bin/ollama"), readFile(fakeOllamaBinary())));
+        ASSERT_TRUE(ollama = ownOllamaWith(model));
     }
 
     static void useCloud(const FakeOpenAIServer& cloud)
@@ -92,11 +93,10 @@ protected:
 
 TEST_F(PopupCommandsTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
 {
-    const auto ollama = startLocalEngine();
-    ASSERT_TRUE(ollama);
+    ASSERT_NO_FATAL_FAILURE(startLocalEngine());
     const QString userPrompt = PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("量子纠缠"));
 
-    const ProgramResult first = ask({QStringLiteral("explain"), QStringLiteral("量子纠缠")});
+    const ProgramResult first = ask(arguments("explain 量子纠缠"));
     EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
     EXPECT_EQ(QString::fromUtf8(first.out), echo(userPrompt) + QLatin1Char('\n'));
     EXPECT_TRUE(first.err.isEmpty()) << first.err.toStdString();
@@ -106,7 +106,7 @@ TEST_F(PopupCommandsTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
     EXPECT_EQ(entries[0].resultText, echo(userPrompt));
 
     // The text from standard input, as it came; the earlier lookup is announced first.
-    const ProgramResult again = ask({QStringLiteral("explain"), QStringLiteral("-")}, "量子纠缠\n");
+    const ProgramResult again = ask(arguments("explain -"), "量子纠缠\n");
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(again.err), QStringLiteral("📌 你查过这个（1 次）· 点击看上次结果\n"));
     EXPECT_EQ(QString::fromUtf8(again.out),
@@ -120,8 +120,7 @@ TEST_F(PopupCommandsTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
 
 TEST_F(PopupCommandsTest, RequestsCarryTheOptionsTheContextAndTheProfile)
 {
-    const auto ollama = startLocalEngine();
-    ASSERT_TRUE(ollama);
+    ASSERT_NO_FATAL_FAILURE(startLocalEngine());
     UserProfile profile;
     profile.text = profileText;
     ASSERT_TRUE(ProfileStore::save(profile));
@@ -135,15 +134,13 @@ TEST_F(PopupCommandsTest, RequestsCarryTheOptionsTheContextAndTheProfile)
         ChatMessages expected;
     };
     const QList<Case> cases = {
-        {{QStringLiteral("explain"), QStringLiteral("--explain-mode"), QStringLiteral("kid"),
-          QStringLiteral("--before"), before, QStringLiteral("--after"), after, QStringLiteral("bank")},
+        {arguments("explain --explain-mode kid --before")
+             << before << QStringLiteral("--after") << after << QStringLiteral("bank"),
          true,
          {ChatMessage::system(preamble + PromptLibrary::explainSystem(QStringLiteral("kid"))),
           ChatMessage::user(
               PromptLibrary::contextualUserPrompt(ActionKey::explain, QStringLiteral("bank"), before, after))}},
-        {{QStringLiteral("rewrite"), QStringLiteral("--engine"), QStringLiteral("local"),
-          QStringLiteral("--creativity"), QStringLiteral("creative"), QStringLiteral("--before"), before,
-          QStringLiteral("挺好用的")},
+        {arguments("rewrite --engine local --creativity creative --before") << before << QStringLiteral("挺好用的"),
          false,
          {ChatMessage::system(
               PromptLibrary::rewriteSystem(QStringLiteral("general"), PromptLibrary::Creativity::creative)),
@@ -166,7 +163,7 @@ TEST_F(PopupCommandsTest, RequestsCarryTheOptionsTheContextAndTheProfile)
 
 TEST_F(PopupCommandsTest, AFailurePrintsItsOneLineAndExitsOne)
 {
-    const auto ollama = startLocalEngine();
+    ASSERT_NO_FATAL_FAILURE(startLocalEngine());
     FakeOpenAIServer cloud(18080, apiKey);
     const QString longText = QStringLiteral("一段足够长的文字，好让回答在中途出错之前已经有几段送到了");
 
@@ -177,12 +174,9 @@ TEST_F(PopupCommandsTest, AFailurePrintsItsOneLineAndExitsOne)
         QString out;
     };
     const QList<Case> cases = {
-        {{QStringLiteral("explain"), QStringLiteral("--engine"), QStringLiteral("cloud"),
-          longText + QStringLiteral("[[unfinished]]")},
-         "err.cutOff",
+        {arguments("explain --engine cloud") << longText + QStringLiteral("[[unfinished]]"), "err.cutOff",
          QStringLiteral("partial")},
-        {{QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral("改短 [[fail:500]]"),
-          QStringLiteral("你好")},
+        {arguments("explain --revise") << QStringLiteral("改短 [[fail:500]]") << QStringLiteral("你好"),
          "err.qwenOther",
          echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好")))
              + QStringLiteral("\n\nAI · 第 2 版\n")},
@@ -231,8 +225,7 @@ int exitCodeOf(QProcess& child)
 
 TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEarlyCostsNothing)
 {
-    const auto ollama = startLocalEngine();
-    ASSERT_TRUE(ollama);
+    ASSERT_NO_FATAL_FAILURE(startLocalEngine());
     // BEL, a colour, a clipboard write (OSC 52), a C1 control sequence introducer, a carriage return.
     const QString hostile = QStringLiteral("A\aB\x1b[31mRED\x1b[0m\x1b]52;c;aGk=\a\u009b2JC\rD\tE");
     // A terminal in raw mode, so the bytes arrive as written.
@@ -264,8 +257,7 @@ TEST_F(PopupCommandsTest, ATerminalGetsNoControlCharactersAndAReaderThatLeavesEa
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
     close(ends[0]);
-    const auto child =
-        spawnOn(ends[1], false, {QStringLiteral("--ask"), QStringLiteral("explain"), QStringLiteral("读者提前走了")});
+    const auto child = spawnOn(ends[1], false, arguments("--ask explain 读者提前走了"));
     close(ends[1]);
     EXPECT_EQ(exitCodeOf(*child), 0) << "killed by SIGPIPE, or failed";
     EXPECT_EQ(knowledge().size(), before + 1);
@@ -275,8 +267,8 @@ TEST_F(PopupCommandsTest, UsageErrorsPrintTheUsageAndExitTwo)
 {
     const QList<QStringList> cases = {
         {},
-        {QStringLiteral("explain"), QStringLiteral("--to"), QStringLiteral("english"), QStringLiteral("text")},
-        {QStringLiteral("explain"), QStringLiteral("--bogus"), QStringLiteral("value"), QStringLiteral("text")},
+        arguments("explain --to english text"),
+        arguments("explain --bogus value text"),
         {QStringLiteral("explain"), QStringLiteral("--revise"), QStringLiteral(" "), QStringLiteral("text")},
         {QStringLiteral("explain"), QStringLiteral(" \n ")},
     };
@@ -314,9 +306,9 @@ TEST_F(PopupCommandsTest, TheBannerComesFirstAndAProfileRegenerationThisRunStart
         noted.note = QStringLiteral("考点\n常考");
         ASSERT_TRUE(store.update(noted));
     }
-    const auto ollama = startLocalEngine();
+    ASSERT_NO_FATAL_FAILURE(startLocalEngine());
 
-    const ProgramResult result = ask({QStringLiteral("explain"), QStringLiteral("通货膨胀")});
+    const ProgramResult result = ask(arguments("explain 通货膨胀"));
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(QString::fromUtf8(result.err), QStringLiteral("📌 你查过（1 次）· 笔记：考点 常考\n"))
         << "the banner is one line";
@@ -335,8 +327,7 @@ TEST_F(PopupCommandsTest, TheEndToEndCheckDrivesThePopupAgainstTheEngineOnAThrow
         EXPECT_EQ(refused.exitCode, 1);
         EXPECT_TRUE(refused.out.startsWith("E2E_SELFTEST_FAIL")) << "it would write into the user's own knowledge base";
     }
-    const auto ollama = startLocalEngine();
-    ASSERT_TRUE(ollama);
+    ASSERT_NO_FATAL_FAILURE(startLocalEngine());
     const ProgramResult result = quillo({QStringLiteral("--selftest-e2e")});
     EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
     EXPECT_TRUE(result.out.endsWith("E2E_SELFTEST_PASS\n")) << result.out.toStdString();
@@ -345,9 +336,7 @@ TEST_F(PopupCommandsTest, TheEndToEndCheckDrivesThePopupAgainstTheEngineOnAThrow
     EXPECT_EQ(ollama->bodies().size(), 2);
     const QList<KnowledgeEntry> entries = knowledge();
     ASSERT_EQ(entries.size(), 2);
-    EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.favorite; }), 1);
-    EXPECT_EQ(std::count_if(entries.cbegin(), entries.cend(), [](const KnowledgeEntry& e) { return e.isCollected; }),
-              1);
+    EXPECT_TRUE(entries[0].favorite != entries[1].favorite && entries[0].isCollected != entries[1].isCollected);
 }
 
 TEST_F(PopupCommandsTest, RenderPreviewDrawsTheNinePopupStatesWithoutADisplay)

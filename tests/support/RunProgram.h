@@ -32,6 +32,12 @@ inline ProgramResult runProgram(const QString& program, const QStringList& args,
     return result;
 }
 
+// A command line's arguments written as one string: the words between its spaces.
+inline QStringList arguments(const char* line)
+{
+    return QString::fromUtf8(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 // The quillo executable of this build.
 inline QString quilloBinary()
 {
@@ -42,9 +48,9 @@ inline QString quilloBinary()
 inline bool sessionBusNameOwned(const QString& name)
 {
     return runProgram(QStringLiteral("dbus-send"),
-                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"), QStringLiteral("string:") + name})
+                      arguments("--session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                                "org.freedesktop.DBus.NameHasOwner")
+                          << QStringLiteral("string:") + name)
         .out.contains("true");
 }
 
