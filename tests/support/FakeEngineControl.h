@@ -9,22 +9,15 @@
 
 // EngineControl with canned answers and a record of its calls, for controller and window tests.
 // Safe from any task. A call whose name is in `held` waits, recorded, until release() or its stop
-// token; stopped there it gives the empty or failed answer (a pull ends `cancelled`).
+// token; stopped there it gives the empty or failed answer. No test downloads through it: a pull
+// is recorded and ends `cancelled`.
 class FakeEngineControl final : public EngineControl {
 public:
-    using PullPhase = ManagedOllama::PullPhase;
-
     struct Script {
         AIReadiness readiness = AIReadiness::localReady;
-        bool bundled = true;
-        bool running = true; // isRunning, and ensureRunning's answer
-        QStringList models;  // a finished pull adds its model, a delete removes it
+        QStringList models; // a delete removes its model
         QStringList ownOllamaModels;
-        QList<PullPhase> pullPhases = {PullPhase::downloading(0), PullPhase::downloading(0.5), PullPhase::verifying(),
-                                       PullPhase::done()};
-        std::optional<PullError> pullError; // reported after the phases
         LocalEngineHeal::Outcome healOutcome;
-        QString baseURL = QStringLiteral("http://127.0.0.1:11435");
         // "readiness", "isRunning", "ensureRunning", "models", "pull", "deleteModel",
         // "ownOllamaModels", "heal"
         QSet<QString> held;
@@ -52,33 +45,17 @@ public:
         return enter(QStringLiteral("readiness"), stop) ? script().readiness
                                                         : AIReadiness(AIReadiness::neitherConfigured);
     }
-    bool isBundled() override { return script().bundled; }
-    bool isRunning(std::stop_token stop) override
-    {
-        return enter(QStringLiteral("isRunning"), stop) && script().running;
-    }
-    bool ensureRunning(std::stop_token stop) override
-    {
-        return enter(QStringLiteral("ensureRunning"), stop) && script().running;
-    }
+    bool isBundled() override { return true; }
+    bool isRunning(std::stop_token stop) override { return enter(QStringLiteral("isRunning"), stop); }
+    bool ensureRunning(std::stop_token stop) override { return enter(QStringLiteral("ensureRunning"), stop); }
     QStringList models(std::stop_token stop) override
     {
         return enter(QStringLiteral("models"), stop) ? script().models : QStringList();
     }
-    std::optional<PullError> pull(const QString& name, const ProgressHandler& onProgress, std::stop_token stop) override
+    std::optional<PullError> pull(const QString& name, const ProgressHandler&, std::stop_token stop) override
     {
-        if (!enter(QStringLiteral("pull"), stop, name))
-            return PullError{PullError::Case::cancelled, 0, {}};
-        const Script now = script();
-        for (const PullPhase& phase : now.pullPhases) {
-            if (stop.stop_requested())
-                return PullError{PullError::Case::cancelled, 0, {}};
-            if (onProgress)
-                onProgress(phase, phase.text());
-        }
-        if (!now.pullError)
-            change([&name](Script& script) { script.models.append(name); });
-        return now.pullError;
+        enter(QStringLiteral("pull"), stop, name);
+        return PullError{PullError::Case::cancelled, 0, {}};
     }
     bool deleteModel(const QString& name, std::stop_token stop) override
     {
@@ -106,7 +83,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_calls.append(QStringLiteral("shutdown"));
     }
-    QString baseURL() override { return script().baseURL; }
+    QString baseURL() override { return QStringLiteral("http://127.0.0.1:11435"); }
 
 private:
     Script script() const

@@ -143,14 +143,5 @@ public:
     std::shared_ptr<FakeClipboard> clipboard = std::make_shared<FakeClipboard>();
     std::shared_ptr<FakeAccessibility> accessibility = std::make_shared<FakeAccessibility>();
     std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
-    PlatformServices services() const
-    {
-        PlatformServices services;
-        services.hotKeys = hotKeys;
-        services.keys = keys;
-        services.clipboard = clipboard;
-        services.accessibility = accessibility;
-        services.workspace = workspace;
-        return services;
-    }
+    PlatformServices services() const { return {hotKeys, keys, clipboard, accessibility, workspace, {}, {}, {}, {}}; }
 };
