@@ -32,6 +32,16 @@ const QString after = QStringLiteral("在这里。后面还有一句！");
 const qsizetype selectionStart = sample.indexOf(selected); // in UTF-16 units
 const QString userClipboard = QStringLiteral("用户自己复制的字");
 
+// What a capture found, as "text|method|context before|context after"; "-" for nothing.
+QString found(const std::optional<SelectionCapture::Result>& result)
+{
+    return result ? QStringList{result->text, result->method, result->contextBefore.value_or(QStringLiteral("-")),
+                                result->contextAfter.value_or(QStringLiteral("-"))}
+                        .join(u'|')
+                  : QStringLiteral("-");
+}
+const QString phraseByAccessibility = QStringList{selected, QStringLiteral("AX"), before, after}.join(u'|');
+
 QString replaced(const QString& with)
 {
     return QString(sample).replace(selectionStart, selected.size(), with);
@@ -84,10 +94,7 @@ protected:
 
     static QByteArray readClipboard(const QString& target)
     {
-        return runProgram(QStringLiteral("xclip"),
-                          {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                           QStringLiteral("-t"), target})
-            .out;
+        return runProgram(QStringLiteral("xclip"), arguments("-o -selection clipboard -t") << target).out;
     }
 
     // A freshly opened editor may miss the first keys; PRIMARY shows what got selected.
@@ -111,12 +118,7 @@ protected:
         ASSERT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == selected; }, 15000));
         services.clipboard->setText(userClipboard);
         const quint64 clipboardChanges = services.clipboard->changeCount();
-        const auto result = captureAsTheShortcutDoes();
-        ASSERT_TRUE(result);
-        EXPECT_EQ(result->text, selected);
-        EXPECT_EQ(result->method, QStringLiteral("AX"));
-        EXPECT_EQ(result->contextBefore, before);
-        EXPECT_EQ(result->contextAfter, after);
+        EXPECT_EQ(found(captureAsTheShortcutDoes()), phraseByAccessibility);
         EXPECT_EQ(services.clipboard->changeCount(), clipboardChanges);
         EXPECT_EQ(services.clipboard->text(), userClipboard);
 
@@ -141,12 +143,7 @@ TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextInUtf16UnitsAndRe
 {
     QProcess* target = desktop.startQtEditor(sample, true);
     ASSERT_TRUE(target && selectByKeyboard());
-    const auto result = SelectionCapture::captureViaAX(*services.accessibility);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text, selected);
-    EXPECT_EQ(result->method, QStringLiteral("AX"));
-    EXPECT_EQ(result->contextBefore, before);
-    EXPECT_EQ(result->contextAfter, after);
+    EXPECT_EQ(found(SelectionCapture::captureViaAX(*services.accessibility)), phraseByAccessibility);
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("Right")}));
     EXPECT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == QString(); }, 15000));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "a collapsed selection is no selection, whatever PRIMARY still holds";
@@ -171,13 +168,9 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
     QProcess* xterm = desktop.startXtermWithSelectedLine(line);
     ASSERT_TRUE(xterm);
 
-    const auto result = captureAsTheShortcutDoes();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text, line + QLatin1Char('\n')) << "xterm selects the whole line";
-    EXPECT_EQ(result->method, QStringLiteral("复制"));
-    QProcess* elsewhere =
-        desktop.start(QStringLiteral("xclip"),
-                      {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary"), file});
+    EXPECT_EQ(found(captureAsTheShortcutDoes()), line + QStringLiteral("\n|复制|-|-"))
+        << "xterm selects the whole line";
+    QProcess* elsewhere = desktop.start(QStringLiteral("xclip"), arguments("-quiet -selection primary") << file);
     ASSERT_TRUE(elsewhere && processEventsUntil([&] { return DesktopSession::primarySelection() == sample; }));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "PRIMARY held by a program that is not in front";
     EXPECT_EQ(xterm->state(), QProcess::Running) << "no Control+C reached the program in the terminal";
@@ -207,10 +200,7 @@ TEST_F(SelectionCaptureX11Test, CopyFallbackPutsEveryClipboardFormatBackAndPaste
                                               QString::number(selected.size()), QStringLiteral("--no-accessibility")});
     ASSERT_TRUE(editor);
     DesktopSession::clearPrimarySelection();
-    const auto result = captureAsTheShortcutDoes();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text, selected);
-    EXPECT_EQ(result->method, QStringLiteral("复制"));
+    EXPECT_EQ(found(captureAsTheShortcutDoes()), selected + QStringLiteral("|复制|-|-"));
     desktop.stop(owner); // from now on the clipboard can only hold what was put back
     for (qsizetype i = 0; i < formats.size(); ++i)
         EXPECT_EQ(readClipboard(formats[i]), original[i]) << formats[i].toStdString();

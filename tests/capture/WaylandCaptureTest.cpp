@@ -53,21 +53,15 @@ QString primarySelection()
 {
     if (onGnome)
         return QString::fromUtf8(
-            runProgram(QStringLiteral("xclip"),
-                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary"),
-                        QStringLiteral("-t"), QStringLiteral("UTF8_STRING")})
-                .out);
-    return QString::fromUtf8(
-        runProgram(QStringLiteral("wl-paste"), {QStringLiteral("--primary"), QStringLiteral("--no-newline")}).out);
+            runProgram(QStringLiteral("xclip"), arguments("-o -selection primary -t UTF8_STRING")).out);
+    return QString::fromUtf8(runProgram(QStringLiteral("wl-paste"), arguments("--primary --no-newline")).out);
 }
 
 // Another client owns PRIMARY with the text, until the session ends.
 QProcess* takePrimary(DesktopSession& session, const QString& text)
 {
     if (onGnome) {
-        QProcess* owner =
-            session.start(QStringLiteral("xclip"),
-                          {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary")});
+        QProcess* owner = session.start(QStringLiteral("xclip"), arguments("-quiet -selection primary"));
         if (owner) {
             owner->write(text.toUtf8());
             owner->closeWriteChannel();
@@ -122,9 +116,8 @@ TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsRead)
 {
     select(0, 12); // "Quillo reads"
     // An accessibility bus where no application is registered: accessibility finds nothing.
-    QProcess* emptyBus = session.start(
-        QStringLiteral("dbus-daemon"),
-        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")}, {}, true);
+    QProcess* emptyBus =
+        session.start(QStringLiteral("dbus-daemon"), arguments("--session --nofork --print-address"), {}, true);
     ASSERT_TRUE(emptyBus && emptyBus->waitForReadyRead(waitMs));
     const QString address = QString::fromUtf8(emptyBus->readLine().trimmed());
     QProcessEnvironment elsewhere;

@@ -33,14 +33,13 @@ QByteArray xdotool(const QStringList& args)
 }
 QByteArray activeWindowPid()
 {
-    return xdotool({QStringLiteral("getactivewindow"), QStringLiteral("getwindowpid")});
+    return xdotool(arguments("getactivewindow getwindowpid"));
 }
 
 // Where the X server shows the window (Qt's own idea can be stale, which is what this checks).
 QRect onScreen(const QWidget* window)
 {
-    const QByteArray shell =
-        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::number(window->winId())});
+    const QByteArray shell = xdotool(arguments("getwindowgeometry --shell") << QString::number(window->winId()));
     QHash<QByteArray, int> values;
     for (const QByteArray& line : shell.split('\n')) {
         const QList<QByteArray> pair = line.split('=');
@@ -106,7 +105,7 @@ TEST_F(PopupX11Test, OpensInsideTheCornerWithoutTakingTheEditorsKeyboardAndEscap
     QProcess* mousepad = desktop.startMousepad(file, QString());
     ASSERT_TRUE(mousepad);
     const QByteArray editor = activeWindowPid();
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("1279"), QStringLiteral("1023")});
+    xdotool(arguments("mousemove 1279 1023"));
     open(std::nullopt);
 
     EXPECT_EQ(activeWindowPid(), editor) << "the editor stays in front";
@@ -130,7 +129,7 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
     QProcess* mousepad = desktop.startMousepad(file, QString());
     ASSERT_TRUE(mousepad);
     const QByteArray editor = activeWindowPid();
-    xdotool({QStringLiteral("mousemove"), QStringLiteral("100"), QStringLiteral("100")});
+    xdotool(arguments("mousemove 100 100"));
     open(mousepad->processId());
     const QRect opened = onScreen(panel.window());
     answer(QStringLiteral("第一行\n第二行\n第三行\n第四行"));
@@ -151,8 +150,8 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
     ASSERT_TRUE(Platform::services().workspace->activate(mousepad->processId()));
     ASSERT_TRUE(processEventsUntil([&] { return activeWindowPid() == editor; }));
     const QPoint centre = input->mapToGlobal(input->rect().center());
-    xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
-             QStringLiteral("click"), QStringLiteral("1")});
+    xdotool(QStringList{QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())}
+            + arguments("click 1"));
     ASSERT_TRUE(processEventsUntil(inputHasTheKeyboard));
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("b")}));
     EXPECT_TRUE(processEventsUntil([&] { return input->toPlainText().endsWith(QLatin1Char('b')); }));

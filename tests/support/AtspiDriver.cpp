@@ -146,11 +146,9 @@ bool isActive(qint64 pid)
 bool setSwitch(bool on)
 {
     return runProgram(QStringLiteral("dbus-send"),
-                      {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                       QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                       QStringLiteral("org.freedesktop.DBus.Properties.Set"), QStringLiteral("string:org.a11y.Status"),
-                       QStringLiteral("string:IsEnabled"),
-                       QStringLiteral("variant:boolean:") + QLatin1String(on ? "true" : "false")})
+                      arguments("--session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
+                                "org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled")
+                          << QStringLiteral("variant:boolean:") + QLatin1String(on ? "true" : "false"))
                .exitCode
         == 0;
 }

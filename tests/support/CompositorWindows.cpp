@@ -177,11 +177,7 @@ bool movePointer(QPoint to)
             == QDBusMessage::ReplyMessage;
     case Compositor::sway: break;
     }
-    return runProgram(
-               QStringLiteral("swaymsg"),
-               {QStringLiteral("seat"), QStringLiteral("-"), QStringLiteral("cursor"), QStringLiteral("set"), x, y})
-               .exitCode
-        == 0;
+    return runProgram(QStringLiteral("swaymsg"), arguments("seat - cursor set") << x << y).exitCode == 0;
 }
 
 bool tapEscape()

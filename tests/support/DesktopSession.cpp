@@ -99,10 +99,9 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
 {
     QProcessEnvironment env;
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    QProcess* xterm = startWindow(QStringLiteral("xterm"),
-                                  {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
-                                   QStringLiteral("-c"), QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600"), line},
-                                  env);
+    QProcess* xterm =
+        startWindow(QStringLiteral("xterm"),
+                    arguments("-u8 -e sh -c") << QStringLiteral("printf '%s\\n' \"$0\"; exec sleep 600") << line, env);
     // A busy machine may take the three clicks for fewer: click again until PRIMARY holds the line.
     for (int attempt = 0; xterm && attempt < 3; ++attempt) {
         if (clickFirstLine(3) && processEventsUntil([&] { return primarySelection() == line + u'\n'; }, 3000))
@@ -113,11 +112,9 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
 
 bool DesktopSession::clickFirstLine(int clicks)
 {
-    const bool clicked =
-        xdotool({QStringLiteral("getactivewindow"), QStringLiteral("mousemove"), QStringLiteral("--window"),
-                 QStringLiteral("%1"), QStringLiteral("30"), QStringLiteral("8"), QStringLiteral("click"),
-                 QStringLiteral("--repeat"), QString::number(clicks), QStringLiteral("1")})
-            .exitCode
+    const bool clicked = xdotool(arguments("getactivewindow mousemove --window %1 30 8 click --repeat")
+                                 << QString::number(clicks) << QStringLiteral("1"))
+                             .exitCode
         == 0;
     processEventsFor(200);
     return clicked;
@@ -125,8 +122,7 @@ bool DesktopSession::clickFirstLine(int clicks)
 
 bool DesktopSession::typeKeys(const QStringList& keys)
 {
-    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5")} + keys).exitCode
-        == 0;
+    return xdotool(arguments("key --delay 5") + keys).exitCode == 0;
 }
 
 bool DesktopSession::selectByKeyboard(int skip, int count)
@@ -141,9 +137,7 @@ bool DesktopSession::selectByKeyboard(int skip, int count)
 
 QString DesktopSession::primarySelection()
 {
-    return QString::fromUtf8(runProgram(QStringLiteral("xclip"),
-                                        {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")})
-                                 .out);
+    return QString::fromUtf8(runProgram(QStringLiteral("xclip"), arguments("-o -selection primary")).out);
 }
 
 void DesktopSession::clearPrimarySelection()

@@ -7,6 +7,7 @@
 
 #include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
 
 // A session bus of the test's own (dbus-daemon in a scratch directory, starting no services of
@@ -66,9 +67,9 @@ public:
     {
         QProcess send;
         send.start(QStringLiteral("dbus-send"),
-                   {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                    QStringLiteral("--dest=org.freedesktop.portal.Desktop"), QStringLiteral("/org/quillo/TestHook"),
-                    QStringLiteral("org.quillo.TestHook.Press"), QStringLiteral("string:") + shortcutId});
+                   arguments("--session --print-reply --dest=org.freedesktop.portal.Desktop /org/quillo/TestHook "
+                             "org.quillo.TestHook.Press")
+                       << QStringLiteral("string:") + shortcutId);
         return send.waitForFinished(15000) && send.exitStatus() == QProcess::NormalExit && send.exitCode() == 0;
     }
 

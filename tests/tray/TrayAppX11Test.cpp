@@ -54,9 +54,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_desktop.start(QStringLiteral("trayer"),
-                                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                     QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                     QStringLiteral("--height"), QStringLiteral("32")}));
+                                    arguments("--edge top --align right --widthtype request --height 32")));
         ASSERT_TRUE(processEventsUntil(trayHostRunning, waitMs));
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
     }
@@ -104,8 +102,7 @@ protected:
             processEventsUntil([&] { return !(icon = trayIconWindow()).isEmpty(); }, 5000);
             if (icon.isEmpty()
                 || runProgram(QStringLiteral("xdotool"),
-                              {QStringLiteral("mousemove"), QStringLiteral("--window"), icon, QStringLiteral("4"),
-                               QStringLiteral("4"), QStringLiteral("click"), QStringLiteral("3")})
+                              arguments("mousemove --window %1 4 4 click 3").replaceInStrings("%1", icon))
                         .exitCode
                     != 0) {
                 ADD_FAILURE() << "no tray icon to click";
