@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QDateTime>
 #include <QString>
 
@@ -26,3 +28,6 @@ struct KnowledgeEntry {
 
     bool operator==(const KnowledgeEntry&) const = default;
 };
+
+// An entry as the store holds it, shared by whoever lists it instead of copied.
+using SharedEntry = std::shared_ptr<const KnowledgeEntry>;

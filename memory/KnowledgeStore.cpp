@@ -1,6 +1,8 @@
 #include "memory/KnowledgeStore.h"
 
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 #include <QDir>
 #include <QFile>
@@ -16,33 +18,44 @@
 
 namespace {
 
-bool contains(const QString& field, const QString& loweredQuery)
+bool isLookup(const KnowledgeEntry& entry)
 {
-    return field.toLower().contains(loweredQuery);
+    return !entry.isCollected;
 }
 
-bool isMatchingLookup(const KnowledgeEntry& entry, const QString& query)
+bool isFavoriteLookup(const KnowledgeEntry& entry)
 {
-    return !entry.isCollected
-        && (query.isEmpty() || contains(entry.sourceText, query) || contains(entry.resultText, query)
-            || contains(entry.note, query) || contains(entry.action, query));
+    return entry.favorite && !entry.isCollected;
 }
 
-bool isMatchingFavorite(const KnowledgeEntry& entry, const QString& query)
+bool isSnippet(const KnowledgeEntry& entry)
 {
-    return entry.favorite && isMatchingLookup(entry, query);
+    return entry.isCollected;
 }
 
-bool isMatchingSnippet(const KnowledgeEntry& entry, const QString& query)
-{
-    return entry.isCollected
-        && (query.isEmpty() || contains(entry.sourceText, query) || contains(entry.note, query)
-            || contains(entry.category, query));
-}
-
-bool keepAll(const KnowledgeEntry&, const QString&)
+bool isAny(const KnowledgeEntry&)
 {
     return true;
+}
+
+QList<KnowledgeEntry> copies(const QList<SharedEntry>& entries)
+{
+    QList<KnowledgeEntry> copied;
+    copied.reserve(entries.size());
+    for (const SharedEntry& entry : entries)
+        copied.append(*entry);
+    return copied;
+}
+
+// The texts an entry of its kind is found by.
+QStringList searchedTexts(const KnowledgeEntry& entry)
+{
+    QStringList texts = entry.isCollected ? QStringList{entry.sourceText, entry.note, entry.category}
+                                          : QStringList{entry.sourceText, entry.resultText, entry.note, entry.action};
+    // A text with nothing to lower stays shared with the entry.
+    for (QString& text : texts)
+        text = text.toLower();
+    return texts;
 }
 
 }
@@ -123,20 +136,40 @@ bool KnowledgeStore::FileStamp::operator==(const FileStamp& other) const
 
 KnowledgeStore::Slot::Slot(KnowledgeEntry entry)
     : idHash(qHash(entry.id))
+    , updated(entry.updatedAt.isValid() ? entry.updatedAt.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min())
     , stored(std::make_shared<const Stored>(std::move(entry)))
+    , characters(charactersOf(stored->searched))
 {
+}
+
+KnowledgeStore::Characters KnowledgeStore::charactersOf(const QStringList& texts)
+{
+    Characters characters;
+    for (const QString& text : texts) {
+        for (const QChar c : text)
+            characters.set(c.unicode() < 128 ? c.unicode() : 128 + c.unicode() % 128);
+    }
+    return characters;
 }
 
 KnowledgeStore::Stored::Stored(KnowledgeEntry entry)
     : entry(std::move(entry))
+    , searched(searchedTexts(this->entry))
     , normalizedSource(normalize(this->entry.sourceText))
     , recallable(!this->entry.isCollected && Graphemes::atLeast(normalizedSource, 2))
 {
 }
 
+bool KnowledgeStore::Stored::matches(const QString& loweredQuery) const
+{
+    const auto holdsQuery = [&loweredQuery](const QString& text) { return text.contains(loweredQuery); };
+    return loweredQuery.isEmpty() || std::any_of(searched.cbegin(), searched.cend(), holdsQuery);
+}
+
 void KnowledgeStore::loadLocked()
 {
     m_entries.clear();
+    m_newestFirst.clear();
     m_keepOriginal = Keep::nothing;
     m_fileSeen = FileStamp::of(m_file);
     if (m_fileSeen.exists) {
@@ -239,6 +272,7 @@ bool KnowledgeStore::commitLocked(const KnowledgeCodec::Change& change)
 void KnowledgeStore::applyLocked(const KnowledgeCodec::Change& change)
 {
     using Kind = KnowledgeCodec::Change::Kind;
+    m_newestFirst.clear();
     switch (change.kind) {
     case Kind::add:
     case Kind::replace:
@@ -351,18 +385,24 @@ void KnowledgeStore::removeChangeListener(int id)
     m_listeners.erase(id);
 }
 
-QList<KnowledgeEntry> KnowledgeStore::newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),
-                                                        const QString& query) const
+QList<SharedEntry> KnowledgeStore::newestFirstLocked(bool (*isOfKind)(const KnowledgeEntry&),
+                                                     const QString& query) const
 {
-    const QString lowered = query.trimmed().toLower();
-    QList<KnowledgeEntry> kept;
-    for (const Slot& stored : m_entries) {
-        if (keep(stored->entry, lowered))
-            kept.append(stored->entry);
+    if (m_newestFirst.size() != m_entries.size()) {
+        m_newestFirst.resize(m_entries.size());
+        std::iota(m_newestFirst.begin(), m_newestFirst.end(), 0);
+        std::stable_sort(m_newestFirst.begin(), m_newestFirst.end(),
+                         [this](qsizetype a, qsizetype b) { return m_entries[a].updated > m_entries[b].updated; });
     }
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const KnowledgeEntry& a, const KnowledgeEntry& b) { return a.updatedAt > b.updatedAt; });
-    return kept;
+    const QString lowered = query.trimmed().toLower();
+    const Characters wanted = charactersOf({lowered});
+    QList<SharedEntry> listed;
+    for (const qsizetype index : std::as_const(m_newestFirst)) {
+        const Slot& slot = m_entries[index];
+        if ((slot.characters & wanted) == wanted && isOfKind(slot->entry) && slot->matches(lowered))
+            listed.append(SharedEntry(slot.stored, &slot->entry));
+    }
+    return listed;
 }
 
 qsizetype KnowledgeStore::indexLocked(const QString& id) const
@@ -376,7 +416,7 @@ qsizetype KnowledgeStore::indexLocked(const QString& id) const
 QList<KnowledgeEntry> KnowledgeStore::all() const
 {
     std::lock_guard lock(m_mutex);
-    return newestFirstLocked(keepAll, {});
+    return copies(newestFirstLocked(isAny, {}));
 }
 
 int KnowledgeStore::count() const
@@ -422,16 +462,20 @@ std::optional<QString> KnowledgeStore::addCollection(const QString& sourceText, 
     return append(std::move(entry));
 }
 
-QList<KnowledgeEntry> KnowledgeStore::collections(const QString& query) const
+QList<SharedEntry> KnowledgeStore::list(Listing listing, const QString& query) const
 {
     std::lock_guard lock(m_mutex);
-    return newestFirstLocked(isMatchingSnippet, query);
+    switch (listing) {
+    case Listing::lookups: return newestFirstLocked(isLookup, query);
+    case Listing::favorites: return newestFirstLocked(isFavoriteLookup, query);
+    case Listing::snippets: return newestFirstLocked(isSnippet, query);
+    }
+    return {};
 }
 
-QList<KnowledgeEntry> KnowledgeStore::search(const QString& query, bool favoritesOnly) const
+QList<KnowledgeEntry> KnowledgeStore::collections(const QString& query) const
 {
-    std::lock_guard lock(m_mutex);
-    return newestFirstLocked(favoritesOnly ? isMatchingFavorite : isMatchingLookup, query);
+    return copies(list(Listing::snippets, query));
 }
 
 std::optional<KnowledgeEntry> KnowledgeStore::entry(const QString& id) const
@@ -516,7 +560,7 @@ bool KnowledgeStore::exportJSON(const QString& path) const
     QList<KnowledgeEntry> entries;
     {
         std::lock_guard lock(m_mutex);
-        entries = newestFirstLocked(keepAll, {});
+        entries = copies(newestFirstLocked(isAny, {}));
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <bitset>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <sys/stat.h>
 
@@ -91,12 +93,15 @@ public:
     // Appends a collected snippet whose note is the source label, and returns its id.
     std::optional<QString> addCollection(const QString& sourceText, const QString& source, const QString& appName);
 
-    // Collected snippets whose text, source label or category contains the query (trimmed,
-    // any case); all of them for an empty query.
+    // Lookup records, only the starred ones, or collected snippets.
+    enum class Listing { lookups, favorites, snippets };
+    // The entries of that listing with the query (trimmed, any case) in a lookup's source,
+    // result, note or action, or a snippet's text, source label or category; all of them for
+    // an empty query. They are shared with the store, so a listing of tens of thousands copies
+    // none, and one made while the base is unchanged sorts nothing.
+    QList<SharedEntry> list(Listing listing, const QString& query) const;
+    // The snippets that list(Listing::snippets, query) holds, copied.
     QList<KnowledgeEntry> collections(const QString& query) const;
-    // Lookup records whose source, result, note or action contains the query (trimmed, any
-    // case); all of them for an empty query; only starred ones with favoritesOnly.
-    QList<KnowledgeEntry> search(const QString& query, bool favoritesOnly) const;
 
     std::optional<KnowledgeEntry> entry(const QString& id) const;
 
@@ -145,18 +150,29 @@ private:
     // between the live list and a fold's snapshot, so it never changes once made.
     struct Stored {
         explicit Stored(KnowledgeEntry entry);
+        // Whether a lower-cased query is in a text its kind is searched by; true for an empty one.
+        bool matches(const QString& loweredQuery) const;
         const KnowledgeEntry entry;
+        const QStringList searched;     // those texts lower-cased, so a search lowers only the query
         const QString normalizedSource; // for recall
         const bool recallable;          // a lookup whose normalised source has at least 2 characters
         mutable QByteArray json;        // its part of the file; touched only by the file's writer
     };
-    // A place in the list: the entry with a hash of its id, so a look-up by id reads one
-    // contiguous array instead of the memory of every entry.
+    // Which characters texts hold, roughly: one bit for each ASCII character and one for each
+    // group of the others.
+    using Characters = std::bitset<256>;
+    static Characters charactersOf(const QStringList& texts);
+    // A place in the list: the entry with a hash of its id, its time for ordering and the
+    // characters it is searched by, so a look-up by id, a sort, or a search passing over the
+    // entries that lack a character of the query reads one contiguous array instead of the
+    // memory of every entry.
     struct Slot {
         explicit Slot(KnowledgeEntry entry);
         const Stored* operator->() const { return stored.get(); }
         size_t idHash;
+        qint64 updated; // updatedAt in ms since the epoch; an invalid time before every valid one
         std::shared_ptr<const Stored> stored;
+        Characters characters; // of stored->searched
     };
     using StoredList = QList<Slot>;
 
@@ -205,8 +221,8 @@ private:
     // Announces what catching up with the files brought, if anything.
     void announceIfChanged();
 
-    QList<KnowledgeEntry> newestFirstLocked(bool (*keep)(const KnowledgeEntry&, const QString&),
-                                            const QString& query) const;
+    // The entries of a kind that match the query, newest first.
+    QList<SharedEntry> newestFirstLocked(bool (*isOfKind)(const KnowledgeEntry&), const QString& query) const;
     // The position of the first entry with that id, or -1.
     qsizetype indexLocked(const QString& id) const;
     std::optional<RecallHit> exactRecallLocked(const QString& normalized, const QString& excluding) const;
@@ -225,6 +241,9 @@ private:
 
     mutable std::mutex m_mutex;
     StoredList m_entries;
+    // Positions in m_entries, newest updatedAt first and equal times in stored order. Emptied by
+    // every change and sorted again by the next listing, so a search while typing sorts nothing.
+    mutable QList<qsizetype> m_newestFirst;
     KnowledgeJournal m_journal;
     FileStamp m_fileSeen;
     Keep m_keepOriginal = Keep::nothing;

@@ -40,12 +40,15 @@ void KnowledgeBrowser::setFilter(Filter filter)
 
 void KnowledgeBrowser::reload()
 {
-    m_model.setRows(m_filter == Filter::collection ? m_store.collections(m_query)
-                                                   : m_store.search(m_query, m_filter == Filter::favorites));
+    using Listing = KnowledgeStore::Listing;
+    const Listing listing = m_filter == Filter::collection ? Listing::snippets
+        : m_filter == Filter::favorites                    ? Listing::favorites
+                                                           : Listing::lookups;
+    m_model.setRows(m_store.list(listing, m_query));
     m_total = m_store.count();
     const int picked = m_pickedId.isEmpty() ? -1 : m_model.rowOf(m_pickedId);
     m_currentRow = picked >= 0 ? picked : m_model.rowCount() > 0 ? 0 : -1;
-    m_current = m_currentRow >= 0 ? std::optional(m_model.rows()[m_currentRow]) : std::nullopt;
+    m_current = m_currentRow >= 0 ? std::optional(m_model.entryAt(m_currentRow)) : std::nullopt;
     Q_EMIT reloaded();
 }
 
@@ -53,7 +56,7 @@ void KnowledgeBrowser::choose(int row)
 {
     if (row >= m_model.rowCount())
         return;
-    m_pickedId = row >= 0 ? m_model.rows()[row].id : QString();
+    m_pickedId = row >= 0 ? m_model.entryAt(row).id : QString();
     show(row);
 }
 
@@ -62,7 +65,7 @@ void KnowledgeBrowser::show(int row)
     if (row == m_currentRow)
         return;
     m_currentRow = row;
-    m_current = row >= 0 ? std::optional(m_model.rows()[row]) : std::nullopt;
+    m_current = row >= 0 ? std::optional(m_model.entryAt(row)) : std::nullopt;
     Q_EMIT currentChanged();
 }
 

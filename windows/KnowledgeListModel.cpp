@@ -29,7 +29,7 @@ QString metaLine(const KnowledgeEntry& entry)
 
 }
 
-void KnowledgeListModel::setRows(QList<KnowledgeEntry> rows)
+void KnowledgeListModel::setRows(QList<SharedEntry> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
@@ -40,7 +40,7 @@ void KnowledgeListModel::replaceRow(int row, const KnowledgeEntry& entry)
 {
     if (row < 0 || row >= m_rows.size())
         return;
-    m_rows[row] = entry;
+    m_rows[row] = std::make_shared<const KnowledgeEntry>(entry);
     const QModelIndex changed = index(row);
     Q_EMIT dataChanged(changed, changed);
 }
@@ -48,7 +48,7 @@ void KnowledgeListModel::replaceRow(int row, const KnowledgeEntry& entry)
 int KnowledgeListModel::rowOf(const QString& id) const
 {
     const auto found =
-        std::find_if(m_rows.cbegin(), m_rows.cend(), [&id](const KnowledgeEntry& entry) { return entry.id == id; });
+        std::find_if(m_rows.cbegin(), m_rows.cend(), [&id](const SharedEntry& entry) { return entry->id == id; });
     return found == m_rows.cend() ? -1 : int(found - m_rows.cbegin());
 }
 
@@ -61,7 +61,7 @@ QVariant KnowledgeListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
-    const KnowledgeEntry& entry = m_rows[index.row()];
+    const KnowledgeEntry& entry = *m_rows[index.row()];
     switch (role) {
     case MarkRole: return entry.isCollected ? QStringLiteral("◆") : entry.favorite ? QStringLiteral("★") : QString();
     case CollectedRole: return entry.isCollected;

@@ -5,8 +5,9 @@
 
 #include "memory/KnowledgeEntry.h"
 
-// The entries the knowledge window lists, in the order of the last query. Row texts are made
-// only when a row is drawn, so a list of tens of thousands of entries costs one copy of the list.
+// The entries the knowledge window lists, in the order of the last query. The rows share the
+// store's entries and their texts are made only when a row is drawn, so a list of tens of
+// thousands of entries copies none of them.
 class KnowledgeListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -21,9 +22,9 @@ public:
 
     using QAbstractListModel::QAbstractListModel;
 
-    void setRows(QList<KnowledgeEntry> rows);
+    void setRows(QList<SharedEntry> rows);
     void replaceRow(int row, const KnowledgeEntry& entry);
-    const QList<KnowledgeEntry>& rows() const { return m_rows; }
+    const KnowledgeEntry& entryAt(int row) const { return *m_rows[row]; }
     // The row holding that id, or -1.
     int rowOf(const QString& id) const;
 
@@ -34,5 +35,5 @@ public:
     static QString shortDate(const QDateTime& when);
 
 private:
-    QList<KnowledgeEntry> m_rows;
+    QList<SharedEntry> m_rows;
 };

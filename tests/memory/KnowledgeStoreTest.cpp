@@ -21,6 +21,8 @@
 
 namespace {
 
+using Listing = KnowledgeStore::Listing;
+
 class KnowledgeStoreTest : public ::testing::Test {
 protected:
     ScratchHome home;
@@ -52,6 +54,14 @@ QStringList sources(const QList<KnowledgeEntry>& entries, bool sorted = false)
     if (sorted)
         texts.sort();
     return texts;
+}
+
+QStringList sources(const QList<SharedEntry>& entries, bool sorted = false)
+{
+    QList<KnowledgeEntry> copies;
+    for (const SharedEntry& entry : entries)
+        copies.append(*entry);
+    return sources(copies, sorted);
 }
 
 TEST_F(KnowledgeStoreTest, HostileTextsSurviveAReopenUnchangedInAPrivateFileOfTheKnownShape)
@@ -102,7 +112,7 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     EXPECT_TRUE(all[1].createdAt == QDateTime(QDate(2024, 5, 5), QTime(23, 8, 9), QTimeZone::utc())
                 && all[1].updatedAt == all[1].createdAt);
     EXPECT_FALSE(all[2].id.isEmpty()) << "a missing id is made up";
-    EXPECT_EQ(sources(store->search(QString(), false)), sources(all)) << "entries without isCollected are lookups";
+    EXPECT_EQ(sources(store->list(Listing::lookups, {})), sources(all)) << "entries without isCollected are lookups";
     EXPECT_EQ(readFile(file).count("OLD"), 1) << "loading does not rewrite the file";
 
     // The user's export keeps the permissions it had; a missing folder is a failure.
@@ -113,6 +123,10 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     EXPECT_EQ(sources(KnowledgeCodec::decode(readFile(exported)).value_or(QList<KnowledgeEntry>())), sources(all));
     EXPECT_EQ(posixMode(exported), 0604);
     EXPECT_FALSE(store->exportJSON(home.path() + QStringLiteral("/missing/x.json")));
+
+    ASSERT_TRUE(store->updateResult(all[3].id, QStringLiteral("A Later Answer")));
+    EXPECT_EQ(sources(store->list(Listing::lookups, QStringLiteral("later answer"))), QStringList{"d"});
+    EXPECT_LT(sources(store->all()).indexOf("d"), 2) << "a change orders the listings again";
 }
 
 TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndToldOnce)
@@ -188,27 +202,26 @@ TEST_F(KnowledgeStoreTest, SearchAndCollectionsMatchTheirOwnKindAndFieldsInAnyCa
         {"action": "收藏", "sourceText": "shot", "note": "截图", "category": "Quotes", "isCollected": true},
         {"action": "收藏", "sourceText": "Quantum snippet", "note": "划词", "isCollected": true}])"));
     const auto store = open();
-    enum Kind { lookups, favourites, snippets };
-    const QList<std::tuple<const char*, Kind, QStringList>> cases = {
+    using enum KnowledgeStore::Listing;
+    const QList<std::tuple<const char*, KnowledgeStore::Listing, QStringList>> cases = {
         {"QUANTUM", lookups, {"Quantum Entropy"}},
         {"熵", lookups, {"Quantum Entropy"}},
         {"world", lookups, {"hello"}},
+        {"你好 WORLD", lookups, {"hello"}},
         {"this", lookups, {"draft"}},
         {"翻译", lookups, {"hello"}},
         {" \t\n ", lookups, {"Quantum Entropy", "draft", "hello"}},
-        {"", favourites, {"Quantum Entropy"}},
-        {"hello", favourites, {}},
+        {"", favorites, {"Quantum Entropy"}},
+        {"hello", favorites, {}},
         {"", snippets, {"Quantum snippet", "shot"}},
         {"截图", snippets, {"shot"}},
         {" quotes ", snippets, {"shot"}},
         {"QUANTUM S", snippets, {"Quantum snippet"}},
     };
-    for (const auto& [query, kind, expected] : cases)
-        EXPECT_EQ(sources(kind == snippets ? store->collections(QString::fromUtf8(query))
-                                           : store->search(QString::fromUtf8(query), kind == favourites),
-                          true),
-                  expected)
-            << query << " " << kind;
+    for (const auto& [query, listing, expected] : cases)
+        EXPECT_EQ(sources(store->list(listing, QString::fromUtf8(query)), true), expected)
+            << query << " " << int(listing);
+    EXPECT_EQ(sources(store->collections(QStringLiteral("QUANTUM S"))), QStringList{"Quantum snippet"});
 }
 
 TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade)
@@ -256,7 +269,7 @@ TEST_F(KnowledgeStoreTest, ThreadsChangingWhileFoldsRunLoseNothingAndEveryChange
                     const QString stamp = QString::number(t * 100 + i);
                     const QString id = store->add(stamp, stamp, stamp, stamp).value_or(QString());
                     made += 1 + store->toggleFavorite(id).has_value() + (i % 3 == 0 && store->remove(id));
-                    store->search(QStringLiteral("1"), i % 2 == 0);
+                    store->list(i % 2 == 0 ? Listing::favorites : Listing::lookups, QStringLiteral("1"));
                 }
             });
         }

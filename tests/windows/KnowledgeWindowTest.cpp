@@ -116,7 +116,7 @@ protected:
         return -1;
     }
     void pick(const QString& source) const { pickRow(rowOf(source)); }
-    QString firstListed() const { return store.search({}, false).first().sourceText; }
+    QString firstListed() const { return store.list(KnowledgeStore::Listing::lookups, {}).first()->sourceText; }
     void search(const QString& text) const
     {
         named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setText(text);
