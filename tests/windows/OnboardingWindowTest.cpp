@@ -52,27 +52,22 @@ protected:
         engines->shutdown();
     }
 
-    QPushButton* button(const QString& accessibleName) const
+    QList<QPushButton*> visibleButtons(const QString& accessibleName) const
     {
-        for (QPushButton* button : window->findChildren<QPushButton*>())
-            if (button->accessibleName() == accessibleName && button->isVisible())
-                return button;
-        return nullptr;
+        QList<QPushButton*> buttons = window->findChildren<QPushButton*>();
+        buttons.removeIf([&](QPushButton* b) { return b->accessibleName() != accessibleName || !b->isVisible(); });
+        return buttons;
     }
-    int visibleButtons(const QString& accessibleName) const
-    {
-        int count = 0;
-        for (QPushButton* button : window->findChildren<QPushButton*>())
-            count += button->accessibleName() == accessibleName && button->isVisible();
-        return count;
-    }
-    bool shows(const QString& text) const
+    QPushButton* button(const QString& accessibleName) const { return visibleButtons(accessibleName).value(0); }
+    // The visible label showing the text.
+    QLabel* shown(const QString& text) const
     {
         for (QLabel* label : window->findChildren<QLabel*>())
             if (label->isVisible() && label->text() == text)
-                return true;
-        return false;
+                return label;
+        return nullptr;
     }
+    bool shows(const QString& text) const { return shown(text) != nullptr; }
     bool waitForButton(const QString& accessibleName, int timeoutMs = 20000) const
     {
         return processEventsUntil([&] { return button(accessibleName) != nullptr; }, timeoutMs);
@@ -89,18 +84,15 @@ TEST_F(OnboardingWindowTest, TheScreenRowFollowsTheDesktopAndTheShortcutComesFro
     ASSERT_TRUE(SettingsStore::save(settings));
 
     auto statusReadOut = [&](const QString& text) {
-        for (QLabel* label : window->findChildren<QLabel*>())
-            if (label->isVisible() && label->text() == text)
-                return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name) == text;
-        return false;
+        return shows(text) && QAccessible::queryAccessibleInterface(shown(text))->text(QAccessible::Name) == text;
     };
     OnboardingWindow::Desktop x11;
     x11.screenCapture = OnboardingWindow::ScreenCapture::free;
     window = std::make_unique<OnboardingWindow>(engines, tasks, x11);
     window->showAndRaise();
     EXPECT_TRUE(statusReadOut(QStringLiteral("✅ No permission needed on this desktop")));
-    EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")), 1) << "the accessibility row's only";
-    EXPECT_EQ(visibleButtons(QStringLiteral("Allow screen text")), 0);
+    EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")).size(), 1) << "the accessibility row's only";
+    EXPECT_EQ(visibleButtons(QStringLiteral("Allow screen text")).size(), 0);
     EXPECT_TRUE(shows(QStringLiteral(
         "Select the line above → press Ctrl+Alt+Q → a small window pops up; click Explain / Translate / Rewrite.")));
     EXPECT_TRUE(window->findChild<QLineEdit*>()->text().contains(QStringLiteral("press Ctrl+Alt+Q to see")));
@@ -109,8 +101,8 @@ TEST_F(OnboardingWindowTest, TheScreenRowFollowsTheDesktopAndTheShortcutComesFro
     asking.screenCapturable = [] { return false; };
     window = std::make_unique<OnboardingWindow>(engines, tasks, asking);
     window->showAndRaise();
-    EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")), 1);
-    EXPECT_EQ(visibleButtons(QStringLiteral("Allow screen text")), 1);
+    EXPECT_EQ(visibleButtons(QStringLiteral("Grant access")).size(), 1);
+    EXPECT_EQ(visibleButtons(QStringLiteral("Allow screen text")).size(), 1);
     EXPECT_TRUE(statusReadOut(QStringLiteral("⚠️ Not granted yet")));
     EXPECT_FALSE(shows(QStringLiteral("✅ No permission needed on this desktop")));
 }

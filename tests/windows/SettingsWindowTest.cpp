@@ -118,21 +118,24 @@ TEST_F(SettingsWindowTest, DraftsSurviveProviderSwitchesAndTheFirstSaveRetiresTh
 
 TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
 {
+    // The endpoint's status (its path), its answer, and what the window then says. 402 as DeepSeek
+    // sends it: an "invalid…" code, yet the credit is what is missing.
+    const std::tuple<int, const char*, QString> cases[] = {
+        {400, R"({"error":{"message":"Model Not Exist","type":"INVALID_request_error"}})",
+         QStringLiteral("✗ Key is wrong or lacks access")},
+        {402, R"({"error":{"message":"Insufficient Balance","type":"unknown_error","code":"invalid_request_error"}})",
+         QStringLiteral("✗ Rate-limited or out of credit")},
+        {200, R"({"choices":[{"message":{"role":"assistant","content":"hi"}}]})", QStringLiteral("✓ Works")},
+    };
     LocalHttpServer server;
-    server.server.Post("/400/chat/completions", [](const httplib::Request&, httplib::Response& response) {
-        response.status = 400;
-        response.set_content(R"({"error":{"message":"Model Not Exist","type":"INVALID_request_error"}})",
-                             "application/json");
-    });
-    server.server.Post("/402/chat/completions", [](const httplib::Request&, httplib::Response& response) {
-        response.status = 402; // as DeepSeek sends it: an "invalid…" code, yet the credit is what is missing
-        response.set_content(
-            R"({"error":{"message":"Insufficient Balance","type":"unknown_error","code":"invalid_request_error"}})",
-            "application/json");
-    });
-    server.server.Post("/ok/chat/completions", [](const httplib::Request&, httplib::Response& response) {
-        response.set_content(R"({"choices":[{"message":{"role":"assistant","content":"hi"}}]})", "application/json");
-    });
+    server.server.Post(R"(/(\d+)/chat/completions)",
+                       [&cases](const httplib::Request& request, httplib::Response& response) {
+                           for (const auto& [status, body, shown] : cases)
+                               if (request.matches[1] == std::to_string(status)) {
+                                   response.status = status;
+                                   response.set_content(body, "application/json");
+                               }
+                       });
     ASSERT_TRUE(server.start());
     open();
     chooseProvider(QStringLiteral("custom"));
@@ -150,17 +153,12 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
     EXPECT_EQ(text("testResultLabel"), QStringLiteral("Enter an endpoint first"));
     EXPECT_FALSE(QFileInfo::exists(SettingsStore::path())) << "nothing is stored before a test can run";
 
-    const std::pair<const char*, QString> cases[] = {
-        {"/400", QStringLiteral("✗ Key is wrong or lacks access")},
-        {"/402", QStringLiteral("✗ Rate-limited or out of credit")},
-        {"/ok", QStringLiteral("✓ Works")},
-    };
-    for (const auto& [path, expected] : cases) {
-        endpoint->setText(server.url(QLatin1String(path) + QStringLiteral("/chat/completions")));
+    for (const auto& [status, body, expected] : cases) {
+        endpoint->setText(server.url(QStringLiteral("/%1/chat/completions").arg(status)));
         click(QStringLiteral("Test"));
         EXPECT_EQ(text("testResultLabel"), QStringLiteral("Testing…"));
         EXPECT_TRUE(processEventsUntil([&] { return text("testResultLabel") != QStringLiteral("Testing…"); }));
-        EXPECT_EQ(text("testResultLabel"), expected) << path;
+        EXPECT_EQ(text("testResultLabel"), expected) << status;
     }
     click(QStringLiteral("Cancel"));
     EXPECT_EQ(SettingsStore::load(true).cloudKey(QStringLiteral("custom")), QStringLiteral("sk-test"))
