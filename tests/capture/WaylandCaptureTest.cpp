@@ -15,14 +15,10 @@
 // shortcut would (quillo --probe-selection).
 namespace {
 
-constexpr int waitMs = 30000;
 const QString document = QStringLiteral("Quillo reads selected words on Wayland. Second sentence here.");
 
 struct Probe {
-    QString method;
-    QString text;
-    int contextBefore = -1;
-    int contextAfter = -1;
+    QString read; // "method|text|the context's length before|after", -1 for none
     qint64 pid = 0;
     QString report; // what the program printed, for failure messages
 };
@@ -33,13 +29,12 @@ Probe probe(const QProcessEnvironment& changes = {}, const QStringList& removed 
     env.insert(changes);
     for (const QString& name : removed)
         env.remove(name);
-    const ProgramResult result =
-        runProgram(quilloBinary(), {QStringLiteral("--probe-selection"), QStringLiteral("0")}, env);
+    const ProgramResult result = runProgram(quilloBinary(), arguments("--probe-selection 0"), env);
     const QJsonObject json = QJsonDocument::fromJson(result.out).object();
-    return {json[QLatin1String("method")].toString(),
-            json[QLatin1String("text")].toString(),
-            json[QLatin1String("contextBeforeLength")].toInt(-1),
-            json[QLatin1String("contextAfterLength")].toInt(-1),
+    return {QStringLiteral("%1|%2|%3|%4")
+                .arg(json[QLatin1String("method")].toString(), json[QLatin1String("text")].toString())
+                .arg(json[QLatin1String("contextBeforeLength")].toInt(-1))
+                .arg(json[QLatin1String("contextAfterLength")].toInt(-1)),
             json[QLatin1String("pid")].toInteger(),
             QStringLiteral("exit %1: %2 %3")
                 .arg(result.exitCode)
@@ -90,8 +85,7 @@ protected:
         ASSERT_TRUE(AtspiDriver::select(pid, start, end));
         // GTK hands a selection to the compositor as PRIMARY; wait until it has arrived or gone.
         const QString expected = document.mid(start, end - start);
-        ASSERT_TRUE(processEventsUntil([&] { return primarySelection() == expected; }, waitMs))
-            << expected.toStdString();
+        ASSERT_TRUE(eventually([&] { return primarySelection() == expected; })) << expected.toStdString();
     }
 };
 
@@ -99,16 +93,11 @@ TEST_F(WaylandCaptureTest, TheSelectionOfTheApplicationInFrontComesWithItsContex
 {
     select(7, 21); // "reads selected"
     const Probe read = probe();
-    EXPECT_EQ(read.method, QStringLiteral("AX")) << read.report.toStdString();
-    EXPECT_EQ(read.text, QStringLiteral("reads selected"));
-    EXPECT_EQ(read.contextBefore, 6) << "Quillo";
-    EXPECT_EQ(read.contextAfter, QStringLiteral("words on Wayland. Second sentence here.").size());
+    // "Quillo " before, and "words on Wayland. Second sentence here." after.
+    EXPECT_EQ(read.read, QStringLiteral("AX|reads selected|6|39")) << read.report.toStdString();
     EXPECT_EQ(read.pid, pid) << "the compositor, or AT-SPI, names the application in front";
-
-    // Without an X server beside the compositor nothing changes: this road does not go through X.
-    const Probe withoutX = probe({}, {QStringLiteral("DISPLAY")});
-    EXPECT_EQ(withoutX.method, QStringLiteral("AX"));
-    EXPECT_EQ(withoutX.text, QStringLiteral("reads selected"));
+    EXPECT_EQ(probe({}, {QStringLiteral("DISPLAY")}).read, read.read)
+        << "without an X server beside the compositor nothing changes: this road does not go through X";
 }
 
 // Through data-control on sway, through Xwayland on GNOME.
@@ -118,16 +107,15 @@ TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsRead)
     // An accessibility bus where no application is registered: accessibility finds nothing.
     QProcess* emptyBus =
         session.start(QStringLiteral("dbus-daemon"), arguments("--session --nofork --print-address"), {}, true);
-    ASSERT_TRUE(emptyBus && emptyBus->waitForReadyRead(waitMs));
+    ASSERT_TRUE(emptyBus && emptyBus->waitForReadyRead(sessionWaitMs));
     const QString address = QString::fromUtf8(emptyBus->readLine().trimmed());
     QProcessEnvironment elsewhere;
     elsewhere.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), address);
 
     // sway's road needs no X server; GNOME's is Xwayland.
     const Probe read = probe(elsewhere, onGnome ? QStringList() : QStringList{QStringLiteral("DISPLAY")});
-    EXPECT_EQ(read.method, QStringLiteral("复制")) << read.report.toStdString();
-    EXPECT_EQ(read.text, QStringLiteral("Quillo reads"));
-    EXPECT_EQ(read.contextBefore, 0) << "no context without accessibility";
+    EXPECT_TRUE(read.read.startsWith(QStringLiteral("复制|Quillo reads|0|")))
+        << "no context without accessibility: " << read.report.toStdString();
 }
 
 TEST_F(WaylandCaptureTest, ACollapsedSelectionMeansNothingWhateverThePrimarySelectionHolds)
@@ -136,14 +124,12 @@ TEST_F(WaylandCaptureTest, ACollapsedSelectionMeansNothingWhateverThePrimarySele
     // Another client takes PRIMARY with older words: a selection the user has left behind. Taken
     // while a selection is there to replace: KWin tells data-control clients of PRIMARY only then.
     ASSERT_TRUE(takePrimary(session, QStringLiteral("stale words")));
-    ASSERT_TRUE(processEventsUntil([] { return primarySelection() == QStringLiteral("stale words"); }, waitMs));
+    ASSERT_TRUE(eventually([] { return primarySelection() == QStringLiteral("stale words"); }));
     // The editor, no longer owning PRIMARY, leaves it alone when its selection collapses.
     ASSERT_TRUE(AtspiDriver::select(pid, 5, 5));
     ASSERT_EQ(primarySelection(), QStringLiteral("stale words"));
 
-    const Probe read = probe();
-    EXPECT_EQ(read.method, QString());
-    EXPECT_EQ(read.text, QString()) << "the focused editor says nothing is selected";
+    EXPECT_TRUE(probe().read.startsWith(QStringLiteral("||"))) << "the focused editor says nothing is selected";
 }
 
 // The shortcut's permission guide follows this answer: no X server is not an accessibility

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int waitMs = 30000;
-
 TEST(WaylandPasteTest, ControlVWaitsForTheEditorAndReachesItThroughTheVirtualKeyboard)
 {
     ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
@@ -43,21 +41,21 @@ TEST(WaylandPasteTest, ControlVWaitsForTheEditorAndReachesItThroughTheVirtualKey
     wayland.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     QProcess* other = session.start(QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),
                                     {QStringLiteral("--text"), QStringLiteral("other")}, wayland, true);
-    ASSERT_TRUE(other && processEventsUntil([&] { return other->canReadLine(); }, waitMs));
+    ASSERT_TRUE(other && eventually([&] { return other->canReadLine(); }));
     ASSERT_EQ(other->readLine(), "ready\n");
 
     std::optional<bool> pasted;
     PasteWhenBack paste;
     paste.start(services, editor, [&](bool done) { pasted = done; });
     runProgram(QStringLiteral("swaymsg"), {QStringLiteral("[pid=%1] focus").arg(editor)});
-    ASSERT_TRUE(processEventsUntil([&] { return pasted.has_value(); }, waitMs));
+    ASSERT_TRUE(eventually([&] { return pasted.has_value(); }));
     EXPECT_TRUE(*pasted);
     // Pasted once, at the caret wherever mousepad put it back.
     const auto pastedOnce = [&] {
         QString text = AtspiDriver::editableText(editor).value_or(QString());
         return text.count(answer) == 1 && text.remove(answer) == document;
     };
-    EXPECT_TRUE(processEventsUntil(pastedOnce, waitMs))
+    EXPECT_TRUE(eventually(pastedOnce))
         << AtspiDriver::editableText(editor).value_or(QStringLiteral("(none)")).toStdString();
     EXPECT_FALSE(other->readAll().contains("text:")) << "nothing was typed into the window in front before";
 }

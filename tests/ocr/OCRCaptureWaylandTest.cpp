@@ -26,7 +26,6 @@
 
 namespace {
 
-constexpr int waitMs = 30000;
 const QString overlayTitle = QStringLiteral("Quillo screen text");
 const bool onKWin = qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1String("KDE");
 
@@ -81,7 +80,7 @@ Shot grabThrough(ScreenImages& road)
     QObject context;
     std::optional<Shot> shot;
     road.grab(&context, [&](Shot answer) { shot = std::move(answer); });
-    processEventsUntil([&] { return shot.has_value(); }, waitMs);
+    eventually([&] { return shot.has_value(); });
     return shot.value_or(Shot{});
 }
 
@@ -118,18 +117,15 @@ protected:
         QProcess* portal = session.start(
             QStringLiteral("/usr/bin/python3"),
             QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/fake_portal.py"), portalLog()} + options);
-        return portal && processEventsUntil(portalUp, waitMs) ? portal : nullptr;
+        return portal && eventually(portalUp) ? portal : nullptr;
     }
     static bool portalUp() { return sessionBusNameOwned(QStringLiteral("org.freedesktop.portal.Desktop")); }
 
     // Quillo as the user starts it, except that grim is out of its reach: the portal answers.
     QProcess* startQuillo(QProcessEnvironment env = {})
     {
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/sbin:/sbin"));
-        QProcess* quillo = session.start(quilloBinary(), {}, env);
-        return quillo && processEventsUntil(quilloOnSessionBus, waitMs) ? quillo : nullptr;
+        return session.startQuillo(QStringLiteral("wayland"), env);
     }
 
     static bool triggerScreenText()
@@ -163,12 +159,11 @@ TEST_F(OCRCaptureWaylandTest, TheOverlayShowsEachScreensPartOfThePortalsPictureA
     const qint64 pid = quillo->processId();
 
     ASSERT_TRUE(triggerScreenText());
-    ASSERT_TRUE(processEventsUntil([&] { return CompositorWindows::find(pid, overlayTitle).has_value(); }, waitMs))
+    ASSERT_TRUE(eventually([&] { return CompositorWindows::find(pid, overlayTitle).has_value(); }))
         << ocrLog().toStdString();
     for (auto output = outputs.cbegin(); output != outputs.cend(); ++output) {
         const QString file = files.filePath(output.key() + QStringLiteral(".png"));
-        EXPECT_TRUE(processEventsUntil(
-            [&] { return showsVeiledPattern(outputAsShown(output.key(), file), output.value()); }, waitMs))
+        EXPECT_TRUE(eventually([&] { return showsVeiledPattern(outputAsShown(output.key(), file), output.value()); }))
             << output.key().toStdString() << " shows its part of the desktop's picture under the veil";
     }
     EXPECT_TRUE(readFile(portalLog()).contains("Screenshot parent=wayland: interactive=False"))
@@ -176,9 +171,9 @@ TEST_F(OCRCaptureWaylandTest, TheOverlayShowsEachScreensPartOfThePortalsPictureA
         << readFile(portalLog()).toStdString();
 
     ASSERT_TRUE(CompositorWindows::tapEscape());
-    EXPECT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(pid, overlayTitle); }, waitMs))
+    EXPECT_TRUE(eventually([&] { return !CompositorWindows::find(pid, overlayTitle); }))
         << "Escape reaches the overlay without a keyboard grab";
-    EXPECT_TRUE(processEventsUntil([] { return ocrLog().contains(QStringLiteral("cancelled")); }, waitMs));
+    EXPECT_TRUE(eventually([] { return ocrLog().contains(QStringLiteral("cancelled")); }));
 }
 
 TEST_F(OCRCaptureWaylandTest, KWinTakesScreenshotsOnlyForAProgramWhoseDesktopEntryListsTheInterface)
@@ -188,15 +183,14 @@ TEST_F(OCRCaptureWaylandTest, KWinTakesScreenshotsOnlyForAProgramWhoseDesktopEnt
     enterThisProgramForKWin(false);
     KWinScreenShot kwin;
     Shot refused;
-    EXPECT_TRUE(
-        processEventsUntil([&] { return (refused = grabThrough(kwin)).outcome == Shot::Outcome::refused; }, waitMs))
+    EXPECT_TRUE(eventually([&] { return (refused = grabThrough(kwin)).outcome == Shot::Outcome::refused; }))
         << "refused while the entry does not list the interface";
     EXPECT_FALSE(refused.image);
     EXPECT_EQ(kwin.state(), ScreenImages::State::refused);
 
     enterThisProgramForKWin(true);
     std::shared_ptr<const QImage> picture;
-    ASSERT_TRUE(processEventsUntil([&] { return (picture = grabThrough(kwin).image) != nullptr; }, waitMs))
+    ASSERT_TRUE(eventually([&] { return (picture = grabThrough(kwin).image) != nullptr; }))
         << "allowed once the entry lists org.kde.KWin.ScreenShot2";
     EXPECT_EQ(picture->size(), QSize(1280, 800));
 }
@@ -220,24 +214,23 @@ TEST_F(OCRCaptureWaylandTest, APortalRefusalShowsTheGuideWhoseButtonAsksTheDeskt
     const QString allow = L10n::t("wayland.btn.allowScreen");
 
     ASSERT_TRUE(triggerScreenText());
-    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::shows(pid, header); }, waitMs)) << ocrLog().toStdString();
+    ASSERT_TRUE(eventually([&] { return AtspiDriver::shows(pid, header); })) << ocrLog().toStdString();
     EXPECT_EQ(AtspiDriver::textOf(pid, L10n::t("popup.a11y.message")), body) << "what to allow and where";
     EXPECT_FALSE(body.contains(QStringLiteral("X11")));
 
     // Asked again from the focused guide, the desktop says no again: the guide stays.
     ASSERT_TRUE(AtspiDriver::press(pid, allow));
-    ASSERT_TRUE(processEventsUntil([&] { return readFile(portalLog()).count("Screenshot parent=") == 2; }, waitMs));
-    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::shows(pid, header); }, waitMs));
+    ASSERT_TRUE(eventually([&] { return readFile(portalLog()).count("Screenshot parent=") == 2; }));
+    EXPECT_TRUE(eventually([&] { return AtspiDriver::shows(pid, header); }));
 
     // The user allows it this time.
     const QString picture = files.filePath(QStringLiteral("desktop.png"));
     ASSERT_TRUE(savePattern({1280, 800}, picture));
     DesktopSession::stop(refusing);
-    ASSERT_TRUE(processEventsUntil([] { return !portalUp(); }, waitMs));
+    ASSERT_TRUE(eventually([] { return !portalUp(); }));
     ASSERT_TRUE(startPortal({QStringLiteral("--screenshot"), picture}));
     ASSERT_TRUE(AtspiDriver::press(pid, allow));
-    EXPECT_TRUE(
-        processEventsUntil([&] { return AtspiDriver::shows(pid, L10n::t("ocr.perm.allowed.header")); }, waitMs));
+    EXPECT_TRUE(eventually([&] { return AtspiDriver::shows(pid, L10n::t("ocr.perm.allowed.header")); }));
     EXPECT_TRUE(QFile::exists(picture)) << "a file the portal answered with but did not write stays";
 }
 

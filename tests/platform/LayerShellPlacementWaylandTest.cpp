@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int waitMs = 30000;
 const QRect screen(0, 0, 1280, 800);
 const QSize panelSize(240, 160);
 const QColor editorColor(20, 40, 160);
@@ -95,7 +94,7 @@ protected:
         ASSERT_EQ(QGuiApplication::platformName(), QLatin1String("wayland"));
         editor.setWindowTitle(QStringLiteral("editor"));
         editor.showFullScreen();
-        ASSERT_TRUE(processEventsUntil([&] { return editor.windowHandle()->isActive(); }, waitMs))
+        ASSERT_TRUE(eventually([&] { return editor.windowHandle()->isActive(); }))
             << "the fullscreen window has the keyboard";
     }
 
@@ -119,7 +118,7 @@ TEST_F(LayerShellPlacementWaylandTest, ThePanelShowsOverAFullscreenWindowNextToT
         panel.show();
         const QRect wanted(c.corner, panelSize);
         std::optional<QRect> shown;
-        EXPECT_TRUE(processEventsUntil([&] { return (shown = shownAt()) && *shown == wanted; }, waitMs))
+        EXPECT_TRUE(eventually([&] { return (shown = shownAt()) && *shown == wanted; }))
             << "shown at " << (shown ? shown->x() : -1) << "," << (shown ? shown->y() : -1) << " "
             << (shown ? shown->width() : 0) << "x" << (shown ? shown->height() : 0);
 
@@ -128,7 +127,7 @@ TEST_F(LayerShellPlacementWaylandTest, ThePanelShowsOverAFullscreenWindowNextToT
         const Filled& keys = onKWin ? static_cast<const Filled&>(panel) : editor;
         const int editorBefore = editor.escapes, before = keys.escapes;
         ASSERT_TRUE(CompositorWindows::tapEscape());
-        EXPECT_TRUE(processEventsUntil([&] { return editor.escapes + panel.escapes > editorBefore; }, waitMs));
+        EXPECT_TRUE(eventually([&] { return editor.escapes + panel.escapes > editorBefore; }));
         EXPECT_EQ(keys.escapes, before + 1) << (onKWin ? "the panel" : "the fullscreen window") << " has the keys";
     }
 }

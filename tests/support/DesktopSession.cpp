@@ -50,6 +50,14 @@ void DesktopSession::stop(QProcess* process)
     }
 }
 
+QProcess* DesktopSession::startQuillo(const QString& platform, QProcessEnvironment extra)
+{
+    extra.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    extra.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    QProcess* quillo = start(quilloBinary(), {}, extra);
+    return quillo && eventually(quilloOnSessionBus) ? quillo : nullptr;
+}
+
 QProcess* DesktopSession::startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra)
 {
     QProcess* process = start(program, args, extra);

@@ -34,6 +34,9 @@ public:
     QProcess* startQtEditor(const QString& text, bool accessible, const QStringList& extraArgs = {});
     // Waits until the Qt editor shows the text; returns the last text it showed.
     static QString waitForEditorText(QProcess* editor, const QString& expected);
+    // quillo on that Qt platform, its controls readable over AT-SPI, once it owns its name on the
+    // session bus.
+    QProcess* startQuillo(const QString& platform, QProcessEnvironment extra = {});
     // Starts the program and waits until its window is the active one.
     QProcess* startWindow(const QString& program, const QStringList& args, const QProcessEnvironment& extra = {});
     // mousepad (GTK) editing a file that holds the text.

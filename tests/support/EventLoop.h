@@ -21,6 +21,14 @@ inline bool processEventsUntil(const std::function<bool()>& condition, int timeo
     return true;
 }
 
+// How long the other programs of a private desktop session (in-wayland.sh) are given to do a
+// thing, and processEventsUntil with that time.
+constexpr int sessionWaitMs = 30000;
+inline bool eventually(const std::function<bool()>& condition)
+{
+    return processEventsUntil(condition, sessionWaitMs);
+}
+
 // Runs the Qt event loop for the given time.
 inline void processEventsFor(int milliseconds)
 {

@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr int waitMs = 30000;
 const QString document = QStringLiteral("Quillo reads selected words on Wayland.");
 const QString panelTitle = QStringLiteral("Quillo panel");
 
@@ -68,22 +67,15 @@ protected:
     {
         QProcess* service = session.start(QStringLiteral("/usr/bin/python3"),
                                           QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/") + script} + args);
-        return service && processEventsUntil([&] { return sessionBusNameOwned(name); }, waitMs) ? service : nullptr;
+        return service && eventually([&] { return sessionBusNameOwned(name); }) ? service : nullptr;
     }
 
-    QProcess* startQuillo()
-    {
-        QProcessEnvironment env;
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1")); // read over AT-SPI
-        QProcess* quillo = session.start(quilloBinary(), {}, env);
-        return quillo && processEventsUntil(quilloOnSessionBus, waitMs) ? quillo : nullptr;
-    }
+    QProcess* startQuillo() { return session.startQuillo(QStringLiteral("wayland")); }
 
     static bool stopQuillo(QProcess* quillo)
     {
         DesktopSession::stop(quillo);
-        return processEventsUntil([] { return !quilloOnSessionBus(); }, waitMs);
+        return eventually([] { return !quilloOnSessionBus(); });
     }
 };
 
@@ -107,37 +99,34 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
     QProcess* quillo = startQuillo();
     ASSERT_TRUE(quillo);
     const qint64 pid = quillo->processId();
-    ASSERT_TRUE(processEventsUntil([&] { return readFile(portalLog).contains("BindShortcuts popup="); }, waitMs))
+    ASSERT_TRUE(eventually([&] { return readFile(portalLog).contains("BindShortcuts popup="); }))
         << "the shortcut is bound through the portal\n"
         << readFile(portalLog).toStdString();
-    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
-        << "starting Quillo shows nothing";
+    ASSERT_TRUE(eventually([&] { return AtspiDriver::isActive(editor); })) << "starting Quillo shows nothing";
 
     ASSERT_TRUE(AtspiDriver::select(editor, 7, 21)); // "reads selected"
     ASSERT_TRUE(CompositorWindows::movePointer(pointer));
     ASSERT_TRUE(PrivateBus::press(QStringLiteral("popup")));
-    EXPECT_TRUE(processEventsUntil(
-        [&] { return AtspiDriver::shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")})); }, waitMs))
-        << "the panel tells of the 14 selected characters";
+    EXPECT_TRUE(eventually([&] {
+        return AtspiDriver::shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")}));
+    })) << "the panel tells of the 14 selected characters";
 
     // Mapped first, then moved: waited for until it is where it belongs.
     std::optional<CompositorWindows::Window> panel;
-    const bool placed = processEventsUntil(
-        [&] { return (panel = CompositorWindows::find(pid, panelTitle)) && placedWhereItBelongs(*panel); }, waitMs);
+    const bool placed =
+        eventually([&] { return (panel = CompositorWindows::find(pid, panelTitle)) && placedWhereItBelongs(*panel); });
     ASSERT_TRUE(panel) << "the panel is mapped";
     EXPECT_TRUE(placed) << "the pointer at " << pointer.x() << "," << pointer.y() << ", the panel at "
                         << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x"
                         << panel->rect.height() << (panel->floating ? " floating" : "")
                         << (panel->keptAbove ? " kept above" : "");
 
-    ASSERT_TRUE(processEventsUntil([&] { return !AtspiDriver::isActive(editor); }, waitMs))
-        << "the panel takes the keys";
+    ASSERT_TRUE(eventually([&] { return !AtspiDriver::isActive(editor); })) << "the panel takes the keys";
 
     // Explain, pressed as an assistive tool would: the whole answer streams in, then goes in place
     // of the selection in the editor.
     ASSERT_TRUE(AtspiDriver::press(pid, L10n::t("popup.action.explain")));
-    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::shows(pid, L10n::t("popup.status.done")); }, waitMs))
-        << "the answer ends";
+    EXPECT_TRUE(eventually([&] { return AtspiDriver::shows(pid, L10n::t("popup.status.done")); })) << "the answer ends";
     ASSERT_EQ(cloud.bodies().size(), 1);
     ASSERT_TRUE(cloud.bodies().first().value(QStringLiteral("stream")).toBool());
     const QString answer = QStringLiteral("回声：") + messagesOf(cloud.bodies().first()).last().content;
@@ -145,14 +134,12 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
         << AtspiDriver::textOf(pid, L10n::t("popup.a11y.transcript")).toStdString();
     ASSERT_TRUE(AtspiDriver::press(pid, L10n::t("popup.btn.replace")));
     const QString replaced = QStringLiteral("Quillo ") + answer + QStringLiteral(" words on Wayland.");
-    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::editableText(editor) == replaced; }, waitMs))
+    EXPECT_TRUE(eventually([&] { return AtspiDriver::editableText(editor) == replaced; }))
         << AtspiDriver::editableText(editor).value_or(QString()).toStdString();
 
     ASSERT_TRUE(CompositorWindows::tapEscape());
-    EXPECT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(pid, panelTitle); }, waitMs))
-        << "Escape closes the panel";
-    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs))
-        << "the editor is in front again";
+    EXPECT_TRUE(eventually([&] { return !CompositorWindows::find(pid, panelTitle); })) << "Escape closes the panel";
+    EXPECT_TRUE(eventually([&] { return AtspiDriver::isActive(editor); })) << "the editor is in front again";
 }
 
 // With Quillo's GNOME Shell extension running (tests/support/in-wayland.sh installs the build for
@@ -178,13 +165,12 @@ TEST_F(TrayAppWaylandTest, WithTheGnomeHelperItsKeyOpensThePanelAtThePointer)
     const qint64 pid = quillo->processId();
     const QString shellSettings =
         qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/glib-2.0/settings/keyfile");
-    ASSERT_TRUE(processEventsUntil([&] { return readFile(shellSettings).contains("trigger=['F9']"); }, waitMs))
+    ASSERT_TRUE(eventually([&] { return readFile(shellSettings).contains("trigger=['F9']"); }))
         << "Quillo hands its shortcut to the extension\n"
         << readFile(shellSettings).toStdString();
-    ASSERT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor); }, waitMs));
+    ASSERT_TRUE(eventually([&] { return AtspiDriver::isActive(editor); }));
     ASSERT_TRUE(AtspiDriver::select(editor, 7, 21));
-    EXPECT_TRUE(
-        processEventsUntil([] { return ShellHelper::primary(waitMs) == QStringLiteral("reads selected"); }, waitMs))
+    EXPECT_TRUE(eventually([] { return ShellHelper::primary(sessionWaitMs) == QStringLiteral("reads selected"); }))
         << "the extension reads the primary selection";
 
     const struct {
@@ -201,28 +187,25 @@ TEST_F(TrayAppWaylandTest, WithTheGnomeHelperItsKeyOpensThePanelAtThePointer)
         std::optional<QPoint> told;
         bool asking = false;
         QObject asker; // an answer still coming when the wait ends is dropped with it
-        EXPECT_TRUE(processEventsUntil(
-            [&] {
-                if (!std::exchange(asking, true))
-                    ShellHelper::pointer(&asker, [&](std::optional<QPoint> pointer) {
-                        told = pointer;
-                        asking = false;
-                    });
-                return told == press.pointer;
-            },
-            waitMs))
-            << "the extension's pointer";
+        EXPECT_TRUE(eventually([&] {
+            if (!std::exchange(asking, true))
+                ShellHelper::pointer(&asker, [&](std::optional<QPoint> pointer) {
+                    told = pointer;
+                    asking = false;
+                });
+            return told == press.pointer;
+        })) << "the extension's pointer";
         ASSERT_TRUE(CompositorWindows::tapShellKey(f9Keysym));
         std::optional<CompositorWindows::Window> panel;
-        const bool placed = processEventsUntil(
-            [&] { return (panel = CompositorWindows::find(pid, panelTitle)) && press.placed(panel->rect); }, waitMs);
+        const bool placed =
+            eventually([&] { return (panel = CompositorWindows::find(pid, panelTitle)) && press.placed(panel->rect); });
         ASSERT_TRUE(panel) << "the extension's key opens the panel";
         EXPECT_TRUE(placed) << "the pointer at " << press.pointer.x() << "," << press.pointer.y() << ", the panel at "
                             << panel->rect.x() << "," << panel->rect.y() << " " << panel->rect.width() << "x"
                             << panel->rect.height();
         EXPECT_TRUE(AtspiDriver::shows(pid, L10n::tf("popup.header.read", {QStringLiteral("14")})));
         ASSERT_TRUE(CompositorWindows::tapEscape());
-        ASSERT_TRUE(processEventsUntil([&] { return !CompositorWindows::find(pid, panelTitle); }, waitMs));
+        ASSERT_TRUE(eventually([&] { return !CompositorWindows::find(pid, panelTitle); }));
     }
 }
 
@@ -254,8 +237,7 @@ TEST_F(TrayAppWaylandTest, TheTrayGuideComesOnceAndOnlyWhereNoTrayIsWatching)
         QProcess* quillo = startQuillo();
         ASSERT_TRUE(quillo) << launch.what;
         const qint64 pid = quillo->processId();
-        EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::shows(pid, launch.guide ? guide : notice); }, waitMs))
-            << launch.what;
+        EXPECT_TRUE(eventually([&] { return AtspiDriver::shows(pid, launch.guide ? guide : notice); })) << launch.what;
         EXPECT_FALSE(AtspiDriver::shows(pid, launch.guide ? notice : guide)) << launch.what;
         if (launch.watcher) {
             EXPECT_TRUE(readFile(watcherLog).contains("item ")) << "the icon is registered with the tray";

@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int waitMs = 15000;
-
 ProgramResult quillo(const QStringList& args)
 {
     return runProgram(quilloBinary(), args);
@@ -55,19 +53,15 @@ protected:
     {
         ASSERT_TRUE(m_desktop.start(QStringLiteral("trayer"),
                                     arguments("--edge top --align right --widthtype request --height 32")));
-        ASSERT_TRUE(processEventsUntil(trayHostRunning, waitMs));
+        ASSERT_TRUE(processEventsUntil(trayHostRunning));
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
     }
 
     // Quillo in normal mode, once it owns its name on the session bus.
     QProcess* startQuillo()
     {
-        QProcessEnvironment env;
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        env.insert(QStringLiteral("SELVANE_UI_LANG"), QStringLiteral("en"));
-        QProcess* process = m_desktop.start(quilloBinary(), {}, env);
-        if (!process || !processEventsUntil(quilloOnSessionBus, waitMs))
+        QProcess* process = m_desktop.startQuillo(QStringLiteral("xcb")); // in English, as m_lang says
+        if (!process)
             return nullptr;
         // Listening before the menu is ever opened: an application learns of new listeners late.
         m_menuWatch = std::make_unique<AtspiDriver::MenuWatch>(process->processId());
@@ -77,18 +71,16 @@ protected:
 
     static bool waitFor(qint64 pid, const QString& name)
     {
-        return processEventsUntil([&] { return AtspiDriver::shows(pid, name); }, waitMs);
+        return processEventsUntil([&] { return AtspiDriver::shows(pid, name); });
     }
 
     // Selects by keyboard in the editor until the editor reports the expected selection: keys typed
     // while a closing menu or panel still has the keyboard reach the editor only when typed again.
     static bool selectInEditor(qint64 editor, int skip, int count, const QString& expected)
     {
-        return processEventsUntil(
-            [&] {
-                return DesktopSession::selectByKeyboard(skip, count) && AtspiDriver::selectedText(editor) == expected;
-            },
-            waitMs);
+        return processEventsUntil([&] {
+            return DesktopSession::selectByKeyboard(skip, count) && AtspiDriver::selectedText(editor) == expected;
+        });
     }
 
     // Opens the tray menu and tells whether one of its items, disabled ones included, has the text.
@@ -122,13 +114,10 @@ protected:
         }
         // The menu's items reach the bus after the first one has the focus: read them until the text is there.
         QStringList names;
-        const bool shown = processEventsUntil(
-            [&] {
-                names = m_menuWatch->itemNames();
-                return std::any_of(names.begin(), names.end(),
-                                   [&](const QString& name) { return name.contains(text); });
-            },
-            waitMs);
+        const bool shown = processEventsUntil([&] {
+            names = m_menuWatch->itemNames();
+            return std::any_of(names.begin(), names.end(), [&](const QString& name) { return name.contains(text); });
+        });
         DesktopSession::typeKeys({QStringLiteral("Escape")});
         if (!shown)
             ADD_FAILURE() << "menu items: " << names.join(QStringLiteral(" | ")).toStdString();
@@ -139,10 +128,9 @@ protected:
     bool windowShown(const QString& iconWindow) const
     {
         const qulonglong icon = iconWindow.toULongLong(nullptr, 16);
-        const QList<QByteArray> shown = runProgram(QStringLiteral("xdotool"),
-                                                   {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                    QStringLiteral("--pid"), QString::number(m_pid)})
-                                            .out.split('\n');
+        const QList<QByteArray> shown =
+            runProgram(QStringLiteral("xdotool"), arguments("search --onlyvisible --pid") << QString::number(m_pid))
+                .out.split('\n');
         return std::any_of(shown.begin(), shown.end(),
                            [icon](const QByteArray& id) { return !id.isEmpty() && id.toULongLong() != icon; });
     }
@@ -158,14 +146,12 @@ protected:
         g_object_unref(test);
         ASSERT_TRUE(pressed);
         AtspiAccessible* result = nullptr;
-        processEventsUntil(
-            [&] {
-                result = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
-                    return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
-                });
-                return result != nullptr;
-            },
-            waitMs);
+        processEventsUntil([&] {
+            result = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
+                return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
+            });
+            return result != nullptr;
+        });
         ASSERT_TRUE(result) << "the test result is not read out";
         gchar* description = atspi_accessible_get_description(result, nullptr);
         EXPECT_EQ(QString::fromUtf8(description), L10n::t("settings.test.resultName"));
@@ -206,17 +192,15 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
 
     ASSERT_TRUE(waitFor(pid, L10n::t("popup.btn.replace"))) << "no answer arrived";
     ASSERT_TRUE(AtspiDriver::press(pid, L10n::t("popup.btn.replace")));
-    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor->processId()); }, waitMs))
+    EXPECT_TRUE(processEventsUntil([&] { return AtspiDriver::isActive(editor->processId()); }))
         << "the editor is not back in front";
 
     // mousepad now holds the answer where the word was.
     QString text;
-    processEventsUntil(
-        [&] {
-            text = AtspiDriver::editableText(editor->processId()).value_or(QString());
-            return text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after);
-        },
-        waitMs);
+    processEventsUntil([&] {
+        text = AtspiDriver::editableText(editor->processId()).value_or(QString());
+        return text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after);
+    });
     EXPECT_TRUE(text.startsWith(before + QStringLiteral("回声：")) && text.endsWith(after)) << text.toStdString();
 
     EXPECT_TRUE(trayMenuShows(QStringLiteral("(1)"))) << "the menu does not count the lookup";
@@ -230,13 +214,10 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
 
     EXPECT_EQ(quillo({QStringLiteral("--trigger-ocr")}).exitCode, 0);
     const QString ocrLog = HomeDir::dataDir() + QStringLiteral("/ocr-debug.log");
-    EXPECT_TRUE(processEventsUntil(
-        [&] {
-            DesktopSession::typeKeys({QStringLiteral("Escape")}); // until the grab's overlay takes it
-            return readFile(ocrLog).contains("command · 拿到结果 · cancelled");
-        },
-        waitMs))
-        << "quillo --trigger-ocr started no screen grab";
+    EXPECT_TRUE(processEventsUntil([&] {
+        DesktopSession::typeKeys({QStringLiteral("Escape")}); // until the grab's overlay takes it
+        return readFile(ocrLog).contains("command · 拿到结果 · cancelled");
+    })) << "quillo --trigger-ocr started no screen grab";
 
     EXPECT_EQ(quillo({}).exitCode, 0) << "a second quillo did not hand over";
     EXPECT_TRUE(waitFor(pid, L10n::t("settings.title"))) << "the running instance did not open its settings";
@@ -244,7 +225,7 @@ TEST_F(TrayApp, ShortcutExplainsAndReplacesTheWordAndTheCommandsReachTheInstance
 
     const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(pid));
     EXPECT_EQ(quillo({QStringLiteral("--quit")}).exitCode, 0);
-    EXPECT_TRUE(app->waitForFinished(waitMs));
+    EXPECT_TRUE(app->waitForFinished());
     for (const pid_t child : children)
         EXPECT_TRUE(ChildProcesses::waitGone(child, std::chrono::milliseconds(0)))
             << "process " << child << " outlived Quillo";

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int waitMs = 15000;
-
 bool compositorRuns()
 {
     return DesktopSession::selectionOwned("_NET_WM_CM_S0");
@@ -64,7 +62,7 @@ protected:
         panel->setContent(new QWidget, QSize(360, 240));
         panel->move(200, 150);
         panel->show();
-        processEventsUntil([&panel] { return panel->windowHandle()->isExposed(); }, waitMs);
+        processEventsUntil([&panel] { return panel->windowHandle()->isExposed(); });
         return panel;
     }
 
@@ -80,7 +78,7 @@ TEST_F(GlassWindowX11, IsShapedWithoutACompositorAndFullyOpaqueUnderOneThatDoesN
         EXPECT_FALSE(panel->mask().isEmpty() || panel->mask().contains(QPoint(0, 0))) << "its corners cut";
     }
     m_compositor.start(QStringLiteral("xcompmgr"), {});
-    ASSERT_TRUE(processEventsUntil(compositorRuns, waitMs));
+    ASSERT_TRUE(processEventsUntil(compositorRuns));
     const std::unique_ptr<GlassWindow> panel = showPanel();
     EXPECT_EQ(panel->backdrop(), PanelPlacement::Backdrop::rounded) << "xcompmgr announces no blur";
     EXPECT_TRUE(panel->mask().isEmpty()) << "the compositor draws the transparent corners";
