@@ -62,23 +62,31 @@ void GlassWindow::setClickToClose(bool on)
 
 QPoint GlassWindow::screenPosition() const
 {
-    if (!testAttribute(Qt::WA_WState_Created) || !isVisible())
+    // Before a showing is on screen the display server may still have the window where the last
+    // one left it, while Qt has the place asked for.
+    if (!isVisible() || !m_exposed)
         return pos();
     return panels()->origin(windowHandle()).value_or(pos());
 }
 
 void GlassWindow::setContent(QWidget* content, QSize size)
 {
-    if (m_content) {
-        // Deleted later: the old view may be what is calling in.
-        m_content->hide();
-        m_content->deleteLater();
-    }
+    clearContent();
     m_content = content;
     content->setParent(this);
     content->move(0, 0);
     content->show();
     resizeKeepingTop(size);
+}
+
+void GlassWindow::clearContent()
+{
+    if (!m_content)
+        return;
+    // Deleted later: the old view may be what is calling in.
+    m_content->hide();
+    m_content->deleteLater();
+    m_content.clear();
 }
 
 void GlassWindow::resizeKeepingTop(QSize size)
@@ -134,6 +142,10 @@ void GlassWindow::showEvent(QShowEvent* event)
     // Asked once per showing: a compositor starting or stopping meanwhile is rare, and every
     // question is a round trip to the display server.
     panels()->aboutToShow(windowHandle());
+    // The keyboard a previous showing took (makeKey) stays with the application in front.
+    windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+    m_exposed = false;
+    windowHandle()->installEventFilter(this);
     m_backdrop = panels()->backdrop(windowHandle());
     applyShape();
     QWidget::showEvent(event);
@@ -189,6 +201,10 @@ void GlassWindow::keyPressEvent(QKeyEvent* event)
 
 bool GlassWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        m_exposed = windowHandle()->isExposed();
+        return false;
+    }
     if (event->type() != QEvent::MouseButtonPress || !watched->isWidgetType())
         return false;
     auto* widget = static_cast<QWidget*>(watched);

@@ -12,6 +12,7 @@
 // compositor an opaque rounded shape, so no dark corners show. Where the desktop lets the
 // application place windows it opens next to the pointer, elsewhere the platform's placement
 // asks the compositor for that. Dragging its background moves it. Holds one content widget.
+// It may be hidden and shown again; every showing starts without the keyboard.
 class GlassWindow : public QWidget {
     Q_OBJECT
 
@@ -23,6 +24,8 @@ public:
     // Takes the content and sizes the window to it, keeping the top edge where it is (and the
     // window on its screen); the previous content is deleted.
     void setContent(QWidget* content, QSize size);
+    // Deletes the content: a window kept hidden for its next showing holds no view meanwhile.
+    void clearContent();
     QWidget* content() const { return m_content; }
     // Resizes to the content's new height, keeping the top edge, then keeps it on its screen.
     void resizeKeepingTop(QSize size);
@@ -56,6 +59,7 @@ private:
 
     QPointer<QWidget> m_content;
     bool m_clickToClose = false;
+    bool m_exposed = false; // this showing is on screen: the display server knows where it is
     PanelPlacement::Backdrop m_backdrop = PanelPlacement::Backdrop::rounded;
     QPoint m_dragOffset; // where the manual move (no window manager move) grabbed the window
 };

@@ -101,13 +101,13 @@ void PopupPanel::close()
     m_guideButtons.clear();
     m_favorite = false;
     m_storeWarning.clear();
+    if (m_shown == Shown::nothing)
+        return;
     m_shown = Shown::nothing;
-    if (m_window) {
-        m_window->hide();
-        m_window->deleteLater();
-        m_window.clear();
-        Q_EMIT closed();
-    }
+    m_window->hide();
+    m_window->setClickToClose(false);
+    m_window->clearContent();
+    Q_EMIT closed();
 }
 
 bool PopupPanel::isShown() const
@@ -132,7 +132,7 @@ ActionSession& PopupPanel::session()
 
 QWidget* PopupPanel::window() const
 {
-    return m_window;
+    return m_shown == Shown::nothing ? nullptr : m_window.get();
 }
 
 QWidget* PopupPanel::content() const
@@ -142,20 +142,21 @@ QWidget* PopupPanel::content() const
 
 void PopupPanel::present(PopupViews::Built built, Shown what, bool newPanel, bool clickToClose, int autoCloseMs)
 {
+    const bool opening = newPanel || m_shown == Shown::nothing;
     m_shown = what;
     m_controls = built.controls;
     m_dictation.attach(m_controls.input, m_controls.mic, m_controls.voiceHint);
     m_size = built.size;
-    if (!newPanel && m_window) {
-        m_window->setContent(built.view, built.size);
-        return;
+    if (!m_window) {
+        m_window = std::make_unique<GlassWindow>();
+        m_window->setAccessibleName(QStringLiteral("Quillo"));
+        connect(m_window.get(), &GlassWindow::escapePressed, this, &PopupPanel::close);
+        connect(m_window.get(), &GlassWindow::clicked, this, &PopupPanel::close);
     }
-    m_window = new GlassWindow;
-    m_window->setAccessibleName(QStringLiteral("Quillo"));
     m_window->setContent(built.view, built.size);
+    if (!opening)
+        return;
     m_window->setClickToClose(clickToClose);
-    connect(m_window, &GlassWindow::escapePressed, this, &PopupPanel::close);
-    connect(m_window, &GlassWindow::clicked, this, &PopupPanel::close);
     m_window->placeNearPointer();
     m_window->show();
     // Closing ends the grab, which must not happen inside the grab's own callback.
@@ -175,7 +176,7 @@ void PopupPanel::present(PopupViews::Built built, Shown what, bool newPanel, boo
 
 void PopupPanel::grow(int pixels)
 {
-    if (!m_window)
+    if (!window())
         return;
     m_size.rheight() += pixels;
     m_window->resizeKeepingTop(m_size);
@@ -183,7 +184,7 @@ void PopupPanel::grow(int pixels)
 
 void PopupPanel::refit()
 {
-    if (!m_window || !m_window->content())
+    if (!content())
         return;
     m_size.setHeight(PanelParts::fitView(m_window->content()));
     m_window->resizeKeepingTop(m_size);
@@ -208,7 +209,7 @@ PopupViews::Handlers PopupPanel::handlers()
     h.send = [this] { sendInstruction(); };
     h.mic = [this] { m_dictation.toggle(); };
     h.inputPressed = [this] {
-        if (m_window)
+        if (window())
             m_window->makeKey();
     };
     return h;
@@ -321,7 +322,7 @@ void PopupPanel::answered()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!m_window || !m_controls.input)
+            if (!window() || !m_controls.input)
                 return;
             m_window->makeKey();
             m_controls.input->setFocus();

@@ -30,10 +30,12 @@ class TaskPool;
 
 // The floating panel next to the pointer: the actions of a selection with their streamed
 // answer, the conversation that revises it, short notices and guides with buttons. One panel is
-// shown at a time; showing anything first closes what was shown. It never takes the keyboard
-// from the application the user works in when it opens; it takes it when the user clicks into
-// its input, and after an answer enters the conversation. Escape closes it, also while another
-// application is in front. Main thread only.
+// shown at a time; showing anything first closes what was shown. Its window is made once and
+// kept hidden between showings, so a shortcut shows a ready window; closing drops what was
+// shown (the view, the lookup and its engine run) and keeps only the empty window. It never
+// takes the keyboard from the application the user works in when it opens; it takes it when the
+// user clicks into its input, and after an answer enters the conversation. Escape closes it,
+// also while another application is in front. Main thread only.
 class PopupPanel : public QObject {
     Q_OBJECT
 
@@ -105,7 +107,7 @@ Q_SIGNALS:
     void closed();
 
 private:
-    // Puts a built view in a new panel, or into the one shown.
+    // Shows a built view in the panel, opening it anew, or in place of the one shown.
     void present(PopupViews::Built built, Shown what, bool newPanel, bool clickToClose = false, int autoCloseMs = 0);
     // Grows the panel by that many pixels, its top edge staying where it is.
     void grow(int pixels);
@@ -139,7 +141,7 @@ private:
     StreamPresenter m_stream;
     DictationControl m_dictation;
     Shown m_shown = Shown::nothing;
-    QPointer<GlassWindow> m_window;
+    std::unique_ptr<GlassWindow> m_window; // made on the first showing, then kept
     std::unique_ptr<HotKey> m_escapeHotKey;
     QTimer m_autoClose;
     PasteWhenBack m_pasteWhenBack;

@@ -20,6 +20,7 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/ScopedEnv.h"
 #include "ui/InstructionInput.h"
+#include "ui/TextArea.h"
 
 namespace {
 
@@ -60,6 +61,16 @@ bool escapeIsFree()
     std::free(error);
     xcb_disconnect(c);
     return free;
+}
+
+xcb_window_t keyboardFocus()
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    const xcb_window_t focus = reply ? reply->focus : XCB_NONE;
+    std::free(reply);
+    xcb_disconnect(c);
+    return focus;
 }
 
 class PopupX11Test : public ::testing::Test {
@@ -155,6 +166,27 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
     ASSERT_TRUE(processEventsUntil(inputHasTheKeyboard));
     ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("b")}));
     EXPECT_TRUE(processEventsUntil([&] { return input->toPlainText().endsWith(QLatin1Char('b')); }));
+
+    // The next lookup from the editor opens in the same window with nothing of this one.
+    const WId kept = panel.window()->winId();
+    ASSERT_TRUE(Platform::services().workspace->activate(mousepad->processId()));
+    ASSERT_TRUE(processEventsUntil([&] { return activeWindowPid() == editor; }));
+    xdotool({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("200")});
+    open(mousepad->processId());
+    EXPECT_EQ(panel.window()->winId(), kept);
+    EXPECT_TRUE(processEventsUntil([&] {
+        return onScreen(panel.window()) == QRect(opened.topLeft() + QPoint(200, 100), panel.content()->size());
+    })) << "at the pointer, the size of its own view";
+    // A click into it: the window manager gives the X focus on the press, before Qt sees it.
+    TextArea* selection = panel.content()->findChild<TextArea*>();
+    const QPoint inside = selection->mapToGlobal(selection->rect().center());
+    xdotool({QStringLiteral("mousemove"), QString::number(inside.x()), QString::number(inside.y()),
+             QStringLiteral("click"), QStringLiteral("1")});
+    ASSERT_TRUE(processEventsUntil([&] { return selection->textCursor().position() > 0; }));
+    EXPECT_NE(keyboardFocus(), panel.window()->winId()) << "the keyboard the last lookup took stays with the editor";
+    EXPECT_EQ(panel.showing(), PopupPanel::Shown::actions);
+    EXPECT_FALSE(panel.content()->findChild<InstructionInput*>());
+    EXPECT_TRUE(panel.session().transcript().isEmpty());
 }
 
 }
