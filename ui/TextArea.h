@@ -33,6 +33,8 @@ public:
     int fittingHeight();
     int clampedHeight(qreal measured) const;
     void fitHeight();
+    // The least height fitHeight gives from now on.
+    void setMinHeight(int height) { m_minHeight = height; }
     // The height a plain text takes at the text width in the font; an empty text as one space.
     static qreal measuredHeight(const QString& text, const QFont& font);
 

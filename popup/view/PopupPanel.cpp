@@ -244,9 +244,11 @@ PopupViews::Built PopupPanel::initialActionsView()
     return PopupViews::actions(view, handlers());
 }
 
-void PopupPanel::showConversation(const PopupViews::StatusLine& status, bool inputEnabled, Shown what)
+void PopupPanel::showConversation(const PopupViews::StatusLine& status, bool inputEnabled, Shown what,
+                                  TextArea* streamed)
 {
     PopupViews::ConversationView view;
+    view.streamed = streamed;
     view.selection = selection(true);
     view.status = status;
     view.transcript = m_session.transcript();
@@ -316,7 +318,7 @@ void PopupPanel::answered()
     m_stream.finish(true);
     const bool warn = !m_storeWarning.isEmpty();
     showConversation({warn ? m_storeWarning : L10n::t("popup.status.done"), warn ? Tint::orange : Tint::green}, true,
-                     Shown::conversation);
+                     Shown::conversation, m_shown == Shown::running ? m_controls.result : m_controls.transcript);
     m_storeWarning.clear();
     // Once the view is in place, the user can type the next instruction at once.
     QMetaObject::invokeMethod(

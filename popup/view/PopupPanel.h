@@ -27,6 +27,7 @@ class HotKey;
 class KnowledgeStore;
 class QWidget;
 class TaskPool;
+class TextArea;
 
 // The floating panel next to the pointer: the actions of a selection with their streamed
 // answer, the conversation that revises it, short notices and guides with buttons. One panel is
@@ -117,7 +118,9 @@ private:
     PopupViews::Selection selection(bool withOptionRow) const;
     QString recallText() const;
     PopupViews::Built initialActionsView();
-    void showConversation(const PopupViews::StatusLine& status, bool inputEnabled, Shown what);
+    // The conversation view; `streamed` is the area the answer just streamed into, if any.
+    void showConversation(const PopupViews::StatusLine& status, bool inputEnabled, Shown what,
+                          TextArea* streamed = nullptr);
     void setStatus(const QString& text, Tint tint);
 
     // What the session says.

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "popup/view/PanelParts.h"
@@ -93,6 +94,69 @@ void addResultButtons(QVBoxLayout* layout, bool favorite, const Handlers& handle
     buttons->addStretch(1);
 }
 
+QString transcriptTitle(ActionSession::TranscriptEntry::Kind kind, int version)
+{
+    return kind == ActionSession::TranscriptEntry::Kind::answer
+        ? L10n::tf("popup.transcript.aiVersion", {QString::number(version)})
+        : L10n::t("popup.transcript.you");
+}
+
+QTextCharFormat headerFormat(ActionSession::TranscriptEntry::Kind kind, qreal fontScale)
+{
+    QTextCharFormat format;
+    format.setFont(Typography::font(11, fontScale, QFont::DemiBold));
+    format.setForeground(
+        PanelParts::color(kind == ActionSession::TranscriptEntry::Kind::answer ? Tint::green : Tint::blue));
+    return format;
+}
+
+void removeText(QTextCursor& cursor, qsizetype from, qsizetype to)
+{
+    if (from == to)
+        return;
+    cursor.setPosition(int(from));
+    cursor.setPosition(int(to), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+// The area the last answer streamed into, made the transcript, or nullptr when what streamed is
+// not the answer as kept (cleaning took more than whitespace at its ends). A first answer
+// streamed without its header, which goes above it.
+TextArea* streamedTranscript(const ConversationView& state)
+{
+    TextArea* area = state.streamed;
+    if (!area || state.transcript.isEmpty())
+        return nullptr;
+    QString whole;
+    for (qsizetype i = 0; i < state.transcript.size(); ++i) {
+        const ActionSession::TranscriptEntry& entry = state.transcript[i];
+        whole += (i > 0 ? QStringLiteral("\n\n") : QString()) + transcriptTitle(entry.kind, entry.version)
+            + QLatin1Char('\n') + entry.text;
+    }
+    const ActionSession::TranscriptEntry& last = state.transcript.last();
+    const bool first = state.transcript.size() == 1;
+    // Where the answer starts in the area: after the conversation so far and the answer's header.
+    const qsizetype start = first ? 0 : whole.size() - last.text.size();
+    const QString shown = area->text();
+    if (!QStringView(shown).startsWith(QStringView(whole).first(start)))
+        return nullptr;
+    const QStringView streamed = QStringView(shown).sliced(start);
+    const QStringView answer = streamed.trimmed();
+    if (answer != last.text)
+        return nullptr;
+    QTextCursor cursor(area->document());
+    const qsizetype lead = answer.data() - streamed.data();
+    removeText(cursor, start + lead + answer.size(), shown.size());
+    removeText(cursor, start, start + lead);
+    if (first) {
+        cursor.setPosition(0);
+        cursor.insertText(transcriptTitle(last.kind, last.version) + QLatin1Char('\n'),
+                          headerFormat(last.kind, state.selection.fontScale));
+    }
+    area->setMinHeight(transcriptMinHeight);
+    return area;
+}
+
 Built finish(QWidget* view, Controls controls)
 {
     return {view, QSize(PanelParts::panelWidth, PanelParts::fitView(view)), std::move(controls)};
@@ -132,16 +196,19 @@ Built conversation(const ConversationView& state, const Handlers& handlers)
     controls.status = statusLine(state.status, scale);
     layout->addWidget(controls.status);
 
-    controls.transcript =
-        new TextArea(Typography::font(13, scale), PanelParts::color(Tint::label), resultMaxHeight, transcriptMinHeight);
-    controls.transcript->setAccessibleName(L10n::t("popup.a11y.transcript"));
-    for (qsizetype i = 0; i < state.transcript.size(); ++i) {
-        const ActionSession::TranscriptEntry& entry = state.transcript[i];
-        if (i > 0)
-            controls.transcript->appendFragment(QStringLiteral("\n\n"), transcriptBodyFormat(entry.kind, scale));
-        appendTranscriptHeader(*controls.transcript, entry.kind, entry.version, scale);
-        controls.transcript->appendFragment(entry.text, transcriptBodyFormat(entry.kind, scale));
+    controls.transcript = streamedTranscript(state);
+    if (!controls.transcript) {
+        controls.transcript = new TextArea(Typography::font(13, scale), PanelParts::color(Tint::label), resultMaxHeight,
+                                           transcriptMinHeight);
+        for (qsizetype i = 0; i < state.transcript.size(); ++i) {
+            const ActionSession::TranscriptEntry& entry = state.transcript[i];
+            if (i > 0)
+                controls.transcript->appendFragment(QStringLiteral("\n\n"), transcriptBodyFormat(entry.kind, scale));
+            appendTranscriptHeader(*controls.transcript, entry.kind, entry.version, scale);
+            controls.transcript->appendFragment(entry.text, transcriptBodyFormat(entry.kind, scale));
+        }
     }
+    controls.transcript->setAccessibleName(L10n::t("popup.a11y.transcript"));
     controls.transcript->fitHeight();
     layout->addWidget(controls.transcript);
     addResultButtons(layout, state.favorite, handlers, controls);
@@ -210,13 +277,7 @@ Built guide(const QString& header, const QString& body, Tint accent, const QStri
 void appendTranscriptHeader(TextArea& transcript, ActionSession::TranscriptEntry::Kind kind, int version,
                             qreal fontScale)
 {
-    const bool answer = kind == ActionSession::TranscriptEntry::Kind::answer;
-    QTextCharFormat format;
-    format.setFont(Typography::font(11, fontScale, QFont::DemiBold));
-    format.setForeground(PanelParts::color(answer ? Tint::green : Tint::blue));
-    const QString title =
-        answer ? L10n::tf("popup.transcript.aiVersion", {QString::number(version)}) : L10n::t("popup.transcript.you");
-    transcript.appendFragment(title + QLatin1Char('\n'), format);
+    transcript.appendFragment(transcriptTitle(kind, version) + QLatin1Char('\n'), headerFormat(kind, fontScale));
 }
 
 QTextCharFormat transcriptBodyFormat(ActionSession::TranscriptEntry::Kind kind, qreal fontScale)

@@ -69,6 +69,10 @@ struct ConversationView {
     Selection selection;
     StatusLine status;
     QList<ActionSession::TranscriptEntry> transcript;
+    // The area the last answer streamed into, taken from its view (which is dropped next) to be
+    // the transcript when what streamed is the answer as kept, so a long answer is not laid out
+    // again.
+    QPointer<TextArea> streamed;
     bool inputEnabled = true;
     bool favorite = false;
 };

@@ -230,7 +230,9 @@ TEST_F(PopupPanelTest, WhereKeysNeedLeaveReplaceHintsAtControlVUnlessQuilloMayPa
 TEST_F(PopupPanelTest, DictationAppendsToTheTypedTextAndReturnSendsWhileShiftReturnBreaksTheLine)
 {
     open(QStringLiteral("河流"));
-    runExplain(Script::streamed({QStringLiteral("答案")}));
+    runExplain(Script::streamed({QStringLiteral("答"), QStringLiteral("案\n")}));
+    const QString first = L10n::tf("popup.transcript.aiVersion", {QStringLiteral("1")}) + QStringLiteral("\n答案");
+    EXPECT_EQ(area("popup.a11y.transcript")->toPlainText(), first);
     InstructionInput* input = panel.content()->findChild<InstructionInput*>();
     input->setPlainText(QStringLiteral("再短一点"));
     named<QPushButton>(L10n::t("popup.mic.name"))->click();
@@ -241,15 +243,17 @@ TEST_F(PopupPanelTest, DictationAppendsToTheTypedTextAndReturnSendsWhileShiftRet
     QKeyEvent shiftReturn(QEvent::KeyPress, Qt::Key_Return, Qt::ShiftModifier);
     QCoreApplication::sendEvent(input, &shiftReturn);
     EXPECT_EQ(input->toPlainText(), QStringLiteral("再短一点，去掉数字\n"));
-    engine->add(Script::streamed({QStringLiteral("短答案")}));
+    engine->add(Script::streamed({QStringLiteral("《短答案》")}));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(input, &enter);
     EXPECT_FALSE(dictation->running) << "sending stops the dictation";
     ASSERT_TRUE(processEventsUntil([&] { return panel.session().transcript().size() == 3; }));
     EXPECT_EQ(panel.session().conversation()[2].content, QStringLiteral("再短一点，去掉数字"));
-    EXPECT_TRUE(area("popup.a11y.transcript")
-                    ->toPlainText()
-                    .contains(L10n::tf("popup.transcript.aiVersion", {QStringLiteral("2")})));
+    // The answer as cleaned, not as it streamed.
+    EXPECT_EQ(area("popup.a11y.transcript")->toPlainText(),
+              first + QStringLiteral("\n\n") + L10n::t("popup.transcript.you")
+                  + QStringLiteral("\n再短一点，去掉数字\n\n")
+                  + L10n::tf("popup.transcript.aiVersion", {QStringLiteral("2")}) + QStringLiteral("\n短答案"));
 }
 
 }
