@@ -185,11 +185,10 @@ bool tapEscape()
     switch (compositor()) {
     case Compositor::kwin:
         return runProgram(fakeInput(), {QStringLiteral("key"), QString::number(escapeKeyCode)}).exitCode == 0;
-    case Compositor::gnomeShell:
-        return testShellCall(QStringLiteral("TapKey"), {escapeKeysym}).type() == QDBusMessage::ReplyMessage;
+    case Compositor::gnomeShell: return tapShellKey(escapeKeysym);
     case Compositor::sway: break;
     }
-    return runProgram(QStringLiteral("wtype"), {QStringLiteral("-k"), QStringLiteral("Escape")}).exitCode == 0;
+    return runProgram(QStringLiteral("wtype"), arguments("-k Escape")).exitCode == 0;
 }
 
 bool tapShellKey(uint keysym)
