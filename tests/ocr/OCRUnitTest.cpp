@@ -3,7 +3,6 @@
 #include <array>
 
 #include <QDir>
-#include <QFile>
 #include <QPainter>
 #include <QRegularExpression>
 
@@ -14,6 +13,7 @@
 #include "ocr/RegionDrag.h"
 #include "ocr/ScreenGrab.h"
 #include "ocr/ScreenOCR.h"
+#include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
 
@@ -115,24 +115,17 @@ TEST(OCRDebugLog, WritesStampedLinesAndKeepsOneOldFilePastOneMegabyte)
     const QString path = home.dataDir() + QStringLiteral("/ocr-debug.log");
     OCRDebugLog::log(QStringLiteral("hotkey · 触发，开始截图"));
     OCRDebugLog::flush();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
         QRegularExpression(
             QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\] hotkey · 触发，开始截图\n$)"))
-            .match(QString::fromUtf8(file.readAll()))
+            .match(QString::fromUtf8(readFile(path)))
             .hasMatch());
-    file.close();
 
-    for (const auto& [name, fill] : {std::pair{path, 'n'}, std::pair{path + QStringLiteral(".1"), 'o'}}) {
-        QFile big(name);
-        ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.write(QByteArray(1024 * 1024, fill)) == 1024 * 1024);
-    }
+    for (const auto& [name, fill] : {std::pair{path, 'n'}, std::pair{path + QStringLiteral(".1"), 'o'}})
+        ASSERT_TRUE(writeFile(name, QByteArray(1024 * 1024, fill)));
     OCRDebugLog::log(QStringLiteral("next"));
     OCRDebugLog::flush();
-    QFile old(path + QStringLiteral(".1"));
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.read(1), "n");
+    EXPECT_EQ(readFile(path + QStringLiteral(".1")).left(1), "n");
     EXPECT_LT(QFileInfo(path).size(), 100);
 }
 

@@ -21,8 +21,8 @@ inline bool processEventsUntil(const std::function<bool()>& condition, int timeo
     return true;
 }
 
-// How long the other programs of a private desktop session (in-wayland.sh) are given to do a
-// thing, and processEventsUntil with that time.
+// How long the other programs of a private desktop session (in-desktop.sh, in-wayland.sh) are
+// given to do a thing, and processEventsUntil with that time.
 constexpr int sessionWaitMs = 30000;
 inline bool eventually(const std::function<bool()>& condition)
 {
