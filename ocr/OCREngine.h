@@ -8,10 +8,7 @@
 #include <QList>
 
 #include "ocr/ScreenOCR.h"
-
-namespace tesseract {
-class TessBaseAPI;
-}
+#include "ocr/TesseractReader.h"
 
 // Tesseract for Simplified Chinese and English, read as one block of text. Loading the models
 // costs ~150 ms and ~80 MB, so one engine is made once and reused. Not thread-safe: one thread at
@@ -35,12 +32,10 @@ public:
     QList<RecognizedPiece> recognizeLines(const QImage& grey, std::stop_token stop = {});
 
 private:
-    struct Line;
-    QList<Line> readLines(tesseract::TessBaseAPI& api, std::stop_token stop);
-    void retryAsChinese(const QImage& grey, QList<Line>& lines, std::stop_token stop);
-    std::optional<Line> readAsChinese(const QImage& grey, const QRect& box, std::stop_token stop);
+    void retryAsChinese(const QImage& grey, QList<ReadLine>& lines, std::stop_token stop);
+    std::optional<ReadLine> readAsChinese(const QImage& grey, const QRect& box, std::stop_token stop);
 
-    std::unique_ptr<tesseract::TessBaseAPI> m_api;
-    std::unique_ptr<tesseract::TessBaseAPI> m_chinese; // loaded at the first retry
+    std::unique_ptr<TesseractReader> m_api;
+    std::unique_ptr<TesseractReader> m_chinese; // loaded at the first retry
     bool m_loadFailed = false;
 };

@@ -19,5 +19,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch"
 "$scratch/usr/bin/quillo" --version
+# Screen text comes from a module the program loads from its private library directory.
+"$scratch/usr/bin/quillo" --ocr tests/fixtures/ocr/featherpad-en-16-selected.png >/dev/null
 apt-get install -s "$deb" > "$scratch/apt.log" || { cat "$scratch/apt.log"; exit 1; }
 echo "package ok: $deb"
