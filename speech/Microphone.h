@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QByteArray>
 
@@ -17,4 +18,8 @@ public:
     // microphone is stopped.
     virtual bool start(AudioCallback onAudio, LostCallback onLost) = 0;
     virtual void stop() = 0;
+
+    // The desktop's default input through Qt Multimedia, from a module loaded at the first start
+    // (speech/microphone/); a module that cannot be loaded does not start.
+    static std::unique_ptr<Microphone> openDefault();
 };

@@ -3,7 +3,6 @@
 #include "speech/DictationModel.h"
 #include "speech/HelperRecognizer.h"
 #include "speech/Microphone.h"
-#include "speech/QtMicrophone.h"
 
 SpeechInput::SpeechInput(std::unique_ptr<SpeechRecognizer> recognizer, std::unique_ptr<Microphone> microphone,
                          QObject* parent)
@@ -21,7 +20,7 @@ SpeechInput::~SpeechInput()
 std::unique_ptr<Dictation> SpeechInput::onDevice()
 {
     return std::make_unique<SpeechInput>(std::make_unique<HelperRecognizer>(DictationModel::helperProgram()),
-                                         std::make_unique<QtMicrophone>());
+                                         Microphone::openDefault());
 }
 
 void SpeechInput::start(TextCallback onPartial, TextCallback onError)

@@ -1,4 +1,4 @@
-#include "speech/QtMicrophone.h"
+#include "speech/microphone/QtMicrophone.h"
 
 #include <QAudioFormat>
 #include <QAudioSource>
@@ -67,4 +67,9 @@ void QtMicrophone::lose()
     stop();
     if (onLost)
         onLost();
+}
+
+extern "C" __attribute__((visibility("default"))) Microphone* quillo_open_microphone()
+{
+    return new QtMicrophone;
 }
