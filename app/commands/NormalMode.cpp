@@ -22,7 +22,7 @@ int runTrayApplication(const QStringList& args)
 {
     // The tray application has no window of its own: closing one never ends it.
     QApplication::setQuitOnLastWindowClosed(false);
-    // The panel is built anew at every showing, and every new widget's palette gives the style's
+    // The panel's contents are built anew at every showing, and every new widget's palette gives the style's
     // pixmaps new cache keys: the default 10 MB cache would fill with pixmaps never drawn again.
     // One panel and one window need far less.
     QPixmapCache::setCacheLimit(pixmapCacheKb);
