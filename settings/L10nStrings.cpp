@@ -494,6 +494,7 @@ const L10n::Entry kEntries[] = {
      "This desktop offers no way to take screenshots. Install its desktop portal (xdg-desktop-portal with the backend "
      "for your desktop), then click “Try again”."},
     {"wayland.btn.allowScreen", "允许截屏取字", "Allow screen text"},
+    {"wayland.btn.tryScreen", "试一下", "Try it"},
     {"wayland.btn.retryScreen", "再试一次", "Try again"},
     {"wayland.btn.asking", "正在询问桌面…", "Asking the desktop…"},
     {"wayland.btn.copy", "复制", "Copy"},

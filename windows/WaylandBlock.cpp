@@ -41,6 +41,7 @@ const char* buttonKey(WaylandCapabilities::Fix fix)
     case Fix::copy: return "wayland.btn.copy";
     case Fix::turnOnAccessibility: return "wayland.btn.turnOn";
     case Fix::allowScreen: return "wayland.btn.allowScreen";
+    case Fix::tryScreen: return "wayland.btn.tryScreen";
     case Fix::retryScreen: return "wayland.btn.retryScreen";
     case Fix::turnOnHelper: return "wayland.btn.turnOnHelper";
     case Fix::none: break;
@@ -84,6 +85,7 @@ QPushButton* fixButton(const WaylandCapabilities::Row& capability)
             button->setEnabled(false);
             break;
         case Fix::allowScreen:
+        case Fix::tryScreen:
         case Fix::retryScreen: askForScreen(button); break;
         case Fix::turnOnHelper:
             button->setEnabled(false);

@@ -123,6 +123,7 @@ Row screenTextRow(const Facts& facts)
         row.fix = Fix::allowScreen;
     } else if (facts.screenState == State::untried) {
         // KWin and grim need nothing from the user until they said no.
+        row.fix = Fix::tryScreen;
     } else if (wlroots && facts.screenRoad != Road::grim) {
         // grim is missing: the portal was all there was, and it did not answer.
         row.action = L10n::t("wayland.screen.fix.grim");

@@ -30,7 +30,7 @@ struct Facts {
     bool pasteForMe = false;  // and the user lets us
 };
 
-enum class Fix { none, copy, turnOnAccessibility, allowScreen, retryScreen, turnOnHelper };
+enum class Fix { none, copy, turnOnAccessibility, allowScreen, tryScreen, retryScreen, turnOnHelper };
 
 struct Row {
     const char* nameKey; // the row's label in the interface texts

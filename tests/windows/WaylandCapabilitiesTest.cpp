@@ -98,7 +98,7 @@ TEST(WaylandCapabilities, ScreenTextSaysWhatToAllowAndWhere)
     const std::tuple<Desktop, Road, State, Fix, const char*> cases[] = {
         {Desktop::gnome, Road::portal, State::refused, Fix::allowScreen, "choose “Allow”"},
         {Desktop::kde, Road::kwin, State::refused, Fix::retryScreen, "org.quillo.Quillo.desktop"},
-        {Desktop::kde, Road::kwin, State::untried, Fix::retryScreen, ""},
+        {Desktop::kde, Road::kwin, State::untried, Fix::tryScreen, ""},
         {Desktop::sway, Road::portal, State::unavailable, Fix::retryScreen, "install the package grim"},
         {Desktop::sway, Road::grim, State::works, Fix::none, ""},
     };
