@@ -489,6 +489,9 @@ const L10n::Entry kEntries[] = {
      "package (it brings that entry: /usr/share/applications/org.quillo.Quillo.desktop), then click “Try again”."},
     {"wayland.screen.fix.grim", "这个桌面用 grim 截屏：装上软件包 grim，再点「再试一次」。",
      "This desktop takes screenshots with grim: install the package grim, then click “Try again”."},
+    {"wayland.screen.fix.grimFailed",
+     "grim 装好了，但没能截到屏幕。在终端里运行 grim 看看它说了什么，再点「再试一次」。",
+     "grim is installed but took no picture. Run grim in a terminal to see what it says, then click “Try again”."},
     {"wayland.screen.fix.other",
      "这个桌面没有提供截屏的办法。装上桌面门户（xdg-desktop-portal 和你桌面的后端）后再点「再试一次」。",
      "This desktop offers no way to take screenshots. Install its desktop portal (xdg-desktop-portal with the backend "

@@ -127,6 +127,8 @@ Row screenTextRow(const Facts& facts)
     } else if (wlroots && facts.screenRoad != Road::grim) {
         // grim is missing: the portal was all there was, and it did not answer.
         row.action = L10n::t("wayland.screen.fix.grim");
+    } else if (facts.screenRoad == Road::grim) {
+        row.action = L10n::t("wayland.screen.fix.grimFailed");
     } else if (facts.screenRoad == Road::kwin) {
         row.action = L10n::t("wayland.screen.fix.kwin");
     } else {

@@ -100,6 +100,7 @@ TEST(WaylandCapabilities, ScreenTextSaysWhatToAllowAndWhere)
         {Desktop::kde, Road::kwin, State::refused, Fix::retryScreen, "org.quillo.Quillo.desktop"},
         {Desktop::kde, Road::kwin, State::untried, Fix::tryScreen, ""},
         {Desktop::sway, Road::portal, State::unavailable, Fix::retryScreen, "install the package grim"},
+        {Desktop::sway, Road::grim, State::unavailable, Fix::retryScreen, "Run grim in a terminal"},
         {Desktop::sway, Road::grim, State::works, Fix::none, ""},
     };
     for (const auto& [desktop, road, state, fix, advice] : cases) {
