@@ -33,9 +33,11 @@ void PortalRequest::send(const QDBusConnection& bus, QObject* context, const QSt
     QString sender = request->m_bus.baseService().mid(1);
     sender.replace(QLatin1Char('.'), QLatin1Char('_'));
     request->listen(QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
-    request->m_timeout.setSingleShot(true);
-    connect(&request->m_timeout, &QTimer::timeout, request, [request] { request->finish(noAnswer, {}); });
-    request->m_timeout.start(timeoutMs);
+    if (timeoutMs != noDeadline) {
+        request->m_timeout.setSingleShot(true);
+        connect(&request->m_timeout, &QTimer::timeout, request, [request] { request->finish(noAnswer, {}); });
+        request->m_timeout.start(timeoutMs);
+    }
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(QString::fromLatin1(service), QString::fromLatin1(path), interface, method);

@@ -20,6 +20,8 @@ public:
     static constexpr char path[] = "/org/freedesktop/portal/desktop";
     // Not a portal's code: the call failed or its answer did not come in time.
     static constexpr uint noAnswer = 3;
+    // A request that waits as long as the user leaves the desktop's dialog open.
+    static constexpr int noDeadline = 0;
 
     // The last argument is the call's options, to which the request's handle token is added. The
     // answer is dropped once context is gone.

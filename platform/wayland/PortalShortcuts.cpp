@@ -5,7 +5,6 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QTimer>
 
 #include "core/HotKey.h"
@@ -14,8 +13,6 @@
 
 namespace {
 
-constexpr char portalService[] = "org.freedesktop.portal.Desktop";
-constexpr char portalPath[] = "/org/freedesktop/portal/desktop";
 constexpr char shortcutsInterface[] = "org.freedesktop.portal.GlobalShortcuts";
 
 // One entry of the a(sa{sv}) lists of BindShortcuts and its answer.
@@ -40,14 +37,6 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut& s
     return argument;
 }
 
-QDBusMessage portalCall(const char* interface, const QString& method, const QVariantList& arguments)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(portalService), QString::fromLatin1(portalPath), QString::fromLatin1(interface), method);
-    call.setArguments(arguments);
-    return call;
-}
-
 }
 
 Q_DECLARE_METATYPE(PortalShortcut)
@@ -59,15 +48,16 @@ PortalShortcuts::PortalShortcuts()
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     if (!m_bus.isConnected()) {
-        QTimer::singleShot(0, this, [this] { setRoad({Road::Kind::desktopBinding, {}}); });
+        QTimer::singleShot(0, this, [this] { fail(); });
         return;
     }
     // A portal that knows applications by registration wants it as the connection's first call;
     // older ones have no such interface, and the answer does not matter either way.
-    auto* watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(portalCall("org.freedesktop.host.portal.Registry", QStringLiteral("Register"),
-                                   {QString::fromLatin1(applicationId), QVariantMap()})),
-        this);
+    QDBusMessage registration = QDBusMessage::createMethodCall(
+        QString::fromLatin1(PortalRequest::service), QString::fromLatin1(PortalRequest::path),
+        QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
+    registration.setArguments({QString::fromLatin1(applicationId), QVariantMap()});
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(registration), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         createSession();
@@ -134,10 +124,9 @@ void PortalShortcuts::ungrab(quint32 keyCode, quint32 modifiers)
 void PortalShortcuts::createSession()
 {
     m_step = Step::creating;
-    const QString token = QStringLiteral("quillo_session_%1").arg(++m_tokens);
     request(QStringLiteral("CreateSession"),
-            {QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}}},
-            token);
+            {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("quillo_session")}}},
+            [this](uint code, const QVariantMap& results) { sessionCreated(code, results); });
 }
 
 void PortalShortcuts::bindIfReady()
@@ -156,75 +145,59 @@ void PortalShortcuts::bindIfReady()
             properties.insert(QStringLiteral("preferred_trigger"), m_wanted.value(id));
         shortcuts.append({portalId(id), properties});
     }
-    const QString token = QStringLiteral("quillo_bind_%1").arg(++m_tokens);
     request(QStringLiteral("BindShortcuts"),
-            {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString(),
-             QVariantMap{{QStringLiteral("handle_token"), token}}},
-            token);
+            {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString(), QVariantMap()},
+            [this](uint code, const QVariantMap& results) { bound(code, results); });
 }
 
-void PortalShortcuts::request(const QString& method, const QVariantList& arguments, const QString& token)
+void PortalShortcuts::request(const QString& method, const QVariantList& arguments, PortalRequest::Answer answer)
 {
-    static const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
-    const auto listen = [this](const QString& path) {
-        if (!m_requestPath.isEmpty())
-            m_bus.disconnect(QString(), m_requestPath, requestInterface, QStringLiteral("Response"), this,
-                             SLOT(onResponse(uint, QVariantMap)));
-        m_requestPath = path;
-        m_bus.connect(QString(), path, requestInterface, QStringLiteral("Response"), this,
-                      SLOT(onResponse(uint, QVariantMap)));
-    };
-    // Listening before asking: the answer may come before the reply that names its object.
-    QString sender = m_bus.baseService().mid(1);
-    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    listen(QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token));
-    auto* watcher =
-        new QDBusPendingCallWatcher(m_bus.asyncCall(portalCall(shortcutsInterface, method, arguments)), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, listen](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        const QDBusPendingReply<QDBusObjectPath> reply = *done;
-        if (reply.isError()) {
-            m_step = Step::failed;
-            setRoad({Road::Kind::desktopBinding, {}});
-        } else if (reply.value().path() != m_requestPath) {
-            listen(reply.value().path());
-        }
-    });
+    // The desktop's dialog waits for the user as long as it takes.
+    PortalRequest::send(m_bus, this, QString::fromLatin1(shortcutsInterface), method, arguments, std::move(answer),
+                        PortalRequest::noDeadline);
 }
 
-void PortalShortcuts::onResponse(uint code, const QVariantMap& results)
+void PortalShortcuts::sessionCreated(uint code, const QVariantMap& results)
 {
-    if (m_step == Step::creating && code == 0 && results.contains(QStringLiteral("session_handle"))) {
-        m_session = results.value(QStringLiteral("session_handle")).toString();
-        m_step = Step::created;
-        // Signals are matched by path and told apart by the session, not by the portal's name,
-        // whose owner QtDBus stops following once no subscription names it.
-        m_bus.connect(QString(), QString::fromLatin1(portalPath), QString::fromLatin1(shortcutsInterface),
-                      QStringLiteral("Activated"), this,
-                      SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
-        bindIfReady();
+    if (code != 0 || !results.contains(QStringLiteral("session_handle"))) {
+        // Refused or cancelled by the user: the desktop's own settings remain.
+        fail();
         return;
     }
-    QList<PortalShortcut> bound;
-    if (m_step == Step::binding && results.contains(QStringLiteral("shortcuts")))
-        results.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> bound;
+    m_session = results.value(QStringLiteral("session_handle")).toString();
+    m_step = Step::created;
+    // Signals are matched by path and told apart by the session, not by the portal's name,
+    // whose owner QtDBus stops following once no subscription names it.
+    m_bus.connect(QString(), QString::fromLatin1(PortalRequest::path), QString::fromLatin1(shortcutsInterface),
+                  QStringLiteral("Activated"), this,
+                  SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    bindIfReady();
+}
+
+void PortalShortcuts::bound(uint code, const QVariantMap& results)
+{
+    QList<PortalShortcut> shortcuts;
+    if (results.contains(QStringLiteral("shortcuts")))
+        results.value(QStringLiteral("shortcuts")).value<QDBusArgument>() >> shortcuts;
     // GNOME 48's backend answers a binding it made with 2 all the same, the bound shortcuts
     // beside: they are what tells.
-    if (m_step == Step::binding && (code == 0 || !bound.isEmpty())) {
-        m_step = Step::bound;
-        QString trigger;
-        for (const PortalShortcut& shortcut : std::as_const(bound)) {
-            if (shortcut.id == portalId(HotKey::mainId))
-                trigger = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
-        }
-        setRoad({Road::Kind::portalBound, trigger});
+    if (code != 0 && shortcuts.isEmpty()) {
+        fail();
         return;
     }
-    if (m_step == Step::creating || m_step == Step::binding) {
-        // Refused or cancelled by the user: the desktop's own settings remain.
-        m_step = Step::failed;
-        setRoad({Road::Kind::desktopBinding, {}});
+    m_step = Step::bound;
+    QString trigger;
+    for (const PortalShortcut& shortcut : std::as_const(shortcuts)) {
+        if (shortcut.id == portalId(HotKey::mainId))
+            trigger = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
     }
+    setRoad({Road::Kind::portalBound, trigger});
+}
+
+void PortalShortcuts::fail()
+{
+    m_step = Step::failed;
+    setRoad({Road::Kind::desktopBinding, {}});
 }
 
 void PortalShortcuts::onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong,

@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 #include "platform/GlobalHotKeys.h"
+#include "platform/wayland/PortalRequest.h"
 
 // The user's two shortcuts through the desktop's GlobalShortcuts portal. A session is created
 // at start; only when the desktop accepts it (a portal that lists the interface may still refuse
@@ -39,7 +40,6 @@ public:
     static QString preferredTrigger(quint32 keyCode, quint32 modifiers);
 
 private Q_SLOTS:
-    void onResponse(uint code, const QVariantMap& results);
     void onActivated(const QDBusObjectPath& session, const QString& shortcutId, qulonglong timestamp,
                      const QVariantMap& options);
 
@@ -48,16 +48,17 @@ private:
 
     void createSession();
     void bindIfReady();
-    // Sends a portal request whose answer comes as a Response signal on its request object.
-    void request(const QString& method, const QVariantList& arguments, const QString& token);
+    void request(const QString& method, const QVariantList& arguments, PortalRequest::Answer answer);
+    void sessionCreated(uint code, const QVariantMap& results);
+    void bound(uint code, const QVariantMap& results);
+    // Refused, cancelled or unanswered: the road is a binding in the desktop's own settings.
+    void fail();
     void setRoad(Road road);
 
     QString m_connectionName;
     QDBusConnection m_bus;
     Step m_step = Step::registering;
     QString m_session;
-    QString m_requestPath;
-    int m_tokens = 0;
     QHash<quint32, QString> m_wanted;                  // id → suggested trigger
     QHash<QPair<quint32, quint32>, quint32> m_grabbed; // combination → id
     QSet<quint32> m_active;
