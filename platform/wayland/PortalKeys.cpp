@@ -16,14 +16,6 @@ constexpr uint persistUntilRevoked = 2;
 // The user may take a while over the desktop's question; a portal without a backend never answers.
 constexpr int answerTimeoutMs = 120000;
 
-QDBusMessage portalCall(const QString& interface, const QString& method, const QVariantList& arguments)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::service),
-                                                       QString::fromLatin1(PortalRequest::path), interface, method);
-    call.setArguments(arguments);
-    return call;
-}
-
 }
 
 PortalKeys::PortalKeys(TokenStore tokens)
@@ -63,8 +55,8 @@ void PortalKeys::prepare(bool askUser, Ready ready)
 
     const auto createSession = [this, askUser] {
         auto* watcher = new QDBusPendingCallWatcher(
-            m_bus.asyncCall(portalCall(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                                       {remoteDesktop, QStringLiteral("version")})),
+            m_bus.asyncCall(PortalRequest::call(QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                QStringLiteral("Get"), {remoteDesktop, QStringLiteral("version")})),
             this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, askUser](QDBusPendingCallWatcher* done) {
             done->deleteLater();
@@ -88,12 +80,8 @@ void PortalKeys::prepare(bool askUser, Ready ready)
     };
     if (m_registered)
         return createSession();
-    // A portal that knows applications by registration wants it as the connection's first call.
     m_registered = true;
-    auto* watcher = new QDBusPendingCallWatcher(
-        m_bus.asyncCall(portalCall(QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"),
-                                   {QStringLiteral("org.quillo.Quillo"), QVariantMap()})),
-        this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(PortalRequest::registration()), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [createSession](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         createSession();
@@ -171,9 +159,9 @@ bool PortalKeys::sendChord(quint32 keyCode, quint32 modifiers)
         return false;
     const auto press = [this, &session](quint32 keysym, bool down) {
         // Calls on one connection arrive in order: no need to wait for each reply.
-        m_bus.asyncCall(portalCall(remoteDesktop, QStringLiteral("NotifyKeyboardKeysym"),
-                                   {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap(),
-                                    static_cast<int>(keysym), uint(down ? 1 : 0)}));
+        m_bus.asyncCall(PortalRequest::call(remoteDesktop, QStringLiteral("NotifyKeyboardKeysym"),
+                                            {QVariant::fromValue(QDBusObjectPath(session)), QVariantMap(),
+                                             static_cast<int>(keysym), uint(down ? 1 : 0)}));
     };
     for (const TypedChord::Key& modifier : chord->modifiers)
         press(modifier.keysym, true);

@@ -39,10 +39,7 @@ void PortalRequest::send(const QDBusConnection& bus, QObject* context, const QSt
         request->m_timeout.start(timeoutMs);
     }
 
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QString::fromLatin1(service), QString::fromLatin1(path), interface, method);
-    call.setArguments(arguments);
-    auto* watcher = new QDBusPendingCallWatcher(request->m_bus.asyncCall(call), request);
+    auto* watcher = new QDBusPendingCallWatcher(request->m_bus.asyncCall(call(interface, method, arguments)), request);
     connect(watcher, &QDBusPendingCallWatcher::finished, request, [request](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *done;
@@ -78,4 +75,18 @@ void PortalRequest::finish(uint code, const QVariantMap& results)
     const Answer answer = std::exchange(m_answer, {});
     deleteLater();
     answer(code, results);
+}
+
+QDBusMessage PortalRequest::call(const QString& interface, const QString& method, const QVariantList& arguments)
+{
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QString::fromLatin1(service), QString::fromLatin1(path), interface, method);
+    message.setArguments(arguments);
+    return message;
+}
+
+QDBusMessage PortalRequest::registration()
+{
+    return call(QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"),
+                {QString::fromLatin1(applicationId), QVariantMap()});
 }

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QTimer>
 #include <QVariantMap>
@@ -27,6 +28,15 @@ public:
     // answer is dropped once context is gone.
     static void send(const QDBusConnection& bus, QObject* context, const QString& interface, const QString& method,
                      QVariantList arguments, Answer answer, int timeoutMs);
+    // The desktop entry the portals know Quillo by.
+    static constexpr char applicationId[] = "org.quillo.Quillo";
+
+    // A plain method call on the portal object, answered by its reply.
+    static QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments);
+    // Registers the application id, which a portal that knows applications by registration wants
+    // as a connection's first call; older ones have no such interface, and the answer does not
+    // matter either way.
+    static QDBusMessage registration();
 
 private Q_SLOTS:
     void onResponse(uint code, const QVariantMap& results);

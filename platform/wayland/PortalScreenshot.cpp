@@ -16,19 +16,10 @@
 
 namespace {
 
-constexpr char applicationId[] = "org.quillo.Quillo";
 // The user may be reading the desktop's question.
 constexpr int answerTimeoutMs = 60000;
 
 using Shot = ScreenImages::Shot;
-
-QDBusMessage portalCall(const QString& interface, const QString& method, const QVariantList& arguments)
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::service),
-                                                       QString::fromLatin1(PortalRequest::path), interface, method);
-    call.setArguments(arguments);
-    return call;
-}
 
 // Reads the portal's file; removes it when the portal wrote it for this request (it holds the
 // user's whole screen), never a file that was there before.
@@ -81,11 +72,8 @@ void PortalScreenshot::grab(QObject* context, Done done)
         QTimer::singleShot(0, this, [once] { once({Shot::Outcome::unavailable, Road::portal, nullptr}); });
         return;
     }
-    // A portal that knows applications by registration wants it as the connection's first
-    // call; older ones have no such interface, and the answer does not matter either way.
     if (!std::exchange(m_registered, true))
-        m_bus.asyncCall(portalCall(QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"),
-                                   {QString::fromLatin1(applicationId), QVariantMap()}));
+        m_bus.asyncCall(PortalRequest::registration());
 
     const QDateTime asked = QDateTime::currentDateTime();
     PortalRequest::send(

@@ -51,13 +51,7 @@ PortalShortcuts::PortalShortcuts()
         QTimer::singleShot(0, this, [this] { fail(); });
         return;
     }
-    // A portal that knows applications by registration wants it as the connection's first call;
-    // older ones have no such interface, and the answer does not matter either way.
-    QDBusMessage registration = QDBusMessage::createMethodCall(
-        QString::fromLatin1(PortalRequest::service), QString::fromLatin1(PortalRequest::path),
-        QStringLiteral("org.freedesktop.host.portal.Registry"), QStringLiteral("Register"));
-    registration.setArguments({QString::fromLatin1(applicationId), QVariantMap()});
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(registration), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(PortalRequest::registration()), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
         done->deleteLater();
         createSession();

@@ -21,8 +21,6 @@ class PortalShortcuts final : public QObject, public GlobalHotKeys {
     Q_OBJECT
 
 public:
-    static constexpr char applicationId[] = "org.quillo.Quillo";
-
     PortalShortcuts();
     ~PortalShortcuts() override;
 

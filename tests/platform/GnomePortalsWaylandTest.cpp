@@ -24,7 +24,7 @@
 namespace {
 
 constexpr int waitMs = 60000;
-const QString appId = QString::fromLatin1(PortalShortcuts::applicationId);
+const QString appId = QString::fromLatin1(PortalRequest::applicationId);
 
 using Shot = ScreenImages::Shot;
 
