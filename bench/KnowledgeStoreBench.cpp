@@ -160,6 +160,14 @@ void BM_Search(benchmark::State& state)
         benchmark::DoNotOptimize(fixture.store->list(KnowledgeStore::Listing::lookups, QStringLiteral("entropy")));
 }
 
+// Reading the base, as every start and `quillo --ask` does.
+void BM_Open(benchmark::State& state)
+{
+    Fixture fixture(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(KnowledgeStore(fixture.path, fixture.semantic).count());
+}
+
 void BM_ExactRecall(benchmark::State& state)
 {
     Fixture fixture(int(state.range(0)));
@@ -196,6 +204,7 @@ void BM_SemanticRecallChinese(benchmark::State& state)
 BENCHMARK(BM_Add)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(10000);
 BENCHMARK(BM_ToggleFavorite)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Iterations(10000);
 BENCHMARK(BM_Search)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Open)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExactRecall)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SemanticRecallEnglish)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SemanticRecallChinese)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);

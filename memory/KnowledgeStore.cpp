@@ -48,7 +48,7 @@ QList<KnowledgeEntry> copies(const QList<SharedEntry>& entries)
 }
 
 // The texts an entry of its kind is found by.
-QStringList searchedTexts(const KnowledgeEntry& entry)
+QStringList loweredSearchTexts(const KnowledgeEntry& entry)
 {
     QStringList texts = entry.isCollected ? QStringList{entry.sourceText, entry.note, entry.category}
                                           : QStringList{entry.sourceText, entry.resultText, entry.note, entry.action};
@@ -138,8 +138,14 @@ KnowledgeStore::Slot::Slot(KnowledgeEntry entry)
     : idHash(qHash(entry.id))
     , updated(entry.updatedAt.isValid() ? entry.updatedAt.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min())
     , stored(std::make_shared<const Stored>(std::move(entry)))
-    , characters(charactersOf(stored->searched))
 {
+}
+
+const KnowledgeStore::Characters& KnowledgeStore::Slot::characters() const
+{
+    if (!searchedCharacters)
+        searchedCharacters = charactersOf(stored->searched());
+    return *searchedCharacters;
 }
 
 KnowledgeStore::Characters KnowledgeStore::charactersOf(const QStringList& texts)
@@ -154,16 +160,22 @@ KnowledgeStore::Characters KnowledgeStore::charactersOf(const QStringList& texts
 
 KnowledgeStore::Stored::Stored(KnowledgeEntry entry)
     : entry(std::move(entry))
-    , searched(searchedTexts(this->entry))
     , normalizedSource(normalize(this->entry.sourceText))
     , recallable(!this->entry.isCollected && Graphemes::atLeast(normalizedSource, 2))
 {
 }
 
+const QStringList& KnowledgeStore::Stored::searched() const
+{
+    if (!searchedTexts)
+        searchedTexts = loweredSearchTexts(entry);
+    return *searchedTexts;
+}
+
 bool KnowledgeStore::Stored::matches(const QString& loweredQuery) const
 {
     const auto holdsQuery = [&loweredQuery](const QString& text) { return text.contains(loweredQuery); };
-    return loweredQuery.isEmpty() || std::any_of(searched.cbegin(), searched.cend(), holdsQuery);
+    return loweredQuery.isEmpty() || std::ranges::any_of(searched(), holdsQuery);
 }
 
 void KnowledgeStore::loadLocked()
@@ -399,7 +411,7 @@ QList<SharedEntry> KnowledgeStore::newestFirstLocked(bool (*isOfKind)(const Know
     QList<SharedEntry> listed;
     for (const qsizetype index : std::as_const(m_newestFirst)) {
         const Slot& slot = m_entries[index];
-        if ((slot.characters & wanted) == wanted && isOfKind(slot->entry) && slot->matches(lowered))
+        if (isOfKind(slot->entry) && (slot.characters() & wanted) == wanted && slot->matches(lowered))
             listed.append(SharedEntry(slot.stored, &slot->entry));
     }
     return listed;

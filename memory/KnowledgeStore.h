@@ -147,13 +147,17 @@ public:
 
 private:
     // An entry with what the store derives from it once instead of at every call. Shared
-    // between the live list and a fold's snapshot, so it never changes once made.
+    // between the live list and a fold's snapshot, so its entry never changes once made.
     struct Stored {
         explicit Stored(KnowledgeEntry entry);
-        // Whether a lower-cased query is in a text its kind is searched by; true for an empty one.
+        // The texts its kind is searched by, lower-cased so a search lowers only the query. Made
+        // at the first search, under the store's lock, rather than when the base is read, which
+        // every start and `quillo --ask` does; a fold's writer never reads them.
+        const QStringList& searched() const;
+        // Whether a lower-cased query is in one of those texts; true for an empty one.
         bool matches(const QString& loweredQuery) const;
         const KnowledgeEntry entry;
-        const QStringList searched;     // those texts lower-cased, so a search lowers only the query
+        mutable std::optional<QStringList> searchedTexts;
         const QString normalizedSource; // for recall
         const bool recallable;          // a lookup whose normalised source has at least 2 characters
         mutable QByteArray json;        // its part of the file; touched only by the file's writer
@@ -169,10 +173,12 @@ private:
     struct Slot {
         explicit Slot(KnowledgeEntry entry);
         const Stored* operator->() const { return stored.get(); }
+        // Those of stored->searched(), made with them.
+        const Characters& characters() const;
         size_t idHash;
         qint64 updated; // updatedAt in ms since the epoch; an invalid time before every valid one
         std::shared_ptr<const Stored> stored;
-        Characters characters; // of stored->searched
+        mutable std::optional<Characters> searchedCharacters;
     };
     using StoredList = QList<Slot>;
 
