@@ -35,6 +35,6 @@ public:
     static std::unique_ptr<TesseractReader> open(const char* languages, Layout layout);
 };
 
-// What the module exports, by this name.
-using OpenTesseractReader = TesseractReader* (*)(const char* languages, TesseractReader::Layout layout);
-#define QUILLO_TESSERACT_ENTRY "quillo_open_tesseract_reader"
+// What the module exports; declared here so its definition there must match what open() calls.
+extern "C" __attribute__((visibility("default"))) TesseractReader*
+quillo_open_tesseract_reader(const char* languages, TesseractReader::Layout layout);

@@ -11,9 +11,8 @@ public:
     bool start(AudioCallback onAudio, LostCallback onLost) override
     {
         if (!m_microphone) {
-            using Open = Microphone* (*)();
-            const auto open =
-                reinterpret_cast<Open>(AppBundle::moduleSymbol("quillo_microphone.so", "quillo_open_microphone"));
+            const auto open = reinterpret_cast<decltype(&quillo_open_microphone)>(
+                AppBundle::moduleSymbol("quillo_microphone.so", "quillo_open_microphone"));
             m_microphone.reset(open ? open() : nullptr);
         }
         return m_microphone && m_microphone->start(std::move(onAudio), std::move(onLost));

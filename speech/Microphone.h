@@ -23,3 +23,6 @@ public:
     // (speech/microphone/); a module that cannot be loaded does not start.
     static std::unique_ptr<Microphone> openDefault();
 };
+
+// What that module exports; declared here so its definition there must match what is called.
+extern "C" __attribute__((visibility("default"))) Microphone* quillo_open_microphone();

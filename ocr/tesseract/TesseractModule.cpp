@@ -68,8 +68,7 @@ private:
 
 }
 
-extern "C" __attribute__((visibility("default"))) TesseractReader*
-quillo_open_tesseract_reader(const char* languages, TesseractReader::Layout layout)
+TesseractReader* quillo_open_tesseract_reader(const char* languages, TesseractReader::Layout layout)
 {
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     if (api->Init(nullptr, languages, tesseract::OEM_LSTM_ONLY) != 0)

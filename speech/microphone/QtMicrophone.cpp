@@ -69,7 +69,7 @@ void QtMicrophone::lose()
         onLost();
 }
 
-extern "C" __attribute__((visibility("default"))) Microphone* quillo_open_microphone()
+Microphone* quillo_open_microphone()
 {
     return new QtMicrophone;
 }
