@@ -2,7 +2,6 @@
 
 #include "engines/EngineChats.h"
 #include "engines/chat/CloudClient.h"
-#include "engines/http/Http.h"
 #include "engines/ollama/EngineControl.h"
 #include "engines/ollama/QwenClient.h"
 #include "settings/SettingsStore.h"
@@ -10,7 +9,6 @@
 ClientEngine::ClientEngine(std::shared_ptr<EngineControl> engines)
     : m_engines(std::move(engines))
 {
-    Http::initialise();
 }
 
 ChatResult ClientEngine::runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,

@@ -12,19 +12,14 @@
 
 #include "engines/http/TransportError.h"
 
-// The one HTTP client of the program, over libcurl. Every request gets a fresh handle (no
-// cookies, no cache, no connection reuse), certificates are always verified, redirects are not
-// followed (a bearer key must never travel to another host) and only http and https are spoken.
-// Calls block the calling task; the stop token cancels them at once, from any thread.
+// The one HTTP client of the program. Every request gets a fresh connection (no cookies, no
+// cache, no reuse), certificates are always verified, redirects are not followed (a bearer key
+// must never travel to another host) and only http and https are spoken. Calls block the calling
+// task; the stop token cancels them at once, from any thread. How an exchange travels
+// (HttpTransport.h) is this layer's own business.
 namespace Http {
 
 using namespace std::chrono_literals;
-
-// Sets libcurl (and the TLS library under it) up; later calls do nothing. Every request does it
-// first, but a program that starts requests on worker threads calls it on its main thread
-// beforehand: the TLS library keeps state for the thread that set it up, and only the main
-// thread lives to the end.
-void initialise();
 
 struct Request {
     QByteArray method = "GET";
