@@ -208,8 +208,11 @@ private:
                     lastError = errno;
                     continue;
                 }
-                const Wait wait = waitFor(m_socket.get(), POLLOUT, m_stop,
-                                          std::min(Clock::now() + m_request.connectTimeout, waitLimit()));
+                const Clock::time_point connectLimit = Clock::now() + m_request.connectTimeout;
+                const Wait wait = waitFor(m_socket.get(), POLLOUT, m_stop, std::min(connectLimit, waitLimit()));
+                if (wait == Wait::timedOut && Clock::now() >= connectLimit)
+                    return failWith(Code::timedOut,
+                                    QStringLiteral("no connection within %1 ms").arg(m_request.connectTimeout.count()));
                 if (wait != Wait::ready)
                     return failForWait(wait);
                 socklen_t length = sizeof lastError;
