@@ -32,11 +32,6 @@ struct Client {
     ChatResult (*oneShot)(const ChatMessages&, std::stop_token);
     ChatResult (*run)(const QString&, const QString&, std::stop_token);
 };
-void PrintTo(const Client& client, std::ostream* os)
-{
-    *os << client.name;
-}
-
 const Client qwen = {"Qwen", true, &QwenClient::runChatStream, &QwenClient::runChat, &QwenClient::run};
 const Client cloud = {"Cloud", false, &CloudClient::runChatStream, &CloudClient::runChat, &CloudClient::run};
 
