@@ -12,14 +12,11 @@ namespace {
 // Programs started by a user whose umask lets others read new folders.
 class DataFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_umask = ::umask(022); }
-    void TearDown() override { ::umask(m_umask); }
+    ~DataFolderTest() override { ::umask(m_umask); }
 
+    const mode_t m_umask = ::umask(022);
     OffscreenSession session;
     QString config() const { return session.dataDir() + QStringLiteral("/config.json"); }
-
-private:
-    mode_t m_umask = 0;
 };
 
 TEST_F(DataFolderTest, TheTrayMakesItOwnerOnlyBeforeItsFirstWrite)

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(EndpointSecurity, PlainHttpAwayFromThisMachineSendsTheKeyInClear)
+TEST(EndpointSecurity, PlainHttpAwayFromThisMachineSendsTheKeyInClearAndNeedsConsentPerAddress)
 {
     const struct {
         const char* url;
@@ -30,10 +30,8 @@ TEST(EndpointSecurity, PlainHttpAwayFromThisMachineSendsTheKeyInClear)
     };
     for (const auto& c : cases)
         EXPECT_EQ(EndpointSecurity::sendsKeyInClear(QString::fromUtf8(c.url)), c.inClear) << c.url;
-}
 
-TEST(EndpointSecurity, ConsentIsAskedForEachNewAddressThatSendsTheKeyInClear)
-{
+    // Consent is asked for each new address that does.
     const QString remote = QStringLiteral("http://10.0.0.1/v1");
     EXPECT_TRUE(EndpointSecurity::needsConsent(remote, {}));
     EXPECT_TRUE(EndpointSecurity::needsConsent(remote, QStringLiteral("http://10.0.0.2/v1")));

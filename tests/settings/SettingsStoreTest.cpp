@@ -89,10 +89,9 @@ TEST_F(SettingsStoreTest, EachWrongTypedSettingFallsBackAloneAndTheKeysStay)
         ASSERT_TRUE(writeFile(configPath(), bytes));
 
         QJsonObject expected = good;
-        if (c.stored.isObject())
-            expected.insert(c.key, QJsonObject{{QStringLiteral("grok"), QStringLiteral("grok-4")}});
-        else
-            expected.insert(c.key, defaults.value(c.key));
+        expected.insert(c.key,
+                        c.stored.isObject() ? QJsonObject{{QStringLiteral("grok"), QStringLiteral("grok-4")}}
+                                            : defaults.value(c.key));
         const AppSettings loaded = SettingsStore::load(true);
         EXPECT_EQ(QJsonDocument::fromJson(SettingsCodec::encode(loaded)).object(), expected);
         EXPECT_EQ(loaded.cloudKey(QStringLiteral("openai")), QStringLiteral("sk-x"));
@@ -231,26 +230,24 @@ TEST_F(SettingsStoreTest, ThreadsLoadingAndSavingNeverSeeAMixedRecordNorARemoved
 
 TEST(SettingsDoubaoMigration, OlderFieldsAreBroughtForwardAndKept)
 {
-    const QString doubao = QStringLiteral("doubao");
-    const struct {
-        const char* json;
-        QMap<QString, QString> keys;
-        QMap<QString, QString> models;
-    } cases[] = {
-        {R"({"doubaoApiKey": "old", "cloudKeys": {"doubao": "new"}})", {{doubao, QStringLiteral("new")}}, {}},
-        {R"({"doubaoApiKey": "  old \n", "cloudKeys": {"doubao": "  "}})", {{doubao, QStringLiteral("old")}}, {}},
-        {R"({"doubaoModel": "doubao-seed-2-0-pro-260215"})", {}, {}},
-        {R"({"doubaoModel": " doubao-lite "})", {}, {{doubao, QStringLiteral("doubao-lite")}}},
-        {R"({"doubaoModel": "doubao-lite", "cloudModels": {"doubao": "mine"}})",
-         {},
-         {{doubao, QStringLiteral("mine")}}},
+    // stored, then doubao's key and model after (none: no entry)
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {R"({"doubaoApiKey": "old", "cloudKeys": {"doubao": "new"}})", "new", nullptr},
+        {R"({"doubaoApiKey": "  old \n", "cloudKeys": {"doubao": "  "}})", "old", nullptr},
+        {R"({"doubaoModel": "doubao-seed-2-0-pro-260215"})", nullptr, nullptr},
+        {R"({"doubaoModel": " doubao-lite "})", nullptr, "doubao-lite"},
+        {R"({"doubaoModel": "doubao-lite", "cloudModels": {"doubao": "mine"}})", nullptr, "mine"},
     };
-    for (const auto& c : cases) {
-        AppSettings settings = SettingsCodec::decode(c.json).value().settings;
+    const auto doubao = [](const char* value) {
+        return value ? QMap<QString, QString>{{QStringLiteral("doubao"), QString::fromUtf8(value)}}
+                     : QMap<QString, QString>();
+    };
+    for (const auto& [json, key, model] : cases) {
+        AppSettings settings = SettingsCodec::decode(json).value().settings;
         const AppSettings decoded = settings;
         SettingsCodec::bringForwardDoubaoFields(settings);
-        EXPECT_EQ(settings.cloudKeys, c.keys) << c.json;
-        EXPECT_EQ(settings.cloudModels, c.models) << c.json;
+        EXPECT_EQ(settings.cloudKeys, doubao(key)) << json;
+        EXPECT_EQ(settings.cloudModels, doubao(model)) << json;
         EXPECT_EQ(settings.doubaoApiKey, decoded.doubaoApiKey);
         EXPECT_EQ(settings.doubaoModel, decoded.doubaoModel);
     }
