@@ -10,8 +10,6 @@ namespace {
 using Creativity = PromptLibrary::Creativity;
 using Option = ActionOptions::Option;
 
-const QList<Option> allOptions{Option::scenario, Option::creativity, Option::explainMode, Option::translation};
-
 TEST(ActionOptions, CreatedFromTheStoredDefaults)
 {
     const std::pair<QString, Creativity> creativities[] = {
@@ -45,18 +43,16 @@ TEST(ActionOptions, CreatedFromTheStoredDefaults)
 
 TEST(ActionOptions, MenuIndicesMapToCatalogueEntriesAndBack)
 {
-    for (Option option : allOptions) {
+    for (Option option : {Option::scenario, Option::creativity, Option::explainMode, Option::translation}) {
         const int count = int(ActionOptions::menuItems(option).size());
+        ActionOptions options;
         for (int index = 0; index < count; ++index) {
-            ActionOptions options;
             options.select(option, index);
             EXPECT_EQ(options.selectedIndex(option), index) << int(option);
         }
         for (int outside : {-1, count}) {
-            ActionOptions options;
-            options.select(option, 1);
             options.select(option, outside);
-            EXPECT_EQ(options.selectedIndex(option), 1) << "index " << outside << " leaves the field unchanged";
+            EXPECT_EQ(options.selectedIndex(option), count - 1) << "index " << outside << " leaves the field unchanged";
         }
     }
 }

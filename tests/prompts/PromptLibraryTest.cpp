@@ -16,9 +16,13 @@ namespace {
 
 const QString goldenFile = QStringLiteral(QUILLO_TESTS_DIR "/prompts/golden-prompts.json");
 
-// Each catalogue, plus an unlisted id that must fall back.
-QStringList withUnlisted(QStringList ids)
+// Each catalogue's ids, plus an unlisted one that must fall back.
+template <class Catalogue>
+QStringList idsWithUnlisted(const Catalogue& entries)
 {
+    QStringList ids;
+    for (const auto& entry : entries)
+        ids << entry.id;
     return ids << QStringLiteral("unlisted");
 }
 
@@ -44,22 +48,16 @@ KnowledgeEntry snippet(const QString& text, const QString& label, const QString&
 QMap<QString, QString> composedPrompts()
 {
     QMap<QString, QString> prompts;
-    QStringList modes;
-    for (const auto& mode : PromptLibrary::explainModes())
-        modes.append(mode.id);
-    for (const QString& mode : withUnlisted(modes))
+    for (const QString& mode : idsWithUnlisted(PromptLibrary::explainModes()))
         prompts.insert(QStringLiteral("explain/") + mode, PromptLibrary::explainSystem(mode));
-    QStringList scenarios;
-    for (const auto& scenario : PromptLibrary::scenarios())
-        scenarios.append(scenario.id);
     // The parts of a rewrite prompt are independent: each scenario once, each creativity once.
-    for (const QString& scenario : withUnlisted(scenarios))
+    for (const QString& scenario : idsWithUnlisted(PromptLibrary::scenarios()))
         prompts.insert(QStringLiteral("rewrite/%1/moderate").arg(scenario),
                        PromptLibrary::rewriteSystem(scenario, PromptLibrary::Creativity::moderate));
     for (const PromptLibrary::Creativity level : PromptLibrary::creativities())
         prompts.insert(QStringLiteral("rewrite/general/") + PromptLibrary::rawValue(level),
                        PromptLibrary::rewriteSystem(QStringLiteral("general"), level));
-    for (const QString& direction : withUnlisted(PromptLibrary::translateDirectionIds()))
+    for (const QString& direction : PromptLibrary::translateDirectionIds() + QStringList{QStringLiteral("unlisted")})
         prompts.insert(QStringLiteral("translate/") + direction, PromptLibrary::translateSystem(direction));
 
     const QString selected = QStringLiteral("  interest \n"); // inserted as captured, untrimmed
@@ -74,8 +72,7 @@ QMap<QString, QString> composedPrompts()
     for (const QString& action :
          {ActionKey::explain, ActionKey::translate, ActionKey::rewrite, QStringLiteral("总结")}) {
         for (const auto& [name, context] : contexts) {
-            if (action == ActionKey::explain || QLatin1String(name) == QLatin1String("both")
-                || QLatin1String(name) == QLatin1String("none"))
+            if (action == ActionKey::explain || std::string_view(name) == "both" || std::string_view(name) == "none")
                 prompts.insert(QStringLiteral("user/%1/%2").arg(action, QLatin1String(name)),
                                PromptLibrary::contextualUserPrompt(action, selected, context.first, context.second));
         }
