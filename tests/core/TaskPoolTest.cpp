@@ -47,8 +47,7 @@ TEST(TaskPool, ATaskStopsWithItsCallerOrWithThePool)
 
     callerStop.request_stop();
     pool.shutdown(); // returns only when both tasks have ended
-    EXPECT_TRUE(caller.stopped);
-    EXPECT_TRUE(shutdown.stopped);
+    EXPECT_TRUE(caller.stopped && shutdown.stopped);
 
     bool ran = false;
     pool.start([&ran](std::stop_token) { ran = true; });
