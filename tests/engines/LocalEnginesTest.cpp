@@ -32,14 +32,14 @@ const QString qwen = QStringLiteral("qwen2.5:7b");
 const QString llama = QStringLiteral("llama3:8b");
 const QString small = QStringLiteral("qwen2.5:0.5b");
 
-// Runs `call` with a stop token that fires once `ready` holds (looked at every 10 ms). A call
-// that returns first ends the watch, so the test fails instead of hanging.
+// Runs `call` with a stop token that fires once the file at `path` exists (looked for every 10 ms).
+// A call that returns first ends the watch, so the test fails instead of hanging.
 template <class Call>
-auto stoppedWhen(const std::function<bool()>& ready, Call call)
+auto stoppedOnceExists(const QString& path, Call call)
 {
     std::stop_source stop;
     std::jthread stopper([&](std::stop_token returned) {
-        while (!ready() && !returned.stop_requested())
+        while (!QFileInfo::exists(path) && !returned.stop_requested())
             std::this_thread::sleep_for(10ms);
         stop.request_stop();
     });
@@ -186,8 +186,7 @@ TEST_F(LocalEnginesTest, WaitingEndsOnAStopRequestAndShutdownKillsAnEngineThatIg
     const QString trapped = home.path() + QStringLiteral("/trapped"); // a TERM before the trap would kill it at once
     bundle("#!/bin/sh\ntrap 'echo > \"" + asked.toUtf8() + "\"' TERM\necho > \"" + trapped.toUtf8()
            + "\"\nwhile :; do sleep 0.1; done\n");
-    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(trapped); },
-                             [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
+    EXPECT_FALSE(stoppedOnceExists(trapped, [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
     const pid_t stubborn = EngineProcess::pid();
     ASSERT_GT(stubborn, 0);
     engines.shutdown();
@@ -220,13 +219,11 @@ TEST_F(LocalEnginesTest, TheUsersCommandListsTheirModelsStartsTheirServerAndIsKi
     const QByteArray pidFile = home.path().toUtf8() + "/hanging.pid";
     installOwnCommand("#!/bin/sh\necho $$ > " + pidFile + ".new\nmv " + pidFile + ".new " + pidFile
                       + "\nexec sleep 60\n");
-    EXPECT_FALSE(stoppedWhen([&] { return QFileInfo::exists(pidFile); },
-                             [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
+    EXPECT_FALSE(stoppedOnceExists(pidFile, [&](std::stop_token stop) { return engines.ensureRunning(stop); }));
     ChildProcesses::killAndReap(readFile(pidFile).trimmed().toInt());
     QFile::remove(pidFile);
-    const auto listed = stoppedWhen([&] { return QFileInfo::exists(pidFile); },
-                                    [](std::stop_token stop) { return OllamaService::installedModels(stop); });
-    EXPECT_EQ(listed, QStringList());
+    EXPECT_EQ(stoppedOnceExists(pidFile, [](std::stop_token stop) { return OllamaService::installedModels(stop); }),
+              QStringList());
     EXPECT_TRUE(ChildProcesses::waitGone(readFile(pidFile).trimmed().toInt(), 0ms)) << "the hanging command is gone";
     bundle();
     EXPECT_EQ(OllamaService::installedModels(), QStringList()) << "the user's command is not asked in managed mode";
