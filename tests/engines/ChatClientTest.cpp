@@ -126,17 +126,16 @@ INSTANTIATE_TEST_SUITE_P(Clients, ChatClientTest, ::testing::Values(qwen, cloud)
 TEST_P(ChatClientTest, StreamsTheAnswerAndSendsTheMessagesInOrder)
 {
     ASSERT_TRUE(serve(client));
-    const Streamed streamed = ask(client, QStringLiteral("椰林深处有家小店😀"));
-    EXPECT_EQ(streamed.result.answer, QStringLiteral("回声：椰林深处有家小店😀"))
-        << streamed.result.description().toStdString();
+    const QString text = QStringLiteral("椰林深处有家小店😀");
+    const Streamed streamed = ask(client, text);
+    EXPECT_EQ(streamed.result.answer, QStringLiteral("回声：") + text) << streamed.result.description().toStdString();
     EXPECT_EQ(streamed.fragments, QStringLiteral("回声：|椰林深|处有家|小店😀").split(QLatin1Char('|')));
     EXPECT_EQ(client.run(QStringLiteral("规则"), QStringLiteral("你好"), {}).answer, QStringLiteral("回声：你好"));
 
     const QList<QJsonObject> sent = bodies();
     ASSERT_EQ(sent.size(), 2);
     EXPECT_EQ(messagesOf(sent[0]),
-              (ChatMessages{ChatMessage::system(QStringLiteral("系统")),
-                            ChatMessage::user(QStringLiteral("椰林深处有家小店😀"))}));
+              (ChatMessages{ChatMessage::system(QStringLiteral("系统")), ChatMessage::user(text)}));
     EXPECT_EQ(messagesOf(sent[1]),
               (ChatMessages{ChatMessage::system(QStringLiteral("规则")), ChatMessage::user(QStringLiteral("你好"))}));
 }
