@@ -69,23 +69,20 @@ TEST(ManagedOllamaRules, ModelNamesMatchAcrossTags)
 
 TEST(OllamaServiceRules, ListOutputGivesTheNameColumn)
 {
-    EXPECT_EQ(OllamaService::parseModelList(QStringLiteral("NAME    ID    SIZE    MODIFIED\n")), QStringList());
     EXPECT_EQ(OllamaService::parseModelList(QStringLiteral("NAME          ID              SIZE      MODIFIED\n"
                                                            "qwen2.5:7b    845dbda0ea48    4.7 GB    2 days ago\n\n"
                                                            "llama3:8b     365c0bd3c000    4.7 GB    3 weeks ago\n")),
               (QStringList{QStringLiteral("qwen2.5:7b"), QStringLiteral("llama3:8b")}));
 }
 
-TEST(LocalEngineHealRules, SwitchesOnlyAnEmptyBuiltInEngineToAnOfferingOwnOllama)
+// A built-in engine with a model, a switch keeping the configured model and the switch being one-way
+// are LocalEnginesTest's, through the engines themselves.
+TEST(LocalEngineHealRules, AnOwnOllamaWithoutModelsIsNotSwitchedToAndItsFirstModelStandsInForAMissingOne)
 {
     const QString qwen = QStringLiteral("qwen2.5:7b");
-    const QString llama = QStringLiteral("llama3:8b");
-    EXPECT_EQ(LocalEngineHeal::decide(true, {}, {qwen}, qwen), Outcome::noChange());
-    EXPECT_EQ(LocalEngineHeal::decide(false, {qwen}, {qwen}, qwen), Outcome::noChange());
     EXPECT_EQ(LocalEngineHeal::decide(false, {}, {}, qwen), Outcome::noChange());
-    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, qwen}, qwen), Outcome::switchedToExternal(qwen));
-    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {llama, QStringLiteral("mistral:7b")}, qwen),
-              Outcome::switchedToExternal(llama));
+    EXPECT_EQ(LocalEngineHeal::decide(false, {}, {QStringLiteral("llama3:8b"), QStringLiteral("mistral:7b")}, qwen),
+              Outcome::switchedToExternal(QStringLiteral("llama3:8b")));
 }
 
 TEST(StreamRules, RecordedStreamsGiveTheirAnswerAndNothingElse)
