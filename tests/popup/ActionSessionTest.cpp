@@ -323,7 +323,7 @@ TEST_F(ActionSessionTest, TheProfileIsLearnedInTheBackgroundOneRegenerationAtATi
     run(0); // due again by count, but one is still running
     bool finished = false;
     QObject::connect(session.get(), &ActionSession::profileRegenerationFinished, [&finished] { finished = true; });
-    engine->releaseProfileChat();
+    engine->release();
     ASSERT_TRUE(processEventsUntil([&] { return finished; }));
     EXPECT_EQ(engine->profileChats(), 1);
     EXPECT_FALSE(session->profileRegenerationRunning());
@@ -414,7 +414,7 @@ TEST_F(ActionSessionTest, ASessionThatIsGoneReceivesNothingAndWaitsForNoCall)
     ASSERT_TRUE(waitFor(QStringLiteral("delta 半")));
     const QStringList before = events;
     session.reset(); // returns while the engine call ignores its cancel
-    engine->releaseDeaf();
+    engine->release();
     tasks.waitForDone();
     processEventsFor(100);
     EXPECT_FALSE(engine->deafGaveUp()) << "destroying the session waited for the engine call";

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <optional>
 
+#include <gtest/gtest.h>
+
 #include <QList>
 #include <QStringList>
 
@@ -18,7 +20,7 @@ public:
         std::optional<ChatFailure> failure{}; // reported after the fragments
         bool holdUntilStopped = false;        // after the fragments, wait to be cancelled, then try one more
         std::optional<QString> answer{};      // the whole answer; the fragments joined when absent
-        bool deaf = false;                    // after the fragments, ignore the cancel until releaseDeaf()
+        bool deaf = false;                    // after the fragments, ignore the cancel until release()
 
         static Script streamed(const QStringList& fragments) { return {.fragments = fragments}; }
         static Script failing(const ChatFailure& failure, const QStringList& fragments = {})
@@ -35,29 +37,84 @@ public:
         ChatMessages messages;
     };
 
-    void add(const Script& script);
-    QList<Call> calls() const;
-    int profileChats() const;
-    // Lets a held profile chat answer.
-    void releaseProfileChat();
-    // Ends a deaf call; whether one gave up waiting for this (after 30 s) instead.
-    void releaseDeaf();
-    bool deafGaveUp() const;
+    void add(const Script& script)
+    {
+        std::lock_guard lock(m_mutex);
+        m_scripts.append(script);
+    }
+    QList<Call> calls() const { return locked(m_calls); }
+    int profileChats() const { return locked(m_profileChats); }
+    // Lets a held profile chat answer and ends a deaf call.
+    void release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_changed.notify_all();
+    }
+    // Whether a deaf call gave up waiting for release() (after 30 s).
+    bool deafGaveUp() const { return locked(m_deafGaveUp); }
 
     bool holdProfileChat = false;
     QString profileReply = QStringLiteral("关注宏观经济，偏好通俗解释");
 
     ChatResult runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
-                             std::stop_token stop) override;
-    ProfileEngine::OneShotChat profileChat(std::stop_token) override;
+                             std::stop_token stop) override
+    {
+        Script script;
+        {
+            std::lock_guard lock(m_mutex);
+            m_calls.append({useLocal, messages});
+            if (m_scripts.isEmpty()) {
+                ADD_FAILURE() << "the engine was called more often than scripted";
+                return ChatResult::failed(QwenError::ollamaNotRunning());
+            }
+            script = m_scripts.takeFirst();
+        }
+        for (const QString& fragment : script.fragments)
+            onDelta(fragment);
+        if (script.holdUntilStopped) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, stop, [] { return false; });
+            lock.unlock();
+            onDelta(QStringLiteral("[after the cancel]"));
+            return ChatResult::failed(Cancelled{});
+        }
+        if (script.deaf) {
+            std::unique_lock lock(m_mutex);
+            m_deafGaveUp = !m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_released; });
+            return ChatResult::failed(Cancelled{});
+        }
+        if (script.failure)
+            return ChatResult::failed(*script.failure);
+        return ChatResult::success(script.answer.value_or(script.fragments.join(QString())));
+    }
+
+    ProfileEngine::OneShotChat profileChat(std::stop_token) override
+    {
+        return [this](const ChatMessages&, std::stop_token stop) -> std::optional<QString> {
+            std::unique_lock lock(m_mutex);
+            ++m_profileChats;
+            if (holdProfileChat)
+                m_changed.wait(lock, stop, [this] { return m_released; });
+            return profileReply;
+        };
+    }
 
 private:
+    template <typename T>
+    T locked(const T& value) const
+    {
+        std::lock_guard lock(m_mutex);
+        return value;
+    }
+
     mutable std::mutex m_mutex;
     std::condition_variable_any m_changed;
     QList<Script> m_scripts;
     QList<Call> m_calls;
     int m_profileChats = 0;
-    bool m_profileReleased = false;
-    bool m_deafReleased = false;
+    bool m_released = false;
     bool m_deafGaveUp = false;
 };
