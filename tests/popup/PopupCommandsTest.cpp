@@ -50,15 +50,13 @@ QString line(const char* key)
 
 class PopupCommandsTest : public ::testing::Test {
 protected:
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"}; // before the home, which forgets the language it resolved
     ScratchHome home;
     ScopedEnv knowledgeFile{"SELVANE_KNOWLEDGE_FILE",
                             QFile::encodeName(home.path() + QStringLiteral("/knowledge.json"))};
     ScopedEnv profileFile{"SELVANE_PROFILE_FILE", QFile::encodeName(home.path() + QStringLiteral("/profile.json"))};
-    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
     ScopedEnv noOllamaHost{"OLLAMA_HOST", QByteArray()};
     ScopedEnv noDisplay{"DISPLAY", QByteArray()};
-
-    void SetUp() override { L10n::invalidate(); }
 
     static ProgramResult quillo(const QStringList& args, const QByteArray& input = {})
     {
@@ -77,18 +75,11 @@ protected:
         ASSERT_TRUE(ollama = ownOllamaWith(model));
     }
 
-    static void useCloud(const FakeOpenAIServer& cloud)
-    {
-        ASSERT_TRUE(cloud.isAnswering());
-        useCustomCloud(cloud.endpoint(), apiKey);
-    }
-
-    // What the runs left in the knowledge base, newest first.
-    static QList<KnowledgeEntry> knowledge()
-    {
-        SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
-        return KnowledgeStore(KnowledgeStore::defaultPath(), noModels).all();
-    }
+    // The knowledge base the runs use, opened as another process would.
+    SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
+    KnowledgeStore stored() { return KnowledgeStore(KnowledgeStore::defaultPath(), noModels); }
+    // What the runs left in it, newest first.
+    QList<KnowledgeEntry> knowledge() { return stored().all(); }
 };
 
 TEST_F(PopupCommandsTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
@@ -121,9 +112,7 @@ TEST_F(PopupCommandsTest, TheLocalAnswerStreamsToStandardOutputAndIsRemembered)
 TEST_F(PopupCommandsTest, RequestsCarryTheOptionsTheContextAndTheProfile)
 {
     ASSERT_NO_FATAL_FAILURE(startLocalEngine());
-    UserProfile profile;
-    profile.text = profileText;
-    ASSERT_TRUE(ProfileStore::save(profile));
+    ASSERT_TRUE(ProfileStore::save({.text = profileText}));
     const QString preamble = ProfileEngine::injectionPreamble(profileText) + QStringLiteral("\n\n");
     const QString before = QStringLiteral("We sat on the river");
     const QString after = QStringLiteral("and watched the boats.");
@@ -147,59 +136,46 @@ TEST_F(PopupCommandsTest, RequestsCarryTheOptionsTheContextAndTheProfile)
           ChatMessage::user(PromptLibrary::plainUserPrompt(ActionKey::rewrite, QStringLiteral("挺好用的")))}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
         changeSettings([&c](AppSettings& s) { s.useContext = s.profileEnabled = c.contextAndProfileOn; });
         const qsizetype sent = ollama->bodies().size();
         const ProgramResult result = ask(c.args);
-        EXPECT_EQ(result.exitCode, 0) << c.args.join(QLatin1Char(' ')).toStdString() << "\n"
-                                      << result.err.toStdString();
-        const QList<QJsonObject> requests = ollama->bodies();
-        ASSERT_EQ(requests.size(), sent + 1);
-        EXPECT_EQ(messagesOf(requests.last()), c.expected) << c.args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        ASSERT_EQ(ollama->bodies().size(), sent + 1);
+        EXPECT_EQ(messagesOf(ollama->bodies().last()), c.expected);
         EXPECT_EQ(QString::fromUtf8(result.out), echo(c.expected.last().content) + QLatin1Char('\n'));
     }
-    const AppSettings stored = SettingsStore::load(true);
-    EXPECT_EQ(stored.defaultScenario, QStringLiteral("general")) << "options given on the command line are not saved";
+    EXPECT_EQ(SettingsStore::load(true).defaultScenario, QStringLiteral("general"))
+        << "options given on the command line are not saved";
 }
 
 TEST_F(PopupCommandsTest, AFailurePrintsItsOneLineAndExitsOne)
 {
     ASSERT_NO_FATAL_FAILURE(startLocalEngine());
     FakeOpenAIServer cloud(18080, apiKey);
-    const QString longText = QStringLiteral("一段足够长的文字，好让回答在中途出错之前已经有几段送到了");
+    ASSERT_TRUE(cloud.isAnswering());
+    useCustomCloud(cloud.endpoint(), apiKey);
 
     // What a refused key reads as is checked with the errors' lines (ErrorLinesTest) and the clients.
-    struct Case {
-        QStringList args;
-        const char* errorKey;
-        QString out;
-    };
-    const QList<Case> cases = {
-        {arguments("explain --engine cloud") << longText + QStringLiteral("[[unfinished]]"), "err.cutOff",
-         QStringLiteral("partial")},
-        {arguments("explain --revise") << QStringLiteral("改短 [[fail:500]]") << QStringLiteral("你好"),
-         "err.qwenOther",
-         echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好")))
-             + QStringLiteral("\n\nAI · 第 2 版\n")},
-    };
-    useCloud(cloud);
-    for (const Case& c : cases) {
-        const QList<KnowledgeEntry> before = knowledge();
-        const ProgramResult result = ask(c.args);
-        const std::string what = c.args.join(QLatin1Char(' ')).toStdString();
-        EXPECT_EQ(result.exitCode, 1) << what;
-        EXPECT_EQ(QString::fromUtf8(result.err), line(c.errorKey)) << what;
-        EXPECT_FALSE(result.out.contains(apiKey.toUtf8())) << what;
-        if (c.out == QLatin1String("partial")) {
-            const QString shown = QString::fromUtf8(result.out);
-            EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.endsWith(QLatin1Char('\n'))
-                        && !shown.contains(longText))
-                << "what arrived stays, on a line of its own: " << what << "\n"
-                << result.out.toStdString();
-        } else {
-            EXPECT_EQ(QString::fromUtf8(result.out), c.out) << what;
-        }
-        EXPECT_EQ(knowledge().size(), before.size() + (c.args.contains(QStringLiteral("--revise")) ? 1 : 0)) << what;
-    }
+    const QString longText = QStringLiteral("一段足够长的文字，好让回答在中途出错之前已经有几段送到了");
+    const ProgramResult cut = ask(arguments("explain --engine cloud") << longText + QStringLiteral("[[unfinished]]"));
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(cut.err), line("err.cutOff"));
+    const QString shown = QString::fromUtf8(cut.out);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("回声：")) && shown.endsWith(QLatin1Char('\n'))
+                && !shown.contains(longText))
+        << "what arrived stays, on a line of its own: " << cut.out.toStdString();
+    EXPECT_TRUE(knowledge().isEmpty());
+
+    const ProgramResult revised =
+        ask(arguments("explain --revise") << QStringLiteral("改短 [[fail:500]]") << QStringLiteral("你好"));
+    EXPECT_EQ(revised.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(revised.err), line("err.qwenOther"));
+    EXPECT_EQ(QString::fromUtf8(revised.out),
+              echo(PromptLibrary::plainUserPrompt(ActionKey::explain, QStringLiteral("你好")))
+                  + QStringLiteral("\n\nAI · 第 2 版\n"));
+    EXPECT_EQ(knowledge().size(), 1) << "the answer before the failed revision is remembered";
+    EXPECT_FALSE(cut.out.contains(apiKey.toUtf8()) || revised.out.contains(apiKey.toUtf8()));
 }
 
 // Starts quillo with standard output (and standard error, with `errorToo`) on `fd` and SIGPIPE at its
@@ -297,8 +273,7 @@ TEST_F(PopupCommandsTest, WithoutAnyEngineItSaysHowToSetOneUp)
 TEST_F(PopupCommandsTest, TheBannerComesFirstAndAProfileRegenerationThisRunStartedIsAwaited)
 {
     {
-        SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
-        KnowledgeStore store(KnowledgeStore::defaultPath(), noModels);
+        KnowledgeStore store = stored();
         for (const char* source : {"美联储加息", "量化宽松", "滞胀[[stall:2]]"})
             store.add(ActionKey::explain, QString::fromUtf8(source), QStringLiteral("一个解释"), QString());
         KnowledgeEntry noted = *store.entry(
