@@ -13,21 +13,21 @@ namespace {
 const QString english = QStringLiteral("The quick brown fox jumps over the lazy dog.");
 const QString chinese = QStringLiteral("熵增定律说的是孤立系统总会走向混乱。");
 
-QStringList keysOf(const QList<PopupAction>& actions)
+// One field of each action, in their order.
+template <typename T>
+QList<T> each(const QList<PopupAction>& actions, T PopupAction::*field)
 {
-    QStringList keys;
+    QList<T> values;
     for (const PopupAction& action : actions)
-        keys.append(action.actionKey);
-    return keys;
+        values.append(action.*field);
+    return values;
 }
 
 class ActionListTest : public ::testing::Test {
 protected:
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"}; // before the home, which forgets the language it resolved
     ScratchHome home;
-    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
     ActionOptions options;
-
-    void SetUp() override { L10n::invalidate(); }
 
     static void configure(bool compareMode, EngineChoice explain = EngineChoice::local,
                           EngineChoice translate = EngineChoice::local, EngineChoice rewrite = EngineChoice::cloud)
@@ -63,7 +63,8 @@ TEST_F(ActionListTest, ForeignTextPutsTranslateFirstInBothModes)
     };
     for (const Case& c : cases) {
         configure(c.compareMode);
-        EXPECT_EQ(keysOf(build(c.text)), c.keys) << c.text.toStdString() << " compare=" << c.compareMode;
+        EXPECT_EQ(each(build(c.text), &PopupAction::actionKey), c.keys)
+            << c.text.toStdString() << " compare=" << c.compareMode;
     }
 }
 
@@ -71,21 +72,17 @@ TEST_F(ActionListTest, EnginesAndTitlesFollowCompareModeOrTheSettings)
 {
     configure(true, EngineChoice::cloud, EngineChoice::cloud, EngineChoice::local);
     const QList<PopupAction> actions = build(chinese);
+    EXPECT_EQ(each(actions, &PopupAction::title),
+              (QStringList{QStringLiteral("解释·本地"), QStringLiteral("翻译·本地"), QStringLiteral("改写·本地"),
+                           QStringLiteral("改写·云端")}));
+    EXPECT_EQ(each(actions, &PopupAction::useLocal), (QList<bool>{true, true, true, false}));
     ASSERT_EQ(actions.size(), 4);
-    const QStringList titles = {QStringLiteral("解释·本地"), QStringLiteral("翻译·本地"), QStringLiteral("改写·本地"),
-                                QStringLiteral("改写·云端")};
-    const QList<bool> local = {true, true, true, false};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(actions[i].title, titles[i]);
-        EXPECT_EQ(actions[i].useLocal, local[i]) << i;
-    }
     EXPECT_EQ(actions[2].systemPrompt, actions[3].systemPrompt);
 
     // Outside compare mode each action runs where the settings say.
     configure(false, EngineChoice::local, EngineChoice::cloud, EngineChoice::cloud);
     EXPECT_EQ(build(chinese)[0].title, QStringLiteral("解释"));
-    EXPECT_EQ((QList<bool>{build(chinese)[0].useLocal, build(chinese)[1].useLocal, build(chinese)[2].useLocal}),
-              (QList<bool>{true, false, false}));
+    EXPECT_EQ(each(build(chinese), &PopupAction::useLocal), (QList<bool>{true, false, false}));
 
     ScopedEnv en("SELVANE_UI_LANG", "en");
     L10n::invalidate();

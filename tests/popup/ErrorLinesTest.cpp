@@ -17,7 +17,6 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
     };
     const QList<Case> cases = {
         {TransportError{Code::notConnectedToInternet, {}}, "err.network"},
-        {TransportError{Code::dnsLookupFailed, {}}, "err.network"},
         {TransportError{Code::timedOut, QStringLiteral("no data for 120000 ms")}, "err.timeout"},
         {TransportError{Code::untrustedCertificate, QStringLiteral("SSL certificate problem: self-signed certificate")},
          "err.certificate"},
@@ -44,7 +43,6 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {CloudError::answerCutOff(), "err.cutOff"},
         {QwenError::modelNotReady(QStringLiteral("qwen2.5:7b")), "err.ollamaNotRunning"},
         {QwenError::httpError(500, QStringLiteral("unauthorized")), "err.qwenOther"}, // a local failure stays local
-        {QwenError::decodingFailed(QStringLiteral("not JSON")), "err.qwenOther"},
         {QwenError::notAnswering(), "err.ollamaNotAnswering"},
         {QwenError::answerCutOff(), "err.cutOff"},
     };

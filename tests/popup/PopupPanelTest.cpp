@@ -49,8 +49,8 @@ public:
 
 class PopupPanelTest : public ::testing::Test {
 protected:
+    ScopedEnv lang{"SELVANE_UI_LANG", "zh"}; // before the home, which forgets the language it resolved
     ScratchHome home;
-    ScopedEnv lang{"SELVANE_UI_LANG", "zh"};
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
     KnowledgeStore store{home.path() + QStringLiteral("/knowledge.json"), noModels};
     FakePlatform platform;
@@ -66,17 +66,10 @@ protected:
                       },
                       platform.services(), [this] { return fontScale; }}};
 
-    void SetUp() override { L10n::invalidate(); }
-
     PanelDriver driver{panel};
 
-    template <typename T>
-    T* named(const QString& name) const
-    {
-        return driver.named<T>(name);
-    }
-    QPushButton* button(const char* key) const { return named<QPushButton>(L10n::t(key)); }
-    TextArea* area(const char* key) const { return named<TextArea>(L10n::t(key)); }
+    QPushButton* button(const char* key) const { return driver.named<QPushButton>(L10n::t(key)); }
+    TextArea* area(const char* key) const { return driver.named<TextArea>(L10n::t(key)); }
     QString status() const { return panel.content()->findChild<ElidedLabel*>(QStringLiteral("status"))->text(); }
     void clickRecall() const
     {
@@ -131,7 +124,7 @@ TEST_F(PopupPanelTest, AFailureBeforeTheFirstFragmentOffersTheActionsAgainAndALa
     const QString localProblem = L10n::t("err.qwenOther");
     runExplain(Script::failing(QwenError::httpError(500, QStringLiteral("boom"))));
     EXPECT_EQ(panel.showing(), PopupPanel::Shown::failed);
-    EXPECT_TRUE(named<QPushButton>(explain.title)->isEnabled());
+    EXPECT_TRUE(driver.named<QPushButton>(explain.title)->isEnabled());
     EXPECT_EQ(status(), L10n::t("popup.status.errorShort"));
     EXPECT_EQ(area("popup.a11y.result")->toPlainText(), localProblem);
 
@@ -149,7 +142,7 @@ TEST_F(PopupPanelTest, AnOptionMenuWritesTheOptionsThenAsksToStoreThemAndToRerun
     panel.showActions(QStringLiteral("✓"), QStringLiteral("河流"), {explain}, options, std::nullopt,
                       SourceKind::selection);
     runExplain(Script::streamed({QStringLiteral("答案")}));
-    auto* menu = named<QComboBox>(L10n::t("popup.opt.tip.explain"));
+    auto* menu = driver.named<QComboBox>(L10n::t("popup.opt.tip.explain"));
     ASSERT_TRUE(menu);
     const int last = menu->count() - 1;
     menu->setCurrentIndex(last);
@@ -235,7 +228,7 @@ TEST_F(PopupPanelTest, DictationAppendsToTheTypedTextAndReturnSendsWhileShiftRet
     EXPECT_EQ(area("popup.a11y.transcript")->toPlainText(), first);
     InstructionInput* input = panel.content()->findChild<InstructionInput*>();
     input->setPlainText(QStringLiteral("再短一点"));
-    named<QPushButton>(L10n::t("popup.mic.name"))->click();
+    button("popup.mic.name")->click();
     ASSERT_TRUE(dictation && dictation->running);
     dictation->partial(QStringLiteral("，去掉数字"));
     EXPECT_EQ(input->toPlainText(), QStringLiteral("再短一点，去掉数字"));
