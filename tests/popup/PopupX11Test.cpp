@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
-#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
@@ -11,6 +10,7 @@
 #include "app/InstalledPlatform.h"
 #include "memory/SemanticRecall.h"
 #include "popup/ActionSession.h"
+#include "popup/view/PanelDriver.h"
 #include "popup/view/PopupPanel.h"
 #include "settings/L10n.h"
 #include "tests/popup/ScriptedEngine.h"
@@ -40,13 +40,10 @@ QByteArray activeWindowPid()
 // Where the X server shows the window (Qt's own idea can be stale, which is what this checks).
 QRect onScreen(const QWidget* window)
 {
-    const QByteArray shell = xdotool(arguments("getwindowgeometry --shell") << QString::number(window->winId()));
-    QHash<QByteArray, int> values;
-    for (const QByteArray& line : shell.split('\n')) {
-        const QList<QByteArray> pair = line.split('=');
-        if (pair.size() == 2)
-            values.insert(pair[0], pair[1].toInt());
-    }
+    QHash<QByteArray, int> values; // from lines such as "X=1272"
+    for (const QByteArray& line :
+         xdotool(arguments("getwindowgeometry --shell") << QString::number(window->winId())).split('\n'))
+        values.insert(line.left(line.indexOf('=')), line.mid(line.indexOf('=') + 1).toInt());
     return {values.value("X"), values.value("Y"), values.value("WIDTH"), values.value("HEIGHT")};
 }
 
@@ -61,16 +58,6 @@ bool escapeIsFree()
     std::free(error);
     xcb_disconnect(c);
     return free;
-}
-
-xcb_window_t keyboardFocus()
-{
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
-    const xcb_window_t focus = reply ? reply->focus : XCB_NONE;
-    std::free(reply);
-    xcb_disconnect(c);
-    return focus;
 }
 
 class PopupX11Test : public ::testing::Test {
@@ -102,11 +89,7 @@ protected:
     void answer(const QString& text)
     {
         engine->add(ScriptedEngine::Script::streamed({text}));
-        bool answered = false;
-        const auto connection = QObject::connect(&panel.session(), &ActionSession::answered, [&] { answered = true; });
-        panel.content()->findChild<QPushButton*>()->click(); // the only action
-        ASSERT_TRUE(processEventsUntil([&] { return answered; }));
-        QObject::disconnect(connection);
+        ASSERT_EQ(PanelDriver(panel).clickForAnswer(rewrite.title, 15000), PanelDriver::Run::answered);
         processEventsFor(300);
     }
 };
@@ -183,7 +166,8 @@ TEST_F(PopupX11Test, TheInputTakesTheKeyboardAfterAnAnswerAndOnAClick)
     xdotool({QStringLiteral("mousemove"), QString::number(inside.x()), QString::number(inside.y()),
              QStringLiteral("click"), QStringLiteral("1")});
     ASSERT_TRUE(processEventsUntil([&] { return selection->textCursor().position() > 0; }));
-    EXPECT_NE(keyboardFocus(), panel.window()->winId()) << "the keyboard the last lookup took stays with the editor";
+    EXPECT_NE(xdotool(arguments("getwindowfocus -f")).toULongLong(), panel.window()->winId())
+        << "the keyboard the last lookup took stays with the editor";
     EXPECT_EQ(panel.showing(), PopupPanel::Shown::actions);
     EXPECT_FALSE(panel.content()->findChild<InstructionInput*>());
     EXPECT_TRUE(panel.session().transcript().isEmpty());
