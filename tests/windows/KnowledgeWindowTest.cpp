@@ -90,38 +90,34 @@ protected:
     {
         return store.add(QStringLiteral("解释"), source, result, QStringLiteral("Firefox")).value();
     }
+    template <class T>
+    T* find(const char* name) const
+    {
+        return named<T>(window.get(), QString::fromLatin1(name));
+    }
     QString hint() const
     {
-        return named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->isVisible()
-            ? named<QLabel>(window.get(), QStringLiteral("knowledge-hint"))->text()
-            : QString();
+        auto* label = find<QLabel>("knowledge-hint");
+        return label->isVisible() ? label->text() : QString();
     }
-    QPlainTextEdit* editor(const char* name) const
-    {
-        return named<QPlainTextEdit>(window.get(), QString::fromLatin1(name));
-    }
+    QPlainTextEdit* editor(const char* name) const { return find<QPlainTextEdit>(name); }
     QString shownSource() const
     {
         return editor("knowledge-source")->isVisible() ? editor("knowledge-source")->toPlainText() : QString();
     }
-    QAbstractItemView* list() const { return named<QAbstractItemView>(window.get(), QStringLiteral("knowledge-list")); }
-    void pickRow(int row) const { list()->setCurrentIndex(list()->model()->index(row, 0)); }
+    QAbstractItemView* list() const { return find<QAbstractItemView>("knowledge-list"); }
     // Entries added within one second keep their order, so tests find rows by their text.
     int rowOf(const QString& source) const
     {
-        for (int row = 0; row < list()->model()->rowCount(); ++row) {
-            if (list()->model()->index(row, 0).data(KnowledgeListModel::PreviewRole) == source)
-                return row;
-        }
-        return -1;
+        const QAbstractItemModel* model = list()->model();
+        const QModelIndexList found =
+            model->match(model->index(0, 0), KnowledgeListModel::PreviewRole, source, 1, Qt::MatchExactly);
+        return found.isEmpty() ? -1 : found.first().row();
     }
-    void pick(const QString& source) const { pickRow(rowOf(source)); }
+    void pick(const QString& source) const { list()->setCurrentIndex(list()->model()->index(rowOf(source), 0)); }
     QString firstListed() const { return store.list(KnowledgeStore::Listing::lookups, {}).first()->sourceText; }
-    void search(const QString& text) const
-    {
-        named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setText(text);
-    }
-    void click(const char* name) const { named<QPushButton>(window.get(), QString::fromLatin1(name))->click(); }
+    void search(const QString& text) const { find<QLineEdit>("knowledge-search")->setText(text); }
+    void click(const char* name) const { find<QPushButton>(name)->click(); }
     // The cloud on fake_openai as the ready engine, held until the test releases "readiness".
     void useHeldCloud(const FakeOpenAIServer& cloud)
     {
@@ -194,7 +190,7 @@ TEST_F(KnowledgeWindowTest, LeavingAnEntryWritesOnlyWhatTheUserChanged)
     ASSERT_TRUE(processEventsUntil([&] { return window->isActiveWindow(); }));
     editor("knowledge-source")->setFocus();
     editor("knowledge-source")->setPlainText(QStringLiteral("older, edited"));
-    named<QLineEdit>(window.get(), QStringLiteral("knowledge-search"))->setFocus();
+    find<QLineEdit>("knowledge-search")->setFocus();
     EXPECT_EQ(store.entry(older)->sourceText, QStringLiteral("older, edited"));
 }
 
@@ -265,7 +261,7 @@ TEST_F(KnowledgeWindowTest, OrganiseSendsTheCollectionToTheReadyEngineAndSavesTh
     store.addCollection(QStringLiteral("读书不是为了记住"), QStringLiteral("Selection"), QStringLiteral("Okular"));
     open();
     click("knowledge-filter-collection");
-    auto* button = named<QPushButton>(window.get(), QStringLiteral("knowledge-export"));
+    auto* button = find<QPushButton>("knowledge-export");
     button->click();
     EXPECT_FALSE(button->isEnabled());
     EXPECT_EQ(button->text(), L10n::t("kw.organize.working"));
@@ -306,10 +302,10 @@ TEST_F(KnowledgeWindowTest, TheProfileCardSwitchesRegeneratesVisiblyAndKeepsTheU
     for (int i = 0; i < ProfileEngine::minCountToGenerate; ++i)
         add(QStringLiteral("条目%1").arg(i));
     open();
-    auto* text = named<QLabel>(window.get(), QStringLiteral("profile-text"));
-    auto* onOff = named<QCheckBox>(window.get(), QStringLiteral("profile-switch"));
-    auto* edit = named<QPushButton>(window.get(), QStringLiteral("profile-edit"));
-    auto* refresh = named<QPushButton>(window.get(), QStringLiteral("profile-refresh"));
+    auto* text = find<QLabel>("profile-text");
+    auto* onOff = find<QCheckBox>("profile-switch");
+    auto* edit = find<QPushButton>("profile-edit");
+    auto* refresh = find<QPushButton>("profile-refresh");
     EXPECT_FALSE(edit->isEnabled()) << "no profile yet";
 
     onOff->click();
@@ -334,8 +330,7 @@ TEST_F(KnowledgeWindowTest, TheProfileCardSwitchesRegeneratesVisiblyAndKeepsTheU
     edit->click();
     EXPECT_EQ(ProfileStore::load()->text, QStringLiteral("关注物理"));
     EXPECT_TRUE(ProfileStore::load()->userEdited);
-    EXPECT_TRUE(
-        named<QLabel>(window.get(), QStringLiteral("profile-meta"))->text().endsWith(QStringLiteral("edited by you")));
+    EXPECT_TRUE(find<QLabel>("profile-meta")->text().endsWith(QStringLiteral("edited by you")));
 }
 
 }

@@ -59,7 +59,6 @@ protected:
         return buttons;
     }
     QPushButton* button(const QString& accessibleName) const { return visibleButtons(accessibleName).value(0); }
-    // The visible label showing the text.
     QLabel* shown(const QString& text) const
     {
         for (QLabel* label : window->findChildren<QLabel*>())

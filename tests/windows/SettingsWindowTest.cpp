@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QAccessible>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -61,11 +60,8 @@ protected:
     void chooseProvider(const QString& id)
     {
         auto* popup = find<QComboBox>("providerPopup");
-        for (int i = 0; i < CloudProviders::all().size(); ++i)
-            if (CloudProviders::all()[i].id == id) {
-                popup->setCurrentIndex(i);
-                Q_EMIT popup->activated(i);
-            }
+        popup->setCurrentIndex(popup->findText(CloudProviders::displayName(id)));
+        Q_EMIT popup->activated(popup->currentIndex());
     }
     void click(const QString& accessibleName) const
     {
@@ -144,9 +140,6 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
 
     click(QStringLiteral("Test"));
     EXPECT_EQ(text("testResultLabel"), QStringLiteral("Enter a key first"));
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(find<QLabel>("testResultLabel"))->text(QAccessible::Name),
-              QStringLiteral("Enter a key first"))
-        << "a screen reader hears the result, not the button";
     find<QLineEdit>("keyField")->setText(QStringLiteral("sk-test"));
     endpoint->setText(QStringLiteral("  "));
     click(QStringLiteral("Test"));

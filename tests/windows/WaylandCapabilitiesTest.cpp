@@ -27,11 +27,9 @@ TEST(WaylandCapabilities, TheShortcutRowNamesTheRoadInForceAndOnlyAnUnboundOneAs
 {
     const ScopedEnv english("SELVANE_UI_LANG", "en");
     L10n::invalidate();
-    Facts facts;
-    facts.mainShortcut = altSuperE;
-    facts.desktop = Desktop::gnome;
-
-    facts.shortcutRoad = {Kind::portalBound, QStringLiteral("Ctrl+Alt+Q")};
+    Facts facts{.desktop = Desktop::gnome,
+                .shortcutRoad = {Kind::portalBound, QStringLiteral("Ctrl+Alt+Q")},
+                .mainShortcut = altSuperE};
     Row row = shortcutRow(facts);
     EXPECT_TRUE(row.works);
     EXPECT_TRUE(row.state.contains(QStringLiteral("Ctrl+Alt+Q"))) << "the desktop's own words for the key";
@@ -104,11 +102,8 @@ TEST(WaylandCapabilities, ScreenTextSaysWhatToAllowAndWhere)
         {Desktop::sway, Road::grim, State::works, Fix::none, ""},
     };
     for (const auto& [desktop, road, state, fix, advice] : cases) {
-        Facts facts;
-        facts.desktop = desktop;
-        facts.screenRoad = road;
-        facts.screenState = state;
-        const Row row = screenTextRow(facts);
+        const Row row = screenTextRow(
+            {.desktop = desktop, .shortcutRoad = {}, .mainShortcut = {}, .screenRoad = road, .screenState = state});
         EXPECT_EQ(row.fix, fix) << advice;
         EXPECT_EQ(row.works, state == State::works) << advice;
         EXPECT_EQ(row.action.isEmpty(), !*advice) << row.action.toStdString();
