@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QProcess>
-#include <QScreen>
 #include <QWindow>
 
 #include "platform/PlatformServices.h"

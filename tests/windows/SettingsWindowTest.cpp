@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -126,11 +125,10 @@ TEST_F(SettingsWindowTest, TheCloudTestStoresTheKeyFirstAndNamesWhatToFix)
     LocalHttpServer server;
     server.server.Post(R"(/(\d+)/chat/completions)",
                        [&cases](const httplib::Request& request, httplib::Response& response) {
+                           response.status = std::stoi(request.matches[1]);
                            for (const auto& [status, body, shown] : cases)
-                               if (request.matches[1] == std::to_string(status)) {
-                                   response.status = status;
+                               if (status == response.status)
                                    response.set_content(body, "application/json");
-                               }
                        });
     ASSERT_TRUE(server.start());
     open();
