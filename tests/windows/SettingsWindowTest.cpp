@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "core/TaskPool.h"
+#include "platform/KeyPositions.h"
 #include "platform/linux/KeyTable.h"
 #include "settings/CloudProviders.h"
 #include "tests/support/EventLoop.h"
@@ -23,15 +24,6 @@ namespace {
 
 constexpr quint32 keyA = 0, keyD = 2, keyF5 = 96, keyEscape = 53;
 
-// The stored key code of an X key code: the platform's key table read backwards.
-std::optional<quint32> storedKeyCode(quint32 xKeycode)
-{
-    for (quint32 code = 0; code < 128; ++code)
-        if (xKeycode != 0 && KeyTable::keycode(code) == xKeycode)
-            return code;
-    return std::nullopt;
-}
-
 class SettingsWindowTest : public ::testing::Test {
 protected:
     ScratchHome home;
@@ -44,7 +36,7 @@ protected:
 
     void open()
     {
-        window = std::make_unique<SettingsWindow>(engines, tasks, storedKeyCode);
+        window = std::make_unique<SettingsWindow>(engines, tasks, KeyPositions::storedKeyCode);
         window->onSaved = [this] { ++saved; };
         window->showAndRaise();
     }
