@@ -40,11 +40,9 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         {CloudError::httpError(400, QStringLiteral("author field missing")),
          "err.cloudOther"}, // "auth" alone is not enough
         {CloudError::decodingFailed(QStringLiteral("not JSON")), "err.cloudOther"},
-        {CloudError::answerCutOff(), "err.cutOff"},
         {QwenError::modelNotReady(QStringLiteral("qwen2.5:7b")), "err.ollamaNotRunning"},
         {QwenError::httpError(500, QStringLiteral("unauthorized")), "err.qwenOther"}, // a local failure stays local
         {QwenError::notAnswering(), "err.ollamaNotAnswering"},
-        {QwenError::answerCutOff(), "err.cutOff"},
     };
     for (const Case& c : cases) {
         EXPECT_STREQ(ErrorLines::humanizeKey(c.failure), c.key)
