@@ -16,7 +16,6 @@ TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
         const char* key;
     };
     const QList<Case> cases = {
-        {TransportError{Code::notConnectedToInternet, {}}, "err.network"},
         {TransportError{Code::timedOut, QStringLiteral("no data for 120000 ms")}, "err.timeout"},
         {TransportError{Code::untrustedCertificate, QStringLiteral("SSL certificate problem: self-signed certificate")},
          "err.certificate"},
