@@ -57,7 +57,6 @@ public:
     bool deafGaveUp() const { return locked(m_deafGaveUp); }
 
     bool holdProfileChat = false;
-    QString profileReply = QStringLiteral("关注宏观经济，偏好通俗解释");
 
     ChatResult runChatStream(bool useLocal, const ChatMessages& messages, const DeltaHandler& onDelta,
                              std::stop_token stop) override
@@ -98,7 +97,7 @@ public:
             ++m_profileChats;
             if (holdProfileChat)
                 m_changed.wait(lock, stop, [this] { return m_released; });
-            return profileReply;
+            return QStringLiteral("关注宏观经济，偏好通俗解释");
         };
     }
 
