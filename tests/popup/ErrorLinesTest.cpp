@@ -10,7 +10,7 @@ using Code = TransportError::Code;
 
 TEST(ErrorLines, EveryFailureGetsOneLineThatTellsItsCause)
 {
-    // One row per branch of the rules: codes that share a case of a switch share a row.
+    // One row per branch of the rules that no session or --ask test reaches; codes of one case share a row.
     struct Case {
         ChatFailure failure;
         const char* key;
