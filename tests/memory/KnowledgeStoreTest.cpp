@@ -29,15 +29,8 @@ protected:
     const QString file = home.dataDir() + QStringLiteral("/knowledge.json");
     SemanticRecall noModels{std::make_shared<NoSentenceEmbedder>()};
 
-    std::unique_ptr<KnowledgeStore> open(int foldAfter = 1000)
-    {
-        return std::make_unique<KnowledgeStore>(file, noModels, foldAfter);
-    }
-    QStringList filesBeside() const { return QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden); }
-    QList<KnowledgeEntry> inFile() const
-    {
-        return KnowledgeCodec::decode(readFile(file)).value_or(QList<KnowledgeEntry>());
-    }
+    auto open(int foldAfter = 1000) { return std::make_unique<KnowledgeStore>(file, noModels, foldAfter); }
+    auto inFile() const { return KnowledgeCodec::decode(readFile(file)).value_or(QList<KnowledgeEntry>()); }
 };
 
 QString lookup(KnowledgeStore& store, const QString& source, const QString& answer = {})
@@ -45,23 +38,20 @@ QString lookup(KnowledgeStore& store, const QString& source, const QString& answ
     return store.add(QStringLiteral("解释"), source, answer, QString()).value_or(QString());
 }
 
-// The source texts, sorted when the order is not the point.
-QStringList sources(const QList<KnowledgeEntry>& entries, bool sorted = false)
+// The source texts, of entries or of shared ones, sorted when the order is not the point.
+template <typename Entry>
+QStringList sources(const QList<Entry>& entries, bool sorted = false)
 {
     QStringList texts;
-    for (const KnowledgeEntry& entry : entries)
-        texts.append(entry.sourceText);
+    for (const Entry& entry : entries) {
+        if constexpr (std::is_same_v<Entry, SharedEntry>)
+            texts.append(entry->sourceText);
+        else
+            texts.append(entry.sourceText);
+    }
     if (sorted)
         texts.sort();
     return texts;
-}
-
-QStringList sources(const QList<SharedEntry>& entries, bool sorted = false)
-{
-    QList<KnowledgeEntry> copies;
-    for (const SharedEntry& entry : entries)
-        copies.append(*entry);
-    return sources(copies, sorted);
 }
 
 TEST_F(KnowledgeStoreTest, HostileTextsSurviveAReopenUnchangedInAPrivateFileOfTheKnownShape)
@@ -74,23 +64,21 @@ TEST_F(KnowledgeStoreTest, HostileTextsSurviveAReopenUnchangedInAPrivateFileOfTh
     QStringList ids;
     for (const QString& text : texts)
         ids.append(open()->add(text, text, text, text).value_or(QString()));
-    EXPECT_EQ(filesBeside(), QStringList({".knowledge.json.lock", "knowledge.json"}))
+    EXPECT_EQ(QDir(home.dataDir()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({".knowledge.json.lock", "knowledge.json"}))
         << "a store that closes folds its journal in";
-    EXPECT_EQ(QJsonDocument::fromJson(readFile(file)).array().size(), texts.size());
     const auto store = open();
     const QJsonObject first = QJsonDocument::fromJson(readFile(file)).array().first().toObject();
     EXPECT_EQ(first.keys(),
               QStringList({"action", "appName", "category", "createdAt", "favorite", "id", "isCollected", "note",
                            "resultText", "sourceText", "updatedAt"}));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$"))
-                    .match(first.value("updatedAt").toString())
-                    .hasMatch());
+    const QRegularExpression utcSeconds(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$)"));
+    EXPECT_TRUE(utcSeconds.match(first.value("updatedAt").toString()).hasMatch());
     ASSERT_EQ(store->count(), texts.size());
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const KnowledgeEntry e = store->entry(ids[i]).value_or(KnowledgeEntry());
-        EXPECT_TRUE(e.action == texts[i] && e.sourceText == texts[i] && e.resultText == texts[i]
-                    && e.appName == texts[i] && e.note.isEmpty() && e.category.isEmpty() && !e.favorite
-                    && !e.isCollected)
+        EXPECT_TRUE(QStringList({e.action, e.sourceText, e.resultText, e.appName}) == QStringList(4, texts[i])
+                    && e.note.isEmpty() && e.category.isEmpty() && !e.favorite && !e.isCollected)
             << i;
     }
 }
@@ -105,8 +93,7 @@ TEST_F(KnowledgeStoreTest, OlderFilesLoadWithDefaultsListNewestFirstAndExportSo)
     const auto store = open();
     const KnowledgeEntry old = *store->entry(QStringLiteral("OLD"));
     EXPECT_TRUE(old.note.isEmpty() && old.appName.isEmpty() && old.category.isEmpty() && !old.favorite
-                && !old.isCollected);
-    EXPECT_TRUE(old.createdAt >= before && old.updatedAt == old.createdAt);
+                && !old.isCollected && old.createdAt >= before && old.updatedAt == old.createdAt);
     const QList<KnowledgeEntry> all = store->all();
     EXPECT_EQ(sources(all), QStringList({"a", "c", "b", "d"})) << "equal dates keep the stored order";
     EXPECT_TRUE(all[1].createdAt == QDateTime(QDate(2024, 5, 5), QTime(23, 8, 9), QTimeZone::utc())
@@ -134,62 +121,52 @@ TEST_F(KnowledgeStoreTest, WhatCannotBeReadIsLeftOutAloneKeptAsideUntouchedAndTo
     enum Aside { keptNothing, keptFile, keptJournal };
     const QByteArray binary = QByteArray(5000, '\x9c').replace(7, 3, "\x00\xff{");
     const QByteArray torn = R"({"entry":{"id":"X","sourceText":"torn")"; // as the codec writes it
-    const QList<std::tuple<QByteArray, QByteArray, QStringList, Aside>> cases = {
-        // knowledge.json, its journal, what the store holds, what is kept aside
-        {"not JSON {", {}, {}, keptFile},
-        {"", {}, {}, keptFile},
-        {R"({"sourceText": "object"})", {}, {}, keptFile},
-        {R"([{"sourceText": "a", "favorite": 1}, {"sourceText": "b"}, {"sourceText": "c", "createdAt": "2025-03-01"}])",
-         {},
-         {"b"},
-         keptFile},
-        {R"([{"sourceText": "a"}, {"favorite": "yes"}, "text", null])", {}, {"a"}, keptFile},
-        {"[{\"sourceText\": \"bad \xff\xfe byte\"}, {\"sourceText\": \"b\"}]",
-         {},
-         {"b", "bad \uFFFD\uFFFD byte"},
-         keptFile},
-        {R"([{"sourceText": "ms", "createdAt": "2026-01-01T00:00:00.123+08:00", "updatedAt": "2026-01-01T00:00:00.5Z"}])",
-         {},
-         {"ms"},
-         keptNothing},
-        {"[]", binary, {}, keptJournal},
-        {"[]",
+    const QList<std::tuple<Aside, QString, QByteArray, QByteArray>> cases = {
+        // what is kept aside, what the store holds (sorted, joined by '|'), knowledge.json, its journal
+        {keptFile, "", "not JSON {", ""},
+        {keptFile, "", "", ""},
+        {keptFile, "", R"({"sourceText": "object"})", ""},
+        {keptFile, "b",
+         R"([{"sourceText": "a", "favorite": 1}, {"sourceText": "b"}, {"sourceText": "c", "createdAt": "2025-03-01"}])",
+         ""},
+        {keptFile, "a", R"([{"sourceText": "a"}, {"favorite": "yes"}, "text", null])", ""},
+        {keptFile, "b|bad \uFFFD\uFFFD byte", "[{\"sourceText\": \"bad \xff\xfe byte\"}, {\"sourceText\": \"b\"}]", ""},
+        {keptNothing, "ms",
+         R"([{"sourceText": "ms", "createdAt": "2026-01-01T00:00:00.123+08:00", "updatedAt": "2026-01-01T00:00:00.5Z"}])",
+         ""},
+        {keptJournal, "", "[]", binary},
+        {keptJournal, "journalled", "[]",
          R"({"op":"add","entry":{"id":"J","sourceText":"journalled"}})"
-         "\n" + binary,
-         {"journalled"},
-         keptJournal},
-        {"[]", "{\"op\":\"add\",\"entry\":{\"id\":\"U\",\"sourceText\":\"\xc3\x28 x\"}}\n", {"\uFFFD( x"}, keptJournal},
-        {"[]", torn, {}, keptNothing},
-        {"[]",
+         "\n" + binary},
+        {keptJournal, "\uFFFD( x", "[]", "{\"op\":\"add\",\"entry\":{\"id\":\"U\",\"sourceText\":\"\xc3\x28 x\"}}\n"},
+        {keptNothing, "", "[]", torn},
+        {keptNothing, "z", "[]",
          R"({"op":"add","entry":{"id":"Z","sourceText":"z"}})"
-         "\n" + QByteArray(4096, '\0'),
-         {"z"},
-         keptNothing},
+         "\n" + QByteArray(4096, '\0')},
     };
-    for (const auto& [content, journalled, expected, aside] : cases) {
+    for (const auto& [aside, expected, content, journalled] : cases) {
         SCOPED_TRACE(content.left(60).toStdString() + " / " + journalled.left(40).toStdString());
         QDir(home.dataDir()).removeRecursively();
         DataNotices::take();
-        ASSERT_TRUE(writeFile(file, content)
-                    && (journalled.isEmpty() || writeFile(file + QStringLiteral(".journal"), journalled)));
+        ASSERT_TRUE(writeFile(file, content) && (journalled.isEmpty() || writeFile(file + ".journal", journalled)));
         auto store = open();
-        EXPECT_EQ(sources(store->all(), true), expected);
+        const QStringList held = sources(store->all(), true);
+        EXPECT_EQ(held.join(u'|'), expected);
         const QStringList kept = QDir(home.dataDir()).entryList({QStringLiteral("knowledge.json*.corrupt-*")});
         ASSERT_EQ(kept.size(), aside == keptNothing ? 0 : 1) << kept.join(' ').toStdString();
         const QStringList notices = DataNotices::take();
         ASSERT_EQ(notices.size(), kept.size());
         if (aside != keptNothing) {
-            EXPECT_EQ(readFile(home.dataDir() + QLatin1Char('/') + kept.first()),
-                      aside == keptFile ? content : journalled)
+            EXPECT_EQ(readFile(home.dataDir() + '/' + kept.first()), aside == keptFile ? content : journalled)
                 << "kept untouched";
             EXPECT_TRUE(notices.first().contains(kept.first())) << notices.first().toStdString();
         }
-        EXPECT_EQ(sources(inFile(), true), expected) << "the rest is written back at once, in full";
+        EXPECT_EQ(sources(inFile(), true), held) << "the rest is written back at once, in full";
         ASSERT_TRUE(lookup(*store, QStringLiteral("new")).size() > 0);
         store = open();
-        EXPECT_EQ(store->count(), expected.size() + 1);
+        EXPECT_EQ(store->count(), held.size() + 1);
         EXPECT_TRUE(DataNotices::take().isEmpty()
-                    && QDir(home.dataDir()).entryList({QStringLiteral("*.corrupt-*")}).size() == kept.size())
+                    && QDir(home.dataDir()).entryList({"*.corrupt-*"}).size() == kept.size())
             << "told once";
     }
 }
@@ -228,14 +205,12 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
 {
     auto store = open();
     const QString kept = lookup(*store, QStringLiteral("kept"), QStringLiteral("answer"));
-    const QString snippet =
-        *store->addCollection(QStringLiteral("saved"), QStringLiteral("截图"), QStringLiteral("App"));
+    const QString snippet = *store->addCollection(QStringLiteral("saved"), QStringLiteral("截图"), "App");
     EXPECT_EQ(store->toggleFavorite(snippet), true);
-    KnowledgeEntry stranger = *store->entry(kept);
-    stranger.id = QStringLiteral("NO-SUCH-ID");
-    EXPECT_FALSE(store->update(stranger) || store->updateResult(stranger.id, QStringLiteral("x"))
-                 || store->toggleFavorite(stranger.id));
-    EXPECT_TRUE(store->remove(stranger.id) && store->count() == 2) << "nothing to remove is no failure";
+    KnowledgeEntry unknown = *store->entry(kept);
+    unknown.id = QStringLiteral("NO-SUCH-ID");
+    EXPECT_FALSE(store->update(unknown) || store->updateResult(unknown.id, "x") || store->toggleFavorite(unknown.id));
+    EXPECT_TRUE(store->remove(unknown.id) && store->count() == 2) << "nothing to remove is no failure";
 
     ASSERT_TRUE(store->updateResult(snippet, QStringLiteral("now with an answer")));
     KnowledgeEntry backdated = *store->entry(kept);
@@ -244,9 +219,8 @@ TEST_F(KnowledgeStoreTest, ChangesTouchOnlyWhatTheyNameAndSayWhetherTheyWereMade
     EXPECT_TRUE(store->toggleFavorite(snippet) == false && store->toggleFavorite(snippet) == true);
     store = open();
     const KnowledgeEntry updated = *store->entry(snippet);
-    EXPECT_TRUE(updated.resultText == QStringLiteral("now with an answer") && updated.favorite && updated.isCollected
-                && updated.action == QStringLiteral("收藏") && updated.note == QStringLiteral("截图")
-                && updated.appName == QStringLiteral("App"));
+    EXPECT_TRUE(updated.resultText == "now with an answer" && updated.favorite && updated.isCollected
+                && updated.action == "收藏" && updated.note == "截图" && updated.appName == "App");
     EXPECT_GT(store->entry(kept)->updatedAt.date().year(), 2000) << "update stamps the time itself";
 
     KnowledgeStore unwritable(QStringLiteral("/dev/null/knowledge.json"), noModels);
