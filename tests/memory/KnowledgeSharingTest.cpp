@@ -1,6 +1,5 @@
-// One knowledge base shared by several processes, one kept behind symbolic links, and one whose
-// writer is killed at random moments: real processes, each with its own store on the same file,
-// and real links in a scratch home.
+// One knowledge base shared by several processes, one kept behind symbolic links, and one whose writer is killed at
+// random moments: real processes, each with its own store on the same file, and real links in a scratch home.
 #include <gtest/gtest.h>
 
 #include <sys/prctl.h>
@@ -14,12 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QSet>
-#include <QThread>
 
 #include "memory/KnowledgeCodec.h"
 #include "memory/KnowledgeStore.h"
 #include "memory/SemanticRecall.h"
 #include "profile/ProfileStore.h"
+#include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/ScratchHome.h"
@@ -45,26 +44,20 @@ protected:
             SemanticRecall noModels(std::make_shared<NoSentenceEmbedder>());
             KnowledgeStore store(path, noModels, 7);
             for (int i = 0; i < count && made; ++i) {
-                const std::optional<QString> id =
-                    store.add(QStringLiteral("解释"), tag + QLatin1Char('-') + QString::number(i), {}, {});
+                const auto id = store.add(QStringLiteral("解释"), tag + QLatin1Char('-') + QString::number(i), {}, {});
                 made = id && (i % 5 != 4 || store.remove(*id));
             }
         }
         ::_exit(made ? 0 : 1);
     }
-    static void expectCleanExit(pid_t writer)
-    {
-        int status = 0;
-        EXPECT_TRUE(::waitpid(writer, &status, 0) == writer && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
-    // The lookups a writer keeps.
-    static QSet<QString> kept(const QString& tag, int count)
+    // The lookups that writers with these tags keep.
+    static QSet<QString> kept(const QStringList& tags, int count)
     {
         QSet<QString> sources;
-        for (int i = 0; i < count; ++i) {
-            if (i % 5 != 4)
-                sources.insert(tag + QLatin1Char('-') + QString::number(i));
-        }
+        for (const QString& tag : tags)
+            for (int i = 0; i < count; ++i)
+                if (i % 5 != 4)
+                    sources.insert(tag + QLatin1Char('-') + QString::number(i));
         return sources;
     }
     static QSet<QString> sourcesOf(const QList<KnowledgeEntry>& entries)
@@ -87,40 +80,31 @@ TEST_F(KnowledgeSharingTest, ProcessesChangingOneBaseAtOnceLoseNothingAndAnOpenS
     watcher->addChangeListener([&] { ++announced; });
     // This process changes the base too, while the others do.
     for (int i = 0; i < each; ++i) {
-        const std::optional<QString> id =
-            watcher->add(QStringLiteral("解释"), QStringLiteral("c-") + QString::number(i), {}, {});
+        const auto id = watcher->add(QStringLiteral("解释"), QStringLiteral("c-") + QString::number(i), {}, {});
         ASSERT_TRUE(id && (i % 5 != 4 || watcher->remove(*id)));
     }
-    expectCleanExit(first);
-    expectCleanExit(second);
-    const QSet<QString> expected =
-        kept(QStringLiteral("a"), each) + kept(QStringLiteral("b"), each) + kept(QStringLiteral("c"), each);
+    for (const pid_t writer : {first, second}) {
+        int status = 0;
+        EXPECT_TRUE(::waitpid(writer, &status, 0) == writer && WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    const QSet<QString> expected = kept({"a", "b", "c"}, each);
 
-    const QDeadlineTimer deadline(30000);
-    while (sourcesOf(watcher->all()) != expected && !deadline.hasExpired())
-        QThread::msleep(5);
-    EXPECT_EQ(sourcesOf(watcher->all()), expected) << "the open store reads what the others did";
+    EXPECT_TRUE(processEventsUntil([&] { return sourcesOf(watcher->all()) == expected; }, 30000))
+        << "the open store reads what the others did";
     EXPECT_GT(announced, each) << "and announces it";
     EXPECT_EQ(watcher->count(), expected.size()) << "each entry once";
 
     // The last to quit, having caught up with the others, leaves the file alone complete.
     watcher.reset();
-    const std::optional<QList<KnowledgeEntry>> onDisk = KnowledgeCodec::decode(readFile(file));
-    ASSERT_TRUE(onDisk);
-    EXPECT_EQ(sourcesOf(*onDisk), expected);
-    EXPECT_EQ(onDisk->size(), expected.size());
+    const QList<KnowledgeEntry> onDisk = KnowledgeCodec::decode(readFile(file)).value_or(QList<KnowledgeEntry>());
+    EXPECT_EQ(sourcesOf(onDisk), expected);
+    EXPECT_EQ(onDisk.size(), expected.size());
 }
 
 TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLinkStays)
 {
-    const QString synced = home.path() + QStringLiteral("/Sync");
-    const QString target = synced + QStringLiteral("/knowledge.json");
-    ASSERT_TRUE(QDir().mkpath(synced) && QDir().mkpath(home.dataDir()));
-    {
-        KnowledgeStore seed(target, noModels);
-        for (int i = 0; i < 3; ++i)
-            ASSERT_TRUE(seed.add(QStringLiteral("解释"), QStringLiteral("seed-") + QString::number(i), {}, {}));
-    }
+    const QString synced = home.path() + QStringLiteral("/Sync"), target = synced + QStringLiteral("/knowledge.json");
+    ASSERT_TRUE(QDir().mkpath(home.dataDir()) && writeFile(target, R"([{"sourceText": "seed"}])"));
     // A second name of the same file elsewhere must not be emptied by a rewrite either.
     const QString hardLinked = home.path() + QStringLiteral("/backup.json");
     ASSERT_EQ(::link(QFile::encodeName(target).constData(), QFile::encodeName(hardLinked).constData()), 0);
@@ -146,8 +130,7 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
 
     // The profile, and with it the settings' writer it shares, do the same.
     const QString realProfile = synced + QStringLiteral("/profile.json");
-    ASSERT_TRUE(writeFile(realProfile, "not a profile")
-                && QFile::link(realProfile, home.dataDir() + QStringLiteral("/profile.json")));
+    ASSERT_TRUE(writeFile(realProfile, "not a profile") && QFile::link(realProfile, home.dataDir() + "/profile.json"));
     const ScopedEnv noProfileOverride("SELVANE_PROFILE_FILE", "");
     UserProfile profile;
     profile.text = QStringLiteral("follows physics");
@@ -188,9 +171,7 @@ TEST_F(KnowledgeSharingTest, ABaseBehindALinkIsWrittenWhereTheLinkPointsAndTheLi
 
 TEST_F(KnowledgeSharingTest, AKilledWriterLosesNoReportedChangeAndLeavesNothingBroken)
 {
-    const int rounds = qEnvironmentVariableIsSet("KNOWLEDGE_CRASH_ROUNDS")
-        ? qEnvironmentVariableIntValue("KNOWLEDGE_CRASH_ROUNDS")
-        : 20;
+    const int rounds = qEnvironmentVariable("KNOWLEDGE_CRASH_ROUNDS", QStringLiteral("20")).toInt();
     std::mt19937 random(20250301);
     QHash<char, QSet<QString>> reported;
     for (int round = 0; round < rounds; ++round) {
@@ -221,9 +202,8 @@ TEST_F(KnowledgeSharingTest, AKilledWriterLosesNoReportedChangeAndLeavesNothingB
         const QString retired = home.dataDir() + QStringLiteral("/.knowledge.json.retire");
         ASSERT_TRUE(writeFile(home.dataDir() + QStringLiteral("/.knowledge.json.Ab12Cd"), "[{\"half")
                     && (QFile::exists(retired) || writeFile(retired, "[]")));
-        QFile journal(file + QStringLiteral(".journal"));
-        ASSERT_TRUE(journal.open(QIODevice::Append) && journal.write(R"({"op":"clear"})") > 0);
-        journal.close();
+        const QString journal = file + QStringLiteral(".journal");
+        ASSERT_TRUE(writeFile(journal, readFile(journal) + R"({"op":"clear"})"));
         const KnowledgeStore reopened(file, noModels);
         const std::optional<QList<KnowledgeEntry>> entries = KnowledgeCodec::decode(readFile(file));
         ASSERT_TRUE(entries) << "the file always decodes";
