@@ -15,8 +15,7 @@ namespace {
 // An embedding service whose models and vectors the test decides; it records what it was asked.
 class ScriptedEmbedder final : public SentenceEmbedder {
 public:
-    bool chineseModel = true;
-    bool englishModel = true;
+    bool chineseModel = true, englishModel = true;
     QHash<QString, Embedding> vectors; // by trimmed text; other texts get no vector
     int modelLookups = 0;
     QStringList requested;
@@ -43,10 +42,7 @@ protected:
     SemanticRecall semantic{embedder, [this] { return now; }};
     KnowledgeStore store{file, semantic};
 
-    QString lookup(const QString& source)
-    {
-        return store.add(QStringLiteral("解释"), source, QStringLiteral("answer"), QString()).value_or(QString());
-    }
+    QString lookup(const QString& source) { return store.add("解释", source, "answer", {}).value_or(QString()); }
 };
 
 TEST_F(RecallTest, ExactRecallMatchesNormalisedTextsBothWaysButNeverTooShortOnes)
@@ -57,10 +53,8 @@ TEST_F(RecallTest, ExactRecallMatchesNormalisedTextsBothWaysButNeverTooShortOnes
     for (const char* selection :
          {"quantum 熵增", "Quantum   熵增", "QUANTUM\n\t熵增", "tum 熵", "Quantum 熵增的现象"}) {
         const auto hit = store.recall(QString::fromUtf8(selection));
-        ASSERT_TRUE(hit) << selection;
-        EXPECT_EQ(hit->count, 1) << "a one-character entry is not hit by a text containing it";
-        EXPECT_EQ(hit->latest.id, id);
-        EXPECT_FALSE(hit->semantic);
+        EXPECT_TRUE(hit && hit->latest.id == id && !hit->semantic && hit->count == 1)
+            << selection << ": one hit, as a one-character entry is not hit by a text containing it";
     }
     for (const char* selection : {"熵", " \n\t ", "👩‍👩‍👧"})
         EXPECT_FALSE(store.recall(QString::fromUtf8(selection))) << selection;
@@ -76,12 +70,10 @@ TEST_F(RecallTest, CountsAllMatchesAndShowsTheLatestUnlessExcluded)
         {"id": "TIE", "sourceText": "entropy!", "resultText": "tie", "updatedAt": "2025-03-01T00:00:00Z"}])"));
     store.reloadFromDisk();
     const auto hit = store.recall(QStringLiteral("ENTROPY"));
-    ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->count, 3) << "collected snippets are never recalled";
-    EXPECT_EQ(hit->latest.id, QStringLiteral("LATE")) << "on equal dates the one stored first wins";
+    EXPECT_TRUE(hit && hit->count == 3 && hit->latest.id == QStringLiteral("LATE"))
+        << "collected snippets are never recalled; on equal dates the one stored first wins";
     const auto withoutLate = store.recall(QStringLiteral("entropy"), QStringLiteral("LATE"));
-    ASSERT_TRUE(withoutLate);
-    EXPECT_TRUE(withoutLate->count == 2 && withoutLate->latest.id == QStringLiteral("TIE"));
+    EXPECT_TRUE(withoutLate && withoutLate->count == 2 && withoutLate->latest.id == QStringLiteral("TIE"));
 }
 
 TEST_F(RecallTest, SemanticRecallTakesTheClosestEntryAtOrAboveTheThreshold)
@@ -96,9 +88,8 @@ TEST_F(RecallTest, SemanticRecallTakesTheClosestEntryAtOrAboveTheThreshold)
     const QString later = lookup(QStringLiteral("also at the threshold"));
 
     const auto hit = store.recall(QStringLiteral("what grows in a closed system"));
-    ASSERT_TRUE(hit);
-    EXPECT_TRUE(hit->semantic && hit->count == 1);
-    EXPECT_EQ(hit->latest.id, first) << "equal scores: the earlier candidate wins";
+    EXPECT_TRUE(hit && hit->semantic && hit->count == 1 && hit->latest.id == first)
+        << "equal scores: the earlier candidate wins";
     std::stop_source stop;
     stop.request_stop();
     EXPECT_FALSE(store.recall(QStringLiteral("what grows in a closed system"), {}, stop.get_token()));
@@ -119,8 +110,7 @@ TEST_F(RecallTest, ChineseQueriesOnlyEmbedEntriesSharingAHanCharacter)
     ASSERT_TRUE(store.addCollection(QStringLiteral("熵的收藏"), QStringLiteral("划词"), QString()));
 
     const auto hit = store.recall(QStringLiteral("熵是什么意思"));
-    ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->latest.id, related);
+    EXPECT_TRUE(hit && hit->latest.id == related);
     EXPECT_EQ(embedder->requested, QStringList({"熵是什么意思", "热力学第二定律讲熵"}))
         << "entries without a shared Han character, and snippets, are never embedded";
     store.recall(QStringLiteral("熵是什么意思"));
@@ -155,50 +145,36 @@ TEST_F(RecallTest, AMissingModelIsLookedUpAgainAfterAMinuteAndAfterForgetting)
 // The cosine's edge cases and text without CJK are checked by --selftest-semantic (MemoryModesTest).
 TEST(SemanticRecallMath, CjkIsIdeographsAndKana)
 {
-    for (const auto& [text, cjk] : QList<std::pair<const char*, bool>>{{"a熵", true},
-                                                                       {"カタカナ", true},
-                                                                       {"ひらがな", true},
-                                                                       {"\u3400", true},
-                                                                       {"\uF900", true},
-                                                                       {"한국어", false},
-                                                                       {"\U00020000", false},
-                                                                       {"，。", false}})
+    const std::pair<const char*, bool> cases[] = {{"a熵", true},    {"カタカナ", true},   {"ひらがな", true},
+                                                  {"\u3400", true}, {"\uF900", true},     {"한국어", false},
+                                                  {"，。", false},  {"\U00020000", false}};
+    for (const auto& [text, cjk] : cases)
         EXPECT_EQ(SemanticRecall::containsCJK(QString::fromUtf8(text)), cjk) << text;
     EXPECT_EQ(SemanticRecall::hanSet(QStringLiteral("熵增 x 熵カ")), QSet<QString>({"熵", "增"}));
-}
-
-KnowledgeEntry remembered(const QString& note)
-{
-    return {.id = {},
-            .action = QStringLiteral("解释"),
-            .sourceText = {},
-            .resultText = QStringLiteral("the old answer"),
-            .note = note,
-            .appName = {},
-            .favorite = false,
-            .isCollected = false,
-            .category = {},
-            .createdAt = {},
-            .updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30))};
 }
 
 TEST(RecallBanner, TextsFollowTheKindOfHitTheNoteAndTheLanguage)
 {
     ScratchHome home;
     const QString thirty = QStringLiteral("一二三四五六七八九十").repeated(3);
-    const KnowledgeEntry noted = remembered(QStringLiteral(" keep this "));
+    KnowledgeEntry noted;
+    noted.action = QStringLiteral("解释");
+    noted.resultText = QStringLiteral("the old answer");
+    noted.note = QStringLiteral(" keep this ");
+    noted.updatedAt = QDateTime(QDate(2025, 3, 1), QTime(8, 30));
+    const auto banner = [&](int count, const QString& note, bool semantic) {
+        KnowledgeEntry entry = noted;
+        entry.note = note;
+        return RecallBanner::text({count, entry, semantic});
+    };
     {
         ScopedEnv zh("SELVANE_UI_LANG", "zh");
         L10n::invalidate();
-        EXPECT_EQ(RecallBanner::text({3, remembered(QStringLiteral(" \n ")), false}),
-                  QStringLiteral("📌 你查过这个（3 次）· 点击看上次结果"));
-        EXPECT_EQ(RecallBanner::text({1, remembered(thirty), false}),
-                  QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty);
-        EXPECT_EQ(RecallBanner::text({1, remembered(thirty + QStringLiteral("👍🏽")), false}),
-                  QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty + QStringLiteral("…"));
-        EXPECT_EQ(RecallBanner::text({1, remembered(QString()), true}),
-                  QStringLiteral("📌 你问过意思相近的 · 点击看上次结果"));
-        EXPECT_EQ(RecallBanner::text({1, noted, true}), QStringLiteral("📌 你问过意思相近的 · 笔记：keep this"));
+        EXPECT_EQ(banner(3, QStringLiteral(" \n "), false), QStringLiteral("📌 你查过这个（3 次）· 点击看上次结果"));
+        EXPECT_EQ(banner(1, thirty, false), QStringLiteral("📌 你查过（1 次）· 笔记：") + thirty);
+        EXPECT_EQ(banner(1, thirty + "👍🏽", false), "📌 你查过（1 次）· 笔记：" + thirty + "…");
+        EXPECT_EQ(banner(1, QString(), true), QStringLiteral("📌 你问过意思相近的 · 点击看上次结果"));
+        EXPECT_EQ(banner(1, noted.note, true), QStringLiteral("📌 你问过意思相近的 · 笔记：keep this"));
         EXPECT_EQ(RecallBanner::memoryStatus(noted), QStringLiteral("来自你的记忆 · 上次 3月1日 08:30（解释）"));
     }
     ScopedEnv en("SELVANE_UI_LANG", "en");
