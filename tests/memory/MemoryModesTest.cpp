@@ -1,6 +1,5 @@
-// Memory against fake_ollama on port 11434 in a private network namespace: the embedding service,
-// and the knowledge and semantic self-checks as the command line runs them (the semantic one
-// checks recall through the service).
+// Memory against fake_ollama on port 11434 in a private network namespace: the embedding service, and the knowledge and
+// semantic self-checks as the command line runs them (the semantic one checks recall through the service).
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -27,35 +26,31 @@ protected:
         ASSERT_TRUE(writeFile(sentinel, "[]"));
     }
 
-    // Runs the mode with the user's knowledge file set to the sentinel, which must stay as it is.
-    QStringList run(const QString& mode, int expectedExit)
+    // Runs the mode with the user's knowledge file set to the sentinel, which must stay as it is, and
+    // checks its exit status and its last line; returns what it printed.
+    QStringList run(const char* mode, int expectedExit, const QString& verdict)
     {
         QProcessEnvironment env = home.environment();
         env.insert(QStringLiteral("SELVANE_KNOWLEDGE_FILE"), sentinel);
-        const ProgramResult result = runProgram(quilloBinary(), {mode}, env);
+        const ProgramResult result = runProgram(quilloBinary(), {QString::fromUtf8(mode)}, env);
         EXPECT_EQ(result.exitCode, expectedExit) << result.out.toStdString();
         EXPECT_EQ(readFile(sentinel), "[]") << "the user's file is never touched";
         EXPECT_FALSE(QFile::exists(home.dataDir() + QStringLiteral("/knowledge.json")));
-        return QString::fromUtf8(result.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromUtf8(result.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.value(lines.size() - 1), verdict);
+        return lines;
     }
 };
 
-TEST_F(MemoryModesTest, TheKnowledgeCheckPassesOnAThrowAwayFile)
+TEST_F(MemoryModesTest, TheChecksPassOnAThrowAwayFileAndTheSemanticOneOnlyWithAModel)
 {
-    const QStringList lines = run(QStringLiteral("--selftest-knowledge"), 0);
-    EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("KNOWLEDGE_SELFTEST_PASS"));
-}
-
-TEST_F(MemoryModesTest, TheSemanticCheckFailsWithoutAModelAndPassesWithOne)
-{
-    QStringList lines = run(QStringLiteral("--selftest-semantic"), 1);
-    EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
+    run("--selftest-knowledge", 0, QStringLiteral("KNOWLEDGE_SELFTEST_PASS"));
+    const QStringList lines = run("--selftest-semantic", 1, QStringLiteral("SEMANTIC_SELFTEST_FAIL"));
     EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^FAIL "))).size(), 1)
         << "only the model step fails: " << lines.join('\n').toStdString();
     const auto ollama = ownOllamaWith(QStringLiteral("bge-m3"));
     ASSERT_TRUE(ollama);
-    lines = run(QStringLiteral("--selftest-semantic"), 0);
-    EXPECT_EQ(lines.value(lines.size() - 1), QStringLiteral("SEMANTIC_SELFTEST_PASS"));
+    run("--selftest-semantic", 0, QStringLiteral("SEMANTIC_SELFTEST_PASS"));
 }
 
 TEST_F(MemoryModesTest, TheEmbedderAsksForTheConfiguredModelAndSendsNothingOnceStopped)
