@@ -11,21 +11,16 @@
 
 namespace {
 
-const QString answer = QStringLiteral("新答案 🎉");
-const QString usersOwn = QStringLiteral("the user's own text");
-constexpr qint64 editor = 4242;
-constexpr qint64 quitEditor = 4343;
+const QString answer = QStringLiteral("新答案 🎉"), usersOwn = QStringLiteral("the user's own text");
+constexpr qint64 editor = 4242, quitEditor = 4343;
 
 struct Case {
     const char* name;
     QString text;
     std::optional<qint64> target;
-    bool writable;
-    bool sendable;
-    bool delivers;
+    bool writable, sendable, delivers; // accessibility takes text, keys can be sent, the display delivers them
     PutBack::Outcome outcome;
-    bool leave = false; // keys as on Wayland
-    bool allowed = false;
+    bool leave = false, allowed = false; // keys that need the user's leave (Wayland), and whether it was given
 };
 
 TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowItLanded)
@@ -39,12 +34,10 @@ TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowI
         {"the target has quit: whatever has the focus", answer, quitEditor, false, true, true, Outcome::pasted},
         {"no target", answer, std::nullopt, true, true, true, Outcome::replaced},
         {"no answer", QString(), editor, true, true, true, Outcome::nothing},
-        {"Wayland keys without leave: the hint", answer, editor, false, true, true, Outcome::copiedOnly, true, false},
-        {"Wayland keys with leave: after the panel", answer, editor, false, true, true, Outcome::pasteOnceBack, true,
-         true},
-        {"Wayland keys, no target: never blindly", answer, std::nullopt, false, true, true, Outcome::copiedOnly, true,
-         true},
-        {"Wayland keys, accessibility takes it", answer, editor, true, true, true, Outcome::replaced, true, true},
+        {"Wayland, no leave: the hint", answer, editor, false, true, true, Outcome::copiedOnly, true, false},
+        {"Wayland, leave given: once back", answer, editor, false, true, true, Outcome::pasteOnceBack, true, true},
+        {"Wayland, no target: never blindly", answer, std::nullopt, false, true, true, Outcome::copiedOnly, true, true},
+        {"Wayland, accessibility takes it", answer, editor, true, true, true, Outcome::replaced, true, true},
     };
     for (const Case& c : cases) {
         FakePlatform platform;
@@ -63,10 +56,8 @@ TEST(PutBackTest, TheAnswerIsOnTheClipboardBeforeAnyAttemptAndTheOutcomeSaysHowI
 
         EXPECT_EQ(PutBack::apply(platform.services(), c.target, c.text, c.allowed), c.outcome) << c.name;
         EXPECT_EQ(platform.clipboard->text(), c.text.isEmpty() ? usersOwn : answer) << c.name;
-        const bool attempted = c.outcome != Outcome::nothing;
-        EXPECT_EQ(platform.workspace->activated,
-                  attempted && c.target == editor ? QList<qint64>{editor} : QList<qint64>{})
-            << c.name;
+        const bool activates = c.outcome != Outcome::nothing && c.target == editor;
+        EXPECT_EQ(platform.workspace->activated, activates ? QList<qint64>{editor} : QList<qint64>{}) << c.name;
         EXPECT_EQ(platform.accessibility->written, c.outcome == Outcome::replaced ? answer : QString()) << c.name;
         const bool pasted = c.outcome == Outcome::pasted;
         EXPECT_EQ(platform.keys->chords, (pasted ? QList<Shortcut>{{9, KeyFormatter::controlMask}} : QList<Shortcut>{}))

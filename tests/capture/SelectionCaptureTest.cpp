@@ -15,11 +15,9 @@ namespace {
 
 const Shortcut controlC{8, KeyFormatter::controlMask};
 
-const Clipboard::Snapshot userClipboard = {
-    {"text/plain", "the user's own text"},
-    {"text/html", "<b>the user's own text</b>"},
-    {"image/png", QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0binary")},
-};
+const Clipboard::Snapshot userClipboard = {{"text/plain", "the user's own text"},
+                                           {"text/html", "<b>the user's own text</b>"},
+                                           {"image/png", QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0binary")}};
 
 class SelectionCaptureFlowTest : public ::testing::Test {
 protected:
@@ -52,9 +50,7 @@ TEST_F(SelectionCaptureFlowTest, AccessibilityKeepsSurroundingSpacesAndAddsOnlyA
         platform.accessibility->range = range;
         const auto result = SelectionCapture::captureViaAX(*platform.accessibility);
         EXPECT_TRUE(result && result->text == selected && result->method == QStringLiteral("AX"));
-        return result ? result->contextBefore.value_or(QStringLiteral("-")) + u'|'
-                + result->contextAfter.value_or(QStringLiteral("-"))
-                      : QString();
+        return result ? result->contextBefore.value_or("-") + u'|' + result->contextAfter.value_or("-") : QString();
     };
     EXPECT_EQ(context({5, selected.size()}), QStringLiteral("前面一句。|后面一句。"));
     EXPECT_EQ(context({-1, 2}), QStringLiteral("-|-")) << "a negative location";
@@ -89,11 +85,8 @@ TEST_F(SelectionCaptureFlowTest, PrimaryIsReadWithoutACopyATerminalGetsNoControl
     EXPECT_FALSE(copy());
     platform.clipboard->primary = QStringLiteral(" 划过的字 ");
     const auto result = copy();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text, QStringLiteral(" 划过的字 "));
-    EXPECT_EQ(result->method, QStringLiteral("复制"));
-    EXPECT_TRUE(platform.keys->chords.isEmpty());
-    EXPECT_EQ(platform.clipboard->restores, 0);
+    EXPECT_EQ(result ? result->text + u'|' + result->method : QString(), QStringLiteral(" 划过的字 |复制"));
+    EXPECT_TRUE(platform.keys->chords.isEmpty() && platform.clipboard->restores == 0);
 
     platform.workspace->terminalInFront = false;
     platform.clipboard->primary.clear();
@@ -119,16 +112,13 @@ TEST_F(SelectionCaptureFlowTest, WhereNoKeyCanBeSentOnlyPrimaryIsReadWithoutWait
     EXPECT_TRUE(platform.keys->chords.isEmpty());
 
     platform.clipboard->primary = QStringLiteral("划过的字");
-    const auto result = copy();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text, QStringLiteral("划过的字"));
+    EXPECT_EQ(copy().value_or(SelectionCapture::Result{}).text, QStringLiteral("划过的字"));
 
     // Keys that need the user's leave (Wayland) copy only when it was given.
     platform.clipboard->primary.clear();
     platform.keys->sendable = true;
     platform.keys->leave = true;
-    EXPECT_FALSE(copy());
-    EXPECT_TRUE(platform.keys->chords.isEmpty());
+    EXPECT_TRUE(!copy() && platform.keys->chords.isEmpty());
     platform.keys->heldModifierPolls = 0;
     EXPECT_EQ(copy({}, true).value_or(SelectionCapture::Result{}).text, targetSelection);
 }
@@ -186,39 +176,29 @@ TEST(ContextWindow, RangeMayDifferFromTheSelectionByFourUnitsAndNeverWrapsAround
     EXPECT_FALSE(SelectionCapture::contextWindow(text, 3, 6, QStringLiteral("这")));
     EXPECT_TRUE(SelectionCapture::contextWindow(text, 3, 2, QStringLiteral("这才是真选区")));
     EXPECT_FALSE(SelectionCapture::contextWindow(text, 3, std::numeric_limits<qsizetype>::max(), QString()));
-    EXPECT_TRUE(SelectionCapture::contextWindow(text, text.size(), 0, QString()))
-        << "an empty selection at the very end";
+    EXPECT_TRUE(SelectionCapture::contextWindow(text, text.size(), 0, {})) << "an empty selection at the very end";
 }
 
 TEST(ContextWindow, CutSidesSnapToTheCurrentSentence)
 {
     const QString filler = QStringLiteral("很长的一句话没有停顿").repeated(50); // 500 units, no boundary
     const QString sel = QStringLiteral("选中");
-    const struct {
-        const char* name;
-        QString text;
-        QString before;
-        QString after;
-    } cases[] = {
-        {"before: the current sentence only", filler + QStringLiteral("。上一句\n这一句的") + sel,
-         QStringLiteral("这一句的"), QString()},
-        {"before: exactly 400 units, no snapping", QStringLiteral("第一句。") + filler.left(396) + sel,
-         QStringLiteral("第一句。") + filler.left(396), QString()},
-        {"before: no boundary within reach", filler + sel, filler.right(400), QString()},
-        {"after: to the end of the sentence", sel + QStringLiteral("还没完！下一句？") + filler, QString(),
-         QStringLiteral("还没完！")},
-        {"after: only the full stop that follows",
-         QStringLiteral("整句。") + sel + QStringLiteral("；下一句？") + filler, QStringLiteral("整句。"),
-         QStringLiteral("；")},
-        {"after: a line feed ends it and is trimmed", sel + QStringLiteral("\n下一段。") + filler, QString(),
-         QString()},
-        {"after: no boundary within reach", sel + filler, QString(), filler.left(400)},
+    const QString fullSentence = QStringLiteral("第一句。") + filler.left(396); // 400 units
+    const QList<std::tuple<const char*, QString, QString, QString>> cases = {
+        // name, text, before, after
+        {"before: the current sentence only", filler + "。上一句\n这一句的" + sel, "这一句的", {}},
+        {"before: exactly 400 units, no snapping", fullSentence + sel, fullSentence, {}},
+        {"before: no boundary within reach", filler + sel, filler.right(400), {}},
+        {"after: to the end of the sentence", sel + "还没完！下一句？" + filler, {}, "还没完！"},
+        {"after: only the full stop that follows", "整句。" + sel + "；下一句？" + filler, "整句。", "；"},
+        {"after: a line feed ends it and is trimmed", sel + "\n下一段。" + filler, {}, {}},
+        {"after: no boundary within reach", sel + filler, {}, filler.left(400)},
     };
-    for (const auto& c : cases) {
-        const std::optional<Context> context = contextOf(c.text, c.text.indexOf(sel), sel.size());
-        ASSERT_TRUE(context) << c.name;
-        EXPECT_EQ(context->before, c.before) << c.name;
-        EXPECT_EQ(context->after, c.after) << c.name;
+    for (const auto& [name, text, before, after] : cases) {
+        const std::optional<Context> context = contextOf(text, text.indexOf(sel), sel.size());
+        ASSERT_TRUE(context) << name;
+        EXPECT_EQ(context->before, before) << name;
+        EXPECT_EQ(context->after, after) << name;
     }
 }
 
@@ -226,8 +206,7 @@ TEST(ContextWindow, CutSidesSnapToTheCurrentSentence)
 // between the halves of a pair; the edges move inwards so the sides hold whole characters.
 TEST(ContextWindow, CutsNeverSplitASurrogatePair)
 {
-    const QString emoji = QStringLiteral("😀");
-    const QString han = QStringLiteral("𠀀"); // CJK extension B
+    const QString emoji = QStringLiteral("😀"), han = QStringLiteral("𠀀"); // han from CJK extension B
     const QString left = emoji.repeated(300) + QLatin1Char('x') + han.repeated(100);
     const QString text = left + emoji + han.repeated(100) + QLatin1Char('y') + emoji.repeated(300);
 
@@ -239,36 +218,26 @@ TEST(ContextWindow, CutsNeverSplitASurrogatePair)
 
 TEST(ContextWindow, TotalCapCountsCharactersAndKeepsTheTextNextToTheSelection)
 {
-    const struct {
-        Context context;
-        qsizetype limit;
-        Context expected;
-    } cases[] = {
+    // A family emoji is one character of eight units, an e with a combining accent one of two.
+    const QString family = QStringLiteral("👨‍👩‍👧"), e = QStringLiteral("e\u0301");
+    const QList<std::tuple<Context, qsizetype, Context>> cases = {
         {{QStringLiteral("abcdef"), QStringLiteral("xyz")}, 5, {QStringLiteral("ef"), QStringLiteral("xyz")}},
         {{QStringLiteral("ab"), QStringLiteral("uvwxyz")}, 5, {QStringLiteral("ab"), QStringLiteral("uvw")}},
         {{QStringLiteral("abc"), QStringLiteral("xyz")}, 2, {QString(), QStringLiteral("xy")}},
-        // A family emoji is one character of eight units, an e with a combining accent one of two.
-        {{QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")},
-         5,
-         {QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}},
-        {{QStringLiteral("👨‍👩‍👧e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")},
-         4,
-         {QStringLiteral("e\u0301👨‍👩‍👧"), QStringLiteral("e\u0301z")}},
+        {{family + e + family, e + u'z'}, 5, {family + e + family, e + u'z'}},
+        {{family + e + family, e + u'z'}, 4, {e + family, e + u'z'}},
     };
-    for (auto c : cases) {
-        capContextCharacters(c.context, c.limit);
-        EXPECT_EQ(c.context.before, c.expected.before);
-        EXPECT_EQ(c.context.after, c.expected.after);
+    for (auto [context, limit, expected] : cases) {
+        capContextCharacters(context, limit);
+        EXPECT_EQ(context.before, expected.before);
+        EXPECT_EQ(context.after, expected.after);
     }
 }
 
 // Beyond the self-check: nested layers with inner spaces, unbalanced layers, titles at the edges, a lone mark.
 TEST(SelectionMarks, OnlyMarksAroundTheWholeAnswerAreRemoved)
 {
-    const struct {
-        QString input;
-        QString expected;
-    } cases[] = {
+    const QList<std::pair<QString, QString>> cases = {
         {QStringLiteral("\n《 《 兴趣 》 》 "), QStringLiteral("兴趣")},
         {QStringLiteral("《《左边多一层》"), QStringLiteral("左边多一层")},
         {QStringLiteral("《红楼梦》和《西游记》"), QStringLiteral("《红楼梦》和《西游记》")},
@@ -276,8 +245,8 @@ TEST(SelectionMarks, OnlyMarksAroundTheWholeAnswerAreRemoved)
         {QStringLiteral("《红楼梦》是名著"), QStringLiteral("《红楼梦》是名著")},
         {QStringLiteral("《"), QString()},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(stripSelectionMarks(c.input), c.expected) << c.input.toStdString();
+    for (const auto& [input, expected] : cases)
+        EXPECT_EQ(stripSelectionMarks(input), expected) << input.toStdString();
 }
 
 }
