@@ -29,10 +29,9 @@ Result recognize(const QImage& image)
 }
 
 const QList<QStringList> samples = {
-    {QStringLiteral("屏幕取字把截图里的文字读出来，"), QStringLiteral("Quillo reads text from a screenshot."),
-     QStringLiteral("中英混排 mixed 文本 2024 年。")},
-    {QStringLiteral("设置窗口里可以修改快捷键和字号。"), QStringLiteral("Open Settings to change the shortcut.")},
-    {QStringLiteral("知识库会记住你查过的每一段文字"), QStringLiteral("翻译、解释和改写三个动作")},
+    {"屏幕取字把截图里的文字读出来，", "Quillo reads text from a screenshot.", "中英混排 mixed 文本 2024 年。"},
+    {"设置窗口里可以修改快捷键和字号。", "Open Settings to change the shortcut."},
+    {"知识库会记住你查过的每一段文字", "翻译、解释和改写三个动作"},
 };
 
 }
@@ -61,19 +60,17 @@ TEST(OCRRecognition, ReadsRenderedChineseAndEnglishInReadingOrder)
 TEST(OCRRecognition, ReadsTwoColumnsOneAfterTheOtherAlsoAfterTheModelsWereFreed)
 {
     const ScratchHome home;
-    const QStringList left = {QStringLiteral("左边一栏第一行"), QStringLiteral("左边一栏第二行")};
-    const QStringList right = {QStringLiteral("Right column one"), QStringLiteral("Right column two")};
+    const QStringList left = {"左边一栏第一行", "左边一栏第二行"}, right = {"Right column one", "Right column two"};
     const QImage columns = TextSample::renderColumns(left, right, 16);
-    EXPECT_EQ(recognize(columns).text, (left + right).join(QLatin1Char('\n')));
+    const QString expected = (left + right).join(QLatin1Char('\n'));
+    EXPECT_EQ(recognize(columns).text, expected);
     RecognitionWorker::instance().release();
-    EXPECT_EQ(recognize(columns).text, (left + right).join(QLatin1Char('\n')))
-        << "read again after the models were freed";
+    EXPECT_EQ(recognize(columns).text, expected) << "read again after the models were freed";
 }
 
-// Screenshots of real applications (editors with a selected line, a dark terminal, menus and
-// buttons; Chinese, English and mixed at 12–20 px) with their known text: no line is lost and the
-// mean character error (after NFKC, white space aside) stays a little over the 1.6 % measured
-// (8.0 % for the plain tesseract command on the same crops).
+// Screenshots of real applications (editors with a selected line, a dark terminal, menus and buttons; Chinese, English
+// and mixed at 12–20 px) with their known text: no line is lost and the mean character error (after NFKC, white space
+// aside) stays a little over the 1.6 % measured (8.0 % for the plain tesseract command on the same crops).
 TEST(OCRRecognition, ReadsTheScreenshotsOfRealApplicationsWithoutLosingALine)
 {
     const auto comparable = [](const QString& text) {
@@ -107,7 +104,7 @@ TEST(OCRRecognition, TheCommandPrintsTheTextOrOneLineSayingWhyNot)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
     const auto readImage = [&](const char* path) {
-        return runProgram(quilloBinary(), {QStringLiteral("--ocr"), QString::fromUtf8(path)}, env);
+        return runProgram(quilloBinary(), arguments("--ocr") << path, env);
     };
     const ProgramResult read = readImage(QUILLO_TEST_FIXTURES "/ocr/gtk-menubar-14.png");
     EXPECT_EQ(read.exitCode, 0);

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include <QDir>
 #include <QPainter>
 #include <QRegularExpression>
 
@@ -21,12 +20,7 @@ TEST(AssembleText, ReadsLinesFromTheTopAndPiecesFromTheLeftSkippingEmptyOnes)
 {
     EXPECT_EQ(ScreenOCR::assembleText({}), QString());
     const QList<RecognizedPiece> pieces = {
-        {{QStringLiteral("A")}, 0.5, 0.6},
-        {{}, 0.9, 0.0},
-        {{QStringLiteral("B")}, 0.51, 0.1},
-        {{QStringLiteral("  ")}, 0.7, 0.0},
-        {{QStringLiteral("C"), QStringLiteral("not this")}, 0.2, 0.1},
-    };
+        {{"A"}, 0.5, 0.6}, {{}, 0.9, 0.0}, {{"B"}, 0.51, 0.1}, {{"  "}, 0.7, 0.0}, {{"C", "not this"}, 0.2, 0.1}};
     EXPECT_EQ(ScreenOCR::assembleText(pieces), QStringLiteral("B A\nC"));
 }
 
@@ -42,20 +36,17 @@ TEST(LineText, KeepsWidelySpacedLabelsApartAndDropsDoubtfulSymbolsAtTheEdgesOrAl
     const auto word = [](const char* text, int left, int right, float confidence = 90) {
         return ReadWord{QString::fromUtf8(text), left, right, confidence};
     };
-    const struct {
-        QList<ReadWord> words;
-        const char* text;
-    } cases[] = {
-        {{word("文件", 0, 30), word("编辑", 50, 80), word("View", 100, 140), word("帮", 160, 175),
-          word("助", 177, 192)},
-         "文件 编辑 View 帮助"},
-        {{word("[", 0, 4, 40), word("The", 8, 40), word("dog.", 46, 80), word("[@", 84, 96, 30)}, "The dog."},
-        {{word("取消", 0, 30), word("@", 60, 70, 20), word("Save", 100, 140), word("As", 146, 166)}, "取消 Save As"},
-        {{word("讨论", 0, 24), word("API", 30, 52), word("设计", 53, 72), word("2.bt", 72, 90)}, "讨论 API设计2.bt"},
-        {{word("_", 0, 10, 90), word("|", 20, 21, 92), word("启动", 30, 60), word("}", 70, 78, 95)}, "启动 }"},
+    const QList<std::pair<const char*, QList<ReadWord>>> cases = {
+        {"文件 编辑 View 帮助",
+         {word("文件", 0, 30), word("编辑", 50, 80), word("View", 100, 140), word("帮", 160, 175),
+          word("助", 177, 192)}},
+        {"The dog.", {word("[", 0, 4, 40), word("The", 8, 40), word("dog.", 46, 80), word("[@", 84, 96, 30)}},
+        {"取消 Save As", {word("取消", 0, 30), word("@", 60, 70, 20), word("Save", 100, 140), word("As", 146, 166)}},
+        {"讨论 API设计2.bt", {word("讨论", 0, 24), word("API", 30, 52), word("设计", 53, 72), word("2.bt", 72, 90)}},
+        {"启动 }", {word("_", 0, 10, 90), word("|", 20, 21, 92), word("启动", 30, 60), word("}", 70, 78, 95)}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(LineText::compose(c.words, 20), QString::fromUtf8(c.text)) << c.text;
+    for (const auto& [text, words] : cases)
+        EXPECT_EQ(LineText::compose(words, 20), QString::fromUtf8(text)) << text;
 }
 
 // Three lines of strokes 16 px high, the middle one on a band of its own ground (a selected line,
@@ -105,8 +96,7 @@ TEST(RegionDrag, CropsTheDevicePixelsUnderTheRectangleWhicheverWayItIsDragged)
 
     drag.press({30, 30});
     drag.moveTo({31, 30.5});
-    EXPECT_TRUE(drag.isClick());
-    EXPECT_TRUE(drag.crop().isNull());
+    EXPECT_TRUE(drag.isClick() && drag.crop().isNull());
 }
 
 TEST(OCRDebugLog, WritesStampedLinesAndKeepsOneOldFilePastOneMegabyte)
@@ -115,14 +105,11 @@ TEST(OCRDebugLog, WritesStampedLinesAndKeepsOneOldFilePastOneMegabyte)
     const QString path = home.dataDir() + QStringLiteral("/ocr-debug.log");
     OCRDebugLog::log(QStringLiteral("hotkey · 触发，开始截图"));
     OCRDebugLog::flush();
-    EXPECT_TRUE(
-        QRegularExpression(
-            QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\] hotkey · 触发，开始截图\n$)"))
-            .match(QString::fromUtf8(readFile(path)))
-            .hasMatch());
+    const QRegularExpression stamped(
+        QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\] hotkey · 触发，开始截图\n$)"));
+    EXPECT_TRUE(stamped.match(QString::fromUtf8(readFile(path))).hasMatch());
 
-    for (const auto& [name, fill] : {std::pair{path, 'n'}, std::pair{path + QStringLiteral(".1"), 'o'}})
-        ASSERT_TRUE(writeFile(name, QByteArray(1024 * 1024, fill)));
+    ASSERT_TRUE(writeFile(path, QByteArray(1024 * 1024, 'n')) && writeFile(path + ".1", QByteArray(1024 * 1024, 'o')));
     OCRDebugLog::log(QStringLiteral("next"));
     OCRDebugLog::flush();
     EXPECT_EQ(readFile(path + QStringLiteral(".1")).left(1), "n");
@@ -138,17 +125,14 @@ TEST(ScreenGrab, AnAllBlackGrabMeansNoAccessOnlyInAWaylandSession)
     const ScopedEnv session("XDG_SESSION_TYPE", "x11");
     {
         const ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
-        EXPECT_TRUE(ScreenGrab::isUsable(black));
-        EXPECT_FALSE(ScreenGrab::isUsable(QImage()));
+        EXPECT_TRUE(ScreenGrab::isUsable(black) && !ScreenGrab::isUsable(QImage()));
     }
     const ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
-    EXPECT_FALSE(ScreenGrab::isUsable(black));
-    EXPECT_TRUE(ScreenGrab::isUsable(dot));
+    EXPECT_TRUE(!ScreenGrab::isUsable(black) && ScreenGrab::isUsable(dot));
 }
 
-// A Wayland desktop's picture spans the screens' bounding box at the scale of its pixels: each
-// screen is cut from its place in the box, wherever the box starts (a screen left of the
-// primary has negative coordinates).
+// A Wayland desktop's picture spans the screens' bounding box at the scale of its pixels: each screen is cut from its
+// place in the box, wherever the box starts (a screen left of the primary has negative coordinates).
 TEST(ScreenGrab, CutsEachScreenFromItsPlaceInTheDesktopsPictureAtThePicturesScale)
 {
     const QList<QRect> screens{{-640, 0, 640, 480}, {0, 0, 1280, 800}};
