@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include "speech/DictationModel.h"
 #include "speech/HelperRecognizer.h"
 #include "speech/SpeechInput.h"
@@ -9,18 +7,10 @@
 #include "tests/support/ChildProcesses.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/Files.h"
+#include "tests/support/RunProgram.h"
 #include "tests/support/ScratchHome.h"
 
 namespace {
-
-// A dictation through the helper at `program`, started.
-struct HelperDictation : RecordedDictation {
-    explicit HelperDictation(const QString& program)
-        : RecordedDictation(std::make_unique<HelperRecognizer>(program))
-    {
-        start();
-    }
-};
 
 void writeModel(const QByteArray& contents)
 {
@@ -29,26 +19,20 @@ void writeModel(const QByteArray& contents)
         ASSERT_TRUE(writeFile(DictationModel::modelDir() + QLatin1Char('/') + QLatin1String(name), contents));
 }
 
-QList<pid_t> runningHelpers()
-{
-    return ChildProcesses::running(DictationModel::helperProgram());
-}
-
 } // namespace
 
 TEST(DictationHelper, LoadsThePinnedEngineAndWithoutAModelSaysWhy)
 {
-    QProcess helper;
-    helper.start(DictationModel::helperProgram(), {QStringLiteral("--version")});
-    ASSERT_TRUE(helper.waitForFinished());
-    EXPECT_EQ(helper.exitCode(), 0) << helper.readAllStandardError().constData();
-    EXPECT_EQ(helper.readAllStandardOutput(), QByteArray(QUILLO_SHERPA_VERSION "\n"));
+    const ProgramResult version = runProgram(DictationModel::helperProgram(), arguments("--version"));
+    EXPECT_EQ(version.exitCode, 0) << version.err.constData();
+    EXPECT_EQ(version.out, QByteArray(QUILLO_SHERPA_VERSION "\n"));
 
     ScratchHome home;
     const DictationModel::Status status = DictationModel::status();
     EXPECT_FALSE(status.available);
     EXPECT_EQ(status.modelDir, home.path() + QStringLiteral("/.local/share/quillo/dictation-model"));
-    HelperDictation dictation(DictationModel::helperProgram());
+    RecordedDictation dictation(std::make_unique<HelperRecognizer>(DictationModel::helperProgram()));
+    dictation.start();
     ASSERT_TRUE(dictation.waitForError());
     EXPECT_EQ(dictation.errors, QStringList{SpeechInput::noOnDeviceSpeech});
     EXPECT_EQ(dictation.microphone->starts, 0);
@@ -61,21 +45,23 @@ TEST(DictationHelper, CorruptModelTakesDownOnlyTheHelper)
 {
     ScratchHome home;
     writeModel("not a model");
-    HelperDictation dictation(DictationModel::helperProgram());
+    RecordedDictation dictation(std::make_unique<HelperRecognizer>(DictationModel::helperProgram()));
+    dictation.start();
     dictation.microphone->onAudio(QByteArray(3200, '\0'));
     ASSERT_TRUE(dictation.waitForError());
     EXPECT_EQ(dictation.errors, QStringList{SpeechInput::noOnDeviceSpeech});
-    EXPECT_TRUE(processEventsUntil([] { return runningHelpers().isEmpty(); }));
+    EXPECT_TRUE(processEventsUntil([] { return ChildProcesses::running(DictationModel::helperProgram()).isEmpty(); }));
 }
 
 TEST(DictationHelper, SegmentsComeThroughThePipeAndADyingHelperInterrupts)
 {
     ScratchHome home;
     writeModel("x");
-    HelperDictation dictation(QStringLiteral(QUILLO_TESTS_DIR "/speech/fake-dictation-helper.sh"));
+    RecordedDictation dictation(
+        std::make_unique<HelperRecognizer>(QUILLO_TESTS_DIR "/speech/fake-dictation-helper.sh"));
+    dictation.start();
     dictation.microphone->onAudio(QByteArray(3200, '\0'));
-    ASSERT_TRUE(processEventsUntil([&] { return dictation.partials.size() == 2; }));
-    EXPECT_EQ(dictation.partials, QStringList({QStringLiteral("你"), QStringLiteral("你好")}));
+    ASSERT_TRUE(processEventsUntil([&] { return dictation.partials == QStringList({"你", "你好"}); }));
     EXPECT_TRUE(dictation.errors.isEmpty());
 
     dictation.microphone->onAudio(QByteArray(3200, '\0'));

@@ -6,6 +6,7 @@
 #include "tests/speech/PrivatePulse.h"
 #include "tests/speech/SpokenMandarin.h"
 #include "tests/support/EventLoop.h"
+#include "tests/support/Files.h"
 
 // The real capture path: a PulseAudio pipe source stands in for the microphone, so what the test
 // writes into the pipe is what the microphone hears.
@@ -20,11 +21,7 @@ TEST(Microphone, DeliversWhatThePipeSourceHearsAndNoticesWhenItIsGone)
     QByteArray heard;
     int losses = 0;
     ASSERT_TRUE(microphone->start([&](const QByteArray& samples) { heard += samples; }, [&] { ++losses; }));
-    std::thread speaker([&] {
-        QFile pipe(pulse.fifo());
-        if (pipe.open(QIODevice::WriteOnly))
-            pipe.write(speech);
-    });
+    std::thread speaker([&] { writeFile(pulse.fifo(), speech); });
     const bool arrived = processEventsUntil([&] { return heard.contains(speech); }, 10000);
     speaker.join();
     EXPECT_TRUE(arrived) << "heard " << heard.size() << " bytes, spoke " << speech.size();

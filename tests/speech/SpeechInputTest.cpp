@@ -29,18 +29,13 @@ class SpeechInputTest : public ::testing::Test {
 protected:
     ScriptedRecognizer* recognizer = new ScriptedRecognizer;
     RecordedDictation dictation{std::unique_ptr<SpeechRecognizer>(recognizer)};
-    FakeMicrophone* microphone = dictation.microphone;
-    SpeechInput& speech = dictation.speech;
-    QStringList& partials = dictation.partials;
-    QStringList& errors = dictation.errors;
-    void start() { dictation.start(); }
 };
 
 TEST_F(SpeechInputTest, ChainsSegmentsIntoOneTranscriptFedByTheMicrophone)
 {
-    start();
-    ASSERT_TRUE(speech.isRunning());
-    microphone->onAudio("\x01\x02");
+    dictation.start();
+    ASSERT_TRUE(dictation.speech.isRunning());
+    dictation.microphone->onAudio("\x01\x02");
     EXPECT_EQ(recognizer->audio, QByteArray("\x01\x02"));
 
     recognizer->say(Kind::partial, QStringLiteral("再短"));
@@ -50,58 +45,52 @@ TEST_F(SpeechInputTest, ChainsSegmentsIntoOneTranscriptFedByTheMicrophone)
     recognizer->say(Kind::partial, QStringLiteral("too late"), 0); // the replaced task
     recognizer->say(Kind::final, QStringLiteral("口语化"));
 
-    EXPECT_EQ(partials,
-              QStringList({QStringLiteral("再短"), QStringLiteral("再短一点"), QStringLiteral("再短一点口语"),
-                           QStringLiteral("再短一点口语化")}));
-    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(dictation.partials, QStringList({"再短", "再短一点", "再短一点口语", "再短一点口语化"}));
+    EXPECT_TRUE(dictation.errors.isEmpty());
 }
 
 TEST_F(SpeechInputTest, SecondStartIsIgnoredAndNothingArrivesAfterStop)
 {
-    start();
-    start();
-    EXPECT_EQ(microphone->starts, 1);
-    EXPECT_EQ(recognizer->tasks.size(), 1);
-    speech.stop();
-    speech.stop();
-    EXPECT_FALSE(speech.isRunning());
-    EXPECT_EQ(recognizer->cancels, 1);
-    EXPECT_FALSE(microphone->onAudio);
+    dictation.start();
+    dictation.start();
+    EXPECT_TRUE(dictation.microphone->starts == 1 && recognizer->tasks.size() == 1);
+    dictation.speech.stop();
+    dictation.speech.stop();
+    EXPECT_TRUE(!dictation.speech.isRunning() && recognizer->cancels == 1 && !dictation.microphone->onAudio);
     recognizer->say(Kind::final, QStringLiteral("迟到的结果"), 0);
     recognizer->say(Kind::interrupted, {}, 0);
 
-    start(); // a new dictation: the old task stays silenced
+    dictation.start(); // a new dictation: the old task stays silenced
     recognizer->say(Kind::partial, QStringLiteral("迟到"), 0);
     recognizer->say(Kind::partial, QStringLiteral("新"));
-    EXPECT_EQ(partials, QStringList{QStringLiteral("新")});
+    EXPECT_EQ(dictation.partials, QStringList{QStringLiteral("新")});
 
-    speech.stop(); // a start failure is reported after start() returns, so stop() silences it too
+    dictation.speech.stop(); // a start failure is reported after start() returns, so stop() silences it too
     recognizer->available = false;
-    start();
-    speech.stop();
+    dictation.start();
+    dictation.speech.stop();
     processEventsFor(20);
-    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_TRUE(dictation.errors.isEmpty());
 }
 
 TEST_F(SpeechInputTest, EveryFailureEndsTheDictationWithOneSentence)
 {
     const auto expectFailure = [this](const QString& sentence, const std::function<void()>& cause) {
-        errors.clear();
-        start();
+        dictation.errors.clear();
+        dictation.start();
         cause();
-        processEventsUntil([this] { return !errors.isEmpty(); }, 1000);
-        EXPECT_EQ(errors, QStringList{sentence});
-        EXPECT_FALSE(speech.isRunning());
-        EXPECT_FALSE(microphone->onAudio);
+        processEventsUntil([this] { return !dictation.errors.isEmpty(); }, 1000);
+        EXPECT_EQ(dictation.errors, QStringList{sentence});
+        EXPECT_TRUE(!dictation.speech.isRunning() && !dictation.microphone->onAudio);
     };
-    expectFailure(SpeechInput::noMicrophone, [this] { microphone->onLost(); });
+    expectFailure(SpeechInput::noMicrophone, [this] { dictation.microphone->onLost(); });
     expectFailure(SpeechInput::interrupted, [this] { recognizer->say(Kind::interrupted); });
-    microphone->works = false;
+    dictation.microphone->works = false;
     expectFailure(SpeechInput::noMicrophone, [] {});
     recognizer->available = false;
-    const int starts = microphone->starts;
+    const int starts = dictation.microphone->starts;
     expectFailure(SpeechInput::noOnDeviceSpeech, [] {});
-    EXPECT_EQ(microphone->starts, starts) << "without an engine the microphone stays off";
+    EXPECT_EQ(dictation.microphone->starts, starts) << "without an engine the microphone stays off";
 }
 
 } // namespace
