@@ -17,18 +17,16 @@
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 
-// The selection read and replaced as the shortcut and the replace button do: in the Qt editor of
-// the test helpers, the distribution's editors and terminals (GTK 4, Qt 5, which joins the
-// accessibility bus only because it starts after it, and a VTE terminal), and through the
-// clipboard where no accessibility answers.
+// The selection read and replaced as the shortcut and the replace button do: in the Qt editor of the test helpers, the
+// distribution's editors and terminals (GTK 4, Qt 5, which joins the accessibility bus only because it starts after it,
+// and a VTE terminal), and through the clipboard where no accessibility answers.
 namespace {
 
 // Chinese with emoji before and inside the selection, so code points and UTF-16 units differ.
 const QString sample =
     QStringLiteral("第一句话。你好🙂世界，选中的😀文字在这里。后面还有一句！");
 const QString selected = QStringLiteral("世界，选中的😀文字");
-const QString before = QStringLiteral("第一句话。你好🙂");
-const QString after = QStringLiteral("在这里。后面还有一句！");
+const QString before = QStringLiteral("第一句话。你好🙂"), after = QStringLiteral("在这里。后面还有一句！");
 const qsizetype selectionStart = sample.indexOf(selected); // in UTF-16 units
 const QString userClipboard = QStringLiteral("用户自己复制的字");
 
@@ -47,9 +45,8 @@ QString replaced(const QString& with)
     return QString(sample).replace(selectionStart, selected.size(), with);
 }
 
-// A clipboard manager as desktops run one: it owns CLIPBOARD_MANAGER and, asked to save the
-// clipboard (SAVE_TARGETS), copies every target of the clipboard's owner, then answers. Returns
-// what it saved.
+// A clipboard manager as desktops run one: it owns CLIPBOARD_MANAGER and, asked to save the clipboard (SAVE_TARGETS),
+// copies every target of the clipboard's owner, then answers. Returns what it saved.
 std::future<QHash<QByteArray, QByteArray>> runClipboardManager()
 {
     auto x = std::make_shared<XConnection>();
@@ -92,11 +89,6 @@ protected:
         return delivered.value_or(std::nullopt);
     }
 
-    static QByteArray readClipboard(const QString& target)
-    {
-        return runProgram(QStringLiteral("xclip"), arguments("-o -selection clipboard -t") << target).out;
-    }
-
     // A freshly opened editor may miss the first keys; PRIMARY shows what got selected.
     static bool selectThePhrase()
     {
@@ -108,12 +100,13 @@ protected:
         return false;
     }
 
-    // The phrase with its context, the clipboard left alone, nothing once the selection is
-    // collapsed (though the editor may keep the old text in PRIMARY), then the phrase replaced in
-    // place as the saved file shows.
-    void readAndReplaceInEditor(QProcess* editor)
+    // In the editor started with the sample saved in the file: the phrase with its context, the
+    // clipboard left alone, nothing once the selection is collapsed (though the editor may keep the
+    // old text in PRIMARY), then the phrase replaced in place as the saved file shows.
+    void readAndReplaceInEditor(const QString& program, const QStringList& args)
     {
-        ASSERT_TRUE(editor && selectThePhrase());
+        ASSERT_TRUE(writeFile(file, sample.toUtf8()));
+        ASSERT_TRUE(desktop.startWindow(program, args) && selectThePhrase());
         // A freshly started GTK 4 editor joins the accessibility bus a moment after its window shows.
         ASSERT_TRUE(processEventsUntil([&] { return services.accessibility->selectedText() == selected; }, 15000));
         services.clipboard->setText(userClipboard);
@@ -137,8 +130,7 @@ protected:
     }
 };
 
-// GTK's offsets in code points are read and replaced below (GTK 4), in PopupX11Test and
-// TrayAppX11Test (mousepad).
+// GTK's offsets in code points are read and replaced below (GTK 4), in PopupX11Test and TrayAppX11Test (mousepad).
 TEST_F(SelectionCaptureX11Test, ReadsTheSelectionWithItsContextInUtf16UnitsAndReplacesItInPlace)
 {
     QProcess* target = desktop.startQtEditor(sample, true);
@@ -168,8 +160,7 @@ TEST_F(SelectionCaptureX11Test, PrimarySelectionOfTheFrontmostApplicationWinsAnd
     QProcess* xterm = desktop.startXtermWithSelectedLine(line);
     ASSERT_TRUE(xterm);
 
-    EXPECT_EQ(found(captureAsTheShortcutDoes()), line + QStringLiteral("\n|复制|-|-"))
-        << "xterm selects the whole line";
+    EXPECT_EQ(found(captureAsTheShortcutDoes()), line + "\n|复制|-|-") << "xterm selects the whole line";
     QProcess* elsewhere = desktop.start(QStringLiteral("xclip"), arguments("-quiet -selection primary") << file);
     ASSERT_TRUE(elsewhere && processEventsUntil([&] { return DesktopSession::primarySelection() == sample; }));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "PRIMARY held by a program that is not in front";
@@ -187,8 +178,10 @@ TEST_F(SelectionCaptureX11Test, CopyFallbackPutsEveryClipboardFormatBackAndPaste
                                      QStringLiteral("<b>粗体</b> and <i>italic</i> 🙂"), pngPath},
                                     {}, true);
     ASSERT_TRUE(owner && processEventsUntil([&] { return owner->canReadLine(); }));
-    const QStringList formats = {QStringLiteral("UTF8_STRING"), QStringLiteral("text/html"),
-                                 QStringLiteral("image/png")};
+    const QStringList formats = {"UTF8_STRING", "text/html", "image/png"};
+    const auto readClipboard = [](const QString& target) {
+        return runProgram(QStringLiteral("xclip"), arguments("-o -selection clipboard -t") << target).out;
+    };
     QList<QByteArray> original;
     for (const QString& format : formats)
         original << readClipboard(format);
@@ -226,15 +219,12 @@ TEST_F(SelectionCaptureX11Test, AClipboardPutBackOutlivesUsWhenAClipboardManager
 
 TEST_F(SelectionCaptureX11Test, Gtk4Editor)
 {
-    ASSERT_TRUE(writeFile(file, sample.toUtf8()));
-    readAndReplaceInEditor(
-        desktop.startWindow(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file}));
+    readAndReplaceInEditor(QStringLiteral("gnome-text-editor"), {QStringLiteral("--standalone"), file});
 }
 
 TEST_F(SelectionCaptureX11Test, Qt5Editor)
 {
-    ASSERT_TRUE(writeFile(file, sample.toUtf8()));
-    readAndReplaceInEditor(desktop.startWindow(QStringLiteral("featherpad"), {file}));
+    readAndReplaceInEditor(QStringLiteral("featherpad"), {file});
 }
 
 TEST_F(SelectionCaptureX11Test, VteTerminal)
@@ -245,11 +235,9 @@ TEST_F(SelectionCaptureX11Test, VteTerminal)
         writeExecutable(script, "#!/bin/sh\nprintf '%s\\n后面一行。\\n' '" + line.toUtf8() + "'\nexec sleep 600\n"));
     QProcess* terminal = desktop.startWindow(QStringLiteral("sakura"), {QStringLiteral("-x"), script});
     ASSERT_TRUE(terminal && DesktopSession::clickFirstLine(3));
-    const auto result = captureAsTheShortcutDoes();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->text.trimmed(), line);
-    EXPECT_EQ(result->method, QStringLiteral("AX"));
-    EXPECT_EQ(result->contextAfter.value_or(QString()).left(5), QStringLiteral("后面一行。"));
+    const SelectionCapture::Result result = captureAsTheShortcutDoes().value_or(SelectionCapture::Result{});
+    EXPECT_EQ(QStringList({result.text.trimmed(), result.method, result.contextAfter.value_or(QString()).left(5)}),
+              QStringList({line, QStringLiteral("AX"), QStringLiteral("后面一行。")}));
 
     ASSERT_TRUE(DesktopSession::clickFirstLine(1));
     EXPECT_FALSE(captureAsTheShortcutDoes()) << "the terminal keeps the old line in PRIMARY";

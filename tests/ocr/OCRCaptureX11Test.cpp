@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QPainter>
 #include <QProcess>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QWindow>
