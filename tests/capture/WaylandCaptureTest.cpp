@@ -10,9 +10,8 @@
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 
-// Runs in the private sessions of tests/support/in-wayland.sh (sway, and mutter for GNOME's
-// road), against mousepad (GTK 3, a native Wayland client), reading the selection as the
-// shortcut would (quillo --probe-selection).
+// Runs in the private sessions of tests/support/in-wayland.sh (sway, and mutter for GNOME's road), against mousepad
+// (GTK 3, a native Wayland client), reading the selection as the shortcut would (quillo --probe-selection).
 namespace {
 
 const QString document = QStringLiteral("Quillo reads selected words on Wayland. Second sentence here.");
@@ -46,25 +45,22 @@ const bool onGnome = qEnvironmentVariable("XDG_CURRENT_DESKTOP") == QLatin1Strin
 
 QString primarySelection()
 {
-    if (onGnome)
-        return QString::fromUtf8(
-            runProgram(QStringLiteral("xclip"), arguments("-o -selection primary -t UTF8_STRING")).out);
-    return QString::fromUtf8(runProgram(QStringLiteral("wl-paste"), arguments("--primary --no-newline")).out);
+    return QString::fromUtf8(
+        onGnome ? runProgram(QStringLiteral("xclip"), arguments("-o -selection primary -t UTF8_STRING")).out
+                : runProgram(QStringLiteral("wl-paste"), arguments("--primary --no-newline")).out);
 }
 
 // Another client owns PRIMARY with the text, until the session ends.
 QProcess* takePrimary(DesktopSession& session, const QString& text)
 {
-    if (onGnome) {
-        QProcess* owner = session.start(QStringLiteral("xclip"), arguments("-quiet -selection primary"));
-        if (owner) {
-            owner->write(text.toUtf8());
-            owner->closeWriteChannel();
-        }
-        return owner;
+    if (!onGnome)
+        return session.start(QStringLiteral("wl-copy"), arguments("--primary --foreground") << text);
+    QProcess* owner = session.start(QStringLiteral("xclip"), arguments("-quiet -selection primary"));
+    if (owner) {
+        owner->write(text.toUtf8());
+        owner->closeWriteChannel();
     }
-    return session.start(QStringLiteral("wl-copy"),
-                         {QStringLiteral("--primary"), QStringLiteral("--foreground"), text});
+    return owner;
 }
 
 class WaylandCaptureTest : public ::testing::Test {
@@ -105,8 +101,7 @@ TEST_F(WaylandCaptureTest, WithoutAccessibilityThePrimarySelectionIsRead)
 {
     select(0, 12); // "Quillo reads"
     // An accessibility bus where no application is registered: accessibility finds nothing.
-    QProcess* emptyBus =
-        session.start(QStringLiteral("dbus-daemon"), arguments("--session --nofork --print-address"), {}, true);
+    QProcess* emptyBus = session.start("dbus-daemon", arguments("--session --nofork --print-address"), {}, true);
     ASSERT_TRUE(emptyBus && emptyBus->waitForReadyRead(sessionWaitMs));
     const QString address = QString::fromUtf8(emptyBus->readLine().trimmed());
     QProcessEnvironment elsewhere;

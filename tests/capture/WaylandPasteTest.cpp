@@ -22,8 +22,7 @@ TEST(WaylandPasteTest, ControlVWaitsForTheEditorAndReachesItThroughTheVirtualKey
     ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
     DesktopSession session;
     QTemporaryDir files;
-    const QString document = QStringLiteral("Paste after this: ");
-    const QString answer = QStringLiteral("新的答案 ✓");
+    const QString document = QStringLiteral("Paste after this: "), answer = QStringLiteral("新的答案 ✓");
     const qint64 editor = AtspiDriver::startEditor(session, files.filePath(QStringLiteral("doc.txt")), document);
     ASSERT_TRUE(editor) << "mousepad shows the document in the window in front";
 
@@ -39,8 +38,7 @@ TEST(WaylandPasteTest, ControlVWaitsForTheEditorAndReachesItThroughTheVirtualKey
     // Another application takes the front, as our panel does.
     QProcessEnvironment wayland;
     wayland.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    QProcess* other = session.start(QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),
-                                    {QStringLiteral("--text"), QStringLiteral("other")}, wayland, true);
+    QProcess* other = session.start(QUILLO_BIN_DIR "/quillo_text_target", {"--text", "other"}, wayland, true);
     ASSERT_TRUE(other && eventually([&] { return other->canReadLine(); }));
     ASSERT_EQ(other->readLine(), "ready\n");
 
@@ -55,8 +53,7 @@ TEST(WaylandPasteTest, ControlVWaitsForTheEditorAndReachesItThroughTheVirtualKey
         QString text = AtspiDriver::editableText(editor).value_or(QString());
         return text.count(answer) == 1 && text.remove(answer) == document;
     };
-    EXPECT_TRUE(eventually(pastedOnce))
-        << AtspiDriver::editableText(editor).value_or(QStringLiteral("(none)")).toStdString();
+    EXPECT_TRUE(eventually(pastedOnce)) << AtspiDriver::editableText(editor).value_or("(none)").toStdString();
     EXPECT_FALSE(other->readAll().contains("text:")) << "nothing was typed into the window in front before";
 }
 

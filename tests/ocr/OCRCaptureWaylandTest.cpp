@@ -1,8 +1,7 @@
-// Screen text on Wayland as the user meets it, in the private sway and KWin sessions of
-// tests/support/in-wayland.sh: the desktop hands out the picture of the screens (KWin's
-// ScreenShot2 only to a program its desktop entries allow; the portal, here a fake one speaking
-// its protocol, on every desktop), the overlay shows each screen's part of it, and a refusal
-// leads to the guide that says what to allow, whose button asks again.
+// Screen text on Wayland as the user meets it, in the private sway and KWin sessions of tests/support/in-wayland.sh:
+// the desktop hands out the picture of the screens (KWin's ScreenShot2 only to a program its desktop entries allow; the
+// portal, here a fake one speaking its protocol, on every desktop), the overlay shows each screen's part of it, and a
+// refusal leads to the guide that says what to allow, whose button asks again.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -65,8 +64,7 @@ bool showsVeiledPattern(const QImage& screen, QRect part)
 // listing the screenshot interface or not (a new file each time, as a package manager writes it).
 void enterThisProgramForKWin(bool listsScreenShot)
 {
-    const QString dir =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/applications/");
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/applications/";
     for (const QString& old : QDir(dir).entryList({QStringLiteral("quillo-ocr-test*")}))
         QFile::remove(dir + old);
     ASSERT_TRUE(writeFile(
@@ -115,8 +113,7 @@ protected:
     QProcess* startPortal(const QStringList& options)
     {
         QProcess* portal = session.start(
-            QStringLiteral("/usr/bin/python3"),
-            QStringList{QStringLiteral(QUILLO_TESTS_DIR "/support/fake_portal.py"), portalLog()} + options);
+            "/usr/bin/python3", QStringList{QUILLO_TESTS_DIR "/support/fake_portal.py", portalLog()} + options);
         return portal && eventually(portalUp) ? portal : nullptr;
     }
     static bool portalUp() { return sessionBusNameOwned(QStringLiteral("org.freedesktop.portal.Desktop")); }
@@ -128,27 +125,18 @@ protected:
         return session.startQuillo(QStringLiteral("wayland"), env);
     }
 
-    static bool triggerScreenText()
-    {
-        return runProgram(quilloBinary(), {QStringLiteral("--trigger-ocr")}).exitCode == 0;
-    }
-    static QString ocrLog()
-    {
-        return QString::fromUtf8(readFile(HomeDir::dataDir() + QStringLiteral("/ocr-debug.log")));
-    }
+    static bool triggerScreenText() { return runProgram(quilloBinary(), arguments("--trigger-ocr")).exitCode == 0; }
+    static QString ocrLog() { return QString::fromUtf8(readFile(HomeDir::dataDir() + "/ocr-debug.log")); }
 };
 
 TEST_F(OCRCaptureWaylandTest, TheOverlayShowsEachScreensPartOfThePortalsPictureAndEscapeEndsIt)
 {
-    // sway gets a second, smaller screen to the right; KWin's session has one, and KWin shows this
-    // test what is on it.
+    // sway gets a second, smaller screen to the right; KWin's session has one, and KWin shows this test what is on it.
     QHash<QString, QRect> outputs{{QStringLiteral("HEADLESS-1"), QRect(0, 0, 1280, 800)}};
     if (onKWin)
         enterThisProgramForKWin(true);
-    else if (runProgram(QStringLiteral("swaymsg"), {QStringLiteral("create_output")}).exitCode == 0
-             && runProgram(QStringLiteral("swaymsg"), {QStringLiteral("output HEADLESS-2 mode 640x480 pos 1280 0")})
-                     .exitCode
-                 == 0)
+    else if (runProgram("swaymsg", {"create_output"}).exitCode == 0
+             && runProgram("swaymsg", {"output HEADLESS-2 mode 640x480 pos 1280 0"}).exitCode == 0)
         outputs.insert(QStringLiteral("HEADLESS-2"), QRect(1280, 0, 640, 480));
     ASSERT_EQ(outputs.size(), onKWin ? 1 : 2);
     const QString picture = files.filePath(QStringLiteral("desktop.png"));
@@ -167,8 +155,7 @@ TEST_F(OCRCaptureWaylandTest, TheOverlayShowsEachScreensPartOfThePortalsPictureA
             << output.key().toStdString() << " shows its part of the desktop's picture under the veil";
     }
     EXPECT_TRUE(readFile(portalLog()).contains("Screenshot parent=wayland: interactive=False"))
-        << "asked without the portal's dialog, for a named parent\n"
-        << readFile(portalLog()).toStdString();
+        << "asked without the portal's dialog, for a named parent: " << readFile(portalLog()).toStdString();
 
     ASSERT_TRUE(CompositorWindows::tapEscape());
     EXPECT_TRUE(eventually([&] { return !CompositorWindows::find(pid, overlayTitle); }))
@@ -185,8 +172,7 @@ TEST_F(OCRCaptureWaylandTest, KWinTakesScreenshotsOnlyForAProgramWhoseDesktopEnt
     Shot refused;
     EXPECT_TRUE(eventually([&] { return (refused = grabThrough(kwin)).outcome == Shot::Outcome::refused; }))
         << "refused while the entry does not list the interface";
-    EXPECT_FALSE(refused.image);
-    EXPECT_EQ(kwin.state(), ScreenImages::State::refused);
+    EXPECT_TRUE(!refused.image && kwin.state() == ScreenImages::State::refused);
 
     enterThisProgramForKWin(true);
     std::shared_ptr<const QImage> picture;
