@@ -46,12 +46,17 @@ Ref<AtspiAccessible> application(qint64 pid)
     return nullptr;
 }
 
+// The text of a string the library handed over, which is freed.
+QString taken(gchar* utf8)
+{
+    const QString text = QString::fromUtf8(utf8);
+    g_free(utf8);
+    return text;
+}
+
 QString nameOf(AtspiAccessible* object)
 {
-    gchar* name = atspi_accessible_get_name(object, nullptr);
-    const QString result = QString::fromUtf8(name ? name : "");
-    g_free(name);
-    return result;
+    return taken(atspi_accessible_get_name(object, nullptr));
 }
 
 AtspiAccessible* search(AtspiAccessible* node, const std::function<bool(AtspiAccessible*)>& test, int depth = 0)
@@ -69,14 +74,12 @@ AtspiAccessible* search(AtspiAccessible* node, const std::function<bool(AtspiAcc
 
 Ref<AtspiText> editableOf(qint64 pid)
 {
+    const auto editable = [](AtspiAccessible* node) {
+        return hasState(node, ATSPI_STATE_EDITABLE) && Ref<AtspiText>(atspi_accessible_get_text_iface(node));
+    };
     const Ref<AtspiAccessible> app = application(pid);
-    const Ref<AtspiAccessible> editable(app ? search(app.get(),
-                                                     [](AtspiAccessible* node) {
-                                                         return hasState(node, ATSPI_STATE_EDITABLE)
-                                                             && Ref<AtspiText>(atspi_accessible_get_text_iface(node));
-                                                     })
-                                            : nullptr);
-    return Ref<AtspiText>(editable ? atspi_accessible_get_text_iface(editable.get()) : nullptr);
+    const Ref<AtspiAccessible> found(app ? search(app.get(), editable) : nullptr);
+    return Ref<AtspiText>(found ? atspi_accessible_get_text_iface(found.get()) : nullptr);
 }
 
 }
@@ -126,10 +129,7 @@ QString textOf(qint64 pid, const QString& name)
 {
     const Ref<AtspiAccessible> found(named(pid, name));
     const Ref<AtspiText> text(found ? atspi_accessible_get_text_iface(found.get()) : nullptr);
-    gchar* chars = text ? atspi_text_get_text(text.get(), 0, -1, nullptr) : nullptr;
-    const QString result = QString::fromUtf8(chars);
-    g_free(chars);
-    return result;
+    return taken(text ? atspi_text_get_text(text.get(), 0, -1, nullptr) : nullptr);
 }
 
 bool isActive(qint64 pid)
@@ -169,8 +169,7 @@ std::optional<QString> editableText(qint64 pid)
     gchar* utf8 = text && !error ? atspi_text_get_text(text.get(), 0, count, &error) : nullptr;
     const bool ok = utf8 && !error;
     g_clear_error(&error);
-    const QString result = QString::fromUtf8(utf8);
-    g_free(utf8);
+    const QString result = taken(utf8);
     return ok ? std::optional(result) : std::nullopt;
 }
 
@@ -180,9 +179,8 @@ QString selectedText(qint64 pid)
     AtspiRange* range = text && atspi_text_get_n_selections(text.get(), nullptr) > 0
         ? atspi_text_get_selection(text.get(), 0, nullptr)
         : nullptr;
-    gchar* chars = range ? atspi_text_get_text(text.get(), range->start_offset, range->end_offset, nullptr) : nullptr;
-    const QString selected = QString::fromUtf8(chars ? chars : "");
-    g_free(chars);
+    const QString selected =
+        taken(range ? atspi_text_get_text(text.get(), range->start_offset, range->end_offset, nullptr) : nullptr);
     g_free(range);
     return selected;
 }
@@ -192,16 +190,11 @@ bool select(qint64 pid, int start, int end)
     const Ref<AtspiText> text = editableOf(pid);
     if (!text)
         return false;
+    // An empty selection where there is none is there already.
     GError* error = nullptr;
-    const int selections = atspi_text_get_n_selections(text.get(), &error);
-    g_clear_error(&error);
-    bool done;
-    if (start == end && selections <= 0)
-        done = true;
-    else if (selections > 0)
-        done = atspi_text_set_selection(text.get(), 0, start, end, &error);
-    else
-        done = atspi_text_add_selection(text.get(), start, end, &error);
+    const bool done = atspi_text_get_n_selections(text.get(), nullptr) > 0
+        ? atspi_text_set_selection(text.get(), 0, start, end, &error)
+        : start == end || atspi_text_add_selection(text.get(), start, end, &error);
     const bool ok = done && !error;
     g_clear_error(&error);
     return ok;

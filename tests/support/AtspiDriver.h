@@ -3,7 +3,6 @@
 #include <functional>
 #include <optional>
 
-#include <QRect>
 #include <QString>
 #include <QStringList>
 
