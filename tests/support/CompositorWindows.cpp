@@ -22,22 +22,41 @@ constexpr uint escapeKeysym = 0xff1b;
 
 enum class Compositor { sway, kwin, gnomeShell };
 
+const QString fakeInput = QStringLiteral(QUILLO_BIN_DIR "/kwin_fake_input");
+
 Compositor compositor()
 {
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
-    if (desktop == QLatin1String("KDE"))
-        return Compositor::kwin;
-    return desktop == QLatin1String("GNOME") ? Compositor::gnomeShell : Compositor::sway;
+    return desktop == QLatin1String("KDE")  ? Compositor::kwin
+        : desktop == QLatin1String("GNOME") ? Compositor::gnomeShell
+                                            : Compositor::sway;
+}
+
+QDBusMessage sessionCall(const QString& service, const QString& path, const QString& interface, const QString& method,
+                         const QVariantList& arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
 }
 
 // The tests' GNOME Shell extension (tests/support/gnome-shell).
 QDBusMessage testShellCall(const QString& method, const QVariantList& arguments = {})
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(QStringLiteral("org.quillo.TestShell"), QStringLiteral("/org/quillo/TestShell"),
-                                       QStringLiteral("org.quillo.TestShell"), method);
-    call.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(call);
+    const QString name = QStringLiteral("org.quillo.TestShell");
+    return sessionCall(name, QStringLiteral("/org/quillo/TestShell"), name, method, arguments);
+}
+
+QDBusMessage kwinCall(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments = {})
+{
+    return sessionCall(QStringLiteral("org.kde.KWin"), path, interface, method, arguments);
+}
+
+QRect rectOf(const QJsonObject& r)
+{
+    return {r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(), r[QLatin1String("width")].toInt(),
+            r[QLatin1String("height")].toInt()};
 }
 
 std::optional<CompositorWindows::Window> gnomeShellWindow(qint64 pid, const QString& title)
@@ -48,17 +67,9 @@ std::optional<CompositorWindows::Window> gnomeShellWindow(qint64 pid, const QStr
     for (const QJsonValue value : QJsonDocument::fromJson(windows.value().toUtf8()).array()) {
         const QJsonObject w = value.toObject();
         if (w[QLatin1String("pid")].toInteger() == pid && w[QLatin1String("title")].toString() == title)
-            return CompositorWindows::Window{{w[QLatin1String("x")].toInt(), w[QLatin1String("y")].toInt(),
-                                              w[QLatin1String("width")].toInt(), w[QLatin1String("height")].toInt()},
-                                             false,
-                                             false};
+            return CompositorWindows::Window{rectOf(w)};
     }
     return std::nullopt;
-}
-
-QString fakeInput()
-{
-    return QStringLiteral(QUILLO_BIN_DIR "/kwin_fake_input");
 }
 
 std::optional<CompositorWindows::Window> swayWindow(qint64 pid, const QString& title)
@@ -68,19 +79,8 @@ std::optional<CompositorWindows::Window> swayWindow(qint64 pid, const QString& t
     const std::optional<SwayIpc::Node> window = tree ? SwayIpc::findWindow(tree->object(), pid, title) : std::nullopt;
     if (!window)
         return std::nullopt;
-    const QJsonObject r = window->object.value(QLatin1String("rect")).toObject();
-    return CompositorWindows::Window{{r[QLatin1String("x")].toInt(), r[QLatin1String("y")].toInt(),
-                                      r[QLatin1String("width")].toInt(), r[QLatin1String("height")].toInt()},
-                                     window->floating,
+    return CompositorWindows::Window{rectOf(window->object.value(QLatin1String("rect")).toObject()), window->floating,
                                      window->object.value(QLatin1String("sticky")).toBool()};
-}
-
-QDBusMessage kwinCall(const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments = {})
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.kde.KWin"), path, interface, method);
-    call.setArguments(arguments);
-    return QDBusConnection::sessionBus().call(call);
 }
 
 // Runs a KWin script and returns the lines it printed, which KWin writes to its log (named by
@@ -171,7 +171,7 @@ bool movePointer(QPoint to)
 {
     const QString x = QString::number(to.x()), y = QString::number(to.y());
     switch (compositor()) {
-    case Compositor::kwin: return runProgram(fakeInput(), {QStringLiteral("pointer"), x, y}).exitCode == 0;
+    case Compositor::kwin: return runProgram(fakeInput, {QStringLiteral("pointer"), x, y}).exitCode == 0;
     case Compositor::gnomeShell:
         return testShellCall(QStringLiteral("MovePointer"), {double(to.x()), double(to.y())}).type()
             == QDBusMessage::ReplyMessage;
@@ -184,7 +184,7 @@ bool tapEscape()
 {
     switch (compositor()) {
     case Compositor::kwin:
-        return runProgram(fakeInput(), {QStringLiteral("key"), QString::number(escapeKeyCode)}).exitCode == 0;
+        return runProgram(fakeInput, {QStringLiteral("key"), QString::number(escapeKeyCode)}).exitCode == 0;
     case Compositor::gnomeShell: return tapShellKey(escapeKeysym);
     case Compositor::sway: break;
     }
