@@ -78,10 +78,9 @@ QProcess* DesktopSession::startQtEditor(const QString& text, bool accessible, co
         env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     QProcess* editor = start(QStringLiteral(QUILLO_BIN_DIR "/quillo_text_target"),
                              QStringList{QStringLiteral("--text"), text} + extraArgs, env, true);
-    if (!editor || !processEventsUntil([&] { return editor->canReadLine(); }, startTimeoutMs)
-        || editor->readLine() != "ready\n")
-        return nullptr;
-    return editor;
+    const bool ready = editor && processEventsUntil([&] { return editor->canReadLine(); }, startTimeoutMs)
+        && editor->readLine() == "ready\n";
+    return ready ? editor : nullptr;
 }
 
 QString DesktopSession::waitForEditorText(QProcess* editor, const QString& expected)
@@ -120,12 +119,10 @@ QProcess* DesktopSession::startXtermWithSelectedLine(const QString& line)
 
 bool DesktopSession::clickFirstLine(int clicks)
 {
-    const bool clicked = xdotool(arguments("getactivewindow mousemove --window %1 30 8 click --repeat")
-                                 << QString::number(clicks) << QStringLiteral("1"))
-                             .exitCode
-        == 0;
+    const ProgramResult click = xdotool(arguments("getactivewindow mousemove --window %1 30 8 click --repeat")
+                                        << QString::number(clicks) << QStringLiteral("1"));
     processEventsFor(200);
-    return clicked;
+    return click.exitCode == 0;
 }
 
 bool DesktopSession::typeKeys(const QStringList& keys)

@@ -19,8 +19,6 @@ public:
         for (const auto& process : m_processes)
             stop(process.get());
     }
-    DesktopSession(const DesktopSession&) = delete;
-    DesktopSession& operator=(const DesktopSession&) = delete;
 
     static QString homePath() { return qEnvironmentVariable("HOME"); }
 

@@ -29,7 +29,6 @@ inline bool eventually(const std::function<bool()>& condition)
     return processEventsUntil(condition, sessionWaitMs);
 }
 
-// Runs the Qt event loop for the given time.
 inline void processEventsFor(int milliseconds)
 {
     processEventsUntil([] { return false; }, milliseconds);

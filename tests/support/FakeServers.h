@@ -19,8 +19,6 @@ public:
     FakeProcess(const QString& program, const QStringList& args, const QProcessEnvironment& env,
                 const QString& probeUrl);
     ~FakeProcess();
-    FakeProcess(const FakeProcess&) = delete;
-    FakeProcess& operator=(const FakeProcess&) = delete;
 
     bool isAnswering() const { return m_answering; }
     // The port a server told to take a free one reported taking.
@@ -89,8 +87,6 @@ private:
 void useCustomCloud(const QString& endpoint, const QString& apiKey,
                     const QString& model = QStringLiteral("fake-model"));
 
-// The "messages" of a chat request's body.
 ChatMessages messagesOf(const QJsonObject& body);
 
-// The fake Ollama of this build.
 QString fakeOllamaBinary();

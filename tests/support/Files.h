@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-// Small file helpers for tests.
 inline QByteArray readFile(const QString& path)
 {
     QFile file(path);

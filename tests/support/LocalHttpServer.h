@@ -30,8 +30,6 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    LocalHttpServer(const LocalHttpServer&) = delete;
-    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
 
     // Binds (the socket listens from here on) and serves on a thread; call after adding routes.
     // Port 0 picks a free port. False when the port is taken.

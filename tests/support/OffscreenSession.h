@@ -25,7 +25,6 @@ public:
         QDir().mkpath(runtimeDir());
         QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    QString home() const { return m_dir.path(); }
     QString dataDir() const { return m_dir.path() + QStringLiteral("/.selvane"); }
     QString runtimeDir() const { return m_dir.path() + QStringLiteral("/runtime"); }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -38,8 +36,6 @@ public:
             process->waitForFinished();
         }
     }
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
 
     bool isReady() const { return m_ready; }
     QString logPath() const { return m_dir.path() + QStringLiteral("/portal.log"); }

@@ -38,13 +38,11 @@ inline QStringList arguments(const char* line)
     return QString::fromUtf8(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-// The quillo executable of this build.
 inline QString quilloBinary()
 {
     return QStringLiteral(QUILLO_BIN_DIR "/quillo");
 }
 
-// Whether some client owns the name on the session bus.
 inline bool sessionBusNameOwned(const QString& name)
 {
     return runProgram(QStringLiteral("dbus-send"),

@@ -18,8 +18,6 @@ class ScratchHome {
 public:
     ScratchHome() { forget(); }
     ~ScratchHome() { forget(); }
-    ScratchHome(const ScratchHome&) = delete;
-    ScratchHome& operator=(const ScratchHome&) = delete;
 
     QString path() const { return m_dir.path(); }
     QString dataDir() const { return m_dir.path() + QStringLiteral("/.selvane"); }
