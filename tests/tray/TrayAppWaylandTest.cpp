@@ -55,11 +55,12 @@ protected:
         ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
         // The desktop's accessibility switch is on, as Quillo asks of its users.
         ASSERT_TRUE(AtspiDriver::setSwitch(true));
-        // Onboarded, and told about the shortcut and the accessibility switch before: only what a
-        // case asks for shows.
+        // Onboarded, and told about the shortcut, the accessibility switch and a missing tray before:
+        // only what a case asks for shows.
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
         UserFlags::set("shortcutBindingGuideShown", true);
         UserFlags::set(UserFlags::upgradeAXPrompted, true);
+        UserFlags::set("noTrayNotified", true);
     }
 
     // A helper script of tests/support on the session bus, up once it owns the name.
@@ -81,7 +82,6 @@ protected:
 
 TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAndReplacesAndEscapeGivesTheEditorBack)
 {
-    UserFlags::set("noTrayNotified", true);
     // Explain asks a cloud engine speaking the real protocol, on a free port: the session shares
     // the machine's network.
     const FakeOpenAIServer cloud(0, QStringLiteral("test-key"));
@@ -150,7 +150,6 @@ TEST_F(TrayAppWaylandTest, WithTheGnomeHelperItsKeyOpensThePanelAtThePointer)
 {
     if (!onGnome || !sessionBusNameOwned(QStringLiteral("org.quillo.Shell")))
         GTEST_SKIP() << "Quillo's GNOME Shell extension is not running in this session";
-    UserFlags::set("noTrayNotified", true);
     useCustomCloud(QStringLiteral("http://127.0.0.1:9/v1"), QStringLiteral("test-key")); // an engine, never asked
     constexpr quint32 f9KeyCode = 101;
     constexpr uint f9Keysym = 0xffc6;
@@ -217,18 +216,17 @@ TEST_F(TrayAppWaylandTest, TheTrayGuideComesOnceAndOnlyWhereNoTrayIsWatching)
         GTEST_SKIP() << "the tray is looked for the same way on every compositor: tested on sway";
     UserFlags::set("noTrayNotified", false);
     const QString guide = L10n::t("tray.missing.header"), notice = L10n::t("data.notice.header");
-    struct Launch {
+    const struct {
         const char* what;
         bool watcher;
         bool guide;
-    };
-    const Launch launches[] = {
+    } launches[] = {
         {"a tray is watching", true, false},
         {"no tray", false, true},
         {"no tray, and told before", false, false},
     };
     const QString watcherLog = files.filePath(QStringLiteral("watcher.log"));
-    for (const Launch& launch : launches) {
+    for (const auto& launch : launches) {
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/config.json"), R"({"doubaoModel": 5})"));
         QProcess* watcher = launch.watcher ? startService(QStringLiteral("fake_sni_watcher.py"), {watcherLog},
                                                           QStringLiteral("org.kde.StatusNotifierWatcher"))
