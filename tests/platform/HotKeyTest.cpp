@@ -130,7 +130,7 @@ struct Rig {
 
 TEST(HotKeyRegistrarTest, AFreeShortcutIsTakenQuietlyATakenOneFallsBackCorrectsTheSettingAndSaysSo)
 {
-    struct Case {
+    const struct {
         const char* name;
         bool main;
         std::optional<Shortcut> earlier; // registered before, so it is the last working one
@@ -138,8 +138,7 @@ TEST(HotKeyRegistrarTest, AFreeShortcutIsTakenQuietlyATakenOneFallsBackCorrectsT
         QList<Shortcut> taken;
         std::optional<Shortcut> held; // grabbed afterwards; none: nothing (all taken)
         Shortcut stored;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"free, registered again as after a save", true, commandE, commandE, {}, commandE, commandE},
         {"main: the last working one", true, controlF1, controlF2, {controlF2}, controlF1, controlF1},
         {"main at launch: the default", true, std::nullopt, commandE, {commandE}, defaultMain, defaultMain},
@@ -147,7 +146,7 @@ TEST(HotKeyRegistrarTest, AFreeShortcutIsTakenQuietlyATakenOneFallsBackCorrectsT
         {"screenshot: the default", false, {}, controlF1, {controlF1}, defaultScreenshot, defaultScreenshot},
         {"screenshot, all taken: off", false, {}, controlF2, {controlF2, defaultScreenshot}, {}, defaultScreenshot},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig rig;
         if (c.earlier)

@@ -52,8 +52,7 @@ protected:
     // Keys through xdotool, a client of its own, as a user's keyboard would send them.
     static void xdotool(const char* action, const char* chord)
     {
-        const QStringList args = {QString::fromLatin1(action), QString::fromLatin1(chord)};
-        ASSERT_EQ(runProgram(QStringLiteral("xdotool"), args).exitCode, 0);
+        ASSERT_EQ(runProgram(QStringLiteral("xdotool"), {action, chord}).exitCode, 0);
     }
     static void type(const char* chord) { xdotool("key", chord); }
 };

@@ -76,19 +76,18 @@ TEST_F(PortalShortcutsTest, BindsBothShortcutsOnceAndDeliversPressesOfTheLiveOne
 
 TEST_F(PortalShortcutsTest, EveryRefusalLeavesTheBindingToTheDesktopsSettings)
 {
-    struct Case {
+    const struct {
         const char* what;
         QStringList options;
         bool portalRuns;
         bool binds;
-    };
-    const QList<Case> cases{
+    } cases[] = {
         {"the user denies the binding", {QStringLiteral("--deny-bind")}, true, true},
         {"the interface is listed but the session is refused", {QStringLiteral("--refuse-session")}, true, false},
         {"the portal has no such interface", {QStringLiteral("--no-globalshortcuts")}, true, false},
         {"no portal at all", {}, false, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         if (c.portalRuns) {
             ASSERT_TRUE(bus->startPortal(c.options));
         } else {
