@@ -4,7 +4,7 @@
 //    this program itself mapping a ready window on the same press;
 //  - idle memory once launch has settled (RSS and PSS; no engine runs here), beside GoldenDict
 //    when it is installed;
-//  - cold start until the tray icon is shown in the tray host, median of 10.
+//  - cold start until the tray icon is shown in the tray host, median of 20.
 // Run it through bench/tray-bench.sh.
 
 #include <algorithm>
@@ -37,7 +37,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int presses = 30;
-constexpr int starts = 10;
+constexpr int starts = 20;
 // evdev key codes + 8
 constexpr xcb_keycode_t altKey = 64, superKey = 133, eKey = 26, escapeKey = 9;
 
