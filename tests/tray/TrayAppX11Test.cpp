@@ -127,24 +127,23 @@ protected:
     // A screen reader hears the settings' connection test result itself, named as what it shows.
     static void expectTestResultReadOut(qint64 pid)
     {
-        AtspiAccessible* test = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
-            return role == ATSPI_ROLE_PUSH_BUTTON && name == L10n::t("settings.btn.test");
-        });
+        const auto find = [pid](AtspiRole wanted, const char* key) {
+            return AtspiDriver::find(
+                pid, [&](const QString& name, AtspiRole role) { return role == wanted && name == L10n::t(key); });
+        };
+        AtspiAccessible* test = find(ATSPI_ROLE_PUSH_BUTTON, "settings.btn.test");
         ASSERT_TRUE(test) << "no test button";
         const bool pressed = AtspiDriver::press(test);
         g_object_unref(test);
         ASSERT_TRUE(pressed);
-        AtspiAccessible* result = nullptr;
+        AtspiAccessible* label = nullptr;
         ASSERT_TRUE(processEventsUntil([&] {
-            result = AtspiDriver::find(pid, [](const QString& name, AtspiRole role) {
-                return role == ATSPI_ROLE_LABEL && name == L10n::t("settings.test.needKey");
-            });
-            return result != nullptr;
+            return (label = find(ATSPI_ROLE_LABEL, "settings.test.needKey")) != nullptr;
         })) << "the test result is not read out";
-        gchar* description = atspi_accessible_get_description(result, nullptr);
+        gchar* description = atspi_accessible_get_description(label, nullptr);
         EXPECT_EQ(QString::fromUtf8(description), L10n::t("settings.test.resultName"));
         g_free(description);
-        g_object_unref(result);
+        g_object_unref(label);
     }
 
     ScopedEnv m_lang{"SELVANE_UI_LANG", "en"};
