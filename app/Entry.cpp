@@ -29,6 +29,8 @@ const QList<EntrySwitch>& switches()
         {"--knowledge", &knowledgeMode},
         {"--quit", &quitMode},
         {"--demo", &demoMode},
+        // The tray's own child processes, left out of --help.
+        {"--recognize-child", &recognizeChildMode},
         // The built-in checks, each ending in a verdict line.
         {"--selftest-hotkey", &selftestHotkeyMode},
         {"--selftest-ocr", &selftestOCRMode},

@@ -13,7 +13,7 @@ enum class AppObject {
 struct Mode {
     AppObject app;
     const char* argument; // the value it takes, for --help; nullptr when none
-    const char* usage;    // one line for --help
+    const char* usage;    // one line for --help; nullptr for the tray's own child processes
     int (*run)(const QStringList& args);
 };
 

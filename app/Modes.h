@@ -18,6 +18,8 @@ extern const Mode settingsMode;
 extern const Mode knowledgeMode;
 extern const Mode quitMode;
 extern const Mode demoMode;
+// The tray's own child processes.
+extern const Mode recognizeChildMode;
 
 // Checks.
 extern const Mode selftestHotkeyMode;

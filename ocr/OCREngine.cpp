@@ -38,10 +38,7 @@ QString textOf(const ReadLine& line)
 }
 
 OCREngine::OCREngine() = default;
-OCREngine::~OCREngine()
-{
-    unload();
-}
+OCREngine::~OCREngine() = default;
 
 bool OCREngine::load()
 {
@@ -52,16 +49,15 @@ bool OCREngine::load()
     return bool(m_api);
 }
 
-void OCREngine::unload()
+void OCREngine::loadRetryModel()
 {
-    m_api.reset();
-    m_chinese.reset();
+    if (!m_chinese)
+        m_chinese = TesseractReader::open("chi_sim", TesseractReader::Layout::singleLine);
 }
 
 std::optional<ReadLine> OCREngine::readAsChinese(const QImage& grey, const QRect& box, std::stop_token stop)
 {
-    if (!m_chinese)
-        m_chinese = TesseractReader::open("chi_sim", TesseractReader::Layout::singleLine);
+    loadRetryModel();
     if (!m_chinese)
         return std::nullopt;
     const QRect area = box.adjusted(-retryMargin, -retryMargin, retryMargin, retryMargin) & grey.rect();

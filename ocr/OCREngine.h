@@ -22,8 +22,9 @@ public:
 
     // Loads the models on first use; false when they cannot be loaded.
     bool load();
-    // Frees the models; the next recognition loads them again.
-    void unload();
+    // Loads the Chinese model of the retries below now rather than at the first retry, for a
+    // recognition that must not wait for it (~100 ms).
+    void loadRetryModel();
     // The lines of a greyscale image with dark text on a light ground, placed in normalised
     // coordinates of that image. Empty when nothing is legible, on failure or when stopped.
     // A line or word read as Latin with low confidence in a crop that also holds Chinese is read

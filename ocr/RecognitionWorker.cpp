@@ -1,25 +1,52 @@
 #include "ocr/RecognitionWorker.h"
 
 #include <chrono>
+#include <cstdio>
 
-#include <malloc.h>
-
+#include <QBuffer>
 #include <QCoreApplication>
-
-#include "ocr/TextRecognizer.h"
+#include <QTimer>
 
 namespace {
 
-constexpr auto releaseAfterIdle = std::chrono::minutes(1);
+// A recognition takes well under a second; a child still busy after this is stuck.
+constexpr auto childLimit = std::chrono::seconds(20);
+
+void warn(const QString& why)
+{
+    std::fprintf(stderr, "quillo: screen text recognition: %s\n", qPrintable(why));
+}
+
+// Why the child gave no text; empty when it ended normally.
+QString failure(const QProcess& child)
+{
+    if (child.error() == QProcess::FailedToStart)
+        return child.errorString();
+    if (child.exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("the recogniser crashed or was killed");
+    if (child.exitCode() != 0)
+        return QStringLiteral("the recogniser ended with status %1").arg(child.exitCode());
+    return {};
+}
+
+void end(QProcess* child)
+{
+    child->disconnect();
+    child->kill();
+    child->waitForFinished();
+}
 
 }
 
 RecognitionWorker::RecognitionWorker(QObject* parent)
     : QObject(parent)
 {
-    m_idle.setSingleShot(true);
-    m_idle.setInterval(releaseAfterIdle);
-    connect(&m_idle, &QTimer::timeout, this, &RecognitionWorker::release);
+}
+
+RecognitionWorker::~RecognitionWorker()
+{
+    for (QProcess* child : findChildren<QProcess*>(Qt::FindDirectChildrenOnly))
+        end(child);
 }
 
 RecognitionWorker& RecognitionWorker::instance()
@@ -30,29 +57,60 @@ RecognitionWorker& RecognitionWorker::instance()
     return *worker;
 }
 
+// The tray itself, or the one built beside a test or bench binary.
+QProcess* RecognitionWorker::startChild()
+{
+    auto* child = new QProcess(this);
+    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child->start(QCoreApplication::applicationDirPath() + QStringLiteral("/quillo"),
+                 {QStringLiteral("--recognize-child")});
+    return child;
+}
+
 void RecognitionWorker::warmUp()
 {
-    m_idle.start();
-    m_pool.start([this](std::stop_token) { m_engine.load(); });
+    if (!m_waiting)
+        m_waiting = startChild();
 }
 
-void RecognitionWorker::recognize(QImage crop, QObject* context, std::function<void(QString)> done)
+void RecognitionWorker::stop()
 {
-    m_idle.start();
-    m_pool.run(
-        context,
-        [this, crop = std::move(crop)](std::stop_token stop) {
-            return TextRecognizer::recognizeText(m_engine, crop, stop);
-        },
-        std::move(done));
+    if (m_waiting) {
+        end(m_waiting);
+        delete m_waiting;
+    }
 }
 
-void RecognitionWorker::release()
+void RecognitionWorker::recognize(const QImage& crop, QObject* context, std::function<void(QString)> done)
 {
-    m_idle.stop();
-    m_pool.start([this](std::stop_token) {
-        m_engine.unload();
-        // glibc keeps the freed model memory mapped otherwise.
-        malloc_trim(0);
+    QProcess* child = m_waiting ? m_waiting.data() : startChild();
+    m_waiting = nullptr;
+    const auto answer = [child, guard = QPointer<QObject>(context), done] {
+        const QString why = failure(*child);
+        if (!why.isEmpty())
+            warn(why);
+        const QString text = why.isEmpty() ? QString::fromUtf8(child->readAllStandardOutput()) : QString();
+        child->deleteLater();
+        if (guard)
+            done(text);
+    };
+    if (child->state() == QProcess::NotRunning) {
+        QMetaObject::invokeMethod(child, answer, Qt::QueuedConnection);
+        return;
+    }
+    connect(child, &QProcess::finished, child, answer);
+    connect(child, &QProcess::errorOccurred, child, [answer](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            answer();
     });
+    QTimer::singleShot(childLimit, child, [child] {
+        warn(QStringLiteral("no answer in %1 s").arg(childLimit.count()));
+        child->kill();
+    });
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    crop.save(&buffer, "PNG");
+    child->write(png);
+    child->closeWriteChannel();
 }

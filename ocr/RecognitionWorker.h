@@ -5,31 +5,29 @@
 #include <QImage>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
+#include <QProcess>
 
-#include "core/TaskPool.h"
-#include "ocr/OCREngine.h"
-
-// The one warm recognition engine of the process and the thread it runs on. It belongs to the
-// application object and ends with it, stopping a recognition that is still running. The models
-// (~70 MB) are freed a minute after the last use: a grab loads them again during its drag.
+// Reads screen text in a child process, one per grab, so the tray never maps the recognition
+// library and every byte of a grab goes back when its child exits. The child starts with the grab
+// and loads the models during the drag. Belongs to the application object; its children are
+// killed with it, and kill themselves when the tray is killed.
 class RecognitionWorker : public QObject {
 public:
     // Main thread only; made on first use.
     static RecognitionWorker& instance();
+    ~RecognitionWorker() override;
 
-    // Loads the models in the background, so the first capture does not wait for them.
+    // Starts the child of the grab that begins, unless one is waiting already.
     void warmUp();
-    // Reads the crop off the main thread; calls done on the main thread with the text (empty when
-    // none), unless the context is gone by then.
-    void recognize(QImage crop, QObject* context, std::function<void(QString)> done);
-    // Frees the models after the recognitions asked for so far.
-    void release();
+    // Kills the waiting child and waits for it: the grab ended without a crop.
+    void stop();
+    // Hands the crop to the waiting child, or to a new one; calls done on the main thread with the
+    // text (empty when there is none or the child failed), unless the context is gone by then.
+    void recognize(const QImage& crop, QObject* context, std::function<void(QString)> done);
 
 private:
     explicit RecognitionWorker(QObject* parent);
+    QProcess* startChild();
 
-    OCREngine m_engine; // used on the pool's one thread only
-    QTimer m_idle;
-    TaskPool m_pool{1}; // declared last: it stops and waits before the engine goes
+    QPointer<QProcess> m_waiting;
 };

@@ -35,6 +35,7 @@ void ScreenOCR::pickAndRead(const QList<ScreenImage>& screens, QPointer<QObject>
 {
     RegionPicker::pick(screens, [guard, answer](const QImage& crop) {
         if (crop.isNull()) {
+            RecognitionWorker::instance().stop();
             answer({Result::Kind::cancelled, {}});
             return;
         }
@@ -51,8 +52,10 @@ void ScreenOCR::captureFromDesktop(QPointer<QObject> guard, Done answer)
     clock.start();
     Platform::services().screenImages->grab(&m_life, [this, guard, answer, clock](const Shot& shot) {
         m_grabbing = false;
-        if (!guard)
+        if (!guard) {
+            RecognitionWorker::instance().stop();
             return;
+        }
         const bool pictured = shot.outcome == Shot::Outcome::image && shot.image && !shot.image->isNull();
         OCRDebugLog::log(QStringLiteral("桌面截图 · %1 · %2 · %3 ms")
                              .arg(roadName(shot.road),
@@ -63,6 +66,7 @@ void ScreenOCR::captureFromDesktop(QPointer<QObject> guard, Done answer)
         const QList<ScreenImage> screens =
             pictured ? ScreenGrab::cropScreens(*shot.image, QGuiApplication::screens()) : QList<ScreenImage>();
         if (screens.isEmpty()) {
+            RecognitionWorker::instance().stop();
             answer({Result::Kind::needsScreenPermission, {}});
             return;
         }

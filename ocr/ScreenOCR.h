@@ -24,13 +24,13 @@ struct RecognizedPiece {
 // Screen text recognition: the user drags a rectangle over a frozen image of the screens and the
 // text in it is recognised on the device. On X11 the screens are read directly; on Wayland the
 // compositor hands out a picture of the whole desktop (the platform's ScreenImages), which is
-// cut into its screens. The recognition engine is a process-wide one, kept warm
-// on a worker thread owned by the application object (created on first use, ended with it).
-// No file is ever written: the frozen screens and the crop stay in memory.
+// cut into its screens. Each grab's crop is read by a child process started with the grab
+// (RecognitionWorker). No file is ever written: the frozen screens and the crop stay in memory
+// or go through a pipe.
 class ScreenOCR final : public ScreenTextCapture {
 public:
-    // Grabs every screen, shows the region overlay on each and recognises the dragged rectangle off
-    // the main thread.
+    // Grabs every screen, shows the region overlay on each and recognises the dragged rectangle in
+    // a child process.
     void capture(QObject* context, Done done) override;
 
     // Reads an image the way a capture reads its crop: text, or noText when nothing is legible.

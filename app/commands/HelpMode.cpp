@@ -14,6 +14,8 @@ int printHelp(const QStringList&)
     out(QString());
     out(QStringLiteral("Modes (when several are given, the first in this list wins):"));
     for (const EntrySwitch& entry : Entry::switches()) {
+        if (!entry.mode->usage)
+            continue;
         QString name = QString::fromLatin1(entry.name);
         if (entry.mode->argument)
             name += QLatin1Char(' ') + QString::fromLatin1(entry.mode->argument);
