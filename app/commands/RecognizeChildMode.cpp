@@ -16,7 +16,7 @@
 namespace {
 
 // One screen-text grab of the tray, in a process of its own: the models load at once, while the
-// user still drags; then one PNG is read on standard input up to its end and its text printed.
+// user still drags; then one BMP image is read on standard input up to its end and its text printed.
 // Input that ends without an image (the grab was stopped, the tray is gone) ends it quietly.
 int recognizeOneCrop(const QStringList&)
 {
@@ -31,12 +31,12 @@ int recognizeOneCrop(const QStringList&)
     QFile input;
     if (!input.open(stdin, QIODevice::ReadOnly))
         return 1;
-    const QByteArray png = input.readAll();
-    if (png.isEmpty())
+    const QByteArray bitmap = input.readAll();
+    if (bitmap.isEmpty())
         return 0;
-    const QImage crop = QImage::fromData(png, "PNG");
+    const QImage crop = QImage::fromData(bitmap, "BMP");
     if (crop.isNull()) {
-        outError(QStringLiteral("quillo: the crop is not a PNG image"));
+        outError(QStringLiteral("quillo: the crop is not a BMP image"));
         return 1;
     }
     outText(TextRecognizer::recognizeText(engine, crop));
