@@ -1,9 +1,9 @@
 // Quillo's memory on an X11 desktop, beside the peers that are installed (GoldenDict, CopyQ,
 // flameshot), each measured in the same private desktop: at start, once launch has settled, and
 // for Quillo again after use: one lookup answered by an own Ollama (fake_ollama on its port),
-// one screen-text grab, and the settings and knowledge windows opened and closed; and once more
-// when the recognition models have been freed, as they are a while after the last grab. RSS, PSS
-// and the anonymous part, from /proc/PID/smaps_rollup.
+// one screen-text grab (read by a child that ends with it), and the settings and knowledge windows
+// opened and closed, with the largest mappings then. RSS, PSS and the anonymous part, from
+// /proc/PID/smaps_rollup.
 //   tests/support/in-desktop.sh build/bin/bench_memory
 // Port 11434 must be free (no Ollama running here).
 
@@ -29,8 +29,6 @@
 namespace {
 
 constexpr int settleMs = 8000;
-// The recogniser frees its models a minute after the last grab.
-constexpr int modelsFreedMs = 60000;
 
 // MB of a smaps_rollup field.
 double rollup(qint64 pid, const char* field)
@@ -174,8 +172,6 @@ int main(int argc, char** argv)
         return 1;
     processEventsFor(settleMs);
     printRow("Quillo after use", app->processId());
-    processEventsFor(modelsFreedMs);
-    printRow("Quillo after use, models freed", app->processId());
     printLargestMappings(app->processId());
     quillo({QStringLiteral("--quit")});
     app->waitForFinished(10000);
