@@ -1,6 +1,6 @@
 #include "engines/http/LoopbackTransport.h"
 
-#include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -89,38 +89,36 @@ struct Address {
     socklen_t length = 0;
 };
 
+bool isLoopback(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET)
+        return ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr) >> 24 == 127;
+    return address->sa_family == AF_INET6
+        && IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+}
+
 // The loopback addresses the URL's host names, in the order to try them; none for another host.
+// Only literal addresses are read, and "localhost" as both of its own: no name is ever looked up.
 QList<Address> loopbackAddresses(const QUrl& url)
 {
     const QString host = url.host().toLower();
-    const quint16 port = quint16(url.port(80));
+    const QByteArrayList literals =
+        host == QLatin1String("localhost") ? QByteArrayList{"127.0.0.1", "::1"} : QByteArrayList{host.toLatin1()};
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    hints.ai_socktype = SOCK_STREAM;
     QList<Address> addresses;
-    const auto addV4 = [&](const QByteArray& text) {
-        Address address;
-        auto* v4 = reinterpret_cast<sockaddr_in*>(&address.storage);
-        if (inet_pton(AF_INET, text.constData(), &v4->sin_addr) != 1 || (ntohl(v4->sin_addr.s_addr) >> 24) != 127)
-            return;
-        v4->sin_family = AF_INET;
-        v4->sin_port = htons(port);
-        address.length = sizeof(sockaddr_in);
-        addresses.append(address);
-    };
-    const auto addV6 = [&](const QByteArray& text) {
-        Address address;
-        auto* v6 = reinterpret_cast<sockaddr_in6*>(&address.storage);
-        if (inet_pton(AF_INET6, text.constData(), &v6->sin6_addr) != 1 || !IN6_IS_ADDR_LOOPBACK(&v6->sin6_addr))
-            return;
-        v6->sin6_family = AF_INET6;
-        v6->sin6_port = htons(port);
-        address.length = sizeof(sockaddr_in6);
-        addresses.append(address);
-    };
-    if (host == QLatin1String("localhost")) {
-        addV4("127.0.0.1");
-        addV6("::1");
-    } else {
-        addV4(host.toLatin1());
-        addV6(host.toLatin1());
+    for (const QByteArray& literal : literals) {
+        addrinfo* found = nullptr;
+        if (getaddrinfo(literal.constData(), QByteArray::number(url.port(80)).constData(), &hints, &found) != 0)
+            continue;
+        if (isLoopback(found->ai_addr)) {
+            Address address;
+            std::memcpy(&address.storage, found->ai_addr, found->ai_addrlen);
+            address.length = found->ai_addrlen;
+            addresses.append(address);
+        }
+        freeaddrinfo(found);
     }
     return addresses;
 }
