@@ -94,6 +94,8 @@ TEST_F(EngineLifetimeTest, NoEngineOutlivesQuilloStoppedOrKilled)
         while (quillo.waitForReadyRead(60000) && !(printed += quillo.readAllStandardOutput()).contains(marker)) { }
         const QList<pid_t> children = ChildProcesses::childrenOf(pid_t(quillo.processId()));
         ASSERT_EQ(children.size(), 1) << printed.toStdString();
+        EXPECT_FALSE(readFile(QStringLiteral("/proc/%1/maps").arg(quillo.processId())).contains("libcurl"))
+            << "talking to the local engine loads no libcurl";
         ::kill(pid_t(quillo.processId()), signal);
         ASSERT_TRUE(quillo.waitForFinished(10000));
         EXPECT_TRUE(signal == SIGKILL
