@@ -51,7 +51,7 @@ bool ScreenGrab::isUsable(const QImage& image)
 {
     if (image.isNull())
         return false;
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qgetenv("XDG_SESSION_TYPE") != "wayland")
+    if (!refusalLooksBlack())
         return true;
     // Stops at the first pixel that is not black, so a real screen costs next to nothing.
     const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
@@ -64,4 +64,9 @@ bool ScreenGrab::isUsable(const QImage& image)
                 return true;
     }
     return false;
+}
+
+bool ScreenGrab::refusalLooksBlack()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
 }

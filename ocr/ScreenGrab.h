@@ -26,4 +26,7 @@ public:
     // other clients' windows black when capture is not allowed), not entirely black. A plain X
     // server never refuses a grab, so there an all-black screen is just black.
     static bool isUsable(const QImage& image);
+    // Whether a refused grab comes back as an all-black picture here (a Wayland session) rather
+    // than failing outright (a plain X server).
+    static bool refusalLooksBlack();
 };

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QPixmapCache>
 #include <QProcess>
+#include <QTimer>
 
 #include "app/AppServices.h"
 #include "app/Out.h"
@@ -29,8 +30,12 @@ int runTrayApplication(const QStringList& args)
     // Taskbars, window switchers and Wayland compositors match the windows to the installed
     // desktop entry and icon by this application id.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quillo.Quillo"));
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("quillo"), PouchIcon::make(PouchIcon::colorFor(QApplication::palette()))));
+    // Looking the icon up in the themes reads their indexes and loads the icon engines (8 ms on a
+    // virtual machine): that waits until the tray icon is up, and comes before any window can show.
+    QTimer::singleShot(0, qApp, [] {
+        QApplication::setWindowIcon(
+            QIcon::fromTheme(QStringLiteral("quillo"), PouchIcon::make(PouchIcon::colorFor(QApplication::palette()))));
+    });
     AppDelegate* delegate = nullptr;
     SingleInstance instance([&delegate](SingleInstance::Command command) {
         if (delegate)
