@@ -261,7 +261,8 @@ int main(int argc, char** argv)
                    QStringLiteral("32")});
     processEventsFor(1000);
 
-    std::vector<Starter> starters{{"quillo", [&] { return launchQuillo(desktop); },
+    std::vector<Starter> starters{{"quillo",
+                                   [&] { return launchQuillo(desktop); },
                                    [](QProcess* process) {
                                        processEventsUntil(quilloOnSessionBus, 15000);
                                        stopQuillo(process);
@@ -269,7 +270,8 @@ int main(int argc, char** argv)
                                    {}}};
     // CopyQ, the peer the target is set against, started and stopped the same way on the same desktop.
     if (!QStandardPaths::findExecutable(QStringLiteral("copyq")).isEmpty())
-        starters.push_back({"CopyQ", [&] { return desktop.start(QStringLiteral("copyq"), {}); },
+        starters.push_back({"CopyQ",
+                            [&] { return desktop.start(QStringLiteral("copyq"), {}); },
                             [](QProcess* process) {
                                 runProgram(QStringLiteral("copyq"), {QStringLiteral("exit")});
                                 process->waitForFinished(10000);
