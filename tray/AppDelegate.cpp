@@ -377,14 +377,20 @@ void AppDelegate::presentActions(const SelectionCapture::Result& result, std::op
 {
     const AppSettings settings = SettingsStore::load(true);
     const std::shared_ptr<EngineControl> engines = m_services.engines;
-    m_services.tasks.run(
-        this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
-        [this, result, targetPid](AIReadiness readiness) {
-            if (readiness == AIReadiness::neitherConfigured)
-                showNotReadyPrompt();
-            else
-                continuePresenting(result, targetPid);
-        });
+    // With a cloud key something can always answer: only without one is the local engine asked,
+    // which may take a request to the user's Ollama.
+    if (settings.anyCloudKeyConfigured()) {
+        continuePresenting(result, targetPid);
+    } else {
+        m_services.tasks.run(
+            this, [engines, settings](std::stop_token stop) { return engines->readiness(settings, stop); },
+            [this, result, targetPid](AIReadiness readiness) {
+                if (readiness == AIReadiness::neitherConfigured)
+                    showNotReadyPrompt();
+                else
+                    continuePresenting(result, targetPid);
+            });
+    }
     if (!settings.useExternalOllama) {
         m_services.tasks.run(
             this, [engines](std::stop_token stop) { return engines->heal(stop); },

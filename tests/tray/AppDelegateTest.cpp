@@ -33,7 +33,7 @@ public:
 };
 
 // The shortcut is pressed on a trusted X11 desktop unless the row says otherwise.
-enum class Trigger { shortcut, untrusted, untrustedWithoutDesktop, screenText };
+enum class Trigger { shortcut, shortcutWithCloudKey, untrusted, untrustedWithoutDesktop, screenText };
 
 struct Row {
     Trigger trigger;
@@ -51,6 +51,8 @@ const Row rows[] = {
     {Trigger::shortcut, Kind::text, AIReadiness::neitherConfigured, false, "notReady.title", 1},
     {Trigger::shortcut, Kind::text, ready, false, "popup.header.read", 1},
     {Trigger::shortcut, Kind::text, ready, true, "popup.header.read", 2},
+    // A cloud key can always answer: the engines are not asked, whatever they would say.
+    {Trigger::shortcutWithCloudKey, Kind::text, AIReadiness::neitherConfigured, false, "popup.header.read", 0},
     {Trigger::screenText, Kind::needsScreenPermission, ready, false, "ocr.perm.header", 0},
     {Trigger::screenText, Kind::cancelled, ready, false, nullptr, 0},
     {Trigger::screenText, Kind::noText, ready, false, "ocr.noText.header", 0},
@@ -115,7 +117,11 @@ TEST_P(AppDelegateTest, DecidesWhatTheUserSees)
 {
     const Row& row = GetParam();
     onDesktop(row.trigger == Trigger::untrustedWithoutDesktop ? Session::Display::none : Session::Display::x11,
-              row.trigger == Trigger::shortcut || row.trigger == Trigger::screenText);
+              row.trigger != Trigger::untrusted && row.trigger != Trigger::untrustedWithoutDesktop);
+    if (row.trigger == Trigger::shortcutWithCloudKey)
+        changeSettings([](AppSettings& settings) {
+            settings.cloudKeys = {{QStringLiteral("kimi"), QStringLiteral("sk-1")}};
+        });
     engines->change([&row](FakeEngineControl::Script& script) {
         script.readiness = row.readiness;
         if (row.healSwitches)
