@@ -29,6 +29,15 @@ bool alive(qint64 pid)
     return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+// The application an element we hold belongs to, as the client library knows it, without asking
+// every application on the bus for its process (a dozen calls); nothing when it has not met the
+// application's root yet.
+GRef<AtspiAccessible> knownApplicationOf(AtspiAccessible* object)
+{
+    const AtspiApplication* application = ATSPI_OBJECT(object)->app;
+    return application && application->root ? share(application->root) : nullptr;
+}
+
 }
 
 AtspiAccessibility::AtspiAccessibility(std::shared_ptr<Workspace> workspace, std::function<bool()> trusted)
@@ -108,7 +117,10 @@ AtspiAccessibility::TextElement AtspiAccessibility::focusedText()
     const auto remembered = m_remembered.find(*pid);
     if (remembered != m_remembered.end() && hasState(remembered->second.get(), ATSPI_STATE_FOCUSED))
         return {share(remembered->second.get()), true};
-    const GRef<AtspiAccessible> application = AtspiFocus::applicationOf(*pid);
+    GRef<AtspiAccessible> application =
+        remembered != m_remembered.end() ? knownApplicationOf(remembered->second.get()) : nullptr;
+    if (!application)
+        application = AtspiFocus::applicationOf(*pid);
     if (GRef<AtspiAccessible> found = application ? AtspiFocus::focusedText(application.get()) : nullptr) {
         m_remembered[*pid] = share(found.get());
         return {std::move(found), true};
