@@ -59,9 +59,11 @@ public:
     {
     }
 
+    // In the device's pixels, so a tray on a scaled screen shows it sharp.
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
     {
-        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+        const qreal ratio = painter->device()->devicePixelRatio();
+        painter->drawPixmap(rect, pixmap((QSizeF(rect.size()) * ratio).toSize(), mode, state));
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
