@@ -17,9 +17,9 @@
 #include "tests/support/Files.h"
 #include "tests/support/RunProgram.h"
 
-// The selection read and replaced as the shortcut and the replace button do: in the Qt editor of the test helpers, the
-// distribution's editors and terminals (GTK 4, Qt 5, which joins the accessibility bus only because it starts after it,
-// and a VTE terminal), and through the clipboard where no accessibility answers.
+// The selection read and replaced as the shortcut and the replace button do: in the test helpers' Qt editor, GTK 4, Qt
+// 5 (on the bus only because it starts after it), a VTE terminal, and through the clipboard where no accessibility
+// answers.
 namespace {
 
 // Chinese with emoji before and inside the selection, so code points and UTF-16 units differ.
@@ -100,9 +100,8 @@ protected:
         return false;
     }
 
-    // In the editor started with the sample saved in the file: the phrase with its context, the
-    // clipboard left alone, nothing once the selection is collapsed (though the editor may keep the
-    // old text in PRIMARY), then the phrase replaced in place as the saved file shows.
+    // In the editor started on the sample: the phrase with its context, the clipboard left alone, nothing once the
+    // selection is collapsed (though PRIMARY may keep the old text), then the phrase replaced as the saved file shows.
     void readAndReplaceInEditor(const QString& program, const QStringList& args)
     {
         ASSERT_TRUE(writeFile(file, sample.toUtf8()));
@@ -122,8 +121,7 @@ protected:
         ASSERT_TRUE(selectThePhrase());
         const QString answer = QStringLiteral("替换成🎉新文字");
         EXPECT_TRUE(services.accessibility->setSelectedText(answer));
-        // The editor may still be writing the file when it first changes. A busy editor can lose a
-        // typed shortcut (seen once in GTK 4 beside a build): saving twice does no harm.
+        // A busy editor can lose a typed Ctrl+S (seen once in GTK 4 beside a build): saving twice does no harm.
         const auto saved = [&] { return QString::fromUtf8(readFile(file)).trimmed(); };
         for (int attempt = 0; attempt < 3 && saved() != replaced(answer); ++attempt) {
             ASSERT_TRUE(DesktopSession::typeKeys({QStringLiteral("ctrl+s")}));

@@ -1,6 +1,5 @@
-// The popup's command-line modes run as the program: `quillo --ask` end to end against fake_ollama and
-// fake_openai on the real ports, the end-to-end check and the images of the popup's states; in a
-// private network namespace, with every file of the run in a scratch home.
+// The popup's command-line modes run as the program, in a private network namespace and a scratch home: `quillo --ask`
+// against fake_ollama and fake_openai on the real ports, the end-to-end check and the images of the popup's states.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -306,8 +305,7 @@ TEST_F(PopupCommandsTest, TheEndToEndCheckDrivesThePopupAgainstTheEngineOnAThrow
     const ProgramResult result = quillo({QStringLiteral("--selftest-e2e")});
     EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
     EXPECT_TRUE(result.out.endsWith("E2E_SELFTEST_PASS\n")) << result.out.toStdString();
-    // The run and its revision went to the engine, and the throw-away store holds the answer
-    // (starred) and the collected snippet.
+    // The run and its revision went to the engine; the throw-away store holds the answer (starred) and the snippet.
     EXPECT_EQ(ollama->bodies().size(), 2);
     const QList<KnowledgeEntry> entries = knowledge();
     ASSERT_EQ(entries.size(), 2);

@@ -119,9 +119,7 @@ TEST_P(AppDelegateTest, DecidesWhatTheUserSees)
     onDesktop(row.trigger == Trigger::untrustedWithoutDesktop ? Session::Display::none : Session::Display::x11,
               row.trigger != Trigger::untrusted && row.trigger != Trigger::untrustedWithoutDesktop);
     if (row.trigger == Trigger::shortcutWithCloudKey)
-        changeSettings([](AppSettings& settings) {
-            settings.cloudKeys = {{QStringLiteral("kimi"), QStringLiteral("sk-1")}};
-        });
+        changeSettings([](AppSettings& s) { s.cloudKeys = {{QStringLiteral("kimi"), QStringLiteral("sk-1")}}; });
     engines->change([&row](FakeEngineControl::Script& script) {
         script.readiness = row.readiness;
         if (row.healSwitches)

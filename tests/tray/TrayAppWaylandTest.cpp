@@ -1,8 +1,6 @@
-// Quillo's tray application on Wayland as the user meets it, in the private sway, KWin and GNOME
-// Shell sessions of tests/support/in-wayland.sh, with mousepad in front: the desktop's shortcut portal
-// (a fake one speaking its protocol) opens the panel with the selection at the pointer, an answer
-// streams from a cloud engine (fake_openai) and replaces the selection, Escape gives the editor
-// back, and the missing-tray guide comes once, only where no tray is watching.
+// Quillo's tray on Wayland as the user meets it (sway, KWin and GNOME Shell of in-wayland.sh, mousepad in front): the
+// shortcut portal (a fake speaking its protocol) opens the panel at the pointer, a cloud answer (fake_openai) replaces
+// the selection, Escape gives the editor back, and the missing-tray guide comes once, only where no tray watches.
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -34,8 +32,7 @@ const bool onGnome = desktop == QLatin1String("GNOME");
 const QPoint pointer = onGnome ? QPoint(1580, 250) : QPoint(300, 250);
 
 // Where the desktop puts the panel: sway floats it centred on the pointer, on every workspace; KWin's script puts its
-// corner 12 px past the pointer and keeps it above; GNOME Shell places it itself, on the
-// pointer's screen.
+// corner 12 px past the pointer and keeps it above; GNOME Shell places it itself, on the pointer's screen.
 bool placedWhereItBelongs(const CompositorWindows::Window& panel)
 {
     if (onGnome)
@@ -55,8 +52,7 @@ protected:
         ASSERT_TRUE(AtspiDriver::join()) << "the session has an accessibility bus";
         // The desktop's accessibility switch is on, as Quillo asks of its users.
         ASSERT_TRUE(AtspiDriver::setSwitch(true));
-        // Onboarded, and told about the shortcut, the accessibility switch and a missing tray before:
-        // only what a case asks for shows.
+        // Onboarded and told before of the shortcut, the switch and a missing tray: only what a case asks for shows.
         ASSERT_TRUE(writeFile(HomeDir::dataDir() + QStringLiteral("/onboarded"), "1"));
         UserFlags::set("shortcutBindingGuideShown", true);
         UserFlags::set(UserFlags::upgradeAXPrompted, true);
@@ -82,8 +78,7 @@ protected:
 
 TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAndReplacesAndEscapeGivesTheEditorBack)
 {
-    // Explain asks a cloud engine speaking the real protocol, on a free port: the session shares
-    // the machine's network.
+    // Explain asks a cloud engine speaking the real protocol, on a free port of the shared network.
     const FakeOpenAIServer cloud(0, QStringLiteral("test-key"));
     ASSERT_TRUE(cloud.isAnswering());
     useCustomCloud(cloud.endpoint(), QStringLiteral("test-key"));
@@ -123,8 +118,7 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
 
     ASSERT_TRUE(eventually([&] { return !AtspiDriver::isActive(editor); })) << "the panel takes the keys";
 
-    // Explain, pressed as an assistive tool would: the whole answer streams in, then goes in place
-    // of the selection in the editor.
+    // Explain, pressed as an assistive tool would: the answer streams in, then replaces the selection in the editor.
     ASSERT_TRUE(AtspiDriver::press(pid, L10n::t("popup.action.explain")));
     EXPECT_TRUE(eventually([&] { return AtspiDriver::shows(pid, L10n::t("popup.status.done")); })) << "the answer ends";
     ASSERT_EQ(cloud.bodies().size(), 1);
@@ -142,10 +136,9 @@ TEST_F(TrayAppWaylandTest, TheShortcutOpensThePanelAtThePointerAnAnswerStreamsAn
     EXPECT_TRUE(eventually([&] { return AtspiDriver::isActive(editor); })) << "the editor is in front again";
 }
 
-// With Quillo's GNOME Shell extension running (tests/support/in-wayland.sh installs the build for
-// this Shell when asked): the shortcut chosen in Quillo's settings is the extension's key, whose
-// press opens the panel 12 px past the pointer, or kept 8 px inside the screen's work area near
-// its corner; the extension reads the pointer and the editor's primary selection too.
+// With Quillo's GNOME Shell extension running (in-wayland.sh installs the build for this Shell when asked): the
+// shortcut chosen in Quillo's settings is the extension's key, whose press opens the panel 12 px past the pointer, or
+// 8 px inside the work area near its corner; the extension reads the pointer and the editor's primary selection too.
 TEST_F(TrayAppWaylandTest, WithTheGnomeHelperItsKeyOpensThePanelAtThePointer)
 {
     if (!onGnome || !sessionBusNameOwned(QStringLiteral("org.quillo.Shell")))

@@ -1,6 +1,5 @@
-// The tray application as a user meets it, with real processes: the shortcut in mousepad opens
-// the panel, an answer streams from the user's Ollama (fake_ollama) and replaces the word, the
-// tray menu counts the lookup, and the command line reaches the running instance.
+// The tray as a user meets it, with real processes: the shortcut in mousepad opens the panel, an answer streams from
+// the user's Ollama (fake_ollama) and replaces the word, the menu counts the lookup, the command line reaches it.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -89,8 +88,8 @@ protected:
                 ADD_FAILURE() << "no tray icon to click";
                 return false;
             }
-            // Moving through the menu focuses an item, which leads to the menu and all its items. The
-            // menu takes the keyboard once it is mapped: keys typed before go elsewhere.
+            // Moving through the mapped menu focuses an item, which leads to all of them; keys typed before go
+            // elsewhere.
             const bool mapped = processEventsUntil([&] { return windowShown(icon); }, 10000);
             for (int attempt = 0; mapped && attempt < 4 && !m_menuWatch->seen(); ++attempt) {
                 DesktopSession::typeKeys({QStringLiteral("Down")});
